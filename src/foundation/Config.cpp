@@ -1,0 +1,199 @@
+#include "foundation/Config.h"
+
+#include "foundation/Logger.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace nbr {
+
+using nlohmann::json;
+
+namespace {
+
+// Largest window edge we accept from the file; the window code clamps further
+// to the display it opens on.
+constexpr int kMaxWindowEdge = 16384;
+
+// The library's value-with-default lookup for int members (numbers cut toward
+// zero, booleans as 0/1), except that a fraction outside the int range is a
+// type error instead of an undefined conversion.
+int intValue(const json& obj, const char* key, int def) {
+    if (obj.is_object()) {
+        auto it = obj.find(key);
+        if (it != obj.end() && it->is_number_float()) {
+            const double d = it->get<double>();
+            if (!(d > -2147483649.0 && d < 2147483648.0))
+                throw json::out_of_range::create(406, std::string(key) + " is out of range",
+                                                 static_cast<json*>(nullptr));
+        }
+    }
+    return obj.value(key, def);
+}
+
+// Reads each setting in declaration order; a bad key throws, leaving the
+// members read before it set.
+void readSettings(const json& s, Config& c) {
+    c.useFahrenheit = s.value("useFahrenheit", true);
+    const bool useMph = s.value("useMph", true);
+    c.windUnit = intValue(s, "windUnit", useMph ? 0 : 1);
+    c.pressureUnit = intValue(s, "pressureUnit", c.useFahrenheit ? 0 : 1);
+    c.precipUnit = intValue(s, "precipUnit", c.useFahrenheit ? 0 : 1);
+    if (c.windUnit < 0 || c.windUnit > 3) c.windUnit = 0;
+    if (c.pressureUnit < 0 || c.pressureUnit > 1) c.pressureUnit = 0;
+    c.precipUnit = c.precipUnit == 1 ? 1 : 0;
+
+    c.foregroundPollMinutes = intValue(s, "foregroundPollMinutes", 15);
+    c.backgroundPollMinutes = intValue(s, "backgroundPollMinutes", 30);
+    c.alertsEnabled = s.value("alertsEnabled", true);
+    c.rainAlertsEnabled = s.value("rainAlertsEnabled", true);
+    c.startMinimized = s.value("startMinimized", false);
+    c.startInMini = s.value("startInMini", false);
+    c.use24hClock = s.value("use24hClock", false);
+    c.dailyShowDates = s.value("dailyShowDates", false);
+    c.miniOpacityPct = intValue(s, "miniOpacityPct", 100);
+    c.miniClickThrough = s.value("miniClickThrough", false);
+    c.miniStat = intValue(s, "miniStat", 0);
+    c.alertGustKmh = s.value("alertGustKmh", 64.0);
+    c.alertSwingC = s.value("alertSwingC", 8.3);
+    c.alertSnowCm = s.value("alertSnowCm", 0.0);
+    c.radarZoom = intValue(s, "radarZoom", 5);
+    c.radarAutoplay = s.value("radarAutoplay", false);
+    c.windowW = intValue(s, "windowW", 0);
+    c.windowH = intValue(s, "windowH", 0);
+    c.miniPosX = intValue(s, "miniPosX", Config::kNoPos);
+    c.miniPosY = intValue(s, "miniPosY", Config::kNoPos);
+    c.historyEnabled = s.value("historyEnabled", true);
+    c.carouselSeconds = intValue(s, "carouselSeconds", 10);
+    c.themeId = intValue(s, "themeId", 0);
+    c.crispFont = s.value("crispFont", true);
+    c.notifyMode = intValue(s, "notifyMode", 0);
+    if (c.notifyMode < 0 || c.notifyMode > 2) c.notifyMode = 0;
+    c.quietStartMinute = intValue(s, "quietStartMinute", 1320);
+    c.quietEndMinute = intValue(s, "quietEndMinute", 420);
+    c.digestMinute = intValue(s, "digestMinute", 480);
+}
+
+SavedLocation readPlace(const json& p) {
+    SavedLocation loc;
+    loc.name = p.value("name", std::string());
+    loc.country = p.value("country", std::string());
+    loc.admin1 = p.value("admin1", std::string());
+    loc.latitude = p.value("latitude", 0.0);
+    loc.longitude = p.value("longitude", 0.0);
+    loc.timezone = p.value("timezone", std::string());
+    loc.customLabel = p.value("customLabel", false);
+    loc.isDefault = p.value("isDefault", false);
+    return loc;
+}
+
+// Values the rest of the program cannot work with, brought into range.
+void correctRanges(Config& c) {
+    if (c.activeLocationIndex < 0) c.activeLocationIndex = 0;
+    if (c.foregroundPollMinutes <= 0) c.foregroundPollMinutes = 15;
+    if (c.backgroundPollMinutes <= 0) c.backgroundPollMinutes = 30;
+    c.windowW = std::clamp(c.windowW, 0, kMaxWindowEdge);
+    c.windowH = std::clamp(c.windowH, 0, kMaxWindowEdge);
+}
+
+}  // namespace
+
+std::string Config::configDir() { return platform::dataDir(); }
+
+std::string Config::configPath() const { return configDir() + "/config.json"; }
+
+bool Config::load() {
+    const std::string path = configPath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return true;
+    std::ifstream in(path);
+    if (!in) return true;
+    try {
+        json root;
+        in >> root;  // stops after the first complete value
+        if (root.is_object() && root.contains("settings")) readSettings(root["settings"], *this);
+        activeLocationIndex = intValue(root, "activeLocationIndex", 0);
+        if (root.contains("locations")) {
+            locations.clear();
+            for (const json& p : root["locations"]) locations.push_back(readPlace(p));
+        }
+        if (static_cast<int>(locations.size()) <= activeLocationIndex)
+            activeLocationIndex = locations.empty() ? 0 : static_cast<int>(locations.size()) - 1;
+    } catch (const json::exception& e) {
+        locations.clear();
+        activeLocationIndex = 0;
+        in.close();
+        const std::string bad = path + ".bad";
+        std::filesystem::copy_file(path, bad, std::filesystem::copy_options::overwrite_existing, ec);
+        Log::warn("config.json could not be read (%s); kept as %s", e.what(),
+                  ec ? "nothing (copy failed)" : "config.json.bad");
+    }
+    correctRanges(*this);
+    return true;
+}
+
+void Config::save() const {
+    std::error_code ec;
+    std::filesystem::create_directories(configDir(), ec);
+
+    json settings = {
+        {"useFahrenheit", useFahrenheit},
+        {"useMph", windUnit == 0},
+        {"windUnit", windUnit},
+        {"pressureUnit", pressureUnit},
+        {"precipUnit", precipUnit},
+        {"foregroundPollMinutes", foregroundPollMinutes},
+        {"backgroundPollMinutes", backgroundPollMinutes},
+        {"alertsEnabled", alertsEnabled},
+        {"rainAlertsEnabled", rainAlertsEnabled},
+        {"startMinimized", startMinimized},
+        {"startInMini", startInMini},
+        {"use24hClock", use24hClock},
+        {"dailyShowDates", dailyShowDates},
+        {"miniOpacityPct", miniOpacityPct},
+        {"miniClickThrough", miniClickThrough},
+        {"miniStat", miniStat},
+        {"alertGustKmh", alertGustKmh},
+        {"alertSwingC", alertSwingC},
+        {"alertSnowCm", alertSnowCm},
+        {"radarZoom", radarZoom},
+        {"radarAutoplay", radarAutoplay},
+        {"windowW", windowW},
+        {"windowH", windowH},
+        {"miniPosX", miniPosX},
+        {"miniPosY", miniPosY},
+        {"historyEnabled", historyEnabled},
+        {"carouselSeconds", carouselSeconds},
+        {"themeId", themeId},
+        {"crispFont", crispFont},
+        {"notifyMode", notifyMode},
+        {"quietStartMinute", quietStartMinute},
+        {"quietEndMinute", quietEndMinute},
+        {"digestMinute", digestMinute},
+    };
+    json places = json::array();
+    for (const SavedLocation& l : locations) {
+        places.push_back({{"name", l.name},
+                          {"country", l.country},
+                          {"admin1", l.admin1},
+                          {"latitude", l.latitude},
+                          {"longitude", l.longitude},
+                          {"timezone", l.timezone},
+                          {"customLabel", l.customLabel},
+                          {"isDefault", l.isDefault}});
+    }
+    const json root = {{"version", 1},
+                       {"settings", std::move(settings)},
+                       {"activeLocationIndex", activeLocationIndex},
+                       {"locations", std::move(places)}};
+    const std::string text = root.dump(2, ' ', false, json::error_handler_t::replace);
+    if (!platform::writeFileAtomic(configPath(), text))
+        Log::warn("could not save settings to %s", configPath().c_str());
+}
+
+}  // namespace nbr

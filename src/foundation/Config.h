@@ -1,0 +1,65 @@
+// The user's settings, saved places and active place, kept in config.json in
+// the data folder. Loaded once at start-up and saved at once after every
+// change, on the first thread only.
+#pragma once
+
+#include "model/WeatherTypes.h"
+
+#include <string>
+#include <vector>
+
+namespace nbr {
+
+class Config {
+public:
+    static constexpr int kNoPos = -100000;  // mini strip never placed
+
+    std::vector<SavedLocation> locations;
+    int activeLocationIndex = 0;
+
+    bool useFahrenheit = true;
+    int windUnit = 0;      // 0 mph, 1 km/h, 2 m/s, 3 knots
+    int pressureUnit = 0;  // 0 inHg, 1 hPa
+    int precipUnit = 0;    // 0 inches, 1 mm
+    int foregroundPollMinutes = 15;
+    int backgroundPollMinutes = 30;
+    bool alertsEnabled = true;
+    bool rainAlertsEnabled = true;
+    bool startMinimized = false;
+    bool startInMini = false;
+    bool use24hClock = false;
+    bool dailyShowDates = false;
+    int miniOpacityPct = 100;
+    bool miniClickThrough = false;
+    int miniStat = 0;
+    double alertGustKmh = 64.0;
+    double alertSwingC = 8.3;
+    double alertSnowCm = 0.0;
+    int radarZoom = 5;
+    bool radarAutoplay = false;
+    int windowW = 0;
+    int windowH = 0;
+    int miniPosX = kNoPos;
+    int miniPosY = kNoPos;
+    bool historyEnabled = true;
+    int carouselSeconds = 10;
+    int themeId = 0;  // 0 dark, 1 light
+    bool crispFont = true;
+    int notifyMode = 0;  // 0 at once, 1 outside quiet hours, 2 daily digest
+    int quietStartMinute = 1320;
+    int quietEndMinute = 420;
+    int digestMinute = 480;
+
+    // The data folder; every persisted file lives under it.
+    static std::string configDir();
+    std::string configPath() const;
+
+    // Replaces the members with what config.json holds, as far as it reads.
+    // A file that does not read keeps the settings read before the bad key,
+    // drops the places and is kept as config.json.bad. Always true.
+    bool load();
+    // Writes every member through a temporary file and a rename.
+    void save() const;
+};
+
+}  // namespace nbr

@@ -1,0 +1,14 @@
+// Calendar-date arithmetic on "YYYY-MM-DD" texts.
+#pragma once
+
+#include <string>
+
+namespace nbr {
+
+// Moves a date written year-month-day by `days` whole days in the proleptic
+// Gregorian calendar. A day past the month's end (the 31st of a 30-day month)
+// carries into the next month. Text that does not read as a date (month 1-12,
+// day 1-31) gives "".
+std::string addDays(const std::string& date, int days);
+
+}  // namespace nbr

@@ -1,0 +1,312 @@
+// The records every part of the program passes around: places, alerts,
+// forecast entries, enrichment blocks and the weather record of one place.
+// All are plain values, copied between threads; none holds a lock or a
+// pointer into another. Units are metric as the forecast service delivers
+// them (degC, km/h, mm, cm of snow, hPa). Missing values are -1 for
+// quantities that cannot be negative and -999 for temperatures.
+#pragma once
+
+#include "model/SkillTypes.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nbr {
+
+// ---- Places and alerts ------------------------------------------------------
+
+struct GeoLocation {
+    std::string name;
+    std::string country;  // the geocoder's "country_code", such as "US"
+    std::string admin1;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::string timezone;
+    bool customLabel = false;  // name typed by the user
+
+    // name "@" latitude "," longitude, both fixed with 4 decimals: the key of
+    // every per-place cache and file.
+    std::string cacheKey() const;
+};
+
+struct SavedLocation : GeoLocation {
+    bool isDefault = false;  // added while the list was empty
+};
+
+// Stored in alert keys and the alert state file: the values never change.
+enum AlertKind : int {
+    SevereWeather = 0,
+    TemperatureChange = 1,
+    RainExpected = 2,
+    SnowExpected = 3,
+    HailWarning = 4,
+    HighWind = 5,
+    FreezingPrecipitation = 6,
+    Official = 7,
+    SkyEvent = 8,
+};
+
+struct WeatherAlert {
+    AlertKind kind = SevereWeather;
+    std::string title;
+    std::string message;
+    std::string location;
+    std::chrono::system_clock::time_point issued{};
+    bool official = false;
+    std::string id;        // source identifier of an official alert
+    std::string severity;  // source severity word of an official alert
+    std::chrono::system_clock::time_point expires{};  // zero: no expiry
+    std::string dayKey;    // local date "YYYY-MM-DD" a rule alert concerns
+
+    // Decides whether two alerts are the same one.
+    std::string deduplicationKey() const;
+};
+
+// ---- Forecast entries -------------------------------------------------------
+
+struct HourlyForecast {
+    std::string time;  // local "YYYY-MM-DDTHH:MM"
+    double temperature = 0;
+    int weatherCode = 0;
+    double precipitation = 0;
+    double snowfall = 0;
+    double precipitationProbability = 0;
+    double uvIndex = 0;
+    double surfacePressure = 0;
+    double windSpeed = 0;
+    double windDirection = 0;
+    double tempCorrection = 0;                // added to temperature by the bias correction
+    double rawPrecipitationProbability = -1;  // chance before calibration; -1 none
+    double snowDepth = -1;
+    double freezingLevelHeight = -1;
+    double cloudCover = -1;
+};
+
+struct DailyForecast {
+    std::string date;  // local "YYYY-MM-DD"
+    int weatherCode = 0;
+    double temperatureMax = 0;
+    double temperatureMin = 0;
+    double precipitationSum = 0;
+    double rainSum = 0;
+    double snowfallSum = 0;
+    double precipitationProbabilityMax = 0;
+    // Model spread
+    bool hasModelSpread = false;
+    double highMin = 0;
+    double highMax = 0;
+    double lowMin = 0;
+    double lowMax = 0;
+    std::string sunrise;
+    std::string sunset;
+    double uvIndexMax = 0;
+    double daylightDuration = 0;  // seconds
+    // Bias correction traces
+    bool corrected = false;
+    double highCorrection = 0;
+    double lowCorrection = 0;
+    bool popCalibrated = false;
+    double rawPrecipitationProbability = 0;
+    // Consensus rain chance
+    bool popConsensus = false;
+    double popMin = 0;
+    double popMax = 0;
+    uint32_t popSources = 0;
+    double ownPrecipitationProbability = -1;
+    // Rain-amount scaling
+    bool amountScaled = false;
+    double amountFactor = 1.0;
+    // Ensemble
+    uint32_t ensembleMembers = 0;
+    int ensembleWetMembers = 0;
+    double ensembleP10 = -1;
+    double ensembleP50 = -1;
+    double ensembleP90 = -1;
+    // Run-to-run trend
+    bool hasRunTrend = false;
+    int runTrendDaysBack = 0;
+    double runTrendTempDelta = 0;
+    double runTrendPrecipDelta = 0;
+};
+
+struct MinutelyForecast {
+    std::string time;
+    double precipitation = 0;  // mm in the quarter hour
+    int weatherCode = 0;
+};
+
+// One model's daily values, index i belonging to daily entry i; quiet NaN
+// where the model gave nothing for that day.
+struct ModelDailySeries {
+    std::string model;  // such as "icon_seamless", or "ens"
+    std::vector<double> highs;
+    std::vector<double> lows;
+    std::vector<double> precipitationProbabilities;
+};
+
+// ---- Enrichment blocks ------------------------------------------------------
+
+struct AirQuality {
+    bool valid = false;
+    double usAqi = -1;
+    double europeanAqi = -1;
+    double pm2_5 = -1;
+    double pm10 = -1;
+    double ozone = -1;
+    double nitrogenDioxide = -1;
+    double sulphurDioxide = -1;
+    double carbonMonoxide = -1;
+    double alderPollen = -1;
+    double birchPollen = -1;
+    double grassPollen = -1;
+    double mugwortPollen = -1;
+    double olivePollen = -1;
+    double ragweedPollen = -1;
+};
+
+struct TideEvent {
+    std::string time;  // station local "HH:MM"
+    bool high = false;
+    double height = 0;  // m
+};
+
+struct TideInfo {
+    bool valid = false;
+    bool hasPredictions = false;
+    std::string stationName;
+    std::vector<TideEvent> events;
+    double waveHeight = -1;
+    double waterTemperature = -999;
+    bool hasBuoy = false;
+    std::string buoyId;
+    double buoyDistanceKm = 0;
+    double buoyWaveHeight = -1;
+    double buoyWaterTemperature = -999;
+};
+
+struct FloodInfo {
+    bool valid = false;
+    double riverDischarge = -1;     // m3/s
+    double riverDischargeMax = -1;  // m3/s
+    bool hasGauge = false;
+    std::string gaugeSite;
+    double gaugeDistanceKm = 0;
+    double gaugeDischarge = -1;  // m3/s
+    double gaugeHeight = -1;     // m
+};
+
+// Another forecast service's view of tomorrow.
+struct ProviderForecast {
+    bool valid = false;
+    std::string source;
+    std::string date;
+    double temperatureMax = 0;
+    double temperatureMin = 0;
+    double precipitationProbability = -1;
+};
+
+struct QuakeEvent {
+    double magnitude = 0;
+    double distanceKm = 0;
+    std::string place;
+    double hoursAgo = 0;
+};
+
+struct QuakeInfo {
+    bool valid = false;
+    std::vector<QuakeEvent> events;  // largest first, at most five
+};
+
+struct SolarActivity {
+    bool valid = false;
+    std::string flareClass;
+    double flareHoursAgo = -1;
+    double radioFlux = -1;  // sfu
+};
+
+struct StationObs {
+    bool valid = false;
+    std::string id;
+    double distanceKm = 0;
+    double temperature = -999;
+    double windSpeed = -1;
+    double windGusts = -1;
+    double visibilityKm = -1;
+};
+
+struct IssPass {
+    int64_t start = 0;    // Unix seconds
+    int64_t maxTime = 0;
+    int64_t end = 0;
+    double maxElevation = 0;  // degrees
+    double startAzimuth = 0;
+    double endAzimuth = 0;
+    bool visible = false;  // sunlit against a dark sky at some moment
+};
+
+// ---- The weather record -----------------------------------------------------
+
+struct WeatherData {
+    GeoLocation location;
+    double temperature = 0;
+    double apparentTemperature = 0;
+    double relativeHumidity = 0;
+    double precipitation = 0;
+    double rain = 0;
+    double snowfall = 0;
+    int weatherCode = 0;
+    double cloudCover = 0;
+    double pressureMsl = 0;
+    double dewPoint = 0;
+    double visibility = 0;  // m
+    double uvIndex = 0;
+    double windSpeed = 0;
+    double windDirection = 0;
+    double windGusts = 0;
+    std::string time;  // local "YYYY-MM-DDTHH:MM" of the observation
+
+    std::vector<HourlyForecast> hourly;        // at most 24
+    std::vector<DailyForecast> daily;          // entry 0 is today
+    std::vector<MinutelyForecast> minutely15;  // at most 8
+
+    AirQuality airQuality;
+    ArchiveNormals normals;
+    TideInfo tides;
+    FloodInfo flood;
+    ProviderForecast metNorway;
+    ProviderForecast nws;
+    bool popConsensusApplied = false;
+    AnalogOutlook analogs;
+    ArchiveInsights insights;
+    QuakeInfo quakes;
+    SolarActivity solar;
+    bool issComputed = false;
+    std::vector<IssPass> issPasses;
+    bool hasAurora = false;
+    double auroraProbability = -1;
+    double kpForecastMax = -1;
+    StationObs station;
+    SeasonalAnomaly seasonalAnomaly;
+    std::vector<std::string> seasonalDates;
+    std::vector<double> seasonalHighs;
+    std::vector<ModelDailySeries> modelSeries;
+    std::string afdText;
+    std::string afdOffice;
+    std::string afdIssued;
+    int utcOffsetSeconds = 0;
+    double kpIndex = -1;
+    bool enriched = false;
+    bool hasPressureTrend = false;
+    double pressureTrend3h = 0;
+    bool hasYesterday = false;
+    double yesterdayHigh = 0;
+    double yesterdayLow = 0;
+    double yesterdayPrecip = -1;
+    ForecastSkill skill;
+    std::vector<HistoryDay> history;
+    std::chrono::steady_clock::time_point fetchedAt{};
+};
+
+}  // namespace nbr

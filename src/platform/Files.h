@@ -1,0 +1,15 @@
+// Crash-safe file replacement.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nbr::platform {
+
+// Writes `content` to `path` + ".tmp", checks every write, syncs it to disk and
+// renames it over `path` in one step, so readers see either the old file or
+// the whole new one. On failure the old file is untouched, the temporary file
+// is removed and false is returned.
+bool writeFileAtomic(const std::string& path, std::string_view content);
+
+}  // namespace nbr::platform

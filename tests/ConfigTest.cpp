@@ -1,0 +1,228 @@
+#include "foundation/Config.h"
+#include "TestEnv.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace nbr {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class ConfigTest : public test::DataDirTest {
+protected:
+    std::string path() const { return dataDir() + "/config.json"; }
+    Config loadText(const std::string& text) {
+        writeFile(path(), text);
+        Config c;
+        EXPECT_TRUE(c.load());
+        return c;
+    }
+};
+
+TEST_F(ConfigTest, DataFolderFollowsAppDataThenXdg) {
+    EXPECT_EQ(Config::configDir(), dataDir());
+    EXPECT_EQ(Config().configPath(), dataDir() + "/config.json");
+    setenv("APPDATA", "", 1);  // empty counts as unset
+    setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
+    EXPECT_EQ(Config::configDir(), "/tmp/xdg/Nimbrel");
+    unsetenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (home && *home) {
+        EXPECT_EQ(Config::configDir(), std::string(home) + "/.local/share/Nimbrel");
+    }
+}
+
+TEST_F(ConfigTest, MissingFileKeepsDefaultsAndCreatesNothing) {
+    Config c;
+    EXPECT_TRUE(c.load());
+    EXPECT_TRUE(c.locations.empty());
+    EXPECT_EQ(c.activeLocationIndex, 0);
+    EXPECT_TRUE(c.useFahrenheit);
+    EXPECT_EQ(c.foregroundPollMinutes, 15);
+    EXPECT_EQ(c.miniPosX, Config::kNoPos);
+    EXPECT_DOUBLE_EQ(c.alertSwingC, 8.3);
+    EXPECT_EQ(c.quietStartMinute, 1320);
+    EXPECT_FALSE(std::filesystem::exists(dataDir()));
+}
+
+TEST_F(ConfigTest, SaveWritesSortedPrettyJsonAndRoundTrips) {
+    Config c;
+    c.windUnit = 2;
+    c.alertGustKmh = 0.1 + 0.2;  // needs all 17 digits to round-trip
+    c.miniPosX = -5;
+    SavedLocation oslo;
+    oslo.name = "Tromsø";
+    oslo.country = "NO";
+    oslo.latitude = 69.6492047;
+    oslo.longitude = 18.9553238;
+    oslo.timezone = "Europe/Oslo";
+    oslo.isDefault = true;
+    c.locations.push_back(oslo);
+    c.save();
+
+    const std::string text = readFile(path());
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.front(), '{');
+    EXPECT_EQ(text.back(), '}');
+    EXPECT_NE(text.find("\"useMph\": false"), std::string::npos);
+    EXPECT_NE(text.find("\"version\": 1"), std::string::npos);
+    EXPECT_NE(text.find("\"alertSwingC\": 8.3,"), std::string::npos);
+    EXPECT_NE(text.find("\"alertSnowCm\": 0.0,"), std::string::npos);
+    EXPECT_NE(text.find("Tromsø"), std::string::npos);  // no \u escapes
+    // Root keys in byte order, two-space indentation.
+    EXPECT_EQ(text.rfind("{\n  \"activeLocationIndex\": 0,\n  \"locations\": [\n    {\n      \"admin1\": \"\",", 0), 0u);
+    EXPECT_LT(text.find("\"settings\""), text.find("\"version\""));
+    EXPECT_LT(text.find("\"alertGustKmh\""), text.find("\"alertSnowCm\""));
+    EXPECT_LT(text.find("\"windowH\""), text.find("\"windowW\""));
+
+    Config back;
+    back.load();
+    EXPECT_EQ(back.windUnit, 2);
+    EXPECT_EQ(back.alertGustKmh, c.alertGustKmh);
+    EXPECT_EQ(back.miniPosX, -5);
+    ASSERT_EQ(back.locations.size(), 1u);
+    EXPECT_EQ(back.locations[0].name, "Tromsø");
+    EXPECT_EQ(back.locations[0].latitude, oslo.latitude);
+    EXPECT_TRUE(back.locations[0].isDefault);
+
+    // Loading and saving an unchanged file gives the same bytes.
+    back.save();
+    EXPECT_EQ(readFile(path()), text);
+    EXPECT_FALSE(std::filesystem::exists(path() + ".tmp"));
+}
+
+TEST_F(ConfigTest, EmptyListIsWrittenAsEmptyArray) {
+    Config().save();
+    EXPECT_NE(readFile(path()).find("\"locations\": [],"), std::string::npos);
+}
+
+TEST_F(ConfigTest, UnitMigrationsFromOlderFiles) {
+    Config a = loadText(R"({"settings":{"useMph":false}})");
+    EXPECT_EQ(a.windUnit, 1);
+    Config b = loadText(R"({"settings":{"useMph":true}})");
+    EXPECT_EQ(b.windUnit, 0);
+    Config c = loadText(R"({"settings":{"useFahrenheit":false}})");
+    EXPECT_EQ(c.pressureUnit, 1);
+    EXPECT_EQ(c.precipUnit, 1);
+    Config d = loadText(R"({"settings":{"useFahrenheit":true}})");
+    EXPECT_EQ(d.pressureUnit, 0);
+    EXPECT_EQ(d.precipUnit, 0);
+    Config e = loadText(R"({"settings":{"useMph":false,"windUnit":3}})");
+    EXPECT_EQ(e.windUnit, 3);
+}
+
+TEST_F(ConfigTest, OutOfRangeValuesAreCorrected) {
+    Config a = loadText(R"({"settings":{"windUnit":7,"pressureUnit":2,"precipUnit":2,"notifyMode":3}})");
+    EXPECT_EQ(a.windUnit, 0);
+    EXPECT_EQ(a.pressureUnit, 0);
+    EXPECT_EQ(a.precipUnit, 0);
+    EXPECT_EQ(a.notifyMode, 0);
+    Config b = loadText(R"({"settings":{"windUnit":-1,"precipUnit":-1,"notifyMode":-1}})");
+    EXPECT_EQ(b.windUnit, 0);
+    EXPECT_EQ(b.precipUnit, 0);
+    EXPECT_EQ(b.notifyMode, 0);
+    Config c = loadText(R"({"settings":{"windUnit":2.9}})");
+    EXPECT_EQ(c.windUnit, 2);
+    Config d = loadText(R"({"settings":{"windUnit":true}})");
+    EXPECT_EQ(d.windUnit, 1);
+    Config e = loadText(
+        R"({"settings":{"foregroundPollMinutes":0,"backgroundPollMinutes":-4,"windowW":-20,"windowH":99999999}})");
+    EXPECT_EQ(e.foregroundPollMinutes, 15);
+    EXPECT_EQ(e.backgroundPollMinutes, 30);
+    EXPECT_EQ(e.windowW, 0);
+    EXPECT_LE(e.windowH, 16384);
+}
+
+TEST_F(ConfigTest, ActiveIndexIsBroughtIntoRange) {
+    const std::string two = R"("locations":[{"name":"A"},{"name":"B"}])";
+    EXPECT_EQ(loadText("{\"activeLocationIndex\":5," + two + "}").activeLocationIndex, 1);
+    EXPECT_EQ(loadText("{\"activeLocationIndex\":-3," + two + "}").activeLocationIndex, 0);
+    EXPECT_EQ(loadText(R"({"activeLocationIndex":5,"locations":[]})").activeLocationIndex, 0);
+    EXPECT_EQ(loadText(R"({"activeLocationIndex":5})").activeLocationIndex, 0);
+}
+
+TEST_F(ConfigTest, LocationsInEveryJsonShape) {
+    Config nul = loadText(R"({"locations":null})");
+    EXPECT_TRUE(nul.locations.empty());
+    Config obj = loadText(R"({"locations":{"b":{"name":"Second"},"a":{"name":"First"}}})");
+    ASSERT_EQ(obj.locations.size(), 2u);
+    EXPECT_EQ(obj.locations[0].name, "First");
+    Config partial = loadText(R"({"locations":[{"name":"X","longitude":3}]})");
+    ASSERT_EQ(partial.locations.size(), 1u);
+    EXPECT_EQ(partial.locations[0].latitude, 0.0);
+    EXPECT_EQ(partial.locations[0].longitude, 3.0);
+    EXPECT_FALSE(partial.locations[0].isDefault);
+    EXPECT_FALSE(partial.locations[0].customLabel);
+    Config trailing = loadText(R"({"locations":[{"name":"T"}]} trailing garbage)");
+    EXPECT_EQ(trailing.locations.size(), 1u);
+}
+
+TEST_F(ConfigTest, BadFilesLoadAsFarAsTheyReadAndAreKept) {
+    struct Case {
+        const char* text;
+        bool useFahrenheit;  // expected
+        int windUnit;
+    } cases[] = {
+        {"", true, 0},
+        {"{\"settings\":{\"windUnit\":3,\"useFahr", true, 0},  // truncated
+        {"\x89PNG\r\n\x1a\n\x00\x00binary", true, 0},
+        {R"({"settings":{"useFahrenheit":1,"windUnit":2}})", true, 0},  // fails at first key
+        {R"({"settings":{"useFahrenheit":false,"windUnit":2,"alertGustKmh":true}})", false, 2},
+        {R"({"settings":[1,2]})", true, 0},
+        {R"([1,2,3])", true, 0},
+        {R"(null)", true, 0},
+        {R"({"settings":{"windUnit":1e300}})", true, 0},
+        {R"({"settings":{"useFahrenheit":false},"locations":[{"name":"A","latitude":"45"}]})", false, 0},
+        {R"({"settings":{"useFahrenheit":false},"locations":3})", false, 0},
+        {R"({"settings":{"useFahrenheit":false},"locations":[{"name":null}]})", false, 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        const std::string text = k.text[0] == '\x89' ? std::string(k.text, 20) : std::string(k.text);
+        Config c = loadText(text);
+        EXPECT_EQ(c.useFahrenheit, k.useFahrenheit);
+        EXPECT_EQ(c.windUnit, k.windUnit);
+        EXPECT_TRUE(c.locations.empty());
+        EXPECT_EQ(c.activeLocationIndex, 0);
+        EXPECT_EQ(readFile(path() + ".bad"), text);
+        c.save();  // the next save replaces the unreadable file...
+        Config again;
+        again.load();
+        EXPECT_EQ(again.useFahrenheit, k.useFahrenheit);
+        EXPECT_EQ(readFile(path() + ".bad"), text);  // ...which stays recoverable
+        std::filesystem::remove(path() + ".bad");
+    }
+}
+
+TEST_F(ConfigTest, FailedPlaceKeepsTheSavedPlacesInTheBadFile) {
+    const std::string text =
+        R"({"locations":[{"name":"Home","latitude":1.5},{"name":"Cabin","latitude":"oops"}]})";
+    Config c = loadText(text);
+    EXPECT_TRUE(c.locations.empty());
+    c.save();
+    EXPECT_EQ(readFile(path() + ".bad"), text);
+}
+
+TEST_F(ConfigTest, SaveIntoUnwritableFolderLeavesOldFileAndDoesNotThrow) {
+    if (geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    Config c;
+    c.save();
+    const std::string before = readFile(path());
+    chmod(dataDir().c_str(), 0555);
+    c.windUnit = 3;
+    EXPECT_NO_THROW(c.save());
+    chmod(dataDir().c_str(), 0755);
+    EXPECT_EQ(readFile(path()), before);
+}
+
+TEST_F(ConfigTest, SaveWhereAFileBlocksTheFolderDoesNotThrow) {
+    writeFile(tmp_.path() + "/Nimbrel", "not a folder");
+    Config c;
+    EXPECT_NO_THROW(c.save());
+    EXPECT_TRUE(c.load());
+}
+
+}  // namespace
+}  // namespace nbr

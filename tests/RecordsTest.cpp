@@ -1,0 +1,186 @@
+#include "model/Dates.h"
+#include "model/WeatherTypes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+
+namespace nbr {
+namespace {
+
+using namespace std::chrono;
+
+TEST(GeoLocationTest, CacheKeyUsesNameAndFourDecimalCoordinates) {
+    GeoLocation home;
+    home.name = "Home";
+    home.latitude = 40.7128;
+    home.longitude = -74.006;
+    EXPECT_EQ(home.cacheKey(), "Home@40.7128,-74.0060");
+
+    GeoLocation oslo;
+    oslo.name = "Oslo";
+    oslo.latitude = 59.91273;
+    oslo.longitude = 10.74609;
+    EXPECT_EQ(oslo.cacheKey(), "Oslo@59.9127,10.7461");
+
+    EXPECT_EQ(GeoLocation{}.cacheKey(), "@0.0000,0.0000");
+
+    GeoLocation odd = home;
+    odd.name = "A|B@C";
+    EXPECT_EQ(odd.cacheKey(), "A|B@C@40.7128,-74.0060");
+}
+
+TEST(GeoLocationTest, CacheKeyIgnoresEverythingButNameAndCoordinates) {
+    GeoLocation a;
+    a.name = "Home";
+    a.latitude = 1;
+    GeoLocation b = a;
+    b.country = "US";
+    b.admin1 = "MA";
+    b.timezone = "America/New_York";
+    b.customLabel = true;
+    EXPECT_EQ(a.cacheKey(), b.cacheKey());
+    b.name = "Work";
+    EXPECT_NE(a.cacheKey(), b.cacheKey());
+}
+
+TEST(GeoLocationTest, CacheKeyIsLocaleIndependent) {
+    std::locale old = std::locale::global(std::locale::classic());
+    try {
+        std::locale::global(std::locale("de_DE.UTF-8"));
+    } catch (const std::runtime_error&) {
+        // Locale not installed: the classic one still proves the format.
+    }
+    GeoLocation g;
+    g.name = "X";
+    g.latitude = 1234.5;
+    EXPECT_EQ(g.cacheKey(), "X@1234.5000,0.0000");
+    std::locale::global(old);
+}
+
+TEST(WeatherAlertTest, DeduplicationKeyRules) {
+    WeatherAlert official;
+    official.kind = Official;
+    official.official = true;
+    official.id = "A1";
+    official.dayKey = "2024-06-30";
+    official.location = "Oslo";
+    EXPECT_EQ(official.deduplicationKey(), "OFFICIAL|A1");
+
+    // No id: falls back to kind, place and the issue day.
+    official.id.clear();
+    official.dayKey.clear();
+    official.issued = system_clock::time_point(seconds(86400 + 43200));
+    EXPECT_EQ(official.deduplicationKey(), "7|Oslo|1");
+    official.issued = system_clock::time_point(seconds(-43200));
+    EXPECT_EQ(official.deduplicationKey(), "7|Oslo|0");
+
+    WeatherAlert rain;
+    rain.kind = RainExpected;
+    rain.location = "Oslo";
+    rain.dayKey = "2024-06-30";
+    rain.id = "ignored";
+    EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-06-30");
+    rain.issued = system_clock::now();
+    EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-06-30");
+    rain.dayKey = "2024-07-01";
+    EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-07-01");
+}
+
+TEST(WeatherDataTest, DefaultsCarryTheMissingValueMarkers) {
+    WeatherData d;
+    EXPECT_FALSE(d.airQuality.valid);
+    EXPECT_EQ(d.airQuality.usAqi, -1);
+    EXPECT_EQ(d.airQuality.ragweedPollen, -1);
+    EXPECT_EQ(d.auroraProbability, -1);
+    EXPECT_EQ(d.kpForecastMax, -1);
+    EXPECT_EQ(d.kpIndex, -1);
+    EXPECT_EQ(d.yesterdayPrecip, -1);
+    EXPECT_EQ(d.solar.flareHoursAgo, -1);
+    EXPECT_EQ(d.solar.radioFlux, -1);
+    EXPECT_EQ(d.station.windSpeed, -1);
+    EXPECT_EQ(d.station.visibilityKm, -1);
+    EXPECT_EQ(d.station.temperature, -999);
+    EXPECT_EQ(d.tides.waterTemperature, -999);
+    EXPECT_EQ(d.tides.buoyWaterTemperature, -999);
+    EXPECT_EQ(d.tides.waveHeight, -1);
+    EXPECT_EQ(d.flood.gaugeHeight, -1);
+    EXPECT_EQ(d.nws.precipitationProbability, -1);
+    EXPECT_EQ(d.skill.rainFactor, 1.0);
+    EXPECT_FALSE(d.skill.valid);
+    EXPECT_TRUE(d.insights.streakAbove);
+    EXPECT_EQ(d.insights.monthRain, -1);
+    EXPECT_EQ(d.insights.monthRainTypical, -1);
+    EXPECT_EQ(d.fetchedAt, steady_clock::time_point{});
+    EXPECT_TRUE(d.hourly.empty() && d.daily.empty() && d.modelSeries.empty());
+
+    HourlyForecast h;
+    EXPECT_EQ(h.rawPrecipitationProbability, -1);
+    EXPECT_EQ(h.snowDepth, -1);
+    EXPECT_EQ(h.freezingLevelHeight, -1);
+    EXPECT_EQ(h.cloudCover, -1);
+    EXPECT_EQ(h.tempCorrection, 0);
+
+    DailyForecast day;
+    EXPECT_EQ(day.ownPrecipitationProbability, -1);
+    EXPECT_EQ(day.ensembleP10, -1);
+    EXPECT_EQ(day.ensembleP50, -1);
+    EXPECT_EQ(day.ensembleP90, -1);
+    EXPECT_EQ(day.amountFactor, 1.0);
+    EXPECT_EQ(day.rawPrecipitationProbability, 0);
+
+    ModelSkillEntry m;
+    EXPECT_EQ(m.brier, -1);
+}
+
+TEST(WeatherDataTest, CopiesAreIndependentAcrossThreads) {
+    WeatherData src;
+    src.location.name = "Oslo";
+    src.daily.resize(7);
+    src.hourly.resize(24);
+    src.modelSeries.push_back({"icon_seamless", {1, 2}, {0, 1}, {NAN, 50}});
+    src.skill.models.push_back({"nws", 10, 1.5, 12, 0.2});
+    src.quakes.events.push_back({5.1, 100, "somewhere", 2});
+
+    WeatherData copy;
+    std::thread([&] { copy = src; }).join();
+    copy.daily.clear();
+    copy.hourly.clear();
+    copy.modelSeries[0].highs.clear();
+    copy.skill.models.clear();
+    copy.quakes.events.clear();
+    EXPECT_EQ(src.daily.size(), 7u);
+    EXPECT_EQ(src.hourly.size(), 24u);
+    EXPECT_EQ(src.modelSeries[0].highs.size(), 2u);
+    EXPECT_EQ(src.skill.models.size(), 1u);
+    EXPECT_EQ(src.quakes.events.size(), 1u);
+}
+
+TEST(DatesTest, AddDaysCrossesMonthAndYearEnds) {
+    EXPECT_EQ(addDays("2024-02-28", 1), "2024-02-29");
+    EXPECT_EQ(addDays("2023-02-28", 1), "2023-03-01");
+    EXPECT_EQ(addDays("2024-12-31", 1), "2025-01-01");
+    EXPECT_EQ(addDays("2025-01-01", -1), "2024-12-31");
+    EXPECT_EQ(addDays("2024-03-01", -366), "2023-03-01");
+    EXPECT_EQ(addDays("1900-03-01", -1), "1900-02-28");  // not a leap year
+    EXPECT_EQ(addDays("2000-03-01", -1), "2000-02-29");  // leap year
+    // A day past the month's end carries into the next month.
+    EXPECT_EQ(addDays("2024-04-31", 0), "2024-05-01");
+    EXPECT_EQ(addDays("2024-6-5", 0), "2024-06-05");
+}
+
+TEST(DatesTest, AddDaysRejectsWhatIsNotADate) {
+    EXPECT_EQ(addDays("", 1), "");
+    EXPECT_EQ(addDays("2024-13-01", 1), "");
+    EXPECT_EQ(addDays("2024-00-10", 1), "");
+    EXPECT_EQ(addDays("2024-01-32", 1), "");
+    EXPECT_EQ(addDays("2024-01-00", 1), "");
+    EXPECT_EQ(addDays("yesterday", 1), "");
+    EXPECT_EQ(addDays("2024-01", 1), "");
+    EXPECT_EQ(addDays("2147483647-01-01", 1), "");
+    EXPECT_EQ(addDays("2024-01-01", 2147483647), "");
+}
+
+}  // namespace
+}  // namespace nbr

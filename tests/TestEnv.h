@@ -1,0 +1,68 @@
+// Shared test helpers: a private data folder per test, and file reading.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace nbr::test {
+
+// A fresh temporary folder, removed again when the object dies.
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-test-XXXXXX").string();
+        path_ = mkdtemp(tmpl.data()) ? tmpl : std::string();
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Points APPDATA at a temporary folder for the test's lifetime, so the data
+// folder is <tmp>/Nimbrel.
+class DataDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("APPDATA");
+        hadOld_ = old != nullptr;
+        if (old) old_ = old;
+        setenv("APPDATA", tmp_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (hadOld_) setenv("APPDATA", old_.c_str(), 1);
+        else unsetenv("APPDATA");
+    }
+    std::string dataDir() const { return tmp_.path() + "/Nimbrel"; }
+
+    TempDir tmp_;
+
+private:
+    bool hadOld_ = false;
+    std::string old_;
+};
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace nbr::test
