@@ -8,7 +8,7 @@ PACKAGES=(
   libsdl2-dev libimgui-dev nlohmann-json3-dev libstb-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   libdbus-1-dev libx11-dev libxext-dev
-  fonts-dejavu-core ca-certificates xvfb xauth libgl1-mesa-dri
+  fonts-dejavu-core ca-certificates xvfb xauth libgl1-mesa-dri x11-apps
 )
 
 missing=()

@@ -64,6 +64,13 @@ struct WeatherAlert {
     std::string deduplicationKey() const;
 };
 
+// An alert as filed in the application's notification list.
+struct Notification {
+    WeatherAlert alert;
+    std::chrono::system_clock::time_point receivedAt{};
+    bool acknowledged = false;
+};
+
 // ---- Forecast entries -------------------------------------------------------
 
 struct HourlyForecast {

@@ -1,0 +1,197 @@
+// The application object: owns the settings, the data service, the window
+// with its OpenGL context and GUI library, the dashboard, the background
+// worker and its queues. One per process, on the process entry's stack.
+//
+// Member functions are spread over one source file per concern:
+//   App_Startup.cpp  construction, initialize, shutdown
+//   App_Window.cpp   window, OpenGL context, GUI library, theme and fonts
+//   App_Loop.cpp     main loop, frame pacing, events, actions, mini mode
+//   App_Worker.cpp   work requests, the worker, applying its results
+#pragma once
+
+#include "app/ThreadSafeQueue.h"
+#include "foundation/Config.h"
+#include "foundation/LocationManager.h"
+#include "model/WeatherTypes.h"
+#include "platform/Image.h"
+#include "platform/gui/Window.h"
+#include "service/WeatherService.h"
+#include "ui/UIRenderer.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace nbr {
+
+// The alert thresholds copied from the settings into each weather request.
+struct AlertTuning {
+    double gustKmh = 64.0;
+    double swingC = 8.3;
+    double snowCm = 0.0;
+};
+
+class App {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct WorkKind {
+        enum : int { FetchWeather = 0, Geocode = 1, DetectLocation = 2, FetchStarFacts = 3 };
+    };
+
+    struct WorkRequest {
+        int kind = WorkKind::FetchWeather;
+        GeoLocation location;
+        std::string query;
+        bool alertsEnabled = true;
+        bool useFahrenheit = true;
+        bool historyEnabled = true;
+        AlertTuning tuning;
+        std::vector<SavedLocation> savedLocations;
+    };
+
+    struct WorkResult {
+        int kind = WorkKind::FetchWeather;
+        std::optional<WeatherData> weather;
+        std::vector<WeatherAlert> alerts;
+        std::vector<GeoLocation> searchResults;
+        std::optional<GeoLocation> detected;
+        std::string error;
+        std::string newerVersion;
+        std::unordered_map<std::string, std::string> starFacts;
+    };
+
+    App();
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // ---- Start-up and shut-down (App_Startup.cpp) ----
+    bool initialize();
+    void shutdown();
+    // Starts the worker thread (workerRunning set first).
+    void startWorker();
+    // Stops the worker: clears workerRunning, aborts transfers, wakes it with
+    // an empty request and joins it.
+    void stopWorker();
+
+    // ---- Window and GUI library (App_Window.cpp) ----
+    bool initSDL();
+    float displayScale() const;
+    platform::RgbaImage createBadgeIcon(const std::string& text) const;
+    void applyTheme();
+    bool initImGui();
+    void rebuildFonts();
+
+    // ---- Main loop (App_Loop.cpp) ----
+    void run();
+    int frameTimeoutMs();
+    void renderFrame();
+    void processEvents();
+    void handleSdlEvent(const SDL_Event& e);
+    // The scheduled-refresh step of a loop turn; false when the turn ends
+    // there because the window is hidden.
+    bool scheduledRefresh();
+    void minimizeToTray();
+    void restoreFromTray();
+    void applyMiniMode(bool on);
+    void applyMiniWindowStyle();
+    // Whether a desktop notification area shows the program's icon, so that
+    // a hidden window can be brought back from there.
+    bool trayHostVisible() const;
+
+    // ---- Worker (App_Worker.cpp) ----
+    void requestWeatherUpdate(const GeoLocation& place);
+    void requestGeocode(const std::string& text);
+    void requestDetectLocation();
+    void backgroundWorkerLoop();
+    void handleFetchWeather(const WorkRequest& request);
+    void updateFromBackground();
+
+    static App* s_instance;
+
+    SDL_Window* window = nullptr;
+    void* glContext = nullptr;  // SDL_GLContext
+    bool running = true;
+    bool hiddenToTray = false;
+    bool shutdownDone = false;
+    Config config;
+    WeatherService weatherService;
+    LocationManager locationManager{config, weatherService};
+    std::unique_ptr<UIRenderer> renderer;
+    std::thread worker;
+    std::atomic<bool> workerRunning{true};
+    std::mutex dataMutex;
+    WeatherData weather;
+    std::vector<WeatherAlert> alerts;
+    bool fetchInProgress = false;
+    std::string status;
+    std::vector<WeatherAlert> visibleAlerts;
+    bool alertsDirty = true;
+    Clock::time_point lastInput{};
+    bool fontsCrisp = false;
+    bool updateChecked = false;
+    int normalW = 900;
+    int normalH = 640;
+    int normalX = 100;
+    int normalY = 100;
+    std::vector<Notification> notifications;
+    std::set<std::string> acknowledgedKeys;
+    std::set<std::string> pendingToastKeys;
+    int lastDigestDay = -1;
+    std::string lastRainKey;
+    ThreadSafeQueue<WorkRequest> requestQueue;
+    ThreadSafeQueue<WorkResult> resultQueue;
+    Clock::time_point lastRefresh{};
+    platform::RgbaImage windowIcon;
+    std::optional<platform::gui::NativeWindow> hwnd;
+
+    // The steady clock the loop reads; replaceable for tests.
+    std::function<Clock::time_point()> now = [] { return Clock::now(); };
+    // Longest wait of the idle worker before it looks at workerRunning again.
+    Clock::duration workerWakeInterval = std::chrono::seconds(5);
+    // The GUI library's context and backends are up.
+    bool guiReady = false;
+};
+
+// The window size at start: a stored size (raised to at least 700 x 500) or
+// 1040 x 820 scaled, limited to the display's usable area when known.
+struct WindowSize {
+    int w, h;
+};
+WindowSize initialWindowSize(int storedW, int storedH, float scale, int maxW, int maxH);
+
+// Size of the mini strip at a display scale: 400 x 96 scaled, truncated.
+WindowSize miniStripSize(float scale);
+
+// Opacity of the mini strip: the percentage clamped to 40..100, over 100.
+float miniOpacity(int percent);
+
+// Stores the window geometry into the settings at shut-down: in mini mode the
+// full window's size from before the strip and the strip's position; else
+// only the current size.
+void storeWindowGeometry(Config& c, bool miniMode, int normalW, int normalH, int x, int y, int w, int h);
+
+// The wait of one loop turn, by the first rule that applies.
+struct PacingState {
+    bool hidden = false;
+    bool minimized = false;
+    bool radarOpen = false;
+    bool animating = false;
+    std::chrono::steady_clock::duration sinceInput{};
+    bool busy = false;  // refresh in progress or alerts shown
+};
+int frameTimeoutFor(const PacingState& s);
+
+}  // namespace nbr

@@ -1,0 +1,223 @@
+#include "app/App.h"
+
+#include "ui/Theme.h"
+
+#include <SDL.h>
+#include <GL/gl.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include <algorithm>
+
+namespace nbr {
+
+int frameTimeoutFor(const PacingState& s) {
+    if (s.hidden || s.minimized) return 200;
+    if (s.radarOpen || s.animating) return 16;
+    if (s.sinceInput < std::chrono::milliseconds(500)) return 16;
+    if (s.busy) return 100;
+    return 250;
+}
+
+WindowSize miniStripSize(float scale) {
+    return {static_cast<int>(400 * scale), static_cast<int>(96 * scale)};
+}
+
+float miniOpacity(int percent) { return std::clamp(percent, 40, 100) / 100.0f; }
+
+bool App::trayHostVisible() const {
+    // This build has no notification-area icon, so a window hidden there
+    // could never be brought back: closing quits and start-hidden minimises.
+    return false;
+}
+
+void App::run() {
+    lastRefresh = now();
+    while (running) {
+        SDL_Event e;
+        if (SDL_WaitEventTimeout(&e, frameTimeoutMs())) {
+            lastInput = now();
+            do {
+                handleSdlEvent(e);
+            } while (SDL_PollEvent(&e));
+        }
+        processEvents();
+        updateFromBackground();
+        if (!scheduledRefresh()) continue;
+        if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) continue;
+        renderFrame();
+        if (!running) return;
+    }
+}
+
+bool App::scheduledRefresh() {
+    const Clock::time_point t = now();
+    const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
+    if (hiddenToTray && m < config.backgroundPollMinutes) return false;
+    if (hiddenToTray || m >= config.foregroundPollMinutes) {
+        if (locationManager.hasLocations()) {
+            requestWeatherUpdate(locationManager.activeLocation());
+            lastRefresh = t;
+        }
+    }
+    return !hiddenToTray;
+}
+
+int App::frameTimeoutMs() {
+    PacingState s;
+    s.hidden = hiddenToTray;
+    s.minimized = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED);
+    s.animating = renderer && !renderer->meteors.empty();
+    s.sinceInput = now() - lastInput;
+    {
+        std::lock_guard<std::mutex> lock(dataMutex);
+        s.busy = fetchInProgress || !visibleAlerts.empty();
+    }
+    return frameTimeoutFor(s);
+}
+
+void App::handleSdlEvent(const SDL_Event& e) {
+    if (guiReady) ImGui_ImplSDL2_ProcessEvent(&e);
+    if (e.type == SDL_QUIT) {
+        running = false;
+    } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+        if (trayHostVisible()) minimizeToTray();
+        else running = false;
+    }
+}
+
+void App::minimizeToTray() {
+    if (window) SDL_HideWindow(window);
+    hiddenToTray = true;
+}
+
+void App::restoreFromTray() {
+    if (window) {
+        SDL_ShowWindow(window);
+        SDL_RaiseWindow(window);
+    }
+    hiddenToTray = false;
+}
+
+void App::renderFrame() {
+    if (!guiReady || !renderer) return;
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    {
+        std::lock_guard<std::mutex> lock(dataMutex);
+        if (alertsDirty) {
+            visibleAlerts.clear();
+            for (const WeatherAlert& a : alerts)
+                if (!acknowledgedKeys.count(a.deduplicationKey())) visibleAlerts.push_back(a);
+            alertsDirty = false;
+        }
+    }
+    renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
+
+    ImGui::Render();
+    const ImGuiIO& io = ImGui::GetIO();
+    glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
+    glClearColor(theme::Bg.x, theme::Bg.y, theme::Bg.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    SDL_GL_SwapWindow(window);
+}
+
+void App::processEvents() {
+    if (!renderer) return;
+    UIActions a = renderer->consumeActions();
+    const bool hasPlace = locationManager.hasLocations();
+    if (a.refresh && hasPlace) requestWeatherUpdate(locationManager.activeLocation());
+    if (a.locationChanged && hasPlace) requestWeatherUpdate(locationManager.activeLocation());
+    if (!a.searchQuery.empty()) requestGeocode(a.searchQuery);
+    if (a.detectLocation) requestDetectLocation();
+    if (a.addLocation && !a.newLocation.name.empty()) {
+        locationManager.addLocation(a.newLocation);
+        locationManager.setActive(static_cast<int>(locationManager.locations().size()) - 1);
+        requestWeatherUpdate(locationManager.activeLocation());
+    }
+    if (a.removeActive && locationManager.hasLocations()) {
+        locationManager.removeLocation(locationManager.activeIndex());
+        if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
+    }
+    if (a.resizeWindow && window && !renderer->miniMode) SDL_SetWindowSize(window, a.width, a.height);
+    if (a.fetchStarFacts) {
+        WorkRequest r;
+        r.kind = WorkKind::FetchStarFacts;
+        requestQueue.push(std::move(r));
+    }
+    if (a.updateActive && locationManager.hasLocations()) {
+        locationManager.updateActive(a.editedLocation);
+        {
+            std::lock_guard<std::mutex> lock(dataMutex);
+            weather.location = static_cast<const GeoLocation&>(locationManager.activeLocation());
+        }
+        requestWeatherUpdate(locationManager.activeLocation());
+    }
+    if (a.settingsChanged) {
+        config.save();
+        applyTheme();
+        applyMiniWindowStyle();
+        if (fontsCrisp != config.crispFont) rebuildFonts();
+    }
+    if (!a.acknowledgeKey.empty()) {
+        std::lock_guard<std::mutex> lock(dataMutex);
+        acknowledgedKeys.insert(a.acknowledgeKey);
+        alertsDirty = true;
+        for (Notification& n : notifications)
+            if (n.alert.deduplicationKey() == a.acknowledgeKey) n.acknowledged = true;
+    }
+    if (a.markAllRead) {
+        std::lock_guard<std::mutex> lock(dataMutex);
+        alertsDirty = true;
+        for (Notification& n : notifications) {
+            if (n.acknowledged) continue;
+            n.acknowledged = true;
+            acknowledgedKeys.insert(n.alert.deduplicationKey());
+        }
+    }
+    if (a.clearNotifications) {
+        std::lock_guard<std::mutex> lock(dataMutex);
+        notifications.clear();
+        pendingToastKeys.clear();
+    }
+    if (a.toggleMini && window) applyMiniMode(!renderer->miniMode);
+}
+
+void App::applyMiniMode(bool on) {
+    if (!window || !renderer || on == renderer->miniMode) return;
+    if (on) {
+        SDL_GetWindowSize(window, &normalW, &normalH);
+        SDL_GetWindowPosition(window, &normalX, &normalY);
+        SDL_SetWindowResizable(window, SDL_FALSE);
+        const WindowSize m = miniStripSize(displayScale());
+        SDL_SetWindowSize(window, m.w, m.h);
+        if (config.miniPosX != Config::kNoPos) SDL_SetWindowPosition(window, config.miniPosX, config.miniPosY);
+        SDL_SetWindowAlwaysOnTop(window, SDL_TRUE);
+    } else {
+        SDL_GetWindowPosition(window, &config.miniPosX, &config.miniPosY);
+        SDL_SetWindowAlwaysOnTop(window, SDL_FALSE);
+        SDL_SetWindowResizable(window, SDL_TRUE);
+        SDL_SetWindowSize(window, normalW, normalH);
+        SDL_SetWindowPosition(window, normalX, normalY);
+    }
+    renderer->miniMode = on;
+    applyMiniWindowStyle();
+}
+
+void App::applyMiniWindowStyle() {
+    if (!window || !renderer) return;
+    if (renderer->miniMode) {
+        SDL_SetWindowOpacity(window, miniOpacity(config.miniOpacityPct));
+        // A strip that lets every click through can only be brought back
+        // from the notification area, so it stays clickable without one.
+        if (hwnd) platform::gui::setClickThrough(*hwnd, config.miniClickThrough && trayHostVisible());
+    } else {
+        SDL_SetWindowOpacity(window, 1.0f);
+        if (hwnd) platform::gui::setClickThrough(*hwnd, false);
+    }
+}
+
+}  // namespace nbr

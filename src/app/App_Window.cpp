@@ -1,0 +1,145 @@
+#include "app/App.h"
+
+#include "platform/Badge.h"
+#include "platform/Fonts.h"
+#include "ui/Texture.h"
+#include "ui/Theme.h"
+
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace nbr {
+
+WindowSize initialWindowSize(int storedW, int storedH, float scale, int maxW, int maxH) {
+    WindowSize s;
+    s.w = storedW >= 1 ? std::max(storedW, 700) : static_cast<int>(1040 * scale);
+    s.h = storedH > 0 ? std::max(storedH, 500) : static_cast<int>(820 * scale);
+    // A stored size from a larger display must not open a window the user
+    // cannot reach the edges of.
+    if (maxW > 0) s.w = std::min(s.w, maxW);
+    if (maxH > 0) s.h = std::min(s.h, maxH);
+    return s;
+}
+
+bool App::initSDL() {
+    platform::gui::setStartupHints();
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0) return false;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+
+    const float s = displayScale();
+    const auto bounds = platform::gui::usableBounds(nullptr);
+    const WindowSize size =
+        initialWindowSize(config.windowW, config.windowH, s, bounds ? bounds->w : 0, bounds ? bounds->h : 0);
+    window = SDL_CreateWindow("Nimbrel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.w, size.h,
+                              SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!window) return false;
+    glContext = SDL_GL_CreateContext(window);
+    if (!glContext) return false;
+    SDL_GL_MakeCurrent(window, glContext);
+    SDL_GL_SetSwapInterval(1);
+
+    hwnd = platform::gui::nativeWindow(window);
+    if (!hwnd) return true;
+    platform::gui::setThemeVariant(*hwnd, true);
+    windowIcon = createBadgeIcon("N");
+    platform::gui::setWindowIcon(window, windowIcon);
+    return true;
+}
+
+float App::displayScale() const {
+    int index = window ? SDL_GetWindowDisplayIndex(window) : 0;
+    if (index < 0) index = 0;
+    float ddpi = 0;
+    if (SDL_GetDisplayDPI(index, &ddpi, nullptr, nullptr) != 0 || !(ddpi > 0)) return 1.0f;
+    return ddpi / 96.0f;
+}
+
+platform::RgbaImage App::createBadgeIcon(const std::string& text) const {
+    return platform::paintBadge(text, {15, 18, 28}, {224, 121, 66});
+}
+
+void App::applyTheme() {
+    const bool light = config.themeId == 1;
+    // Start from the library's own style each time, so the sizes are scaled
+    // once from their unscaled values however often the theme is applied.
+    ImGui::GetStyle() = ImGuiStyle();
+    theme::apply(light ? theme::Light : theme::Dark);
+    int index = window ? SDL_GetWindowDisplayIndex(window) : 0;
+    if (index < 0) index = 0;
+    float ddpi = 0;
+    if (SDL_GetDisplayDPI(index, &ddpi, nullptr, nullptr) == 0 && ddpi / 96.0f > 1.05f)
+        ImGui::GetStyle().ScaleAllSizes(ddpi / 96.0f);
+    if (hwnd) platform::gui::setThemeVariant(*hwnd, !light);
+}
+
+bool App::initImGui() {
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    static const std::string iniPath = Config::configDir() + "/ui_layout.ini";
+    io.IniFilename = iniPath.c_str();
+
+    applyTheme();
+    ImGui_ImplSDL2_InitForOpenGL(window, glContext);
+    ImGui_ImplOpenGL3_Init("#version 330");
+    guiReady = true;
+    rebuildFonts();
+
+    renderer = std::make_unique<UIRenderer>(locationManager, config);
+    renderer->weatherIcons = loadTexture(resourcePath("weather-icons.png"), false);
+    renderer->moonPhases = loadTexture(resourcePath("moon-phases.png"), false);
+    renderer->constellationAtlas = loadTexture(resourcePath("constellations-atlas.png"), false);
+    renderer->constellationAtlas2 = loadTexture(resourcePath("constellations-atlas2.png"), false);
+    const char* meteors[4] = {"small-meteor-a.png", "small-meteor-b.png", "medium-meteor.png", "large-meteor.png"};
+    for (int i = 0; i < 4; ++i) renderer->meteorSprites[i] = loadTexture(resourcePath(meteors[i]), true);
+    return true;
+}
+
+void App::rebuildFonts() {
+    ImGuiIO& io = ImGui::GetIO();
+    // The backend builds the font texture with its first frame; after that a
+    // rebuild replaces it.
+    const bool hadTexture = guiReady && io.Fonts->TexID != nullptr;
+    io.Fonts->Clear();
+    const float px = static_cast<float>(std::lround(16.0f * displayScale()));
+
+    bool crisp = false;
+    if (config.crispFont) {
+        for (const std::string& path : platform::monoFontPaths()) {
+            const std::string bytes = platform::readUsableFont(path);
+            if (bytes.empty()) continue;
+            // The atlas takes ownership of a buffer from the library's allocator.
+            void* data = IM_ALLOC(bytes.size());
+            std::memcpy(data, bytes.data(), bytes.size());
+            ImFontConfig cfg;
+            cfg.OversampleH = 3;
+            cfg.OversampleV = 2;
+            if (io.Fonts->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), px, &cfg)) {
+                crisp = true;
+                break;
+            }
+        }
+    }
+    if (!crisp) {
+        ImFontConfig cfg;
+        cfg.SizePixels = px;
+        io.Fonts->AddFontDefault(&cfg);
+    }
+    fontsCrisp = crisp;
+    if (hadTexture) {
+        ImGui_ImplOpenGL3_DestroyFontsTexture();
+        ImGui_ImplOpenGL3_CreateFontsTexture();
+    }
+}
+
+}  // namespace nbr

@@ -1,0 +1,21 @@
+// Small square badges with a short text (the window icon, and the
+// notification-area icon with the temperature), painted into RGBA pixels.
+#pragma once
+
+#include "platform/Image.h"
+
+#include <string_view>
+
+namespace nbr::platform {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// A 32 x 32 opaque square of `background` with `text` (UTF-8) centred on one
+// line in `foreground`, bold; the glyph height is 26 pixels for one
+// character, 22 for two and 16 for more. Without a usable font the square is
+// painted without text.
+RgbaImage paintBadge(std::string_view text, Rgb background, Rgb foreground);
+
+}  // namespace nbr::platform

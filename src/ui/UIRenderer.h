@@ -1,0 +1,107 @@
+// The dashboard: draws the whole interface once per frame from the record the
+// application hands it, and gathers what the user asked for in a UIActions
+// record. First thread only.
+#pragma once
+
+#include "foundation/LocationManager.h"
+#include "foundation/Config.h"
+#include "model/WeatherTypes.h"
+#include "ui/Texture.h"
+#include "ui/UIActions.h"
+
+#include <chrono>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace nbr {
+
+// "HH:MM" with use24, else "H:MM AM" / "H:MM PM".
+std::string clockHM(int hour, int minute, bool use24);
+// The clock text of the time in a local "YYYY-MM-DDTHH:MM" string; empty when
+// the string holds no time.
+std::string formatClock(const std::string& isoLocal, bool use24);
+
+class UIRenderer {
+public:
+    struct Meteor {
+        float x = 0, y = 0;
+        float vx = 0, vy = 0;
+        float scale = 1;
+        float rotation = 0;
+        float spin = 0;
+        int sprite = 0;
+    };
+
+    UIRenderer(LocationManager& locationManager, Config& config);
+    ~UIRenderer();
+    UIRenderer(const UIRenderer&) = delete;
+    UIRenderer& operator=(const UIRenderer&) = delete;
+
+    // Draws one frame; between the GUI library's new-frame and render calls.
+    void render(const WeatherData& data, const std::vector<WeatherAlert>& visibleAlerts,
+                const std::vector<Notification>& notifications, bool refreshing, const std::string& status);
+
+    // The frame's requests; leaves the renderer's copy empty.
+    UIActions consumeActions();
+    void setSearchResults(const std::vector<GeoLocation>& results);
+
+    // Values in the record's units, as text in the user's units.
+    std::string formatTemp(double celsius) const;
+    std::string formatTempDelta(double celsiusDelta) const;
+    std::string formatSpeed(double kmh) const;
+    std::string formatPrecip(double mm) const;
+    std::string formatSnow(double cm) const;
+    std::string formatPressure(double hPa) const;
+    std::string formatVisibility(double metres) const;
+
+    // One cell of the weather-icon or moon-phase atlas at the cursor; nothing
+    // (and no layout advance) for an unknown cell or a missing atlas.
+    void drawWeatherIcon(int code, bool night, float size);
+    void drawMoonSprite(int phaseIndex, float size);
+
+    LocationManager& locationManager;
+    Config& config;
+    UIActions actions;
+    char searchInput[256] = {};
+    bool showSearch = false, showEdit = false;
+    char editName[128] = {};
+    double editLatitude = 0, editLongitude = 0;
+    bool showSettings = false, showNotifications = false, showHistory = false;
+    std::vector<GeoLocation> searchResults;
+    double coordLatitude = 0, coordLongitude = 0;
+    char coordLabel[64] = {};
+    std::string detectError;
+    std::string newerVersion;
+    bool miniMode = false;
+    std::chrono::steady_clock::time_point dataFetchedAt{};
+    const ForecastSkill* skill = nullptr;
+    Texture weatherIcons, moonPhases, constellationAtlas, constellationAtlas2;
+    Texture meteorSprites[4];
+    int meteorClicks = 0;
+    std::vector<Meteor> meteors;
+    bool showStars = false, starFactsRequested = false;
+    std::unordered_map<std::string, std::string> starFacts;
+    bool night = false;
+    int carouselIndex = 0;
+    bool carouselAutoRotate = true;
+    float carouselTimer = 0;
+
+private:
+    void renderBody(const WeatherData& data);
+};
+
+// Heights of the dashboard's body rows for a content area of the given size
+// (see UIRenderer::render).
+struct BodyLayout {
+    float H = 0;       // body height
+    float top = 0;     // height of the current-conditions / right-column row
+    float dailyH = 0;  // height of the daily row
+};
+BodyLayout layoutBody(float availX, float availY, float frameHeightWithSpacing, float lineHeightWithSpacing,
+                      float cellPaddingY, float itemSpacingY);
+
+// Whether it is night at the place: local hour before 6 or after 18.
+bool isNightAt(long long epochSeconds, int utcOffsetSeconds);
+
+}  // namespace nbr
