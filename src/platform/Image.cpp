@@ -25,13 +25,15 @@ RgbaImage take(unsigned char* decoded, int w, int h) {
 RgbaImage decodeImageFile(const std::string& path) {
     if (path.empty()) return {};
     int w = 0, h = 0, n = 0;
-    return take(stbi_load(path.c_str(), &w, &h, &n, 4), w, h);
+    unsigned char* decoded = stbi_load(path.c_str(), &w, &h, &n, 4);
+    return take(decoded, w, h);
 }
 
 RgbaImage decodeImageMemory(const unsigned char* data, unsigned long long size) {
     if (!data || size == 0 || size > static_cast<unsigned long long>(INT_MAX)) return {};
     int w = 0, h = 0, n = 0;
-    return take(stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &n, 4), w, h);
+    unsigned char* decoded = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &n, 4);
+    return take(decoded, w, h);
 }
 
 }  // namespace nbr::platform

@@ -1,0 +1,169 @@
+// How long the main loop waits per turn, and when it schedules a refresh,
+// driven by an injected clock.
+#include "app/App.h"
+
+#include <gtest/gtest.h>
+
+namespace nbr {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(FramePacingTest, FirstMatchingRuleDecidesTheWait) {
+    PacingState s;
+    s.sinceInput = 10s;
+    EXPECT_EQ(frameTimeoutFor(s), 250);
+    s.busy = true;
+    EXPECT_EQ(frameTimeoutFor(s), 100);
+    s.sinceInput = 499ms;
+    EXPECT_EQ(frameTimeoutFor(s), 16);
+    s.sinceInput = 500ms;
+    EXPECT_EQ(frameTimeoutFor(s), 100);
+    s.animating = true;
+    EXPECT_EQ(frameTimeoutFor(s), 16);
+    s.animating = false;
+    s.radarOpen = true;
+    EXPECT_EQ(frameTimeoutFor(s), 16);
+    s.minimized = true;  // nothing drawn: the slow wait wins over everything else
+    EXPECT_EQ(frameTimeoutFor(s), 200);
+    s.minimized = false;
+    s.hidden = true;
+    EXPECT_EQ(frameTimeoutFor(s), 200);
+}
+
+class AppClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app.now = [this] { return t; };
+        app.lastInput = t;
+        app.lastRefresh = t;
+    }
+    void addPlace() {
+        SavedLocation p;
+        p.name = "Here";
+        p.latitude = 10;
+        p.longitude = 20;
+        app.config.locations.push_back(p);
+    }
+    size_t drainRequests() {
+        size_t n = 0;
+        while (app.requestQueue.tryPop()) ++n;
+        return n;
+    }
+
+    App::Clock::time_point t = App::Clock::time_point{} + 1000h;
+    App app;
+};
+
+TEST_F(AppClockTest, InputMakesTheLoopFastForHalfASecond) {
+    EXPECT_EQ(app.frameTimeoutMs(), 16);
+    t += 499ms;
+    EXPECT_EQ(app.frameTimeoutMs(), 16);
+    t += 1ms;
+    EXPECT_EQ(app.frameTimeoutMs(), 250);
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        app.fetchInProgress = true;
+    }
+    EXPECT_EQ(app.frameTimeoutMs(), 100);
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        app.fetchInProgress = false;
+        app.visibleAlerts.push_back(WeatherAlert{});
+    }
+    EXPECT_EQ(app.frameTimeoutMs(), 100);
+    app.hiddenToTray = true;
+    EXPECT_EQ(app.frameTimeoutMs(), 200);
+}
+
+TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeground) {
+    addPlace();
+    app.config.foregroundPollMinutes = 15;
+    app.config.backgroundPollMinutes = 30;
+    app.hiddenToTray = true;
+
+    t += 16min;
+    EXPECT_FALSE(app.scheduledRefresh());
+    EXPECT_EQ(drainRequests(), 0u);
+    t += 14min;  // 30 minutes since the last scheduled refresh
+    EXPECT_FALSE(app.scheduledRefresh());  // still nothing drawn while hidden
+    EXPECT_EQ(drainRequests(), 1u);
+    EXPECT_EQ(app.lastRefresh, t);
+
+    app.hiddenToTray = false;
+    t += 14min + 59s;
+    EXPECT_TRUE(app.scheduledRefresh());
+    EXPECT_EQ(drainRequests(), 0u);
+    t += 1s;
+    EXPECT_TRUE(app.scheduledRefresh());
+    EXPECT_EQ(drainRequests(), 1u);
+    t += 1min;
+    EXPECT_TRUE(app.scheduledRefresh());
+    EXPECT_EQ(drainRequests(), 0u);
+}
+
+TEST_F(AppClockTest, WithoutASavedPlaceNothingIsRequestedAndTheTimerStays) {
+    const auto before = app.lastRefresh;
+    t += 60min;
+    EXPECT_TRUE(app.scheduledRefresh());
+    EXPECT_EQ(drainRequests(), 0u);
+    EXPECT_EQ(app.lastRefresh, before);
+    bool inProgress = false;
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        inProgress = app.fetchInProgress;
+    }
+    EXPECT_FALSE(inProgress);
+}
+
+TEST_F(AppClockTest, WeatherRequestCarriesCopiesOfPlaceAndSettings) {
+    addPlace();
+    app.config.useFahrenheit = false;
+    app.config.historyEnabled = false;
+    app.config.alertGustKmh = 80;
+    app.config.alertSwingC = 5;
+    app.config.alertSnowCm = 2;
+    GeoLocation place = app.config.locations[0];
+    place.customLabel = true;
+    app.requestWeatherUpdate(place);
+    std::optional<App::WorkRequest> r = app.requestQueue.tryPop();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->kind, App::WorkKind::FetchWeather);
+    EXPECT_EQ(r->location.name, "Here");
+    EXPECT_TRUE(r->location.customLabel);
+    EXPECT_FALSE(r->useFahrenheit);
+    EXPECT_FALSE(r->historyEnabled);
+    EXPECT_TRUE(r->alertsEnabled);
+    EXPECT_EQ(r->tuning.gustKmh, 80);
+    EXPECT_EQ(r->tuning.swingC, 5);
+    EXPECT_EQ(r->tuning.snowCm, 2);
+    ASSERT_EQ(r->savedLocations.size(), 1u);
+    std::lock_guard<std::mutex> lock(app.dataMutex);
+    EXPECT_TRUE(app.fetchInProgress);
+}
+
+TEST_F(AppClockTest, ResultsReplaceTheRecordOrKeepItWithAnErrorStatus) {
+    App::WorkResult ok;
+    ok.weather = WeatherData{};
+    ok.weather->temperature = 12.5;
+    ok.alerts.push_back(WeatherAlert{});
+    App::WorkResult failed;
+    failed.error = "Couldn't reach the weather service - check your connection.";
+    App::WorkResult failedSilently;
+    app.fetchInProgress = true;
+    app.resultQueue.push(ok);
+    app.resultQueue.push(failed);
+    app.updateFromBackground();
+    EXPECT_EQ(app.weather.temperature, 12.5);
+    EXPECT_EQ(app.alerts.size(), 1u);
+    EXPECT_EQ(app.status, failed.error);
+    EXPECT_FALSE(app.fetchInProgress);
+    app.resultQueue.push(failedSilently);
+    app.updateFromBackground();
+    EXPECT_EQ(app.status, "Update failed");
+    EXPECT_EQ(app.weather.temperature, 12.5);
+    EXPECT_EQ(app.resultQueue.size(), 0u);
+}
+
+}  // namespace
+}  // namespace nbr

@@ -1,0 +1,115 @@
+// Window sizes at start, the mini strip, the geometry stored at shut-down,
+// and the dashboard's body layout.
+#include "app/App.h"
+#include "ui/UIRenderer.h"
+
+#include <gtest/gtest.h>
+
+namespace nbr {
+namespace {
+
+TEST(WindowGeometryTest, StartSizeFromSettingsOrScaledDefault) {
+    WindowSize s = initialWindowSize(600, 0, 1.5f, 0, 0);
+    EXPECT_EQ(s.w, 700);
+    EXPECT_EQ(s.h, 1230);
+    s = initialWindowSize(0, 0, 1.0f, 0, 0);
+    EXPECT_EQ(s.w, 1040);
+    EXPECT_EQ(s.h, 820);
+    s = initialWindowSize(0, 0, 1.25f, 0, 0);
+    EXPECT_EQ(s.w, 1300);
+    EXPECT_EQ(s.h, 1025);
+    s = initialWindowSize(1200, 300, 1.0f, 0, 0);
+    EXPECT_EQ(s.w, 1200);
+    EXPECT_EQ(s.h, 500);
+    s = initialWindowSize(-5, -5, 1.0f, 0, 0);
+    EXPECT_EQ(s.w, 1040);
+    EXPECT_EQ(s.h, 820);
+}
+
+TEST(WindowGeometryTest, StoredSizeLargerThanTheDisplayIsLimitedToIt) {
+    const WindowSize s = initialWindowSize(5000, 4000, 1.0f, 1280, 770);
+    EXPECT_EQ(s.w, 1280);
+    EXPECT_EQ(s.h, 770);
+    const WindowSize d = initialWindowSize(0, 0, 1.0f, 1280, 770);
+    EXPECT_EQ(d.w, 1040);
+    EXPECT_EQ(d.h, 770);
+}
+
+TEST(WindowGeometryTest, MiniStripSizeAndOpacity) {
+    WindowSize m = miniStripSize(1.5f);
+    EXPECT_EQ(m.w, 600);
+    EXPECT_EQ(m.h, 144);
+    m = miniStripSize(1.0f);
+    EXPECT_EQ(m.w, 400);
+    EXPECT_EQ(m.h, 96);
+    m = miniStripSize(1.3f);  // truncated, not rounded
+    EXPECT_EQ(m.w, 520);
+    EXPECT_EQ(m.h, 124);
+    EXPECT_FLOAT_EQ(miniOpacity(25), 0.4f);
+    EXPECT_FLOAT_EQ(miniOpacity(40), 0.4f);
+    EXPECT_FLOAT_EQ(miniOpacity(75), 0.75f);
+    EXPECT_FLOAT_EQ(miniOpacity(100), 1.0f);
+    EXPECT_FLOAT_EQ(miniOpacity(250), 1.0f);
+    EXPECT_FLOAT_EQ(miniOpacity(-3), 0.4f);
+}
+
+TEST(WindowGeometryTest, ShutDownInMiniModeStoresTheFullSizeAndTheStripPosition) {
+    Config c;
+    c.windowW = 1;
+    c.windowH = 1;
+    storeWindowGeometry(c, true, 1100, 760, 30, 40, 400, 96);
+    EXPECT_EQ(c.windowW, 1100);
+    EXPECT_EQ(c.windowH, 760);
+    EXPECT_EQ(c.miniPosX, 30);
+    EXPECT_EQ(c.miniPosY, 40);
+
+    Config f;
+    storeWindowGeometry(f, false, 1100, 760, 30, 40, 980, 700);
+    EXPECT_EQ(f.windowW, 980);
+    EXPECT_EQ(f.windowH, 700);
+    EXPECT_EQ(f.miniPosX, Config::kNoPos);
+    EXPECT_EQ(f.miniPosY, Config::kNoPos);
+}
+
+TEST(DashboardLayoutTest, ShortWindowKeepsMinimumRows) {
+    const BodyLayout l = layoutBody(900, 100, 31, 22, 2, 9);
+    EXPECT_EQ(l.H, 200);
+    EXPECT_EQ(l.dailyH, 185);
+    EXPECT_EQ(l.top, 160);
+}
+
+TEST(DashboardLayoutTest, DailyRowShrinksToLeaveTheTopRow340ButNotBelow185) {
+    // Natural daily height at width 900: 16 + 95.14 + 4 + (22 + 6 + 4 * 26) = 247.14.
+    const BodyLayout mid = layoutBody(900, 600, 31, 22, 2, 9);  // H = 563
+    EXPECT_FLOAT_EQ(mid.H, 563);
+    EXPECT_FLOAT_EQ(mid.dailyH, 223);  // 563 - 340
+    EXPECT_FLOAT_EQ(mid.top, 340 - 20);
+
+    const BodyLayout tight = layoutBody(900, 540, 31, 22, 2, 9);  // H = 503
+    EXPECT_FLOAT_EQ(tight.dailyH, 185);
+    EXPECT_FLOAT_EQ(tight.top, 503 - 185 - 20);
+}
+
+TEST(DashboardLayoutTest, TallWindowKeepsTheNaturalDailyHeight) {
+    const BodyLayout l = layoutBody(900, 1000, 31, 22, 2, 9);
+    const float natural = 16 + 900 / 7.0f * 0.74f + 4 + (22 + 6 + 4 * 26);
+    EXPECT_FLOAT_EQ(l.dailyH, natural);
+    EXPECT_FLOAT_EQ(l.top, 963 - natural - 20);
+    // Wide windows cap the day cell at 118.
+    const BodyLayout wide = layoutBody(3000, 1000, 31, 22, 2, 9);
+    EXPECT_FLOAT_EQ(wide.dailyH, 16 + 118 + 4 + (22 + 6 + 4 * 26));
+}
+
+TEST(DashboardLayoutTest, NightIsBeforeSixAndAfterSixteenHundredLocalHours) {
+    const long long midnightUtc = 1767225600;  // 2026-01-01 00:00 UTC
+    EXPECT_TRUE(isNightAt(midnightUtc, 0));
+    EXPECT_FALSE(isNightAt(midnightUtc + 6 * 3600, 0));
+    EXPECT_FALSE(isNightAt(midnightUtc + 18 * 3600 + 3599, 0));
+    EXPECT_TRUE(isNightAt(midnightUtc + 19 * 3600, 0));
+    EXPECT_FALSE(isNightAt(midnightUtc, 12 * 3600));  // noon at UTC+12
+    EXPECT_TRUE(isNightAt(midnightUtc + 10 * 3600, -8 * 3600));  // 02:00 at UTC-8
+    EXPECT_TRUE(isNightAt(3600, -5 * 3600));  // negative local seconds wrap into the day
+}
+
+}  // namespace
+}  // namespace nbr
