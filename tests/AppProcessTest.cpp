@@ -1,0 +1,134 @@
+// The real program under a private virtual display: start-up, frames, an
+// orderly stop on SIGTERM, and the starts that must fail.
+#include "DisplayHarness.h"
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+#include <stb_image_write.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+
+namespace nbr {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers every request with 404 and remembers the paths asked for.
+class RecordingServer {
+public:
+    RecordingServer() {
+        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            paths_.push_back(req.path);
+            res.status = 404;
+        });
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    ~RecordingServer() {
+        server_.stop();
+        thread_.join();
+    }
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::vector<std::string> paths() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return paths_;
+    }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> paths_;
+};
+
+class AppProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dataDir_ = tmp_.path() + "/Nimbrel";
+        logPath_ = dataDir_ + "/logs/app.log";
+        test::writeFile(dataDir_ + "/config.json",
+                        R"({"locations":[{"name":"Testville","country":"US","admin1":"PA","latitude":40.0,)"
+                        R"("longitude":-75.0,"timezone":"America/New_York","isDefault":true}],)"
+                        R"("activeLocationIndex":0,"useFahrenheit":true})");
+    }
+
+    std::map<std::string, std::string> env(const std::string& display) const {
+        return {{"DISPLAY", display},
+                {"APPDATA", tmp_.path()},
+                {"NIMBREL_SERVICE_BASE", server_.base()},
+                {"LIBGL_ALWAYS_SOFTWARE", "1"},
+                {"SDL_VIDEODRIVER", "x11"},
+                {"WAYLAND_DISPLAY", ""},
+                // Leaks inside the system's GL and X libraries are not ours.
+                {"ASAN_OPTIONS", "detect_leaks=0"}};
+    }
+    pid_t start(const std::string& display) {
+        return test::spawnWith({NIMBREL_EXE}, env(display), tmp_.path() + "/stdout.txt");
+    }
+    std::string log() const { return test::readFile(logPath_); }
+
+    test::TempDir tmp_;
+    mutable RecordingServer server_;
+    std::string dataDir_, logPath_;
+};
+
+TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+
+    const pid_t pid = start(display.name());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+
+    // The window shows the dashboard's background and its panel borders.
+    test::Screenshot shot;
+    size_t background = 0;
+    for (int attempt = 0; attempt < 100 && background < 10000; ++attempt) {
+        std::this_thread::sleep_for(100ms);
+        shot = test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd");
+        background = 0;
+        for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3)
+            if (shot.rgb[i] == 27 && shot.rgb[i + 1] == 22 && shot.rgb[i + 2] == 19) ++background;
+    }
+    ASSERT_FALSE(shot.rgb.empty());
+    std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
+    const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/app-window.png";
+    stbi_write_png(png.c_str(), shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
+    EXPECT_GT(background, 100000u) << "screenshot: " << png;
+
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(test::waitExit(pid, 30s), 0) << log();
+
+    const std::string text = log();
+    const size_t started = text.find("started (1 saved location(s))");
+    const size_t stopping = text.find("shutting down");
+    ASSERT_NE(stopping, std::string::npos) << text;
+    EXPECT_LT(started, stopping);
+    EXPECT_EQ(test::countOf(text, "shutting down"), 1u);
+
+    const auto saved = nlohmann::json::parse(test::readFile(dataDir_ + "/config.json"));
+    EXPECT_GE(saved.at("settings").at("windowW").get<int>(), 700);
+    EXPECT_GE(saved.at("settings").at("windowH").get<int>(), 500);
+    EXPECT_EQ(saved.at("locations").size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(dataDir_ + "/ui_layout.ini"));
+}
+
+TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
+    // A display number nobody serves.
+    const pid_t pid = start(":399");
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(test::waitExit(pid, 30s), 1);
+    const std::string text = log();
+    EXPECT_NE(text.find("SDL init failed: "), std::string::npos) << text;
+    EXPECT_NE(text.find("[error] initialization failed; exiting"), std::string::npos) << text;
+    EXPECT_EQ(text.find("started ("), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nbr

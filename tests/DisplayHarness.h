@@ -1,0 +1,179 @@
+// Starting the real program under a private virtual X display: the display
+// server, child processes with a chosen environment, log polling and
+// screenshots.
+#pragma once
+
+#include "TestEnv.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace nbr::test {
+
+// Starts `argv` with the current environment changed by `env` (an empty value
+// removes the variable); stdout and stderr go to `outPath` when given.
+inline pid_t spawnWith(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                       const std::string& outPath = "") {
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) {
+        const std::string kv = *e;
+        const std::string key = kv.substr(0, kv.find('='));
+        if (!env.count(key)) envStrings.push_back(kv);
+    }
+    for (const auto& [k, v] : env)
+        if (!v.empty()) envStrings.push_back(k + "=" + v);
+    std::vector<char*> envp, args;
+    for (auto& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argCopy = argv;
+    for (auto& s : argCopy) args.push_back(s.data());
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    const std::string out = outPath.empty() ? "/dev/null" : outPath;
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// The exit code of `pid` once it ends within `limit`; -1 (and the process
+// killed) when it does not, -2 when it ended by a signal.
+inline int waitExit(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int st = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        const pid_t r = waitpid(pid, &st, WNOHANG);
+        if (r == pid) return WIFEXITED(st) ? WEXITSTATUS(st) : -2;
+        if (r < 0) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &st, 0);
+    return -1;
+}
+
+// Polls a file until it holds `text` (true) or `limit` passes (false).
+inline bool waitForText(const std::string& path, const std::string& text, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (readFile(path).find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+}
+
+inline size_t countOf(const std::string& hay, const std::string& needle) {
+    size_t n = 0;
+    for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
+    return n;
+}
+
+// A private Xvfb display for the test's lifetime.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        for (int n = 90; n < 400 && pid_ < 0; ++n) {
+            struct stat st;
+            const std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
+            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            if (stat(sock.c_str(), &st) == 0 || stat(lock.c_str(), &st) == 0) continue;
+            const std::string name = ":" + std::to_string(n);
+            pid_t pid = spawnWith({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, {});
+            if (pid < 0) return;
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (std::chrono::steady_clock::now() < end && stat(sock.c_str(), &st) != 0) {
+                if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                    pid = -1;  // lost a race for this number; try the next
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (pid < 0) continue;
+            if (stat(sock.c_str(), &st) != 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                return;
+            }
+            pid_ = pid;
+            name_ = name;
+        }
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    bool ok() const { return pid_ > 0; }
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// An RGB screenshot of the whole display.
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// Reads the root window with xwd (24-bit colour in 32-bit pixels, as Xvfb
+// serves it); an empty screenshot when that fails.
+inline Screenshot captureDisplay(const std::string& display, const std::string& xwdPath) {
+    Screenshot shot;
+    const pid_t pid = spawnWith({"xwd", "-root", "-silent", "-display", display, "-out", xwdPath}, {});
+    if (pid < 0 || waitExit(pid, std::chrono::seconds(20)) != 0) return shot;
+    const std::string d = readFile(xwdPath);
+    if (d.size() < 100) return shot;
+    auto be32 = [&](size_t i) {
+        return (std::uint32_t(std::uint8_t(d[i])) << 24) | (std::uint32_t(std::uint8_t(d[i + 1])) << 16) |
+               (std::uint32_t(std::uint8_t(d[i + 2])) << 8) | std::uint32_t(std::uint8_t(d[i + 3]));
+    };
+    const std::uint32_t headerSize = be32(0), format = be32(8), width = be32(16), height = be32(20),
+                        byteOrder = be32(28), bitsPerPixel = be32(44), bytesPerLine = be32(48),
+                        redMask = be32(56), ncolors = be32(76);
+    // xwd may call a 32-bit pixel "24 bits"; the line length tells the stride.
+    if (format != 2 || (bitsPerPixel != 24 && bitsPerPixel != 32) || redMask != 0xFF0000 || width == 0 ||
+        bytesPerLine / width != 4)
+        return shot;
+    const size_t data = size_t(headerSize) + size_t(ncolors) * 12;
+    if (d.size() < data + size_t(bytesPerLine) * height) return shot;
+    shot.width = static_cast<int>(width);
+    shot.height = static_cast<int>(height);
+    shot.rgb.resize(size_t(width) * height * 3);
+    for (std::uint32_t y = 0; y < height; ++y)
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const auto* p = reinterpret_cast<const std::uint8_t*>(d.data() + data + size_t(y) * bytesPerLine + x * 4);
+            std::uint32_t v = byteOrder == 0 ? (p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24)
+                                             : (std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+            std::uint8_t* o = &shot.rgb[(size_t(y) * width + x) * 3];
+            o[0] = (v >> 16) & 0xFF;
+            o[1] = (v >> 8) & 0xFF;
+            o[2] = v & 0xFF;
+        }
+    return shot;
+}
+
+}  // namespace nbr::test
