@@ -92,7 +92,7 @@ TEST(DayScoresTest, StargazingByDayLooksAtTonightsCloud) {
     EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
 
     // From 5 to 20 and when the hour cannot be read, the evening hour counts.
-    for (const char* t : {"2026-01-15T05:00", "2026-01-15T20:59", "", "2026-01-15", "2026-01-15Txx:00"}) {
+    for (const char* t : {"2026-01-15T05:00", "2026-01-15T20:59", "", "2026-01-15", "2026-01-15T2", "2026-01-15Txx:00"}) {
         SCOPED_TRACE(t);
         d.time = t;
         EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 9);
