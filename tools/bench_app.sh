@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Prints performance figures of the program on a private virtual display:
+# time from process start to the first frame, CPU use over 30 s idle with the
+# window shown and minimised, resident memory after the first refresh, and the
+# main thread's CPU time per frame. Targets: first frame under 0.5 s, idle CPU
+# under 1 % of one core, under 80 MB resident.
+#   BUILD=build bash tools/bench_app.sh      (IDLE_SECONDS=30 by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD="${BUILD:-build}"
+IDLE="${IDLE_SECONDS:-30}"
+
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" -j4 --target nimbrel >/dev/null
+
+work="$(mktemp -d)"
+xpid=""
+apid=""
+rpid=""
+cleanup() {
+  for p in $apid $rpid $xpid; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+gcc -shared -fPIC -O2 tools/bench/frame_probe.c -o "$work/probe.so" -ldl
+gcc -O2 tools/bench/iconify.c -o "$work/iconify" -lX11
+
+# A display number nobody uses.
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xpid=$!
+for _ in $(seq 200); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+export DISPLAY=":$n" LIBGL_ALWAYS_SOFTWARE=1 SDL_VIDEODRIVER=x11
+unset WAYLAND_DISPLAY
+
+# The web services: the replay server when the build has one, otherwise a
+# closed loopback port (nothing ever leaves the machine).
+base="http://127.0.0.1:9"
+replay="$(find "$BUILD" -maxdepth 3 -type f -name 'nimbrel_replay*' -perm -u+x | head -1 || true)"
+if [ -n "$replay" ]; then
+  "$replay" --port-file "$work/port" >"$work/replay.log" 2>&1 &
+  rpid=$!
+  for _ in $(seq 200); do [ -s "$work/port" ] && break; sleep 0.05; done
+  base="http://127.0.0.1:$(cat "$work/port")"
+fi
+
+mkdir -p "$work/Nimbrel"
+cat >"$work/Nimbrel/config.json" <<'JSON'
+{"locations":[{"name":"Testville","country":"US","admin1":"PA","latitude":40.0,"longitude":-75.0,
+"timezone":"America/New_York","isDefault":true}],"activeLocationIndex":0}
+JSON
+
+ticks="$(getconf CLK_TCK)"
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+now() { date +%s.%N; }
+
+t0="$(now)"
+APPDATA="$work" NIMBREL_SERVICE_BASE="$base" NIMBREL_PROBE_OUT="$work/frames" \
+  LD_PRELOAD="$work/probe.so" "$BUILD/nimbrel" &
+apid=$!
+for _ in $(seq 400); do [ -s "$work/frames" ] && break; sleep 0.01; done
+first="$(head -1 "$work/frames" | awk '{print $2}')"
+
+# Let the first refresh finish and the fast frames after start-up end.
+sleep 3
+rss_kb="$(awk '/^VmRSS/ {print $2}' "/proc/$apid/status")"
+# How much of it is the software OpenGL renderer's code (a GPU driver differs)
+# and how much the process's own private memory.
+gl_kb="$(awk '/^[0-9a-f]+-/ {name = $6} /^Rss:/ && name ~ /libLLVM|swrast_dri|libgallium/ {s += $2} END {print s + 0}' "/proc/$apid/smaps")"
+priv_kb="$(awk '/^Private_Dirty/ {print $2}' "/proc/$apid/smaps_rollup")"
+
+idle() { # label
+  local c0 c1 f0 f1
+  c0="$(cpu_ticks "$apid")"; f0="$(wc -l <"$work/frames")"
+  sleep "$IDLE"
+  c1="$(cpu_ticks "$apid")"; f1="$(wc -l <"$work/frames")"
+  awk -v a="$c0" -v b="$c1" -v t="$ticks" -v s="$IDLE" -v l="$1" -v f=$((f1 - f0)) \
+    'BEGIN { printf "idle CPU, %-10s %6.2f %% of one core (%d frames in %d s)\n", l, (b - a) / t / s * 100, f, s }'
+  echo "$f0 $f1" >"$work/range"
+}
+
+echo "Nimbrel performance ($(nproc) cores, software OpenGL on Xvfb)"
+awk -v a="$t0" -v b="$first" 'BEGIN { printf "first frame after start:   %6.3f s\n", b - a }'
+echo "resident memory:           $((rss_kb / 1024)) MB after the first refresh ($((gl_kb / 1024)) MB of it the software renderer's libraries, $((priv_kb / 1024)) MB private)"
+idle shown
+range="$(cat "$work/range")"
+# Main-thread CPU per frame over the shown idle period: one loop turn, event
+# handling and building and submitting the dashboard frame.
+awk -v r="$range" 'BEGIN { split(r, x, " ") }
+  NR > x[1] + 1 && NR <= x[2] { d = $3 - prev; sum += d; k++ } { prev = $3 }
+  END { if (k) printf "main-thread CPU per frame: %6.2f ms (mean of %d frames)\n", sum / k * 1000, k }' "$work/frames"
+"$work/iconify"
+sleep 1
+idle minimised
+
+kill -TERM "$apid"
+wait "$apid" && echo "exit code:                 0" || echo "exit code:                 $?"
+apid=""
