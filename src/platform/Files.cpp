@@ -3,31 +3,58 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace nbr::platform {
+
+namespace {
+
+bool writeAll(int fd, const char* p, size_t left) {
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
 
 bool writeFileAtomic(const std::string& path, std::string_view content) {
     const std::string tmp = path + ".tmp";
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = true;
-    const char* p = content.data();
-    size_t left = content.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
+    bool ok = writeAll(fd, content.data(), content.size());
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+bool appendLinesSynced(const std::string& path, std::string_view content) {
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = true;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ok = false;
+    } else if (st.st_size > 0) {
+        char last = '\n';
+        ssize_t n;
+        do n = ::pread(fd, &last, 1, st.st_size - 1);
+        while (n < 0 && errno == EINTR);
+        if (n != 1) ok = false;
+        else if (last != '\n') ok = writeAll(fd, "\n", 1);
+    }
+    if (ok) ok = writeAll(fd, content.data(), content.size());
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
     return ok;
 }
 
