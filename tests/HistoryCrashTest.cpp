@@ -206,5 +206,7 @@ TEST(HistoryCrash, KilledDuringRewritesLeavesTheOldOrTheNewFileWhole) {
         EXPECT_TRUE(hasStep(again.logFor(kKey), 1001));
         EXPECT_TRUE(hasStep(again.logFor(kKey), 149 + acked));
     }
-    RecordProperty("killsDuringFileWrite", leftTemporary);
+    // The temporary file exists for nearly the whole rewrite, so most kills
+    // land while it is being written.
+    EXPECT_GT(leftTemporary, 0);
 }

@@ -191,19 +191,28 @@ bool HistoryStore::appendLines(const std::string& key, const std::vector<std::st
 
 bool HistoryStore::rewrite(const std::string& key, const Log& log) {
     ensureDir(dir);
-    std::string text;
-    text.reserve((log.truth.size() + log.fcst.size() + log.mfcst.size() + log.hf.size() +
-                  log.obs.size()) * 112);
-    auto add = [&text](const std::string& line) {
-        text += line;
-        text += '\n';
+    platform::AtomicFileWriter out(pathFor(key));
+    if (!out.ok()) return false;
+    // Written in pieces as the lines are made, so the whole text is never
+    // held twice.
+    constexpr size_t kChunk = 64 * 1024;
+    std::string chunk;
+    chunk.reserve(kChunk + 512);
+    auto add = [&](const std::string& line) {
+        chunk += line;
+        chunk += '\n';
+        if (chunk.size() >= kChunk) {
+            out.write(chunk);
+            chunk.clear();
+        }
     };
     for (const auto& r : log.truth) add(lineOf(r));
     for (const auto& r : log.fcst) add(lineOf(r));
     for (const auto& r : log.mfcst) add(lineOf(r));
     for (const auto& r : log.hf) add(lineOf(r));
     for (const auto& r : log.obs) add(lineOf(r));
-    return platform::writeFileAtomic(pathFor(key), text);
+    out.write(chunk);
+    return out.commit();
 }
 
 void HistoryStore::pruneAndFlush(const std::string& key, Log& log, std::vector<std::string>& lines) {

@@ -25,16 +25,38 @@ bool writeAll(int fd, const char* p, size_t left) {
 
 }  // namespace
 
-bool writeFileAtomic(const std::string& path, std::string_view content) {
-    const std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, content.data(), content.size());
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), tmp_(path + ".tmp") {
+    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ok_ = fd_ >= 0;
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(tmp_.c_str());
+    }
+}
+
+bool AtomicFileWriter::write(std::string_view text) {
+    if (ok_ && !writeAll(fd_, text.data(), text.size())) ok_ = false;
+    return ok_;
+}
+
+bool AtomicFileWriter::commit() {
+    if (fd_ < 0) return false;
+    bool ok = ok_ && ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    if (ok && std::rename(tmp_.c_str(), path_.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(tmp_.c_str());
+    ok_ = false;  // the writer is spent
     return ok;
+}
+
+bool writeFileAtomic(const std::string& path, std::string_view content) {
+    AtomicFileWriter out(path);
+    out.write(content);
+    return out.commit();
 }
 
 bool appendLinesSynced(const std::string& path, std::string_view content) {
