@@ -55,27 +55,28 @@ HistoryStore::Log cappedLog() {
     return log;
 }
 
-struct Folder {
-    std::string path;
-    Folder() {
+// A store in a private temporary folder, its file holding a capped log.
+struct CappedStore {
+    std::string folder;
+    HistoryStore store;
+    CappedStore() {
         std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-bench-XXXXXX").string();
-        path = mkdtemp(tmpl.data()) ? tmpl : std::string(".");
+        folder = mkdtemp(tmpl.data()) ? tmpl : std::string(".");
+        store.dir = folder;
+        store.rewrite(kKey, cappedLog());
     }
-    ~Folder() {
+    ~CappedStore() {
         std::error_code ec;
-        std::filesystem::remove_all(path, ec);
+        std::filesystem::remove_all(folder, ec);
     }
 };
 
 void BM_ColdLoadAndScore(benchmark::State& state) {
-    Folder folder;
-    HistoryStore writer;
-    writer.dir = folder.path;
-    writer.rewrite(kKey, cappedLog());
-    state.counters["fileBytes"] = double(std::filesystem::file_size(writer.pathFor(kKey)));
+    CappedStore capped;
+    state.counters["fileBytes"] = double(std::filesystem::file_size(capped.store.pathFor(kKey)));
     for (auto _ : state) {
         HistoryStore store;
-        store.dir = folder.path;
+        store.dir = capped.folder;
         const auto& log = store.logFor(kKey);
         auto skill = HistoryStore::computeSkill(log.fcst, log.truth, log.mfcst, log.hf, log.obs);
         benchmark::DoNotOptimize(skill);
@@ -84,21 +85,17 @@ void BM_ColdLoadAndScore(benchmark::State& state) {
 BENCHMARK(BM_ColdLoadAndScore)->Unit(benchmark::kMillisecond);
 
 void BM_Rewrite(benchmark::State& state) {
-    Folder folder;
-    HistoryStore store;
-    store.dir = folder.path;
+    CappedStore capped;
     const auto log = cappedLog();
-    for (auto _ : state) store.rewrite(kKey, log);
+    for (auto _ : state) capped.store.rewrite(kKey, log);
 }
 BENCHMARK(BM_Rewrite)->Unit(benchmark::kMillisecond);
 
 // The lines of a day's first refresh: one observation, yesterday's truth,
 // six day forecasts and 24 hourly temperatures, appended to a capped file.
 void BM_RefreshAppend(benchmark::State& state) {
-    Folder folder;
-    HistoryStore store;
-    store.dir = folder.path;
-    store.rewrite(kKey, cappedLog());
+    CappedStore capped;
+    HistoryStore& store = capped.store;
     int day = 1000;
     for (auto _ : state) {
         std::vector<std::string> lines;
@@ -117,10 +114,8 @@ BENCHMARK(BM_RefreshAppend)->Unit(benchmark::kMillisecond);
 
 // A whole refresh on a capped log: log, append, score, correct.
 void BM_RecordRefresh(benchmark::State& state) {
-    Folder folder;
-    HistoryStore store;
-    store.dir = folder.path;
-    store.rewrite(kKey, cappedLog());
+    CappedStore capped;
+    HistoryStore& store = capped.store;
     int hour = 0;
     for (auto _ : state) {
         nbr::WeatherData w;

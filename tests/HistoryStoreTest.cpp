@@ -133,6 +133,9 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
               "{\"t\":\"hf\",\"d\":\"2024-04-02\",\"h\":0,\"c\":5.0}\n"
               "{\"t\":\"hf\",\"d\":\"2024-04-02\",\"h\":1e300,\"c\":5.0}\n"
               "{\"t\":\"mfcst\",\"made\":\"2024-04-01\",\"date\":\"2024-04-02\",\"model\":\"nws\",\"tmax\":1.0}\n"
+              "{\"t\":\"mfcst\",\"made\":\"2024-04-01\",\"date\":\"2024-04-03\",\"model\":\"a\",\"x\":{\"y\":[1]}}\n"
+              "{\"t\":\"mfcst\",\"made\":\"2024-04-01\",\"date\":\"2024-04-04\",\"model\":[\"a\"]}\n"
+              "\"just text\"\n"
               "{\"t\":\"wind\",\"time\":\"2024-04-02T14:00\"}\n"
               "{\"time\":\"2024-04-02T15:00\"}\n"
               "{\"t\":\"obs\",\"time\":\"2024-04-02T16:00\",\"temp\":7.0");  // torn, no line end
@@ -151,7 +154,7 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     EXPECT_EQ(log.lastObsTime, "2024-04-02T12:00");
     ASSERT_EQ(log.hf.size(), 1u);
     EXPECT_EQ(log.hf[0].hour, 0);
-    ASSERT_EQ(log.mfcst.size(), 1u);
+    ASSERT_EQ(log.mfcst.size(), 2u);  // an unknown nested member is ignored, a known one is not
     EXPECT_EQ(log.mfcst[0].pop, -1);
 
     // A rewrite drops what could not be read; truths come first, then the
@@ -159,13 +162,13 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     // "src" on observations.
     ASSERT_TRUE(s.store.rewrite(key, log));
     const auto lines = linesOf(readFile(s.store.pathFor(key)));
-    ASSERT_EQ(lines.size(), 8u);
+    ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "{\"date\":\"2024-04-01\",\"t\":\"truth\",\"tmax\":10.0,\"tmin\":1.0}");
     EXPECT_EQ(lines[1].rfind("{\"date\":\"2024-04-02\",\"precip\":0.0,\"src\":\"arc\",", 0), 0u);
-    EXPECT_EQ(lines[3].find("\"t\":\"fcst\"") != std::string::npos, true);
+    EXPECT_NE(lines[3].find("\"t\":\"fcst\""), std::string::npos);
     EXPECT_NE(lines[5].find("\"t\":\"mfcst\""), std::string::npos);
-    EXPECT_NE(lines[6].find("\"t\":\"hf\""), std::string::npos);
-    EXPECT_EQ(lines[7], "{\"code\":0,\"hum\":0.0,\"precip\":0.0,\"pres\":0.0,\"t\":\"obs\",\"temp\":8.0,"
+    EXPECT_NE(lines[7].find("\"t\":\"hf\""), std::string::npos);
+    EXPECT_EQ(lines[8], "{\"code\":0,\"hum\":0.0,\"precip\":0.0,\"pres\":0.0,\"t\":\"obs\",\"temp\":8.0,"
                         "\"time\":\"2024-04-02T12:00\",\"wind\":0.0}");
     EXPECT_FALSE(std::filesystem::exists(s.store.pathFor(key) + ".tmp"));
 }

@@ -33,52 +33,150 @@ std::string dump(const json& j) {
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+// The top-level members of one line, read through the JSON library's event
+// interface without building a document: a log file holds tens of thousands
+// of small flat objects.
+struct Member {
+    enum Kind { Null, Boolean, Integer, Unsigned, Float, Text, Compound };
+    explicit Member(Kind k = Null) : kind(k) {}
+    Kind kind;
+    int64_t i = 0;
+    uint64_t u = 0;
+    double f = 0;
+    std::string s;
+};
+
+class FlatObject : public nlohmann::json_sax<json> {
+public:
+    // Reads [begin, end) as one complete JSON object; false for anything else.
+    bool read(const char* begin, const char* end) {
+        members_.clear();
+        depth_ = 0;
+        isObject_ = false;
+        return json::sax_parse(begin, end, this) && isObject_;
+    }
+
+    const Member* find(const char* key) const {
+        for (const auto& [k, v] : members_)
+            if (k == key) return &v;
+        return nullptr;
+    }
+
+    bool null() override { return add(Member()); }
+    bool boolean(bool) override { return add(Member(Member::Boolean)); }
+    bool number_integer(number_integer_t v) override {
+        Member m(Member::Integer);
+        m.i = v;
+        return add(std::move(m));
+    }
+    bool number_unsigned(number_unsigned_t v) override {
+        Member m(Member::Unsigned);
+        m.u = v;
+        return add(std::move(m));
+    }
+    bool number_float(number_float_t v, const string_t&) override {
+        Member m(Member::Float);
+        m.f = v;
+        return add(std::move(m));
+    }
+    bool string(string_t& v) override {
+        Member m(Member::Text);
+        m.s = std::move(v);
+        return add(std::move(m));
+    }
+    bool binary(binary_t&) override { return add(Member(Member::Compound)); }
+    bool start_object(std::size_t) override {
+        if (depth_ == 0) isObject_ = true;
+        else if (depth_ == 1) add(Member(Member::Compound));
+        ++depth_;
+        return true;
+    }
+    bool end_object() override {
+        --depth_;
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        if (depth_ == 0) return false;  // a line must be an object
+        if (depth_ == 1) add(Member(Member::Compound));
+        ++depth_;
+        return true;
+    }
+    bool end_array() override {
+        --depth_;
+        return true;
+    }
+    bool key(string_t& k) override {
+        if (depth_ == 1) key_ = std::move(k);
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        return false;
+    }
+
+private:
+    // Values inside nested members are skipped; a repeated key keeps its last value.
+    bool add(Member m) {
+        if (depth_ == 0) return false;  // a bare value is no object
+        if (depth_ > 1) return true;
+        for (auto& [k, v] : members_)
+            if (k == key_) {
+                v = std::move(m);
+                return true;
+            }
+        members_.emplace_back(key_, std::move(m));
+        return true;
+    }
+
+    std::vector<std::pair<std::string, Member>> members_;
+    std::string key_;
+    int depth_ = 0;
+    bool isObject_ = false;
+};
+
 // Readers of one key: a missing key leaves the default, a value of the wrong
 // type makes the whole line unreadable.
-bool readText(const json& o, const char* key, std::string& out) {
-    auto it = o.find(key);
-    if (it == o.end()) return true;
-    if (!it->is_string()) return false;
-    out = it->get_ref<const std::string&>();
+bool readText(const FlatObject& o, const char* key, std::string& out) {
+    const Member* m = o.find(key);
+    if (!m) return true;
+    if (m->kind != Member::Text) return false;
+    out = m->s;
     return true;
 }
 
-bool readNumber(const json& o, const char* key, double& out) {
-    auto it = o.find(key);
-    if (it == o.end()) return true;
-    if (!it->is_number()) return false;
-    out = it->get<double>();
-    return true;
+bool readNumber(const FlatObject& o, const char* key, double& out) {
+    const Member* m = o.find(key);
+    if (!m) return true;
+    switch (m->kind) {
+        case Member::Integer: out = static_cast<double>(m->i); return true;
+        case Member::Unsigned: out = static_cast<double>(m->u); return true;
+        case Member::Float: out = m->f; return true;
+        default: return false;
+    }
 }
 
-bool readInt(const json& o, const char* key, int& out) {
-    auto it = o.find(key);
-    if (it == o.end()) return true;
-    if (it->is_number_unsigned()) {
-        const auto v = it->get<uint64_t>();
-        if (v > static_cast<uint64_t>(INT_MAX)) return false;
-        out = static_cast<int>(v);
-        return true;
+bool readInt(const FlatObject& o, const char* key, int& out) {
+    const Member* m = o.find(key);
+    if (!m) return true;
+    switch (m->kind) {
+        case Member::Integer:
+            if (m->i < INT_MIN || m->i > INT_MAX) return false;
+            out = static_cast<int>(m->i);
+            return true;
+        case Member::Unsigned:
+            if (m->u > static_cast<uint64_t>(INT_MAX)) return false;
+            out = static_cast<int>(m->u);
+            return true;
+        case Member::Float:
+            // Another writer may have stored a whole number as 7.0.
+            if (!std::isfinite(m->f) || m->f != std::trunc(m->f) || m->f < INT_MIN || m->f > INT_MAX) return false;
+            out = static_cast<int>(m->f);
+            return true;
+        default: return false;
     }
-    if (it->is_number_integer()) {
-        const auto v = it->get<int64_t>();
-        if (v < INT_MIN || v > INT_MAX) return false;
-        out = static_cast<int>(v);
-        return true;
-    }
-    if (it->is_number_float()) {
-        // Another writer may have stored a whole number as 7.0.
-        const double v = it->get<double>();
-        if (!std::isfinite(v) || v != std::trunc(v) || v < INT_MIN || v > INT_MAX) return false;
-        out = static_cast<int>(v);
-        return true;
-    }
-    return false;
 }
 
-void loadLine(HistoryStore::Log& log, const char* begin, const char* end) {
-    const json o = json::parse(begin, end, nullptr, false);
-    if (o.is_discarded() || !o.is_object()) return;
+void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const char* end) {
+    if (!o.read(begin, end)) return;
     std::string kind;
     if (!readText(o, "t", kind)) return;
     if (kind == "obs") {
@@ -164,12 +262,13 @@ HistoryStore::Log& HistoryStore::logFor(const std::string& key) {
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const char* p = text.data();
     const char* const end = p + text.size();
+    FlatObject line;
     while (p < end) {
         const char* eol = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
         const char* next = eol ? eol + 1 : end;
         const char* lineEnd = eol ? eol : end;
         if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
-        if (lineEnd > p) loadLine(log, p, lineEnd);
+        if (lineEnd > p) loadLine(log, line, p, lineEnd);
         p = next;
     }
     return log;
