@@ -181,6 +181,16 @@ TEST(HistoryFile, MissingFileGivesAnEmptyLogAndAFirstRecordingCreatesIt) {
     WeatherData d = refreshAt("2024-05-01T10:00");
     s.store.record(d);
     EXPECT_EQ(linesOf(readFile(s.file(d))).size(), 1u);
+
+    // A store whose folder is not set yet writes nothing and reads its file
+    // once the folder is known.
+    HistoryStore early;
+    const std::string key = d.location.cacheKey();
+    EXPECT_FALSE(early.logFor(key).loaded);
+    EXPECT_FALSE(early.appendLines(key, {"{}"}));
+    EXPECT_FALSE(early.rewrite(key, early.logFor(key)));
+    early.dir = s.store.dir;
+    EXPECT_EQ(early.logFor(key).obs.size(), 1u);
 }
 
 TEST(HistoryFile, ListsPastTheirCapsKeepTheNewestAndTheFileIsRewritten) {

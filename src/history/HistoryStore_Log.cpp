@@ -255,7 +255,8 @@ std::string HistoryStore::pathFor(const std::string& key) const {
 
 HistoryStore::Log& HistoryStore::logFor(const std::string& key) {
     Log& log = logs[key];
-    if (log.loaded) return log;
+    // Without a folder there is no file yet; it is read once one is set.
+    if (log.loaded || dir.empty()) return log;
     log.loaded = true;
     std::ifstream in(pathFor(key), std::ios::binary);
     if (!in) return log;
@@ -276,6 +277,7 @@ HistoryStore::Log& HistoryStore::logFor(const std::string& key) {
 
 bool HistoryStore::appendLines(const std::string& key, const std::vector<std::string>& lines) {
     if (lines.empty()) return true;
+    if (dir.empty()) return false;  // never write beside the file system's root
     ensureDir(dir);
     std::string text;
     size_t size = 0;
@@ -289,6 +291,7 @@ bool HistoryStore::appendLines(const std::string& key, const std::vector<std::st
 }
 
 bool HistoryStore::rewrite(const std::string& key, const Log& log) {
+    if (dir.empty()) return false;
     ensureDir(dir);
     platform::AtomicFileWriter out(pathFor(key));
     if (!out.ok()) return false;
