@@ -130,5 +130,43 @@ TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
     EXPECT_EQ(text.find("started ("), std::string::npos);
 }
 
+TEST_F(AppProcessTest, CrashReportOfThePreviousSessionIsAnnouncedOnce) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const std::string report = dataDir_ + "/crashes/crash-20260101-120000.txt";
+    test::writeFile(report, "signal 11\n");
+
+    for (int run = 0; run < 2; ++run) {
+        const pid_t pid = start(display.name());
+        ASSERT_GT(pid, 0);
+        ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+        ASSERT_EQ(kill(pid, SIGTERM), 0);
+        ASSERT_EQ(test::waitExit(pid, 30s), 0) << log();
+        // The next start must find its own "started" line.
+        std::filesystem::rename(logPath_, logPath_ + ".run" + std::to_string(run));
+    }
+    const std::string first = test::readFile(logPath_ + ".run0");
+    const std::string second = test::readFile(logPath_ + ".run1");
+    EXPECT_EQ(test::countOf(first, "[warn] previous session crashed; report: " + report), 1u) << first;
+    EXPECT_EQ(test::countOf(second, "previous session crashed"), 0u) << second;
+}
+
+TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const pid_t first = start(display.name());
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+
+    const pid_t second = start(display.name());
+    ASSERT_GT(second, 0);
+    EXPECT_EQ(test::waitExit(second, 30s), 1);
+    EXPECT_EQ(test::countOf(log(), "[error] another instance is running"), 1u) << log();
+    EXPECT_EQ(test::countOf(log(), "started ("), 1u);
+
+    ASSERT_EQ(kill(first, SIGTERM), 0);
+    EXPECT_EQ(test::waitExit(first, 30s), 0) << log();
+}
+
 }  // namespace
 }  // namespace nbr

@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +24,10 @@ extern char** environ;
 namespace nbr::test {
 
 // Starts `argv` with the current environment changed by `env` (an empty value
-// removes the variable); stdout and stderr go to `outPath` when given.
+// removes the variable); stdout and stderr go to `outPath` when given, and
+// `fd3` (when not -1) becomes the child's descriptor 3.
 inline pid_t spawnWith(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                       const std::string& outPath = "") {
+                       const std::string& outPath = "", int fd3 = -1) {
     std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e) {
         const std::string kv = *e;
@@ -48,6 +48,7 @@ inline pid_t spawnWith(const std::vector<std::string>& argv, const std::map<std:
     const std::string out = outPath.empty() ? "/dev/null" : outPath;
     posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    if (fd3 >= 0) posix_spawn_file_actions_adddup2(&fa, fd3, 3);
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&fa);
@@ -86,35 +87,32 @@ inline size_t countOf(const std::string& hay, const std::string& needle) {
     return n;
 }
 
-// A private Xvfb display for the test's lifetime.
+// A private Xvfb display for the test's lifetime. The server picks a free
+// display number itself and reports it, so parallel tests never share one.
 class VirtualDisplay {
 public:
     VirtualDisplay() {
-        for (int n = 90; n < 400 && pid_ < 0; ++n) {
-            struct stat st;
-            const std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
-            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-            if (stat(sock.c_str(), &st) == 0 || stat(lock.c_str(), &st) == 0) continue;
-            const std::string name = ":" + std::to_string(n);
-            pid_t pid = spawnWith({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, {});
-            if (pid < 0) return;
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (std::chrono::steady_clock::now() < end && stat(sock.c_str(), &st) != 0) {
-                if (waitpid(pid, nullptr, WNOHANG) == pid) {
-                    pid = -1;  // lost a race for this number; try the next
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            if (pid < 0) continue;
-            if (stat(sock.c_str(), &st) != 0) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-                return;
-            }
-            pid_ = pid;
-            name_ = name;
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        const pid_t pid =
+            spawnWith({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, {}, "", fds[1]);
+        close(fds[1]);
+        if (pid < 0) {
+            close(fds[0]);
+            return;
         }
+        // The number arrives as a line once the server accepts connections.
+        std::string number;
+        char c = 0;
+        while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        close(fds[0]);
+        if (number.empty()) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            return;
+        }
+        pid_ = pid;
+        name_ = ":" + number;
     }
     ~VirtualDisplay() {
         if (pid_ > 0) {

@@ -1,5 +1,5 @@
 // Image decoding, the colour key, resource paths, font checks and badges.
-#include "platform/Badge.h"
+#include "desktop/Badge.h"
 #include "platform/Fonts.h"
 #include "platform/Image.h"
 #include "ui/Texture.h"
@@ -98,9 +98,9 @@ TEST(FontTest, OnlyFontFilesTheRasteriserAcceptsAreUsed) {
 }
 
 TEST(BadgeTest, OpaqueSquareWithTheTextCentred) {
-    const platform::Rgb bg{15, 18, 28}, fg{224, 121, 66};
+    const Rgb bg{15, 18, 28}, fg{224, 121, 66};
     for (const char* text : {"N", "72", "-12", ""}) {
-        const platform::RgbaImage img = platform::paintBadge(text, bg, fg);
+        const platform::RgbaImage img = paintBadge(text, bg, fg);
         ASSERT_EQ(img.width, 32);
         ASSERT_EQ(img.height, 32);
         int inked = 0, leftInk = 0, rightInk = 0, topInk = 0, bottomInk = 0;
@@ -134,7 +134,7 @@ TEST(BadgeTest, OpaqueSquareWithTheTextCentred) {
 TEST(BadgeTest, LongerTextsUseSmallerGlyphs) {
     if (platform::readUsableFont(platform::badgeFontPaths().front()).empty()) GTEST_SKIP() << "no badge font";
     auto inkHeight = [](const char* text) {
-        const platform::RgbaImage img = platform::paintBadge(text, {0, 0, 0}, {255, 255, 255});
+        const platform::RgbaImage img = paintBadge(text, {0, 0, 0}, {255, 255, 255});
         int top = 32, bottom = -1;
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x)

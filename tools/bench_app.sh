@@ -27,12 +27,11 @@ trap cleanup EXIT
 gcc -shared -fPIC -O2 tools/bench/frame_probe.c -o "$work/probe.so" -ldl
 gcc -O2 tools/bench/iconify.c -o "$work/iconify" -lX11
 
-# A display number nobody uses.
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# A display of our own; the server picks a free number and reports it.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xpid=$!
-for _ in $(seq 200); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.05; done
+n="$(head -1 "$work/display")"
 export DISPLAY=":$n" LIBGL_ALWAYS_SOFTWARE=1 SDL_VIDEODRIVER=x11
 unset WAYLAND_DISPLAY
 

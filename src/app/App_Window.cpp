@@ -1,6 +1,6 @@
 #include "app/App.h"
 
-#include "platform/Badge.h"
+#include "desktop/Badge.h"
 #include "platform/Fonts.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
@@ -64,7 +64,7 @@ float App::displayScale() const {
 }
 
 platform::RgbaImage App::createBadgeIcon(const std::string& text) const {
-    return platform::paintBadge(text, {15, 18, 28}, {224, 121, 66});
+    return paintBadge(text, {15, 18, 28}, {224, 121, 66});
 }
 
 void App::applyTheme() {

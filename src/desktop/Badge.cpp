@@ -1,5 +1,6 @@
-#include "platform/Badge.h"
+#include "desktop/Badge.h"
 
+#include "model/Utf8.h"
 #include "platform/Fonts.h"
 
 #include <stb_truetype.h>
@@ -9,40 +10,33 @@
 #include <string>
 #include <vector>
 
-namespace nbr::platform {
+namespace nbr {
 
 namespace {
 
 constexpr int kSize = 32;
 
-// Code points of UTF-8 text; a malformed byte stands for itself as U+FFFD.
+// Code points of UTF-8 text (malformed bytes as U+FFFD), through its UTF-16
+// form so a badge counts characters the way the notification area does.
 std::vector<int> codePoints(std::string_view s) {
+    const std::u16string w = utf8ToWide(s);
     std::vector<int> out;
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) {
-            out.push_back(0xFFFD);
+    for (size_t i = 0; i < w.size(); ++i) {
+        const int u = w[i];
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] < 0xE000) {
+            out.push_back(0x10000 + ((u - 0xD800) << 10) + (w[i + 1] - 0xDC00));
             ++i;
-            continue;
+        } else {
+            out.push_back(u);
         }
-        int cp = len == 1 ? c : c & (0x7F >> len);
-        bool ok = true;
-        for (int k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc >> 6) != 2) ok = false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        out.push_back(ok ? cp : 0xFFFD);
-        i += ok ? len : 1;
     }
     return out;
 }
 
 const std::string& badgeFont() {
     static const std::string bytes = [] {
-        for (const auto& p : badgeFontPaths()) {
-            std::string b = readUsableFont(p);
+        for (const auto& p : platform::badgeFontPaths()) {
+            std::string b = platform::readUsableFont(p);
             if (!b.empty()) return b;
         }
         return std::string();
@@ -52,8 +46,8 @@ const std::string& badgeFont() {
 
 }  // namespace
 
-RgbaImage paintBadge(std::string_view text, Rgb background, Rgb foreground) {
-    RgbaImage img;
+platform::RgbaImage paintBadge(std::string_view text, Rgb background, Rgb foreground) {
+    platform::RgbaImage img;
     img.width = kSize;
     img.height = kSize;
     img.pixels.resize(kSize * kSize * 4);
@@ -118,4 +112,4 @@ RgbaImage paintBadge(std::string_view text, Rgb background, Rgb foreground) {
     return img;
 }
 
-}  // namespace nbr::platform
+}  // namespace nbr

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-namespace nbr::platform {
+namespace nbr {
 
 struct Rgb {
     std::uint8_t r, g, b;
@@ -14,8 +14,8 @@ struct Rgb {
 
 // A 32 x 32 opaque square of `background` with `text` (UTF-8) centred on one
 // line in `foreground`, bold; the glyph height is 26 pixels for one
-// character, 22 for two and 16 for more. Without a usable font the square is
+// character, 22 for two and 16 for more (counted in UTF-16 units). Without a usable font the square is
 // painted without text.
-RgbaImage paintBadge(std::string_view text, Rgb background, Rgb foreground);
+platform::RgbaImage paintBadge(std::string_view text, Rgb background, Rgb foreground);
 
-}  // namespace nbr::platform
+}  // namespace nbr
