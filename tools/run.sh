@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# Set up, build and start the program.
+# Set up, build and start the program (it needs an X display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
-if [ -x build/nimbrel ]; then
-  exec build/nimbrel
-else
-  echo "Built the libraries and tests; the program itself is not part of the build yet."
-fi
+exec build/nimbrel
