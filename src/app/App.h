@@ -12,6 +12,7 @@
 #include "app/ThreadSafeQueue.h"
 #include "foundation/Config.h"
 #include "foundation/LocationManager.h"
+#include "history/HistoryStore.h"
 #include "model/WeatherTypes.h"
 #include "platform/Image.h"
 #include "platform/gui/Window.h"
@@ -128,6 +129,7 @@ public:
     bool shutdownDone = false;
     Config config;
     WeatherService weatherService;
+    HistoryStore historyStore;
     LocationManager locationManager{config, weatherService};
     std::unique_ptr<UIRenderer> renderer;
     std::thread worker;

@@ -50,6 +50,7 @@ bool App::initialize() {
     WeatherService::setCaBundlePath(resourcePath("cacert.pem"));
 
     const std::string dir = Config::configDir();
+    historyStore.dir = dir + "/history";
     weatherService.negPath = dir + "/enrich_flags.json";
     weatherService.starFactsPath = dir + "/star_facts.json";
     weatherService.issTlePath = dir + "/iss_tle.json";
