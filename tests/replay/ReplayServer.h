@@ -10,7 +10,7 @@
 // at request time (see fill()), so replies always look current.
 //
 // Sources add their routes in a file of their own with
-//   NIMBREL_REPLAY_ROUTES(name) { server.route("service", "/path regex", handler); }
+//   NIMBREL_REPLAY_ROUTES(name) { server.route("service", "/path/*", handler); }
 // which registers them with every server built afterwards.
 #pragma once
 
@@ -105,9 +105,10 @@ public:
     std::string base() const;
     std::string url(std::string_view service, std::string_view pathAndQuery) const;
 
-    // Answers GETs on `service` whose path matches `pathRegex` whole. Later
-    // registrations are tried first.
-    void route(const std::string& service, const std::string& pathRegex, Handler handler);
+    // Answers GETs on `service` whose path matches `pathPattern` whole ('*'
+    // stands for any run of characters). Later registrations are tried first;
+    // a handler that returns Reply::pass() hands the request on.
+    void route(const std::string& service, const std::string& pathPattern, Handler handler);
     // Answers this exact service path with `reply` (whatever the query) until
     // clearReplies(); takes precedence over routes.
     void setReply(const std::string& service, const std::string& path, Reply reply);
