@@ -94,43 +94,13 @@ std::string Place::zoneAbbreviationAt(std::chrono::system_clock::time_point t) c
 }
 
 const std::vector<Place>& places() {
-    static const std::vector<Place> list = [] {
-        std::vector<Place> v(3);
-        v[0].id = "boston";
-        v[0].name = "Boston";
-        v[0].country = "US";
-        v[0].admin1 = "Massachusetts";
-        v[0].latitude = 42.3584;
-        v[0].longitude = -71.0598;
-        v[0].timezone = "America/New_York";
-        v[0].standardOffset = -18000;
-        v[0].dstRule = 1;
-        v[0].standardAbbrev = "EST";
-        v[0].dstAbbrev = "EDT";
-        v[1].id = "oslo";
-        v[1].name = "Oslo";
-        v[1].country = "NO";
-        v[1].admin1 = "Oslo";
-        v[1].latitude = 59.9127;
-        v[1].longitude = 10.7461;
-        v[1].timezone = "Europe/Oslo";
-        v[1].standardOffset = 3600;
-        v[1].dstRule = 2;
-        v[1].standardAbbrev = "CET";
-        v[1].dstAbbrev = "CEST";
-        v[2].id = "halifax";
-        v[2].name = "Halifax";
-        v[2].country = "CA";
-        v[2].admin1 = "Nova Scotia";
-        v[2].latitude = 44.6488;
-        v[2].longitude = -63.5752;
-        v[2].timezone = "America/Halifax";
-        v[2].standardOffset = -14400;
-        v[2].dstRule = 1;
-        v[2].standardAbbrev = "AST";
-        v[2].dstAbbrev = "ADT";
-        return v;
-    }();
+    // id, name, country, region, latitude, longitude, zone, standard offset,
+    // daylight-saving rule, abbreviations
+    static const std::vector<Place> list = {
+        {"boston", "Boston", "US", "Massachusetts", 42.3584, -71.0598, "America/New_York", -18000, 1, "EST", "EDT"},
+        {"oslo", "Oslo", "NO", "Oslo", 59.9127, 10.7461, "Europe/Oslo", 3600, 2, "CET", "CEST"},
+        {"halifax", "Halifax", "CA", "Nova Scotia", 44.6488, -63.5752, "America/Halifax", -14400, 1, "AST", "ADT"},
+    };
     return list;
 }
 
