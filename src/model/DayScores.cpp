@@ -1,0 +1,176 @@
+#include "model/DayScores.h"
+
+#include "model/SkyEvents.h"
+#include "model/WeatherCodes.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace nbr {
+namespace {
+
+// Half up, clamped to 0..10. A NaN raw value (a missing input) counts as 0.
+int roundScore(double raw) {
+    const double v = raw + 0.5;
+    if (!(v >= 0)) return 0;
+    if (v > 10) return 10;
+    return static_cast<int>(v);
+}
+
+const char* scoreLabel(int score) {
+    if (score > 7) return "great";
+    if (score < 5) return "poor";
+    return "decent";
+}
+
+void setScore(DayScore& s, double raw, const char* reason) {
+    s.score = roundScore(raw);
+    s.label = scoreLabel(s.score);
+    s.reason = reason;
+}
+
+// The hour of a local "YYYY-MM-DDTHH:MM" text, read as a decimal integer from
+// character 11; -1 (unknown) when the text is 12 characters or shorter or
+// holds no number there. Numbers beyond int are clamped (never an hour).
+int hourOf(const std::string& time) {
+    if (time.size() <= 12) return -1;
+    const char* start = time.c_str() + 11;
+    char* end = nullptr;
+    const long v = std::strtol(start, &end, 10);
+    if (end == start) return -1;
+    return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
+}
+
+double stargazingCloud(const WeatherData& data) {
+    const int hour = hourOf(data.time);
+    if (hour != -1 && (hour < 5 || hour > 20)) return data.cloudCover;
+    // Daytime or unknown hour: tonight's cover from the first late-evening hour.
+    for (const HourlyForecast& h : data.hourly) {
+        if (!(h.cloudCover >= 0) || h.time.size() < 13) continue;
+        const int hh = hourOf(h.time);
+        if (hh >= 21 && hh <= 23) return h.cloudCover;
+    }
+    return data.cloudCover;
+}
+
+}  // namespace
+
+DayScores computeDayScores(const WeatherData& data, int64_t now) {
+    DayScores out;
+    if (data.daily.empty()) return out;
+    const double rainChance = data.daily[0].precipitationProbabilityMax;
+
+    {
+        const double m = computeMoon(now).illumination;
+        const double c = stargazingCloud(data);
+        double raw = 10 - c / 12 - 3 * m;
+        if (rainChance >= 40) raw -= 2;
+        const char* reason = c >= 60      ? "too cloudy"
+                             : m >= 0.8   ? "bright moon washes it out"
+                             : rainChance >= 40 ? "rain risk"
+                                                : "clear and dark";
+        setScore(out.stargazing, raw, reason);
+    }
+    {
+        double P = 0;
+        const std::size_t n = std::min<std::size_t>(12, data.hourly.size());
+        for (std::size_t i = 0; i < n; ++i) P = std::max(P, data.hourly[i].precipitationProbability);
+        const double H = data.relativeHumidity;
+        double raw = 10 - P / 12 - (H - 40) / 12;
+        if (data.windSpeed > 10) raw += 1;
+        const char* reason = P >= 40 ? "rain likely within 12 h" : H >= 75 ? "air's too damp" : "dry hours ahead";
+        setScore(out.laundry, raw, reason);
+    }
+    {
+        const double T = data.apparentTemperature;
+        const double H = data.relativeHumidity;
+        const bool badAir = data.airQuality.valid && data.airQuality.usAqi > 100;
+        double raw = 10;
+        if (T < 5) raw -= (5 - T) / 3;
+        else if (T > 18) raw -= (T - 18) / 3;
+        raw -= std::max(0.0, H - 60) / 10;
+        if (badAir) raw -= (data.airQuality.usAqi - 100) / 25;
+        if (data.windGusts > 40) raw -= 2;
+        if (rainChance >= 60) raw -= 1;
+        const char* reason = badAir    ? "air quality is rough"
+                             : T > 27  ? "heat - go early or late"
+                             : T < -5  ? "bundle up"
+                             : H >= 80 ? "muggy"
+                                       : "comfortable out";
+        setScore(out.running, raw, reason);
+    }
+    return out;
+}
+
+const char* phraseVariant(const std::string& key, int seed, std::initializer_list<const char*> phrases) {
+    if (phrases.size() == 0) return "";
+    uint32_t h = 0x811c9dc5u;
+    const std::size_t n = std::min<std::size_t>(key.size(), 10);
+    for (std::size_t i = 0; i < n; ++i) {
+        h ^= static_cast<unsigned char>(key[i]);
+        h *= 16777619u;
+    }
+    const uint32_t mixed = (static_cast<uint32_t>(seed) * 0x9e3779b1u) ^ h;
+    const char* chosen = phrases.begin()[mixed % phrases.size()];
+    return chosen ? chosen : "";
+}
+
+std::string dailyTakeaway(const WeatherData& data, bool imperial) {
+    const std::string& key = data.time;
+    const int nowcast = computePrecipNowcast(data).state;
+    if (nowcast == PrecipNowcast::StartsSoon)
+        return phraseVariant(key, 1,
+                             {"Rain moving in soon - grab an umbrella.", "Rain on the doorstep - umbrella recommended.",
+                              "Dry for now, but rain lands shortly.", "Rain due any minute - time the errands.",
+                              "Rain's about to start - head out now or wait it out."});
+    if (nowcast == PrecipNowcast::Continuing)
+        return phraseVariant(key, 2,
+                             {"Wet out there - keep the umbrella handy.", "Raining now, and it isn't done yet.",
+                              "Steady rain out the window.", "Umbrella weather until this rain passes.",
+                              "Rain in progress - shoes will notice."});
+    if (data.airQuality.valid && data.airQuality.pm2_5 >= 55)
+        return phraseVariant(key, 10,
+                             {"Smoky air today - hazy skies, limit hard efforts outside.",
+                              "Wildfire smoke in the air - expect haze.",
+                              "Hazy with smoke - sensitive groups take it easy.", "Smoke is thickening the air today.",
+                              "Air carries smoke - haze over everything."});
+    if (data.hasYesterday && !data.daily.empty()) {
+        double d = data.daily[0].temperatureMax - data.yesterdayHigh;
+        if (imperial) d *= 1.8;
+        if (d >= 8)
+            return phraseVariant(key, 3,
+                                 {"Noticeably warmer than yesterday.", "Warmer than yesterday by a clear step.",
+                                  "Warmer today - yesterday's layers optional.", "Warmer air in place than yesterday.",
+                                  "A good bit warmer than yesterday."});
+        if (d <= -8)
+            return phraseVariant(key, 4,
+                                 {"Much cooler than yesterday - layer up.", "Cooler by a wide margin than yesterday.",
+                                  "Cooler air moved in overnight - layer up.", "Noticeably cooler than yesterday.",
+                                  "A cooler day than yesterday, clearly."});
+    }
+    const int hour = hourOf(data.time);
+    if (!data.daily.empty() && data.daily[0].uvIndexMax >= 6 && (hour == -1 || (hour >= 7 && hour <= 16)))
+        return phraseVariant(key, 5,
+                             {"Strong sun today - sunscreen if you're out midday.",
+                              "High UV midday - sunscreen if you're out.", "The midday sun means business - SPF up.",
+                              "Sunscreen weather - UV peaks early afternoon.",
+                              "Strong sun overhead - shade and SPF help."});
+    if (data.windGusts >= 48)
+        return phraseVariant(key, 6,
+                             {"Breezy with gusty winds - secure loose items.", "Gusty out - hold onto hats.",
+                              "Wind with teeth - gusty through the day.", "Blustery and gusty - doors will slam.",
+                              "Gusty winds today - mind loose branches."});
+    if (!data.daily.empty() && data.daily[0].precipitationProbabilityMax >= 60)
+        return phraseVariant(key, 7,
+                             {"Good chance of rain later - plan for it.", "Rain likely before the day is out.",
+                              "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
+                              "An umbrella by the door wouldn't hurt - rain likely."});
+    return std::string(weatherCodeToString(data.weatherCode)) +
+           phraseVariant(key, 8,
+                         {" and steady.", " and holding.", " with no surprises ahead.", " - a quiet weather day.",
+                          " and staying that way."});
+}
+
+}  // namespace nbr

@@ -1,0 +1,37 @@
+// Plain-language verdicts for the dashboard: activity scores for today and
+// the one-line daily takeaway, with a day-stable choice among phrasings.
+#pragma once
+
+#include "model/WeatherTypes.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+namespace nbr {
+
+struct DayScore {
+    int score = -1;            // 0..10; -1 without daily data
+    const char* label = "--";  // "great" (above 7), "decent", "poor" (below 5); "--" without data
+    std::string reason;        // short reason; empty without data
+};
+
+struct DayScores {
+    DayScore stargazing;
+    DayScore laundry;
+    DayScore running;
+};
+
+// `now` (Unix seconds) is used only for the moon's illumination.
+DayScores computeDayScores(const WeatherData& data, int64_t now);
+
+// One of `phrases`, chosen by the first 10 bytes of `key` (callers pass the
+// current time text, so the choice holds for a day) and by `seed` (one per
+// list, so lists do not move in step). "" for an empty list.
+const char* phraseVariant(const std::string& key, int seed, std::initializer_list<const char*> phrases);
+
+// One sentence summing up the day. `imperial`: temperatures shown in
+// Fahrenheit, which scales the warmer/cooler threshold to display degrees.
+std::string dailyTakeaway(const WeatherData& data, bool imperial);
+
+}  // namespace nbr

@@ -1,0 +1,154 @@
+#include "model/WeatherCodes.h"
+
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <iterator>
+
+namespace nbr {
+namespace {
+
+struct CodeRow {
+    int code;
+    const char* longText;
+    const char* shortText;
+    int dayCell;
+    int nightCell;  // -1: the day cell serves the night too
+};
+
+constexpr CodeRow kCodes[] = {
+    {0, "Clear Sky", "Clear", 0, 24},
+    {1, "Mainly Clear", "Clear", 1, 25},
+    {2, "Partly Cloudy", "PtCloud", 2, 26},
+    {3, "Overcast", "Cloudy", 3, 27},
+    {45, "Fog", "Fog", 4, -1},
+    {48, "Rime Fog", "Fog", 4, -1},
+    {51, "Light Drizzle", "Drizzle", 10, -1},
+    {53, "Moderate Drizzle", "Drizzle", 10, -1},
+    {55, "Dense Drizzle", "Drizzle", 7, -1},
+    {56, "Freezing Drizzle", "Sleet", 18, -1},
+    {57, "Heavy Freezing Drizzle", "Sleet", 18, -1},
+    {61, "Slight Rain", "Rain", 6, -1},
+    {63, "Moderate Rain", "Rain", 7, -1},
+    {65, "Heavy Rain", "HvyRain", 8, -1},
+    {66, "Freezing Rain", "Sleet", 18, -1},
+    {67, "Heavy Freezing Rain", "Sleet", 18, -1},
+    {71, "Slight Snow", "Snow", 22, -1},
+    {73, "Moderate Snow", "Snow", 19, -1},
+    {75, "Heavy Snow", "HvySnow", 20, -1},
+    {77, "Snow Grains", "Snow", 22, -1},
+    {80, "Slight Showers", "Showers", 9, 28},
+    {81, "Moderate Showers", "Showers", 9, 28},
+    {82, "Violent Showers", "Showers", 8, -1},
+    {85, "Light Snow Showers", "SnowShw", 21, -1},
+    {86, "Heavy Snow Showers", "SnowShw", 21, -1},
+    {95, "Thunderstorm", "Storm", 12, 29},
+    {96, "Thunderstorm w/ Hail", "Hail", 17, -1},
+    {99, "Severe Thunderstorm w/ Hail", "Hail", 17, -1},
+};
+
+const CodeRow* findCode(int code) {
+    for (const CodeRow& row : kCodes)
+        if (row.code == code) return &row;
+    return nullptr;
+}
+
+constexpr double kWetMm = 0.05;
+
+bool isWet(const MinutelyForecast& step) { return step.precipitation > kWetMm; }
+
+}  // namespace
+
+const char* weatherCodeToString(int code) {
+    const CodeRow* row = findCode(code);
+    return row ? row->longText : "Unknown";
+}
+
+const char* weatherCodeToShortString(int code) {
+    const CodeRow* row = findCode(code);
+    return row ? row->shortText : "--";
+}
+
+int weatherCodeToIconCell(int code, bool night) {
+    const CodeRow* row = findCode(code);
+    if (!row) return -1;
+    return night && row->nightCell >= 0 ? row->nightCell : row->dayCell;
+}
+
+const char* uvCategory(double uv) {
+    if (std::isnan(uv)) return "--";
+    if (uv < 3) return "Low";
+    if (uv < 6) return "Moderate";
+    if (uv < 8) return "High";
+    if (uv < 11) return "Very High";
+    return "Extreme";
+}
+
+namespace {
+
+struct AqiBand {
+    double upTo;  // closed at the top
+    const char* category;
+    const char* guidance;
+};
+
+constexpr AqiBand kAqiBands[] = {
+    {50, "Good", "Good - air is clean, enjoy the outdoors."},
+    {100, "Moderate", "Moderate - fine for most; sensitive folks ease up."},
+    {150, "Unhealthy (Sensitive)", "Sensitive groups: limit prolonged exertion."},
+    {200, "Unhealthy", "Unhealthy - everyone limit prolonged exertion."},
+    {300, "Very Unhealthy", "Very unhealthy - stay indoors if you can."},
+};
+constexpr AqiBand kAqiHazardous = {INFINITY, "Hazardous", "Hazardous - avoid outdoor exertion."};
+
+// Null for a negative or NaN value: no reading.
+const AqiBand* aqiBand(double aqi) {
+    if (!(aqi >= 0)) return nullptr;
+    for (const AqiBand& band : kAqiBands)
+        if (aqi <= band.upTo) return &band;
+    return &kAqiHazardous;
+}
+
+}  // namespace
+
+const char* aqiCategory(double usAqi) {
+    const AqiBand* band = aqiBand(usAqi);
+    return band ? band->category : "--";
+}
+
+const char* aqiHealthGuidance(double usAqi) {
+    const AqiBand* band = aqiBand(usAqi);
+    return band ? band->guidance : "";
+}
+
+int classifyPressureTrend(double deltaHpa) {
+    if (deltaHpa >= 1.0) return 2;
+    if (deltaHpa <= -1.0) return 0;
+    return 1;
+}
+
+const char* windDirectionToString(double degrees) {
+    static const char* const kPoints[8] = {"N", "NE", "E", "SE", "S", "SW", "W", "NW"};
+    if (degrees < 0 || !std::isfinite(degrees)) return "N/A";
+    // The remainder lies in [0, 360), so the sector is 0..7 before the modulo.
+    const double sector = std::fmod(degrees + 22.5, 360.0) / 45.0;
+    return kPoints[static_cast<int>(sector) % 8];
+}
+
+PrecipNowcast computePrecipNowcast(const WeatherData& data) {
+    const std::vector<MinutelyForecast>& steps = data.minutely15;
+    PrecipNowcast out;
+    if (steps.empty()) return out;
+    const bool wetNow = isWet(steps[0]);
+    out.state = wetNow ? PrecipNowcast::Continuing : PrecipNowcast::Dry;
+    for (std::size_t i = 1; i < steps.size(); ++i) {
+        if (isWet(steps[i]) != wetNow) {
+            out.state = wetNow ? PrecipNowcast::EndsSoon : PrecipNowcast::StartsSoon;
+            out.minutes = i <= static_cast<std::size_t>(INT_MAX / 15) ? static_cast<int>(i) * 15 : INT_MAX;
+            break;
+        }
+    }
+    return out;
+}
+
+}  // namespace nbr

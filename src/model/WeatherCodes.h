@@ -1,0 +1,49 @@
+// Words, labels and small classifications for numbers of the weather record:
+// WMO weather codes, UV index, US air-quality index, pressure change, wind
+// bearing, and the rain nowcast from the 15-minute series. Every text result
+// points to a constant static string; nothing here keeps state.
+#pragma once
+
+#include "model/WeatherTypes.h"
+
+namespace nbr {
+
+// What the next quarter hours hold, from WeatherData::minutely15.
+struct PrecipNowcast {
+    enum State : int {
+        NoData = 0,      // the series is empty
+        Dry = 1,         // dry now and in every later step
+        StartsSoon = 2,  // dry now, a later step is wet
+        EndsSoon = 3,    // wet now, a later step is dry
+        Continuing = 4,  // wet now and in every later step
+    };
+    int state = NoData;
+    // StartsSoon and EndsSoon: 15 times the index of the first step whose
+    // wetness differs from step 0. 0 otherwise.
+    int minutes = 0;
+};
+
+// Long text of a WMO code, "Unknown" for a code without one.
+const char* weatherCodeToString(int code);
+// Short label of a WMO code, "--" for a code without one.
+const char* weatherCodeToShortString(int code);
+// Cell of the weather-icon sheet (6 x 5 cells), -1 for a code without one.
+int weatherCodeToIconCell(int code, bool night);
+
+// "Low", "Moderate", "High", "Very High" or "Extreme"; "--" for NaN.
+const char* uvCategory(double uv);
+// US AQI band name; "--" for a negative value (the missing marker) or NaN.
+const char* aqiCategory(double usAqi);
+// One sentence of advice for the US AQI band; "" for a negative value or NaN.
+const char* aqiHealthGuidance(double usAqi);
+
+// 0 falling (at most -1.0 hPa), 2 rising (at least +1.0 hPa), else 1 steady.
+int classifyPressureTrend(double deltaHpa);
+
+// 8-point compass text of a bearing in degrees; "N/A" when negative or not finite.
+const char* windDirectionToString(double degrees);
+
+// A step is wet when its precipitation is above 0.05 mm.
+PrecipNowcast computePrecipNowcast(const WeatherData& data);
+
+}  // namespace nbr

@@ -1,0 +1,298 @@
+#include "model/DayScores.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace nbr {
+namespace {
+
+constexpr int64_t kNewMoon = 947182440;                 // 2000-01-06 18:14 UTC
+constexpr int64_t kFullMoon = kNewMoon + 1275721;       // half a mean month later
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A day with nothing to say: mild, dry, calm, no moon.
+WeatherData quietDay(const std::string& time = "2026-03-02T10:00") {
+    WeatherData d;
+    d.time = time;
+    d.weatherCode = 3;
+    d.temperature = 14;
+    d.apparentTemperature = 14;
+    d.relativeHumidity = 40;
+    d.cloudCover = 0;
+    d.windSpeed = 5;
+    d.windGusts = 10;
+    DailyForecast today;
+    today.date = "2026-03-02";
+    today.temperatureMax = 15;
+    today.uvIndexMax = 2;
+    d.daily.push_back(today);
+    return d;
+}
+
+HourlyForecast hour(const std::string& time, double cloud, double pop = 0) {
+    HourlyForecast h;
+    h.time = time;
+    h.cloudCover = cloud;
+    h.precipitationProbability = pop;
+    return h;
+}
+
+void expectScore(const DayScore& s, int score, const char* label, const std::string& reason) {
+    EXPECT_EQ(s.score, score);
+    EXPECT_STREQ(s.label, label);
+    EXPECT_EQ(s.reason, reason);
+}
+
+TEST(DayScoresTest, NoDailyDataGivesNoScores) {
+    WeatherData d = quietDay();
+    d.daily.clear();
+    const DayScores s = computeDayScores(d, kNewMoon);
+    for (const DayScore* one : {&s.stargazing, &s.laundry, &s.running}) expectScore(*one, -1, "--", "");
+}
+
+TEST(DayScoresTest, StargazingFromCloudMoonAndRain) {
+    WeatherData d = quietDay("2026-01-15T22:10");
+    expectScore(computeDayScores(d, kNewMoon).stargazing, 10, "great", "clear and dark");
+
+    d.cloudCover = 100;
+    expectScore(computeDayScores(d, kFullMoon).stargazing, 0, "poor", "too cloudy");
+
+    // Clear but a nearly full moon: 10 - 3 * 0.99.. = 7.0..
+    d.cloudCover = 0;
+    expectScore(computeDayScores(d, kFullMoon).stargazing, 7, "decent", "bright moon washes it out");
+
+    // Rain risk costs 2: 10 - 24/12 - 2 = 6.
+    d.cloudCover = 24;
+    d.daily[0].precipitationProbabilityMax = 40;
+    expectScore(computeDayScores(d, kNewMoon).stargazing, 6, "decent", "rain risk");
+    d.daily[0].precipitationProbabilityMax = 39.9;
+    expectScore(computeDayScores(d, kNewMoon).stargazing, 8, "great", "clear and dark");
+
+    // Cloud 60 is "too cloudy" even when the moon is also bright.
+    d.cloudCover = 60;
+    EXPECT_EQ(computeDayScores(d, kFullMoon).stargazing.reason, "too cloudy");
+}
+
+TEST(DayScoresTest, StargazingByDayLooksAtTonightsCloud) {
+    WeatherData d = quietDay("2026-01-15T14:00");
+    d.cloudCover = 100;
+    d.hourly = {hour("2026-01-15T14:00", 100), hour("2026-01-15T20:00", 0),
+                hour("2026-01-15T21:00", -1),  // no value: skipped
+                hour("2026-01-15T2", 0),       // too short: skipped
+                hour("2026-01-15T22:00", 12), hour("2026-01-15T23:00", 90)};
+    expectScore(computeDayScores(d, kNewMoon).stargazing, 9, "great", "clear and dark");
+
+    // Late in the evening the current cover is what counts.
+    d.time = "2026-01-15T22:10";
+    EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
+    d.time = "2026-01-15T04:59";
+    EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
+
+    // From 5 to 20 and when the hour cannot be read, the evening hour counts.
+    for (const char* t : {"2026-01-15T05:00", "2026-01-15T20:59", "", "2026-01-15", "2026-01-15T2", "2026-01-15Txx:00"}) {
+        SCOPED_TRACE(t);
+        d.time = t;
+        EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 9);
+    }
+
+    // No qualifying evening hour: the current cover stays.
+    d.time = "2026-01-15T14:00";
+    d.hourly = {hour("2026-01-15T14:00", 0), hour("2026-01-15T21:00", -1)};
+    EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
+}
+
+TEST(DayScoresTest, LaundryFromRainChanceHumidityAndWind) {
+    // Humidity 20, no rain chance, wind 12: 10 + 20/12 + 1 = 12.67, clamped to 10.
+    WeatherData d = quietDay();
+    d.relativeHumidity = 20;
+    d.windSpeed = 12;
+    expectScore(computeDayScores(d, kNewMoon).laundry, 10, "great", "dry hours ahead");
+
+    // The wettest of the first 12 hours counts; the 13th does not.
+    d.relativeHumidity = 40;
+    d.windSpeed = 10;  // not above 10: no bonus
+    for (int i = 0; i < 13; ++i) d.hourly.push_back(hour("2026-03-02T10:00", 0, i == 12 ? 100 : 10));
+    d.hourly[5].precipitationProbability = 48;
+    expectScore(computeDayScores(d, kNewMoon).laundry, 6, "decent", "rain likely within 12 h");
+
+    // A negative or unreadable chance never lowers P below 0.
+    for (HourlyForecast& h : d.hourly) h.precipitationProbability = h.precipitationProbability == 48 ? kNaN : -1;
+    expectScore(computeDayScores(d, kNewMoon).laundry, 10, "great", "dry hours ahead");
+
+    // Damp air: 10 - (76 - 40) / 12 = 7.
+    d.relativeHumidity = 76;
+    expectScore(computeDayScores(d, kNewMoon).laundry, 7, "decent", "air's too damp");
+}
+
+TEST(DayScoresTest, ScoreLabelsAndRounding) {
+    // Laundry raw = 10 - (H - 40) / 12 makes any raw value easy to reach.
+    auto laundryAt = [](double raw) {
+        WeatherData d = quietDay();
+        d.relativeHumidity = 40 + 12 * (10 - raw);
+        return computeDayScores(d, kNewMoon).laundry;
+    };
+    EXPECT_STREQ(laundryAt(8).label, "great");
+    EXPECT_STREQ(laundryAt(7).label, "decent");
+    EXPECT_STREQ(laundryAt(5).label, "decent");
+    EXPECT_STREQ(laundryAt(4).label, "poor");
+    EXPECT_EQ(laundryAt(7.5).score, 8);
+    EXPECT_EQ(laundryAt(7.49).score, 7);
+    EXPECT_EQ(laundryAt(-0.51).score, 0);
+    EXPECT_EQ(laundryAt(-30).score, 0);
+    EXPECT_EQ(laundryAt(10.4).score, 10);
+
+    // An unreadable humidity gives a defined score, not garbage.
+    WeatherData d = quietDay();
+    d.relativeHumidity = kNaN;
+    const DayScore s = computeDayScores(d, kNewMoon).laundry;
+    EXPECT_EQ(s.score, 0);
+    EXPECT_STREQ(s.label, "poor");
+}
+
+TEST(DayScoresTest, RunningFromFeelsLikeHumidityAirWindAndRain) {
+    // Feels-like 30, humidity 50, no air data, gusts 20, rain chance 10: 10 - 12/3 = 6.
+    WeatherData d = quietDay();
+    d.apparentTemperature = 30;
+    d.relativeHumidity = 50;
+    d.windGusts = 20;
+    d.daily[0].precipitationProbabilityMax = 10;
+    expectScore(computeDayScores(d, kNewMoon).running, 6, "decent", "heat - go early or late");
+
+    // Cold: 10 - (5 - (-7)) / 3 = 6.
+    d.apparentTemperature = -7;
+    expectScore(computeDayScores(d, kNewMoon).running, 6, "decent", "bundle up");
+
+    // Muggy: 10 - (90 - 60) / 10 = 7; gusts above 40 cost 2; rain chance 60 costs 1.
+    d.apparentTemperature = 12;
+    d.relativeHumidity = 90;
+    expectScore(computeDayScores(d, kNewMoon).running, 7, "decent", "muggy");
+    d.windGusts = 41;
+    d.daily[0].precipitationProbabilityMax = 60;
+    EXPECT_EQ(computeDayScores(d, kNewMoon).running.score, 4);
+
+    // Poor air comes first and costs (AQI - 100) / 25, but only from a valid block.
+    d = quietDay();
+    d.airQuality.usAqi = 200;
+    expectScore(computeDayScores(d, kNewMoon).running, 10, "great", "comfortable out");
+    d.airQuality.valid = true;
+    d.apparentTemperature = 30;
+    expectScore(computeDayScores(d, kNewMoon).running, 2, "poor", "air quality is rough");
+    d.airQuality.usAqi = 100;
+    EXPECT_EQ(computeDayScores(d, kNewMoon).running.reason, "heat - go early or late");
+}
+
+TEST(PhraseVariantTest, ChoiceFollowsDateAndSeed) {
+    const auto five = {"a", "b", "c", "d", "e"};
+    EXPECT_STREQ(phraseVariant("2026-01-15T09:00", 1, five), "e");
+    EXPECT_STREQ(phraseVariant("2026-01-15T09:00", 8, five), "d");
+    // Only the first ten bytes (the date) count.
+    EXPECT_STREQ(phraseVariant("2026-01-15T23:59", 1, five), "e");
+    EXPECT_STREQ(phraseVariant("2026-01-15", 8, five), "d");
+    // An empty key hashes to the offset basis.
+    EXPECT_STREQ(phraseVariant("", 1, five), "d");
+    // Bytes above 0x7f are taken unsigned; negative seeds wrap.
+    const auto seven = {"0", "1", "2", "3", "4", "5", "6"};
+    EXPECT_STREQ(phraseVariant("\xc3\xa9\xff" "2026", 3, seven), "0");
+    EXPECT_STREQ(phraseVariant("\xc3\xa9\xff" "2026", -1, seven), "3");
+    EXPECT_STREQ(phraseVariant("2026-01-15", 1, {}), "");
+    EXPECT_STREQ(phraseVariant("2026-01-15", 1, {"only"}), "only");
+}
+
+TEST(TakeawayTest, RulesInOrder) {
+    // Each step adds a condition that outranks the ones already present.
+    WeatherData d = quietDay();
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+
+    d.daily[0].precipitationProbabilityMax = 60;
+    EXPECT_EQ(dailyTakeaway(d, false), "Rain likely before the day is out.");
+
+    d.windGusts = 48;
+    EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
+
+    d.daily[0].uvIndexMax = 6;
+    EXPECT_EQ(dailyTakeaway(d, false), "The midday sun means business - SPF up.");
+
+    d.hasYesterday = true;
+    d.yesterdayHigh = 7;  // today 15: 8 warmer
+    EXPECT_EQ(dailyTakeaway(d, false), "Noticeably warmer than yesterday.");
+    d.yesterdayHigh = 23;
+    EXPECT_EQ(dailyTakeaway(d, false), "Cooler air moved in overnight - layer up.");
+
+    d.airQuality.valid = true;
+    d.airQuality.pm2_5 = 55;
+    EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
+
+    MinutelyForecast wet, dry;
+    wet.precipitation = 0.5;
+    d.minutely15 = {wet, wet};
+    EXPECT_EQ(dailyTakeaway(d, false), "Rain in progress - shoes will notice.");
+    d.minutely15 = {dry, wet};
+    EXPECT_EQ(dailyTakeaway(d, false), "Rain on the doorstep - umbrella recommended.");
+
+    // Dry and rain-ending nowcasts have no phrase of their own.
+    d.minutely15 = {wet, dry};
+    EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
+    d.minutely15 = {dry, dry};
+    EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
+}
+
+TEST(TakeawayTest, ThresholdsAndUnits) {
+    WeatherData d = quietDay();
+    // 4.5 degC warmer is 8.1 display degrees in Fahrenheit, but not in Celsius.
+    d.hasYesterday = true;
+    d.yesterdayHigh = 20;
+    d.daily[0].temperatureMax = 24.5;
+    EXPECT_EQ(dailyTakeaway(d, true), "Noticeably warmer than yesterday.");
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    d.daily[0].temperatureMax = 15.5;
+    EXPECT_EQ(dailyTakeaway(d, true), "Cooler air moved in overnight - layer up.");
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    d.hasYesterday = false;
+    d.daily[0].temperatureMax = 40;
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+
+    // Strong sun only counts from 7 to 16 or when the hour is unknown.
+    d.daily[0].uvIndexMax = 8;
+    d.time = "2026-03-02T17:00";
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    d.time = "2026-03-02T06:59";
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    d.time = "2026-03-02T16:59";
+    EXPECT_EQ(dailyTakeaway(d, false), "The midday sun means business - SPF up.");
+    d.time = "2026-03-02T";
+    EXPECT_EQ(dailyTakeaway(d, false), "The midday sun means business - SPF up.");
+    d.daily[0].uvIndexMax = 5.99;
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+
+    d.windGusts = 47.9;
+    d.daily[0].precipitationProbabilityMax = 59.9;
+    d.airQuality.valid = true;
+    d.airQuality.pm2_5 = 54.9;
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    // Smoke needs a valid air block.
+    d.airQuality.valid = false;
+    d.airQuality.pm2_5 = 300;
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+}
+
+TEST(TakeawayTest, WithoutDailyDataOnlyCurrentRulesApply) {
+    WeatherData d = quietDay("");
+    d.daily.clear();
+    d.hasYesterday = true;
+    d.yesterdayHigh = -40;
+    d.weatherCode = 1234;
+    // An empty key hashes to the offset basis.
+    EXPECT_EQ(dailyTakeaway(d, false), "Unknown and holding.");
+    d.windGusts = 60;
+    EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
+    MinutelyForecast dry, wet;
+    wet.precipitation = 1;
+    d.minutely15 = {dry, dry, wet};
+    EXPECT_EQ(dailyTakeaway(d, false), "Rain due any minute - time the errands.");
+}
+
+}  // namespace
+}  // namespace nbr
