@@ -82,9 +82,11 @@ TEST_F(HttpClientTest, RefusesEverythingOutsideTheServiceBase) {
     EXPECT_EQ(svc.httpGet(server.base() + "0/test/echo"), "");
     const std::string away = "http://localhost:" + std::to_string(server.port()) + "/test/echo";
     EXPECT_EQ(svc.httpGet(server.url("test", "/redirect-to?url=" + away)), "");
+    // Refused before connecting, not merely unreachable.
+    EXPECT_EQ(svc.httpGet(server.url("test", "/redirect-to?url=http://127.0.0.2:1/")), "");
     EXPECT_EQ(server.count("test", "/echo"), 0u);
     const auto lines = logLines();
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     for (const std::string& l : lines) EXPECT_NE(l.find("URL outside the service base"), std::string::npos) << l;
 }
 

@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <cstdlib>
+#include <sys/socket.h>
 #include <fstream>
 
 namespace nbr {
@@ -43,17 +44,24 @@ int xferCallback(void* clientp, curl_off_t, curl_off_t, curl_off_t, curl_off_t) 
     return static_cast<WeatherService*>(clientp)->abortFlag.load() ? 1 : 0;
 }
 
-// Called before each request of a transfer, redirects included: while the
-// service base is overridden, a redirect may not leave the override's server.
-int prereqCallback(void* clientp, char*, char*, int, int) {
-    auto* t = static_cast<Transfer*>(clientp);
+// While the service base is overridden, a redirect may not leave the
+// override's server: checked before each new connection (no other host is
+// even contacted) and again before each request, redirects included.
+bool currentUrlAllowed(Transfer* t) {
     char* url = nullptr;
-    if (curl_easy_getinfo(t->handle, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || !url ||
-        !serviceUrlAllowed(url)) {
-        t->refused = true;
-        return CURL_PREREQFUNC_ABORT;
-    }
-    return CURL_PREREQFUNC_OK;
+    if (curl_easy_getinfo(t->handle, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url && serviceUrlAllowed(url))
+        return true;
+    t->refused = true;
+    return false;
+}
+
+curl_socket_t openSocketCallback(void* clientp, curlsocktype, struct curl_sockaddr* address) {
+    if (!currentUrlAllowed(static_cast<Transfer*>(clientp))) return CURL_SOCKET_BAD;
+    return socket(address->family, address->socktype, address->protocol);
+}
+
+int prereqCallback(void* clientp, char*, char*, int, int) {
+    return currentUrlAllowed(static_cast<Transfer*>(clientp)) ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
 }
 
 // Scheme and host (and port) of a URL: never its path, query or fragment,
@@ -110,6 +118,8 @@ std::string WeatherService::httpGet(const std::string& url) {
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
     if (overridden) {
+        curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, openSocketCallback);
+        curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &t);
         curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, prereqCallback);
         curl_easy_setopt(h, CURLOPT_PREREQDATA, &t);
     }
