@@ -1,6 +1,7 @@
 // Calendar-date arithmetic on "YYYY-MM-DD" texts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace nbr {
@@ -10,5 +11,10 @@ namespace nbr {
 // carries into the next month. Text that does not read as a date (month 1-12,
 // day 1-31) gives "".
 std::string addDays(const std::string& date, int days);
+
+// Days from 1970-01-01 to year-month-day in the proleptic Gregorian calendar;
+// a day past the month's end carries into the next month. False when the
+// month is not 1-12, the day not 1-31 or the year out of reach.
+bool daysSinceEpoch(int year, int month, int day, int64_t& days);
 
 }  // namespace nbr

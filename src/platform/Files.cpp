@@ -3,31 +3,80 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace nbr::platform {
 
-bool writeFileAtomic(const std::string& path, std::string_view content) {
-    const std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = true;
-    const char* p = content.data();
-    size_t left = content.size();
+namespace {
+
+bool writeAll(int fd, const char* p, size_t left) {
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ok = false;
-            break;
+            return false;
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
+    return true;
+}
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), tmp_(path + ".tmp") {
+    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ok_ = fd_ >= 0;
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(tmp_.c_str());
+    }
+}
+
+bool AtomicFileWriter::write(std::string_view text) {
+    if (ok_ && !writeAll(fd_, text.data(), text.size())) ok_ = false;
+    return ok_;
+}
+
+bool AtomicFileWriter::commit() {
+    if (fd_ < 0) return false;
+    bool ok = ok_ && ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    if (ok && std::rename(tmp_.c_str(), path_.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(tmp_.c_str());
+    ok_ = false;  // the writer is spent
+    return ok;
+}
+
+bool writeFileAtomic(const std::string& path, std::string_view content) {
+    AtomicFileWriter out(path);
+    out.write(content);
+    return out.commit();
+}
+
+bool appendLinesSynced(const std::string& path, std::string_view content) {
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = true;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ok = false;
+    } else if (st.st_size > 0) {
+        char last = '\n';
+        ssize_t n;
+        do n = ::pread(fd, &last, 1, st.st_size - 1);
+        while (n < 0 && errno == EINTR);
+        if (n != 1) ok = false;
+        else if (last != '\n') ok = writeAll(fd, "\n", 1);
+    }
+    if (ok) ok = writeAll(fd, content.data(), content.size());
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
-    if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
     return ok;
 }
 

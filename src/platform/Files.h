@@ -6,10 +6,41 @@
 
 namespace nbr::platform {
 
+// Writes a new version of a file through `path` + ".tmp": the text goes into
+// the temporary file piece by piece, and only commit() (every write checked,
+// synced, one rename over `path`) makes it visible, so readers see either the
+// old file or the whole new one. Destroyed without a successful commit, it
+// removes the temporary file and leaves the old one untouched.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(const std::string& path);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // False when the temporary file could not be created or a write failed.
+    bool ok() const { return ok_; }
+    bool write(std::string_view text);
+    // Syncs and renames; false (old file untouched) on any failure.
+    bool commit();
+
+private:
+    std::string path_;
+    std::string tmp_;
+    int fd_ = -1;
+    bool ok_ = false;
+};
+
 // Writes `content` to `path` + ".tmp", checks every write, syncs it to disk and
 // renames it over `path` in one step, so readers see either the old file or
 // the whole new one. On failure the old file is untouched, the temporary file
 // is removed and false is returned.
 bool writeFileAtomic(const std::string& path, std::string_view content);
+
+// Appends `content` (whole text lines) to `path`, creating the file when
+// absent. When the file does not end with a newline (a line torn by an
+// earlier crash), a newline is written first so the new lines stay whole.
+// Every write is checked and the file synced; false on any failure.
+bool appendLinesSynced(const std::string& path, std::string_view content);
 
 }  // namespace nbr::platform
