@@ -124,10 +124,15 @@ TEST_F(HttpClientTest, LogLabelNeverCarriesPathOrQuery) {
 }
 
 TEST(CaBundleTest, OnlyAReadableBundleIsTaken) {
-    unsetenv("SSL_CERT_FILE");
+    // The bundle is process-wide and never cleared: compare with what was there.
+    const std::string before = WeatherService::caBundlePath();
+    const char* envBefore = std::getenv("SSL_CERT_FILE");
+    const std::string envText = envBefore ? envBefore : "";
     WeatherService::setCaBundlePath("/nonexistent/cacert.pem");
-    EXPECT_EQ(WeatherService::caBundlePath(), "");
-    EXPECT_EQ(std::getenv("SSL_CERT_FILE"), nullptr);
+    EXPECT_EQ(WeatherService::caBundlePath(), before);
+    const char* envAfter = std::getenv("SSL_CERT_FILE");
+    EXPECT_EQ(envAfter != nullptr, envBefore != nullptr);
+    if (envAfter) EXPECT_EQ(std::string(envAfter), envText);
 
     const std::string system = "/etc/ssl/certs/ca-certificates.crt";
     if (!std::filesystem::exists(system)) GTEST_SKIP() << "no system bundle";
