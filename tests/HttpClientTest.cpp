@@ -132,7 +132,9 @@ TEST(CaBundleTest, OnlyAReadableBundleIsTaken) {
     EXPECT_EQ(WeatherService::caBundlePath(), before);
     const char* envAfter = std::getenv("SSL_CERT_FILE");
     EXPECT_EQ(envAfter != nullptr, envBefore != nullptr);
-    if (envAfter) EXPECT_EQ(std::string(envAfter), envText);
+    if (envAfter) {
+        EXPECT_EQ(std::string(envAfter), envText);
+    }
 
     const std::string system = "/etc/ssl/certs/ca-certificates.crt";
     if (!std::filesystem::exists(system)) GTEST_SKIP() << "no system bundle";
