@@ -1,60 +1,29 @@
 // The real program under a private virtual display: start-up, frames, an
 // orderly stop on SIGTERM, and the starts that must fail.
 #include "DisplayHarness.h"
+#include "replay/ReplayServer.h"
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 #include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
-#include <mutex>
 
 namespace nbr {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Answers every request with 404 and remembers the paths asked for.
-class RecordingServer {
-public:
-    RecordingServer() {
-        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            paths_.push_back(req.path);
-            res.status = 404;
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-    }
-    ~RecordingServer() {
-        server_.stop();
-        thread_.join();
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    std::vector<std::string> paths() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return paths_;
-    }
-
-private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::vector<std::string> paths_;
-};
-
 class AppProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_TRUE(server_.start());
         dataDir_ = tmp_.path() + "/Nimbrel";
         logPath_ = dataDir_ + "/logs/app.log";
         test::writeFile(dataDir_ + "/config.json",
-                        R"({"locations":[{"name":"Testville","country":"US","admin1":"PA","latitude":40.0,)"
-                        R"("longitude":-75.0,"timezone":"America/New_York","isDefault":true}],)"
+                        R"({"locations":[{"name":"Boston","country":"US","admin1":"Massachusetts","latitude":42.3584,)"
+                        R"("longitude":-71.0598,"timezone":"America/New_York","isDefault":true}],)"
                         R"("activeLocationIndex":0,"useFahrenheit":true})");
     }
 
@@ -74,7 +43,7 @@ protected:
     std::string log() const { return test::readFile(logPath_); }
 
     test::TempDir tmp_;
-    mutable RecordingServer server_;
+    replay::ReplayServer server_;
     std::string dataDir_, logPath_;
 };
 
@@ -85,6 +54,9 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     const pid_t pid = start(display.name());
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+    // The first refresh asks the forecast service for the saved place.
+    for (int i = 0; i < 300 && server_.count("forecast") == 0; ++i) std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(server_.count("forecast"), 1u);
 
     // The window shows the dashboard's background and its panel borders.
     test::Screenshot shot;
@@ -111,6 +83,7 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     ASSERT_NE(stopping, std::string::npos) << text;
     EXPECT_LT(started, stopping);
     EXPECT_EQ(test::countOf(text, "shutting down"), 1u);
+    EXPECT_EQ(text.find("weather fetch failed"), std::string::npos) << text;
 
     const auto saved = nlohmann::json::parse(test::readFile(dataDir_ + "/config.json"));
     EXPECT_GE(saved.at("settings").at("windowW").get<int>(), 700);

@@ -1,5 +1,6 @@
 // Unit and clock texts of the dashboard.
 #include "foundation/LocationManager.h"
+#include "service/WeatherService.h"
 #include "ui/UIRenderer.h"
 
 #include <gtest/gtest.h>

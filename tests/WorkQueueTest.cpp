@@ -48,7 +48,7 @@ TEST(WorkQueueConcurrency, MoveOnlyPayloadsTravelWhole) {
     EXPECT_EQ((*v)->size(), 1000u);
 }
 
-TEST(WorkerConcurrency, StopWhileWaitingEndsTheWorkerWithoutDoingTheWakeUpRequest) {
+TEST(WorkerIdleConcurrency, StopWhileWaitingEndsTheWorkerWithoutDoingTheWakeUpRequest) {
     App app;
     app.workerWakeInterval = 600s;  // only the wake-up request can end the wait
     app.startWorker();
@@ -58,7 +58,7 @@ TEST(WorkerConcurrency, StopWhileWaitingEndsTheWorkerWithoutDoingTheWakeUpReques
     EXPECT_EQ(app.resultQueue.size(), 0u);  // the wake-up request was dropped, not fetched
 }
 
-TEST(WorkerConcurrency, IdleWorkerKeepsWaitingAcrossWakeUps) {
+TEST(WorkerIdleConcurrency, IdleWorkerKeepsWaitingAcrossWakeUps) {
     App app;
     app.workerWakeInterval = 1ms;  // many empty wake-ups
     app.startWorker();

@@ -35,21 +35,18 @@ n="$(head -1 "$work/display")"
 export DISPLAY=":$n" LIBGL_ALWAYS_SOFTWARE=1 SDL_VIDEODRIVER=x11
 unset WAYLAND_DISPLAY
 
-# The web services: the replay server when the build has one, otherwise a
-# closed loopback port (nothing ever leaves the machine).
-base="http://127.0.0.1:9"
-replay="$(find "$BUILD" -maxdepth 3 -type f -name 'nimbrel_replay*' -perm -u+x | head -1 || true)"
-if [ -n "$replay" ]; then
-  "$replay" --port-file "$work/port" >"$work/replay.log" 2>&1 &
-  rpid=$!
-  for _ in $(seq 200); do [ -s "$work/port" ] && break; sleep 0.05; done
-  base="http://127.0.0.1:$(cat "$work/port")"
-fi
+# The web services: the stand-in replay server of the tests (nothing leaves
+# the machine).
+cmake --build "$BUILD" -j4 --target nimbrel_replay_server >/dev/null
+"$BUILD/tests/nimbrel_replay_server" 0 >"$work/replay.out" 2>&1 &
+rpid=$!
+for _ in $(seq 200); do grep -q '^NIMBREL_SERVICE_BASE=' "$work/replay.out" && break; sleep 0.05; done
+base="$(sed -n 's/^NIMBREL_SERVICE_BASE=//p' "$work/replay.out")"
 
 mkdir -p "$work/Nimbrel"
 cat >"$work/Nimbrel/config.json" <<'JSON'
-{"locations":[{"name":"Testville","country":"US","admin1":"PA","latitude":40.0,"longitude":-75.0,
-"timezone":"America/New_York","isDefault":true}],"activeLocationIndex":0}
+{"locations":[{"name":"Boston","country":"US","admin1":"Massachusetts","latitude":42.3584,
+"longitude":-71.0598,"timezone":"America/New_York","isDefault":true}],"activeLocationIndex":0}
 JSON
 
 ticks="$(getconf CLK_TCK)"

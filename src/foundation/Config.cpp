@@ -196,4 +196,30 @@ void Config::save() const {
         Log::warn("could not save settings to %s", configPath().c_str());
 }
 
+void Config::addLocation(const SavedLocation& place) {
+    locations.push_back(place);
+    if (locations.size() == 1) activeLocationIndex = 0;
+    save();
+}
+
+void Config::updateLocation(size_t index, const GeoLocation& place) {
+    if (index >= locations.size()) return;
+    static_cast<GeoLocation&>(locations[index]) = place;
+    save();
+}
+
+void Config::removeLocation(size_t index) {
+    if (index >= locations.size()) return;
+    locations.erase(locations.begin() + static_cast<std::ptrdiff_t>(index));
+    const int count = static_cast<int>(locations.size());
+    if (activeLocationIndex >= count) activeLocationIndex = count > 0 ? count - 1 : 0;
+    save();
+}
+
+void Config::setActiveLocationIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(locations.size())) return;
+    activeLocationIndex = index;
+    save();
+}
+
 }  // namespace nbr

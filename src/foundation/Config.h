@@ -60,6 +60,18 @@ public:
     bool load();
     // Writes every member through a temporary file and a rename.
     void save() const;
+
+    // Saved places. Each operation that changes something saves at once; an
+    // index out of range changes nothing and writes nothing.
+    // Appends; the first place of an empty list becomes the active one.
+    void addLocation(const SavedLocation& place);
+    // Replaces the place fields at `index`; its isDefault stays.
+    void updateLocation(size_t index, const GeoLocation& place);
+    // Erases the place at `index`; the active index then stays, or moves to
+    // the new last place when it fell off the end (0 for an empty list).
+    void removeLocation(size_t index);
+    // Makes `index` active (and saves, also when it already was).
+    void setActiveLocationIndex(int index);
 };
 
 }  // namespace nbr

@@ -1,26 +1,47 @@
-// TEMPORARY stand-in until the saved-place facade lands; replaced on merge.
+// The saved places as the rest of the program sees them: a thin facade over
+// the settings' place list and active index, plus place search. First thread
+// only, like the settings object it refers to.
 #pragma once
 
 #include "foundation/Config.h"
-#include "service/WeatherService.h"
+#include "model/WeatherTypes.h"
+
+#include <string>
+#include <vector>
 
 namespace nbr {
 
+class WeatherService;
+
 class LocationManager {
 public:
-    LocationManager(Config& c, WeatherService& s) : config_(c), service_(s) {}
-    const std::vector<SavedLocation>& locations() const { return config_.locations; }
-    bool hasLocations() const { return !config_.locations.empty(); }
-    const SavedLocation& activeLocation() const { return config_.locations[config_.activeLocationIndex]; }
-    int activeIndex() const { return config_.activeLocationIndex; }
-    void setActive(int i) { if (i >= 0 && i < (int)config_.locations.size()) { config_.activeLocationIndex = i; config_.save(); } }
-    void addLocation(const GeoLocation& g) { SavedLocation s; static_cast<GeoLocation&>(s) = g; s.isDefault = config_.locations.empty(); config_.locations.push_back(s); config_.save(); }
-    void removeLocation(int i) { if (i >= 0 && i < (int)config_.locations.size()) { config_.locations.erase(config_.locations.begin() + i); if (config_.activeLocationIndex >= (int)config_.locations.size()) config_.activeLocationIndex = config_.locations.empty() ? 0 : (int)config_.locations.size() - 1; config_.save(); } }
-    void updateActive(const GeoLocation& g) { auto& a = config_.locations[config_.activeLocationIndex]; bool d = a.isDefault; static_cast<GeoLocation&>(a) = g; a.isDefault = d; config_.save(); }
+    LocationManager(Config& config, WeatherService& service);
+
+    const std::vector<SavedLocation>& locations() const;
+    bool hasLocations() const;
+    // The active place; only while hasLocations() is true.
+    const GeoLocation& activeLocation() const;
+    int activeIndex() const;
+
+    // With more than one place, step the active place forward or back,
+    // wrapping around; otherwise nothing.
+    void cycleNext();
+    void cyclePrev();
+    void setActive(int index);
+
+    // Saves the place at the end of the list (isDefault when the list was
+    // empty). The active index does not move, except to 0 for a first place.
+    void addLocation(const GeoLocation& place);
+    void removeLocation(size_t index);
+    // Replaces the active place's fields; nothing for an empty list.
+    void updateActive(const GeoLocation& place);
+
+    // Blocking place search on the calling thread.
+    std::vector<GeoLocation> search(const std::string& query);
 
 private:
-    Config& config_;
-    [[maybe_unused]] WeatherService& service_;
+    Config& config;
+    WeatherService& service;
 };
 
 }  // namespace nbr

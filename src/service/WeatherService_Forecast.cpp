@@ -1,0 +1,356 @@
+// The base forecast of a place, its ten-minute cache, and the helpers every
+// fetcher shares (distances, local times, coordinates in queries).
+#include "service/WeatherService.h"
+
+#include "service/ServiceHosts.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <ctime>
+#include <stdexcept>
+
+namespace nbr {
+
+using nlohmann::json;
+
+namespace {
+
+constexpr int kForecastMaxAgeMinutes = 10;
+constexpr size_t kHourlySteps = 24;
+constexpr size_t kQuarterHourSteps = 8;
+
+constexpr char kForecastQuery[] =
+    "&current=temperature_2m,relative_humidity_2m,apparent_temperature,precipitation,rain,showers,"
+    "snowfall,weather_code,cloud_cover,pressure_msl,dew_point_2m,visibility,uv_index,wind_speed_10m,"
+    "wind_direction_10m,wind_gusts_10m"
+    "&hourly=temperature_2m,weather_code,precipitation_probability,precipitation,snowfall,uv_index,"
+    "surface_pressure,wind_speed_10m,wind_direction_10m,snow_depth,freezing_level_height,cloud_cover"
+    "&minutely_15=precipitation,weather_code"
+    "&daily=weather_code,temperature_2m_max,temperature_2m_min,precipitation_sum,rain_sum,snowfall_sum,"
+    "precipitation_probability_max,sunrise,sunset,uv_index_max,daylight_duration"
+    "&timezone=auto&past_days=1&forecast_days=7";
+
+[[noreturn]] void wrongType(const std::string& what, const json& value) {
+    throw json::type_error::create(302, what + " has the wrong type", &value);
+}
+
+// A member that must be an object when present; null when absent.
+const json* section(const json& root, const char* key) {
+    auto it = root.find(key);
+    if (it == root.end()) return nullptr;
+    if (!it->is_object()) wrongType(key, *it);
+    return &*it;
+}
+
+// An array member read whole; absent gives an empty list. A null element is a
+// gap (the field's missing value is used for it); an element of another
+// type, or a member that is not an array, throws.
+template <typename T>
+std::vector<std::optional<T>> column(const json& obj, const char* key) {
+    std::vector<std::optional<T>> out;
+    auto it = obj.find(key);
+    if (it == obj.end()) return out;
+    if (!it->is_array()) wrongType(key, *it);
+    out.reserve(it->size());
+    for (const json& v : *it) {
+        if (v.is_null()) out.emplace_back();
+        else out.emplace_back(v.get<T>());
+    }
+    return out;
+}
+
+template <typename T>
+T at(const std::vector<std::optional<T>>& col, size_t i, T missing) {
+    return i < col.size() && col[i] ? *col[i] : missing;
+}
+
+// First index whose time is not before `now` in byte order; none when `now`
+// is empty or every time is earlier.
+std::optional<size_t> firstNotBefore(const std::vector<std::optional<std::string>>& times,
+                                     const std::string& now) {
+    if (now.empty()) return std::nullopt;
+    for (size_t i = 0; i < times.size(); ++i)
+        if (at(times, i, std::string()) >= now) return i;
+    return std::nullopt;
+}
+
+void readCurrent(const json& cur, WeatherData& d) {
+    d.temperature = cur.value("temperature_2m", 0.0);
+    d.relativeHumidity = cur.value("relative_humidity_2m", 0.0);
+    d.apparentTemperature = cur.value("apparent_temperature", 0.0);
+    d.precipitation = cur.value("precipitation", 0.0);
+    d.rain = cur.value("rain", 0.0);
+    d.snowfall = cur.value("snowfall", 0.0);
+    d.weatherCode = cur.value("weather_code", 0);
+    d.cloudCover = cur.value("cloud_cover", 0.0);
+    d.pressureMsl = cur.value("pressure_msl", 0.0);
+    d.dewPoint = cur.value("dew_point_2m", 0.0);
+    d.visibility = cur.value("visibility", 0.0);
+    d.uvIndex = cur.value("uv_index", 0.0);
+    d.windSpeed = cur.value("wind_speed_10m", 0.0);
+    d.windDirection = cur.value("wind_direction_10m", 0.0);
+    d.windGusts = cur.value("wind_gusts_10m", 0.0);
+    d.time = cur.value("time", std::string());
+}
+
+void readHourly(const json& h, WeatherData& d) {
+    const auto time = column<std::string>(h, "time");
+    const auto temp = column<double>(h, "temperature_2m");
+    const auto code = column<int>(h, "weather_code");
+    const auto precip = column<double>(h, "precipitation");
+    const auto snow = column<double>(h, "snowfall");
+    const auto pop = column<double>(h, "precipitation_probability");
+    const auto uv = column<double>(h, "uv_index");
+    const auto pressure = column<double>(h, "surface_pressure");
+    const auto wind = column<double>(h, "wind_speed_10m");
+    const auto windDir = column<double>(h, "wind_direction_10m");
+    const auto snowDepth = column<double>(h, "snow_depth");
+    const auto freezing = column<double>(h, "freezing_level_height");
+    const auto cloud = column<double>(h, "cloud_cover");
+
+    size_t start = 0;
+    if (auto i = firstNotBefore(time, d.time)) {
+        start = *i;
+        // The trend needs both pressures; a gap in either leaves it out.
+        if (start > 2 && start < pressure.size() && pressure[start] && pressure[start - 3]) {
+            d.pressureTrend3h = *pressure[start] - *pressure[start - 3];
+            d.hasPressureTrend = true;
+        }
+    }
+    const size_t end = std::min(time.size(), start + kHourlySteps);
+    for (size_t j = start; j < end; ++j) {
+        HourlyForecast e;
+        e.time = at(time, j, std::string());
+        e.temperature = at(temp, j, 0.0);
+        e.weatherCode = at(code, j, 0);
+        e.precipitation = at(precip, j, 0.0);
+        e.snowfall = at(snow, j, 0.0);
+        e.precipitationProbability = at(pop, j, 0.0);
+        e.uvIndex = at(uv, j, 0.0);
+        e.surfacePressure = at(pressure, j, 0.0);
+        e.windSpeed = at(wind, j, 0.0);
+        e.windDirection = at(windDir, j, 0.0);
+        e.snowDepth = at(snowDepth, j, -1.0);
+        e.freezingLevelHeight = at(freezing, j, -1.0);
+        e.cloudCover = at(cloud, j, -1.0);
+        d.hourly.push_back(std::move(e));
+    }
+}
+
+void readQuarterHours(const json& m, WeatherData& d) {
+    const auto time = column<std::string>(m, "time");
+    const auto precip = column<double>(m, "precipitation");
+    const auto code = column<int>(m, "weather_code");
+    const size_t start = firstNotBefore(time, d.time).value_or(0);
+    const size_t end = std::min(time.size(), start + kQuarterHourSteps);
+    for (size_t j = start; j < end; ++j) {
+        MinutelyForecast e;
+        e.time = at(time, j, std::string());
+        e.precipitation = at(precip, j, 0.0);
+        e.weatherCode = at(code, j, 0);
+        d.minutely15.push_back(std::move(e));
+    }
+}
+
+void readDaily(const json& dl, WeatherData& d) {
+    const auto time = column<std::string>(dl, "time");
+    const auto code = column<int>(dl, "weather_code");
+    const auto tmax = column<double>(dl, "temperature_2m_max");
+    const auto tmin = column<double>(dl, "temperature_2m_min");
+    const auto precip = column<double>(dl, "precipitation_sum");
+    const auto rain = column<double>(dl, "rain_sum");
+    const auto snow = column<double>(dl, "snowfall_sum");
+    const auto pop = column<double>(dl, "precipitation_probability_max");
+    const auto sunrise = column<std::string>(dl, "sunrise");
+    const auto sunset = column<std::string>(dl, "sunset");
+    const auto uv = column<double>(dl, "uv_index_max");
+    const auto daylight = column<double>(dl, "daylight_duration");
+
+    const size_t n = time.size();
+    const std::string today = d.time.substr(0, 10);
+    std::optional<size_t> t;
+    std::optional<size_t> y;
+    if (!today.empty()) {
+        for (size_t i = 0; i < n; ++i) {
+            if (time[i] && *time[i] == today) {
+                t = i;
+                break;
+            }
+        }
+    }
+    if (t) {
+        if (*t > 0) y = *t - 1;
+    } else if (n >= 2) {
+        t = 1;
+        y = 0;
+    } else {
+        t = 0;
+    }
+
+    // Yesterday counts only with its high known.
+    if (y && *y < tmax.size() && tmax[*y]) {
+        d.hasYesterday = true;
+        d.yesterdayHigh = *tmax[*y];
+        d.yesterdayLow = at(tmin, *y, 0.0);
+        d.yesterdayPrecip = at(precip, *y, -1.0);
+    }
+
+    for (size_t j = *t; j < n; ++j) {
+        DailyForecast e;
+        e.date = at(time, j, std::string());
+        e.weatherCode = at(code, j, 0);
+        e.temperatureMax = at(tmax, j, 0.0);
+        e.temperatureMin = at(tmin, j, 0.0);
+        e.precipitationSum = at(precip, j, 0.0);
+        e.rainSum = at(rain, j, 0.0);
+        e.snowfallSum = at(snow, j, 0.0);
+        e.precipitationProbabilityMax = at(pop, j, 0.0);
+        e.sunrise = at(sunrise, j, std::string());
+        e.sunset = at(sunset, j, std::string());
+        e.uvIndexMax = at(uv, j, 0.0);
+        e.daylightDuration = at(daylight, j, 0.0);
+        d.daily.push_back(std::move(e));
+    }
+}
+
+// Reads an optionally signed decimal integer at `p` after optional blanks, as
+// scanf's "%d" does, without its undefined behaviour on overflow.
+bool scanInt(const char*& p, const char* end, int& out) {
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v')) ++p;
+    const char* q = p;
+    if (q < end && *q == '+') ++q;
+    auto [next, ec] = std::from_chars(q, end, out);
+    if (ec != std::errc()) return false;
+    p = next;
+    return true;
+}
+
+}  // namespace
+
+WeatherService::WeatherService() = default;
+WeatherService::~WeatherService() = default;
+
+// ---- Base forecast ------------------------------------------------------------
+
+std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc) {
+    if (auto cached = freshCopy(loc, kForecastMaxAgeMinutes)) return cached;
+
+    const std::string url = serviceBase(service::Forecast) + "/v1/forecast?latitude=" +
+                            formatFixed(loc.latitude, 6) + "&longitude=" + formatFixed(loc.longitude, 6) +
+                            kForecastQuery;
+    const std::string body = httpGet(url);
+    if (body.empty()) return std::nullopt;
+
+    WeatherData data;
+    try {
+        data = parseWeatherResponse(body, loc);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    std::lock_guard<std::mutex> lock(forecastCacheMutex);
+    storeForecastLocked(loc.cacheKey(), data);
+    return data;
+}
+
+WeatherData WeatherService::parseWeatherResponse(const std::string& body, const GeoLocation& loc) {
+    const json root = json::parse(body);
+    if (root.value("error", false)) throw std::runtime_error(root.value("reason", std::string("weather API error")));
+
+    WeatherData d;
+    d.location = loc;
+    d.fetchedAt = std::chrono::steady_clock::now();
+    d.utcOffsetSeconds = root.value("utc_offset_seconds", 0);
+    if (const json* cur = section(root, "current")) readCurrent(*cur, d);
+    if (const json* h = section(root, "hourly")) readHourly(*h, d);
+    if (const json* m = section(root, "minutely_15")) readQuarterHours(*m, d);
+    if (const json* dl = section(root, "daily")) readDaily(*dl, d);
+    return d;
+}
+
+// ---- Forecast cache -----------------------------------------------------------
+
+bool WeatherService::hasFreshCache(const GeoLocation& loc, int maxAgeMinutes) const {
+    return freshCopy(loc, maxAgeMinutes).has_value();
+}
+
+std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int maxAgeMinutes) const {
+    std::lock_guard<std::mutex> lock(forecastCacheMutex);
+    auto it = forecastCache.find(loc.cacheKey());
+    if (it == forecastCache.end()) return std::nullopt;
+    const auto age = std::chrono::steady_clock::now() - it->second.fetchedAt;
+    if (std::chrono::duration_cast<std::chrono::minutes>(age).count() >= maxAgeMinutes) return std::nullopt;
+    return it->second;
+}
+
+std::optional<WeatherData> WeatherService::getCached(const GeoLocation& loc) const {
+    std::lock_guard<std::mutex> lock(forecastCacheMutex);
+    auto it = forecastCache.find(loc.cacheKey());
+    if (it == forecastCache.end()) return std::nullopt;
+    return it->second;
+}
+
+void WeatherService::clearCache() {
+    std::lock_guard<std::mutex> lock(forecastCacheMutex);
+    forecastCache.clear();
+}
+
+void WeatherService::storeForecastLocked(const std::string& key, const WeatherData& data) {
+    forecastCache[key] = data;
+    while (forecastCache.size() > kForecastCacheLimit) {
+        auto oldest = forecastCache.begin();
+        for (auto it = forecastCache.begin(); it != forecastCache.end(); ++it)
+            if (it->second.fetchedAt < oldest->second.fetchedAt) oldest = it;
+        forecastCache.erase(oldest);
+    }
+}
+
+// ---- Shared helpers -----------------------------------------------------------
+
+double haversineKm(double lat1, double lon1, double lat2, double lon2) {
+    constexpr double r = 3.14159265358979 / 180.0;
+    const double s1 = std::sin((lat2 - lat1) * r / 2);
+    const double s2 = std::sin((lon2 - lon1) * r / 2);
+    const double a = s1 * s1 + std::cos(lat1 * r) * std::cos(lat2 * r) * s2 * s2;
+    return 12742.0 * std::asin(std::min(std::sqrt(a), 1.0));
+}
+
+std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
+    // year-month-dayThour:minute:second; the time part may stop early.
+    static constexpr char kSeparators[] = {'-', '-', 'T', ':', ':'};
+    int v[6] = {0, 0, 0, 0, 0, 0};
+    const char* p = text.data();
+    const char* end = p + text.size();
+    int count = 0;
+    while (count < 6 && scanInt(p, end, v[count])) {
+        ++count;
+        if (count == 6 || p >= end || *p != kSeparators[count - 1]) break;
+        ++p;
+    }
+    if (count < 3) return {};
+    if (v[0] < INT_MIN + 1900 || v[1] == INT_MIN) return {};
+
+    std::tm tm{};
+    tm.tm_year = v[0] - 1900;
+    tm.tm_mon = v[1] - 1;
+    tm.tm_mday = v[2];
+    tm.tm_hour = v[3];
+    tm.tm_min = v[4];
+    tm.tm_sec = v[5];
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1)) return {};
+    return std::chrono::system_clock::from_time_t(t);
+}
+
+std::string formatFixed(double value, int decimals) {
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (ec != std::errc()) return {};
+    return std::string(buf, end);
+}
+
+}  // namespace nbr

@@ -1,0 +1,103 @@
+// The worker against the stand-in web services: requests done one at a time
+// in push order, and a stop that ends a transfer in progress.
+#include "ReplayEnv.h"
+#include "app/App.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace nbr {
+namespace {
+
+using namespace std::chrono_literals;
+
+class WorkerConcurrency : public test::ReplayTest {
+protected:
+    // Waits (bounded, so a fault fails instead of hanging) for `n` results.
+    std::vector<App::WorkResult> results(App& app, size_t n) {
+        std::vector<App::WorkResult> out;
+        for (int i = 0; i < 3000 && out.size() < n; ++i) {
+            if (auto r = app.resultQueue.tryPop()) out.push_back(std::move(*r));
+            else std::this_thread::sleep_for(10ms);
+        }
+        return out;
+    }
+    bool waitForRequests(std::string_view service, size_t n) {
+        for (int i = 0; i < 3000; ++i) {
+            if (server.count(service) >= n) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+};
+
+TEST_F(WorkerConcurrency, RequestsAreAnsweredOneAtATimeInPushOrder) {
+    App app;
+    app.startWorker();
+    app.requestGeocode("Oslo");
+    app.requestWeatherUpdate(place("boston"));
+    app.requestWeatherUpdate(place("halifax"));
+    app.requestGeocode("zzqxj nowhere");
+
+    const std::vector<App::WorkResult> got = results(app, 4);
+    app.stopWorker();
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0].kind, App::WorkKind::Geocode);
+    ASSERT_FALSE(got[0].searchResults.empty());
+    EXPECT_EQ(got[0].searchResults[0].name, "Oslo");
+    EXPECT_EQ(got[1].kind, App::WorkKind::FetchWeather);
+    ASSERT_TRUE(got[1].weather);
+    EXPECT_EQ(got[1].weather->location.name, "Boston");
+    EXPECT_FALSE(got[1].weather->hourly.empty());
+    EXPECT_TRUE(got[1].error.empty());
+    ASSERT_TRUE(got[2].weather);
+    EXPECT_EQ(got[2].weather->location.name, "Halifax");
+    EXPECT_EQ(got[3].kind, App::WorkKind::Geocode);
+    EXPECT_TRUE(got[3].searchResults.empty());  // nonsense finds nothing
+
+    // The first thread takes them over: the record is the last one applied.
+    for (const App::WorkResult& r : got) app.resultQueue.push(r);
+    app.fetchInProgress = true;
+    app.updateFromBackground();
+    EXPECT_EQ(app.weather.location.name, "Halifax");
+    EXPECT_FALSE(app.fetchInProgress);
+    EXPECT_TRUE(app.status.empty());
+}
+
+TEST_F(WorkerConcurrency, UnreachableServiceAnswersWithTheConnectionError) {
+    server.setReply("forecast", "/v1/forecast", replay::Reply::withStatus(503));
+    App app;
+    app.startWorker();
+    app.requestWeatherUpdate(place("oslo"));
+    const std::vector<App::WorkResult> got = results(app, 1);
+    app.stopWorker();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_FALSE(got[0].weather);
+    EXPECT_EQ(got[0].error, "Couldn't reach the weather service - check your connection.");
+    EXPECT_NE(logText().find("[warn] weather fetch failed for Oslo (59.9127,10.7461)"), std::string::npos)
+        << logText();
+}
+
+TEST_F(WorkerConcurrency, StopDuringAFetchAbortsItAndTakesNoFurtherRequest) {
+    // The forecast would take ten minutes to arrive.
+    server.setReply("forecast", "/v1/forecast", replay::Reply::json("{}").delayed(600000));
+    App app;
+    app.startWorker();
+    app.requestWeatherUpdate(place("boston"));
+    app.requestGeocode("Oslo");
+    ASSERT_TRUE(waitForRequests("forecast", 1));
+
+    app.stopWorker();  // returns once the aborted transfer has ended
+    EXPECT_FALSE(app.worker.joinable());
+    EXPECT_EQ(server.count("geocoding"), 0u);
+    std::vector<App::WorkResult> left;
+    while (auto r = app.resultQueue.tryPop()) left.push_back(std::move(*r));
+    for (const App::WorkResult& r : left) {
+        EXPECT_EQ(r.kind, App::WorkKind::FetchWeather);
+        EXPECT_FALSE(r.weather);
+    }
+}
+
+}  // namespace
+}  // namespace nbr
