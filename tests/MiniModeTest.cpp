@@ -1,0 +1,165 @@
+// The application's window on a private virtual display, in this process:
+// the mini strip and back, the geometry stored at shut-down, and real frames.
+#include "DisplayHarness.h"
+#include "app/App.h"
+#include "platform/Fonts.h"
+#include "ui/Theme.h"
+
+#include <SDL.h>
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace nbr {
+namespace {
+
+class MiniModeTest : public test::DataDirTest {
+protected:
+    void SetUp() override {
+#ifdef __SANITIZE_ADDRESS__
+        // The system's D-Bus and software OpenGL libraries keep a few blocks
+        // to the end that the leak checker cannot tell from leaks; memory
+        // errors are still caught.
+        __lsan_disable();
+#endif
+        DataDirTest::SetUp();
+        if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+        setenv("DISPLAY", display.name().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        app.config.windowW = 900;
+        app.config.windowH = 650;
+        ASSERT_TRUE(app.initSDL()) << SDL_GetError();
+        ASSERT_TRUE(app.initImGui());
+    }
+
+    struct Geometry {
+        int x, y, w, h;
+    };
+    Geometry geometry() {
+        SDL_PumpEvents();
+        Geometry g{};
+        SDL_GetWindowPosition(app.window, &g.x, &g.y);
+        SDL_GetWindowSize(app.window, &g.w, &g.h);
+        return g;
+    }
+
+    void TearDown() override {
+        DataDirTest::TearDown();
+#ifdef __SANITIZE_ADDRESS__
+        __lsan_enable();
+#endif
+    }
+
+    test::VirtualDisplay display;
+    App app;
+};
+
+TEST_F(MiniModeTest, StripAndBackRestoreTheFullWindowAndRememberTheStripPosition) {
+    EXPECT_TRUE(app.hwnd.has_value());
+    SDL_SetWindowPosition(app.window, 120, 80);
+    const Geometry full = geometry();
+    EXPECT_EQ(full.w, 900);
+    EXPECT_EQ(full.h, 650);
+
+    app.config.miniOpacityPct = 25;
+    app.applyMiniMode(true);
+    ASSERT_TRUE(app.renderer->miniMode);
+    const WindowSize strip = miniStripSize(app.displayScale());
+    Geometry g = geometry();
+    EXPECT_EQ(g.w, strip.w);
+    EXPECT_EQ(g.h, strip.h);
+    EXPECT_EQ(g.x, full.x);  // never placed: it stays where the window was
+    const Uint32 flags = SDL_GetWindowFlags(app.window);
+    EXPECT_TRUE(flags & SDL_WINDOW_ALWAYS_ON_TOP);
+    EXPECT_FALSE(flags & SDL_WINDOW_RESIZABLE);
+    float opacity = 0;
+    if (SDL_GetWindowOpacity(app.window, &opacity) == 0) {
+        EXPECT_FLOAT_EQ(opacity, 0.4f);
+    }
+    EXPECT_EQ(app.normalW, 900);
+    EXPECT_EQ(app.normalH, 650);
+
+    // A resize asked for in mini mode is ignored.
+    app.renderer->actions.resizeWindow = true;
+    app.renderer->actions.width = 1500;
+    app.renderer->actions.height = 1000;
+    app.processEvents();
+    EXPECT_EQ(geometry().w, strip.w);
+
+    SDL_SetWindowPosition(app.window, 40, 30);
+    geometry();
+    app.applyMiniMode(false);
+    EXPECT_FALSE(app.renderer->miniMode);
+    EXPECT_EQ(app.config.miniPosX, 40);
+    EXPECT_EQ(app.config.miniPosY, 30);
+    g = geometry();
+    EXPECT_EQ(g.w, 900);
+    EXPECT_EQ(g.h, 650);
+    EXPECT_EQ(g.x, full.x);
+    EXPECT_EQ(g.y, full.y);
+    EXPECT_FALSE(SDL_GetWindowFlags(app.window) & SDL_WINDOW_ALWAYS_ON_TOP);
+    if (SDL_GetWindowOpacity(app.window, &opacity) == 0) {
+        EXPECT_FLOAT_EQ(opacity, 1.0f);
+    }
+
+    // The strip goes back to where it was left.
+    app.applyMiniMode(true);
+    g = geometry();
+    EXPECT_EQ(g.x, 40);
+    EXPECT_EQ(g.y, 30);
+}
+
+TEST_F(MiniModeTest, ShutDownInMiniModeSavesTheFullSizeAndTheStripPosition) {
+    app.applyMiniMode(true);
+    SDL_SetWindowPosition(app.window, 33, 44);
+    geometry();
+    app.shutdown();
+    EXPECT_EQ(app.window, nullptr);
+    const auto saved = nlohmann::json::parse(test::readFile(dataDir() + "/config.json")).at("settings");
+    EXPECT_EQ(saved.at("windowW"), 900);
+    EXPECT_EQ(saved.at("windowH"), 650);
+    EXPECT_EQ(saved.at("miniPosX"), 33);
+    EXPECT_EQ(saved.at("miniPosY"), 44);
+}
+
+TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
+    SavedLocation place;
+    place.name = "Boston";
+    app.config.locations.push_back(place);
+    app.weather.location = place;
+    app.weather.hourly.resize(24);
+    app.weather.daily.resize(7);
+    WeatherAlert a;
+    a.title = "Gusts";
+    a.dayKey = "2026-01-01";
+    app.alerts = {a, a};
+    app.acknowledgedKeys.insert(a.deduplicationKey());
+    app.renderFrame();
+    EXPECT_TRUE(app.visibleAlerts.empty());  // acknowledged alerts are not shown
+    EXPECT_FALSE(app.alertsDirty);
+
+    app.config.themeId = 1;
+    app.config.crispFont = false;
+    app.renderer->actions.settingsChanged = true;
+    app.processEvents();
+    EXPECT_FALSE(app.fontsCrisp);
+    EXPECT_FLOAT_EQ(theme::Bg.x, 243 / 255.0f);
+    app.renderFrame();
+
+    app.applyMiniMode(true);
+    app.renderFrame();
+    app.config.crispFont = true;
+    app.renderer->actions.settingsChanged = true;
+    app.processEvents();
+    app.renderFrame();
+    EXPECT_TRUE(app.fontsCrisp || platform::readUsableFont(platform::monoFontPaths().front()).empty());
+}
+
+}  // namespace
+}  // namespace nbr
