@@ -161,5 +161,17 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     EXPECT_TRUE(app.fontsCrisp || platform::readUsableFont(platform::monoFontPaths().front()).empty());
 }
 
+TEST_F(MiniModeTest, ClosingTheWindowQuitsWhileNoNotificationAreaShowsTheIcon) {
+    ASSERT_FALSE(app.trayHostVisible());
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    e.window.windowID = SDL_GetWindowID(app.window);
+    app.handleSdlEvent(e);
+    EXPECT_FALSE(app.running);
+    EXPECT_FALSE(app.hiddenToTray);
+    EXPECT_NE(app.window, nullptr);  // released by shut-down, not by the close
+}
+
 }  // namespace
 }  // namespace nbr
