@@ -88,16 +88,6 @@ TEST(PassSearchRules, VisibleOnceSunlitInDarkSkyAndTestedAfreshPerPass) {
     EXPECT_EQ(feed({{5, true}, {10, true}, {4, true}}).visibilityTests, 0);
 }
 
-TEST(PassSearchRules, PassStillOpenIsNotReported) {
-    PassTracker tracker;
-    const auto never = [] { return false; };
-    EXPECT_FALSE(tracker.add(0, 50, 0, never));
-    EXPECT_TRUE(tracker.inPass());
-    EXPECT_FALSE(tracker.add(30, 60, 0, never));
-    EXPECT_TRUE(tracker.add(60, 0, 0, never));
-    EXPECT_FALSE(tracker.inPass());
-}
-
 // ---- Whole searches -----------------------------------------------------------
 
 struct RefPass {

@@ -226,6 +226,7 @@ TEST(SatelliteSgp4, RefusesWhatItCannotPropagate) {
 
     double r2[3] = {1, 2, 3}, v2[3] = {4, 5, 6};
     EXPECT_FALSE(sgp4Propagate(tle, std::nan(""), r2, v2));
+    EXPECT_FALSE(sgp4Propagate(tle, 1e300, r2, v2));
     tle.valid = false;
     EXPECT_FALSE(sgp4Propagate(tle, 0, r2, v2));
     EXPECT_EQ(r2[0], 1);

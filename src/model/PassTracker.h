@@ -20,7 +20,6 @@ public:
     bool add(int64_t t, double elevation, double azimuth, const std::function<bool()>& visibleNow);
 
     const IssPass& closed() const { return pass_; }
-    bool inPass() const { return open_; }
 
 private:
     IssPass pass_;

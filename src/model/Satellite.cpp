@@ -306,10 +306,17 @@ bool propagate(const NearEarthModel& m, double t, double position[3], double vel
     const double xmy = cnod * cosi;
     const double U[3] = {xmx * sinsu + cnod * cossu, xmy * sinsu + snod * cossu, sini * sinsu};
     const double V[3] = {xmx * cossu - cnod * sinsu, xmy * cossu - snod * sinsu, sini * cossu};
+    double pos[3], vel[3];
     for (int i = 0; i < 3; ++i) {
-        position[i] = r * U[i] * kEarthRadiusKm;
-        velocity[i] = (rdot * U[i] + rfdot * V[i]) * kVelocityUnit;
+        pos[i] = r * U[i] * kEarthRadiusKm;
+        vel[i] = (rdot * U[i] + rfdot * V[i]) * kVelocityUnit;
+        // Degenerate sets (a perigee just above the surface can put the
+        // density parameter on the semi-major axis) and absurd times overflow
+        // rather than trip the tests above.
+        if (!std::isfinite(pos[i]) || !std::isfinite(vel[i])) return false;
     }
+    std::copy(pos, pos + 3, position);
+    std::copy(vel, vel + 3, velocity);
     return true;
 }
 

@@ -29,17 +29,18 @@ struct Tle {
     double ndot = 0;        // as written in line 1; not used
 };
 
-// Reads the standard two-line layout. Lines too short or of the wrong kind
-// give an all-zero set; a set outside the accepted ranges keeps its fields
-// with valid false.
+// Reads the standard two-line layout by fixed columns ('.' as the decimal
+// point whatever the locale). Lines too short or of the wrong kind give an
+// all-zero set; a set outside the accepted ranges, or with a field that reads
+// as infinity or not-a-number, keeps its fields with valid false.
 Tle parseTle(const std::string& line1, const std::string& line2);
 
 // Julian date of a Unix time in seconds.
 double jdFromEpoch(int64_t t);
 
 // Propagates the set to `minutesSinceEpoch`; true with position (km) and
-// velocity (km/s) written, false with both untouched when the set is invalid
-// or the orbit decays.
+// velocity (km/s) written, false with both untouched when the set is invalid,
+// the orbit decays or the theory breaks down, or the time is not finite.
 bool sgp4Propagate(const Tle& tle, double minutesSinceEpoch, double position[3],
                    double velocity[3]);
 
