@@ -396,6 +396,26 @@ TEST_F(IssPassesTest, LinesAreFoundAfterTheNameAndCleaned) {
     EXPECT_EQ(svc.tleLine2, lines.second);
 }
 
+TEST_F(IssPassesTest, StrayBytesInTheReplyStillGiveAReadableFile) {
+    // Bytes that are not UTF-8 after the element columns: the set is used and
+    // the file, with them replaced, still reads back.
+    serveSet("ISS \xFF\xFE\r\n" + lines.first + " \xC3\r\n" + lines.second + "\r\n");
+    WeatherData d;
+    svc.fetchIssPassesAt(place("boston"), d, now);
+    EXPECT_TRUE(d.issComputed);
+    const json stored = json::parse(readFile(path), nullptr, false);
+    ASSERT_TRUE(stored.is_object());
+    EXPECT_EQ(stored["l1"].get<std::string>().substr(0, 69), lines.first);
+    EXPECT_EQ(stored["l2"], lines.second);
+
+    WeatherService next;
+    next.issTlePath = path;
+    WeatherData e;
+    next.fetchIssPassesAt(place("boston"), e, now + 60);
+    EXPECT_TRUE(e.issComputed);
+    EXPECT_EQ(server.count("celestrak"), 1u);
+}
+
 TEST_F(IssPassesTest, FailedDownloadLeavesEverythingAsItWas) {
     for (const Reply& reply : {Reply::withStatus(503, "busy"), Reply::text("No GP data found"),
                                Reply::text("ISS (ZARYA)\r\n" + lines.first + "\r\n"),
