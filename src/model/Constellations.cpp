@@ -307,7 +307,8 @@ AltAz radecToAltAz(double raHours, double decDeg, int64_t t, double lat, double 
 
     AltAz out;
     out.altitude = std::asin(std::sin(dec) * std::sin(phi) + std::cos(dec) * std::cos(phi) * std::cos(h)) / kDegToRad;
-    double az = std::atan2(std::sin(h), std::cos(h) * std::sin(phi) - std::tan(dec) * std::cos(phi)) / kDegToRad + 180.0;
+    double az =
+        std::atan2(std::sin(h), std::cos(h) * std::sin(phi) - std::tan(dec) * std::cos(phi)) / kDegToRad + 180.0;
     if (az < 0) az += 360.0;
     if (az >= 360.0) az -= 360.0;
     out.azimuth = az;

@@ -88,7 +88,8 @@ void WeatherService::fetchIssPassesAt(const GeoLocation& place, WeatherData& dat
     }
 
     if (line1.empty() || line2.empty()) {
-        const std::string body = httpGet(serviceBase(service::Celestrak) + "/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE");
+        const std::string body =
+            httpGet(serviceBase(service::Celestrak) + "/NORAD/elements/gp.php?CATNR=25544&FORMAT=TLE");
         std::string got1, got2;
         std::istringstream in(body);
         for (std::string line; std::getline(in, line);) {

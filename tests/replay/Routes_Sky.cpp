@@ -65,7 +65,8 @@ std::string titleOf(const std::string& slug) {
     for (char& c : title)
         if (c == '_') c = ' ';
     const std::string qualifier = " (constellation)";
-    if (title.size() > qualifier.size() && title.compare(title.size() - qualifier.size(), qualifier.size(), qualifier) == 0)
+    if (title.size() > qualifier.size() &&
+        title.compare(title.size() - qualifier.size(), qualifier.size(), qualifier) == 0)
         title.resize(title.size() - qualifier.size());
     return title;
 }
@@ -96,7 +97,8 @@ NIMBREL_REPLAY_ROUTES(wikipedia) {
         if (slug.empty() || slug.find('/') != std::string::npos) return Reply::notFound();
         const json special = json::parse(ReplayServer::fixture("wikipedia/special.json"));
         const json how = special.contains(slug) ? special[slug] : json::object();
-        if (how.contains("status")) return Reply::withStatus(how["status"].get<int>(), "{\"type\":\"https://mediawiki.org/wiki/HyperSwitch/errors/not_found\"}");
+        if (how.contains("status"))
+            return Reply::withStatus(how["status"].get<int>(), "{\"type\":\"not_found\",\"title\":\"Not found.\"}");
 
         const std::string title = sky::titleOf(slug);
         json reply = json::parse(s.fill(ReplayServer::fixture("wikipedia/summary.json"), nullptr));
@@ -111,7 +113,8 @@ NIMBREL_REPLAY_ROUTES(wikipedia) {
                                            {"talk", s.base() + "/wikipedia/wiki/Talk:" + slug}};
         if (how.contains("type")) reply["type"] = how["type"];
         std::string extract;
-        if (how.contains("extractFile")) extract = ReplayServer::fixture("wikipedia/" + how["extractFile"].get<std::string>());
+        if (how.contains("extractFile"))
+            extract = ReplayServer::fixture("wikipedia/" + how["extractFile"].get<std::string>());
         else extract = title + " is one of the 88 modern constellations. It was among the figures listed by "
                                "astronomers of antiquity or charted by later navigators.";
         if (how.value("noExtract", false)) {
