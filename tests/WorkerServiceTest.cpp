@@ -2,6 +2,9 @@
 // in push order, and a stop that ends a transfer in progress.
 #include "ReplayEnv.h"
 #include "app/App.h"
+#include "model/Constellations.h"
+
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +100,27 @@ TEST_F(WorkerConcurrency, StopDuringAFetchAbortsItAndTakesNoFurtherRequest) {
         EXPECT_EQ(r.kind, App::WorkKind::FetchWeather);
         EXPECT_FALSE(r.weather);
     }
+}
+
+TEST_F(WorkerConcurrency, StarFactsRequestAnswersWithTheSummaries) {
+    App app;
+    app.weatherService.starFactsPath = tmp_.path() + "/star_facts.json";
+    nlohmann::json known = nlohmann::json::object();
+    for (const Constellation& c : constellations())
+        if (std::string(c.name) != "Lyra") known[c.name] = "Known.";
+    test::writeFile(app.weatherService.starFactsPath, known.dump());
+
+    app.startWorker();
+    App::WorkRequest r;
+    r.kind = App::WorkKind::FetchStarFacts;
+    app.requestQueue.push(std::move(r));
+    const std::vector<App::WorkResult> got = results(app, 1);
+    app.stopWorker();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].kind, App::WorkKind::FetchStarFacts);
+    EXPECT_EQ(got[0].starFacts.size(), 88u);
+    EXPECT_EQ(got[0].starFacts.at("Lyra").rfind("Lyra is one of", 0), 0u);
+    EXPECT_EQ(server.count("wikipedia"), 1u);
 }
 
 }  // namespace

@@ -47,6 +47,13 @@ void App::backgroundWorkerLoop() {
             resultQueue.push(std::move(res));
             break;
         }
+        case WorkKind::FetchStarFacts: {
+            WorkResult res;
+            res.kind = WorkKind::FetchStarFacts;
+            res.starFacts = weatherService.fetchStarFacts();
+            resultQueue.push(std::move(res));
+            break;
+        }
         default:
             break;
         }

@@ -8,6 +8,7 @@
 //   WeatherService_Transfer.cpp  httpGet, certificate bundle, abort
 //   WeatherService_Forecast.cpp  base forecast, forecast cache, shared helpers
 //   WeatherService_Search.cpp    place search
+//   WeatherService_Sky.cpp       space-station passes, constellation facts
 #pragma once
 
 #include "model/WeatherTypes.h"
@@ -104,6 +105,31 @@ public:
     std::vector<GeoLocation> geocode(const std::string& query);
     // Reads a geocoding reply; may throw the JSON library's errors.
     static std::vector<GeoLocation> parseGeocodeResponse(const std::string& body);
+
+    // ---- Sky -----------------------------------------------------------------
+
+    // Most visible space-station passes a record keeps.
+    static constexpr size_t kIssPassLimit = 6;
+
+    // Fills data.issPasses with the visible space-station passes over `place`
+    // in the next 72 hours and sets data.issComputed. The element set is kept
+    // for 12 hours in memory and in issTlePath. Any failure (no element set,
+    // an invalid one, one older than five days) leaves the record untouched.
+    void fetchIssPasses(const GeoLocation& place, WeatherData& data);
+    // The same with the current time given, in Unix seconds.
+    void fetchIssPassesAt(const GeoLocation& place, WeatherData& data, int64_t now);
+    // The first kIssPassLimit visible passes, in the given order.
+    static std::vector<IssPass> keepVisiblePasses(const std::vector<IssPass>& passes);
+
+    // Encyclopedia summaries of the constellations by name: those kept in
+    // starFactsPath, plus the missing ones fetched one at a time (paced, and
+    // stopping early when abortFlag is set); the file is rewritten when
+    // anything new arrived. Worker thread.
+    std::unordered_map<std::string, std::string> fetchStarFacts();
+    // The "extract" of a page-summary reply, cut at a sentence end at most
+    // 320 bytes in, or to 300 bytes (on a character boundary) plus "...";
+    // empty when the reply has none.
+    static std::string parseWikiSummary(const std::string& body);
 
     // ---- Members -------------------------------------------------------------
 
