@@ -368,6 +368,19 @@ TEST_F(IssPassesTest, FileServesForTwelveHoursAcrossRuns) {
     EXPECT_EQ(server.count("celestrak"), 1u);
     EXPECT_EQ(json::parse(readFile(path))["t"], now);
 
+    // A stamp from the future (the clock was set back since) is stale too,
+    // in the file and in memory; otherwise the set would never be replaced.
+    WeatherService later;
+    later.issTlePath = path;
+    writeTleFile(now + 86400);
+    server.clearRequests();
+    later.fetchIssPassesAt(place("halifax"), d, now);
+    EXPECT_EQ(server.count("celestrak"), 1u);
+    later.tleFetchedAt = now + 86400;
+    later.issTlePath.clear();
+    later.fetchIssPassesAt(place("halifax"), d, now);
+    EXPECT_EQ(server.count("celestrak"), 2u);
+
     // A file without a stamp, one that is not JSON, one of the wrong shape:
     // each ignored.
     for (const char* bad : {"{\"l1\":\"1 x\",\"l2\":\"2 y\"}", "{\"l1\":", "[1,2,3]",

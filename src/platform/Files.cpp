@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
+
 namespace nbr::platform {
 
 namespace {
@@ -78,6 +81,15 @@ bool appendLinesSynced(const std::string& path, std::string_view content) {
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
     return ok;
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return std::move(text).str();
 }
 
 }  // namespace nbr::platform

@@ -1,6 +1,7 @@
-// Crash-safe file replacement.
+// Whole-file reads and crash-safe file replacement.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ private:
     int fd_ = -1;
     bool ok_ = false;
 };
+
+// The whole file as bytes, or nothing when it cannot be opened or read.
+std::optional<std::string> readFile(const std::string& path);
 
 // Writes `content` to `path` + ".tmp", checks every write, syncs it to disk and
 // renames it over `path` in one step, so readers see either the old file or

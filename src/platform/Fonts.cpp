@@ -1,9 +1,9 @@
 #include "platform/Fonts.h"
 
+#include "platform/Files.h"
+
 #include <stb_truetype.h>
 
-#include <fstream>
-#include <sstream>
 
 namespace nbr::platform {
 
@@ -25,11 +25,7 @@ const std::vector<std::string>& badgeFontPaths() {
 }
 
 std::string readUsableFont(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream s;
-    s << in.rdbuf();
-    std::string bytes = s.str();
+    std::string bytes = readFile(path).value_or(std::string());
     if (bytes.size() < 12) return {};
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const int offset = stbtt_GetFontOffsetForIndex(data, 0);

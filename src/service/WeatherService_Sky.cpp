@@ -8,7 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -33,15 +32,6 @@ int64_t unixNow() {
         .count();
 }
 
-// The whole file, or nothing when it cannot be opened.
-std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Outside text may hold anything: invalid UTF-8 becomes U+FFFD instead of
 // making the dump throw.
 std::string dumpCompact(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
@@ -59,19 +49,22 @@ void WeatherService::fetchIssPasses(const GeoLocation& place, WeatherData& data)
 }
 
 void WeatherService::fetchIssPassesAt(const GeoLocation& place, WeatherData& data, int64_t now) {
+    // Younger than 12 hours; a stamp in the future (the clock was set back
+    // since) is stale, or the set would never be fetched again.
+    const auto fresh = [now](int64_t stamp) { return stamp <= now && stamp > now - kTleReuseSeconds; };
     std::string line1, line2;
     {
         std::lock_guard<std::mutex> lock(tleMutex);
-        if (!tleLine1.empty() && tleFetchedAt > now - kTleReuseSeconds) {
+        if (!tleLine1.empty() && fresh(tleFetchedAt)) {
             line1 = tleLine1;
             line2 = tleLine2;
         } else if (!issTlePath.empty()) {
-            if (const auto text = readWholeFile(issTlePath)) {
+            if (const auto text = platform::readFile(issTlePath)) {
                 const json j = json::parse(*text, nullptr, false);
                 if (j.is_object()) {
                     const auto t = j.find("t");
                     const int64_t stamp = t != j.end() && t->is_number_integer() ? t->get<int64_t>() : 0;
-                    if (stamp > now - kTleReuseSeconds) {  // younger than 12 hours
+                    if (fresh(stamp)) {
                         const auto str = [&](const char* key) {
                             const auto it = j.find(key);
                             return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
@@ -131,7 +124,7 @@ std::vector<IssPass> WeatherService::keepVisiblePasses(const std::vector<IssPass
 std::unordered_map<std::string, std::string> WeatherService::fetchStarFacts() {
     std::unordered_map<std::string, std::string> facts;
     if (!starFactsPath.empty()) {
-        if (const auto text = readWholeFile(starFactsPath)) {
+        if (const auto text = platform::readFile(starFactsPath)) {
             const json j = json::parse(*text, nullptr, false);
             if (j.is_object())
                 for (const auto& [name, value] : j.items())
