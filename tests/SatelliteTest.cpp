@@ -4,6 +4,8 @@
 // data under data/satellite/).
 #include "model/Satellite.h"
 
+#include "ReferenceTable.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -290,19 +292,10 @@ TEST(SatelliteGeometry, CylindricalShadow) {
 using Row = std::vector<double>;
 
 std::vector<Row> readTable(const std::string& name) {
-    std::ifstream in(std::string(NIMBREL_TEST_DATA) + "/satellite/" + name);
     std::vector<Row> rows;
-    if (!in) {
-        ADD_FAILURE() << "missing reference table " << name;
-        return rows;
-    }
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
+    for (const test::TextRow& text : test::readReferenceTable("satellite/" + name)) {
         Row row;
-        std::istringstream fields(line);
-        std::string f;
-        while (std::getline(fields, f, ',')) row.push_back(std::stod(f));
+        for (const std::string& f : text) row.push_back(std::stod(f));
         rows.push_back(row);
     }
     return rows;

@@ -4,6 +4,8 @@
 // below are what that method can meet, not what an almanac promises.
 #include "model/SkyEvents.h"
 
+#include "ReferenceTable.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -23,31 +25,9 @@ constexpr int64_t kNewMoon = 947182440;  // 2000-01-06 18:14 UTC
 constexpr double kMonth = 2551442.8768992;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-using Row = std::vector<std::string>;
+using Row = test::TextRow;
 
-// Rows of a reference table, header dropped; empty fields kept.
-std::vector<Row> readTable(const std::string& name) {
-    std::ifstream in(std::string(NIMBREL_TEST_DATA) + "/sky/" + name);
-    std::vector<Row> rows;
-    if (!in) {
-        ADD_FAILURE() << "missing reference table " << name;
-        return rows;
-    }
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        Row row;
-        std::size_t from = 0;
-        for (;;) {
-            const std::size_t comma = line.find(',', from);
-            row.push_back(line.substr(from, comma - from));
-            if (comma == std::string::npos) break;
-            from = comma + 1;
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
+std::vector<Row> readTable(const std::string& name) { return test::readReferenceTable("sky/" + name); }
 
 // Sets TZ for the test's lifetime.
 class TimeZone {
