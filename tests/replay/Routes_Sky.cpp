@@ -1,7 +1,7 @@
 // The satellite element-set service and the encyclopedia's page summaries.
 // The element set is the space station's, its epoch moved to a few hours
 // before the request so it is always current; summaries are generated from a
-// template, with a few articles answering differently (special.json).
+// template, with a few articles answering differently (exceptions.json).
 #include "replay/Routes_Sky.h"
 #include "replay/ReplayServer.h"
 
@@ -95,8 +95,8 @@ NIMBREL_REPLAY_ROUTES(wikipedia) {
     server.route("wikipedia", "/api/rest_v1/page/summary/*", [](ReplayServer& s, const Request& r) {
         const std::string slug = r.path.substr(std::string("/api/rest_v1/page/summary/").size());
         if (slug.empty() || slug.find('/') != std::string::npos) return Reply::notFound();
-        const json special = json::parse(ReplayServer::fixture("wikipedia/special.json"));
-        const json how = special.contains(slug) ? special[slug] : json::object();
+        const json exceptions = json::parse(ReplayServer::fixture("wikipedia/exceptions.json"));
+        const json how = exceptions.contains(slug) ? exceptions[slug] : json::object();
         if (how.contains("status"))
             return Reply::withStatus(how["status"].get<int>(), "{\"type\":\"not_found\",\"title\":\"Not found.\"}");
 

@@ -15,7 +15,7 @@ inline constexpr int64_t kIssEpochAgeSeconds = 6 * 3600;
 std::string issElementSet(int64_t epochUnix);
 
 // Article titles (decoded path segments) the summary route treats specially;
-// tests/fixtures/wikipedia/special.json says how.
+// tests/fixtures/wikipedia/exceptions.json says how.
 inline constexpr const char* kLongExtractSlug = "Cetus";           // a long extract with multi-byte text
 inline constexpr const char* kMissingSlug = "Lynx_(constellation)";  // 404
 inline constexpr const char* kFailingSlug = "Mensa_(constellation)";  // 503
