@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <sstream>
 
 using nbr::ArchiveStore;
 using nbr::HistoryStore;
@@ -18,13 +17,6 @@ using nbr::test::readFile;
 using nbr::test::TempDir;
 
 namespace {
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
 
 size_t countOf(const std::string& text, const std::string& what) {
     size_t n = 0;
@@ -81,8 +73,9 @@ TEST(HistoryEnriched, ArchiveDaysOfTheLast90DaysAreLoggedOnceNewestFirst) {
     EXPECT_EQ(log.truth[1].date, "2024-04-29");
     EXPECT_EQ(log.truth.back().date, "2024-02-01");
     EXPECT_TRUE(log.truth.back().fromArchive);
-    const auto lines = linesOf(readFile(s.file(d)));
-    EXPECT_EQ(lines[0], HistoryStore::lineOf(HistoryStore::TruthRecord{"2024-04-29", days[117].tmax, 5, days[117].precip, true}));
+    EXPECT_EQ(readFile(s.file(d)).find(HistoryStore::lineOf(
+                  HistoryStore::TruthRecord{"2024-04-29", days[117].tmax, 5, days[117].precip, true}) + "\n"),
+              0u);
     EXPECT_EQ(d.skill.daysRecorded, 90);
     EXPECT_EQ(d.history.size(), 60u);
 
@@ -136,7 +129,7 @@ TEST(HistoryEnriched, EverySourceLogsTomorrowOncePerDay) {
         EXPECT_EQ(m[i].tmin, want[i].tmin) << want[i].model;
         EXPECT_EQ(m[i].pop, want[i].pop) << want[i].model;
     }
-    EXPECT_EQ(linesOf(readFile(s.file(d))).size(), 5u);
+    EXPECT_EQ(countOf(readFile(s.file(d)), "\n"), 5u);
 
     // Same day, changed values: nothing added. The next day: a new set, the
     // service's own line taking the day's chance when the consensus did not run.
@@ -177,10 +170,10 @@ TEST(HistoryEnriched, StationObservationsWithinRangeAtMostHourly) {
     d.windSpeed = 9;
     d.relativeHumidity = 70;
     s.store.recordEnriched(d, nullptr);
-    const auto lines = linesOf(readFile(s.file(d)));
-    EXPECT_EQ(lines.back(),
-              "{\"code\":0,\"hum\":70.0,\"precip\":0.0,\"pres\":0.0,\"src\":\"stn\",\"t\":\"obs\",\"temp\":12.5,"
-              "\"time\":\"2024-05-01T14:00\",\"wind\":20.0}");
+    const std::string station =
+        "{\"code\":0,\"hum\":70.0,\"precip\":0.0,\"pres\":0.0,\"src\":\"stn\",\"t\":\"obs\",\"temp\":12.5,"
+        "\"time\":\"2024-05-01T14:00\",\"wind\":20.0}\n";
+    EXPECT_TRUE(readFile(s.file(d)).ends_with(station));
     d.time = "2024-05-01T14:59";  // 59 minutes: not again
     s.store.recordEnriched(d, nullptr);
     d.time = "2024-05-01T15:00";  // 60 minutes; the record's wind when the station has none
@@ -235,7 +228,7 @@ TEST(HistoryEnriched, TodaysLoggedRainChancesFollowTheConsensus) {
     d.time = "2024-05-01T16:15";
     s.store.recordEnriched(d, nullptr);
     EXPECT_EQ(s.log(d).fcst[0].pop, 60);
-    const auto lines = linesOf(readFile(file));
-    EXPECT_NE(lines.back().find("\"src\":\"stn\""), std::string::npos);
+    const std::string after = readFile(file);
+    EXPECT_NE(after.find("\"src\":\"stn\"", after.rfind('{')), std::string::npos);
     EXPECT_EQ(countOf(readFile(file), "\"pop\":60.0"), 0u);
 }
