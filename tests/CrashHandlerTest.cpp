@@ -10,6 +10,7 @@
 #include <cctype>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -65,6 +66,13 @@ std::string checkReport(const std::string& dir, const std::string& before, const
     // The name carries the local time of the crash.
     EXPECT_LE(before, stamp);
     EXPECT_GE(after, stamp);
+
+    // Owner only, in an owner-only folder, like everything in the data folder.
+    struct stat st {};
+    EXPECT_EQ(::stat(files[0].c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    EXPECT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << dir;
 
     const std::string text = test::readFile(files[0]);
     EXPECT_EQ(text.rfind("Nimbrel crash report (" + stamp + ")\n", 0), 0u) << text.substr(0, 200);

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "desktop/Badge.h"
+#include "platform/Files.h"
 #include "platform/Fonts.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
@@ -87,6 +88,9 @@ bool App::initImGui() {
     ImGuiIO& io = ImGui::GetIO();
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     static const std::string iniPath = Config::configDir() + "/ui_layout.ini";
+    // The library writes the file with fopen, which keeps an existing file's
+    // mode: create it owner-only first.
+    platform::ensurePrivateFile(iniPath);
     io.IniFilename = iniPath.c_str();
 
     applyTheme();

@@ -130,6 +130,8 @@ bool Config::load() {
         in.close();
         const std::string bad = path + ".bad";
         std::filesystem::copy_file(path, bad, std::filesystem::copy_options::overwrite_existing, ec);
+        std::error_code modeEc;
+        if (!ec) std::filesystem::permissions(bad, std::filesystem::perms(platform::kPrivateFileMode), modeEc);
         Log::warn("config.json could not be read (%s); kept as %s", e.what(),
                   ec ? "nothing (copy failed)" : "config.json.bad");
     }
@@ -138,8 +140,7 @@ bool Config::load() {
 }
 
 void Config::save() const {
-    std::error_code ec;
-    std::filesystem::create_directories(configDir(), ec);
+    platform::createPrivateDirectories(configDir());
 
     json settings = {
         {"useFahrenheit", useFahrenheit},
