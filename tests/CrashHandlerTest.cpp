@@ -8,6 +8,7 @@
 #include <functional>
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 
 #include "TestEnv.h"
 #include "foundation/CrashHandler.h"
+#include "platform/CrashSignals.h"
 #include "platform/Process.h"
 
 namespace nbr {
@@ -154,6 +156,41 @@ TEST(CrashCapture, ExceptionEscapingAThreadWritesTerminateReport) {
     const std::string text = checkReport(tmp.path(), before, after);
     EXPECT_NE(text.find("\ncause: std::terminate (unhandled C++ exception)\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("\nsignal:"), std::string::npos);  // no signal details on this path
+}
+
+// Recurses until the thread's stack runs out; the volatile frame keeps the
+// compiler from turning it into a loop.
+volatile int g_depthLimit = INT_MAX;
+int recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth == g_depthLimit) return frame[0];
+    return recurse(depth + 1) + frame[0];
+}
+
+TEST(CrashCapture, StackOverflowOnASecondThreadWritesReport) {
+    test::TempDir tmp;
+    const std::string before = localStamp();
+    const int status = inChild([&] {
+        crash::install(tmp.path());
+        std::thread t([] {
+            platform::ThreadCrashStack crashStack;
+            return recurse(0);
+        });
+        t.join();
+        return 0;
+    });
+    const std::string after = localStamp();
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const std::string text = checkReport(tmp.path(), before, after);
+    EXPECT_NE(text.find("\ncause: fatal signal SIGSEGV\n"), std::string::npos) << text.substr(0, 400);
+    // The thread that overflowed, not the first one, wrote it.
+    long pid = 0, tid = 0;
+    const auto at = text.find("\npid: ");
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(std::sscanf(text.c_str() + at, "\npid: %ld, thread: %ld", &pid, &tid), 2);
+    EXPECT_NE(pid, tid);
 }
 
 TEST(CrashCapture, NextStartFindsTheReportOnceUntilMarkedSeen) {
