@@ -143,6 +143,8 @@ void App::rebuildFonts() {
     if (hadTexture) {
         ImGui_ImplOpenGL3_DestroyFontsTexture();
         ImGui_ImplOpenGL3_CreateFontsTexture();
+        // The new atlas may reuse the old texture's name.
+        presentForced = true;
     }
 }
 
