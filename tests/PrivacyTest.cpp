@@ -86,6 +86,9 @@ TEST_F(PrivacyTest, ExistingFilesKeepTheirContentAndFoldersTheirMode) {
     EXPECT_EQ(modeOf(in("keep")), 0750u);  // narrowing is the start-up's job
     EXPECT_EQ(modeOf(in("keep/new")), 0700u);
     EXPECT_FALSE(platform::ensurePrivateFile(in("missing/layout.ini")));
+    ASSERT_TRUE(platform::ensurePrivateFile(in("keep/fresh.ini"), "\n"));
+    EXPECT_EQ(test::readFile(in("keep/fresh.ini")), "\n");
+    EXPECT_EQ(modeOf(in("keep/fresh.ini")), 0600u);
     test::writeFile(in("blocker"), "a file");
     EXPECT_FALSE(platform::createPrivateDirectories(in("blocker/sub")));
 }

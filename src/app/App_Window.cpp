@@ -89,8 +89,9 @@ bool App::initImGui() {
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     static const std::string iniPath = Config::configDir() + "/ui_layout.ini";
     // The library writes the file with fopen, which keeps an existing file's
-    // mode: create it owner-only first.
-    platform::ensurePrivateFile(iniPath);
+    // mode: create it owner-only first. Not empty: this version of the
+    // library reads past the end of an empty settings file.
+    platform::ensurePrivateFile(iniPath, "\n");
     io.IniFilename = iniPath.c_str();
 
     applyTheme();

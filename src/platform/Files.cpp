@@ -106,11 +106,14 @@ bool createPrivateDirectories(const std::string& path) {
     return fs::is_directory(path, ec);
 }
 
-bool ensurePrivateFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, kPrivateFileMode);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+bool ensurePrivateFile(const std::string& path, std::string_view initial) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFileMode);
+    if (fd < 0) {
+        struct stat st {};
+        return errno == EEXIST && ::stat(path.c_str(), &st) == 0;
+    }
+    const bool ok = writeAll(fd, initial.data(), initial.size());
+    return ::close(fd) == 0 && ok;
 }
 
 int narrowToOwner(const std::string& dir) {

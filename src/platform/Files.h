@@ -58,10 +58,10 @@ inline constexpr unsigned kPrivateFileMode = 0600;
 // folders that exist keep their mode. True when `path` is a folder after.
 bool createPrivateDirectories(const std::string& path);
 
-// Creates an empty file with mode 0600 when `path` does not exist yet, so a
-// library that writes it later with fopen keeps that mode. An existing file
-// is left as it is. True when the file exists afterwards.
-bool ensurePrivateFile(const std::string& path);
+// Creates the file with mode 0600, holding `initial`, when `path` does not
+// exist yet, so a library that writes it later with fopen keeps that mode.
+// An existing file is left as it is. True when the file exists afterwards.
+bool ensurePrivateFile(const std::string& path, std::string_view initial = {});
 
 // Takes every permission of group and others (and a file's execute bits)
 // from `dir` and everything below it: folders end at most 0700, files at
