@@ -60,6 +60,14 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     // The first refresh asks the forecast service for the saved place.
     for (int i = 0; i < 300 && server_.count("forecast") == 0; ++i) std::this_thread::sleep_for(100ms);
     EXPECT_EQ(server_.count("forecast"), 1u);
+    // The refresh may ask other services after the forecast: it is over once
+    // no request has come for half a second (a stop during it would abort it).
+    for (size_t seen = 0, i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(500ms);
+        const size_t now = server_.requests().size();
+        if (now == seen) break;
+        seen = now;
+    }
 
     // The window shows the dashboard's background and its panel borders.
     test::Screenshot shot;
