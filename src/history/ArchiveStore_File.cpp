@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 
 #include <nlohmann/json.hpp>
 
@@ -55,8 +54,7 @@ bool readLine(const char* begin, const char* end, ArchiveStore::Day& day) {
 }
 
 void ensureDir(const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);  // a failure shows in the open
+    platform::createPrivateDirectories(dir);  // a failure shows in the open
 }
 
 }  // namespace
