@@ -28,6 +28,7 @@ bool App::initialize() {
     }
     initImGui();
 
+    tray.initialize(windowIcon);
     Log::info("started (%d saved location(s))", static_cast<int>(locationManager.locations().size()));
 
     const std::string report = crash::pendingReport();
@@ -51,6 +52,9 @@ bool App::initialize() {
 
     const std::string dir = Config::configDir();
     historyStore.dir = dir + "/history";
+    archiveStore.dir = dir + "/archive";
+    alertEngine.setStatePath(dir + "/alert_state.json");
+    for (const std::string& key : alertEngine.acknowledgedKeys(0)) acknowledgedKeys.insert(key);
     weatherService.negPath = dir + "/enrich_flags.json";
     weatherService.starFactsPath = dir + "/star_facts.json";
     weatherService.issTlePath = dir + "/iss_tle.json";
@@ -95,6 +99,7 @@ void App::shutdown() {
 
     stopWorker();
 
+    tray.shutdown();
     renderer.reset();
     if (guiReady) {
         ImGui_ImplOpenGL3_Shutdown();
