@@ -11,6 +11,7 @@
 
 #include "app/ThreadSafeQueue.h"
 #include "desktop/AlertEngine.h"
+#include "desktop/NotificationManager.h"
 #include "desktop/SystemTray.h"
 #include "foundation/Config.h"
 #include "foundation/LocationManager.h"
@@ -125,6 +126,13 @@ public:
     // "%.0fF" or "%.0fC" of a Celsius value, by the unit setting.
     std::string formatTemp(double celsius) const;
 
+    // ---- Notification delivery (App_Notify.cpp) ----
+    // Drops notifications whose alert has expired, with their pending keys.
+    void pruneStaleNotifications();
+    // Shows the pending notifications as one desktop notice when the notify
+    // mode allows it now (at once, outside quiet hours, or the daily digest).
+    void maybeNotify();
+
     // ---- Refresh pipeline (App_Refresh.cpp) ----
     // Answers a weather request with a quick result (the base forecast) and,
     // unless the worker is stopping, a final one (enriched, analysed,
@@ -151,6 +159,7 @@ public:
     ArchiveStore archiveStore;
     AlertEngine alertEngine;
     SystemTray tray;
+    NotificationManager notificationManager;
     platform::RgbaImage trayIcon;  // the badge with the temperature
     LocationManager locationManager{config, weatherService};
     std::unique_ptr<UIRenderer> renderer;
@@ -183,6 +192,10 @@ public:
 
     // The steady clock the loop reads; replaceable for tests.
     std::function<Clock::time_point()> now = [] { return Clock::now(); };
+    // The wall clock of notification delivery; replaceable for tests.
+    std::function<std::chrono::system_clock::time_point()> wallClock = [] {
+        return std::chrono::system_clock::now();
+    };
     // Longest wait of the idle worker before it looks at workerRunning again.
     Clock::duration workerWakeInterval = std::chrono::seconds(5);
     // The GUI library's context and backends are up.

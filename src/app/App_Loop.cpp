@@ -44,6 +44,8 @@ void App::run() {
         }
         processEvents();
         updateFromBackground();
+        pruneStaleNotifications();
+        maybeNotify();
         if (!scheduledRefresh()) continue;
         if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) continue;
         renderFrame();

@@ -29,6 +29,7 @@ bool App::initialize() {
     initImGui();
 
     tray.initialize(windowIcon);
+    notificationManager.initialize(&tray);
     Log::info("started (%d saved location(s))", static_cast<int>(locationManager.locations().size()));
 
     const std::string report = crash::pendingReport();
@@ -100,6 +101,7 @@ void App::shutdown() {
     stopWorker();
 
     tray.shutdown();
+    notificationManager.shutdown();
     renderer.reset();
     if (guiReady) {
         ImGui_ImplOpenGL3_Shutdown();

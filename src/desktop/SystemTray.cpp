@@ -1,11 +1,14 @@
 #include "desktop/SystemTray.h"
 
+#include "foundation/Logger.h"
 #include "model/Utf8.h"
 
 namespace nbr {
 
 namespace {
 constexpr size_t kTooltipUnits = 127;
+constexpr size_t kBalloonTitleUnits = 63;
+constexpr size_t kBalloonTextUnits = 255;
 }
 
 bool SystemTray::initialize(const platform::RgbaImage& icon) {
@@ -24,6 +27,13 @@ void SystemTray::setIcon(const platform::RgbaImage& image) {
 void SystemTray::setTooltip(const std::u16string& text) {
     if (!added) return;
     tip = utf16Cut(text, kTooltipUnits);
+}
+
+void SystemTray::showBalloon(const std::u16string& title, const std::u16string& text) {
+    if (!added) return;
+    Balloon b{utf16Cut(title, kBalloonTitleUnits), utf16Cut(text, kBalloonTextUnits)};
+    Log::info("notice: %s: %s", wideToUtf8(b.title).c_str(), wideToUtf8(b.text).c_str());
+    shown.push_back(std::move(b));
 }
 
 void SystemTray::setQuickLook(const TrayQuickLook& look) { quickLook = look; }

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace nbr {
 
@@ -36,6 +37,9 @@ public:
     // Keeps at most 127 UTF-16 code units, never splitting a surrogate pair.
     void setTooltip(const std::u16string& text);
     void setQuickLook(const TrayQuickLook& look);
+    // A desktop notice: the title cut to 63 UTF-16 code units, the text to
+    // 255, never splitting a surrogate pair; written to the log as well.
+    void showBalloon(const std::u16string& title, const std::u16string& text);
     // The action a click or a menu command left, taken once.
     std::optional<TrayAction> pollAction();
 
@@ -43,12 +47,20 @@ public:
     const std::u16string& tooltip() const { return tip; }
     const TrayQuickLook& currentQuickLook() const { return quickLook; }
 
+    struct Balloon {
+        std::u16string title;
+        std::u16string text;
+    };
+    // Every notice shown, oldest first.
+    const std::vector<Balloon>& balloons() const { return shown; }
+
 private:
     bool added = false;
     platform::RgbaImage iconImage;
     std::u16string tip = u"Nimbrel";
     TrayQuickLook quickLook;
     std::optional<TrayAction> pending;
+    std::vector<Balloon> shown;
 };
 
 }  // namespace nbr
