@@ -32,7 +32,10 @@ void SystemTray::setTooltip(const std::u16string& text) {
 void SystemTray::showBalloon(const std::u16string& title, const std::u16string& text) {
     if (!added) return;
     Balloon b{utf16Cut(title, kBalloonTitleUnits), utf16Cut(text, kBalloonTextUnits)};
-    Log::info("notice: %s: %s", wideToUtf8(b.title).c_str(), wideToUtf8(b.text).c_str());
+    // One log line per notice: its lines joined.
+    std::string lines = wideToUtf8(b.text);
+    for (size_t at = lines.find('\n'); at != std::string::npos; at = lines.find('\n', at)) lines.replace(at, 1, " / ");
+    Log::info("notice: %s: %s", wideToUtf8(b.title).c_str(), lines.c_str());
     shown.push_back(std::move(b));
 }
 
