@@ -65,6 +65,7 @@ bool App::initialize() {
     if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
     if (config.startInMini) applyMiniMode(true);
     if (config.startMinimized) {
+        tray.settle();
         // Without a notification area to come back from, the window is only
         // minimised, so the user can still reach it.
         if (trayHostVisible()) minimizeToTray();
