@@ -103,6 +103,8 @@ void App::applyWeatherResult(WorkResult& res) {
     platform::RgbaImage badge = createBadgeIcon(printed("%.0f", shown));
     if (!badge.empty()) {
         tray.setIcon(badge);
+        // The same badge marks the window in the desktop's task list.
+        if (window) platform::gui::setWindowIcon(window, badge);
         trayIcon = std::move(badge);
     }
     tray.setQuickLook(quickLookOf(weather, config.useFahrenheit, config.windUnit));
