@@ -55,8 +55,7 @@ bool readLine(const char* begin, const char* end, ArchiveStore::Day& day) {
 }
 
 void ensureDir(const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);  // a failure shows in the open
+    platform::createPrivateDirectories(dir);  // a failure shows in the open
 }
 
 }  // namespace
