@@ -114,21 +114,16 @@ TEST(HistoryEnriched, EverySourceLogsTomorrowOncePerDay) {
     d.daily[1].precipitationProbabilityMax = 45;
     s.store.recordEnriched(d, nullptr);
 
-    const auto& m = s.log(d).mfcst;
-    ASSERT_EQ(m.size(), 5u);
-    const struct {
-        const char* model;
-        double tmax, tmin, pop;
-    } want[] = {{"icon_seamless", 21.5, 10.5, 30}, {"jma_seamless", 22, 11, -1}, {"ecmwf_ifs04", 23, 12, -1},
-                {"metnorway", 19.5, 8.5, 35}, {"openmeteo", 21, 11, 25}};
-    for (size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(m[i].model, want[i].model);
-        EXPECT_EQ(m[i].made, "2024-05-01");
-        EXPECT_EQ(m[i].date, "2024-05-02");
-        EXPECT_EQ(m[i].tmax, want[i].tmax) << want[i].model;
-        EXPECT_EQ(m[i].tmin, want[i].tmin) << want[i].model;
-        EXPECT_EQ(m[i].pop, want[i].pop) << want[i].model;
-    }
+    std::string logged;
+    for (const auto& m : s.log(d).mfcst)
+        logged += m.made + " " + m.date + " " + m.model + " " + std::to_string(m.tmax) + " " + std::to_string(m.tmin) +
+                  " " + std::to_string(m.pop) + "\n";
+    EXPECT_EQ(logged,
+              "2024-05-01 2024-05-02 icon_seamless 21.500000 10.500000 30.000000\n"
+              "2024-05-01 2024-05-02 jma_seamless 22.000000 11.000000 -1.000000\n"
+              "2024-05-01 2024-05-02 ecmwf_ifs04 23.000000 12.000000 -1.000000\n"
+              "2024-05-01 2024-05-02 metnorway 19.500000 8.500000 35.000000\n"
+              "2024-05-01 2024-05-02 openmeteo 21.000000 11.000000 25.000000\n");
     EXPECT_EQ(countOf(readFile(s.file(d)), "\n"), 5u);
 
     // Same day, changed values: nothing added. The next day: a new set, the
@@ -143,12 +138,11 @@ TEST(HistoryEnriched, EverySourceLogsTomorrowOncePerDay) {
     ASSERT_EQ(s.log(d).mfcst.size(), 6u);
     EXPECT_EQ(s.log(d).mfcst.back().pop, 45);
 
-    // No tomorrow: no source lines at all.
+    // No tomorrow's date: no source lines at all.
     Store t;
-    WeatherData noDate = refreshAt();
-    noDate.daily[1].date.clear();
-    t.store.recordEnriched(noDate, nullptr);
-    EXPECT_TRUE(t.log(noDate).mfcst.empty());
+    next.daily[1].date.clear();
+    t.store.recordEnriched(next, nullptr);
+    EXPECT_TRUE(t.log(next).mfcst.empty());
 }
 
 TEST(HistoryEnriched, StationObservationsWithinRangeAtMostHourly) {
@@ -184,11 +178,6 @@ TEST(HistoryEnriched, StationObservationsWithinRangeAtMostHourly) {
     EXPECT_EQ(log.obs[1].wind, 9);
     EXPECT_EQ(log.lastStationObsTime, "2024-05-01T15:00");
     EXPECT_TRUE(log.lastObsTime.empty());
-    // After a restart the station line loads as an observation.
-    HistoryStore fresh;
-    fresh.dir = s.store.dir;
-    EXPECT_EQ(fresh.logFor(d.location.cacheKey()).obs.size(), 2u);
-    EXPECT_EQ(fresh.logFor(d.location.cacheKey()).lastObsTime, "2024-05-01T15:00");
 }
 
 TEST(HistoryEnriched, TodaysLoggedRainChancesFollowTheConsensus) {
@@ -215,12 +204,6 @@ TEST(HistoryEnriched, TodaysLoggedRainChancesFollowTheConsensus) {
     EXPECT_EQ(countOf(text, "\"pop\":70.0"), 1u);
     EXPECT_EQ(countOf(text, "\"src\":\"stn\""), 0u);  // rewritten observations carry no "src"
     EXPECT_EQ(countOf(text, "\"t\":\"obs\""), 2u);
-    HistoryStore fresh;
-    fresh.dir = s.store.dir;
-    const auto& reloaded = fresh.logFor(d.location.cacheKey());
-    EXPECT_EQ(reloaded.fcst.size(), 2u);
-    EXPECT_EQ(reloaded.fcst[0].pop, 40.5);
-    EXPECT_EQ(reloaded.obs.size(), 2u);
 
     // When the rewrite cannot be made the new lines are appended instead.
     std::filesystem::create_directories(file + ".tmp");
