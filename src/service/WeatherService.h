@@ -159,6 +159,9 @@ public:
     // The flags of a flags-file text: one JSON object of place key -> integer
     // mask (members of another type are skipped); empty for anything else.
     static std::unordered_map<std::string, int> parseNegFlags(const std::string& text);
+    // The flags-file text of `flags`: compact, keys in ascending byte order,
+    // bytes that are not UTF-8 written as U+FFFD.
+    static std::string formatNegFlags(const std::unordered_map<std::string, int>& flags);
 
     // ---- Marine and tides ----------------------------------------------------
 

@@ -31,6 +31,14 @@ std::unordered_map<std::string, int> WeatherService::parseNegFlags(const std::st
     return flags;
 }
 
+std::string WeatherService::formatNegFlags(const std::unordered_map<std::string, int>& flags) {
+    json root = json::object();  // members in ascending key order
+    for (const auto& [key, mask] : flags) root[key] = mask;
+    // Keys come from place names typed or found outside: invalid UTF-8 is
+    // written as U+FFFD rather than losing the whole file.
+    return root.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 void WeatherService::negLoadLocked() {
     if (negLoaded) return;
     negLoaded = true;  // a failed read is not repeated in this run
@@ -54,11 +62,7 @@ void WeatherService::negSet(const std::string& key, int bit) {
     if ((mask & bit) == bit) return;
     mask |= bit;
     if (negPath.empty()) return;
-    json root = json::object();  // members in ascending key order
-    for (const auto& [k, m] : negFlags) root[k] = m;
-    // Keys come from place names typed or found outside: invalid UTF-8 is
-    // written as U+FFFD rather than losing the whole file.
-    (void)platform::writeFileAtomic(negPath, root.dump(-1, ' ', false, json::error_handler_t::replace));
+    (void)platform::writeFileAtomic(negPath, formatNegFlags(negFlags));
 }
 
 }  // namespace nbr
