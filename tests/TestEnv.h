@@ -60,6 +60,18 @@ inline std::string readFile(const std::string& path) {
     return s.str();
 }
 
+// The folder of real service replies: $NIMBREL_FIXTURES_REAL when set (a
+// checkout that does not sit beside the shared folder), else the build's.
+inline std::string realFixturesDir() {
+    const char* env = std::getenv("NIMBREL_FIXTURES_REAL");
+    if (env && *env) return env;
+#ifdef NIMBREL_FIXTURES_REAL
+    return NIMBREL_FIXTURES_REAL;
+#else
+    return {};
+#endif
+}
+
 inline void writeFile(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;

@@ -30,4 +30,44 @@ bool daysSinceEpoch(int y, int m, int d, int64_t& days) {
     return true;
 }
 
+std::string utcDateOf(int64_t unixSeconds) {
+    using namespace std::chrono;
+    const year_month_day ymd{floor<days>(sys_seconds{seconds{unixSeconds}})};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", static_cast<int>(ymd.year()),
+                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+    return buf;
+}
+
+bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second, int64_t& out) {
+    int64_t days = 0;
+    if (!daysSinceEpoch(year, month, day, days)) return false;
+    // Clock fields outside a few days' worth are not times at all.
+    constexpr int kLimit = 1000000;
+    if (hour < -kLimit || hour > kLimit || minute < -kLimit || minute > kLimit || second < -kLimit ||
+        second > kLimit)
+        return false;
+    out = days * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
+    return true;
+}
+
+std::optional<int> isoZoneOffset(std::string_view text) {
+    const size_t t = text.find('T');
+    if (t == std::string_view::npos) return std::nullopt;
+    const size_t at = text.find_first_of("Z+-", t + 1);
+    if (at == std::string_view::npos) return std::nullopt;
+    if (text[at] == 'Z') return 0;
+    const auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    size_t i = at + 1;
+    if (!digit(i) || !digit(i + 1)) return std::nullopt;
+    const int hours = (text[i] - '0') * 10 + (text[i + 1] - '0');
+    i += 2;
+    if (i < text.size() && text[i] == ':') ++i;
+    int minutes = 0;
+    if (digit(i) && digit(i + 1)) minutes = (text[i] - '0') * 10 + (text[i + 1] - '0');
+    if (hours > 23 || minutes > 59) return std::nullopt;
+    const int offset = hours * 3600 + minutes * 60;
+    return text[at] == '-' ? -offset : offset;
+}
+
 }  // namespace nbr

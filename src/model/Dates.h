@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace nbr {
 
@@ -16,5 +18,17 @@ std::string addDays(const std::string& date, int days);
 // a day past the month's end carries into the next month. False when the
 // month is not 1-12, the day not 1-31 or the year out of reach.
 bool daysSinceEpoch(int year, int month, int day, int64_t& days);
+
+// "YYYY-MM-DD" of the UTC calendar day that holds `unixSeconds`.
+std::string utcDateOf(int64_t unixSeconds);
+
+// Seconds since 1970-01-01 00:00 UTC of a UTC calendar time; false when the
+// date does not read (as daysSinceEpoch) or a field is out of reach.
+bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second, int64_t& out);
+
+// The offset from UTC in seconds that an ISO 8601 time names after its
+// clock time: "Z" is 0, "+05:30" and "+0530" are 19800, "-04:00" is -14400.
+// None when the text carries no such suffix.
+std::optional<int> isoZoneOffset(std::string_view text);
 
 }  // namespace nbr

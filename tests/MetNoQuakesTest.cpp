@@ -1,0 +1,273 @@
+// The second forecast service's local day and the merged earthquake
+// catalogues: the readers' rules, the real replies, and the fetchers against
+// the stand-in services.
+#include "ReplayEnv.h"
+#include "service/WeatherService.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace nbr {
+namespace {
+
+using nlohmann::json;
+using replay::Reply;
+using test::ReplayTest;
+
+const std::string kReal = test::realFixturesDir();
+
+int64_t utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return static_cast<int64_t>(timegm(&tm));
+}
+
+std::string isoUtc(int64_t t) {
+    const std::time_t tt = static_cast<std::time_t>(t);
+    std::tm tm{};
+    gmtime_r(&tt, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buf;
+}
+
+// Hourly instants from `from` for `hours` hours, the temperature being the
+// hour index unless `temps` gives it.
+std::string series(int64_t from, int hours, const std::vector<double>& temps = {}) {
+    json ts = json::array();
+    for (int k = 0; k < hours; ++k)
+        ts.push_back({{"time", isoUtc(from + int64_t{k} * 3600)},
+                      {"data", {{"instant", {{"details", {{"air_temperature", k < static_cast<int>(temps.size()) ? temps[k] : 5.0}}}}}}}});
+    return json{{"properties", {{"timeseries", ts}}}}.dump();
+}
+
+TEST(MetNorway, LocalDayAcrossOffsets) {
+    // Which local day one instant belongs to, for the offsets that matter.
+    struct Case {
+        const char* time;
+        int offset;
+        const char* day;
+    };
+    const Case cases[] = {
+        {"2024-05-02T03:00:00Z", -18000, "2024-05-01"},
+        {"2024-05-02T05:00:00Z", -18000, "2024-05-02"},
+        {"2024-05-01T18:30:00Z", 19800, "2024-05-02"},
+        {"2024-05-01T18:29:00Z", 19800, "2024-05-01"},
+        {"2024-05-02T00:29:00Z", -1830, "2024-05-01"},  // -30 min, not -31
+        {"2024-05-02T00:30:00Z", -1830, "2024-05-02"},
+        {"2024-03-01T02:00:00Z", -18000, "2024-02-29"},  // leap day
+        {"2024-12-31T20:00:00Z", 19800, "2025-01-01"},
+    };
+    for (const Case& c : cases) {
+        json ts = json::array();
+        for (int i = 0; i < 18; ++i)
+            ts.push_back({{"time", c.time}, {"data", {{"instant", {{"details", {{"air_temperature", 1.0}}}}}}}});
+        const std::string body = json{{"properties", {{"timeseries", ts}}}}.dump();
+        EXPECT_TRUE(WeatherService::parseMetNorway(body, c.day, c.offset).valid) << c.time << " " << c.offset;
+    }
+
+    // 17 samples are too few, 18 enough; high and low of the day's samples.
+    const int64_t midnight = utc(2024, 5, 2);
+    EXPECT_FALSE(WeatherService::parseMetNorway(series(midnight, 17), "2024-05-02", 0).valid);
+    std::vector<double> temps(24, 6.0);
+    temps[3] = 4.0, temps[14] = 9.5, temps[20] = 7.0;
+    ProviderForecast f = WeatherService::parseMetNorway(series(midnight - 3600, 26, {-20.0, 6, 6, 6, 4.0}),
+                                                        "2024-05-02", 0);
+    EXPECT_TRUE(f.valid);
+    EXPECT_DOUBLE_EQ(f.temperatureMin, 4.0);  // the -20 belongs to the day before
+    f = WeatherService::parseMetNorway(series(midnight, 24, temps), "2024-05-02T00:00", 0);
+    ASSERT_TRUE(f.valid);
+    EXPECT_EQ(f.source, "metnorway");
+    EXPECT_EQ(f.date, "2024-05-02");
+    EXPECT_DOUBLE_EQ(f.temperatureMax, 9.5);
+    EXPECT_DOUBLE_EQ(f.temperatureMin, 4.0);
+    EXPECT_DOUBLE_EQ(f.precipitationProbability, -1);
+
+    // Times without minutes, and replies of the wrong shape, give nothing.
+    json noMinutes = json::array();
+    for (int i = 0; i < 24; ++i)
+        noMinutes.push_back({{"time", "2024-05-02T" + std::to_string(i)}, {"data", {{"instant", {{"details", {{"air_temperature", 1}}}}}}}});
+    EXPECT_FALSE(WeatherService::parseMetNorway(json{{"properties", {{"timeseries", noMinutes}}}}.dump(), "2024-05-02", 0).valid);
+    for (const char* body : {"", "<html>", "[]", R"({"properties":{"timeseries":{}}})", R"({"properties":[]})"})
+        EXPECT_FALSE(WeatherService::parseMetNorway(body, "2024-05-02", 0).valid) << body;
+    EXPECT_FALSE(WeatherService::parseMetNorway(series(midnight, 24), "2024-05", 0).valid);
+}
+
+TEST(Earthquakes, CatalogueRulesAndMerge) {
+    const int64_t now = utc(2024, 3, 10, 12);
+    const double lat = 42.3584, lon = -71.0598;
+    // USGS: five features, only the first three kept, in reply order.
+    json usgs = {{"features", json::array()}};
+    for (int i = 0; i < 5; ++i)
+        usgs["features"].push_back({{"properties", {{"mag", 3.0 + i}, {"place", "p" + std::to_string(i)},
+                                                    {"time", (now - 3600.0 * (i + 1)) * 1000.0}}},
+                                    {"geometry", {{"coordinates", {lon, lat + 1.0, 5}}}}});
+    usgs["features"][1].erase("geometry");
+    QuakeInfo q = WeatherService::parseQuakes(usgs.dump(), lat, lon, now);
+    ASSERT_TRUE(q.valid);
+    ASSERT_EQ(q.events.size(), 3u);
+    EXPECT_EQ(q.events[0].place, "p0");
+    EXPECT_NEAR(q.events[0].distanceKm, 111.2, 0.1);
+    EXPECT_DOUBLE_EQ(q.events[1].distanceKm, 0);  // no geometry
+    EXPECT_DOUBLE_EQ(q.events[2].hoursAgo, 3.0);
+    EXPECT_FALSE(WeatherService::parseQuakes(R"({"features":{}})", lat, lon, now).valid);
+    EXPECT_TRUE(WeatherService::parseQuakes(R"({"features":[{"properties":{"mag":"5"}},{"properties":{"mag":4,"place":7}}]})",
+                                            lat, lon, now).events.empty());
+
+    // EMSC: magnitude and distance limits, times without seconds, largest first.
+    const double dLat500 = 500.0 / 111.19492664455873;  // 500 km due north
+    json emsc = {{"features", json::array()}};
+    const auto add = [&](double mag, double qlat, const char* time, const char* region) {
+        emsc["features"].push_back({{"properties", {{"mag", mag}, {"lat", qlat}, {"lon", lon}, {"time", time}, {"flynn_region", region}}}});
+    };
+    add(2.4, lat, "2024-03-10T06:00:00.0Z", "small");
+    add(2.5, lat + dLat500 - 1e-9, "2024-03-10T06:00:00.0Z", "edge");
+    add(3.0, lat + dLat500 + 0.01, "2024-03-10T06:00:00.0Z", "far");
+    add(4.4, lat, "2024-03-10T05:50Z", "no seconds");
+    add(3.3, lat, "2024-03-10T05", "short");
+    add(3.6, lat, "2024-03-10T07:00:00+01:00", "offset");
+    QuakeInfo e = WeatherService::parseEmscQuakes(emsc.dump(), lat, lon, now);
+    ASSERT_EQ(e.events.size(), 3u);
+    EXPECT_EQ(e.events[0].place, "no seconds");
+    EXPECT_NEAR(e.events[0].hoursAgo, 6.0 + 10.0 / 60, 1e-9);
+    EXPECT_EQ(e.events[1].place, "offset");
+    EXPECT_DOUBLE_EQ(e.events[1].hoursAgo, 6.0);
+    EXPECT_EQ(e.events[2].place, "edge");
+    EXPECT_TRUE(WeatherService::parseEmscQuakes(R"({"features":"none"})", lat, lon, now).valid);
+
+    // Merge: the EMSC M4.4 ten minutes after the USGS M4.1 is the same
+    // event; an M4.7 then is not (0.6 apart); at most five, largest first.
+    QuakeInfo target;
+    target.valid = true;
+    target.events = {{4.1, 10, "usgs", 6.0}, {3.0, 20, "a", 1}, {2.9, 20, "b", 2}};
+    QuakeInfo other;
+    other.valid = true;
+    other.events = {{4.4, 11, "emsc same", 6.0 + 10.0 / 60}, {4.7, 11, "emsc other", 6.0}, {2.6, 1, "c", 50},
+                    {2.5, 1, "d", 60}};
+    WeatherService::mergeQuakes(target, other);
+    ASSERT_EQ(target.events.size(), 5u);
+    EXPECT_EQ(target.events[0].place, "emsc other");
+    EXPECT_EQ(target.events[1].place, "usgs");
+    EXPECT_EQ(target.events[4].place, "c");
+    // A block that is not valid adds nothing; an invalid target becomes valid.
+    QuakeInfo none;
+    WeatherService::mergeQuakes(none, QuakeInfo{});
+    EXPECT_FALSE(none.valid);
+    WeatherService::mergeQuakes(none, e);
+    EXPECT_TRUE(none.valid);
+    EXPECT_EQ(none.events.size(), 3u);
+
+    // The start date is the UTC day a week back, whatever the local zone.
+    setenv("TZ", "XST-5:30", 1);
+    tzset();
+    EXPECT_EQ(WeatherService::quakeStartDate(utc(2024, 3, 10, 0, 30)), "2024-03-03");
+    EXPECT_EQ(WeatherService::quakeStartDate(utc(2024, 3, 10, 23, 59)), "2024-03-03");
+    EXPECT_EQ(WeatherService::quakeStartDate(utc(2024, 3, 7, 0, 0)), "2024-02-29");
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(MetNoQuakesReal, RealRepliesRead) {
+    const std::string metno = test::readFile(kReal + "/metno/locationforecast_compact_60N_11E_2024-02-04.json");
+    const std::string japan = test::readFile(kReal + "/usgs/fdsn_event_query_japan_2020-2025_generated-2025-01-28.geojson");
+    if (metno.empty() || japan.empty()) GTEST_SKIP() << "real replies not present";
+    // Hourly samples cover the whole next day in Oslo (UTC+1).
+    const ProviderForecast f = WeatherService::parseMetNorway(metno, "2024-02-05", 3600);
+    ASSERT_TRUE(f.valid);
+    EXPECT_LT(f.temperatureMin, f.temperatureMax);
+    EXPECT_GT(f.temperatureMin, -40);
+    EXPECT_LT(f.temperatureMax, 20);
+    // Ages from the first event's own time, distance from its own point.
+    const QuakeInfo q = WeatherService::parseQuakes(japan, 37.0, 140.0, 1735326605808 / 1000 + 7200);
+    ASSERT_TRUE(q.valid);
+    ASSERT_EQ(q.events.size(), 3u);
+    EXPECT_DOUBLE_EQ(q.events[0].magnitude, 5.3);
+    EXPECT_EQ(q.events[0].place, "50 km E of Tomioka, Japan");
+    EXPECT_NEAR(q.events[0].hoursAgo, 2.0, 0.001);
+    EXPECT_GT(q.events[0].distanceKm, 0);
+    EXPECT_LT(q.events[0].distanceKm, 200);
+}
+
+class MetNoQuakesFetch : public ReplayTest {};
+
+TEST_F(MetNoQuakesFetch, EveryPlaceGetsTomorrowAndMergedQuakes) {
+    WeatherService service;
+    for (const char* id : {"boston", "oslo", "halifax"}) {
+        const GeoLocation where = place(id);
+        auto data = service.fetchWeather(where);
+        ASSERT_TRUE(data.has_value()) << id;
+        service.fetchMetNorway(where, *data);
+        ASSERT_TRUE(data->metNorway.valid) << id;
+        EXPECT_EQ(data->metNorway.date, data->daily[1].date.substr(0, 10));
+        // The generated swing is 5 degrees either side of the place's base.
+        EXPECT_NEAR(data->metNorway.temperatureMax - data->metNorway.temperatureMin, 10.0, 0.6) << id;
+
+        service.fetchQuakes(where, *data);
+        ASSERT_TRUE(data->quakes.valid);
+        // USGS 4.1, 3.4, 2.9 and EMSC's own 3.8; its repeat of the 4.1, the
+        // M2.4 and the far M5.2 are left out.
+        ASSERT_EQ(data->quakes.events.size(), 4u) << id;
+        EXPECT_EQ(data->quakes.events[0].place, "Gulf of Maine");
+        EXPECT_EQ(data->quakes.events[1].place, "REGION TO THE SOUTHWEST");
+        EXPECT_NEAR(data->quakes.events[1].hoursAgo, 75.25, 0.02);
+        EXPECT_NEAR(data->quakes.events[0].hoursAgo, 6.0, 0.01);
+    }
+    const replay::Request usgs = server.requests()[server.requests().size() - 2];
+    EXPECT_EQ(usgs.service, "usgsquake");
+    EXPECT_EQ(usgs.param("starttime").size(), 10u);
+    EXPECT_EQ(usgs.param("latitude"), "44.6488");
+
+    // Within 30 minutes the same day comes from the cache; quakes are asked every time.
+    const GeoLocation oslo = place("oslo");
+    auto again = service.fetchWeather(oslo);
+    service.fetchMetNorway(oslo, *again);
+    service.fetchQuakes(oslo, *again);
+    EXPECT_TRUE(again->metNorway.valid);
+    EXPECT_EQ(server.count("metno"), 3u);
+    EXPECT_EQ(server.count("usgsquake"), 4u);
+    EXPECT_EQ(server.count("emsc"), 4u);
+}
+
+TEST_F(MetNoQuakesFetch, FailedRepliesLeaveOrReplaceBlocksAsExpected) {
+    WeatherService service;
+    const GeoLocation boston = place("boston");
+    auto data = service.fetchWeather(boston);
+    ASSERT_TRUE(data.has_value());
+
+    // One forecast day only: nothing asked.
+    WeatherData oneDay = *data;
+    oneDay.daily.resize(1);
+    service.fetchMetNorway(boston, oneDay);
+    EXPECT_EQ(server.count("metno"), 0u);
+
+    // A malformed reply replaces the block with an invalid one and is not kept.
+    server.setReply("metno", "/weatherapi/locationforecast/2.0/compact", Reply::json(R"({"properties":{"timeseries":[)"));
+    data->metNorway.valid = true;
+    service.fetchMetNorway(boston, *data);
+    EXPECT_FALSE(data->metNorway.valid);
+    EXPECT_TRUE(service.metNoCache.empty());
+
+    // USGS failing, EMSC answering: its events alone, valid.
+    server.setReply("usgsquake", "/fdsnws/event/1/query", Reply::withStatus(500));
+    service.fetchQuakes(boston, *data);
+    ASSERT_TRUE(data->quakes.valid);
+    ASSERT_EQ(data->quakes.events.size(), 2u);
+    EXPECT_EQ(data->quakes.events[0].place, "GULF OF MAINE");
+    // USGS as HTML: replaced by an invalid block, then EMSC HTML leaves it so.
+    server.setReply("usgsquake", "/fdsnws/event/1/query", Reply::html());
+    server.setReply("emsc", "/fdsnws/event/1/query", Reply::html());
+    service.fetchQuakes(boston, *data);
+    EXPECT_FALSE(data->quakes.valid);
+    EXPECT_TRUE(data->quakes.events.empty());
+}
+
+}  // namespace
+}  // namespace nbr
