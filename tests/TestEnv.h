@@ -1,7 +1,9 @@
 // Shared test helpers: a private data folder per test, and file reading.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -58,6 +60,39 @@ inline std::string readFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Sets TZ for the scope's lifetime.
+class TimeZoneScope {
+public:
+    explicit TimeZoneScope(const char* tz) {
+        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TimeZoneScope() {
+        if (had_) setenv("TZ", saved_.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+    TimeZoneScope(const TimeZoneScope&) = delete;
+    TimeZoneScope& operator=(const TimeZoneScope&) = delete;
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
+
+// Unix seconds of a UTC calendar time.
+inline int64_t utcSeconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return static_cast<int64_t>(timegm(&tm));
 }
 
 // The folder of real service replies: $NIMBREL_FIXTURES_REAL when set (a
