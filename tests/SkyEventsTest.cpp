@@ -5,6 +5,7 @@
 #include "model/SkyEvents.h"
 
 #include "ReferenceTable.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -29,34 +30,9 @@ using Row = test::TextRow;
 
 std::vector<Row> readTable(const std::string& name) { return test::readReferenceTable("sky/" + name); }
 
-// Sets TZ for the test's lifetime.
-class TimeZone {
-public:
-    explicit TimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (had_) setenv("TZ", saved_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
+using TimeZone = test::TimeZoneScope;
 
-private:
-    std::string saved_;
-    bool had_ = false;
-};
-
-int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    return static_cast<int64_t>(timegm(&tm));
-}
+int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) { return test::utcSeconds(y, mo, d, h, mi); }
 
 // ---- Moon phase ---------------------------------------------------------------
 
