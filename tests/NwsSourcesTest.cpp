@@ -64,6 +64,14 @@ TEST(NwsReaders, DiscussionOfficeListAndProduct) {
     EXPECT_EQ(WeatherService::parseAfdProduct(R"({"productText":null})"), "");
 }
 
+TEST(NwsReaders, RepliedUrlsStayOnTheService) {
+    test::ServiceBaseScope real("");
+    EXPECT_TRUE(urlOnService("https://api.weather.gov/products/1", service::Nws));
+    for (const char* url : {"https://api.weather.gov.example.com/products/1", "http://api.weather.gov/products/1",
+                            "https://api.weather.gov", "https://api.weather.gov@example.com/x", "/products/1"})
+        EXPECT_FALSE(urlOnService(url, service::Nws)) << url;
+}
+
 TEST(NwsReaders, RealReplies) {
     const std::string dir = test::realFixturesDir() + "/nws/";
     const std::string points = test::readFile(dir + "points_30_-85_pynws.json");
