@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <thread>
+
 namespace nbr {
 namespace {
 
@@ -168,6 +170,30 @@ TEST_F(NwsFetch, OtherPlacesAreNotAskedAndBadRepliesChangeNothing) {
     EXPECT_TRUE(service.nwsCache.empty());
     EXPECT_EQ(data.afdText, "");
     EXPECT_TRUE(service.afdCache.empty());
+}
+
+class EnrichmentSourcesConcurrency : public NwsFetch {};
+
+// Enrichment threads of several refreshes share the service's caches.
+TEST_F(EnrichmentSourcesConcurrency, SourcesShareTheirCachesAcrossThreads) {
+    WeatherService service;
+    const WeatherData base = forecastOf(service, "boston");
+    std::vector<WeatherData> records(4, base);
+    std::vector<std::thread> threads;
+    for (WeatherData& d : records)
+        threads.emplace_back([&service, &d, where = place("boston")] {
+            d.kpIndex = service.fetchKpIndex();
+            service.fetchAurora(where, d);
+            service.fetchNwsOpinion(where, d);
+            service.fetchForecastDiscussion(where, d);
+            service.fetchMetNorway(where, d);
+        });
+    for (std::thread& t : threads) t.join();
+    for (const WeatherData& d : records) {
+        EXPECT_DOUBLE_EQ(d.kpIndex, 2.67);
+        EXPECT_TRUE(d.hasAurora && d.nws.valid && d.metNorway.valid);
+        EXPECT_EQ(d.afdOffice, "BOX");
+    }
 }
 
 }  // namespace
