@@ -128,7 +128,7 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     EXPECT_FALSE(none.valid);
 
     // The start date is the UTC day a week back, whatever the local zone.
-    test::TimeZoneScope zone("XST-5:30");
+    test::TimeZone zone("XST-5:30");
     EXPECT_EQ(WeatherService::quakeStartDate(utcSeconds(2024, 3, 10, 0, 30)), "2024-03-03");
     EXPECT_EQ(WeatherService::quakeStartDate(utcSeconds(2024, 3, 10, 23, 59)), "2024-03-03");
     EXPECT_EQ(WeatherService::quakeStartDate(utcSeconds(2024, 3, 7, 0, 0)), "2024-02-29");

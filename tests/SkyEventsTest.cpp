@@ -30,7 +30,7 @@ using Row = test::TextRow;
 
 std::vector<Row> readTable(const std::string& name) { return test::readReferenceTable("sky/" + name); }
 
-using TimeZone = test::TimeZoneScope;
+using test::TimeZone;
 
 int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) { return test::utcSeconds(y, mo, d, h, mi); }
 

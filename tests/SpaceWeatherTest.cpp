@@ -25,7 +25,7 @@ TEST(SpaceWeatherReaders, KIndexShapesGiveTheLastValueOrNone) {
     for (const auto& [body, kp] : cases) EXPECT_DOUBLE_EQ(WeatherService::parseKpTable(body), kp) << body;
     EXPECT_DOUBLE_EQ(WeatherService::parseGfzKp(R"({"Kp":[1.333,2.667]})"), 2.667);
     EXPECT_DOUBLE_EQ(WeatherService::parseGfzKp(R"({"Kp":[1.333,null]})"), -1);
-    test::TimeZoneScope zone("XST-5:30");  // midnight UTC of yesterday, whatever the zone
+    test::TimeZone zone("XST-5:30");  // midnight UTC of yesterday, whatever the zone
     EXPECT_EQ(WeatherService::kpFallbackStart(utcSeconds(2024, 3, 1, 0, 10)), "2024-02-29T00:00:00Z");
     EXPECT_EQ(WeatherService::kpFallbackStart(utcSeconds(2024, 3, 1, 23, 59)), "2024-02-29T00:00:00Z");
 }
@@ -55,7 +55,7 @@ TEST(SpaceWeatherReaders, AuroraCellsAndForecastRows) {
 }
 
 TEST(SpaceWeatherReaders, FlareAgeAcrossMidnightAndFlux) {
-    test::TimeZoneScope zone("EST5EDT");  // the local zone changes nothing
+    test::TimeZone zone("EST5EDT");  // the local zone changes nothing
     const struct {
         const char* body;
         const char* cls;

@@ -62,27 +62,6 @@ inline std::string readFile(const std::string& path) {
     return s.str();
 }
 
-// Sets TZ for the scope's lifetime.
-class TimeZoneScope {
-public:
-    explicit TimeZoneScope(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TimeZoneScope() {
-        if (had_) setenv("TZ", saved_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-    TimeZoneScope(const TimeZoneScope&) = delete;
-    TimeZoneScope& operator=(const TimeZoneScope&) = delete;
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
-
 // Unix seconds of a UTC calendar time.
 inline int64_t utcSeconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     std::tm tm{};
@@ -111,5 +90,26 @@ inline void writeFile(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;
 }
+
+// Sets TZ for the scope's lifetime.
+class TimeZone {
+public:
+    explicit TimeZone(const char* tz) {
+        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (had_) setenv("TZ", saved_.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+    TimeZone(const TimeZone&) = delete;
+    TimeZone& operator=(const TimeZone&) = delete;
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
 
 }  // namespace nbr::test

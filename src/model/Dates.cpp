@@ -51,23 +51,34 @@ bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second
     return true;
 }
 
+std::optional<int> zoneSuffixOffset(std::string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
+        ++i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    }
+    if (i >= text.size()) return std::nullopt;
+    if (text[i] == 'Z' || text[i] == 'z') return 0;
+    if (text[i] != '+' && text[i] != '-') return std::nullopt;
+    const int sign = text[i] == '-' ? -1 : 1;
+    int digits[4] = {0, 0, 0, 0};
+    int n = 0;
+    for (++i; i < text.size() && n < 4; ++i) {
+        if (text[i] == ':' && n == 2) continue;
+        if (text[i] < '0' || text[i] > '9') break;
+        digits[n++] = text[i] - '0';
+    }
+    if (n != 2 && n != 4) return std::nullopt;
+    const int hours = digits[0] * 10 + digits[1], minutes = digits[2] * 10 + digits[3];
+    if (hours > 18 || minutes > 59) return std::nullopt;
+    return sign * (hours * 3600 + minutes * 60);
+}
+
 std::optional<int> isoZoneOffset(std::string_view text) {
-    const size_t t = text.find('T');
-    if (t == std::string_view::npos) return std::nullopt;
-    const size_t at = text.find_first_of("Z+-", t + 1);
-    if (at == std::string_view::npos) return std::nullopt;
-    if (text[at] == 'Z') return 0;
-    const auto digit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
-    size_t i = at + 1;
-    if (!digit(i) || !digit(i + 1)) return std::nullopt;
-    const int hours = (text[i] - '0') * 10 + (text[i + 1] - '0');
-    i += 2;
-    if (i < text.size() && text[i] == ':') ++i;
-    int minutes = 0;
-    if (digit(i) && digit(i + 1)) minutes = (text[i] - '0') * 10 + (text[i + 1] - '0');
-    if (hours > 23 || minutes > 59) return std::nullopt;
-    const int offset = hours * 3600 + minutes * 60;
-    return text[at] == '-' ? -offset : offset;
+    size_t i = text.find('T');
+    if (i == std::string_view::npos) return std::nullopt;
+    for (++i; i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == ':');) ++i;
+    return zoneSuffixOffset(text.substr(i));
 }
 
 }  // namespace nbr

@@ -26,9 +26,13 @@ std::string utcDateOf(int64_t unixSeconds);
 // date does not read (as daysSinceEpoch) or a field is out of reach.
 bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second, int64_t& out);
 
-// The offset from UTC in seconds that an ISO 8601 time names after its
-// clock time: "Z" is 0, "+05:30" and "+0530" are 19800, "-04:00" is -14400.
-// None when the text carries no such suffix.
+// The offset from UTC in seconds named by a zone suffix at the start of
+// `text`, after optional fractional seconds: "Z" is 0, "+05:30" and "+0530"
+// are 19800, "-04" is -14400. None when there is no such suffix.
+std::optional<int> zoneSuffixOffset(std::string_view text);
+
+// The same for the suffix after the clock time of a whole ISO 8601 time
+// ("2024-05-01T12:00:00.5-04:00"); none when it has no time or no suffix.
 std::optional<int> isoZoneOffset(std::string_view text);
 
 }  // namespace nbr
