@@ -19,6 +19,11 @@
 //   WeatherService_Alerts.cpp    official alerts
 //   WeatherService_Consensus.cpp consensus rain chance
 //   WeatherService_Update.cpp    update check
+//   WeatherService_SpaceWeather.cpp  K index, aurora outlook, solar activity
+//   WeatherService_NwsDay.cpp    US forecast office day
+//   WeatherService_Discussion.cpp  forecast discussion
+//   WeatherService_MetNo.cpp     second forecast service (MET Norway)
+//   WeatherService_Quakes.cpp    earthquakes
 #pragma once
 
 #include "model/WeatherTypes.h"
@@ -299,6 +304,96 @@ public:
     std::string fetchLatestVersion();
     // Whether version text a ("major.minor.patch") is older than b.
     static bool versionLess(const std::string& a, const std::string& b);
+    // ---- Space weather ----------------------------------------------------------
+
+    // The planetary K index, service-wide, kept 15 minutes: the space-weather
+    // table first, the GFZ service when that gives nothing. Negative when
+    // neither has a value (then nothing is kept and the next call asks again).
+    double fetchKpIndex();
+    // The last row's value of the K-index table (an array of arrays whose
+    // element [1] is a text); -1 for any other shape.
+    static double parseKpTable(const std::string& body);
+    // The newest value of a GFZ reply ({"Kp": [..., number]}); -1 otherwise.
+    static double parseGfzKp(const std::string& body);
+    // The GFZ request's start: midnight UTC of the day 86400 s before `now`.
+    static std::string kpFallbackStart(int64_t now);
+
+    // Fills hasAurora, auroraProbability (the place's cell of the aurora grid,
+    // kept 20 minutes) and kpForecastMax (the coming hours' highest forecast
+    // K index, kept an hour).
+    void fetchAurora(const GeoLocation& loc, WeatherData& data);
+    // Probability in percent of the grid cell nearest to the point; -1 when
+    // the document has none.
+    static double parseAuroraProb(const std::string& document, double latitude, double longitude);
+    // Highest "kp" of the first 16 forecast rows that are not observed and
+    // whose time_tag is not before `now` (UTC "YYYY-MM-DDTHH:MM:SS"); -1 when
+    // none.
+    static double parseKpForecastMax(const std::string& document, const std::string& now);
+
+    // Fills data.solar: the last M- or X-class flare of the week and its age,
+    // and the 10.7 cm radio flux.
+    void fetchSolarActivity(WeatherData& data);
+    // The flare part of `out` from a flare list, ages counted to `now` (Unix
+    // seconds); `out` is left alone when no strong flare is listed.
+    static void parseSolarFlares(const std::string& body, int64_t now, SolarActivity& out);
+    // The radio flux of a flux summary; -1 when it has no positive value.
+    static double parseRadioFlux(const std::string& body);
+
+    // ---- US forecast office day ------------------------------------------------
+
+    // For US places: the office's high, low and highest rain chance of
+    // tomorrow into data.nws; kept 30 minutes per place and date, the office
+    // forecast URL kept for the run.
+    void fetchNwsOpinion(const GeoLocation& loc, WeatherData& data);
+    // The day `date` ("YYYY-MM-DD") of an office forecast; valid only when
+    // both its day and its night period are listed.
+    static ProviderForecast parseNwsDaily(const std::string& body, const std::string& date);
+    // properties.forecast of a points reply; empty when absent.
+    static std::string parseNwsForecastUrl(const std::string& body);
+
+    // ---- Forecast discussion ---------------------------------------------------
+
+    // For US places: the office's latest area forecast discussion into
+    // afdText, afdOffice and afdIssued; kept 30 minutes per office.
+    void fetchForecastDiscussion(const GeoLocation& loc, WeatherData& data);
+    // The office id of a points reply ("cwa", else "gridId"); empty when
+    // there is none or it is not a plain office code.
+    static std::string parseAfdOffice(const std::string& body);
+    // URL ("@id") and issue time of the first product of a product list.
+    struct AfdListing {
+        std::string url;
+        std::string issued;
+    };
+    static AfdListing parseAfdList(const std::string& body);
+    // "productText" of a product; empty when absent.
+    static std::string parseAfdProduct(const std::string& body);
+
+    // ---- Second forecast service -----------------------------------------------
+
+    // Tomorrow's high and low from MET Norway into data.metNorway; kept
+    // 30 minutes per place and date.
+    void fetchMetNorway(const GeoLocation& loc, WeatherData& data);
+    // Highest and lowest air temperature of the local day `date` of a
+    // Locationforecast reply, its UTC instants shifted by utcOffsetSeconds;
+    // valid from 18 samples on.
+    static ProviderForecast parseMetNorway(const std::string& body, const std::string& date, int utcOffsetSeconds);
+
+    // ---- Earthquakes -----------------------------------------------------------
+
+    // Up to five notable earthquakes of the past week within 500 km, from the
+    // USGS catalogue merged with the EMSC catalogue, into data.quakes.
+    void fetchQuakes(const GeoLocation& loc, WeatherData& data);
+    // A USGS GeoJSON reply: at most 3 events, in reply order. `now` in Unix
+    // seconds.
+    static QuakeInfo parseQuakes(const std::string& body, double lat, double lon, long long now);
+    // An EMSC reply: events of magnitude 2.5 and more within 500 km, largest
+    // first, at most 5.
+    static QuakeInfo parseEmscQuakes(const std::string& body, double lat, double lon, long long now);
+    // Adds the events of `other` that `target` does not already hold (within
+    // 0.5 magnitude and 15 minutes), largest first, at most 5.
+    static void mergeQuakes(QuakeInfo& target, const QuakeInfo& other);
+    // The catalogues' start date: the UTC date 7 days before `now`.
+    static std::string quakeStartDate(long long now);
 
     // ---- Members -------------------------------------------------------------
 
