@@ -17,6 +17,7 @@
 #include "platform/Image.h"
 #include "platform/gui/Window.h"
 #include "service/WeatherService.h"
+#include "ui/RadarView.h"
 #include "ui/UIRenderer.h"
 
 #include <atomic>
@@ -132,6 +133,8 @@ public:
     HistoryStore historyStore;
     LocationManager locationManager{config, weatherService};
     std::unique_ptr<UIRenderer> renderer;
+    // The radar map window; closed at shut-down while the OpenGL context lives.
+    RadarView radar;
     std::thread worker;
     std::atomic<bool> workerRunning{true};
     std::mutex dataMutex;

@@ -68,6 +68,7 @@ int App::frameTimeoutMs() {
     PacingState s;
     s.hidden = hiddenToTray;
     s.minimized = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED);
+    s.radarOpen = radar.open;
     s.animating = renderer && !renderer->meteors.empty();
     s.sinceInput = now() - lastInput;
     {
@@ -115,6 +116,11 @@ void App::renderFrame() {
         }
     }
     renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
+    if (radar.open) {
+        radar.setWind(!weather.location.name.empty(), weather.windDirection, weather.windSpeed, weather.windGusts,
+                      config.windUnit == 0);
+        radar.render();
+    }
 
     ImGui::Render();
     const ImGuiIO& io = ImGui::GetIO();
@@ -147,6 +153,12 @@ void App::processEvents() {
         WorkRequest r;
         r.kind = WorkKind::FetchStarFacts;
         requestQueue.push(std::move(r));
+    }
+    if (a.toggleRadar && hasPlace) {
+        radar.startZoom = config.radarZoom;
+        radar.autoplay = config.radarAutoplay;
+        const GeoLocation& place = locationManager.activeLocation();
+        radar.toggle(place.latitude, place.longitude);
     }
     if (a.updateActive && locationManager.hasLocations()) {
         locationManager.updateActive(a.editedLocation);

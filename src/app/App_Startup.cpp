@@ -93,6 +93,7 @@ void App::shutdown() {
         config.save();
     }
 
+    radar.close();
     stopWorker();
 
     renderer.reset();
