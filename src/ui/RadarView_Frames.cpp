@@ -2,6 +2,7 @@
 // frames fresh and asks for the tiles the view needs.
 #include "ui/RadarView.h"
 
+#include "platform/CrashSignals.h"
 #include "service/ServiceHosts.h"
 
 
@@ -15,6 +16,7 @@ constexpr char kListPath[] = "/public/weather-maps.json";
 }  // namespace
 
 void RadarView::workerLoop() {
+    const platform::ThreadCrashStack crashStack;
     loadBasemap();
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastRequest = Clock::now() - std::chrono::seconds(600);

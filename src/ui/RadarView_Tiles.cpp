@@ -2,6 +2,7 @@
 // turning the downloaded bytes into textures on the GUI thread.
 #include "ui/RadarView.h"
 
+#include "platform/CrashSignals.h"
 #include "service/ServiceHosts.h"
 
 #include <algorithm>
@@ -43,6 +44,7 @@ void RadarView::enqueueNeeded() {
 }
 
 void RadarView::fetcherLoop() {
+    const platform::ThreadCrashStack crashStack;
     RadarHandle handle;
     while (running) {
         TileKey key;
