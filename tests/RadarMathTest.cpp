@@ -67,12 +67,9 @@ TEST(RadarMathTest, FrameOrderAndSteps) {
     EXPECT_EQ(wantedFrames(3, 5, true), (std::vector<int>{3, 4, 0, 1, 2}));
     EXPECT_EQ(wantedFrames(3, 5, false), (std::vector<int>{3}));
     EXPECT_EQ(wantedFrames(9, 5, false), (std::vector<int>{0}));  // out of range: the first
-    EXPECT_EQ(wantedFrames(0, 1, true), (std::vector<int>{0}));
     EXPECT_TRUE(wantedFrames(0, 0, true).empty());
-
     EXPECT_EQ(stepFrame(0, 8, -1), 7);
     EXPECT_EQ(stepFrame(7, 8, +1), 0);
-    EXPECT_EQ(stepFrame(3, 8, +1), 4);
 }
 
 TEST(RadarMathTest, CoarserTilePartsAndTrimming) {
@@ -85,10 +82,6 @@ TEST(RadarMathTest, CoarserTilePartsAndTrimming) {
     EXPECT_FLOAT_EQ(p.u1, 0.5f);
     EXPECT_FLOAT_EQ(p.v0, 0.5f);
     EXPECT_FLOAT_EQ(p.v1, 0.75f);
-    p = coarserPart(4, 5, 2, 3);
-    EXPECT_EQ(p.x, 2);
-    EXPECT_FLOAT_EQ(p.u0, 0.5f);
-    EXPECT_FLOAT_EQ(p.v0, 0.0f);
 
     const TileRange vis{100, 103, 40, 42};  // at zoom 9
     EXPECT_TRUE(keepOnTrim(9, 98, 44, 9, vis));    // 2 outside still kept
@@ -104,9 +97,8 @@ TEST(RadarMathTest, WindCompassAndCaption) {
     const struct {
         double deg;
         const char* name;
-    } names[] = {{0, "N"},      {11.24, "N"},   {11.25, "NNE"}, {90, "E"},   {180, "S"},  {202.5, "SSW"},
-                 {340, "NNW"},  {348.74, "NNW"}, {348.75, "N"}, {350, "N"},  {-10, "N"},  {-20, "NNW"},
-                 {-348.75, "NNE"}, {720 + 45, "NE"}};
+    } names[] = {{11.24, "N"}, {11.25, "NNE"}, {202.5, "SSW"}, {340, "NNW"}, {348.75, "N"},
+                 {-10, "N"},   {-20, "NNW"},   {-348.75, "NNE"}, {765, "NE"}};
     for (const auto& c : names) EXPECT_EQ(windCompass(c.deg), c.name) << c.deg;
 
     EXPECT_EQ(radarWindCaption(350, 20, 26, false), "N 20 g26 km/h");
@@ -129,7 +121,6 @@ TEST(RadarMathTest, TimeLabelTexts) {
         {now - 179, false, "9:02 AM  (now)", RadarTimeLabel::Live},
         {now - 180, false, "9:02 AM  (-3 min)", RadarTimeLabel::Fg},
         {now + 1800, true, "9:35 AM  (+30 min forecast)", RadarTimeLabel::Amber},
-        {now + 1800, false, "9:35 AM  (+30 min)", RadarTimeLabel::Fg},
         {now + 8 * 3600, false, "5:05 PM  (+480 min)", RadarTimeLabel::Fg},
         {0, true, "forecast", RadarTimeLabel::Amber},
         {-5, false, "", RadarTimeLabel::Live},
@@ -154,10 +145,8 @@ std::string listJson(int past, int nowcast, const char* host = "https://tiles.ex
 TEST(RadarFramesTest, FrameListsAndTheFrameShownFirst) {
     auto list = radar::parseFrameList(listJson(10, 3));
     ASSERT_TRUE(list);
-    EXPECT_EQ(list->host, "https://tiles.example");
     ASSERT_EQ(list->frames.size(), 13u);
     EXPECT_EQ(list->pastCount, 10);
-    EXPECT_EQ(list->frames[9].path, "/p9");
     EXPECT_FALSE(list->frames[9].nowcast);
     EXPECT_TRUE(list->frames[10].nowcast);
     EXPECT_EQ(list->frames[12].time, 2002);
@@ -180,10 +169,6 @@ TEST(RadarFramesTest, FrameListsAndTheFrameShownFirst) {
     ASSERT_EQ(list->frames.size(), 1u);
     EXPECT_EQ(list->frames[0].time, 0);
     EXPECT_EQ(list->pastCount, 1);
-    list = radar::parseFrameList(R"({"version":"2.0"})");
-    ASSERT_TRUE(list);
-    EXPECT_TRUE(list->host.empty());
-    EXPECT_TRUE(list->frames.empty());
     // Huge and fractional times are held, not wrapped.
     list = radar::parseFrameList(R"({"radar":{"past":[{"path":"/a","time":1e30},{"path":"/b","time":12.9}]}})");
     ASSERT_TRUE(list);
@@ -217,12 +202,10 @@ TEST(RadarFramesTest, TileUrlsAreWholeAndHttpsOnly) {
     // A long host is not cut (a fixed buffer once cut such URLs at 256 bytes).
     const std::string host = "https://" + std::string(300, 'h') + ".example";
     const std::string url = radar::tileUrl(host, "/p", 3, 1, 2);
-    EXPECT_EQ(url.size(), host.size() + std::string("/p/256/3/1/2/4/1_1.png").size());
-    EXPECT_EQ(url.substr(url.size() - 9), "4/1_1.png");
+    EXPECT_EQ(url, host + "/p/256/3/1/2/4/1_1.png");
     // Anything but https is never asked for, except the stand-in server.
     EXPECT_EQ(radar::tileUrl("http://tilecache.example", "/p", 3, 1, 2), "");
     EXPECT_EQ(radar::tileUrl("file:///etc", "/p", 3, 1, 2), "");
-    EXPECT_EQ(radar::tileUrl("", "/p", 3, 1, 2), "");
     EXPECT_EQ(radar::tileUrl("http://127.0.0.1:5/rainviewer", "/p", 3, 1, 2, "http://127.0.0.1:5"),
               "http://127.0.0.1:5/rainviewer/p/256/3/1/2/4/1_1.png");
 }
