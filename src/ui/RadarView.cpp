@@ -41,18 +41,20 @@ std::int64_t radarSteadyMs() {
         .count();
 }
 
-RadarHandle::RadarHandle() : handle_(curl_easy_init()) {}
+RadarHandle::RadarHandle() : easy_(curl_easy_init()), multi_(curl_multi_init()) {}
 
 RadarHandle::~RadarHandle() {
-    if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
+    if (multi_) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+    if (easy_) curl_easy_cleanup(static_cast<CURL*>(easy_));
 }
 
-std::vector<unsigned char> radarGet(void* handle, const std::string& url, long timeoutSeconds,
+std::vector<unsigned char> radarGet(RadarHandle& handle, const std::string& url, long timeoutSeconds,
                                     const std::atomic<bool>& stop, long& status) {
     status = 0;
     std::vector<unsigned char> body;
-    CURL* h = static_cast<CURL*>(handle);
-    if (!h || url.empty() || stop.load() || !serviceUrlAllowed(url)) return body;
+    CURL* h = static_cast<CURL*>(handle.easy());
+    CURLM* m = static_cast<CURLM*>(handle.multi());
+    if (!h || !m || url.empty() || stop.load() || !serviceUrlAllowed(url)) return body;
     // https only; plain http only to the stand-in server while one is set.
     const char* protocols = serviceBaseOverride().empty() ? "https" : "http,https";
     curl_easy_reset(h);
@@ -73,7 +75,21 @@ std::vector<unsigned char> radarGet(void* handle, const std::string& url, long t
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, binAbort);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(&stop));
-    const CURLcode rc = curl_easy_perform(h);
+    // Driven here rather than by curl_easy_perform, which looks at the abort
+    // flag only about once a second while a server keeps it waiting.
+    CURLcode rc = CURLE_FAILED_INIT;
+    if (curl_multi_add_handle(m, h) == CURLM_OK) {
+        int active = 1;
+        while (active > 0 && !stop.load()) {
+            if (curl_multi_perform(m, &active) != CURLM_OK) break;
+            if (active > 0) curl_multi_poll(m, nullptr, 0, 50, nullptr);
+        }
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(m, &queued))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == h) rc = msg->data.result;
+        if (stop.load()) rc = CURLE_ABORTED_BY_CALLBACK;
+        curl_multi_remove_handle(m, h);
+    }
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     // A redirect may not leave the stand-in server either.
     char* effective = nullptr;

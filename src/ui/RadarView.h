@@ -133,23 +133,27 @@ private:
 // Milliseconds of the steady clock, as backoffUntilMs holds them.
 std::int64_t radarSteadyMs();
 
-// A libcurl easy handle, cleaned up with the object.
+// A libcurl easy handle and the multi handle that drives it (and keeps its
+// connections for the next transfer), cleaned up with the object.
 class RadarHandle {
 public:
     RadarHandle();
     ~RadarHandle();
     RadarHandle(const RadarHandle&) = delete;
     RadarHandle& operator=(const RadarHandle&) = delete;
-    void* get() const { return handle_; }
+    void* easy() const { return easy_; }
+    void* multi() const { return multi_; }
 
 private:
-    void* handle_ = nullptr;
+    void* easy_ = nullptr;
+    void* multi_ = nullptr;
 };
 
 // One radar transfer on `handle` (reset first): the body, or empty when the
 // transfer failed, was aborted through `stop` or did not answer 2xx. `status`
-// receives the HTTP status (0 when none).
-std::vector<unsigned char> radarGet(void* handle, const std::string& url, long timeoutSeconds,
+// receives the HTTP status (0 when none). Returns within about 50 ms of
+// `stop` being set, whatever the transfer is waiting for.
+std::vector<unsigned char> radarGet(RadarHandle& handle, const std::string& url, long timeoutSeconds,
                                     const std::atomic<bool>& stop, long& status);
 
 // The label of the frame shown and the palette colour it is drawn in.

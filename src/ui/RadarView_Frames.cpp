@@ -30,7 +30,7 @@ void RadarView::workerLoop() {
             RadarHandle handle;
             long status = 0;
             const std::vector<unsigned char> body =
-                radarGet(handle.get(), serviceBase(service::RainViewer) + kListPath, kListTimeoutSeconds, stop,
+                radarGet(handle, serviceBase(service::RainViewer) + kListPath, kListTimeoutSeconds, stop,
                          status);
             lastRequest = Clock::now();
             const std::optional<radar::FrameList> list =

@@ -74,7 +74,7 @@ void RadarView::fetcherLoop() {
         }
         if (url.empty()) continue;  // not an https host: never asked for
         long status = 0;
-        std::vector<unsigned char> body = radarGet(handle.get(), url, kTileTimeoutSeconds, stop, status);
+        std::vector<unsigned char> body = radarGet(handle, url, kTileTimeoutSeconds, stop, status);
 
         std::lock_guard<std::mutex> lock(dataMutex);
         // Downloaded for a list that has since changed: the key now names
