@@ -125,9 +125,6 @@ public:
     std::chrono::steady_clock::duration refreshInterval = std::chrono::seconds(180);
     // Where the basemap files are read from; empty: the resources folder.
     std::string basemapDir;
-
-private:
-    bool windowSized_ = false;
 };
 
 // Milliseconds of the steady clock, as backoffUntilMs holds them.
