@@ -184,6 +184,9 @@ TEST_F(RadarWindowTest, NoTextureOutlivesAHundredFrameChanges) {
                 for (int x = 8; x < 12; ++x) r.fetched[{f, 5, x, 11}] = pngs[size_t(x - 8)];
         }
         r.flushTiles = true;
+        // Each of these frames shows new pixels, perhaps under the texture
+        // names just released: it is drawn even when its draw data is equal.
+        const std::uint64_t presented = app->framesPresented;
         app->renderFrame();  // releases the last list's textures, uploads 16
         // The same tiles downloaded again replace their textures.
         {
@@ -191,6 +194,7 @@ TEST_F(RadarWindowTest, NoTextureOutlivesAHundredFrameChanges) {
             for (int x = 8; x < 12; ++x) r.fetched[{change % 4, 5, x, 11}] = pngs[size_t(x - 8)];
         }
         app->renderFrame();
+        EXPECT_EQ(app->framesPresented, presented + 2) << "change " << change;
         most = std::max(most, r.tiles.size());
         ASSERT_EQ(liveTextures() - before, static_cast<int>(r.tiles.size())) << "after change " << change;
     }

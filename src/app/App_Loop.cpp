@@ -123,7 +123,9 @@ void App::renderFrame() {
     if (radar.open) {
         radar.setWind(!weather.location.name.empty(), weather.windDirection, weather.windSpeed, weather.windGusts,
                       config.windUnit == 0);
+        const std::uint64_t textureChanges = radar.textureChanges;
         radar.render();
+        if (radar.textureChanges != textureChanges) presentForced = true;  // a texture name may be reused
     }
 
     ImGui::Render();

@@ -166,6 +166,7 @@ void RadarView::stopWorker() {
 
 void RadarView::clearTiles() {
     for (auto& [key, texture] : tiles) freeTexture(texture);
+    if (!tiles.empty()) ++textureChanges;
     tiles.clear();
     std::lock_guard<std::mutex> lock(queueMutex);
     queue.clear();

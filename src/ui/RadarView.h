@@ -125,6 +125,10 @@ public:
     std::chrono::steady_clock::duration refreshInterval = std::chrono::seconds(180);
     // Where the basemap files are read from; empty: the resources folder.
     std::string basemapDir;
+    // Counts textures made and released (GUI thread). A released texture's
+    // name may come back for new pixels, so equal draw data does not mean an
+    // equal picture once this has moved.
+    std::uint64_t textureChanges = 0;
 };
 
 // Milliseconds of the steady clock, as backoffUntilMs holds them.

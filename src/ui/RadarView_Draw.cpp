@@ -133,8 +133,10 @@ void RadarView::render() {
         play = playing;
     }
 
+    // Only the textures: the queue already holds the new list's keys.
     if (flushTiles.exchange(false)) {
         for (auto& [key, texture] : tiles) freeTexture(texture);
+        if (!tiles.empty()) ++textureChanges;
         tiles.clear();
     }
     uploadFetched(kUploadsPerFrame);

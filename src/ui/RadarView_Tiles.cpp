@@ -101,6 +101,7 @@ void RadarView::uploadFetched(size_t limit) {
     for (auto& [key, bytes] : batch) {
         Texture t = loadTextureFromMemory(bytes.data(), bytes.size());
         if (t.id != 0) {
+            ++textureChanges;
             auto it = tiles.find(key);
             if (it != tiles.end()) {
                 freeTexture(it->second);
@@ -125,6 +126,7 @@ void RadarView::trimTiles(int viewZoom, const maptiles::TileRange& visible) {
             continue;
         }
         freeTexture(it->second);
+        ++textureChanges;
         dropped.push_back(k);
         it = tiles.erase(it);
     }
