@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #ifdef __SANITIZE_ADDRESS__
@@ -105,6 +107,13 @@ bool near(const std::uint8_t* p, int r, int g, int b, int tolerance) {
 }
 
 TEST_F(RadarWindowTest, TilesOutlinesAndPlacesOverBoston) {
+    // A list whose rain pattern (which moves with the frames' times and
+    // repeats every 1000 frames) is the same picture on every run: the last
+    // 10-minute step in the past that shows the pattern of 2026-01-01 09:00.
+    const std::int64_t step = std::time(nullptr) / 600, base = 1767258000 / 600;
+    const std::int64_t listTime = (step - (step - base) % 1000) * 600;
+    server.setReply("rainviewer", "/public/weather-maps.json",
+                    replay::Reply::json(replay::radar::frameList(server.base() + "/rainviewer", listTime)));
     app->locationManager.addLocation(place("boston"));
     app->config.radarZoom = 6;
     app->renderer->actions.toggleRadar = true;
@@ -144,6 +153,8 @@ TEST_F(RadarWindowTest, TilesOutlinesAndPlacesOverBoston) {
         if (near(p, 111, 138, 152, 12)) ++coasts;
         if (near(p, 224, 121, 66, 8)) ++crosshair;
     }
+    std::printf("radar screenshot: %zu canvas, %zu rain, %zu border, %zu coast, %zu crosshair pixels\n", background,
+                rain, borders, coasts, crosshair);
     EXPECT_GT(background, 20000u) << png;  // the canvas shows through where it is dry
     EXPECT_GT(rain, 40000u) << png;
     EXPECT_GT(borders, 150u) << png;       // state and country lines
