@@ -22,6 +22,7 @@
 #include "platform/Image.h"
 #include "platform/gui/Window.h"
 #include "service/WeatherService.h"
+#include "ui/RadarView.h"
 #include "ui/UIRenderer.h"
 
 #include <atomic>
@@ -174,6 +175,8 @@ public:
     platform::RgbaImage trayIcon;  // the badge with the temperature
     LocationManager locationManager{config, weatherService};
     std::unique_ptr<UIRenderer> renderer;
+    // The radar map window; closed at shut-down while the OpenGL context lives.
+    RadarView radar;
     std::thread worker;
     std::atomic<bool> workerRunning{true};
     std::mutex dataMutex;

@@ -73,6 +73,7 @@ int App::frameTimeoutMs() {
     PacingState s;
     s.hidden = hiddenToTray;
     s.minimized = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED);
+    s.radarOpen = radar.open;
     s.animating = renderer && !renderer->meteors.empty();
     s.sinceInput = now() - lastInput;
     {
@@ -124,6 +125,13 @@ void App::renderFrame() {
         }
     }
     renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
+    if (radar.open) {
+        radar.setWind(!weather.location.name.empty(), weather.windDirection, weather.windSpeed, weather.windGusts,
+                      config.windUnit == 0);
+        const std::uint64_t textureChanges = radar.textureChanges;
+        radar.render();
+        if (radar.textureChanges != textureChanges) presentForced = true;  // a texture name may be reused
+    }
 
     ImGui::Render();
     ++framesBuilt;
@@ -175,6 +183,12 @@ void App::processEvents() {
         WorkRequest r;
         r.kind = WorkKind::FetchStarFacts;
         requestQueue.push(std::move(r));
+    }
+    if (a.toggleRadar && hasPlace) {
+        radar.startZoom = config.radarZoom;
+        radar.autoplay = config.radarAutoplay;
+        const GeoLocation& place = locationManager.activeLocation();
+        radar.toggle(place.latitude, place.longitude);
     }
     if (a.updateActive && locationManager.hasLocations()) {
         locationManager.updateActive(a.editedLocation);

@@ -104,6 +104,7 @@ void App::shutdown() {
         config.save();
     }
 
+    radar.close();
     stopWorker();
 
     tray.shutdown();
