@@ -332,8 +332,10 @@ inline double seasonalHigh(std::string_view place, int member, int day) {
 }
 
 // The seasonal reply: daily members over kSeasonalDays days from `firstDay`
-// (a UTC day number, since the request names no time zone).
-inline std::string seasonalReply(const Where& w, int64_t firstDay) {
+// (a UTC day number, since the request names no time zone); fewer members or
+// days for small samples.
+inline std::string seasonalReply(const Where& w, int64_t firstDay, int members = kSeasonalMembers,
+                                 int days = kSeasonalDays) {
     using nlohmann::json;
     Where utc = w;
     utc.utcOffset = 0;
@@ -341,10 +343,10 @@ inline std::string seasonalReply(const Where& w, int64_t firstDay) {
     json root = header(utc);
     json daily = json::object(), units = {{"time", "iso8601"}};
     json& time = daily["time"] = json::array();
-    for (int d = 0; d < kSeasonalDays; ++d) time.push_back(dateOfDay(firstDay + d));
-    for (int m = 0; m < kSeasonalMembers; ++m) {
+    for (int d = 0; d < days; ++d) time.push_back(dateOfDay(firstDay + d));
+    for (int m = 0; m < members; ++m) {
         json values = json::array();
-        for (int d = 0; d < kSeasonalDays; ++d) {
+        for (int d = 0; d < days; ++d) {
             const double v = seasonalHigh(w.id, m, d);
             if (std::isnan(v)) values.push_back(nullptr);
             else values.push_back(v);
