@@ -124,29 +124,43 @@ inline double modelValue(std::string_view place, Daily what, int model, int day)
 
 // ---- Ensemble ---------------------------------------------------------------------
 
-// One member on one day: rain in `rainStart`..+`rainLength` hours; hours from
-// `nullFrom` on are null in both variables.
-struct MemberDay {
+// A day of hourly values, as the ensemble's members and the model runs give
+// them: temperature from lowT to highT (tenths), rain of rainT tenths in
+// `rainLength` hours from `rainStart`; hours outside [firstHour, endHour) are
+// null in both, and rain hours from `rainNullFrom` on too.
+struct HoursOfDay {
+    int highT = 0;
+    int lowT = 0;
     int rainT = 0;
     int rainStart = 0;
     int rainLength = 1;
-    int lowT = 0;
-    int highT = 0;
-    int nullFrom = 24;
+    int firstHour = 0;
+    int endHour = 24;
+    int rainNullFrom = 24;
 };
+
+// Appends the day's 24 hours to a temperature list and a rain list.
+inline void appendHours(const HoursOfDay& d, nlohmann::json& temp, nlohmann::json& rain) {
+    for (int h = 0; h < 24; ++h) {
+        const bool in = h >= d.firstHour && h < d.endHour;
+        temp.push_back(in ? nlohmann::json(hourTemperature(d.lowT, d.highT, h)) : nlohmann::json(nullptr));
+        rain.push_back(in && h < d.rainNullFrom ? nlohmann::json(hourRain(d.rainT, d.rainStart, d.rainLength, h))
+                                                : nlohmann::json(nullptr));
+    }
+}
 
 // The ensemble's members on day `day` of the reply. On the fourth day the
 // last two members stop at 18:00 (18 hours each), as a late-arriving run does.
-inline MemberDay ensembleMember(std::string_view place, int member, int day) {
+inline HoursOfDay ensembleMember(std::string_view place, int member, int day) {
     const Climate c = climateOf(place);
     const double wetChance = std::min(1.0, c.wetness * (0.2 + 1.6 * noise(place, 10, day)));
-    MemberDay m;
+    HoursOfDay m;
     m.rainT = rainTotal(noise(place, 11, day, member) < wetChance, noise(place, 12, day, member));
     m.rainStart = static_cast<int>(noise(place, 13, day, member) * 12);
     m.rainLength = 4 + static_cast<int>(noise(place, 14, day, member) * 8);
     m.lowT = tenths(c.low + 0.3 * day + 4 * (noise(place, 15, day, member) - 0.5));
     m.highT = m.lowT + 30 + static_cast<int>(noise(place, 16, day, member) * 50);
-    if (day == 3 && member >= kEnsembleMembers - 2) m.nullFrom = 18;
+    if (day == 3 && member >= kEnsembleMembers - 2) m.endHour = 18;
     return m;
 }
 
@@ -172,6 +186,14 @@ inline std::string hourText(int64_t dayNumber, int hour) {
     return dateOfDay(dayNumber) + buf;
 }
 
+// The local hours of `days` days from `firstDay`.
+inline nlohmann::json hourTimes(int64_t firstDay, int days) {
+    nlohmann::json time = nlohmann::json::array();
+    for (int d = 0; d < days; ++d)
+        for (int h = 0; h < 24; ++h) time.push_back(hourText(firstDay + d, h));
+    return time;
+}
+
 inline nlohmann::json header(const Where& w) {
     return {{"latitude", w.latitude},         {"longitude", w.longitude},
             {"generationtime_ms", 2.417},     {"utc_offset_seconds", w.utcOffset},
@@ -184,24 +206,10 @@ inline nlohmann::json header(const Where& w) {
 inline std::string ensembleReply(const Where& w, int64_t firstDay, int days, int members = kEnsembleMembers) {
     using nlohmann::json;
     json root = header(w);
-    json hourly = json::object(), units = {{"time", "iso8601"}};
-    json& time = hourly["time"] = json::array();
-    for (int d = 0; d < days; ++d)
-        for (int h = 0; h < 24; ++h) time.push_back(hourText(firstDay + d, h));
+    json hourly = {{"time", hourTimes(firstDay, days)}}, units = {{"time", "iso8601"}};
     for (int m = 0; m < members; ++m) {
         json rain = json::array(), temp = json::array();
-        for (int d = 0; d < days; ++d) {
-            const MemberDay md = ensembleMember(w.id, m, d);
-            for (int h = 0; h < 24; ++h) {
-                if (h >= md.nullFrom) {
-                    rain.push_back(nullptr);
-                    temp.push_back(nullptr);
-                    continue;
-                }
-                rain.push_back(hourRain(md.rainT, md.rainStart, md.rainLength, h));
-                temp.push_back(hourTemperature(md.lowT, md.highT, h));
-            }
-        }
+        for (int d = 0; d < days; ++d) appendHours(ensembleMember(w.id, m, d), temp, rain);
         hourly[memberKey("precipitation", m)] = std::move(rain);
         hourly[memberKey("temperature_2m", m)] = std::move(temp);
         units[memberKey("precipitation", m)] = "mm";
@@ -214,25 +222,12 @@ inline std::string ensembleReply(const Where& w, int64_t firstDay, int days, int
 
 // ---- Model runs ---------------------------------------------------------------------
 
-// A run's hours on a day; hours outside [firstHour, endHour) are null, and
-// rain hours from `rainNullFrom` on too.
-struct RunDay {
-    int highT = 0;
-    int lowT = 0;
-    int rainT = 0;
-    int rainStart = 0;
-    int rainLength = 1;
-    int firstHour = 0;
-    int endHour = 24;
-    int rainNullFrom = 24;
-};
-
 // Run `run` (days back) on reply day `day`. The run of two days before covers
 // days 0 to 3 whole, has 19 rain hours on day 4 and half of day 5; the run of
 // one day before covers days 0 to 5; older runs reach no further.
-inline RunDay runDay(std::string_view place, int run, int day) {
+inline HoursOfDay runDay(std::string_view place, int run, int day) {
     const Climate c = climateOf(place);
-    RunDay r;
+    HoursOfDay r;
     const double drift = run == 0 ? 0.0 : 3 * (noise(place, 20, run, day) - 0.5) * (1 + 0.3 * day);
     r.highT = tenths(c.high + 0.4 * day + drift);
     r.lowT = r.highT - 35 - static_cast<int>(noise(place, 21, run, day) * 30);
@@ -261,22 +256,10 @@ inline const char* runPrecipitationKey(int run) {
 inline std::string previousRunsReply(const Where& w, int64_t firstDay, int days) {
     using nlohmann::json;
     json root = header(w);
-    json hourly = json::object(), units = {{"time", "iso8601"}};
-    json& time = hourly["time"] = json::array();
-    for (int d = 0; d < days; ++d)
-        for (int h = 0; h < 24; ++h) time.push_back(hourText(firstDay + d, h));
+    json hourly = {{"time", hourTimes(firstDay, days)}}, units = {{"time", "iso8601"}};
     for (int run = 0; run < kRuns; ++run) {
         json temp = json::array(), rain = json::array();
-        for (int d = 0; d < days; ++d) {
-            const RunDay r = runDay(w.id, run, d);
-            for (int h = 0; h < 24; ++h) {
-                const bool inRun = h >= r.firstHour && h < r.endHour;
-                if (inRun) temp.push_back(hourTemperature(r.lowT, r.highT, h));
-                else temp.push_back(nullptr);
-                if (inRun && h < r.rainNullFrom) rain.push_back(hourRain(r.rainT, r.rainStart, r.rainLength, h));
-                else rain.push_back(nullptr);
-            }
-        }
+        for (int d = 0; d < days; ++d) appendHours(runDay(w.id, run, d), temp, rain);
         hourly[runTemperatureKey(run)] = std::move(temp);
         hourly[runPrecipitationKey(run)] = std::move(rain);
         units[runTemperatureKey(run)] = "°C";
