@@ -12,6 +12,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <thread>
 
 namespace nbr {
 namespace {
@@ -471,6 +472,44 @@ TEST(Seasonal, MeansNullsAndBlocks) {
         const auto [dates, highs] = read(body);
         EXPECT_TRUE(dates.empty() && highs.empty()) << body;
     }
+}
+
+}  // namespace
+}  // namespace nbr
+
+namespace nbr {
+namespace {
+
+// As the enrichment runs them: the model series and the ensemble on one
+// thread, the run trend on another, into the same record; and several
+// refreshes of one place at once sharing the ensemble and seasonal caches.
+class ModelSourcesConcurrency : public ReplayTest {};
+
+TEST_F(ModelSourcesConcurrency, SourcesShareARecordAndTheCaches) {
+    WeatherService svc;
+    const GeoLocation loc = place("halifax");
+    const auto base = svc.fetchWeather(loc);
+    ASSERT_TRUE(base);
+    std::vector<WeatherData> records(3, *base);
+    std::vector<std::thread> threads;
+    for (WeatherData& d : records) {
+        threads.emplace_back([&] {
+            svc.fetchUncertaintyBand(loc, d);
+            svc.fetchEnsemble(loc, d);
+            svc.fetchSeasonal(loc, d);
+        });
+        threads.emplace_back([&] { svc.fetchRunTrend(loc, d); });
+    }
+    for (auto& t : threads) t.join();
+    for (const WeatherData& d : records) {
+        EXPECT_EQ(d.modelSeries.size(), 6u);
+        EXPECT_EQ(d.seasonalDates.size(), 92u);
+        EXPECT_TRUE(d.daily[0].hasRunTrend);
+        EXPECT_TRUE(d.daily[0].hasModelSpread);
+        EXPECT_EQ(d.daily[0].ensembleMembers, 31u);
+    }
+    EXPECT_EQ(svc.ensembleCache.size(), 1u);
+    EXPECT_EQ(svc.seasonalCache.size(), 1u);
 }
 
 }  // namespace
