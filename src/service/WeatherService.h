@@ -13,6 +13,7 @@
 //   WeatherService_Ensemble.cpp  ensemble rain spread
 //   WeatherService_RunTrend.cpp  change from older model runs
 //   WeatherService_Seasonal.cpp  seasonal outlook
+//   WeatherService_Enrich.cpp    the fan-out over every secondary source
 //   WeatherService_Alerts.cpp    official alerts
 //   WeatherService_Consensus.cpp consensus rain chance
 //   WeatherService_Update.cpp    update check
@@ -193,6 +194,14 @@ public:
     // date no member gave a number for is "" with 0.0. Both lists empty when
     // the reply is unreadable. Never throws except on exhausted memory.
     static void parseSeasonal(const std::string& body, std::vector<std::string>& dates, std::vector<double>& highs);
+
+    // ---- Enrichment ----------------------------------------------------------
+
+    // Fills every secondary source's part of the record, each source group on
+    // a thread of its own, all at once; marks the record enriched and stores
+    // it back into the forecast cache when the place still has an entry. A
+    // record already enriched is left alone. Nothing a source does escapes.
+    void enrichWeather(const GeoLocation& loc, WeatherData& data);
 
     // ---- Official alerts -----------------------------------------------------
 
