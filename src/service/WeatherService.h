@@ -9,6 +9,10 @@
 //   WeatherService_Forecast.cpp  base forecast, forecast cache, shared helpers
 //   WeatherService_Search.cpp    place search
 //   WeatherService_Sky.cpp       space-station passes, constellation facts
+//   WeatherService_Models.cpp    model series and their spread
+//   WeatherService_Ensemble.cpp  ensemble rain spread
+//   WeatherService_RunTrend.cpp  change from older model runs
+//   WeatherService_Seasonal.cpp  seasonal outlook
 //   WeatherService_Enrich.cpp    the fan-out over every secondary source
 //   WeatherService_NegativeCache.cpp  sources known to have nothing for a place
 //   WeatherService_Marine.cpp    wave height, tides, tide-station water temperature
@@ -145,6 +149,62 @@ public:
     // 320 bytes in, or to 300 bytes (on a character boundary) plus "...";
     // empty when the reply has none.
     static std::string parseWikiSummary(const std::string& body);
+
+    // ---- Models --------------------------------------------------------------
+
+    // Model ids of the model series, as the forecast service names them; they
+    // are also the labels the history store scores forecasts under.
+    static constexpr const char* kSeriesModels[] = {"icon_seamless", "gfs_seamless", "ecmwf_ifs04", "gem_seamless",
+                                                    "jma_seamless"};
+
+    // Rebuilds data.modelSeries from five models' daily highs, lows and rain
+    // chances for the record's days, and sets each day's spread where at
+    // least two models give a high and two a low (pulling the record's own
+    // high and low into that range). Nothing changes when the reply is
+    // empty or unreadable; no request without days.
+    void fetchUncertaintyBand(const GeoLocation& loc, WeatherData& data);
+    // Reads a model-series reply into `data` as above. Never throws except
+    // on exhausted memory.
+    static void parseUncertaintyBand(const std::string& body, WeatherData& data);
+
+    // ---- Ensemble ------------------------------------------------------------
+
+    // How long an ensemble reply is reused for a place.
+    static constexpr std::chrono::hours kEnsembleMaxAge{3};
+
+    // Per day of the record: the ensemble's member count, wet count and
+    // rain-total percentiles, plus the series "ens" in data.modelSeries
+    // (replaced when present). The reply is kept for kEnsembleMaxAge per
+    // place, only when it could be read.
+    void fetchEnsemble(const GeoLocation& loc, WeatherData& data);
+    // Reads an ensemble reply into `data`. Returns whether the reply was
+    // usable (the expected shape with at least five rain members); the
+    // record changes only then. Never throws except on exhausted memory.
+    static bool parseEnsemble(const std::string& body, WeatherData& data);
+
+    // ---- Run trend -----------------------------------------------------------
+
+    // Per day of the record: how the newest run's high and rain total differ
+    // from the run of two days before (or one day, when the older run does
+    // not cover the day).
+    void fetchRunTrend(const GeoLocation& loc, WeatherData& data);
+    // Reads a previous-runs reply into the record's trend fields. Never
+    // throws except on exhausted memory.
+    static void parseRunTrend(const std::string& body, WeatherData& data);
+
+    // ---- Seasonal ------------------------------------------------------------
+
+    // How long a place's seasonal outlook is reused.
+    static constexpr std::chrono::hours kSeasonalMaxAge{24};
+
+    // Fills data.seasonalDates and data.seasonalHighs with the member mean of
+    // the daily high over the next 92 days, from the cache when younger than
+    // kSeasonalMaxAge.
+    void fetchSeasonal(const GeoLocation& loc, WeatherData& data);
+    // Reads a seasonal reply: one date and mean high per entry of "time"; a
+    // date no member gave a number for is "" with 0.0. Both lists empty when
+    // the reply is unreadable. Never throws except on exhausted memory.
+    static void parseSeasonal(const std::string& body, std::vector<std::string>& dates, std::vector<double>& highs);
 
     // ---- Enrichment ----------------------------------------------------------
 

@@ -34,7 +34,17 @@ void WeatherService::enrichWeather(const GeoLocation& loc, WeatherData& data) {
     // Each group writes only its own members of `data` (the daily entries are
     // shared by the model and run-trend groups, each with its own fields).
     const std::vector<std::pair<const char*, std::function<void()>>> groups = {
-        {"kp", [&] { (void)kp; }},
+        {"kp", [&] { kp = fetchKpIndex(); }},
+        {"air", [&] { fetchAirQuality(loc, data); }},
+        {"marine", [&] { fetchTidesAndMarine(loc, data); }},
+        {"flood", [&] { fetchFlood(loc, data); }},
+        {"metno", [&] { fetchMetNorway(loc, data); }},
+        {"nws", [&] { fetchNwsOpinion(loc, data); }},
+        {"quakes", [&] { fetchQuakes(loc, data); }},
+        {"solar", [&] { fetchSolarActivity(data); }},
+        {"discussion", [&] { fetchForecastDiscussion(loc, data); }},
+        {"aurora", [&] { fetchAurora(loc, data); }},
+        {"station", [&] { fetchStationObs(loc, data); }},
         {"iss", [&] { fetchIssPasses(loc, data); }},
     };
 

@@ -139,6 +139,7 @@ json forecastBody(ReplayServer& server, const Place& place, int pastDays, int fo
 
 NIMBREL_REPLAY_ROUTES(forecast) {
     server.route("forecast", "/v1/forecast", [](ReplayServer& s, const Request& r) {
+        if (!r.param("models").empty()) return Reply::pass();  // Routes_Models.cpp
         if (!r.place) return Reply::notFound();
         const int past = std::clamp(intParam(r, "past_days", 0), 0, 92);
         const int future = std::clamp(intParam(r, "forecast_days", 7), 0, 16);
