@@ -53,6 +53,56 @@ TEST_F(EnrichTest, EnrichesOnceAndStoresTheRecordInTheCache) {
     EXPECT_FALSE(svc.getCached(elsewhere));
 }
 
+TEST_F(EnrichTest, EachPlaceGetsItsOwnSourcesEndToEnd) {
+    struct Expect {
+        const char* name;
+        bool us, buoy;
+        size_t officialAlerts;
+    };
+    const Expect places[] = {{"Boston", true, true, 2}, {"Oslo", false, false, 1}, {"Halifax", false, true, 1}};
+    for (const Expect& e : places) {
+        const std::vector<GeoLocation> found = svc.geocode(e.name);
+        ASSERT_FALSE(found.empty()) << e.name;
+        const GeoLocation& where = found.front();
+        std::optional<WeatherData> fetched = svc.fetchWeather(where);
+        ASSERT_TRUE(fetched) << e.name;
+        WeatherData& d = *fetched;
+        svc.enrichWeather(where, d);
+        WeatherService::applyPopConsensus(d);
+        SCOPED_TRACE(e.name);
+        // Everywhere: space weather, models, air, waves, station, quakes.
+        EXPECT_GE(d.kpIndex, 0);
+        EXPECT_TRUE(d.solar.valid);
+        EXPECT_GE(d.auroraProbability, 0);
+        EXPECT_FALSE(d.modelSeries.empty());
+        EXPECT_FALSE(d.seasonalDates.empty());
+        EXPECT_TRUE(d.airQuality.valid);
+        EXPECT_GE(d.tides.waveHeight, 0);
+        EXPECT_TRUE(d.station.valid);
+        EXPECT_TRUE(d.quakes.valid);
+        EXPECT_TRUE(d.metNorway.valid);
+        EXPECT_TRUE(d.issComputed);
+        EXPECT_EQ(d.tides.hasBuoy, e.buoy);
+        // The US only: tides, gauges, the office's day and its discussion.
+        EXPECT_EQ(d.tides.hasPredictions, e.us);
+        EXPECT_EQ(d.flood.hasGauge, e.us);
+        EXPECT_EQ(d.nws.valid, e.us);
+        EXPECT_EQ(!d.afdText.empty(), e.us);
+        // With the own value and the models, every day has a consensus.
+        ASSERT_FALSE(d.daily.empty());
+        EXPECT_TRUE(d.popConsensusApplied);
+        EXPECT_TRUE(d.daily[1].popConsensus);
+        EXPECT_GE(d.daily[1].popSources, 3u + (e.us ? 1u : 0u));
+        EXPECT_EQ(svc.fetchOfficialAlerts(where).size(), e.officialAlerts);
+    }
+    // Oslo and Halifax never asked the US services.
+    for (const replay::Request& r : server.requests()) {
+        if (r.service == "nws" || r.service == "coops" || r.service == "usgswater") {
+            EXPECT_EQ(r.place ? r.place->id : "boston", "boston") << r.target;
+        }
+    }
+}
+
 TEST_F(EnrichTest, EveryFailingSourceLeavesTheRecordAsItWasAndWritesNothing) {
     WeatherData d = base("oslo");
     const WeatherData before = d;

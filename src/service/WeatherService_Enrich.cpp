@@ -14,6 +14,8 @@ namespace nbr {
 
 namespace {
 
+constexpr size_t kGroups = 15;
+
 // Runs one source group; nothing it throws gets past it.
 void runGroup(const char* name, const std::function<void()>& group) {
     try {
@@ -33,8 +35,9 @@ void WeatherService::enrichWeather(const GeoLocation& loc, WeatherData& data) {
 
     // Each group writes only its own members of `data` (the daily entries are
     // shared by the model and run-trend groups, each with its own fields).
-    const std::vector<std::pair<const char*, std::function<void()>>> groups = {
+    const std::array<std::pair<const char*, std::function<void()>>, kGroups> groups = {{
         {"kp", [&] { kp = fetchKpIndex(); }},
+        {"models", [&] { fetchUncertaintyBand(loc, data); fetchEnsemble(loc, data); }},
         {"air", [&] { fetchAirQuality(loc, data); }},
         {"marine", [&] { fetchTidesAndMarine(loc, data); }},
         {"flood", [&] { fetchFlood(loc, data); }},
@@ -42,13 +45,15 @@ void WeatherService::enrichWeather(const GeoLocation& loc, WeatherData& data) {
         {"nws", [&] { fetchNwsOpinion(loc, data); }},
         {"quakes", [&] { fetchQuakes(loc, data); }},
         {"solar", [&] { fetchSolarActivity(data); }},
+        {"seasonal", [&] { fetchSeasonal(loc, data); }},
         {"discussion", [&] { fetchForecastDiscussion(loc, data); }},
         {"aurora", [&] { fetchAurora(loc, data); }},
         {"station", [&] { fetchStationObs(loc, data); }},
+        {"trend", [&] { fetchRunTrend(loc, data); }},
         {"iss", [&] { fetchIssPasses(loc, data); }},
-    };
+    }};
 
-    std::vector<std::thread> threads(groups.size());
+    std::array<std::thread, kGroups> threads;
     for (size_t i = 0; i < groups.size(); ++i) {
         const auto& [name, group] = groups[i];
         try {
