@@ -1,0 +1,19 @@
+// What the panels' text functions hand to the drawing code: a text with the
+// palette role it is drawn in, so the choices are testable without a GUI.
+#pragma once
+
+#include <string>
+
+namespace nbr::panel {
+
+// Palette role of a text: the normal text colour, the disabled colour, or one
+// of the palette's named colours.
+enum class Tone : int { Normal = 0, Dim, Accent, Live, Amber, Error };
+
+struct Line {
+    std::string text;
+    Tone tone = Tone::Normal;
+    bool separatorBefore = false;  // a separator line comes first
+};
+
+}  // namespace nbr::panel
