@@ -258,7 +258,8 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     const test::Screenshot results = shot();
     const Rect popup = region("Search Location");
     ASSERT_GT(popup.w, 100);
-    EXPECT_GT(differing(results, first, popup), 2000u) << save(results, "search-window");
+    const std::string resultsPng = save(results, "search-window");
+    EXPECT_GT(differing(results, first, popup), 2000u) << resultsPng;
 
     // Picking the result saves the place and shows its weather.
     ui.pickSearchResult(0);
@@ -287,6 +288,9 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     // Edit: a stray byte and a name longer than the field stay valid UTF-8.
     ui.openEdit();
     ASSERT_TRUE(ui.showEdit);
+    const test::Screenshot editShot = shot();
+    const std::string editPng = save(editShot, "edit-window");
+    EXPECT_GT(inked(editShot, region("Edit Location"), theme::Fg), 150u) << editPng;
     EXPECT_EQ(std::string(ui.editName), added.name);
     turn();
     std::string odd = "Harbour \xFF\xC3";

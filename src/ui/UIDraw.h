@@ -48,6 +48,13 @@ inline void centred(const std::string& s, panel::Tone tone = panel::Tone::Normal
     text(s, tone);
 }
 
+// Same line when an item `width` wide still fits in the window, else on a
+// new line (narrow windows and wide fonts).
+inline void sameLineIfFits(float width) {
+    ImGui::SameLine();
+    if (ImGui::GetContentRegionAvail().x < width) ImGui::NewLine();
+}
+
 inline void tooltip(const char* s) {
     if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", s);
 }

@@ -16,6 +16,16 @@ namespace {
 constexpr float kColumn = 64.0f;  // width of one hour's column
 constexpr float kInset = 6.0f;    // left inset of the strip
 constexpr float kPi = 3.14159265358979f;
+
+// The strip's grid lines and empty rain bars: dark browns on the dark theme;
+// on the light theme the palette's surface shades, so they do not show as
+// black blocks.
+ImU32 gridColour(int themeId) {
+    return themeId == theme::Light ? ImGui::GetColorU32(theme::SurfaceA) : IM_COL32(58, 42, 32, 255);
+}
+ImU32 barBackground(int themeId) {
+    return themeId == theme::Light ? ImGui::GetColorU32(theme::SurfaceH) : IM_COL32(42, 30, 24, 255);
+}
 }  // namespace
 
 void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly) {
@@ -39,7 +49,7 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly)
     ImDrawList* dl = ImGui::GetWindowDrawList();
     for (size_t i = 0; i <= n; ++i) {
         const float x = g.x + kInset + kColumn * static_cast<float>(i);
-        dl->AddLine(ImVec2(x, g.y), ImVec2(x, g.y + 4 * rowH), IM_COL32(58, 42, 32, 255), 1.0f);
+        dl->AddLine(ImVec2(x, g.y), ImVec2(x, g.y + 4 * rowH), gridColour(config.themeId), 1.0f);
     }
 
     std::vector<panel::HourCells> cells;
@@ -98,7 +108,7 @@ void UIRenderer::renderHourlyChart(const std::vector<HourlyForecast>& hourly, fl
     const ImU32 amber = ImGui::GetColorU32(theme::Amber);
     for (size_t i = 0; i < n; ++i) {
         const float c = r.x + inset + (static_cast<float>(i) + 0.5f) * w;
-        dl->AddRectFilled(ImVec2(c - half, r.y), ImVec2(c + half, r.y + 26), IM_COL32(42, 30, 24, 255));
+        dl->AddRectFilled(ImVec2(c - half, r.y), ImVec2(c + half, r.y + 26), barBackground(config.themeId));
         const float pop = static_cast<float>(hourly[i].precipitationProbability) / 100.0f;
         if (pop > 0)
             dl->AddRectFilled(ImVec2(c - half, r.y + (1 - std::min(pop, 1.0f)) * 26), ImVec2(c + half, r.y + 26),

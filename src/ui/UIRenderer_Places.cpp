@@ -27,6 +27,16 @@ void openCentred(const char* name) {
 
 float fontScale() { return ImGui::GetFontSize() / 16.0f; }
 
+// The "Lat" and "Lon" number fields, side by side when they fit.
+void coordinateFields(double& latitude, double& longitude) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    ImGui::SetNextItemWidth(130);
+    ImGui::InputDouble("Lat", &latitude, 0.0, 0.0, "%.6f");
+    draw::sameLineIfFits(130 + style.ItemInnerSpacing.x + draw::textWidth("Lon"));
+    ImGui::SetNextItemWidth(130);
+    ImGui::InputDouble("Lon", &longitude, 0.0, 0.0, "%.6f");
+}
+
 }  // namespace
 
 // ---- What the buttons do ----
@@ -203,24 +213,22 @@ void UIRenderer::renderSearchPopup() {
 
         ImGui::Separator();
         ImGui::TextUnformatted("Or enter exact coordinates:");
-        ImGui::SetNextItemWidth(130);
-        ImGui::InputDouble("Lat", &coordLatitude, 0.0, 0.0, "%.6f");
-        ImGui::SameLine();
-        ImGui::SetNextItemWidth(130);
-        ImGui::InputDouble("Lon", &coordLongitude, 0.0, 0.0, "%.6f");
+        coordinateFields(coordLatitude, coordLongitude);
         ImGui::SetNextItemWidth(-FLT_MIN);
         ImGui::InputTextWithHint("##label", "Label (optional)", coordLabel, sizeof coordLabel);
         const panel::CoordinateEntry entry = panel::checkCoordinateEntry(coordLatitude, coordLongitude);
         if (ImGui::Button("Add coordinates")) addCoordinates();
         if (entry.showHint) {
-            ImGui::SameLine();
-            draw::text("(lat -90..90, lon -180..180)", panel::Tone::Dim);
+            const std::string hint = "(lat -90..90, lon -180..180)";
+            draw::sameLineIfFits(draw::textWidth(hint));
+            draw::text(hint, panel::Tone::Dim);
         }
 
         ImGui::Separator();
         if (ImGui::Button("Detect my location")) actions.detectLocation = true;
-        ImGui::SameLine();
-        draw::text("(uses your OS location, with permission)", panel::Tone::Dim);
+        const std::string detectNote = "(uses your OS location, with permission)";
+        draw::sameLineIfFits(draw::textWidth(detectNote));
+        draw::text(detectNote, panel::Tone::Dim);
         if (!detectError.empty()) draw::text(detectError, panel::Tone::Amber, true);
 
         if (!showSearch) ImGui::CloseCurrentPopup();
@@ -244,11 +252,7 @@ void UIRenderer::renderEditPopup() {
             ImGui::InputText("##editname", editName, sizeof editName, ImGuiInputTextFlags_EnterReturnsTrue);
         ImGui::Spacing();
         ImGui::TextUnformatted("Coordinates:");
-        ImGui::SetNextItemWidth(130);
-        ImGui::InputDouble("Lat", &editLatitude, 0.0, 0.0, "%.6f");
-        ImGui::SameLine();
-        ImGui::SetNextItemWidth(130);
-        ImGui::InputDouble("Lon", &editLongitude, 0.0, 0.0, "%.6f");
+        coordinateFields(editLatitude, editLongitude);
         if (!panel::coordinatesInRange(editLatitude, editLongitude))
             draw::text("Lat -90..90, Lon -180..180", panel::Tone::Error);
         ImGui::Spacing();
