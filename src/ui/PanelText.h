@@ -2,6 +2,7 @@
 // palette role it is drawn in, so the choices are testable without a GUI.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace nbr::panel {
@@ -15,5 +16,13 @@ struct Line {
     Tone tone = Tone::Normal;
     bool separatorBefore = false;  // a separator line comes first
 };
+
+// printf into a fixed buffer of N bytes: longer texts are cut there.
+template <size_t N = 128, typename... Args>
+std::string printed(const char* fmt, Args... args) {
+    char buf[N];
+    std::snprintf(buf, sizeof buf, fmt, args...);
+    return buf;
+}
 
 }  // namespace nbr::panel

@@ -14,9 +14,7 @@ namespace {
 // short); longer ones are cut there.
 template <typename... Args>
 std::string print64(const char* fmt, Args... args) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, fmt, args...);
-    return buf;
+    return printed<64>(fmt, args...);
 }
 
 Tone uvTone(double uv) {

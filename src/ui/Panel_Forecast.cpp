@@ -12,13 +12,6 @@ namespace nbr::panel {
 
 namespace {
 
-template <typename... Args>
-std::string print(const char* fmt, Args... args) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, fmt, args...);
-    return buf;
-}
-
 const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 // Second of the day of the "HH:MM" at character 11; -1 when there is none.
@@ -30,7 +23,7 @@ int secondOfDay(const std::string& iso) {
 }
 
 std::string dhm(const char* label, int d) {
-    return print("%s %dh %02dm", label, d / 3600, (d % 3600) / 60);
+    return printed("%s %dh %02dm", label, d / 3600, (d % 3600) / 60);
 }
 
 }  // namespace
@@ -48,12 +41,12 @@ HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg) {
         c.hour = "Now";
     } else {
         const int hour = hourOf(h.time);
-        c.hour = cfg.use24hClock ? print("%02d:00", hour)
-                                 : print("%d%s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM");
+        c.hour = cfg.use24hClock ? printed("%02d:00", hour)
+                                 : printed("%d%s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM");
     }
     c.temperature = units::temp(cfg, h.temperature);
     c.condition = weatherCodeToShortString(h.weatherCode);
-    c.rain = print("%.0f%%", h.precipitationProbability);
+    c.rain = printed("%.0f%%", h.precipitationProbability);
     return c;
 }
 
@@ -62,13 +55,13 @@ std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg) {
     bool sep = false;
     if (h.time.size() > 12) {
         const int hour = hourOf(h.time);
-        out.push_back({cfg.use24hClock ? print("%02d:00", hour)
-                                       : print("%d %s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM")});
+        out.push_back({cfg.use24hClock ? printed("%02d:00", hour)
+                                       : printed("%d %s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM")});
         sep = true;
     }
     out.push_back({std::string("Condition: ") + weatherCodeToString(h.weatherCode), Tone::Normal, sep});
     out.push_back({"Temp: " + units::temp(cfg, h.temperature)});
-    out.push_back({print("Precip chance: %.0f%%", h.precipitationProbability)});
+    out.push_back({printed("Precip chance: %.0f%%", h.precipitationProbability)});
     if (h.precipitation > 0) out.push_back({"Precip: " + units::precip(cfg, h.precipitation)});
     if (h.snowfall > 0) out.push_back({"Snow: " + units::snow(cfg, h.snowfall)});
     if (!(h.precipitation > 0) && !(h.snowfall > 0)) out.push_back({"No precipitation", Tone::Dim});
@@ -106,7 +99,7 @@ std::string dayHeader(const DailyForecast& d, int column, bool showDates) {
     // 1970-01-01 was a Thursday.
     const int weekday = static_cast<int>(((n % 7) + 7 + 4) % 7);
     const std::string name = column == 0 ? "Today" : kWeekdays[weekday];
-    return showDates ? print("%s %d", name.c_str(), day) : name;
+    return showDates ? printed("%s %d", name.c_str(), day) : name;
 }
 
 std::string dayTemperatures(const DailyForecast& d, const Config& cfg) {
@@ -124,7 +117,7 @@ Line dayConfidence(const DailyForecast& d, bool fahrenheit) {
 
 Line dayRain(const DailyForecast& d) {
     const bool disagree = d.popConsensus && d.popMax - d.popMin >= 30;
-    return {print("%.0f%%", d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
+    return {printed("%.0f%%", d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
 }
 
 std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg) {
@@ -146,34 +139,34 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
             const double e = (skill->leads[k].maeHigh + skill->leads[k].maeLow) / 2.0;
             const double shown = cfg.useFahrenheit ? e * 1.8 : e;
             if (m <= 3.0 && e <= 1.5)
-                out.push_back({print("Confidence: high (tight model spread, local err %.1f deg)", shown), Tone::Live});
+                out.push_back({printed("Confidence: high (tight model spread, local err %.1f deg)", shown), Tone::Live});
             else if (m <= 6.0 && e <= 2.5)
-                out.push_back({print("Confidence: fair (moderate model spread, local err %.1f deg)", shown), Tone::Dim});
+                out.push_back({printed("Confidence: fair (moderate model spread, local err %.1f deg)", shown), Tone::Dim});
             else
                 out.push_back({"Confidence: low (wide model spread - treat as a range)", Tone::Amber});
         }
     }
-    out.push_back({print("Precip Chance: %.0f%%", d.precipitationProbabilityMax), Tone::Normal, true});
+    out.push_back({printed("Precip Chance: %.0f%%", d.precipitationProbabilityMax), Tone::Normal, true});
     if (d.popConsensus) {
         const int n = static_cast<int>(d.popSources);
         if (d.popMax - d.popMin >= 30)
-            out.push_back({print("Sources disagree: %.0f-%.0f%% across %d", d.popMin, d.popMax, n), Tone::Amber});
+            out.push_back({printed("Sources disagree: %.0f-%.0f%% across %d", d.popMin, d.popMax, n), Tone::Amber});
         else
-            out.push_back({print("Consensus of %d sources (%.0f-%.0f%%)", n, d.popMin, d.popMax), Tone::Dim});
+            out.push_back({printed("Consensus of %d sources (%.0f-%.0f%%)", n, d.popMin, d.popMax), Tone::Dim});
     }
     if (d.popCalibrated)
         out.push_back(
-            {print("Calibrated to local rain frequency (raw forecast %.0f%%)", d.rawPrecipitationProbability),
+            {printed("Calibrated to local rain frequency (raw forecast %.0f%%)", d.rawPrecipitationProbability),
              Tone::Live});
     if (d.ensembleMembers > 0) {
         const int members = static_cast<int>(d.ensembleMembers);
         if (d.ensembleWetMembers >= 1 && d.ensembleP50 > 0.05)
-            out.push_back({print("Ensemble: %d/%d members wet, typ %s (%s-%s)", d.ensembleWetMembers, members,
+            out.push_back({printed("Ensemble: %d/%d members wet, typ %s (%s-%s)", d.ensembleWetMembers, members,
                                  units::precip(cfg, d.ensembleP50).c_str(), units::precip(cfg, d.ensembleP10).c_str(),
                                  units::precip(cfg, d.ensembleP90).c_str()),
                            Tone::Dim});
         else
-            out.push_back({print("Ensemble: %d/%d members wet", d.ensembleWetMembers, members), Tone::Dim});
+            out.push_back({printed("Ensemble: %d/%d members wet", d.ensembleWetMembers, members), Tone::Dim});
     }
     if (d.hasRunTrend) {
         if (std::fabs(d.runTrendTempDelta) < 2.0 && std::fabs(d.runTrendPrecipDelta) < 3.0) {
@@ -182,23 +175,22 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
             std::string t = "Run trend:";
             if (std::fabs(d.runTrendTempDelta) >= 0.5)
                 t += " high " + units::tempDelta(cfg, d.runTrendTempDelta) + " deg,";
-            char tail[48];
-            std::snprintf(tail, sizeof tail, " precip %s%s vs %dd-ago run", d.runTrendPrecipDelta < 0 ? "-" : "+",
-                          units::precip(cfg, std::fabs(d.runTrendPrecipDelta)).c_str(), d.runTrendDaysBack);
-            out.push_back({t + tail, Tone::Amber});
+            t += printed<48>(" precip %s%s vs %dd-ago run", d.runTrendPrecipDelta < 0 ? "-" : "+",
+                             units::precip(cfg, std::fabs(d.runTrendPrecipDelta)).c_str(), d.runTrendDaysBack);
+            out.push_back({t, Tone::Amber});
         }
     }
     if (d.precipitationSum > 0) {
         out.push_back({"Total Precip: " + units::precip(cfg, d.precipitationSum)});
         // A factor of 0 would divide by zero; such a scaling was never applied.
         if (d.amountScaled && d.amountFactor != 0.0)
-            out.push_back({print("Scaled x%.1f for local amount bias (forecast %s)", d.amountFactor,
+            out.push_back({printed("Scaled x%.1f for local amount bias (forecast %s)", d.amountFactor,
                                  units::precip(cfg, d.precipitationSum / d.amountFactor).c_str()),
                            Tone::Live});
     }
     if (d.rainSum > 0) out.push_back({"Rain: " + units::precip(cfg, d.rainSum)});
     if (d.snowfallSum > 0) out.push_back({"Snowfall: " + units::snow(cfg, d.snowfallSum)});
-    if (d.uvIndexMax > 0) out.push_back({print("Max UV: %.0f (%s)", d.uvIndexMax, uvCategory(d.uvIndexMax))});
+    if (d.uvIndexMax > 0) out.push_back({printed("Max UV: %.0f (%s)", d.uvIndexMax, uvCategory(d.uvIndexMax))});
     if (!d.sunrise.empty() || !d.sunset.empty())
         out.push_back({"Sunrise: " + formatClock(d.sunrise, cfg.use24hClock) +
                            "   Sunset: " + formatClock(d.sunset, cfg.use24hClock),

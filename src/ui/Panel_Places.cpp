@@ -1,9 +1,9 @@
 #include "ui/Panel_Places.h"
 
 #include "model/Utf8.h"
+#include "ui/PanelText.h"
 #include "ui/Units.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace nbr::panel {
@@ -19,15 +19,10 @@ std::string placeTitle(const GeoLocation& place) {
 std::string utcOffsetText(int seconds) {
     const int h = seconds / 3600;
     const int m = std::abs(seconds - 3600 * h) / 60;
-    char buf[32];
-    if (m != 0) {
-        // A negative offset under an hour has h == 0: the sign comes from the
-        // seconds themselves.
-        std::snprintf(buf, sizeof buf, "UTC%s%d:%02d", seconds < 0 ? "-" : "+", std::abs(h), m);
-    } else {
-        std::snprintf(buf, sizeof buf, "UTC%+d", h);
-    }
-    return buf;
+    // A negative offset under an hour has h == 0: the sign comes from the
+    // seconds themselves.
+    if (m != 0) return printed<32>("UTC%s%d:%02d", seconds < 0 ? "-" : "+", std::abs(h), m);
+    return printed<32>("UTC%+d", h);
 }
 
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24) {

@@ -4,7 +4,6 @@
 #include "ui/Units.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 
 namespace nbr::panel {
@@ -43,24 +42,20 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
     MiniStrip m;
     m.top = units::temp(cfg, d.temperature) + "  " + weatherCodeToShortString(d.weatherCode);
     const PrecipNowcast n = computePrecipNowcast(d);
-    char buf[160];
     if (n.state == PrecipNowcast::StartsSoon) {
-        std::snprintf(buf, sizeof buf, "Rain in ~%d min", n.minutes);
-        m.stat = {buf, Tone::Amber};
+        m.stat = {printed("Rain in ~%d min", n.minutes), Tone::Amber};
     } else if (n.state == PrecipNowcast::EndsSoon) {
-        std::snprintf(buf, sizeof buf, "Rain ends in ~%d min", n.minutes);
-        m.stat = {buf, Tone::Live};
+        m.stat = {printed("Rain ends in ~%d min", n.minutes), Tone::Live};
     } else if (cfg.miniStat == 1) {
         m.stat = {"Feels " + units::temp(cfg, d.apparentTemperature) + "   wind " + units::speed(cfg, d.windSpeed) +
                       " " + windDirectionToString(d.windDirection),
                   Tone::Dim};
     } else if (cfg.miniStat == 2) {
-        std::snprintf(buf, sizeof buf, "Humidity %.0f%%   dew ", d.relativeHumidity);
-        m.stat = {buf + units::temp(cfg, d.dewPoint), Tone::Dim};
+        m.stat = {printed("Humidity %.0f%%   dew ", d.relativeHumidity) + units::temp(cfg, d.dewPoint), Tone::Dim};
     } else if (!d.daily.empty()) {
         const DailyForecast& t = d.daily[0];
-        std::snprintf(buf, sizeof buf, "   rain %.0f%%", t.precipitationProbabilityMax);
-        m.stat = {"High " + units::temp(cfg, t.temperatureMax) + " / Low " + units::temp(cfg, t.temperatureMin) + buf,
+        m.stat = {"High " + units::temp(cfg, t.temperatureMax) + " / Low " + units::temp(cfg, t.temperatureMin) +
+                      printed("   rain %.0f%%", t.precipitationProbabilityMax),
                   Tone::Dim};
     }
     m.place = d.location.name + (refreshing ? "  (updating...)" : "");
