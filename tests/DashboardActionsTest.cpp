@@ -220,6 +220,18 @@ TEST_F(DashboardActionsTest, EveryPanelAndWindowDrawsWithoutAskingForAnything) {
         ui.miniMode = false;
         frame(WeatherData{});  // a place saved, nothing fetched yet
     }
+    // The sun's arc, which the sky card places: by day, by night, and with
+    // times it cannot use.
+    WeatherData sky = d;
+    for (const char* sunset : {"2026-12-10T23:59", "2026-12-10T00:01", "2026-12-10"}) {
+        sky.daily[0].sunrise = "2026-12-10T00:00";
+        sky.daily[0].sunset = sunset;
+        ImGui::NewFrame();
+        ImGui::Begin("sky");
+        ui.renderSunTracker(sky);
+        ImGui::End();
+        ImGui::Render();
+    }
     const UIActions a = ui.consumeActions();
     EXPECT_FALSE(a.refresh || a.locationChanged || a.addLocation || a.removeActive || a.updateActive ||
                  a.toggleRadar || a.toggleMini || a.markAllRead || a.clearNotifications || a.detectLocation);

@@ -239,10 +239,10 @@ void UIRenderer::renderSearchPopup() {
 
 void UIRenderer::renderEditPopup() {
     const char* name = "Edit Location";
-    const bool appearing = !ImGui::IsPopupOpen(name);
     openCentred(name);
+    // Fixed width, height fitted to the content (the range text comes and goes).
     const float w = 360 * fontScale();
-    if (appearing) ImGui::SetNextWindowSizeConstraints(ImVec2(w, 0), ImVec2(w, FLT_MAX));
+    ImGui::SetNextWindowSizeConstraints(ImVec2(w, 0), ImVec2(w, FLT_MAX));
     bool open = true;
     if (ImGui::BeginPopupModal(name, &open, ImGuiWindowFlags_AlwaysAutoResize)) {
         const ImGuiStyle& style = ImGui::GetStyle();
