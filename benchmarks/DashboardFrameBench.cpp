@@ -73,7 +73,11 @@ void frames(benchmark::State& state, bool mini) {
         ImGui::Render();
         benchmark::DoNotOptimize(ImGui::GetDrawData()->TotalVtxCount);
     }
-    state.counters["vertices"] = ImGui::GetDrawData()->TotalVtxCount;
+    const ImDrawData* dd = ImGui::GetDrawData();
+    int calls = 0;
+    for (int i = 0; i < dd->CmdListsCount; ++i) calls += dd->CmdLists[i]->CmdBuffer.Size;
+    state.counters["vertices"] = dd->TotalVtxCount;
+    state.counters["drawCalls"] = calls;
     ui.weatherIcons.id = 0;
     ImGui::DestroyContext(ctx);
 }

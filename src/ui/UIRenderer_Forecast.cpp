@@ -161,15 +161,27 @@ void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily) {
             hoverTip(c);
         }
     }
+    // The icons are placed here and drawn after the table, all in one go: a
+    // picture inside a cell would keep the table from merging its columns'
+    // drawing, which costs a draw call per cell.
+    struct Icon {
+        ImVec2 pos;
+        float size;
+        int cell;
+    };
+    Icon icons[7];
+    int iconCount = 0;
     ImGui::TableNextRow();
     for (int c = 0; c < cols; ++c) {
         const DailyForecast& d = daily[static_cast<size_t>(c)];
         ImGui::TableSetColumnIndex(c);
-        if (weatherIcons.id != 0 && weatherCodeToIconCell(d.weatherCode, false) >= 0) {
+        const int cell = weatherCodeToIconCell(d.weatherCode, false);
+        if (weatherIcons.id != 0 && cell >= 0) {
             const float avail = ImGui::GetContentRegionAvail().x;
             const float z = std::min(0.74f * avail, 118.0f);
             ImGui::SetCursorPosX(ImGui::GetCursorPosX() + std::max(0.0f, (avail - 1.25f * z) / 2));
-            drawWeatherIcon(d.weatherCode, false, z);
+            icons[iconCount++] = {ImGui::GetCursorScreenPos(), z, cell};
+            ImGui::Dummy(ImVec2(1.25f * z, z));
         } else {
             draw::text(weatherCodeToShortString(d.weatherCode));
         }
@@ -183,6 +195,14 @@ void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily) {
         hoverTip(c);
     }
     ImGui::EndTable();
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    const auto tex = reinterpret_cast<ImTextureID>(static_cast<intptr_t>(weatherIcons.id));
+    for (int i = 0; i < iconCount; ++i) {
+        const Icon& ic = icons[i];
+        const float col = static_cast<float>(ic.cell % 6), row = static_cast<float>(ic.cell / 6);
+        dl->AddImage(tex, ic.pos, ImVec2(ic.pos.x + 1.25f * ic.size, ic.pos.y + ic.size),
+                     ImVec2(col / 6.0f, row / 5.0f), ImVec2((col + 1) / 6.0f, (row + 1) / 5.0f));
+    }
 }
 
 void UIRenderer::renderDailyTooltip(const DailyForecast& day, int column) {
