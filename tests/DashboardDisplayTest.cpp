@@ -222,6 +222,32 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
         EXPECT_GT(differing(byUnits[0], byUnits[1], region("Nimbrel/current_")), 200u);
     }
 
+    // Toasts over the dashboard, then the notification centre over them.
+    setLook(false, false);
+    WeatherAlert wind;
+    wind.title = "High wind";
+    wind.message = "Gusts to 70 km/h expected this afternoon.";
+    wind.dayKey = "2026-12-07";
+    WeatherAlert official = wind;
+    official.official = true;
+    official.id = "urn:test:1";
+    official.severity = "Severe";
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        app.alerts = {official, wind};
+        app.alertsDirty = true;
+        app.notifications = {{wind, std::chrono::system_clock::now(), true},
+                             {official, std::chrono::system_clock::now(), false}};
+    }
+    const test::Screenshot toasts = shot();
+    const std::string toastPng = save(toasts, "toasts");
+    EXPECT_GT(inked(toasts, region("##toasts"), theme::Fg), 150u) << toastPng;
+    app.renderer->showNotifications = true;
+    const test::Screenshot centre = shot();
+    const std::string centrePng = save(centre, "notification-centre");
+    EXPECT_GT(inked(centre, region("Notifications"), theme::Fg), 150u) << centrePng;
+    app.renderer->showNotifications = false;
+
     // The mini strip of the last place, against the strip without a record.
     setLook(false, false);
     app.applyMiniMode(true);
