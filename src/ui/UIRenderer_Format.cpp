@@ -31,20 +31,23 @@ std::string speed(const Config& c, double kmh) {
     }
 }
 
+// A unit setting outside its table reads as the table's first entry, as the
+// settings file's own rules have it: inches, inHg, and miles with mph.
 std::string precip(const Config& c, double mm) {
-    return c.precipUnit == 0 ? print("%.2f in", mm * 0.0393701) : print("%.1f mm", mm);
+    return c.precipUnit != 1 ? print("%.2f in", mm * 0.0393701) : print("%.1f mm", mm);
 }
 
 std::string snow(const Config& c, double cm) {
-    return c.precipUnit == 0 ? print("%.1f in", cm * 0.393701) : print("%.1f cm", cm);
+    return c.precipUnit != 1 ? print("%.1f in", cm * 0.393701) : print("%.1f cm", cm);
 }
 
 std::string pressure(const Config& c, double hPa) {
-    return c.pressureUnit == 0 ? print("%.2f inHg", hPa * 0.0295299830714) : print("%.0f hPa", hPa);
+    return c.pressureUnit != 1 ? print("%.2f inHg", hPa * 0.0295299830714) : print("%.0f hPa", hPa);
 }
 
 std::string visibility(const Config& c, double m) {
-    return c.windUnit == 0 ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
+    const bool mph = c.windUnit < 1 || c.windUnit > 3;
+    return mph ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
 }
 
 }  // namespace units
