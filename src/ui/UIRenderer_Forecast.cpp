@@ -39,6 +39,9 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly)
 
     const float rowH = ImGui::GetTextLineHeightWithSpacing();
     const float h = 2 * style.ItemSpacing.y + 70 + 4 * rowH + style.ScrollbarSize + 10;
+    // The strip's width is known now: giving it up front shows the scroll bar
+    // in the first frame instead of one frame later.
+    ImGui::SetNextWindowContentSize(ImVec2(kColumn * static_cast<float>(hourly.size()) + kInset, 0));
     ImGui::BeginChild("hourlyScroll", ImVec2(0, h), false, ImGuiWindowFlags_HorizontalScrollbar);
     const ImVec2 p = ImGui::GetCursorScreenPos();
     renderHourlyChart(hourly, kColumn, kInset);
