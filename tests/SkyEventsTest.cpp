@@ -32,15 +32,7 @@ std::vector<Row> readTable(const std::string& name) { return test::readReference
 
 using test::TimeZone;
 
-int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    return static_cast<int64_t>(timegm(&tm));
-}
+int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) { return test::utcSeconds(y, mo, d, h, mi); }
 
 // ---- Moon phase ---------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 // Shared test helpers: a private data folder per test, and file reading.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -88,6 +89,30 @@ inline std::string readFile(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// Unix seconds of a UTC calendar time.
+inline int64_t utcSeconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return static_cast<int64_t>(timegm(&tm));
+}
+
+// The folder of real service replies: $NIMBREL_FIXTURES_REAL when set (a
+// checkout that does not sit beside the shared folder), else the build's.
+inline std::string realFixturesDir() {
+    const char* env = std::getenv("NIMBREL_FIXTURES_REAL");
+    if (env && *env) return env;
+#ifdef NIMBREL_FIXTURES_REAL
+    return NIMBREL_FIXTURES_REAL;
+#else
+    return {};
+#endif
 }
 
 inline void writeFile(const std::string& path, const std::string& text) {

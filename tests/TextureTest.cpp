@@ -70,6 +70,14 @@ TEST(TextureTest, ImageFilesDecodeToRgbaAndBadFilesToNothing) {
     EXPECT_TRUE(platform::decodeImageMemory(nullptr, 10).empty());
     EXPECT_TRUE(platform::decodeImageMemory(reinterpret_cast<const unsigned char*>(bytes.data()), 0).empty());
 
+    // Only PNG bytes are decoded from memory, and only when every chunk lies
+    // within them: a 4 x 4 picture announcing a 2 GiB chunk is not decoded.
+    const std::string bmpLike = "BM" + bytes.substr(2);
+    EXPECT_TRUE(platform::decodeImageMemory(reinterpret_cast<const unsigned char*>(bmpLike.data()), bmpLike.size())
+                    .empty());
+    std::string huge = bytes.substr(0, 33) + std::string("\x7f\xff\xff\xf0IDAT", 8) + bytes.substr(41, 30);
+    EXPECT_TRUE(platform::decodeImageMemory(reinterpret_cast<const unsigned char*>(huge.data()), huge.size()).empty());
+
     // A missing resource never reaches OpenGL: the texture stays all zero.
     const Texture t = loadTexture(dir.path() + "/missing.png", true);
     EXPECT_EQ(t.id, 0u);

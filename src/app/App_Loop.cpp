@@ -27,9 +27,9 @@ WindowSize miniStripSize(float scale) {
 float miniOpacity(int percent) { return std::clamp(percent, 40, 100) / 100.0f; }
 
 bool App::trayHostVisible() const {
-    // This build has no notification-area icon, so a window hidden there
-    // could never be brought back: closing quits and start-hidden minimises.
-    return false;
+    // Without a desktop host showing the icon, a window hidden there could
+    // never be brought back: closing then quits and start-hidden minimises.
+    return tray.hostVisible();
 }
 
 void App::run() {
@@ -42,8 +42,13 @@ void App::run() {
                 handleSdlEvent(e);
             } while (SDL_PollEvent(&e));
         }
+        tray.pump();
+        // The host went away while the window was hidden: show it again.
+        if (hiddenToTray && !trayHostVisible()) restoreFromTray();
         processEvents();
         updateFromBackground();
+        pruneStaleNotifications();
+        maybeNotify();
         if (!scheduledRefresh()) continue;
         if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) continue;
         renderFrame();
@@ -68,6 +73,7 @@ int App::frameTimeoutMs() {
     PacingState s;
     s.hidden = hiddenToTray;
     s.minimized = window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED);
+    s.radarOpen = radar.open;
     s.animating = renderer && !renderer->meteors.empty();
     s.sinceInput = now() - lastInput;
     {
@@ -119,6 +125,13 @@ void App::renderFrame() {
         }
     }
     renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
+    if (radar.open) {
+        radar.setWind(!weather.location.name.empty(), weather.windDirection, weather.windSpeed, weather.windGusts,
+                      config.windUnit == 0);
+        const std::uint64_t textureChanges = radar.textureChanges;
+        radar.render();
+        if (radar.textureChanges != textureChanges) presentForced = true;  // a texture name may be reused
+    }
 
     ImGui::Render();
     ++framesBuilt;
@@ -135,6 +148,20 @@ void App::renderFrame() {
 }
 
 void App::processEvents() {
+    if (std::optional<TrayAction> action = tray.pollAction()) {
+        switch (*action) {
+        case TrayAction::Show:
+            restoreFromTray();
+            if (renderer && renderer->miniMode && config.miniClickThrough) applyMiniMode(false);
+            break;
+        case TrayAction::Refresh:
+            if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
+            break;
+        case TrayAction::Quit:
+            running = false;
+            break;
+        }
+    }
     if (!renderer) return;
     UIActions a = renderer->consumeActions();
     const bool hasPlace = locationManager.hasLocations();
@@ -156,6 +183,12 @@ void App::processEvents() {
         WorkRequest r;
         r.kind = WorkKind::FetchStarFacts;
         requestQueue.push(std::move(r));
+    }
+    if (a.toggleRadar && hasPlace) {
+        radar.startZoom = config.radarZoom;
+        radar.autoplay = config.radarAutoplay;
+        const GeoLocation& place = locationManager.activeLocation();
+        radar.toggle(place.latitude, place.longitude);
     }
     if (a.updateActive && locationManager.hasLocations()) {
         locationManager.updateActive(a.editedLocation);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace nbr {
 
@@ -16,5 +18,28 @@ std::string addDays(const std::string& date, int days);
 // a day past the month's end carries into the next month. False when the
 // month is not 1-12, the day not 1-31 or the year out of reach.
 bool daysSinceEpoch(int year, int month, int day, int64_t& days);
+
+// Reads the leading "year-month-day" of a text (month 1-12, day 1-31; the day
+// is not checked against its month).
+bool parseIsoDate(const std::string& date, int& year, int& month, int& day);
+
+// Day of the year of a date text, 1 for 1 January; 0 when it is no date.
+int dayOfYear(const std::string& date);
+
+// "YYYY-MM-DD" of the UTC calendar day that holds `unixSeconds`.
+std::string utcDateOf(int64_t unixSeconds);
+
+// Seconds since 1970-01-01 00:00 UTC of a UTC calendar time; false when the
+// date does not read (as daysSinceEpoch) or a field is out of reach.
+bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second, int64_t& out);
+
+// The offset from UTC in seconds named by a zone suffix at the start of
+// `text`, after optional fractional seconds: "Z" is 0, "+05:30" and "+0530"
+// are 19800, "-04" is -14400. None when there is no such suffix.
+std::optional<int> zoneSuffixOffset(std::string_view text);
+
+// The same for the suffix after the clock time of a whole ISO 8601 time
+// ("2024-05-01T12:00:00.5-04:00"); none when it has no time or no suffix.
+std::optional<int> isoZoneOffset(std::string_view text);
 
 }  // namespace nbr

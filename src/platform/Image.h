@@ -19,8 +19,9 @@ struct RgbaImage {
 // ...). An unreadable file gives an empty image.
 RgbaImage decodeImageFile(const std::string& path);
 
-// Decodes image bytes held in memory; an empty image when they do not decode
-// or are too long for the decoder.
+// Decodes PNG bytes held in memory; an empty image when they are not a PNG,
+// do not decode, are too long for the decoder, or hold a chunk that runs past
+// their end.
 RgbaImage decodeImageMemory(const unsigned char* data, unsigned long long size);
 
 }  // namespace nbr::platform

@@ -72,4 +72,10 @@ bool serviceUrlAllowed(std::string_view url) {
     return next == '/' || next == '?' || next == '#';
 }
 
+bool urlOnService(std::string_view url, std::string_view id) {
+    const std::string base = serviceBase(id);
+    return !base.empty() && url.size() > base.size() && url.substr(0, base.size()) == base &&
+           url[base.size()] == '/';
+}
+
 }  // namespace nbr

@@ -84,4 +84,9 @@ void reloadServiceBase();
 // end, '/', '?' or '#').
 bool serviceUrlAllowed(std::string_view url);
 
+// Whether an absolute URL (one taken from a reply) points into the service
+// with this id: its base followed by '/'. Replies must not send the program
+// to another host or scheme.
+bool urlOnService(std::string_view url, std::string_view id);
+
 }  // namespace nbr

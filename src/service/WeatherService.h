@@ -9,9 +9,21 @@
 //   WeatherService_Forecast.cpp  base forecast, forecast cache, shared helpers
 //   WeatherService_Search.cpp    place search
 //   WeatherService_Sky.cpp       space-station passes, constellation facts
+//   WeatherService_Enrich.cpp    the fan-out over every secondary source
+//   WeatherService_NegativeCache.cpp  sources known to have nothing for a place
+//   WeatherService_Marine.cpp    wave height, tides, tide-station water temperature
+//   WeatherService_Buoys.cpp     nearest buoy's observation
+//   WeatherService_Rivers.cpp    modelled river discharge, stream gauges
+//   WeatherService_AirQuality.cpp  air quality and pollen
+//   WeatherService_Station.cpp   nearest airport station report
 //   WeatherService_Alerts.cpp    official alerts
 //   WeatherService_Consensus.cpp consensus rain chance
 //   WeatherService_Update.cpp    update check
+//   WeatherService_SpaceWeather.cpp  K index, aurora outlook, solar activity
+//   WeatherService_NwsDay.cpp    US forecast office day
+//   WeatherService_Discussion.cpp  forecast discussion
+//   WeatherService_MetNo.cpp     second forecast service (MET Norway)
+//   WeatherService_Quakes.cpp    earthquakes
 #pragma once
 
 #include "model/WeatherTypes.h"
@@ -134,6 +146,139 @@ public:
     // empty when the reply has none.
     static std::string parseWikiSummary(const std::string& body);
 
+    // ---- Enrichment ----------------------------------------------------------
+
+    // Fills every secondary source's part of the record, each source group on
+    // a thread of its own, all at once; marks the record enriched and stores
+    // it back into the forecast cache when the place still has an entry. A
+    // record already enriched is left alone. Nothing a source does escapes.
+    void enrichWeather(const GeoLocation& loc, WeatherData& data);
+
+    // ---- Negative cache ------------------------------------------------------
+
+    // Bits of the per-place negative cache: a set bit means that the source
+    // has nothing for the place, so it is not asked again (for good).
+    static constexpr int kNegMarine = 1;             // no modelled wave height
+    static constexpr int kNegRiver = 2;              // no modelled river discharge
+    static constexpr int kNegTideStation = 4;        // no tide station within 100 km
+    static constexpr int kNegGauge = 8;              // no stream gauge near the place
+    static constexpr int kNegWaterTemperature = 16;  // no water temperature at the tide station
+    static constexpr int kNegBuoy = 32;              // no buoy within 150 km
+
+    // Whether `key` (a place's cacheKey()) has any bit of `bit` set. Loads
+    // negPath on first use.
+    bool negHas(const std::string& key, int bit);
+    // Sets `bit` for `key` and rewrites negPath (through a temporary file and
+    // a rename) when that changed anything.
+    void negSet(const std::string& key, int bit);
+    // Reads negPath into negFlags once per run. The caller holds negMutex.
+    void negLoadLocked();
+    // The flags of a flags-file text: one JSON object of place key -> integer
+    // mask (members of another type are skipped); empty for anything else.
+    static std::unordered_map<std::string, int> parseNegFlags(const std::string& text);
+    // The flags-file text of `flags`: compact, keys in ascending byte order,
+    // bytes that are not UTF-8 written as U+FFFD.
+    static std::string formatNegFlags(const std::unordered_map<std::string, int>& flags);
+
+    // ---- Marine and tides ----------------------------------------------------
+
+    struct TideStation {
+        std::string id;
+        std::string name;
+        double latitude = 0;
+        double longitude = 0;
+    };
+
+    // An empty tide-station list (download failed or held nothing) is asked
+    // for again after this long; a filled one is kept for the run.
+    static constexpr std::chrono::minutes kTideStationsRetry{30};
+
+    // Fills data.tides: the modelled wave height for every place; for US
+    // places the next four tides and the water temperature of the nearest
+    // tide station within 100 km. Ends with fetchBuoy on the same record.
+    void fetchTidesAndMarine(const GeoLocation& loc, WeatherData& data);
+
+    // The current wave height of a marine reply; nothing when the reply is
+    // well-formed but holds no usable height (an error object, no "current",
+    // a null, negative or non-numeric height). Throws the JSON library's
+    // parse error when the body is not JSON at all.
+    static std::optional<double> parseMarineWave(const std::string& body);
+    // The stations of a tide-station list, in reply order; a malformed part
+    // ends the list, keeping the stations read before it.
+    static std::vector<TideStation> parseTideStations(const std::string& body);
+    // At most four high and low tides of a predictions reply, in reply order;
+    // a malformed part ends the list, keeping the events read before it.
+    static std::vector<TideEvent> parseTidePredictions(const std::string& body);
+    // The latest water temperature of a reply; nothing when the reply is
+    // well-formed but holds no reading. Throws the JSON library's parse error
+    // when the body is not JSON.
+    static std::optional<double> parseWaterTemperature(const std::string& body);
+
+    std::vector<TideStation> tideStations;
+    bool tideStationsLoaded = false;  // set before the download
+    std::chrono::steady_clock::time_point tideStationsAttempt{};
+    mutable std::mutex tideStationsMutex;  // taken before negMutex, never after
+
+    // ---- Buoys ---------------------------------------------------------------
+
+    struct BuoyStation {
+        std::string id;
+        std::string name;
+        double latitude = 0;
+        double longitude = 0;
+    };
+
+    // Adds the nearest buoy's (within 150 km) latest wave height and water
+    // temperature to data.tides. Called by fetchTidesAndMarine.
+    void fetchBuoy(const GeoLocation& loc, WeatherData& data);
+
+    // The stations of a buoy station table ("|"-separated lines; malformed
+    // lines skipped).
+    static std::vector<BuoyStation> parseBuoyTable(const std::string& text);
+    // Reads the newest observation of a buoy's realtime file: wave height (m,
+    // -1 when missing) and water temperature (degC, -999 when missing). True
+    // when either is present.
+    static bool parseNdbcRealtime(const std::string& text, double& waveHeight, double& waterTemperature);
+
+    std::vector<BuoyStation> buoyStations;
+    bool buoyStationsLoaded = false;  // true once the table holds a station
+    mutable std::mutex buoyStationsMutex;
+
+    // ---- Rivers --------------------------------------------------------------
+
+    // Fills data.flood with today's modelled river discharge and the week's
+    // highest, then calls fetchStreamGauge.
+    void fetchFlood(const GeoLocation& loc, WeatherData& data);
+    // For US places, adds the latest discharge and gauge height of the nearest
+    // active stream gauge within 50 km to data.flood.
+    void fetchStreamGauge(const GeoLocation& loc, WeatherData& data);
+
+    // The flood block of a river-discharge reply (gauge fields at their
+    // defaults); nothing when the reply is read but has no usable first value.
+    // Throws the JSON library's errors when the body is not JSON or not of the
+    // expected shape (root not an object, "daily" neither object nor null).
+    static std::optional<FloodInfo> parseFlood(const std::string& body);
+    // Fills the gauge fields of `flood` from a stream-gauge reply when its
+    // nearest site is within 50 km of (latitude, longitude) and has a reading.
+    static void parseUsgsGauge(const std::string& body, double latitude, double longitude, FloodInfo& flood);
+
+    // ---- Air quality ---------------------------------------------------------
+
+    // Replaces data.airQuality with the place's current air quality.
+    void fetchAirQuality(const GeoLocation& loc, WeatherData& data);
+    // Reads an air-quality reply; throws the JSON library's errors on a
+    // malformed body, a non-object root or "current", or a pollutant that is
+    // not a number.
+    static AirQuality parseAirQuality(const std::string& body);
+
+    // ---- Station report ------------------------------------------------------
+
+    // Replaces data.station with the report of the nearest airport weather
+    // station when it is within 80 km.
+    void fetchStationObs(const GeoLocation& loc, WeatherData& data);
+    // The nearest usable report of a METAR reply (not valid when none).
+    static StationObs parseMetar(const std::string& body, double latitude, double longitude);
+
     // ---- Official alerts -----------------------------------------------------
 
     // The alerts in force at `place` from its country's weather service (US,
@@ -159,6 +304,96 @@ public:
     std::string fetchLatestVersion();
     // Whether version text a ("major.minor.patch") is older than b.
     static bool versionLess(const std::string& a, const std::string& b);
+    // ---- Space weather ----------------------------------------------------------
+
+    // The planetary K index, service-wide, kept 15 minutes: the space-weather
+    // table first, the GFZ service when that gives nothing. Negative when
+    // neither has a value (then nothing is kept and the next call asks again).
+    double fetchKpIndex();
+    // The last row's value of the K-index table (an array of arrays whose
+    // element [1] is a text); -1 for any other shape.
+    static double parseKpTable(const std::string& body);
+    // The newest value of a GFZ reply ({"Kp": [..., number]}); -1 otherwise.
+    static double parseGfzKp(const std::string& body);
+    // The GFZ request's start: midnight UTC of the day 86400 s before `now`.
+    static std::string kpFallbackStart(int64_t now);
+
+    // Fills hasAurora, auroraProbability (the place's cell of the aurora grid,
+    // kept 20 minutes) and kpForecastMax (the coming hours' highest forecast
+    // K index, kept an hour).
+    void fetchAurora(const GeoLocation& loc, WeatherData& data);
+    // Probability in percent of the grid cell nearest to the point; -1 when
+    // the document has none.
+    static double parseAuroraProb(const std::string& document, double latitude, double longitude);
+    // Highest "kp" of the first 16 forecast rows that are not observed and
+    // whose time_tag is not before `now` (UTC "YYYY-MM-DDTHH:MM:SS"); -1 when
+    // none.
+    static double parseKpForecastMax(const std::string& document, const std::string& now);
+
+    // Fills data.solar: the last M- or X-class flare of the week and its age,
+    // and the 10.7 cm radio flux.
+    void fetchSolarActivity(WeatherData& data);
+    // The flare part of `out` from a flare list, ages counted to `now` (Unix
+    // seconds); `out` is left alone when no strong flare is listed.
+    static void parseSolarFlares(const std::string& body, int64_t now, SolarActivity& out);
+    // The radio flux of a flux summary; -1 when it has no positive value.
+    static double parseRadioFlux(const std::string& body);
+
+    // ---- US forecast office day ------------------------------------------------
+
+    // For US places: the office's high, low and highest rain chance of
+    // tomorrow into data.nws; kept 30 minutes per place and date, the office
+    // forecast URL kept for the run.
+    void fetchNwsOpinion(const GeoLocation& loc, WeatherData& data);
+    // The day `date` ("YYYY-MM-DD") of an office forecast; valid only when
+    // both its day and its night period are listed.
+    static ProviderForecast parseNwsDaily(const std::string& body, const std::string& date);
+    // properties.forecast of a points reply; empty when absent.
+    static std::string parseNwsForecastUrl(const std::string& body);
+
+    // ---- Forecast discussion ---------------------------------------------------
+
+    // For US places: the office's latest area forecast discussion into
+    // afdText, afdOffice and afdIssued; kept 30 minutes per office.
+    void fetchForecastDiscussion(const GeoLocation& loc, WeatherData& data);
+    // The office id of a points reply ("cwa", else "gridId"); empty when
+    // there is none or it is not a plain office code.
+    static std::string parseAfdOffice(const std::string& body);
+    // URL ("@id") and issue time of the first product of a product list.
+    struct AfdListing {
+        std::string url;
+        std::string issued;
+    };
+    static AfdListing parseAfdList(const std::string& body);
+    // "productText" of a product; empty when absent.
+    static std::string parseAfdProduct(const std::string& body);
+
+    // ---- Second forecast service -----------------------------------------------
+
+    // Tomorrow's high and low from MET Norway into data.metNorway; kept
+    // 30 minutes per place and date.
+    void fetchMetNorway(const GeoLocation& loc, WeatherData& data);
+    // Highest and lowest air temperature of the local day `date` of a
+    // Locationforecast reply, its UTC instants shifted by utcOffsetSeconds;
+    // valid from 18 samples on.
+    static ProviderForecast parseMetNorway(const std::string& body, const std::string& date, int utcOffsetSeconds);
+
+    // ---- Earthquakes -----------------------------------------------------------
+
+    // Up to five notable earthquakes of the past week within 500 km, from the
+    // USGS catalogue merged with the EMSC catalogue, into data.quakes.
+    void fetchQuakes(const GeoLocation& loc, WeatherData& data);
+    // A USGS GeoJSON reply: at most 3 events, in reply order. `now` in Unix
+    // seconds.
+    static QuakeInfo parseQuakes(const std::string& body, double lat, double lon, long long now);
+    // An EMSC reply: events of magnitude 2.5 and more within 500 km, largest
+    // first, at most 5.
+    static QuakeInfo parseEmscQuakes(const std::string& body, double lat, double lon, long long now);
+    // Adds the events of `other` that `target` does not already hold (within
+    // 0.5 magnitude and 15 minutes), largest first, at most 5.
+    static void mergeQuakes(QuakeInfo& target, const QuakeInfo& other);
+    // The catalogues' start date: the UTC date 7 days before `now`.
+    static std::string quakeStartDate(long long now);
 
     // ---- Members -------------------------------------------------------------
 

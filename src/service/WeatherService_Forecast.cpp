@@ -2,6 +2,7 @@
 // fetcher shares (distances, local times, coordinates in queries).
 #include "service/WeatherService.h"
 
+#include "model/Dates.h"
 #include "service/ServiceHosts.h"
 
 #include <nlohmann/json.hpp>
@@ -348,30 +349,6 @@ bool readIsoFields(const std::string& text, std::tm& tm, const char*& rest) {
     return true;
 }
 
-// The offset from UTC in seconds named by a suffix "Z", "+HH:MM", "-HHMM" or
-// "+HH" (after optional fractional seconds); nullopt when there is none.
-std::optional<int> zoneSuffix(const char* p, const char* end) {
-    if (p < end && (*p == '.' || *p == ',')) {
-        ++p;
-        while (p < end && *p >= '0' && *p <= '9') ++p;
-    }
-    if (p >= end) return std::nullopt;
-    if (*p == 'Z' || *p == 'z') return 0;
-    if (*p != '+' && *p != '-') return std::nullopt;
-    const int sign = *p == '-' ? -1 : 1;
-    int digits[4] = {0, 0, 0, 0};
-    int n = 0;
-    for (++p; p < end && n < 4; ++p) {
-        if (*p == ':' && n == 2) continue;
-        if (*p < '0' || *p > '9') break;
-        digits[n++] = *p - '0';
-    }
-    if (n != 2 && n != 4) return std::nullopt;
-    const int hours = digits[0] * 10 + digits[1], minutes = digits[2] * 10 + digits[3];
-    if (hours > 18 || minutes > 59) return std::nullopt;
-    return sign * (hours * 3600 + minutes * 60);
-}
-
 }  // namespace
 
 std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
@@ -387,7 +364,8 @@ std::chrono::system_clock::time_point parseIsoTime(const std::string& text) {
     std::tm tm{};
     const char* rest = nullptr;
     if (!readIsoFields(text, tm, rest)) return {};
-    const std::optional<int> offset = zoneSuffix(rest, text.data() + text.size());
+    const std::optional<int> offset =
+        zoneSuffixOffset(std::string_view(rest, static_cast<size_t>(text.data() + text.size() - rest)));
     if (!offset) return parseIsoLocal(text);
     const std::time_t t = timegm(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};

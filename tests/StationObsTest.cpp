@@ -1,0 +1,36 @@
+// Reader of the airport station reports.
+#include "service/WeatherService.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace nbr {
+namespace {
+
+using nlohmann::json;
+
+json report(const char* id, double lat, json extra = json::object()) {
+    json r = {{"icaoId", id}, {"lat", lat}, {"lon", 0.0}, {"temp", 5.0}};
+    r.update(extra);
+    return r;
+}
+
+TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
+    // Equal distances: the first wins; no value carries over from a farther
+    // report; a report without a temperature is never chosen.
+    const json list = {report("FAR", 0.5, {{"wgst", 30}, {"visib", 3}}), report("TIE1", 0.1), report("TIE2", -0.1),
+                       report("NOTEMP", 0.0, {{"temp", nullptr}}), 7};
+    StationObs o = WeatherService::parseMetar(list.dump(), 0, 0);
+    EXPECT_EQ(o.id, "TIE1");
+    EXPECT_EQ(o.windGusts, -1);
+    EXPECT_EQ(o.visibilityKm, -1);
+    o = WeatherService::parseMetar(json::array({report("FAR", 0.5, {{"wgst", 30}, {"visib", 3}, {"icaoId", 5}})}).dump(),
+                                   0, 0);
+    EXPECT_EQ(o.id, "");
+    EXPECT_DOUBLE_EQ(o.windGusts, 30 * 1.852);
+    EXPECT_DOUBLE_EQ(o.visibilityKm, 3 * 1.60934);
+    EXPECT_FALSE(WeatherService::parseMetar("{\"error\":\"bad bbox\"}", 0, 0).valid);
+}
+
+}  // namespace
+}  // namespace nbr
