@@ -290,7 +290,7 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     // Picking the result saves the place and shows its weather.
     ui.pickSearchResult(0);
     EXPECT_FALSE(ui.showSearch);
-    ASSERT_TRUE(turnUntil([&] { return fetched(); }));
+    ASSERT_TRUE(turnUntil([&] { return fetched() && app.weather.location.name == "Oslo"; }));
     ASSERT_EQ(app.config.locations.size(), 1u);
     EXPECT_EQ(app.config.locations[0].timezone, "Europe/Oslo");
     EXPECT_EQ(app.weather.location.name, "Oslo");
@@ -304,7 +304,9 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     for (int i = 0; i < 100; ++i) longLabel += "\xC3\xA9";  // é
     utf8CopyToBuffer(ui.coordLabel, sizeof ui.coordLabel, longLabel);
     ui.addCoordinates();
-    ASSERT_TRUE(turnUntil([&] { return app.config.locations.size() == 2 && fetched(); }));
+    ASSERT_TRUE(turnUntil([&] {
+        return app.config.locations.size() == 2 && fetched() && std::abs(app.weather.location.latitude - 44.6488) < 1e-6;
+    }));
     const SavedLocation& added = app.config.locations[1];
     EXPECT_EQ(added.name.size(), 62u);
     EXPECT_EQ(utf8Valid(added.name), added.name);
