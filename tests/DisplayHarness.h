@@ -137,8 +137,8 @@ struct Screenshot {
     std::vector<std::uint8_t> rgb;
 };
 
-// Reads the root window with xwd (24-bit colour in 32-bit pixels, as Xvfb
-// serves it); an empty screenshot when that fails.
+// Reads the root window with xwd (24-bit colour in 32-bit or packed 24-bit
+// pixels, as Xvfb serves it); an empty screenshot when that fails.
 inline Screenshot captureDisplay(const std::string& display, const std::string& xwdPath) {
     Screenshot shot;
     const pid_t pid = spawnWith({"xwd", "-root", "-silent", "-display", display, "-out", xwdPath}, {});
@@ -152,9 +152,11 @@ inline Screenshot captureDisplay(const std::string& display, const std::string& 
     const std::uint32_t headerSize = be32(0), format = be32(8), width = be32(16), height = be32(20),
                         byteOrder = be32(28), bitsPerPixel = be32(44), bytesPerLine = be32(48),
                         redMask = be32(56), ncolors = be32(76);
-    // xwd may call a 32-bit pixel "24 bits"; the line length tells the stride.
+    // Pixels are 4 bytes, or 3 packed bytes when a window with an OpenGL
+    // visual is mapped (the lines stay padded to 4 bytes a pixel then).
+    const std::uint32_t bytesPerPixel = bitsPerPixel / 8;
     if (format != 2 || (bitsPerPixel != 24 && bitsPerPixel != 32) || redMask != 0xFF0000 || width == 0 ||
-        bytesPerLine / width != 4)
+        bytesPerLine < width * bytesPerPixel)
         return shot;
     const size_t data = size_t(headerSize) + size_t(ncolors) * 12;
     if (d.size() < data + size_t(bytesPerLine) * height) return shot;
@@ -163,9 +165,14 @@ inline Screenshot captureDisplay(const std::string& display, const std::string& 
     shot.rgb.resize(size_t(width) * height * 3);
     for (std::uint32_t y = 0; y < height; ++y)
         for (std::uint32_t x = 0; x < width; ++x) {
-            const auto* p = reinterpret_cast<const std::uint8_t*>(d.data() + data + size_t(y) * bytesPerLine + x * 4);
-            std::uint32_t v = byteOrder == 0 ? (p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24)
-                                             : (std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(d.data() + data + size_t(y) * bytesPerLine +
+                                                                  size_t(x) * bytesPerPixel);
+            std::uint32_t v = 0;
+            if (bytesPerPixel == 4)
+                v = byteOrder == 0 ? (p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24)
+                                   : (std::uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+            else
+                v = byteOrder == 0 ? (p[0] | p[1] << 8 | p[2] << 16) : (std::uint32_t(p[0]) << 16 | p[1] << 8 | p[2]);
             std::uint8_t* o = &shot.rgb[(size_t(y) * width + x) * 3];
             o[0] = (v >> 16) & 0xFF;
             o[1] = (v >> 8) & 0xFF;

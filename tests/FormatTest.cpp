@@ -68,6 +68,13 @@ TEST_F(FormatTest, VisibilityFollowsWindUnitNotAUnitOfItsOwn) {
     EXPECT_EQ(ui.formatVisibility(16093.44), "16 km");
     config.windUnit = 3;
     EXPECT_EQ(ui.formatVisibility(24000), "24 km");
+    // A wind unit outside the table shows as mph, so visibility is in miles.
+    config.windUnit = 7;
+    EXPECT_EQ(ui.formatVisibility(16093.44), "10 mi");
+    config.pressureUnit = 2;
+    config.precipUnit = -1;
+    EXPECT_EQ(ui.formatPressure(1013.25), "29.92 inHg");
+    EXPECT_EQ(ui.formatPrecip(25.4), "1.00 in");
 }
 
 TEST(ClockTest, TwelveAndTwentyFourHourTexts) {

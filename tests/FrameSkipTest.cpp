@@ -60,7 +60,9 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     EXPECT_EQ(app.framesBuilt, built + 8);
 
     // The first place and its record arrive from the worker: the dashboard's
-    // body appears, one frame shows it, and then the frames are equal again.
+    // body appears, and once its panels have settled (new child regions get
+    // their scroll bars a frame after they first appear) the frames are equal
+    // again.
     SavedLocation place;
     place.name = "Boston";
     place.latitude = 42.3584;
@@ -72,7 +74,10 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     result.weather->hourly.resize(24);
     result.weather->daily.resize(7);
     app.resultQueue.push(std::move(result));
-    EXPECT_EQ(presentsOver(6), 1u);
+    const std::uint64_t shown = presentsOver(6);
+    EXPECT_GE(shown, 1u);
+    EXPECT_LE(shown, 3u);
+    EXPECT_EQ(presentsOver(6), 0u);
     EXPECT_EQ(app.weather.location.name, "Boston");
 
     // Exposure: the window system lost (part of) the picture; the frame is
@@ -83,10 +88,14 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     ASSERT_TRUE(windowEventQueued());
     EXPECT_EQ(presentsOver(6), 1u);
 
-    // A resize: one frame at the new size.
+    // A resize: a frame at the new size, and one more where the layout gains
+    // a scroll bar it now needs; then nothing.
     SDL_SetWindowSize(app.window, 820, 600);
     ASSERT_TRUE(windowEventQueued());
-    EXPECT_EQ(presentsOver(6), 1u);
+    const std::uint64_t resized = presentsOver(6);
+    EXPECT_GE(resized, 1u);
+    EXPECT_LE(resized, 2u);
+    EXPECT_EQ(presentsOver(6), 0u);
     EXPECT_EQ(ImGui::GetIO().DisplaySize.x, 820.0f);
 
     // An event that changes nothing on screen draws nothing.

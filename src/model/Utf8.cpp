@@ -133,6 +133,25 @@ std::size_t utf8CutPoint(std::string_view text, std::size_t maxBytes) {
     return i;
 }
 
+std::string utf8Valid(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char32_t cp = 0;
+        std::size_t consumed = 0;
+        const std::size_t len = decodeOne(text, i, cp, consumed);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            i += consumed;
+        } else {
+            out.append(text.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
 std::string utf8Cut(std::string_view text, std::size_t maxBytes) {
     return std::string(text.substr(0, utf8CutPoint(text, maxBytes)));
 }

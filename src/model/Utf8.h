@@ -28,6 +28,10 @@ std::u16string utf16Cut(std::u16string_view text, std::size_t maxUnits);
 // characters of their own.
 std::size_t utf8CutPoint(std::string_view text, std::size_t maxBytes);
 
+// `text` with every ill-formed sequence replaced by U+FFFD (one per maximal
+// ill-formed subpart, as utf8ToWide does), so it is valid UTF-8.
+std::string utf8Valid(std::string_view text);
+
 // `text` cut to at most maxBytes bytes on a character boundary.
 std::string utf8Cut(std::string_view text, std::size_t maxBytes);
 

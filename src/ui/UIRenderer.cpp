@@ -51,9 +51,6 @@ BodyLayout layoutBody(float availX, float availY, float frameHeightWithSpacing, 
 
 void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>& visibleAlerts,
                         const std::vector<Notification>& notifications, bool refreshing, const std::string& status) {
-    (void)visibleAlerts;
-    (void)refreshing;
-    (void)status;
     dataFetchedAt = data.fetchedAt;
     skill = &data.skill;
     const long long now =
@@ -68,6 +65,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBringToFrontOnFocus);
 
     if (miniMode) {
+        renderMiniStrip(data, refreshing);
         ImGui::End();
         return;
     }
@@ -75,10 +73,32 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     // Unread notifications, for the places bar's mailbox badge.
     const auto unread = std::count_if(notifications.begin(), notifications.end(),
                                       [](const Notification& n) { return !n.acknowledged; });
-    (void)unread;
-    if (locationManager.hasLocations()) renderBody(data);
+    if (locationManager.hasLocations()) {
+        renderLocationBar(data, static_cast<int>(unread));
+        renderBody(data);
+    } else {
+        renderFirstRunPrompt();
+    }
+    renderStatusBar(refreshing, status);
+
+    // The library shows no modal when two open in the same frame, so only
+    // the first one asked for is drawn; the others wait for it to close.
+    bool modal = false;
+    if (showSearch && !modal) {
+        renderSearchPopup();
+        modal = true;
+    }
+    if (showEdit && !modal) {
+        renderEditPopup();
+        modal = true;
+    }
+    if (showNotifications && !modal) {
+        renderNotificationCenter(notifications);
+        modal = true;
+    }
 
     ImGui::End();
+    renderToasts(visibleAlerts, data.location.country);
 }
 
 void UIRenderer::renderBody(const WeatherData& data) {
@@ -88,18 +108,18 @@ void UIRenderer::renderBody(const WeatherData& data) {
                                     ImGui::GetTextLineHeightWithSpacing(), style.CellPadding.y, style.ItemSpacing.y);
 
     ImGui::BeginChild("current", ImVec2(std::max(230.0f, 0.34f * avail.x), l.top), true);
+    renderCurrentConditions(data);
     ImGui::EndChild();
     ImGui::SameLine();
     ImGui::BeginChild("rightcol", ImVec2(0, l.top), true);
-    if (!data.hourly.empty()) {
-        // hourly panel
-    }
+    renderHourlyForecast(data.hourly);
     ImGui::Spacing();
     ImGui::Separator();
     ImGui::Spacing();
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);
+    renderDailyForecast(data.daily);
     ImGui::EndChild();
 }
 

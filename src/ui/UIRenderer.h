@@ -8,6 +8,7 @@
 #include "model/WeatherTypes.h"
 #include "ui/Texture.h"
 #include "ui/UIActions.h"
+#include "ui/Units.h"
 
 #include <chrono>
 #include <string>
@@ -15,12 +16,6 @@
 #include <vector>
 
 namespace nbr {
-
-// "HH:MM" with use24, else "H:MM AM" / "H:MM PM".
-std::string clockHM(int hour, int minute, bool use24);
-// The clock text of the time in a local "YYYY-MM-DDTHH:MM" string; empty when
-// the string holds no time.
-std::string formatClock(const std::string& isoLocal, bool use24);
 
 class UIRenderer {
 public:
@@ -59,6 +54,40 @@ public:
     // (and no layout advance) for an unknown cell or a missing atlas.
     void drawWeatherIcon(int code, bool night, float size);
     void drawMoonSprite(int phaseIndex, float size);
+
+    // ---- Places bar, first-run prompt, search and edit windows (UIRenderer_Places.cpp) ----
+    void renderLocationBar(const WeatherData& data, int unread);
+    void renderFirstRunPrompt();
+    void renderSearchPopup();
+    void renderEditPopup();
+    // What the windows' buttons do, callable without a click.
+    void openSearch();                    // the bar's "+"
+    void submitSearch();                  // the window's Search button or Enter
+    void searchFromPrompt();              // the first-run prompt's Search or Enter: also opens the window
+    void pickSearchResult(size_t index);  // a line of the results list
+    void addCoordinates();                // "Add coordinates" (nothing while the entry is not valid)
+    void openEdit();                      // the bar's "edit"
+    void saveEdit();                      // "Save" or Enter (nothing unless it may be saved)
+
+    // ---- Current conditions (UIRenderer_Current.cpp) ----
+    void renderCurrentConditions(const WeatherData& data);
+    void renderCurrentHeader(const WeatherData& data);
+    void renderCurrentMetrics(const WeatherData& data);
+
+    // ---- Hourly and daily forecast, sun tracker (UIRenderer_Forecast.cpp) ----
+    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly);
+    void renderHourlyChart(const std::vector<HourlyForecast>& hourly, float columnWidth, float leftInset);
+    void renderHourlyTooltip(const HourlyForecast& hour);
+    void renderDailyForecast(const std::vector<DailyForecast>& daily);
+    void renderDailyTooltip(const DailyForecast& day, int column);
+    void renderSunTracker(const WeatherData& data);
+
+    // ---- Status bar, toasts, mini strip, notification centre (UIRenderer_Status.cpp) ----
+    void renderStatusBar(bool refreshing, const std::string& status);
+    // `placeCountry`: the shown place's country, which names official alerts.
+    void renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const std::string& placeCountry);
+    void renderMiniStrip(const WeatherData& data, bool refreshing);
+    void renderNotificationCenter(const std::vector<Notification>& notifications);
 
     LocationManager& locationManager;
     Config& config;

@@ -1,5 +1,6 @@
 // Numbers with units and clock texts in the user's settings.
 #include "ui/UIRenderer.h"
+#include "ui/Units.h"
 
 #include <cstdio>
 
@@ -13,16 +14,16 @@ std::string print(const char* fmt, double v) {
 }
 }  // namespace
 
-std::string UIRenderer::formatTemp(double c) const {
-    return config.useFahrenheit ? print("%.0fF", c * 9.0 / 5.0 + 32.0) : print("%.0fC", c);
+namespace units {
+
+std::string temp(const Config& c, double celsius) {
+    return c.useFahrenheit ? print("%.0fF", celsius * 9.0 / 5.0 + 32.0) : print("%.0fC", celsius);
 }
 
-std::string UIRenderer::formatTempDelta(double d) const {
-    return print("%+.1f", config.useFahrenheit ? d * 1.8 : d);
-}
+std::string tempDelta(const Config& c, double d) { return print("%+.1f", c.useFahrenheit ? d * 1.8 : d); }
 
-std::string UIRenderer::formatSpeed(double kmh) const {
-    switch (config.windUnit) {
+std::string speed(const Config& c, double kmh) {
+    switch (c.windUnit) {
     case 1: return print("%.0f km/h", kmh);
     case 2: return print("%.1f m/s", kmh / 3.6);
     case 3: return print("%.0f kn", kmh / 1.852);
@@ -30,21 +31,34 @@ std::string UIRenderer::formatSpeed(double kmh) const {
     }
 }
 
-std::string UIRenderer::formatPrecip(double mm) const {
-    return config.precipUnit == 0 ? print("%.2f in", mm * 0.0393701) : print("%.1f mm", mm);
+// A unit setting outside its table reads as the table's first entry, as the
+// settings file's own rules have it: inches, inHg, and miles with mph.
+std::string precip(const Config& c, double mm) {
+    return c.precipUnit != 1 ? print("%.2f in", mm * 0.0393701) : print("%.1f mm", mm);
 }
 
-std::string UIRenderer::formatSnow(double cm) const {
-    return config.precipUnit == 0 ? print("%.1f in", cm * 0.393701) : print("%.1f cm", cm);
+std::string snow(const Config& c, double cm) {
+    return c.precipUnit != 1 ? print("%.1f in", cm * 0.393701) : print("%.1f cm", cm);
 }
 
-std::string UIRenderer::formatPressure(double hPa) const {
-    return config.pressureUnit == 0 ? print("%.2f inHg", hPa * 0.0295299830714) : print("%.0f hPa", hPa);
+std::string pressure(const Config& c, double hPa) {
+    return c.pressureUnit != 1 ? print("%.2f inHg", hPa * 0.0295299830714) : print("%.0f hPa", hPa);
 }
 
-std::string UIRenderer::formatVisibility(double m) const {
-    return config.windUnit == 0 ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
+std::string visibility(const Config& c, double m) {
+    const bool mph = c.windUnit < 1 || c.windUnit > 3;
+    return mph ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
 }
+
+}  // namespace units
+
+std::string UIRenderer::formatTemp(double c) const { return units::temp(config, c); }
+std::string UIRenderer::formatTempDelta(double d) const { return units::tempDelta(config, d); }
+std::string UIRenderer::formatSpeed(double kmh) const { return units::speed(config, kmh); }
+std::string UIRenderer::formatPrecip(double mm) const { return units::precip(config, mm); }
+std::string UIRenderer::formatSnow(double cm) const { return units::snow(config, cm); }
+std::string UIRenderer::formatPressure(double hPa) const { return units::pressure(config, hPa); }
+std::string UIRenderer::formatVisibility(double m) const { return units::visibility(config, m); }
 
 std::string clockHM(int hour, int minute, bool use24) {
     char buf[16];

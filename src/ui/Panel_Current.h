@@ -1,0 +1,38 @@
+// Texts and colours of the current-conditions panel: the advice line under
+// the temperature, the metrics grid, the pressure line and the sun times.
+#pragma once
+
+#include "foundation/Config.h"
+#include "model/WeatherTypes.h"
+#include "ui/PanelText.h"
+
+#include <string>
+#include <vector>
+
+namespace nbr::panel {
+
+// Whether the record holds current conditions at all: before the first
+// refresh of a place arrives there is nothing to show (rather than zeros).
+bool hasCurrentConditions(const WeatherData& data);
+
+// "(feels like 25F)"
+std::string feelsLikeText(const WeatherData& data, const Config& cfg);
+
+// The rain nowcast when rain starts, stops or goes on; otherwise the day's
+// takeaway sentence in the accent colour.
+Line currentAdvice(const WeatherData& data, const Config& cfg);
+
+// The metric cells in grid order; rows whose condition fails are left out.
+std::vector<Line> currentMetrics(const WeatherData& data, const Config& cfg);
+
+// "Pressure 29.87 inHg (falling)"; empty when the record has no pressure.
+std::string pressureLine(const WeatherData& data, const Config& cfg);
+// A warning phrase on a steep three-hour fall; empty otherwise.
+std::string pressureWarning(const WeatherData& data);
+
+// "Sun  6:58 AM - 4:12 PM"; empty without daily data or sun times.
+std::string sunLine(const WeatherData& data, const Config& cfg);
+// "Daylight 9h 14m"; empty without a day length.
+std::string daylightLine(const WeatherData& data);
+
+}  // namespace nbr::panel

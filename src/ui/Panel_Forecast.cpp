@@ -1,0 +1,228 @@
+#include "ui/Panel_Forecast.h"
+
+#include "model/Dates.h"
+#include "model/WeatherCodes.h"
+#include "ui/Units.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace nbr::panel {
+
+namespace {
+
+const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+
+// Second of the day of the "HH:MM" at character 11; -1 when there is none.
+int secondOfDay(const std::string& iso) {
+    int h = 0, m = 0;
+    if (iso.size() < 16 || std::sscanf(iso.c_str() + 11, "%d:%d", &h, &m) != 2) return -1;
+    if (h < 0 || h > 48 || m < 0 || m > 59) return -1;
+    return h * 3600 + m * 60;
+}
+
+std::string dhm(const char* label, int d) {
+    return printed("%s %dh %02dm", label, d / 3600, (d % 3600) / 60);
+}
+
+}  // namespace
+
+int hourOf(const std::string& iso) {
+    if (iso.size() <= 12) return 0;
+    int h = 0;
+    if (std::sscanf(iso.c_str() + 11, "%d", &h) != 1 || h < 0 || h > 23) return 0;
+    return h;
+}
+
+HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg) {
+    HourCells c;
+    if (index == 0) {
+        c.hour = "Now";
+    } else {
+        const int hour = hourOf(h.time);
+        c.hour = cfg.use24hClock ? printed("%02d:00", hour)
+                                 : printed("%d%s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM");
+    }
+    c.temperature = units::temp(cfg, h.temperature);
+    c.condition = weatherCodeToShortString(h.weatherCode);
+    c.rain = printed("%.0f%%", h.precipitationProbability);
+    return c;
+}
+
+std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg) {
+    std::vector<Line> out;
+    bool sep = false;
+    if (h.time.size() > 12) {
+        const int hour = hourOf(h.time);
+        out.push_back({cfg.use24hClock ? printed("%02d:00", hour)
+                                       : printed("%d %s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM")});
+        sep = true;
+    }
+    out.push_back({std::string("Condition: ") + weatherCodeToString(h.weatherCode), Tone::Normal, sep});
+    out.push_back({"Temp: " + units::temp(cfg, h.temperature)});
+    out.push_back({printed("Precip chance: %.0f%%", h.precipitationProbability)});
+    if (h.precipitation > 0) out.push_back({"Precip: " + units::precip(cfg, h.precipitation)});
+    if (h.snowfall > 0) out.push_back({"Snow: " + units::snow(cfg, h.snowfall)});
+    if (!(h.precipitation > 0) && !(h.snowfall > 0)) out.push_back({"No precipitation", Tone::Dim});
+    out.push_back({"Wind: " + units::speed(cfg, h.windSpeed) + " " + windDirectionToString(h.windDirection)});
+    return out;
+}
+
+std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, bool fahrenheit) {
+    if (hourly.size() < 2) return {};
+    std::vector<float> v;
+    v.reserve(hourly.size());
+    float mx = -1e9f, mn = 1e9f;
+    for (const HourlyForecast& h : hourly) {
+        float t = static_cast<float>(h.temperature);
+        if (fahrenheit) t = t * 9.0f / 5.0f + 32.0f;
+        v.push_back(t);
+        mx = std::max(mx, t);
+        mn = std::min(mn, t);
+    }
+    if (mx - mn < 1.0f) {
+        mx += 0.5f;
+        mn -= 0.5f;
+    }
+    for (float& t : v) t = (t - mn) / (mx - mn);
+    return v;
+}
+
+int dailyColumns(size_t days) { return static_cast<int>(std::min<size_t>(days, 7)); }
+
+std::string dayHeader(const DailyForecast& d, int column, bool showDates) {
+    if (d.date.size() < 10) return {};
+    int y = 0, m = 0, day = 0;
+    int64_t n = 0;
+    if (std::sscanf(d.date.c_str(), "%d-%d-%d", &y, &m, &day) != 3 || !daysSinceEpoch(y, m, day, n)) return {};
+    // 1970-01-01 was a Thursday.
+    const int weekday = static_cast<int>(((n % 7) + 7 + 4) % 7);
+    const std::string name = column == 0 ? "Today" : kWeekdays[weekday];
+    return showDates ? printed("%s %d", name.c_str(), day) : name;
+}
+
+std::string dayTemperatures(const DailyForecast& d, const Config& cfg) {
+    return units::temp(cfg, d.temperatureMax) + "/" + units::temp(cfg, d.temperatureMin);
+}
+
+Line dayConfidence(const DailyForecast& d, bool fahrenheit) {
+    if (!d.hasModelSpread) return {};
+    double s = std::max(d.highMax - d.highMin, d.lowMax - d.lowMin);
+    if (fahrenheit) s *= 1.8;
+    if (s < 3) return {"high", Tone::Live};
+    if (s < 7) return {"med", Tone::Amber};
+    return {"low", Tone::Dim};
+}
+
+Line dayRain(const DailyForecast& d) {
+    const bool disagree = d.popConsensus && d.popMax - d.popMin >= 30;
+    return {printed("%.0f%%", d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
+}
+
+std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg) {
+    std::vector<Line> out;
+    out.push_back({"Date: " + d.date});
+    out.push_back({std::string("Condition: ") + weatherCodeToString(d.weatherCode)});
+    out.push_back({"High: " + units::temp(cfg, d.temperatureMax) + "   Low: " + units::temp(cfg, d.temperatureMin),
+                   Tone::Normal, true});
+    if (d.corrected)
+        out.push_back({"Adjusted: high " + units::tempDelta(cfg, d.highCorrection) + ", low " +
+                           units::tempDelta(cfg, d.lowCorrection) + " (local forecast-error correction)",
+                       Tone::Live});
+    if (d.hasModelSpread) {
+        out.push_back({"Model range  high " + units::temp(cfg, d.highMin) + "-" + units::temp(cfg, d.highMax) +
+                           ", low " + units::temp(cfg, d.lowMin) + "-" + units::temp(cfg, d.lowMax),
+                       Tone::Dim});
+        if (skill && k >= 1 && k <= 6 && skill->leads[k].n > 9) {
+            const double m = ((d.highMax - d.highMin) + (d.lowMax - d.lowMin)) / 2.0;
+            const double e = (skill->leads[k].maeHigh + skill->leads[k].maeLow) / 2.0;
+            const double shown = cfg.useFahrenheit ? e * 1.8 : e;
+            if (m <= 3.0 && e <= 1.5)
+                out.push_back({printed("Confidence: high (tight model spread, local err %.1f deg)", shown), Tone::Live});
+            else if (m <= 6.0 && e <= 2.5)
+                out.push_back({printed("Confidence: fair (moderate model spread, local err %.1f deg)", shown), Tone::Dim});
+            else
+                out.push_back({"Confidence: low (wide model spread - treat as a range)", Tone::Amber});
+        }
+    }
+    out.push_back({printed("Precip Chance: %.0f%%", d.precipitationProbabilityMax), Tone::Normal, true});
+    if (d.popConsensus) {
+        const int n = static_cast<int>(d.popSources);
+        if (d.popMax - d.popMin >= 30)
+            out.push_back({printed("Sources disagree: %.0f-%.0f%% across %d", d.popMin, d.popMax, n), Tone::Amber});
+        else
+            out.push_back({printed("Consensus of %d sources (%.0f-%.0f%%)", n, d.popMin, d.popMax), Tone::Dim});
+    }
+    if (d.popCalibrated)
+        out.push_back(
+            {printed("Calibrated to local rain frequency (raw forecast %.0f%%)", d.rawPrecipitationProbability),
+             Tone::Live});
+    if (d.ensembleMembers > 0) {
+        const int members = static_cast<int>(d.ensembleMembers);
+        if (d.ensembleWetMembers >= 1 && d.ensembleP50 > 0.05)
+            out.push_back({printed("Ensemble: %d/%d members wet, typ %s (%s-%s)", d.ensembleWetMembers, members,
+                                 units::precip(cfg, d.ensembleP50).c_str(), units::precip(cfg, d.ensembleP10).c_str(),
+                                 units::precip(cfg, d.ensembleP90).c_str()),
+                           Tone::Dim});
+        else
+            out.push_back({printed("Ensemble: %d/%d members wet", d.ensembleWetMembers, members), Tone::Dim});
+    }
+    if (d.hasRunTrend) {
+        if (std::fabs(d.runTrendTempDelta) < 2.0 && std::fabs(d.runTrendPrecipDelta) < 3.0) {
+            out.push_back({"Run trend: steady over recent model runs", Tone::Dim});
+        } else {
+            std::string t = "Run trend:";
+            if (std::fabs(d.runTrendTempDelta) >= 0.5)
+                t += " high " + units::tempDelta(cfg, d.runTrendTempDelta) + " deg,";
+            t += printed<48>(" precip %s%s vs %dd-ago run", d.runTrendPrecipDelta < 0 ? "-" : "+",
+                             units::precip(cfg, std::fabs(d.runTrendPrecipDelta)).c_str(), d.runTrendDaysBack);
+            out.push_back({t, Tone::Amber});
+        }
+    }
+    if (d.precipitationSum > 0) {
+        out.push_back({"Total Precip: " + units::precip(cfg, d.precipitationSum)});
+        // A factor of 0 would divide by zero; such a scaling was never applied.
+        if (d.amountScaled && d.amountFactor != 0.0)
+            out.push_back({printed("Scaled x%.1f for local amount bias (forecast %s)", d.amountFactor,
+                                 units::precip(cfg, d.precipitationSum / d.amountFactor).c_str()),
+                           Tone::Live});
+    }
+    if (d.rainSum > 0) out.push_back({"Rain: " + units::precip(cfg, d.rainSum)});
+    if (d.snowfallSum > 0) out.push_back({"Snowfall: " + units::snow(cfg, d.snowfallSum)});
+    if (d.uvIndexMax > 0) out.push_back({printed("Max UV: %.0f (%s)", d.uvIndexMax, uvCategory(d.uvIndexMax))});
+    if (!d.sunrise.empty() || !d.sunset.empty())
+        out.push_back({"Sunrise: " + formatClock(d.sunrise, cfg.use24hClock) +
+                           "   Sunset: " + formatClock(d.sunset, cfg.use24hClock),
+                       Tone::Normal, true});
+    return out;
+}
+
+SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
+    SunTrack t;
+    if (data.daily.empty()) return t;
+    const DailyForecast& d = data.daily[0];
+    const int r = secondOfDay(d.sunrise), s = secondOfDay(d.sunset);
+    if (r < 0 || s < 0 || r >= s) return t;
+    t.show = true;
+    t.rise = r;
+    t.set = s;
+    t.now = static_cast<int>((((nowEpoch + data.utcOffsetSeconds) % 86400) + 86400) % 86400);
+    t.day = r <= t.now && t.now <= s;
+    t.beforeRise = t.now < r;
+    if (t.day) t.fraction = static_cast<float>(t.now - r) / static_cast<float>(s - r);
+    t.riseText = formatClock(d.sunrise, use24);
+    t.setText = formatClock(d.sunset, use24);
+    if (t.day) t.countdown = {dhm("Sunset in", s - t.now), Tone::Amber};
+    else if (t.beforeRise) t.countdown = {dhm("Sunrise in", r - t.now), Tone::Accent};
+    else t.countdown = {dhm("Sunrise in", r - t.now + 86400), Tone::Accent};
+    auto clock = [&](int sec) {
+        sec = ((sec % 86400) + 86400) % 86400;  // golden hours may cross midnight
+        return clockHM(sec / 3600, (sec / 60) % 60, use24);
+    };
+    t.goldenHours = "Golden hour (soft light):\n  " + clock(r) + " - " + clock(r + 2700) + "\n  " + clock(s - 2700) +
+                    " - " + clock(s);
+    return t;
+}
+
+}  // namespace nbr::panel

@@ -1,0 +1,68 @@
+// Texts, colours and geometry numbers of the hourly strip, the 7-day table and
+// the sun tracker.
+#pragma once
+
+#include "foundation/Config.h"
+#include "model/WeatherTypes.h"
+#include "ui/PanelText.h"
+
+#include <string>
+#include <vector>
+
+namespace nbr::panel {
+
+// ---- Hourly strip ----
+
+// The hour of a local time text (characters 11..), 0 when the text is 12
+// characters or shorter.
+int hourOf(const std::string& isoLocal);
+
+// The four text rows of one hour's column; entry 0 is "Now".
+struct HourCells {
+    std::string hour, temperature, condition, rain;
+};
+HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg);
+
+std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg);
+
+// Heights of the temperature line's points, 0 (coldest) to 1 (warmest), in
+// display degrees; a flat series sits at 0.5. Empty for fewer than 2 hours.
+std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, bool fahrenheit);
+
+// ---- 7-day table ----
+
+// Columns shown: at most 7.
+int dailyColumns(size_t days);
+
+// "Today" for column 0, else the weekday name, with the day of month when
+// asked for; empty for a date shorter than 10 characters or unreadable.
+std::string dayHeader(const DailyForecast& d, int column, bool showDates);
+
+// "45F/32F"
+std::string dayTemperatures(const DailyForecast& d, const Config& cfg);
+
+// "high", "med" or "low" from the models' spread; empty text without one.
+Line dayConfidence(const DailyForecast& d, bool fahrenheit);
+
+// "60%", in amber when the sources disagree by 30 points or more.
+Line dayRain(const DailyForecast& d);
+
+// The day's tooltip for column k; `skill` may be null.
+std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg);
+
+// ---- Sun tracker ----
+
+struct SunTrack {
+    bool show = false;  // usable sunrise and sunset
+    int rise = 0, set = 0, now = 0;  // local seconds of the day
+    bool day = false;     // between sunrise and sunset, both included
+    bool beforeRise = false;
+    float fraction = 0;   // of the day gone, while `day`
+    std::string riseText, setText;  // clock labels under the arc ends
+    Line countdown;                 // "Sunset in 2h 05m"
+    std::string goldenHours;        // tooltip text
+};
+// From the first daily entry, at `nowEpoch` (the place's offset applied).
+SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24);
+
+}  // namespace nbr::panel

@@ -1,0 +1,78 @@
+#include "ui/Panel_Places.h"
+
+#include "model/Utf8.h"
+#include "ui/PanelText.h"
+#include "ui/Units.h"
+
+#include <cstdlib>
+
+namespace nbr::panel {
+
+std::string placeTitle(const GeoLocation& place) {
+    std::string t = place.name;
+    if (place.customLabel) return t;
+    if (!place.admin1.empty()) t += ", " + place.admin1;
+    if (!place.country.empty()) t += ", " + place.country;
+    return t;
+}
+
+std::string utcOffsetText(int seconds) {
+    const int h = seconds / 3600;
+    const int m = std::abs(seconds - 3600 * h) / 60;
+    // A negative offset under an hour has h == 0: the sign comes from the
+    // seconds themselves.
+    if (m != 0) return printed<32>("UTC%s%d:%02d", seconds < 0 ? "-" : "+", std::abs(h), m);
+    return printed<32>("UTC%+d", h);
+}
+
+std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24) {
+    const bool fetched = data.fetchedAt.time_since_epoch().count() >= 1;
+    if (data.utcOffsetSeconds == 0 && !fetched) return {};
+    const long long s = nowEpoch + data.utcOffsetSeconds;
+    const int hour = static_cast<int>(((s % 86400) + 86400) % 86400 / 3600);
+    const int minute = static_cast<int>(((s % 3600) + 3600) % 3600 / 60);
+    return clockHM(hour, minute, use24) + "  " + utcOffsetText(data.utcOffsetSeconds);
+}
+
+std::string mailboxBadge(int unread) {
+    if (unread < 1) return {};
+    if (unread > 9) return "9+";
+    return std::to_string(unread);
+}
+
+std::string searchResultLabel(const GeoLocation& place, std::size_t index) {
+    return place.name + ", " + place.admin1 + ", " + place.country + "##" + std::to_string(index);
+}
+
+bool coordinatesInRange(double latitude, double longitude) {
+    return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
+}
+
+CoordinateEntry checkCoordinateEntry(double latitude, double longitude) {
+    const bool empty = latitude == 0.0 && longitude == 0.0;
+    const bool inRange = coordinatesInRange(latitude, longitude);
+    return {inRange && !empty, !inRange && !empty};
+}
+
+GeoLocation coordinatePlace(const std::string& label, double latitude, double longitude) {
+    GeoLocation g;
+    g.name = label.empty() ? "Custom location" : utf8Valid(label);
+    g.latitude = latitude;
+    g.longitude = longitude;
+    return g;
+}
+
+GeoLocation editedPlace(const GeoLocation& active, const std::string& name, double latitude, double longitude) {
+    GeoLocation g = active;
+    g.name = utf8Valid(name);
+    g.latitude = latitude;
+    g.longitude = longitude;
+    g.customLabel = true;
+    return g;
+}
+
+bool canSaveEdit(const std::string& name, double latitude, double longitude) {
+    return !name.empty() && coordinatesInRange(latitude, longitude);
+}
+
+}  // namespace nbr::panel

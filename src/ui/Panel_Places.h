@@ -1,0 +1,50 @@
+// Texts and choices of the places bar, the first-run prompt and the search
+// and edit windows.
+#pragma once
+
+#include "model/WeatherTypes.h"
+
+#include <cstddef>
+#include <string>
+
+namespace nbr::panel {
+
+// A custom-labelled place shows its name alone; others add the region and
+// the country when they are known.
+std::string placeTitle(const GeoLocation& place);
+
+// "UTC+5:45", "UTC-3", "UTC+0".
+std::string utcOffsetText(int seconds);
+
+// "<local clock>  <offset>" at `nowEpoch` for the bar; empty while the
+// record has neither an offset nor a fetch time (nothing arrived yet).
+std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24);
+
+// Count on the mailbox badge: "" for none, "1".."9", then "9+".
+std::string mailboxBadge(int unread);
+
+// One line of the search results list; the suffix keeps the lines apart.
+std::string searchResultLabel(const GeoLocation& place, std::size_t index);
+
+bool coordinatesInRange(double latitude, double longitude);
+
+// The coordinate entry of the search window: it can be added when in range
+// and not the empty 0, 0; the range hint shows when it is out of range.
+struct CoordinateEntry {
+    bool valid = false;
+    bool showHint = false;
+};
+CoordinateEntry checkCoordinateEntry(double latitude, double longitude);
+
+// The place a coordinate entry adds: named by the label, or "Custom
+// location" when it is empty.
+GeoLocation coordinatePlace(const std::string& label, double latitude, double longitude);
+
+// The active place as the edit window saves it (region, country and time
+// zone kept, the name marked as typed by the user).
+GeoLocation editedPlace(const GeoLocation& active, const std::string& name, double latitude, double longitude);
+
+// Whether the edit window's Save takes effect.
+bool canSaveEdit(const std::string& name, double latitude, double longitude);
+
+}  // namespace nbr::panel

@@ -1,0 +1,76 @@
+#include "ui/Panel_Status.h"
+
+#include "model/WeatherCodes.h"
+#include "ui/Units.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace nbr::panel {
+
+Line statusText(bool refreshing, const std::string& status, std::chrono::steady_clock::time_point fetchedAt,
+                std::chrono::steady_clock::time_point now) {
+    if (refreshing) return {"Updating..."};
+    if (!status.empty()) return {status, Tone::Error};
+    if (fetchedAt.time_since_epoch().count() < 1) return {"No data"};
+    const auto age = now - fetchedAt;
+    if (age < std::chrono::seconds(60)) return {"Updated just now"};
+    const long long minutes = std::chrono::duration_cast<std::chrono::minutes>(age).count();
+    return {"Updated " + std::to_string(minutes) + " min ago"};
+}
+
+std::string newerVersionText(const std::string& version) {
+    if (version.empty()) return {};
+    return " -  v" + version + " is out (" + kProjectSiteHost + ")";
+}
+
+float toastWindowHeight(size_t count, float viewportHeight) {
+    return std::min(static_cast<float>(count) * 64.0f + 16.0f, 0.6f * viewportHeight);
+}
+
+std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {
+    if (!a.official) return {};
+    const bool us = placeCountry == "US" || placeCountry == "United States";
+    std::string t = us ? "NWS" : "Official";
+    if (!a.severity.empty() && a.severity != "Unknown") t += " - " + a.severity;
+    return t;
+}
+
+std::string toastText(const WeatherAlert& a) { return a.title + ": " + a.message; }
+
+MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
+    MiniStrip m;
+    m.top = units::temp(cfg, d.temperature) + "  " + weatherCodeToShortString(d.weatherCode);
+    const PrecipNowcast n = computePrecipNowcast(d);
+    if (n.state == PrecipNowcast::StartsSoon) {
+        m.stat = {printed("Rain in ~%d min", n.minutes), Tone::Amber};
+    } else if (n.state == PrecipNowcast::EndsSoon) {
+        m.stat = {printed("Rain ends in ~%d min", n.minutes), Tone::Live};
+    } else if (cfg.miniStat == 1) {
+        m.stat = {"Feels " + units::temp(cfg, d.apparentTemperature) + "   wind " + units::speed(cfg, d.windSpeed) +
+                      " " + windDirectionToString(d.windDirection),
+                  Tone::Dim};
+    } else if (cfg.miniStat == 2) {
+        m.stat = {printed("Humidity %.0f%%   dew ", d.relativeHumidity) + units::temp(cfg, d.dewPoint), Tone::Dim};
+    } else if (!d.daily.empty()) {
+        const DailyForecast& t = d.daily[0];
+        m.stat = {"High " + units::temp(cfg, t.temperatureMax) + " / Low " + units::temp(cfg, t.temperatureMin) +
+                      printed("   rain %.0f%%", t.precipitationProbabilityMax),
+                  Tone::Dim};
+    }
+    m.place = d.location.name + (refreshing ? "  (updating...)" : "");
+    return m;
+}
+
+std::string notificationTime(std::chrono::system_clock::time_point t) {
+    const std::time_t secs = std::chrono::system_clock::to_time_t(t);
+    std::tm tm{};
+    char buf[32] = {};
+    if (localtime_r(&secs, &tm)) std::strftime(buf, sizeof buf, "%m/%d %H:%M", &tm);
+    return buf;
+}
+
+Tone notificationTimeTone(const Notification& n) { return n.acknowledged ? Tone::Dim : Tone::Accent; }
+Tone notificationTextTone(const Notification& n) { return n.acknowledged ? Tone::Dim : Tone::Normal; }
+
+}  // namespace nbr::panel

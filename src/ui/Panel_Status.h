@@ -1,0 +1,47 @@
+// Texts and choices of the status bar, the alert toasts, the mini strip and
+// the notification centre.
+#pragma once
+
+#include "foundation/Config.h"
+#include "model/WeatherTypes.h"
+#include "ui/PanelText.h"
+
+#include <chrono>
+#include <string>
+
+namespace nbr::panel {
+
+// Host name of the project's web site, named in the newer-release notice.
+inline constexpr const char* kProjectSiteHost = "nimbrel.app";
+
+// Left text of the status bar: refresh state, the last error, or the age of
+// the shown data.
+Line statusText(bool refreshing, const std::string& status, std::chrono::steady_clock::time_point fetchedAt,
+                std::chrono::steady_clock::time_point now);
+
+// " -  v1.2.0 is out (host)"; empty when no newer version is known.
+std::string newerVersionText(const std::string& version);
+
+// Height of the toast stack's window.
+float toastWindowHeight(size_t count, float viewportHeight);
+
+// Label line above an official alert's text ("NWS - Severe" for a place in
+// the US, "Official" elsewhere); empty for other alerts.
+std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry);
+// "Title: message"
+std::string toastText(const WeatherAlert& a);
+
+// The mini strip's lines; `stat.text` is empty when no stat line is shown.
+struct MiniStrip {
+    std::string top;  // temperature and short condition
+    Line stat;
+    std::string place;
+};
+MiniStrip miniStrip(const WeatherData& data, const Config& cfg, bool refreshing);
+
+// "12/07 14:05" in local time.
+std::string notificationTime(std::chrono::system_clock::time_point t);
+Tone notificationTimeTone(const Notification& n);
+Tone notificationTextTone(const Notification& n);
+
+}  // namespace nbr::panel

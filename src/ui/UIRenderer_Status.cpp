@@ -1,0 +1,149 @@
+// The status bar, the alert toasts, the mini strip and the notification
+// centre.
+#include "model/WeatherCodes.h"
+#include "ui/Panel_Status.h"
+#include "ui/UIDraw.h"
+#include "ui/UIRenderer.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace nbr {
+
+void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    ImGui::Separator();
+    const panel::Line left = panel::statusText(refreshing, status, dataFetchedAt, std::chrono::steady_clock::now());
+    ImGui::AlignTextToFramePadding();
+    draw::text(left.text, left.tone);
+    const std::string newer = panel::newerVersionText(newerVersion);
+    if (!newer.empty()) {
+        ImGui::SameLine();
+        draw::text(newer, panel::Tone::Amber);
+    }
+    const float groupW = draw::textWidth("Settings") + draw::textWidth("Mini") + draw::textWidth("Stars") +
+                         6 * style.FramePadding.x + 2 * style.ItemSpacing.x;
+    const float startX = ImGui::GetWindowWidth() - groupW - style.WindowPadding.x;
+    ImGui::SameLine(std::max(startX, ImGui::GetCursorPosX()));
+    if (ImGui::SmallButton("Mini")) actions.toggleMini = true;
+    draw::tooltip("Shrink to a small always-on-top strip");
+    ImGui::SameLine();
+    if (ImGui::SmallButton("Stars")) showStars = !showStars;
+    draw::tooltip("Constellations in season for this date and hemisphere");
+    ImGui::SameLine();
+    if (ImGui::SmallButton("Settings")) showSettings = !showSettings;
+}
+
+void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const std::string& placeCountry) {
+    if (visibleAlerts.empty()) return;
+    const ImGuiViewport* vp = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x - 330 - 16, vp->Pos.y + 46));
+    ImGui::SetNextWindowSize(ImVec2(330, panel::toastWindowHeight(visibleAlerts.size(), vp->Size.y)));
+    ImGui::PushStyleColor(ImGuiCol_WindowBg, ImVec4(90 / 255.0f, 36 / 255.0f, 29 / 255.0f, 0.97f));
+    ImGui::PushStyleColor(ImGuiCol_Border, theme::Error);
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 1.5f);
+    const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                                   ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
+                                   ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav;
+    if (ImGui::Begin("##toasts", nullptr, flags)) {
+        const float lh = ImGui::GetTextLineHeight();
+        const ImU32 amber = ImGui::GetColorU32(theme::Amber);
+        for (const WeatherAlert& a : visibleAlerts) {
+            const std::string key = a.deduplicationKey();
+            ImGui::PushID(key.c_str());
+            ImDrawList* dl = ImGui::GetWindowDrawList();
+            const ImVec2 c = ImGui::GetCursorScreenPos();
+            dl->AddTriangleFilled(ImVec2(c.x + 0.5f * lh, c.y + 0.05f * lh), ImVec2(c.x + 0.04f * lh, c.y + 0.92f * lh),
+                                  ImVec2(c.x + 0.96f * lh, c.y + 0.92f * lh), amber);
+            const ImU32 mark = IM_COL32(28, 18, 15, 255);
+            dl->AddRectFilled(ImVec2(c.x + 0.44f * lh, c.y + 0.32f * lh), ImVec2(c.x + 0.56f * lh, c.y + 0.64f * lh),
+                              mark);
+            dl->AddCircleFilled(ImVec2(c.x + 0.5f * lh, c.y + 0.77f * lh), 0.08f * lh, mark);
+            ImGui::Dummy(ImVec2(lh, lh));
+            ImGui::SameLine();
+
+            const float wrapAt = ImGui::GetCursorPosX() + ImGui::GetContentRegionAvail().x - ImGui::GetFrameHeight() -
+                                 ImGui::GetStyle().ItemSpacing.x;
+            ImGui::BeginGroup();
+            ImGui::PushTextWrapPos(wrapAt);
+            const std::string label = panel::toastLabel(a, placeCountry);
+            if (!label.empty()) draw::text(label, panel::Tone::Amber);
+            const std::string body = panel::toastText(a);
+            ImGui::TextUnformatted(body.c_str(), body.c_str() + body.size());
+            ImGui::PopTextWrapPos();
+            ImGui::EndGroup();
+
+            ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::GetFrameHeight());
+            if (ImGui::SmallButton("X")) actions.acknowledgeKey = key;
+            draw::tooltip("Acknowledge");
+            ImGui::Separator();
+            ImGui::PopID();
+        }
+    }
+    ImGui::End();
+    ImGui::PopStyleVar();
+    ImGui::PopStyleColor(2);
+}
+
+void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const int cell = weatherCodeToIconCell(data.weatherCode, night);
+    if (weatherIcons.id != 0 && cell >= 0) {
+        const int col = cell % 6, row = cell / 6;
+        ImGui::Image(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(weatherIcons.id)), ImVec2(55, 44),
+                     ImVec2(col / 6.0f, row / 5.0f), ImVec2((col + 1) / 6.0f, (row + 1) / 5.0f));
+        ImGui::SameLine();
+    }
+    const panel::MiniStrip m = panel::miniStrip(data, config, refreshing);
+    ImGui::BeginGroup();
+    draw::text(m.top);
+    if (!m.stat.text.empty()) draw::text(m.stat.text, m.stat.tone);
+    draw::text(m.place, panel::Tone::Dim);
+    ImGui::EndGroup();
+    const float x = ImGui::GetWindowWidth() - (draw::textWidth("Full") + 2 * style.FramePadding.x) -
+                    style.WindowPadding.x;
+    ImGui::SameLine(std::max(x, ImGui::GetCursorPosX()));
+    if (ImGui::SmallButton("Full")) actions.toggleMini = true;
+}
+
+void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notifications) {
+    const char* name = "Notifications";
+    if (!ImGui::IsPopupOpen(name)) ImGui::OpenPopup(name);
+    ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    const float scale = ImGui::GetFontSize() / 16.0f;
+    ImGui::SetNextWindowSize(ImVec2(380 * scale, 360 * scale), ImGuiCond_FirstUseEver);
+    bool open = true;
+    if (ImGui::BeginPopupModal(name, &open)) {
+        if (notifications.empty()) {
+            draw::text("No notifications yet.", panel::Tone::Dim);
+        } else {
+            if (ImGui::SmallButton("Mark all read")) actions.markAllRead = true;
+            ImGui::SameLine();
+            if (ImGui::SmallButton("Clear all")) actions.clearNotifications = true;
+            ImGui::Separator();
+            ImGui::BeginChild("notiflist", ImVec2(0, 280), false);
+            int i = 0;
+            for (auto it = notifications.rbegin(); it != notifications.rend(); ++it, ++i) {
+                const Notification& n = *it;
+                draw::text(panel::notificationTime(n.receivedAt), panel::notificationTimeTone(n));
+                ImGui::SameLine();
+                draw::text(n.alert.message, panel::notificationTextTone(n), true);
+                if (!n.acknowledged) {
+                    ImGui::PushID(i);
+                    if (ImGui::SmallButton("Dismiss")) actions.acknowledgeKey = n.alert.deduplicationKey();
+                    draw::tooltip("Quiet until this one's day has passed");
+                    ImGui::PopID();
+                }
+                ImGui::Separator();
+            }
+            ImGui::EndChild();
+        }
+        if (!showNotifications) ImGui::CloseCurrentPopup();
+        ImGui::EndPopup();
+    }
+    if (!open) showNotifications = false;
+}
+
+}  // namespace nbr

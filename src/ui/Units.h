@@ -1,0 +1,30 @@
+// Values of the weather record (degC, km/h, mm, cm, hPa, m) as text in the
+// units the settings ask for. The renderer's formatters and the panels' text
+// functions both print through these; so do the clock texts.
+#pragma once
+
+#include "foundation/Config.h"
+
+#include <string>
+
+namespace nbr::units {
+
+std::string temp(const Config& c, double celsius);
+std::string tempDelta(const Config& c, double celsiusDelta);
+std::string speed(const Config& c, double kmh);
+std::string precip(const Config& c, double mm);
+std::string snow(const Config& c, double cm);
+std::string pressure(const Config& c, double hPa);
+std::string visibility(const Config& c, double metres);
+
+}  // namespace nbr::units
+
+namespace nbr {
+
+// "HH:MM" with use24, else "H:MM AM" / "H:MM PM".
+std::string clockHM(int hour, int minute, bool use24);
+// The clock text of the time in a local "YYYY-MM-DDTHH:MM" string; empty when
+// the string holds no time.
+std::string formatClock(const std::string& isoLocal, bool use24);
+
+}  // namespace nbr

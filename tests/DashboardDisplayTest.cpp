@@ -1,0 +1,344 @@
+// The dashboard on a private virtual display, fed by the stand-in services:
+// screenshots of each place in both themes and both unit systems, the mini
+// strip and the first-run prompt, each checked against the empty layout; and
+// the first run, place search, coordinate entry and editing end to end.
+#include "DisplayHarness.h"
+#include "ReplayEnv.h"
+#include "app/App.h"
+#include "model/Utf8.h"
+#include "ui/Texture.h"
+#include "ui/Theme.h"
+
+#include <SDL.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+#include <nlohmann/json.hpp>
+#include <stb_image_write.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace nbr {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+class DashboardDisplayTest : public test::ReplayTest {
+protected:
+    void SetUp() override {
+#ifdef __SANITIZE_ADDRESS__
+        // The system's D-Bus and software OpenGL libraries keep a few blocks
+        // to the end that the leak checker cannot tell from leaks.
+        __lsan_disable();
+#endif
+        ReplayTest::SetUp();
+        if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+        setenv("DISPLAY", display.name().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        app.config.windowW = 1040;
+        app.config.windowH = 760;
+        ASSERT_TRUE(app.initSDL()) << SDL_GetError();
+        ASSERT_TRUE(app.initImGui());
+        // The pictures the program finds beside itself, from the build's folder.
+        freeTexture(app.renderer->weatherIcons);
+        app.renderer->weatherIcons = loadTexture(std::string(NIMBREL_RESOURCES_DIR) + "/weather-icons.png", false);
+        app.startWorker();
+        std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
+    }
+
+    void TearDown() override {
+        app.shutdown();
+        ReplayTest::TearDown();
+#ifdef __SANITIZE_ADDRESS__
+        __lsan_enable();
+#endif
+    }
+
+    // One turn of the main loop without its wait.
+    void turn() {
+        app.processEvents();
+        app.updateFromBackground();
+        app.renderFrame();
+    }
+    // Turns until `done` holds or 20 s pass.
+    bool turnUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 1000; ++i) {
+            turn();
+            if (done()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+    bool fetched() {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        return !app.fetchInProgress && app.weather.fetchedAt.time_since_epoch().count() != 0;
+    }
+
+    // Three frames, then the window's pixels as the display shows them.
+    test::Screenshot shot() {
+        for (int i = 0; i < 3; ++i) turn();
+        SDL_PumpEvents();
+        std::this_thread::sleep_for(50ms);
+        const test::Screenshot whole = test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd");
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(app.window, &x, &y);
+        SDL_GetWindowSize(app.window, &w, &h);
+        test::Screenshot s;
+        if (whole.rgb.empty()) return s;
+        w = std::min(w, whole.width - x);
+        h = std::min(h, whole.height - y);
+        s.width = w;
+        s.height = h;
+        s.rgb.resize(size_t(w) * h * 3);
+        for (int r = 0; r < h; ++r)
+            std::memcpy(&s.rgb[size_t(r) * w * 3], &whole.rgb[(size_t(y + r) * whole.width + x) * 3], size_t(w) * 3);
+        return s;
+    }
+
+    static std::string save(const test::Screenshot& s, const std::string& name) {
+        const std::string path = std::string(NIMBREL_ARTIFACT_DIR) + "/" + name + ".png";
+        stbi_write_png(path.c_str(), s.width, s.height, 3, s.rgb.data(), s.width * 3);
+        return path;
+    }
+
+    // The rectangle of a GUI window of the last frame whose name starts with
+    // `prefix` (child regions are named "<parent>/<name>_<id>").
+    static Rect region(const std::string& prefix) {
+        for (ImGuiWindow* w : GImGui->Windows)
+            if (w->Active && std::string(w->Name).rfind(prefix, 0) == 0)
+                return {int(w->Pos.x), int(w->Pos.y), int(w->Size.x), int(w->Size.y)};
+        return {};
+    }
+
+    // Pixels of `r` in which the two pictures differ noticeably.
+    static size_t differing(const test::Screenshot& a, const test::Screenshot& b, Rect r) {
+        if (a.width != b.width || a.height != b.height) return 0;
+        size_t n = 0;
+        for (int y = std::max(0, r.y); y < std::min(a.height, r.y + r.h); ++y)
+            for (int x = std::max(0, r.x); x < std::min(a.width, r.x + r.w); ++x) {
+                const size_t i = (size_t(y) * a.width + x) * 3;
+                for (int c = 0; c < 3; ++c)
+                    if (std::abs(int(a.rgb[i + c]) - int(b.rgb[i + c])) > 24) {
+                        ++n;
+                        break;
+                    }
+            }
+        return n;
+    }
+
+    // Pixels of `r` close to the given palette colour (text is drawn in it).
+    static size_t inked(const test::Screenshot& s, Rect r, const ImVec4& colour) {
+        const int cr = int(colour.x * 255 + 0.5f), cg = int(colour.y * 255 + 0.5f), cb = int(colour.z * 255 + 0.5f);
+        size_t n = 0;
+        for (int y = std::max(0, r.y); y < std::min(s.height, r.y + r.h); ++y)
+            for (int x = std::max(0, r.x); x < std::min(s.width, r.x + r.w); ++x) {
+                const size_t i = (size_t(y) * s.width + x) * 3;
+                if (std::abs(s.rgb[i] - cr) + std::abs(s.rgb[i + 1] - cg) + std::abs(s.rgb[i + 2] - cb) < 40) ++n;
+            }
+        return n;
+    }
+
+    void addPlace(const char* id) {
+        SavedLocation p;
+        static_cast<GeoLocation&>(p) = place(id);
+        app.config.locations.push_back(p);
+    }
+
+    void setLook(bool light, bool metric) {
+        app.config.themeId = light ? 1 : 0;
+        app.config.useFahrenheit = !metric;
+        app.config.windUnit = metric ? 1 : 0;
+        app.config.pressureUnit = metric ? 1 : 0;
+        app.config.precipUnit = metric ? 1 : 0;
+        app.config.use24hClock = metric;
+        app.renderer->actions.settingsChanged = true;
+    }
+
+    test::VirtualDisplay display;
+    App app;
+};
+
+TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel) {
+    addPlace("boston");
+    addPlace("oslo");
+    addPlace("halifax");
+    const char* ids[3] = {"boston", "oslo", "halifax"};
+
+    // The empty layout of each theme: a place saved, nothing fetched yet.
+    test::Screenshot empty[2];
+    for (int light = 0; light < 2; ++light) {
+        setLook(light == 1, false);
+        empty[light] = shot();
+        ASSERT_FALSE(empty[light].rgb.empty());
+        save(empty[light], std::string("dashboard-empty-") + (light ? "light" : "dark"));
+    }
+
+    for (int p = 0; p < 3; ++p) {
+        app.locationManager.setActive(p);
+        app.requestWeatherUpdate(app.locationManager.activeLocation());
+        ASSERT_TRUE(turnUntil([&] { return fetched() && app.weather.location.name == place(ids[p]).name; }))
+            << ids[p];
+        ASSERT_FALSE(app.weather.hourly.empty());
+        ASSERT_FALSE(app.weather.daily.empty());
+        test::Screenshot byUnits[2];
+        for (int light = 0; light < 2; ++light) {
+            for (int metric = 0; metric < 2; ++metric) {
+                setLook(light == 1, metric == 1);
+                const test::Screenshot s = shot();
+                const std::string name = std::string("dashboard-") + ids[p] + "-" + (light ? "light" : "dark") + "-" +
+                                         (metric ? "metric" : "imperial");
+                const std::string png = save(s, name);
+                SCOPED_TRACE(png);
+                const Rect current = region("Nimbrel/current_"), right = region("Nimbrel/rightcol_"),
+                           daily = region("Nimbrel/dailywrap_");
+                ASSERT_GT(current.w, 200);
+                ASSERT_GT(daily.h, 100);
+                // Every panel drew something where the empty layout has nothing,
+                // and text in the palette's text colour shows in each.
+                for (const Rect& r : {current, right, daily}) {
+                    EXPECT_GT(differing(s, empty[light], r), size_t(r.w * r.h / 50)) << r.x << "," << r.y;
+                    EXPECT_GT(inked(s, r, theme::Fg), 150u) << r.x << "," << r.y;
+                }
+                // The bar above the panels holds the place's title and clock.
+                const Rect bar{0, 0, s.width, current.y};
+                EXPECT_GT(inked(s, bar, theme::Fg), 100u);
+                if (light == 0) byUnits[metric] = s;
+            }
+        }
+        // The unit settings change what the current-conditions panel says.
+        EXPECT_GT(differing(byUnits[0], byUnits[1], region("Nimbrel/current_")), 200u);
+    }
+
+    // Toasts over the dashboard, then the notification centre over them.
+    setLook(false, false);
+    WeatherAlert wind;
+    wind.title = "High wind";
+    wind.message = "Gusts to 70 km/h expected this afternoon.";
+    wind.dayKey = "2026-12-07";
+    WeatherAlert official = wind;
+    official.official = true;
+    official.id = "urn:test:1";
+    official.severity = "Severe";
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        app.alerts = {official, wind};
+        app.alertsDirty = true;
+        app.notifications = {{wind, std::chrono::system_clock::now(), true},
+                             {official, std::chrono::system_clock::now(), false}};
+    }
+    const test::Screenshot toasts = shot();
+    const std::string toastPng = save(toasts, "toasts");
+    EXPECT_GT(inked(toasts, region("##toasts"), theme::Fg), 150u) << toastPng;
+    app.renderer->showNotifications = true;
+    const test::Screenshot centre = shot();
+    const std::string centrePng = save(centre, "notification-centre");
+    EXPECT_GT(inked(centre, region("Notifications"), theme::Fg), 150u) << centrePng;
+    app.renderer->showNotifications = false;
+
+    // The mini strip of the last place, against the strip without a record.
+    setLook(false, false);
+    app.applyMiniMode(true);
+    const test::Screenshot strip = shot();
+    const std::string png = save(strip, "mini-strip");
+    const WeatherData shown = app.weather;
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        app.weather = WeatherData{};
+    }
+    const test::Screenshot bare = shot();
+    const Rect all{0, 0, strip.width, strip.height};
+    EXPECT_GT(inked(strip, all, theme::Fg), 80u) << png;
+    EXPECT_GT(differing(strip, bare, all), 300u) << png;
+    app.applyMiniMode(false);
+}
+
+TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServices) {
+    ASSERT_FALSE(app.locationManager.hasLocations());
+    test::Screenshot first = shot();
+    ASSERT_FALSE(first.rgb.empty());
+    const std::string png = save(first, "first-run");
+    // The welcome lines and the search field sit at the top of the window.
+    EXPECT_GT(inked(first, {0, 0, first.width, 140}, theme::Fg), 150u) << png;
+    EXPECT_GT(inked(first, {0, 0, first.width, 140}, theme::Surface), 2000u) << png;  // the field
+    UIRenderer& ui = *app.renderer;
+
+    // Search from the prompt: the window opens and the results arrive.
+    std::strcpy(ui.searchInput, "Oslo");
+    ui.searchFromPrompt();
+    EXPECT_TRUE(ui.showSearch);
+    ASSERT_TRUE(turnUntil([&] { return !ui.searchResults.empty(); }));
+    EXPECT_EQ(ui.searchResults[0].name, "Oslo");
+    const test::Screenshot results = shot();
+    const Rect popup = region("Search Location");
+    ASSERT_GT(popup.w, 100);
+    const std::string resultsPng = save(results, "search-window");
+    EXPECT_GT(differing(results, first, popup), 2000u) << resultsPng;
+
+    // Picking the result saves the place and shows its weather.
+    ui.pickSearchResult(0);
+    EXPECT_FALSE(ui.showSearch);
+    ASSERT_TRUE(turnUntil([&] { return fetched() && app.weather.location.name == "Oslo"; }));
+    ASSERT_EQ(app.config.locations.size(), 1u);
+    EXPECT_EQ(app.config.locations[0].timezone, "Europe/Oslo");
+    EXPECT_EQ(app.weather.location.name, "Oslo");
+
+    // Coordinates with a label of many multi-byte characters: the label
+    // field keeps a whole character at its end.
+    ui.openSearch();
+    ui.coordLatitude = 44.6488;
+    ui.coordLongitude = -63.5752;
+    std::string longLabel;
+    for (int i = 0; i < 100; ++i) longLabel += "\xC3\xA9";  // é
+    utf8CopyToBuffer(ui.coordLabel, sizeof ui.coordLabel, longLabel);
+    ui.addCoordinates();
+    ASSERT_TRUE(turnUntil([&] {
+        return app.config.locations.size() == 2 && fetched() && std::abs(app.weather.location.latitude - 44.6488) < 1e-6;
+    }));
+    const SavedLocation& added = app.config.locations[1];
+    EXPECT_EQ(added.name.size(), 62u);
+    EXPECT_EQ(utf8Valid(added.name), added.name);
+    EXPECT_EQ(app.locationManager.activeIndex(), 1);
+    EXPECT_NEAR(app.weather.utcOffsetSeconds, -4 * 3600, 3600);  // Halifax's replies
+
+    // Edit: a stray byte and a name longer than the field stay valid UTF-8.
+    ui.openEdit();
+    ASSERT_TRUE(ui.showEdit);
+    const test::Screenshot editShot = shot();
+    const std::string editPng = save(editShot, "edit-window");
+    EXPECT_GT(inked(editShot, region("Edit Location"), theme::Fg), 150u) << editPng;
+    EXPECT_EQ(std::string(ui.editName), added.name);
+    turn();
+    std::string odd = "Harbour \xFF\xC3";
+    for (int i = 0; i < 60; ++i) odd += "\xE2\x82\xAC";  // €
+    utf8CopyToBuffer(ui.editName, sizeof ui.editName, odd);
+    ui.editLatitude = 44.65;
+    ui.saveEdit();
+    EXPECT_FALSE(ui.showEdit);
+    turn();
+    const SavedLocation& edited = app.config.locations[1];
+    EXPECT_EQ(utf8Valid(edited.name), edited.name);
+    EXPECT_EQ(edited.name.rfind("Harbour \xEF\xBF\xBD\xEF\xBF\xBD\xE2\x82\xAC", 0), 0u);
+    EXPECT_TRUE(edited.customLabel);
+    EXPECT_DOUBLE_EQ(edited.latitude, 44.65);
+    // Saved to the settings file, which reads back.
+    const std::string saved = test::readFile(dataDir() + "/config.json");
+    EXPECT_NE(saved.find("Harbour"), std::string::npos);
+    EXPECT_TRUE(nlohmann::json::accept(saved));
+    shot();
+}
+
+}  // namespace
+}  // namespace nbr

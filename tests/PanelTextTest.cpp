@@ -1,0 +1,394 @@
+// What the dashboard's panels say and in which colour, from records made
+// here: places bar, current conditions, forecast strips, sun tracker, status
+// bar, toasts, mini strip and notification centre.
+#include "model/Utf8.h"
+#include "ui/Panel_Current.h"
+#include "ui/Panel_Forecast.h"
+#include "ui/Panel_Places.h"
+#include "ui/Panel_Status.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace nbr::panel {
+namespace {
+
+using std::chrono::seconds;
+using std::chrono::steady_clock;
+
+Config imperial() { return Config{}; }
+Config metric() {
+    Config c;
+    c.useFahrenheit = false;
+    c.windUnit = 1;
+    c.pressureUnit = 1;
+    c.precipUnit = 1;
+    c.use24hClock = true;
+    return c;
+}
+
+bool has(const std::vector<Line>& ls, const std::string& text, Tone tone) {
+    for (const Line& l : ls)
+        if (l.text == text) return l.tone == tone;
+    return false;
+}
+bool hasText(const std::vector<Line>& ls, const std::string& prefix) {
+    for (const Line& l : ls)
+        if (l.text.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+// ---- Places bar and windows ----
+
+TEST(PanelPlaces, TitleClockOffsetAndBadge) {
+    GeoLocation g{"Boston", "US", "Massachusetts", 0, 0, "", false};
+    EXPECT_EQ(placeTitle(g), "Boston, Massachusetts, US");
+    g.customLabel = true;
+    EXPECT_EQ(placeTitle(g), "Boston");
+    EXPECT_EQ(placeTitle(GeoLocation{"Nowhere", "", "", 0, 0, "", false}), "Nowhere");
+
+    const struct { int secs; const char* text; } offsets[] = {
+        {-12600, "UTC-3:30"}, {20700, "UTC+5:45"}, {0, "UTC+0"}, {-18000, "UTC-5"}, {-1800, "UTC-0:30"}};
+    for (const auto& o : offsets) EXPECT_EQ(utcOffsetText(o.secs), o.text) << o.secs;
+
+    WeatherData d;
+    EXPECT_EQ(placeClockText(d, 0, false), "");  // UTC+0 before any data: no clock
+    d.fetchedAt = steady_clock::time_point(seconds(5));
+    EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, false), "1:07 PM  UTC+0");
+    d.utcOffsetSeconds = -12600;  // 13:07 UTC is 09:37 there
+    EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, true), "09:37  UTC-3:30");
+    EXPECT_EQ(placeClockText(d, 0, true), "20:30  UTC-3:30");  // before the epoch's midnight
+
+    const struct { int unread; const char* badge; } badges[] = {{0, ""}, {1, "1"}, {9, "9"}, {10, "9+"}, {12, "9+"}};
+    for (const auto& b : badges) EXPECT_EQ(mailboxBadge(b.unread), b.badge);
+}
+
+TEST(PanelPlaces, CoordinateEntryAndEditRules) {
+    const struct { double lat, lon; bool valid, hint; } entries[] = {
+        {0, 0, false, false},  {42.36, -71.06, true, false}, {91, 10, false, true},  {-90, 180, true, false},
+        {0, 180.5, false, true}, {0, 0.000001, true, false},   {NAN, 0, false, true}};
+    for (const auto& e : entries) {
+        const CoordinateEntry c = checkCoordinateEntry(e.lat, e.lon);
+        EXPECT_EQ(c.valid, e.valid) << e.lat << "," << e.lon;
+        EXPECT_EQ(c.showHint, e.hint) << e.lat << "," << e.lon;
+    }
+    const GeoLocation unnamed = coordinatePlace("", 1, 2);
+    EXPECT_EQ(unnamed.name, "Custom location");
+    EXPECT_FALSE(unnamed.customLabel);
+    EXPECT_EQ(coordinatePlace("Cabin \xFF", 1, 2).name, "Cabin \xEF\xBF\xBD");
+
+    const GeoLocation active{"Oslo", "NO", "Oslo", 59.9, 10.7, "Europe/Oslo", false};
+    const GeoLocation e = editedPlace(active, "Home", 60, 11);
+    EXPECT_EQ(e.name, "Home");
+    EXPECT_TRUE(e.customLabel);
+    EXPECT_EQ(e.timezone, "Europe/Oslo");
+    EXPECT_EQ(e.country, "NO");
+    EXPECT_DOUBLE_EQ(e.latitude, 60);
+    EXPECT_FALSE(canSaveEdit("", 10, 10));
+    EXPECT_FALSE(canSaveEdit("Home", -91, 10));
+    EXPECT_TRUE(canSaveEdit("Home", 0, 0));
+    EXPECT_EQ(searchResultLabel(active, 3), "Oslo, Oslo, NO##3");
+}
+
+// ---- Current conditions ----
+
+WeatherData currentRecord() {
+    WeatherData d;
+    d.time = "2026-12-07T10:15";
+    d.relativeHumidity = 71;
+    d.dewPoint = -1.5;
+    d.windSpeed = 19.8;
+    d.windDirection = 242;
+    d.windGusts = 41.4;
+    d.precipitation = 0.3;
+    d.cloudCover = 96;
+    d.pressureMsl = 1011.6;
+    return d;
+}
+
+TEST(PanelCurrent, MetricRowsAppearByTheirConditionsWithTheirColours) {
+    WeatherData d = currentRecord();
+    std::vector<Line> m = currentMetrics(d, imperial());
+    ASSERT_EQ(m.size(), 6u);  // no visibility, snow, UV, air or station
+    EXPECT_EQ(m[2].text, "Wind 12 mph SW");
+    EXPECT_EQ(currentMetrics(d, metric())[4].text, "Precip 0.3 mm");
+
+    const struct { double uv; const char* text; Tone tone; } uvs[] = {
+        {0.4, nullptr, Tone::Normal}, {3.0, "UV 3 Moderate", Tone::Amber}, {8.0, "UV 8 Very High", Tone::Error}};
+    for (const auto& u : uvs) {
+        d.uvIndex = u.uv;
+        if (!u.text) EXPECT_FALSE(hasText(currentMetrics(d, imperial()), "UV")) << u.uv;
+        else EXPECT_TRUE(has(currentMetrics(d, imperial()), u.text, u.tone)) << u.uv;
+    }
+    d.uvIndex = 0;
+    d.airQuality.valid = true;
+    const struct { double aqi; Tone tone; } aqis[] = {{50, Tone::Live}, {50.5, Tone::Amber}, {100, Tone::Amber},
+                                                      {101, Tone::Error}};
+    for (const auto& a : aqis) {
+        d.airQuality.usAqi = a.aqi;
+        EXPECT_EQ(currentMetrics(d, imperial()).back().tone, a.tone) << a.aqi;
+    }
+    d.airQuality.usAqi = -1;  // hides the air row, not the haze row
+    d.airQuality.pm2_5 = 35;
+    m = currentMetrics(d, imperial());
+    EXPECT_FALSE(hasText(m, "Air "));
+    EXPECT_TRUE(has(m, "Haze: smoke likely (PM2.5 35)", Tone::Amber));
+
+    d.station = {true, "KBOS", 10.0, 4.0, 20.0, 0.0, -1};
+    EXPECT_EQ(currentMetrics(d, imperial()).back().text, "Stn KBOS 39F (6 mi)");  // no gust row
+    d.station.windGusts = 45;
+    m = currentMetrics(d, metric());
+    EXPECT_EQ(m[m.size() - 2].text, "Stn KBOS 4C (10 km)");
+    EXPECT_EQ(m.back().text, "Stn gusts 45 km/h");
+}
+
+TEST(PanelCurrent, PressureSunAndDaylightLines) {
+    WeatherData d = currentRecord();
+    EXPECT_EQ(pressureLine(d, imperial()), "Pressure 29.87 inHg");
+    d.hasPressureTrend = true;
+    const struct { double delta; const char* word; bool warn; } trends[] = {
+        {1.0, " (rising)", false}, {0.5, " (steady)", false}, {-2.9, " (falling)", false}, {-3.0, " (falling)", true}};
+    for (const auto& t : trends) {
+        d.pressureTrend3h = t.delta;
+        EXPECT_EQ(pressureLine(d, metric()), std::string("Pressure 1012 hPa") + t.word);
+        EXPECT_EQ(pressureWarning(d).empty(), !t.warn) << t.delta;
+    }
+    d.pressureMsl = 0;
+    EXPECT_EQ(pressureLine(d, metric()), "");
+    EXPECT_EQ(pressureWarning(d), "");
+
+    EXPECT_EQ(sunLine(d, imperial()), "");
+    EXPECT_EQ(daylightLine(d), "");
+    DailyForecast today;
+    today.sunrise = "2026-12-07";  // no time
+    today.sunset = "2026-12-07T16:12";
+    today.daylightDuration = 33242.57;
+    d.daily = {today};
+    EXPECT_EQ(sunLine(d, imperial()), "Sun   - 4:12 PM");
+    EXPECT_EQ(daylightLine(d), "Daylight 9h 14m");
+}
+
+TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
+    WeatherData d = currentRecord();
+    auto steps = [&](std::initializer_list<double> mm) {
+        d.minutely15.clear();
+        for (double v : mm) d.minutely15.push_back({"", v, 0});
+    };
+    steps({0, 0, 0.3, 0.3});
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain starting in ~30 min");
+    EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Amber);
+    steps({0.3, 0.2, 0.0});
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain stopping in ~30 min");
+    EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
+    steps({0.3, 0.3});
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
+    steps({});
+    EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Accent);
+    EXPECT_FALSE(currentAdvice(d, imperial()).text.empty());
+    EXPECT_FALSE(hasCurrentConditions(WeatherData{}));
+    EXPECT_TRUE(hasCurrentConditions(d));
+}
+
+// ---- Hourly and daily forecast ----
+
+TEST(PanelForecast, HourCellsTooltipAndChart) {
+    HourlyForecast h;
+    h.time = "2026-12-07T00:00";
+    h.temperature = 20;
+    h.weatherCode = 61;
+    h.precipitationProbability = 45.4;
+    EXPECT_EQ(hourCells(h, 0, imperial()).hour, "Now");
+    EXPECT_EQ(hourCells(h, 1, imperial()).hour, "12AM");
+    EXPECT_EQ(hourCells(h, 1, metric()).hour, "00:00");
+    h.time = "2026-12-07T13:00";
+    const HourCells c = hourCells(h, 5, imperial());
+    EXPECT_EQ(c.hour, "1PM");
+    EXPECT_EQ(c.temperature, "68F");
+    EXPECT_EQ(c.rain, "45%");
+    h.time = "2026-12-07";
+    EXPECT_EQ(hourCells(h, 2, imperial()).hour, "12AM");
+
+    h.time = "2026-12-07T12:00";
+    std::vector<Line> tip = hourlyTooltip(h, imperial());
+    EXPECT_EQ(tip[0].text, "12 PM");
+    EXPECT_TRUE(tip[1].separatorBefore);
+    EXPECT_TRUE(has(tip, "No precipitation", Tone::Dim));
+    h.snowfall = 1.0;
+    tip = hourlyTooltip(h, metric());
+    EXPECT_EQ(tip[0].text, "12:00");
+    EXPECT_TRUE(hasText(tip, "Snow: 1.0 cm"));
+    EXPECT_FALSE(hasText(tip, "No precipitation"));
+
+    std::vector<HourlyForecast> hours(1);
+    EXPECT_TRUE(hourlyChartLevels(hours, false).empty());
+    hours.resize(3);  // flat: the middle of the band
+    for (float v : hourlyChartLevels(hours, true)) EXPECT_FLOAT_EQ(v, 0.5f);
+    hours[1].temperature = 10;
+    const std::vector<float> lv = hourlyChartLevels(hours, false);
+    EXPECT_FLOAT_EQ(lv[0], 0.0f);
+    EXPECT_FLOAT_EQ(lv[1], 1.0f);
+}
+
+TEST(PanelForecast, DailyTableCells) {
+    EXPECT_EQ(dailyColumns(9), 7);
+    EXPECT_EQ(dailyColumns(3), 3);
+    DailyForecast d;
+    d.date = "2026-12-07";  // a Monday
+    EXPECT_EQ(dayHeader(d, 0, false), "Today");
+    EXPECT_EQ(dayHeader(d, 1, false), "Mon");
+    EXPECT_EQ(dayHeader(d, 1, true), "Mon 7");
+    d.date = "1969-12-31";
+    EXPECT_EQ(dayHeader(d, 2, false), "Wed");
+    d.date = "2026-12";
+    EXPECT_EQ(dayHeader(d, 1, false), "");
+    d.date = "2026-13-45";
+    EXPECT_EQ(dayHeader(d, 1, false), "");
+
+    EXPECT_EQ(dayConfidence(d, false).text, "");
+    d.hasModelSpread = true;
+    d.highMin = 10;
+    d.highMax = 12;  // 2 degrees: "high" in Celsius, 3.6 in Fahrenheit reads "med"
+    EXPECT_TRUE(dayConfidence(d, false).text == "high" && dayConfidence(d, false).tone == Tone::Live);
+    EXPECT_TRUE(dayConfidence(d, true).text == "med" && dayConfidence(d, true).tone == Tone::Amber);
+    d.lowMax = 7;
+    EXPECT_TRUE(dayConfidence(d, false).text == "low" && dayConfidence(d, false).tone == Tone::Dim);
+
+    d.precipitationProbabilityMax = 60;
+    EXPECT_EQ(dayRain(d).tone, Tone::Normal);
+    d.popConsensus = true;
+    d.popMin = 40;
+    d.popMax = 70;  // exactly 30 points apart
+    EXPECT_EQ(dayRain(d).tone, Tone::Amber);
+    EXPECT_EQ(dayRain(d).text, "60%");
+}
+
+TEST(PanelForecast, DailyTooltipLines) {
+    DailyForecast d;
+    d.hasModelSpread = true;
+    d.highMin = 10, d.highMax = 12, d.lowMin = 2, d.lowMax = 4;
+    ForecastSkill skill;
+    skill.leads[1] = {10, 0, 0, 1.0, 1.0};
+    skill.leads[2] = {9, 0, 0, 1.0, 1.0};
+    const char* high = "Confidence: high (tight model spread, local err ";
+    EXPECT_TRUE(hasText(dailyTooltip(d, 1, &skill, metric()), std::string(high) + "1.0 deg)"));
+    EXPECT_TRUE(hasText(dailyTooltip(d, 1, &skill, imperial()), std::string(high) + "1.8 deg)"));
+    EXPECT_FALSE(hasText(dailyTooltip(d, 0, &skill, metric()), "Confidence"));  // today
+    EXPECT_FALSE(hasText(dailyTooltip(d, 2, &skill, metric()), "Confidence"));  // 9 scored days
+    EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric()), "Confidence"));
+
+    DailyForecast r;
+    r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
+    r.hasRunTrend = true, r.runTrendDaysBack = 1, r.runTrendTempDelta = 1.9, r.runTrendPrecipDelta = -2.5;
+    r.precipitationSum = 5, r.amountScaled = true, r.amountFactor = 0.5;
+    std::vector<Line> tip = dailyTooltip(r, 3, nullptr, metric());
+    EXPECT_TRUE(has(tip, "Sources disagree: 40-70% across 4", Tone::Amber));
+    EXPECT_TRUE(has(tip, "Run trend: steady over recent model runs", Tone::Dim));
+    EXPECT_TRUE(has(tip, "Scaled x0.5 for local amount bias (forecast 10.0 mm)", Tone::Live));
+    r.runTrendTempDelta = 0.4, r.runTrendPrecipDelta = 3.0;
+    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric()), "Run trend: precip +3.0 mm vs 1d-ago run", Tone::Amber));
+    r.runTrendTempDelta = -2.0;
+    EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric()), "Run trend: high -2.0 deg, precip +3.0 mm"));
+    r.amountFactor = 0;  // never divides by zero
+    EXPECT_FALSE(hasText(dailyTooltip(r, 3, nullptr, metric()), "Scaled"));
+}
+
+TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
+    WeatherData d;
+    EXPECT_FALSE(sunTrack(d, 0, false).show);
+    DailyForecast t;
+    t.sunrise = "2026-12-07T06:00";
+    t.sunset = "2026-12-07T18:00";
+    d.daily = {t};
+    d.utcOffsetSeconds = 3600;
+    const struct { int localHour, localMin; bool day; float fraction; const char* countdown; Tone tone; } cases[] = {
+        {6, 0, true, 0.0f, "Sunset in 12h 00m", Tone::Amber},
+        {18, 0, true, 1.0f, "Sunset in 0h 00m", Tone::Amber},
+        {12, 0, true, 0.5f, "Sunset in 6h 00m", Tone::Amber},
+        {22, 0, false, 0.0f, "Sunrise in 8h 00m", Tone::Accent},
+        {4, 30, false, 0.0f, "Sunrise in 1h 30m", Tone::Accent},
+    };
+    for (const auto& c : cases) {
+        const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60) - 3600;
+        const SunTrack s = sunTrack(d, now, true);
+        ASSERT_TRUE(s.show);
+        EXPECT_EQ(s.day, c.day) << c.localHour;
+        EXPECT_FLOAT_EQ(s.fraction, c.fraction) << c.localHour;
+        EXPECT_EQ(s.countdown.text, c.countdown) << c.localHour;
+        EXPECT_EQ(s.countdown.tone, c.tone) << c.localHour;
+    }
+    EXPECT_EQ(sunTrack(d, 0, true).goldenHours, "Golden hour (soft light):\n  06:00 - 06:45\n  17:15 - 18:00");
+    const char* unusable[][2] = {{"2026-12-07", "2026-12-07T18:00"},
+                                 {"2026-12-07T06:00", "2026-12-07"},
+                                 {"2026-12-07T18:00", "2026-12-07T06:00"}};
+    for (auto& u : unusable) {
+        d.daily[0].sunrise = u[0];
+        d.daily[0].sunset = u[1];
+        EXPECT_FALSE(sunTrack(d, 0, true).show) << u[0] << " " << u[1];
+    }
+}
+
+// ---- Status bar, toasts, mini strip, notifications ----
+
+TEST(PanelStatus, StatusTextOrderAndAge) {
+    const steady_clock::time_point at(seconds(1000));
+    EXPECT_EQ(statusText(true, "boom", at, at).text, "Updating...");
+    EXPECT_EQ(statusText(false, "boom", at, at).tone, Tone::Error);
+    EXPECT_EQ(statusText(false, "", {}, at).text, "No data");
+    EXPECT_EQ(statusText(false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
+    EXPECT_EQ(statusText(false, "", at, at + seconds(60)).text, "Updated 1 min ago");
+    EXPECT_EQ(statusText(false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
+    EXPECT_EQ(newerVersionText(""), "");
+    EXPECT_EQ(newerVersionText("1.2.0"), std::string(" -  v1.2.0 is out (") + kProjectSiteHost + ")");
+}
+
+TEST(PanelStatus, ToastsLabelsAndHeights) {
+    EXPECT_FLOAT_EQ(toastWindowHeight(1, 1000), 80);
+    EXPECT_FLOAT_EQ(toastWindowHeight(20, 1000), 600);
+    WeatherAlert a;
+    a.title = "Wind";
+    a.message = "Gusts to 70 km/h";
+    EXPECT_EQ(toastLabel(a, "US"), "");
+    EXPECT_EQ(toastText(a), "Wind: Gusts to 70 km/h");
+    a.official = true;
+    a.severity = "Unknown";
+    EXPECT_EQ(toastLabel(a, "US"), "NWS");
+    a.severity = "Severe";
+    EXPECT_EQ(toastLabel(a, "US"), "NWS - Severe");
+    EXPECT_EQ(toastLabel(a, "CA"), "Official - Severe");
+    EXPECT_EQ(toastLabel(a, ""), "Official - Severe");
+}
+
+TEST(PanelStatus, MiniStripLinesAndNotifications) {
+    WeatherData d;
+    d.location.name = "Halifax";
+    d.temperature = 0;
+    d.weatherCode = 2;
+    Config c;
+    MiniStrip m = miniStrip(d, c, false);
+    EXPECT_EQ(m.top, "32F  PtCloud");
+    EXPECT_EQ(m.stat.text, "");  // high/low wanted but no daily data
+    EXPECT_EQ(m.place, "Halifax");
+    EXPECT_EQ(miniStrip(d, c, true).place, "Halifax  (updating...)");
+    DailyForecast t;
+    t.temperatureMax = 10, t.temperatureMin = 0, t.precipitationProbabilityMax = 40;
+    d.daily = {t};
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "High 50F / Low 32F   rain 40%");
+    c.miniStat = 1;
+    d.windSpeed = 10;
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "Feels 32F   wind 6 mph N");
+    c.miniStat = 2;
+    d.relativeHumidity = 80;
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "Humidity 80%   dew 32F");
+    d.minutely15 = {{"", 0, 0}, {"", 0.2, 0}};
+    m = miniStrip(d, c, false);
+    EXPECT_EQ(m.stat.text, "Rain in ~15 min");
+    EXPECT_EQ(m.stat.tone, Tone::Amber);
+    d.minutely15 = {{"", 0.2, 0}, {"", 0, 0}};
+    EXPECT_EQ(miniStrip(d, c, false).stat.tone, Tone::Live);
+
+    EXPECT_EQ(notificationTime(std::chrono::system_clock::now()).size(), 11u);  // "MM/DD HH:MM"
+}
+
+}  // namespace
+}  // namespace nbr::panel
