@@ -69,6 +69,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
 
     if (miniMode) {
         ImGui::End();
+        renderMeteorEffect();
         return;
     }
 
@@ -78,7 +79,13 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     (void)unread;
     if (locationManager.hasLocations()) renderBody(data);
 
+    // Windows; only the first flagged modal opens in a frame.
+    if (showSettings) renderSettingsPopup();
+    else if (showHistory) renderHistoryWindow(data);
+    else if (showStars) renderStarsWindow(data);
+
     ImGui::End();
+    renderMeteorEffect();
 }
 
 void UIRenderer::renderBody(const WeatherData& data) {
@@ -97,6 +104,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::Spacing();
     ImGui::Separator();
     ImGui::Spacing();
+    renderSkyCarousel(data);
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);

@@ -10,17 +10,32 @@
 #include "ui/UIActions.h"
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace nbr {
 
+namespace panel {
+struct CardLine;
+}
+
 // "HH:MM" with use24, else "H:MM AM" / "H:MM PM".
 std::string clockHM(int hour, int minute, bool use24);
 // The clock text of the time in a local "YYYY-MM-DDTHH:MM" string; empty when
 // the string holds no time.
 std::string formatClock(const std::string& isoLocal, bool use24);
+
+// Values in the record's units as text in the units of `config`; the
+// renderer's members of the same names apply them to the live settings.
+std::string formatTemp(const Config& config, double celsius);
+std::string formatTempDelta(const Config& config, double celsiusDelta);
+std::string formatSpeed(const Config& config, double kmh);
+std::string formatPrecip(const Config& config, double mm);
+std::string formatSnow(const Config& config, double cm);
+std::string formatPressure(const Config& config, double hPa);
+std::string formatVisibility(const Config& config, double metres);
 
 class UIRenderer {
 public:
@@ -87,8 +102,45 @@ public:
     bool carouselAutoRotate = true;
     float carouselTimer = 0;
 
+    // ---- Sky carousel, data cards, meteor burst, history and constellation
+    // windows, settings (UIRenderer_Sky, _Cards, _Meteors, _HistoryWindow,
+    // _Constellations, _Settings) ----
+    void renderSkyCarousel(const WeatherData& data);
+    void renderSkyCardSky(const WeatherData& data);
+    void renderSkyCardAir(const WeatherData& data);
+    void renderSkyCardPollen(const WeatherData& data);
+    void renderSkyCardTides(const WeatherData& data);
+    void renderSkyCardRiver(const WeatherData& data);
+    void renderSkyCardAlmanac(const WeatherData& data);
+    void renderSkyCardTrends(const WeatherData& data);
+    void renderSkyCardRecords(const WeatherData& data);
+    void renderSkyCardPlan(const WeatherData& data);
+    void renderSkyCardQuakes(const WeatherData& data);
+    void renderSkyCardWinter(const WeatherData& data);
+    void renderSkyCardDiscussion(const WeatherData& data);
+    // Draws the card of a carousel kind (see panel::SkyCardKind).
+    void renderSkyCard(int kind, const WeatherData& data);
+    void spawnMeteorShower();
+    void renderMeteorEffect();
+    void renderHistoryWindow(const WeatherData& data);
+    void renderHistoryChart(const std::vector<HistoryDay>& history);
+    void renderStarsWindow(const WeatherData& data);
+    void renderSettingsPopup();
+
+    std::mt19937 meteorRng;  // seeded on the first burst
+    bool meteorRngSeeded = false;
+    int settingsWinW = 0, settingsWinH = 0;  // the size entry, taken when the window opens
+    bool settingsAutostart = false;          // the launch-at-startup box, read when the window opens
+    bool historyChartScrolled = false;       // the chart has been scrolled to its newest day
+
 private:
     void renderBody(const WeatherData& data);
+    // One text item of a card with its colour, tooltip and placement; true
+    // when it was clicked.
+    bool drawCardLine(const panel::CardLine& line);
+    void drawCardLines(const std::vector<panel::CardLine>& lines);
+    // Cells of a three-column table.
+    void drawCardTable(const char* id, const std::vector<panel::CardLine>& cells);
 };
 
 // Heights of the dashboard's body rows for a content area of the given size

@@ -13,15 +13,15 @@ std::string print(const char* fmt, double v) {
 }
 }  // namespace
 
-std::string UIRenderer::formatTemp(double c) const {
+std::string formatTemp(const Config& config, double c) {
     return config.useFahrenheit ? print("%.0fF", c * 9.0 / 5.0 + 32.0) : print("%.0fC", c);
 }
 
-std::string UIRenderer::formatTempDelta(double d) const {
+std::string formatTempDelta(const Config& config, double d) {
     return print("%+.1f", config.useFahrenheit ? d * 1.8 : d);
 }
 
-std::string UIRenderer::formatSpeed(double kmh) const {
+std::string formatSpeed(const Config& config, double kmh) {
     switch (config.windUnit) {
     case 1: return print("%.0f km/h", kmh);
     case 2: return print("%.1f m/s", kmh / 3.6);
@@ -30,21 +30,29 @@ std::string UIRenderer::formatSpeed(double kmh) const {
     }
 }
 
-std::string UIRenderer::formatPrecip(double mm) const {
+std::string formatPrecip(const Config& config, double mm) {
     return config.precipUnit == 0 ? print("%.2f in", mm * 0.0393701) : print("%.1f mm", mm);
 }
 
-std::string UIRenderer::formatSnow(double cm) const {
+std::string formatSnow(const Config& config, double cm) {
     return config.precipUnit == 0 ? print("%.1f in", cm * 0.393701) : print("%.1f cm", cm);
 }
 
-std::string UIRenderer::formatPressure(double hPa) const {
+std::string formatPressure(const Config& config, double hPa) {
     return config.pressureUnit == 0 ? print("%.2f inHg", hPa * 0.0295299830714) : print("%.0f hPa", hPa);
 }
 
-std::string UIRenderer::formatVisibility(double m) const {
+std::string formatVisibility(const Config& config, double m) {
     return config.windUnit == 0 ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
 }
+
+std::string UIRenderer::formatTemp(double c) const { return nbr::formatTemp(config, c); }
+std::string UIRenderer::formatTempDelta(double d) const { return nbr::formatTempDelta(config, d); }
+std::string UIRenderer::formatSpeed(double kmh) const { return nbr::formatSpeed(config, kmh); }
+std::string UIRenderer::formatPrecip(double mm) const { return nbr::formatPrecip(config, mm); }
+std::string UIRenderer::formatSnow(double cm) const { return nbr::formatSnow(config, cm); }
+std::string UIRenderer::formatPressure(double hPa) const { return nbr::formatPressure(config, hPa); }
+std::string UIRenderer::formatVisibility(double m) const { return nbr::formatVisibility(config, m); }
 
 std::string clockHM(int hour, int minute, bool use24) {
     char buf[16];
