@@ -5,9 +5,9 @@
 
 namespace nbr::panel {
 
-float unitFloat(std::mt19937& rng) {
-    // Computed in double: the largest outputs would round up to 1.0 as floats.
-    const float u = static_cast<float>(static_cast<double>(rng()) * 0x1p-32);
+float unitFloat(std::uint32_t output) {
+    // The largest outputs round up to 1.0 as floats; they stay just below.
+    const float u = static_cast<float>(static_cast<double>(output) * 0x1p-32);
     return std::min(u, std::nextafter(1.0f, 0.0f));
 }
 
@@ -16,7 +16,7 @@ void spawnMeteorBurst(std::mt19937& rng, float width, std::vector<Meteor>& meteo
     bool largeGiven = false;
     for (int i = 0; i < count; ++i) {
         Meteor m;
-        const float u1 = unitFloat(rng);
+        const float u1 = unitFloat(static_cast<std::uint32_t>(rng()));
         if (u1 > 0.92f) {
             m.sprite = largeGiven ? 2 : 3;
             largeGiven = true;
@@ -25,16 +25,16 @@ void spawnMeteorBurst(std::mt19937& rng, float width, std::vector<Meteor>& meteo
         } else {
             m.sprite = static_cast<int>(rng() & 1u);
         }
-        m.scale = 0.55f + 0.55f * unitFloat(rng);
-        const float speed = 420.0f + 480.0f * unitFloat(rng);
-        const float angle = 0.55f + 0.4f * unitFloat(rng);
+        m.scale = 0.55f + 0.55f * unitFloat(static_cast<std::uint32_t>(rng()));
+        const float speed = 420.0f + 480.0f * unitFloat(static_cast<std::uint32_t>(rng()));
+        const float angle = 0.55f + 0.4f * unitFloat(static_cast<std::uint32_t>(rng()));
         m.vx = speed * std::cos(angle);
         m.vy = speed * std::sin(angle);
-        const float lead = 0.55f * unitFloat(rng);
-        m.x = (0.9f * unitFloat(rng) - 0.35f) * width - m.vx * lead;
+        const float lead = 0.55f * unitFloat(static_cast<std::uint32_t>(rng()));
+        m.x = (0.9f * unitFloat(static_cast<std::uint32_t>(rng())) - 0.35f) * width - m.vx * lead;
         m.y = -60.0f - m.vy * lead;
-        m.rotation = 6.28f * unitFloat(rng);
-        m.spin = 4.4f * unitFloat(rng) - 2.2f;
+        m.rotation = 6.28f * unitFloat(static_cast<std::uint32_t>(rng()));
+        m.spin = 4.4f * unitFloat(static_cast<std::uint32_t>(rng())) - 2.2f;
         meteors.push_back(m);
     }
 }

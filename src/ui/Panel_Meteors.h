@@ -7,6 +7,7 @@
 #include "ui/UIRenderer.h"
 
 #include <array>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -14,8 +15,8 @@ namespace nbr::panel {
 
 using Meteor = UIRenderer::Meteor;
 
-// One generator output as a float in [0, 1).
-float unitFloat(std::mt19937& rng);
+// One 32-bit generator output as a float in [0, 1).
+float unitFloat(std::uint32_t output);
 
 // Appends 6 to 9 meteors entering from above a window `width` wide, at most
 // one of them with the large sprite.
