@@ -1,8 +1,8 @@
 // The forecast-history window from skill and chart rows built by the history
 // store, its chart geometry, and the constellation guide's list for tonight.
 #include "GuiHarness.h"
+#include "PlaceRecords.h"
 #include "foundation/LocationManager.h"
-#include "history/HistoryStore.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Constellations.h"
 #include "ui/Panel_History.h"
@@ -11,33 +11,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 namespace nbr {
 namespace {
 
 using panel::CardTone;
 
-std::string day(int d) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "2026-01-%02d", d);
-    return buf;
-}
-
-// A log of `days` observed days, each forecast the day before `warm` degrees
-// too warm; two-day-ahead forecasts for the first `lead2` days.
-WeatherData recordWithLog(int days, double warm, int lead2) {
-    HistoryStore::Log log;
-    for (int d = 2; d < 2 + days; ++d) {
-        log.truth.push_back({day(d), 20.0 + d % 3, 10.0 - d % 2, 1.0, false});
-        log.fcst.push_back({day(d - 1), day(d), 1, 20.0 + d % 3 + warm, 10.0 - d % 2 + warm, 30, 1.0, 3});
-        if (d - 2 < lead2 && d >= 3) log.fcst.push_back({day(d - 2), day(d), 2, 21, 10, 30, 1.0, 3});
-    }
-    WeatherData data;
-    data.skill = HistoryStore::computeSkill(log.fcst, log.truth, log.mfcst, log.hf, log.obs);
-    HistoryStore::buildHistory(data, log);
-    return data;
-}
+WeatherData recordWithLog(int days, double warm, int lead2) { return test::historyRecord(days, warm, lead2); }
 
 TEST(HistoryWindow, StatusAndLeadRowsFromTheStoresSkill) {
     WeatherData data = recordWithLog(14, 1.0, 5);
