@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Set up, build and run every test: a plain build, then the same tests under
-# AddressSanitizer + UndefinedBehaviorSanitizer, then the concurrent tests
-# under ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer, the fuzz targets, then the
+# concurrent tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -19,6 +19,9 @@ build build
 build build-asan -DNIMBREL_SANITIZE=address
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --output-on-failure -j"$jobs")
+
+# Every reader of outside data, fed a fixed number of inputs by libFuzzer.
+bash tools/fuzz.sh --runs 20000
 
 # Test suites whose name ends in "Concurrency" exercise threads.
 build build-tsan -DNIMBREL_SANITIZE=thread

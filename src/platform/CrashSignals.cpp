@@ -290,4 +290,28 @@ bool installCrashHandlers(const std::string& dir) {
     return true;
 }
 
+namespace {
+constexpr size_t kThreadAltStackBytes = 64 * 1024;
+}
+
+ThreadCrashStack::ThreadCrashStack() {
+    stack_ = std::malloc(kThreadAltStackBytes);
+    if (!stack_) return;
+    stack_t ss{};
+    ss.ss_sp = stack_;
+    ss.ss_size = kThreadAltStackBytes;
+    if (::sigaltstack(&ss, nullptr) != 0) {
+        std::free(stack_);
+        stack_ = nullptr;
+    }
+}
+
+ThreadCrashStack::~ThreadCrashStack() {
+    if (!stack_) return;
+    stack_t ss{};
+    ss.ss_flags = SS_DISABLE;
+    ::sigaltstack(&ss, nullptr);
+    std::free(stack_);
+}
+
 }  // namespace nbr::platform

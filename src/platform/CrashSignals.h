@@ -14,4 +14,20 @@ namespace nbr::platform {
 // not fit the handlers' fixed buffers.
 bool installCrashHandlers(const std::string& dir);
 
+// An alternate signal stack for the calling thread, for the thread's whole
+// life: the handlers above run on it, so a stack overflow of this thread still
+// leaves a report. Every thread the program starts makes one first thing in
+// its body; the stack is released when the object goes out of scope. Harmless
+// when no handlers are installed.
+class ThreadCrashStack {
+public:
+    ThreadCrashStack();
+    ~ThreadCrashStack();
+    ThreadCrashStack(const ThreadCrashStack&) = delete;
+    ThreadCrashStack& operator=(const ThreadCrashStack&) = delete;
+
+private:
+    void* stack_ = nullptr;
+};
+
 }  // namespace nbr::platform

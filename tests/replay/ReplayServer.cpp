@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -110,27 +111,71 @@ const Place* placeById(std::string_view id) {
     return nullptr;
 }
 
-const Place* placeInText(std::string_view text) {
-    std::vector<double> numbers;
-    const std::string s(text);
-    for (size_t i = 0; i < s.size();) {
-        const bool sign = s[i] == '-' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1]));
-        if (!sign && !std::isdigit(static_cast<unsigned char>(s[i]))) {
-            ++i;
-            continue;
-        }
-        char* end = nullptr;
-        numbers.push_back(std::strtod(s.c_str() + i, &end));
-        i = static_cast<size_t>(end - s.c_str());
-        if (i < s.size() && (s[i] == '.' || std::isdigit(static_cast<unsigned char>(s[i])))) ++i;
-    }
+const Place* placeAt(double latitude, double longitude) {
     constexpr double kTolerance = 1.2;
-    for (const Place& p : places()) {
-        const auto near = [&](double target) {
-            return std::any_of(numbers.begin(), numbers.end(),
-                               [&](double n) { return std::fabs(n - target) <= kTolerance; });
-        };
-        if (near(p.latitude) && near(p.longitude)) return &p;
+    for (const Place& p : places())
+        if (std::fabs(latitude - p.latitude) <= kTolerance && std::fabs(longitude - p.longitude) <= kTolerance)
+            return &p;
+    return nullptr;
+}
+
+namespace {
+
+// The numbers of a comma-separated list such as "42.36,-71.06"; empty when any
+// item is not a number.
+std::vector<double> numberList(std::string_view text) {
+    std::vector<double> out;
+    const std::string s(text);
+    const char* p = s.c_str();
+    while (*p) {
+        char* end = nullptr;
+        const double v = std::strtod(p, &end);
+        if (end == p || !std::isfinite(v)) return {};
+        out.push_back(v);
+        p = end;
+        if (*p == ',') ++p;
+        else if (*p) return {};
+    }
+    return out;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+}  // namespace
+
+const Place* placeOfRequest(std::string_view path, const std::multimap<std::string, std::string>& params) {
+    std::map<std::string, std::string> named;
+    for (const auto& [k, v] : params) named.emplace(lower(k), v);
+    const auto pair = [&](const char* latKey, const char* lonKey) -> const Place* {
+        auto la = named.find(latKey), lo = named.find(lonKey);
+        if (la == named.end() || lo == named.end()) return nullptr;
+        const std::vector<double> a = numberList(la->second), b = numberList(lo->second);
+        return a.size() == 1 && b.size() == 1 ? placeAt(a[0], b[0]) : nullptr;
+    };
+    for (const auto& [latKey, lonKey] : {std::pair{"latitude", "longitude"}, {"lat", "lon"}, {"lat", "lng"}, {"lat", "long"}})
+        if (const Place* p = pair(latKey, lonKey)) return p;
+    // "point=lat,lon" and similar pairs in one value.
+    for (const auto& [k, v] : named) {
+        const std::vector<double> n = numberList(v);
+        if (n.size() == 2 && (k == "point" || k == "coords" || k == "latlon"))
+            if (const Place* p = placeAt(n[0], n[1])) return p;
+        if (n.size() == 4 && (k == "bbox" || k == "boundingbox")) {  // either axis order
+            if (const Place* p = placeAt((n[0] + n[2]) / 2, (n[1] + n[3]) / 2)) return p;
+            if (const Place* p = placeAt((n[1] + n[3]) / 2, (n[0] + n[2]) / 2)) return p;
+        }
+    }
+    // A path segment "lat,lon", as in "/points/42.3584,-71.0598".
+    for (size_t pos = 0; pos < path.size();) {
+        size_t next = path.find('/', pos);
+        if (next == std::string_view::npos) next = path.size();
+        const std::vector<double> n = numberList(path.substr(pos, next - pos));
+        if (n.size() == 2)
+            if (const Place* p = placeAt(n[0], n[1])) return p;
+        pos = next + 1;
     }
     return nullptr;
 }
@@ -266,18 +311,14 @@ struct ReplayServer::Impl {
         r.target = req.target;
         const size_t q = req.target.find('?');
         if (q != std::string::npos) r.query = req.target.substr(q + 1);
-        std::string placeText = p;
-        for (const auto& [k, v] : req.params) {
-            r.params.emplace(k, v);
-            placeText += " " + v;
-        }
+        for (const auto& [k, v] : req.params) r.params.emplace(k, v);
         for (const auto& [k, v] : req.headers) {
             std::string lower = k;
             std::transform(lower.begin(), lower.end(), lower.begin(),
                            [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
             r.headers[lower] = v;
         }
-        r.place = placeInText(placeText);
+        r.place = placeOfRequest(r.path, r.params);
         return r;
     }
 };
@@ -303,7 +344,11 @@ ReplayServer::ReplayServer() : impl_(std::make_unique<Impl>()) {
     route("test", "/echo", [](ReplayServer&, const Request& r) { return Reply::text("ok " + r.query); });
     route("test", "/empty", [](ReplayServer&, const Request&) { return Reply::text(""); });
     route("test", "/bytes/*", [](ReplayServer&, const Request& r) {
-        return Reply::text(std::string(std::stoull(r.path.substr(7)), 'x'), "application/octet-stream");
+        // A little over the client's 32 MiB limit is all a test needs.
+        constexpr unsigned long long kMaxBytes = 64ull << 20;
+        const unsigned long long n = std::strtoull(r.path.c_str() + 7, nullptr, 10);
+        if (n > kMaxBytes) return Reply::withStatus(400, "at most 64 MiB");
+        return Reply::text(std::string(n, 'x'), "application/octet-stream");
     });
     for (const auto& [name, setup] : registry()) setup(*this);
 
@@ -360,7 +405,19 @@ bool ReplayServer::start(int port) {
                       : (impl_->server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (port_ <= 0) return false;
     impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
-    while (!impl_->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The listening thread normally runs within milliseconds; one that never
+    // does (it failed to listen) must not hang the test that started it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!impl_->server.is_running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            std::fprintf(stderr, "replay server: not listening on 127.0.0.1:%d after 5 s\n", port_);
+            impl_->server.stop();
+            impl_->thread.join();
+            port_ = 0;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 

@@ -4,7 +4,7 @@
 //
 // Requests are routed by service id (the first path segment, as in
 // src/service/ServiceHosts.h) and the rest of the path. A place's replies are
-// picked by the coordinates found in the path or query (Boston, Oslo and
+// picked by the request's own coordinates (see placeOfRequest; Boston, Oslo and
 // Halifax are known; requests for other places get 404). Fixture files live
 // under tests/fixtures/<service-id>/; "{{...}}" fields in them are filled in
 // at request time (see fill()), so replies always look current.
@@ -48,9 +48,14 @@ struct Place {
 
 const std::vector<Place>& places();
 const Place* placeById(std::string_view id);
-// The known place whose coordinates appear (within 1.2 degrees) among the
-// numbers of `text`; null when none does.
-const Place* placeInText(std::string_view text);
+// The known place within 1.2 degrees of latitude and longitude; null when none.
+const Place* placeAt(double latitude, double longitude);
+// The known place a request asks about, from its own coordinates read as one
+// pair: latitude/longitude (or lat/lon, lat/lng, lat/long) parameters, a
+// "lat,lon" value of `point`, the centre of a `bbox`/`bBox` (either axis
+// order), or a "lat,lon" path segment as in "/points/42.36,-71.06". Other
+// numbers in the path or query never pick a place.
+const Place* placeOfRequest(std::string_view path, const std::multimap<std::string, std::string>& params);
 
 // A request as a handler sees it and as it is recorded.
 struct Request {

@@ -1,0 +1,28 @@
+// Shared by the fuzz targets: a private scratch folder for readers that read
+// files, and the bytes of an input as text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace nbr::fuzz {
+
+inline std::string text(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }
+
+// A folder of this process's own, made on first use and kept for the run.
+inline const std::string& scratchDir() {
+    static const std::string dir = [] {
+        std::string tmpl = "/tmp/nimbrel-fuzz-XXXXXX";
+        return mkdtemp(tmpl.data()) ? tmpl : std::string("/tmp");
+    }();
+    return dir;
+}
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace nbr::fuzz

@@ -1,0 +1,28 @@
+// config.json as the program reads it at start-up: whatever the file holds,
+// the load keeps what it read and never ends the program, and the settings it
+// gives save again.
+#include "FuzzSupport.h"
+#include "foundation/Config.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("APPDATA", nbr::fuzz::scratchDir().c_str(), 1);
+    std::filesystem::create_directories(nbr::Config::configDir());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    nbr::Config config;
+    const std::string path = config.configPath();
+    nbr::fuzz::writeFile(path, nbr::fuzz::text(data, size));
+    std::remove((path + ".bad").c_str());
+    config.load();
+    config.save();
+    nbr::Config again;
+    again.load();
+    if (again.locations.size() != config.locations.size()) std::abort();
+    return 0;
+}
