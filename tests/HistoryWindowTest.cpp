@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 
 namespace nbr {
 namespace {
@@ -133,6 +135,9 @@ TEST(HistoryChart, ScaleGeometryAndHover) {
     const panel::ChartScale w = panel::historyChartScale(flat, false);
     EXPECT_EQ(w.min, 4.5f);
     EXPECT_EQ(w.max, 5.5f);
+    // A value that is not a number stays off the scale.
+    flat[1].observedHigh = NAN;
+    EXPECT_EQ(panel::historyChartScale(flat, false).max, 5.5f);
 
     EXPECT_EQ(panel::chartColumnAt(0, 0, 7, 50, 3), -1);
     EXPECT_EQ(panel::chartColumnAt(0, 0, 8, 50, 3), 0);
@@ -151,28 +156,6 @@ TEST(HistoryChart, ScaleGeometryAndHover) {
     tip.clear();
     for (const auto& l : panel::chartTooltip(rows[0], metric)) tip.push_back(l.text);
     EXPECT_EQ(tip, (std::vector<std::string>{"2026-01-02", "Actual:   10C / 0C", "Last yr high: 12C"}));
-}
-
-TEST(HistoryWindow, DrawsWithoutAWindowAndChartRowsOfEveryShape) {
-    test::GuiContext gui(1000, 800);
-    Config config;
-    WeatherService service;
-    LocationManager places{config, service};
-    UIRenderer ui(places, config);
-    ui.showHistory = true;
-    WeatherData data = recordWithLog(30, 1.0, 12);
-    data.history[3].hasObserved = false;
-    data.history[4].observedHigh = NAN;  // skipped by the scale, drawn nowhere useful but harmless
-    data.skill.models = {{"nws", 20, 2.0, 12, 0.2}};
-    data.skill.popBins[2] = {15, 5};
-    for (int frame = 0; frame < 3; ++frame)
-        gui.frame([&] {
-            ImGui::Begin("host");
-            ui.renderHistoryWindow(data);
-            ImGui::End();
-        });
-    EXPECT_TRUE(ui.historyChartScrolled);
-    EXPECT_TRUE(ui.showHistory);
 }
 
 // ---- Constellation guide ------------------------------------------------------

@@ -125,10 +125,8 @@ inline WeatherData placeRecord(Place place) {
         for (auto& h : d.hourly) h.snowfall = 0.2;
         d.afdOffice = "BOX";
         d.afdIssued = "2026-01-15T13:45:00-05:00";
-        d.afdText =
-            "FXUS61 KBOX 151845\nAFDBOX\n\nArea Forecast Discussion\nNational Weather Service Boston/Norton MA\n\n"
-            ".SYNOPSIS...\nHigh pressure builds in tonight with cold and dry conditions. A clipper brings light snow\n"
-            "Friday night into Saturday morning, then milder air returns early next week.\n\n&&\n";
+        d.afdText = "FXUS61 KBOX 151845\nAFDBOX\n\n.SYNOPSIS...\nHigh pressure builds in tonight with cold and "
+                    "dry conditions.\nA clipper brings light snow Friday night.\n\n&&\n";
         d.issComputed = true;
         d.issPasses = {{1768523400, 1768523700, 1768524000, 62, 230, 45, true},
                        {1768529300, 1768529500, 1768529700, 24, 270, 20, true}};
