@@ -3,7 +3,7 @@
 // records, drawn by the real window on a private virtual display and kept
 // in the artifact folder. Each is compared with the same frame without the
 // thing drawn, and checked for the colours its rules give.
-#include "DisplayHarness.h"
+#include "AppDisplayTest.h"
 #include "PlaceRecords.h"
 #include "app/App.h"
 #include "ui/Panel_Sky.h"
@@ -21,10 +21,6 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-
-#ifdef __SANITIZE_ADDRESS__
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace nbr {
 namespace {
@@ -60,24 +56,13 @@ int pixelsOfColour(const Frame& f, const ImVec4& c, int x0, int y0, int x1, int 
     return n;
 }
 
-class CardScreenshotTest : public test::DataDirTest {
+class CardScreenshotTest : public test::AppDisplayTest {
 protected:
+    CardScreenshotTest() : AppDisplayTest(1100, 760) {}
+
     void SetUp() override {
-#ifdef __SANITIZE_ADDRESS__
-        // The system's D-Bus and software OpenGL libraries keep a few blocks
-        // to the end that the leak checker cannot tell from leaks.
-        __lsan_disable();
-#endif
-        DataDirTest::SetUp();
-        if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
-        setenv("DISPLAY", display.name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        app.config.windowW = 1100;
-        app.config.windowH = 760;
-        ASSERT_TRUE(app.initSDL()) << SDL_GetError();
-        ASSERT_TRUE(app.initImGui());
+        AppDisplayTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         ui = app.renderer.get();
         // The test program does not sit beside the resources folder: load
         // the pictures from the build's copy.
@@ -93,13 +78,6 @@ protected:
         for (int i = 0; i < 4; ++i) reload(ui->meteorSprites[i], meteors[i], true);
         outDir = std::string(NIMBREL_ARTIFACT_DIR) + "/cards";
         std::filesystem::create_directories(outDir);
-    }
-
-    void TearDown() override {
-        DataDirTest::TearDown();
-#ifdef __SANITIZE_ADDRESS__
-        __lsan_enable();
-#endif
     }
 
     // Builds, draws and reads back one frame.
@@ -168,8 +146,6 @@ protected:
     }
 
     static constexpr float kCardW = 560, kCardH = 300;
-    test::VirtualDisplay display;
-    App app;
     UIRenderer* ui = nullptr;
     WeatherData data;
     std::string outDir;

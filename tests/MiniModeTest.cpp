@@ -1,7 +1,6 @@
 // The application's window on a private virtual display, in this process:
 // the mini strip and back, the geometry stored at shut-down, and real frames.
-#include "DisplayHarness.h"
-#include "app/App.h"
+#include "AppDisplayTest.h"
 #include "platform/Fonts.h"
 #include "ui/Theme.h"
 
@@ -10,34 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#ifdef __SANITIZE_ADDRESS__
-#include <sanitizer/lsan_interface.h>
-#endif
-
 namespace nbr {
 namespace {
 
-class MiniModeTest : public test::DataDirTest {
+class MiniModeTest : public test::AppDisplayTest {
 protected:
-    void SetUp() override {
-#ifdef __SANITIZE_ADDRESS__
-        // The system's D-Bus and software OpenGL libraries keep a few blocks
-        // to the end that the leak checker cannot tell from leaks; memory
-        // errors are still caught.
-        __lsan_disable();
-#endif
-        DataDirTest::SetUp();
-        if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
-        setenv("DISPLAY", display.name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        app.config.windowW = 900;
-        app.config.windowH = 650;
-        ASSERT_TRUE(app.initSDL()) << SDL_GetError();
-        ASSERT_TRUE(app.initImGui());
-    }
-
     struct Geometry {
         int x, y, w, h;
     };
@@ -48,16 +24,6 @@ protected:
         SDL_GetWindowSize(app.window, &g.w, &g.h);
         return g;
     }
-
-    void TearDown() override {
-        DataDirTest::TearDown();
-#ifdef __SANITIZE_ADDRESS__
-        __lsan_enable();
-#endif
-    }
-
-    test::VirtualDisplay display;
-    App app;
 };
 
 TEST_F(MiniModeTest, StripAndBackRestoreTheFullWindowAndRememberTheStripPosition) {

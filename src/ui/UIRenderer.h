@@ -141,6 +141,12 @@ private:
     void drawCardLines(const std::vector<panel::CardLine>& lines);
     // Cells of a three-column table.
     void drawCardTable(const char* id, const std::vector<panel::CardLine>& cells);
+    // Opens the modal `name` while its flag is set: centred on the main
+    // viewport each time it opens, sized width x height (scaled by the font
+    // size) on first use. `justOpened` tells whether it opened this frame;
+    // true when its content is to be drawn (then end it with EndPopup).
+    // `open` goes false when its close box is clicked.
+    bool beginModal(const char* name, float width, float height, bool* open, bool* justOpened = nullptr);
 };
 
 // Heights of the dashboard's body rows for a content area of the given size

@@ -73,6 +73,18 @@ void UIRenderer::drawCardTable(const char* id, const std::vector<panel::CardLine
     ImGui::EndTable();
 }
 
+bool UIRenderer::beginModal(const char* name, float width, float height, bool* open, bool* justOpened) {
+    const bool opening = !ImGui::IsPopupOpen(name);
+    if (opening) ImGui::OpenPopup(name);
+    if (justOpened) *justOpened = opening;
+    const float fs = ImGui::GetFontSize() / 16.0f;
+    const ImGuiViewport* vp = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x / 2, vp->Pos.y + vp->Size.y / 2), ImGuiCond_Appearing,
+                            ImVec2(0.5f, 0.5f));
+    ImGui::SetNextWindowSize(ImVec2(width * fs, height * fs), ImGuiCond_FirstUseEver);
+    return ImGui::BeginPopupModal(name, open);
+}
+
 void UIRenderer::renderSkyCardAir(const WeatherData& data) {
     const panel::TableCard card = panel::airCard(data);
     drawCardLines(card.head);

@@ -16,15 +16,8 @@ void UIRenderer::renderStarsWindow(const WeatherData& data) {
         actions.fetchStarFacts = true;
         starFactsRequested = true;
     }
-    const char* name = "Constellation Guide";
-    if (!ImGui::IsPopupOpen(name)) ImGui::OpenPopup(name);
-    const float fs = ImGui::GetFontSize() / 16.0f;
-    const ImGuiViewport* vp = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x / 2, vp->Pos.y + vp->Size.y / 2), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(660 * fs, 560 * fs), ImGuiCond_FirstUseEver);
     bool open = true;
-    if (ImGui::BeginPopupModal(name, &open)) {
+    if (beginModal("Constellation Guide", 660, 560, &open)) {
         const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
                                 std::chrono::system_clock::now().time_since_epoch())
                                 .count();

@@ -35,18 +35,10 @@ void skillTable(const char* id, std::initializer_list<const char*> headers, cons
 }  // namespace
 
 void UIRenderer::renderHistoryWindow(const WeatherData& data) {
-    const char* name = "Location History";
-    if (!ImGui::IsPopupOpen(name)) {
-        ImGui::OpenPopup(name);
-        historyChartScrolled = false;
-    }
-    const float fs = ImGui::GetFontSize() / 16.0f;
-    const ImGuiViewport* vp = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x / 2, vp->Pos.y + vp->Size.y / 2), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(620 * fs, 490 * fs), ImGuiCond_FirstUseEver);
-    bool open = true;
-    if (ImGui::BeginPopupModal(name, &open)) {
+    bool open = true, opened = false;
+    const bool shown = beginModal("Location History", 620, 490, &open, &opened);
+    if (opened) historyChartScrolled = false;
+    if (shown) {
         const panel::HistoryView v = panel::historyView(data, config);
         auto drawLast = [this](const panel::CardLine& l) { drawCardLine(l); };
         if (v.noHistory) {

@@ -58,23 +58,19 @@ bool timeRow(const char* label, int& field, float width) {
 }  // namespace
 
 void UIRenderer::renderSettingsPopup() {
-    const char* name = "Settings";
-    const ImGuiViewport* vp = ImGui::GetMainViewport();
-    if (!ImGui::IsPopupOpen(name)) {
-        ImGui::OpenPopup(name);
+    bool open = true, opened = false;
+    const bool shown = beginModal("Settings", 370, 700, &open, &opened);
+    if (opened) {
+        const ImGuiViewport* vp = ImGui::GetMainViewport();
         settingsWinW = static_cast<int>(vp->Size.x);
         settingsWinH = static_cast<int>(vp->Size.y);
         settingsAutostart = os::autostartEnabled();
     }
-    const float fs = ImGui::GetFontSize() / 16.0f;
-    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x / 2, vp->Pos.y + vp->Size.y / 2), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(370 * fs, 700 * fs), ImGuiCond_FirstUseEver);
-    bool open = true;
-    if (!ImGui::BeginPopupModal(name, &open)) {
+    if (!shown) {
         if (!open) showSettings = false;
         return;
     }
+    const float fs = ImGui::GetFontSize() / 16.0f;
     Config& c = config;
     bool changed = false;
     const ImGuiStyle& style = ImGui::GetStyle();
