@@ -5,6 +5,7 @@
 #include "model/SkyEvents.h"
 
 #include "ReferenceTable.h"
+#include "TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -29,24 +30,7 @@ using Row = test::TextRow;
 
 std::vector<Row> readTable(const std::string& name) { return test::readReferenceTable("sky/" + name); }
 
-// Sets TZ for the test's lifetime.
-class TimeZone {
-public:
-    explicit TimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~TimeZone() {
-        if (had_) setenv("TZ", saved_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
+using test::TimeZone;
 
 int64_t utc(int y, int mo, int d, int h = 0, int mi = 0) {
     std::tm tm{};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,5 +65,26 @@ inline void writeFile(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary) << text;
 }
+
+// Sets TZ for the scope's lifetime.
+class TimeZone {
+public:
+    explicit TimeZone(const char* tz) {
+        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~TimeZone() {
+        if (had_) setenv("TZ", saved_.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+    TimeZone(const TimeZone&) = delete;
+    TimeZone& operator=(const TimeZone&) = delete;
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
 
 }  // namespace nbr::test

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/ThreadSafeQueue.h"
+#include "desktop/AlertEngine.h"
 #include "foundation/Config.h"
 #include "foundation/LocationManager.h"
 #include "history/HistoryStore.h"
@@ -35,13 +36,6 @@ struct SDL_Window;
 union SDL_Event;
 
 namespace nbr {
-
-// The alert thresholds copied from the settings into each weather request.
-struct AlertTuning {
-    double gustKmh = 64.0;
-    double swingC = 8.3;
-    double snowCm = 0.0;
-};
 
 class App {
 public:

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "foundation/Logger.h"
+#include "service/GeoLocator.h"
 
 namespace nbr {
 
@@ -44,6 +45,22 @@ void App::backgroundWorkerLoop() {
             WorkResult res;
             res.kind = WorkKind::Geocode;
             res.searchResults = weatherService.geocode(req->query);
+            resultQueue.push(std::move(res));
+            break;
+        }
+        case WorkKind::DetectLocation: {
+            WorkResult res;
+            res.kind = WorkKind::DetectLocation;
+            const OSLocationResult found = detectOSLocation();
+            if (found.ok) {
+                GeoLocation here;
+                here.name = "My Location";
+                here.latitude = found.latitude;
+                here.longitude = found.longitude;
+                res.detected = here;
+            } else {
+                res.error = found.error.empty() ? "Couldn't detect location" : found.error;
+            }
             resultQueue.push(std::move(res));
             break;
         }

@@ -9,6 +9,9 @@
 //   WeatherService_Forecast.cpp  base forecast, forecast cache, shared helpers
 //   WeatherService_Search.cpp    place search
 //   WeatherService_Sky.cpp       space-station passes, constellation facts
+//   WeatherService_Alerts.cpp    official alerts
+//   WeatherService_Consensus.cpp consensus rain chance
+//   WeatherService_Update.cpp    update check
 #pragma once
 
 #include "model/WeatherTypes.h"
@@ -131,6 +134,32 @@ public:
     // empty when the reply has none.
     static std::string parseWikiSummary(const std::string& body);
 
+    // ---- Official alerts -----------------------------------------------------
+
+    // The alerts in force at `place` from its country's weather service (US,
+    // Canada, Norway; none elsewhere), kept for 180 s per place (empty lists
+    // too). Empty on any failure.
+    std::vector<WeatherAlert> fetchOfficialAlerts(const GeoLocation& place);
+    // Readers of the three replies; a feature that cannot be read is skipped.
+    // The Canadian and Norwegian readers leave `location` empty.
+    static std::vector<WeatherAlert> parseNwsAlerts(const std::string& body, const std::string& placeName);
+    static std::vector<WeatherAlert> parseCanadaAlerts(const std::string& body);
+    static std::vector<WeatherAlert> parseMetAlerts(const std::string& body);
+
+    // ---- Consensus rain chance -----------------------------------------------
+
+    // Replaces each day's rain chance by the skill-weighted mean of the
+    // sources that forecast it (at least three), once per record.
+    static void applyPopConsensus(WeatherData& data);
+
+    // ---- Update check --------------------------------------------------------
+
+    // The version text of the publisher's update document, or "" (also when
+    // no document address is configured).
+    std::string fetchLatestVersion();
+    // Whether version text a ("major.minor.patch") is older than b.
+    static bool versionLess(const std::string& a, const std::string& b);
+
     // ---- Members -------------------------------------------------------------
 
     // Set once at shut-down: every running and later transfer ends with "".
@@ -195,6 +224,9 @@ double haversineKm(double lat1, double lon1, double lat2, double lon2);
 // ignored). The zero time point when fewer than three numbers read or the
 // time does not convert.
 std::chrono::system_clock::time_point parseIsoLocal(const std::string& text);
+// The same, except that a time with a zone suffix ("Z", "+05:30", "-0500")
+// is taken as that zone's clock time: UTC minus the offset.
+std::chrono::system_clock::time_point parseIsoTime(const std::string& text);
 
 // `value` in fixed notation with `decimals` digits after a point, independent
 // of the locale (coordinates in request queries).

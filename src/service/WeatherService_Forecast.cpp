@@ -318,8 +318,12 @@ double haversineKm(double lat1, double lon1, double lat2, double lon2) {
     return 12742.0 * std::asin(std::min(std::sqrt(a), 1.0));
 }
 
-std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
-    // year-month-dayThour:minute:second; the time part may stop early.
+namespace {
+
+// The fields of "YYYY-MM-DD[THH:MM[:SS]]" into a broken-down time (the time
+// part may stop early); `rest` is left after the last field read. False when
+// fewer than three numbers read.
+bool readIsoFields(const std::string& text, std::tm& tm, const char*& rest) {
     static constexpr char kSeparators[] = {'-', '-', 'T', ':', ':'};
     int v[6] = {0, 0, 0, 0, 0, 0};
     const char* p = text.data();
@@ -330,10 +334,10 @@ std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
         if (count == 6 || p >= end || *p != kSeparators[count - 1]) break;
         ++p;
     }
-    if (count < 3) return {};
-    if (v[0] < INT_MIN + 1900 || v[1] == INT_MIN) return {};
-
-    std::tm tm{};
+    rest = p;
+    if (count < 3) return false;
+    if (v[0] < INT_MIN + 1900 || v[1] == INT_MIN) return false;
+    tm = std::tm{};
     tm.tm_year = v[0] - 1900;
     tm.tm_mon = v[1] - 1;
     tm.tm_mday = v[2];
@@ -341,9 +345,53 @@ std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
     tm.tm_min = v[4];
     tm.tm_sec = v[5];
     tm.tm_isdst = -1;
+    return true;
+}
+
+// The offset from UTC in seconds named by a suffix "Z", "+HH:MM", "-HHMM" or
+// "+HH" (after optional fractional seconds); nullopt when there is none.
+std::optional<int> zoneSuffix(const char* p, const char* end) {
+    if (p < end && (*p == '.' || *p == ',')) {
+        ++p;
+        while (p < end && *p >= '0' && *p <= '9') ++p;
+    }
+    if (p >= end) return std::nullopt;
+    if (*p == 'Z' || *p == 'z') return 0;
+    if (*p != '+' && *p != '-') return std::nullopt;
+    const int sign = *p == '-' ? -1 : 1;
+    int digits[4] = {0, 0, 0, 0};
+    int n = 0;
+    for (++p; p < end && n < 4; ++p) {
+        if (*p == ':' && n == 2) continue;
+        if (*p < '0' || *p > '9') break;
+        digits[n++] = *p - '0';
+    }
+    if (n != 2 && n != 4) return std::nullopt;
+    const int hours = digits[0] * 10 + digits[1], minutes = digits[2] * 10 + digits[3];
+    if (hours > 18 || minutes > 59) return std::nullopt;
+    return sign * (hours * 3600 + minutes * 60);
+}
+
+}  // namespace
+
+std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
+    std::tm tm{};
+    const char* rest = nullptr;
+    if (!readIsoFields(text, tm, rest)) return {};
     const std::time_t t = std::mktime(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};
     return std::chrono::system_clock::from_time_t(t);
+}
+
+std::chrono::system_clock::time_point parseIsoTime(const std::string& text) {
+    std::tm tm{};
+    const char* rest = nullptr;
+    if (!readIsoFields(text, tm, rest)) return {};
+    const std::optional<int> offset = zoneSuffix(rest, text.data() + text.size());
+    if (!offset) return parseIsoLocal(text);
+    const std::time_t t = timegm(&tm);
+    if (t == static_cast<std::time_t>(-1)) return {};
+    return std::chrono::system_clock::from_time_t(t - *offset);
 }
 
 std::string formatFixed(double value, int decimals) {

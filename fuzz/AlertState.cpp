@@ -1,0 +1,13 @@
+// alert_state.json as start-up reads it: any content loads as far as it can
+// and never ends the program; what loads saves again.
+#include "FuzzSupport.h"
+#include "desktop/AlertEngine.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string path = nbr::fuzz::scratchDir() + "/alert_state.json";
+    nbr::fuzz::writeFile(path, nbr::fuzz::text(data, size));
+    nbr::AlertEngine engine;
+    engine.setStatePath(path);
+    for (const std::string& key : engine.acknowledgedKeys(0)) engine.acknowledge(key, {}, 0);
+    return 0;
+}

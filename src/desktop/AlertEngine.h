@@ -1,0 +1,75 @@
+// Alerts: the rules that turn a weather record into alerts for one place and
+// one local day, and the remembered state of which alerts were already filed
+// as notifications or acknowledged by the user (alert_state.json).
+//
+//   AlertEngine_Rules.cpp  the rules (pure, no lock, no file)
+//   AlertEngine_State.cpp  the notified and acknowledged keys and their file
+#pragma once
+
+#include "model/WeatherTypes.h"
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace nbr {
+
+// The user's alert thresholds, copied into every weather request.
+struct AlertTuning {
+    double gustKmh = 64.0;  // High Wind when the current gust is strictly greater
+    double swingC = 8.3;    // Temperature Change when a swing is strictly greater
+    double snowCm = 0.0;    // Snow Expected when a day's snowfall sum is strictly greater
+};
+
+struct TempSwing {
+    bool found = false;
+    bool warming = false;     // a rise; false for a drop
+    double temperature = 0;   // the day's high for a rise, its low for a drop (°C)
+    int dayIndex = 0;         // 1 to 3
+};
+
+class AlertEngine {
+public:
+    using TimePoint = std::chrono::system_clock::time_point;
+
+    // ---- Rules: `now` in Unix seconds, 0 for the system clock ---------------
+
+    // The rule alerts of a record, in rule order. `imperial` selects the units
+    // of the temperature and wind messages; comparisons are metric.
+    std::vector<WeatherAlert> evaluate(const WeatherData& data, bool imperial, const AlertTuning& tuning,
+                                       int64_t now) const;
+    // At most one meteor-shower alert, then at most one aurora alert.
+    std::vector<WeatherAlert> evaluateSkyEvents(const WeatherData& data, int64_t now) const;
+    TempSwing findTempSwing(const std::vector<DailyForecast>& daily, double thresholdC) const;
+    bool isSevereWeatherCode(int code) const;
+    bool hasFreezingPrecipitation(int code) const;
+    bool hasHighWind(const WeatherData& data, double thresholdKmh) const;
+
+    // ---- State: `now` in Unix seconds, 0 for the system clock ---------------
+
+    // Replaces the state by what the file holds (nothing when it is missing
+    // or malformed) and drops expired entries; never writes.
+    void setStatePath(const std::string& path);
+    bool alreadyNotified(const WeatherAlert& alert, int64_t now) const;
+    // Remembers the alert's key until its expiry (24 hours when it has none)
+    // and saves.
+    void markNotified(const WeatherAlert& alert, int64_t now);
+    // Remembers an acknowledged key until `until` (24 hours when zero) and saves.
+    void acknowledge(const std::string& key, TimePoint until, int64_t now);
+    // The acknowledged keys still remembered at `now`.
+    std::vector<std::string> acknowledgedKeys(int64_t now) const;
+
+private:
+    void pruneLocked(int64_t now);
+    void saveLocked() const;
+
+    mutable std::mutex mutex;
+    std::unordered_map<std::string, TimePoint> notified;
+    std::unordered_map<std::string, TimePoint> acked;
+    std::string statePath;
+};
+
+}  // namespace nbr

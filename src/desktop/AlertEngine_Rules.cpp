@@ -1,0 +1,203 @@
+// The alert rules: severe weather, temperature swings, rain, snow, hail, wind
+// and freezing precipitation from one record, and the sky events of the
+// night. Each alert concerns one local day of the computer's own calendar.
+#include "desktop/AlertEngine.h"
+
+#include "model/SkyEvents.h"
+#include "model/WeatherCodes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace nbr {
+
+namespace {
+
+int64_t nowOr(int64_t now) {
+    return now != 0 ? now
+                    : std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+}
+
+// The local calendar day `days` after `now`, normalised by mktime.
+std::tm localDay(int days, int64_t now) {
+    const std::time_t t = static_cast<std::time_t>(now);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    tm.tm_mday += days;
+    tm.tm_isdst = -1;
+    std::mktime(&tm);
+    return tm;
+}
+
+std::string localDayString(int days, int64_t now) {
+    const std::tm tm = localDay(days, now);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    return buf;
+}
+
+// 23:59:59 local time of that day.
+std::chrono::system_clock::time_point endOfLocalDay(int days, int64_t now) {
+    std::tm tm = localDay(days, now);
+    tm.tm_hour = 23;
+    tm.tm_min = 59;
+    tm.tm_sec = 59;
+    tm.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+}
+
+WeatherAlert dayAlert(AlertKind kind, const char* title, std::string message, const WeatherData& data,
+                      int day, int64_t now) {
+    WeatherAlert a;
+    a.kind = kind;
+    a.title = title;
+    a.message = std::move(message);
+    a.location = data.location.name;
+    a.dayKey = localDayString(day, now);
+    a.expires = endOfLocalDay(day, now);
+    return a;
+}
+
+bool hasHail(int code) { return code == 96 || code == 99; }
+
+}  // namespace
+
+bool AlertEngine::isSevereWeatherCode(int code) const {
+    static constexpr int kSevere[] = {56, 57, 65, 66, 67, 75, 82, 86, 95, 96, 99};
+    return std::find(std::begin(kSevere), std::end(kSevere), code) != std::end(kSevere);
+}
+
+bool AlertEngine::hasFreezingPrecipitation(int code) const {
+    return code == 56 || code == 57 || code == 66 || code == 67;
+}
+
+bool AlertEngine::hasHighWind(const WeatherData& data, double thresholdKmh) const {
+    return data.windGusts > thresholdKmh;
+}
+
+TempSwing AlertEngine::findTempSwing(const std::vector<DailyForecast>& daily, double thresholdC) const {
+    TempSwing result;
+    double best = 0.0;
+    for (size_t i = 1; i <= 3 && i < daily.size(); ++i) {
+        const double rise = daily[i].temperatureMax - daily[i - 1].temperatureMin;
+        if (rise > thresholdC && rise > best) {
+            best = rise;
+            result = {true, true, daily[i].temperatureMax, static_cast<int>(i)};
+        }
+        const double drop = daily[i - 1].temperatureMax - daily[i].temperatureMin;
+        if (drop > thresholdC && drop > best) {
+            best = drop;
+            result = {true, false, daily[i].temperatureMin, static_cast<int>(i)};
+        }
+    }
+    return result;
+}
+
+std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool imperial, const AlertTuning& tuning,
+                                                int64_t now) const {
+    now = nowOr(now);
+    const std::string in = " in " + data.location.name;
+    const size_t n = data.daily.size();
+    const auto dayWord = [](size_t i) { return i == 0 ? "today" : "tomorrow"; };
+    std::vector<WeatherAlert> out;
+
+    if (isSevereWeatherCode(data.weatherCode))
+        out.push_back(dayAlert(AlertKind::SevereWeather, "Severe Weather",
+                               weatherCodeToString(data.weatherCode) + in, data, 0, now));
+
+    for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
+        const int code = data.daily[i].weatherCode;
+        if (isSevereWeatherCode(code) && code != data.weatherCode)
+            out.push_back(dayAlert(AlertKind::SevereWeather, "Severe Weather Forecast",
+                                   std::string(weatherCodeToString(code)) + " expected " + dayWord(i) + in, data,
+                                   static_cast<int>(i), now));
+    }
+
+    if (const TempSwing swing = findTempSwing(data.daily, tuning.swingC); swing.found) {
+        char temp[32];
+        if (imperial) std::snprintf(temp, sizeof temp, "%.0fF", swing.temperature * 9.0 / 5.0 + 32.0);
+        else std::snprintf(temp, sizeof temp, "%.0fC", swing.temperature);
+        out.push_back(dayAlert(AlertKind::TemperatureChange, "Temperature Change",
+                               std::string("Temps ") + (swing.warming ? "warming to" : "dropping to") + " " + temp +
+                                   " " + (swing.dayIndex == 1 ? "tomorrow" : "in the next few days") + in,
+                               data, swing.dayIndex, now));
+    }
+
+    const auto rainy = [&](size_t i) {
+        return data.daily[i].rainSum > 1.0 || data.daily[i].precipitationProbabilityMax > 60.0;
+    };
+    for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
+        if (!rainy(i)) continue;
+        out.push_back(dayAlert(AlertKind::RainExpected, "Rain Expected",
+                               std::string("Rain expected ") + dayWord(i) + in, data, static_cast<int>(i), now));
+        break;
+    }
+
+    for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
+        if (!(data.daily[i].snowfallSum > tuning.snowCm)) continue;
+        out.push_back(dayAlert(AlertKind::SnowExpected, "Snow Expected",
+                               std::string("Snowfall expected ") + dayWord(i) + in, data, static_cast<int>(i), now));
+        break;
+    }
+
+    int hailDay = hasHail(data.weatherCode) ? 0 : -1;
+    for (size_t i = 0; hailDay < 0 && i < n; ++i)
+        if (hasHail(data.daily[i].weatherCode)) hailDay = static_cast<int>(i);
+    if (hailDay >= 0)
+        out.push_back(dayAlert(AlertKind::HailWarning, "Hail Warning", "Thunderstorm with hail" + in, data, hailDay, now));
+
+    if (hasHighWind(data, tuning.gustKmh)) {
+        char wind[48];
+        if (imperial) std::snprintf(wind, sizeof wind, "Wind gusts over %.0f mph", tuning.gustKmh * 0.621371);
+        else std::snprintf(wind, sizeof wind, "Wind gusts over %.0f km/h", tuning.gustKmh);
+        out.push_back(dayAlert(AlertKind::HighWind, "High Wind", wind + in, data, 0, now));
+    }
+
+    if (hasFreezingPrecipitation(data.weatherCode))
+        out.push_back(dayAlert(AlertKind::FreezingPrecipitation, "Freezing Precipitation",
+                               weatherCodeToString(data.weatherCode) + in, data, 0, now));
+
+    for (WeatherAlert& a : out) a.issued = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(now));
+    return out;
+}
+
+std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data, int64_t now) const {
+    now = nowOr(now);
+    std::vector<WeatherAlert> out;
+    const auto clearOn = [&](size_t day) { return data.daily.size() > day && data.daily[day].weatherCode < 2; };
+    const auto skyAlert = [&](const char* title, std::string message, int day) {
+        WeatherAlert a = dayAlert(AlertKind::SkyEvent, title, std::move(message), data, day, now);
+        a.issued = std::chrono::system_clock::now();
+        out.push_back(std::move(a));
+    };
+
+    const std::vector<ActiveShower> showers = activeMeteorShowers(now);
+    if (!showers.empty()) {
+        const ActiveShower& s = showers.front();
+        const int d = s.daysFromPeak;
+        if (s.zhr >= 40 && d >= -1 && d <= 2) {
+            const int e = std::max(d, 0);
+            const std::string night =
+                d <= 0 ? "tonight" : d == 1 ? "tomorrow night" : "in " + std::to_string(d) + " nights";
+            char msg[160];
+            std::snprintf(msg, sizeof msg, "%s peaks %s (up to ~%d/hr)", s.name, night.c_str(), s.zhr);
+            std::string message = msg;
+            if (clearOn(static_cast<size_t>(e))) message += " - clear skies expected";
+            skyAlert("Meteor Shower", std::move(message), e);
+        }
+    }
+
+    if (auroraChance(data.kpIndex, data.location.latitude) == AuroraChance::Likely) {
+        char msg[120];
+        std::snprintf(msg, sizeof msg, "Aurora likely tonight (Kp %.0f)", data.kpIndex);
+        std::string message = msg;
+        if (clearOn(0)) message += " - clear skies expected";
+        skyAlert("Aurora", std::move(message), 0);
+    }
+    return out;
+}
+
+}  // namespace nbr

@@ -1,0 +1,120 @@
+// The remembered alert keys: which alerts were filed as notifications and
+// which the user acknowledged, each until a time, kept in alert_state.json.
+#include "desktop/AlertEngine.h"
+
+#include "platform/Files.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <sstream>
+
+namespace nbr {
+
+using nlohmann::json;
+
+namespace {
+
+using TimePoint = AlertEngine::TimePoint;
+
+int64_t nowOr(int64_t now) {
+    return now != 0 ? now
+                    : std::chrono::duration_cast<std::chrono::seconds>(
+                          std::chrono::system_clock::now().time_since_epoch())
+                          .count();
+}
+
+TimePoint fromSeconds(int64_t s) { return TimePoint(std::chrono::seconds(s)); }
+
+int64_t toSeconds(TimePoint t) { return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count(); }
+
+// Times a system-clock time point holds without overflow (about ±292 years
+// around the epoch in nanoseconds): anything else in the file is skipped.
+constexpr int64_t kMaxSeconds = 9'000'000'000;
+
+void readMap(const json& root, const char* name, std::unordered_map<std::string, TimePoint>& into) {
+    auto it = root.find(name);
+    if (it == root.end() || !it->is_object()) return;
+    for (const auto& [key, value] : it->items()) {
+        if (!value.is_number()) continue;
+        const double seconds = value.get<double>();
+        if (!std::isfinite(seconds) || std::fabs(seconds) > kMaxSeconds) continue;
+        into[key] = fromSeconds(value.is_number_float() ? static_cast<int64_t>(seconds) : value.get<int64_t>());
+    }
+}
+
+}  // namespace
+
+void AlertEngine::setStatePath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex);
+    statePath = path;
+    notified.clear();
+    acked.clear();
+    const std::optional<std::string> text = platform::readFile(path);
+    if (!text) return;
+    try {
+        // Only the first value counts; whatever follows it is not looked at.
+        std::istringstream in(*text);
+        json root;
+        in >> root;
+        if (root.is_object()) {
+            readMap(root, "notified", notified);
+            readMap(root, "acked", acked);
+        }
+    } catch (const std::exception&) {
+        notified.clear();
+        acked.clear();
+    }
+    pruneLocked(nowOr(0));
+}
+
+bool AlertEngine::alreadyNotified(const WeatherAlert& alert, int64_t now) const {
+    const std::string key = alert.deduplicationKey();
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = notified.find(key);
+    return it != notified.end() && it->second > fromSeconds(nowOr(now));
+}
+
+void AlertEngine::markNotified(const WeatherAlert& alert, int64_t now) {
+    now = nowOr(now);
+    const std::string key = alert.deduplicationKey();
+    std::lock_guard<std::mutex> lock(mutex);
+    notified[key] = alert.expires == TimePoint{} ? fromSeconds(now + 86400) : alert.expires;
+    pruneLocked(now);
+    saveLocked();
+}
+
+void AlertEngine::acknowledge(const std::string& key, TimePoint until, int64_t now) {
+    now = nowOr(now);
+    std::lock_guard<std::mutex> lock(mutex);
+    acked[key] = until == TimePoint{} ? fromSeconds(now + 86400) : until;
+    pruneLocked(now);
+    saveLocked();
+}
+
+std::vector<std::string> AlertEngine::acknowledgedKeys(int64_t now) const {
+    const TimePoint t = fromSeconds(nowOr(now));
+    std::lock_guard<std::mutex> lock(mutex);
+    std::vector<std::string> keys;
+    for (const auto& [key, until] : acked)
+        if (until > t) keys.push_back(key);
+    return keys;
+}
+
+void AlertEngine::pruneLocked(int64_t now) {
+    const TimePoint t = fromSeconds(now);
+    std::erase_if(notified, [t](const auto& e) { return e.second <= t; });
+    std::erase_if(acked, [t](const auto& e) { return e.second <= t; });
+}
+
+void AlertEngine::saveLocked() const {
+    if (statePath.empty()) return;
+    json doc = {{"acked", json::object()}, {"notified", json::object()}};
+    for (const auto& [key, until] : acked) doc["acked"][key] = toSeconds(until);
+    for (const auto& [key, until] : notified) doc["notified"][key] = toSeconds(until);
+    // Through a temporary file and a rename: a crash mid-write never leaves
+    // a torn file that would forget every acknowledgement.
+    platform::writeFileAtomic(statePath, doc.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+}  // namespace nbr

@@ -1,0 +1,109 @@
+// The remembered alert keys and alert_state.json.
+#include "TestEnv.h"
+#include "desktop/AlertEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace nbr::test {
+namespace {
+
+// Loading prunes at the real clock, so the test's clock is the real one.
+const int64_t kNow =
+    std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+
+WeatherAlert alert(const char* title, int64_t expires) {
+    WeatherAlert a;
+    a.kind = AlertKind::RainExpected;
+    a.title = title;
+    a.location = "Tromsø";
+    a.dayKey = title;
+    if (expires) a.expires = std::chrono::system_clock::time_point(std::chrono::seconds(expires));
+    return a;
+}
+
+class AlertStateTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    std::string path() const { return tmp.path() + "/alert_state.json"; }
+};
+
+TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
+    {
+        AlertEngine e;
+        e.setStatePath(path());
+        EXPECT_FALSE(e.alreadyNotified(alert("a", kNow + 100), kNow));
+        e.markNotified(alert("a", kNow + 100), kNow);
+        e.markNotified(alert("b", 0), kNow);        // no expiry: a day
+        e.markNotified(alert("old", kNow - 1), kNow);  // already past: not kept
+        e.acknowledge("2|Tromsø|x", {}, kNow);
+        EXPECT_TRUE(e.alreadyNotified(alert("a", 0), kNow + 99));
+        EXPECT_FALSE(e.alreadyNotified(alert("a", 0), kNow + 100));  // at the second: gone
+    }
+    const std::string day = std::to_string(kNow + 86400);
+    EXPECT_EQ(readFile(path()), "{\"acked\":{\"2|Tromsø|x\":" + day + "},\"notified\":{\"2|Tromsø|a\":" +
+                                    std::to_string(kNow + 100) + ",\"2|Tromsø|b\":" + day + "}}");
+
+    AlertEngine again;
+    again.setStatePath(path());
+    EXPECT_TRUE(again.alreadyNotified(alert("b", 0), kNow + 3600));
+    EXPECT_EQ(again.acknowledgedKeys(kNow), std::vector<std::string>{"2|Tromsø|x"});
+    EXPECT_TRUE(again.acknowledgedKeys(kNow + 86400).empty());
+    // A later mark replaces the earlier time.
+    again.markNotified(alert("b", kNow + 10), kNow);
+    EXPECT_FALSE(again.alreadyNotified(alert("b", 0), kNow + 10));
+}
+
+TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {
+    const int64_t future = std::chrono::duration_cast<std::chrono::seconds>(
+                               std::chrono::system_clock::now().time_since_epoch()).count() + 3600;
+    const std::string f = std::to_string(future);
+    struct Case {
+        std::string text;
+        std::vector<std::string> acked;
+    };
+    const Case cases[] = {
+        {"{\"acked\":{\"k\":" + f + "}}", {"k"}},
+        {"{\"acked\":{\"k\":" + f + ".9,\"s\":\"1\",\"n\":null,\"old\":5}}", {"k"}},
+        {"{\"acked\":{\"k\":" + f + "}} trailing words", {"k"}},
+        {"{\"acked\":{\"huge\":1e300,\"nan\":-9223372036854775808,\"k\":" + f + "}}", {"k"}},
+        {"{\"acked\":[1,2],\"notified\":7}", {}},
+        {"[{\"acked\":{\"k\":" + f + "}}]", {}},
+        {"{\"acked\":{\"k\":" + f + "},\"notified\":{", {}},  // torn: nothing survives
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        writeFile(path(), c.text);
+        AlertEngine e;
+        e.setStatePath(path());
+        EXPECT_EQ(e.acknowledgedKeys(0), c.acked) << c.text;
+        EXPECT_EQ(readFile(path()), c.text);  // loading never writes
+    }
+}
+
+TEST_F(AlertStateTest, AKillDuringASaveLeavesTheOldOrTheNewFile) {
+    AlertEngine e;
+    e.setStatePath(path());
+    e.acknowledge("kept", {}, 0);
+    const std::string before = readFile(path());
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = fork();
+        if (child == 0) {
+            AlertEngine w;
+            w.setStatePath(path());
+            for (int i = 0;; ++i) w.markNotified(alert(std::to_string(i).c_str(), 0), 0);
+        }
+        usleep(2000 + round * 500);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        AlertEngine after;
+        after.setStatePath(path());
+        EXPECT_EQ(after.acknowledgedKeys(0), std::vector<std::string>{"kept"}) << round;
+    }
+    (void)before;
+}
+
+}  // namespace
+}  // namespace nbr::test
