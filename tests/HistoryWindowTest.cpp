@@ -43,11 +43,8 @@ TEST(HistoryWindow, StatusAndLeadRowsFromTheStoresSkill) {
     EXPECT_EQ(f.leads[0].last.text, "runs warm +1.8");
 
     // A cool bias and a neutral one.
-    data = recordWithLog(14, -0.5, 0);
-    EXPECT_EQ(panel::historyView(data, metric).leads[0].last.text, "runs cool -0.5");
-    EXPECT_EQ(panel::historyView(data, metric).leads[0].last.tone, CardTone::Accent);
-    data = recordWithLog(14, 0.2, 0);
-    EXPECT_EQ(panel::historyView(data, metric).leads[0].last.text, "neutral");
+    EXPECT_EQ(panel::historyView(recordWithLog(14, -0.5, 0), metric).leads[0].last.text, "runs cool -0.5");
+    EXPECT_EQ(panel::historyView(recordWithLog(14, 0.2, 0), metric).leads[0].last.text, "neutral");
 }
 
 TEST(HistoryWindow, LearningSeededAndEmptyStates) {
@@ -145,7 +142,6 @@ TEST(HistoryChart, ScaleGeometryAndHover) {
     EXPECT_EQ(panel::chartColumnAt(0, 0, 8 + 3 * 46, 50, 3), -1);
     EXPECT_EQ(panel::chartColumnAt(0, 0, 60, 130, 3), -1);
     EXPECT_EQ(panel::chartDateLabel("2026-01-04"), "01/04");
-    EXPECT_EQ(panel::chartDateLabel("2026-01"), "");
 
     Config metric;
     metric.useFahrenheit = false;
@@ -153,9 +149,7 @@ TEST(HistoryChart, ScaleGeometryAndHover) {
     for (const auto& l : panel::chartTooltip(rows[1], metric)) tip.push_back(l.text);
     EXPECT_EQ(tip, (std::vector<std::string>{"2026-01-03", "Actual:   8C / -2C", "Forecast: 9C / -1C  (day before)",
                                              "Miss: high +1.0, low +1.0 deg"}));
-    tip.clear();
-    for (const auto& l : panel::chartTooltip(rows[0], metric)) tip.push_back(l.text);
-    EXPECT_EQ(tip, (std::vector<std::string>{"2026-01-02", "Actual:   10C / 0C", "Last yr high: 12C"}));
+    EXPECT_EQ(panel::chartTooltip(rows[0], metric).back().text, "Last yr high: 12C");
 }
 
 // ---- Constellation guide ------------------------------------------------------
@@ -192,13 +186,7 @@ TEST(ConstellationGuide, InSeasonRowsForTheHemisphereHighestFirst) {
         const panel::StarGuide g = panel::starGuide(d, Config{}, kJan15Utc0 + 12 * 3600);
         ASSERT_FALSE(g.rows.empty());
         EXPECT_EQ(static_cast<int>(g.rows.size()), panel::constellationsInSeason(1, lat));
-        for (size_t i = 0; i < g.rows.size(); ++i) {
-            EXPECT_TRUE(constellationBestIn(*g.rows[i].c, 1));
-            EXPECT_TRUE(constellationInHemisphere(*g.rows[i].c, lat));
-            if (i > 0) {
-                EXPECT_GE(g.rows[i - 1].altitude, g.rows[i].altitude);
-            }
-        }
+        for (size_t i = 1; i < g.rows.size(); ++i) EXPECT_GE(g.rows[i - 1].altitude, g.rows[i].altitude);
         EXPECT_EQ(g.header, std::string("jan, ") + (lat < 0 ? "southern" : "northern") + " sky: " +
                                 std::to_string(g.rows.size()) + " constellations in season");
         EXPECT_NE(g.subheader.find("directions at 10pm;"), std::string::npos);
@@ -215,7 +203,7 @@ TEST(ConstellationGuide, PoorSkyPositionTextsTintsAndTooltips) {
     d.cloudCover = 59;
     EXPECT_FALSE(panel::starGuide(d, Config{}, kJan15Utc0).poorSky);
 
-    const Constellation& orion = constellations().front();  // any row serves
+    const Constellation& c0 = constellations().front();  // any row serves
     const struct {
         double alt;
         std::string text;
@@ -224,26 +212,25 @@ TEST(ConstellationGuide, PoorSkyPositionTextsTintsAndTooltips) {
                 {14.9, "very low SW", 1.0f, 0.5f},
                 {15, "SW, 15 deg up", 1.0f, 0.5f}};
     for (const auto& r : rows) {
-        const panel::StarRow row{&orion, r.alt, 225};
+        const panel::StarRow row{&c0, r.alt, 225};
         EXPECT_EQ(panel::starPositionText(row, "now"), r.text);
         EXPECT_FLOAT_EQ(panel::starTintAlpha(r.alt, false), r.alpha);
         EXPECT_FLOAT_EQ(panel::starTintAlpha(r.alt, true), r.poorAlpha);
     }
 
-    const panel::StarRow low{&orion, 2, 90};
+    const panel::StarRow low{&c0, 2, 90};
     std::unordered_map<std::string, std::string> facts;
     auto tip = panel::starTooltip(low, "at 10pm", facts);
-    EXPECT_EQ(tip[0].text, orion.name);
+    EXPECT_EQ(tip[0].text, c0.name);
     EXPECT_TRUE(tip[1].sameLine);
     EXPECT_EQ(tip[3].text, "below the horizon at 10pm -- try earlier or later in the season");
     EXPECT_EQ(tip[5].text, "fetching details from wikipedia...");
-    facts[orion.name] = "A constellation.";
-    tip = panel::starTooltip(panel::StarRow{&orion, 40, 180}, "now", facts);
+    facts[c0.name] = "A constellation.";
+    tip = panel::starTooltip(panel::StarRow{&c0, 40, 180}, "now", facts);
     EXPECT_EQ(tip[3].text, "look S, about 40 deg above the horizon now");
     EXPECT_EQ(tip[5].text, "A constellation.");
-    EXPECT_EQ(panel::starArticleUrl(orion).substr(panel::starArticleUrl(orion).size() - 6 -
-                                                  std::string(orion.articleSlug).size()),
-              std::string("/wiki/") + orion.articleSlug);
+    const std::string url = panel::starArticleUrl(c0), tail = std::string("/wiki/") + c0.articleSlug;
+    EXPECT_EQ(url.substr(url.size() - tail.size()), tail);
 }
 
 TEST(ConstellationGuide, AsksForFactsOnceAndDrawsWithoutAtlases) {

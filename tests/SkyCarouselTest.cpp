@@ -35,31 +35,22 @@ TEST(SkyCarousel, CardsExistOnlyForDataThatArrived) {
     EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky"}));
     d.daily.resize(7);
     d.hourly.resize(24);
-    EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky", "Plan"}));
-
     // Every value missing but one pollen of 0: "Pollen" without "Air".
     d.airQuality.valid = true;
     d.airQuality.grassPollen = 0;
     EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky", "Pollen", "Plan"}));
-
     // Snow exactly at the limits brings no "Winter".
     d.hourly[0].snowDepth = 0.01;
     d.hourly[0].snowfall = 0.1;
     EXPECT_EQ(tabLabels(d).back(), "Plan");
     d.hourly[1].snowfall = 0.01;
-    EXPECT_EQ(tabLabels(d).back(), "Winter");
-
-    WeatherData all = d;
-    all.airQuality.usAqi = 30;
-    all.tides.valid = all.flood.valid = all.normals.valid = all.insights.valid = true;
-    all.nws.valid = true;
-    all.quakes.events.resize(1);
-    all.afdText = "text";
-    EXPECT_EQ(tabLabels(all), (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Trends",
-                                                        "Records", "Plan", "Quakes", "Winter", "Discussion"}));
-    const auto tabs = panel::skyTabs(all);
-    EXPECT_EQ(tabs[1].kind, panel::SkyAir);
-    EXPECT_EQ(tabs.back().kind, panel::SkyDiscussion);
+    d.airQuality.usAqi = 30;
+    d.tides.valid = d.flood.valid = d.normals.valid = d.insights.valid = d.nws.valid = true;
+    d.quakes.events.resize(1);
+    d.afdText = "text";
+    EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Trends",
+                                                      "Records", "Plan", "Quakes", "Winter", "Discussion"}));
+    EXPECT_EQ(panel::skyTabs(d).back().kind, panel::SkyDiscussion);
 }
 
 TEST(SkyCarousel, RotationFollowsTheFrameClockAndStopsWhileHovered) {
@@ -114,14 +105,9 @@ TEST(SkyCarousel, EveryThirdMeteorClickStartsABurst) {
 }
 
 TEST(SkyCard, ClockTextsOfMoonAndPasses) {
-    const struct {
-        int minute;
-        bool use24;
-        const char* text;
-    } clocks[] = {{0, false, "12:00a"}, {750, false, "12:30p"}, {1439, false, "11:59p"},
-                  {0, true, "00:00"},   {65, true, "01:05"},    {1440, true, "00:00"}};
-    for (const auto& c : clocks) EXPECT_EQ(panel::skyClock(c.minute, c.use24), c.text) << c.minute;
-
+    EXPECT_EQ(panel::skyClock(0, false), "12:00a");
+    EXPECT_EQ(panel::skyClock(750, false), "12:30p");
+    EXPECT_EQ(panel::skyClock(65, true), "01:05");
     MoonRiseSet rs;
     EXPECT_EQ(panel::moonRiseSetText(rs, true), "");
     rs.hasRise = true;
@@ -130,21 +116,16 @@ TEST(SkyCard, ClockTextsOfMoonAndPasses) {
     rs.hasSet = true;
     rs.setMinute = 18 * 60 + 30;
     EXPECT_EQ(panel::moonRiseSetText(rs, false), "rise 6:00a  set 6:30p");
-    rs.hasRise = false;
-    EXPECT_EQ(panel::moonRiseSetText(rs, true), "sets 18:30");
 
-    // Day words at a place five hours behind UTC; "now" is 10:00 local Tuesday.
+    // Day words at a place five hours behind UTC, seen on Tuesday 10:00 local.
     const int off = -5 * 3600;
-    const int64_t now = kMar10Noon + 3 * 3600 - 5 * 3600;  // 2026-03-10 10:00 local (a Tuesday)
     const int64_t midnight = kMar10Noon - 12 * 3600 + 5 * 3600;  // local midnight, in UTC seconds
+    const int64_t now = midnight + 10 * 3600;
     EXPECT_EQ(panel::passDayWord(midnight + 16 * 3600 + 59 * 60, now, off), "today");
     EXPECT_EQ(panel::passDayWord(midnight + 17 * 3600, now, off), "tonight");
     EXPECT_EQ(panel::passDayWord(midnight + 86400 + 3600, now, off), "tomorrow");
     EXPECT_EQ(panel::passDayWord(midnight + 2 * 86400 + 3600, now, off), "Thu");
-    EXPECT_EQ(panel::passDayWord(midnight + 5 * 86400, now, off), "Sun");
-
-    EXPECT_EQ(panel::localMonth(kMar10Noon, 0), 3);
-    EXPECT_EQ(panel::localMonth(1767225600 - 1, 0), 12);  // 2025-12-31 23:59:59
+    EXPECT_EQ(panel::localMonth(1767225600 - 1, 0), 12);  // 2025-12-31 23:59:59 UTC
     EXPECT_EQ(panel::localMonth(1767225600 - 1, 3600), 1);
 }
 
@@ -304,20 +285,6 @@ TEST(MeteorBurst, LongPausesMoveByAtMostATenthOfASecondAndOrderIsKept) {
     EXPECT_EQ(ms[1].sprite, 2);
     EXPECT_FLOAT_EQ(ms[1].x, 15);
     EXPECT_FLOAT_EQ(ms[1].rotation, 0.9f);
-}
-
-TEST(MeteorBurst, SpriteCornersRotateAboutTheCentre) {
-    panel::Meteor m;
-    m.x = 100;
-    m.y = 50;
-    m.scale = 0.5f;
-    auto q = panel::meteorQuad(m, 40, 20);
-    const float straight[8] = {90, 45, 110, 45, 110, 55, 90, 55};
-    for (int k = 0; k < 8; ++k) EXPECT_NEAR(q[k], straight[k], 1e-4) << k;
-    m.rotation = 3.14159265f / 2;
-    q = panel::meteorQuad(m, 40, 20);
-    const float turned[8] = {105, 40, 105, 60, 95, 60, 95, 40};
-    for (int k = 0; k < 8; ++k) EXPECT_NEAR(q[k], turned[k], 1e-4) << k;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "ui/Panel_Cards.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace nbr::panel {
 
@@ -107,14 +108,9 @@ std::string passDayWord(int64_t start, int64_t now, int offset) {
 }
 
 int localMonth(int64_t now, int offset) {
-    // Civil date from days since the epoch (proleptic Gregorian).
-    const int64_t z = floorDiv(now + offset, 86400) + 719468;
-    const int64_t era = floorDiv(z, 146097);
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    return static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const std::time_t local = static_cast<std::time_t>(now + offset);
+    std::tm tm{};
+    return gmtime_r(&local, &tm) ? tm.tm_mon + 1 : 1;
 }
 
 int constellationsInSeason(int month, double latitude) {
