@@ -13,7 +13,6 @@
 
 #include <cmath>
 
-
 namespace nbr {
 namespace {
 
@@ -22,53 +21,32 @@ using panel::CardTone;
 WeatherData recordWithLog(int days, double warm, int lead2) { return test::historyRecord(days, warm, lead2); }
 
 TEST(HistoryWindow, StatusAndLeadRowsFromTheStoresSkill) {
-    WeatherData data = recordWithLog(14, 1.0, 5);
-    ASSERT_EQ(data.history.size(), 14u);
-    ASSERT_TRUE(data.skill.valid);
     Config metric;
     metric.useFahrenheit = false;
+    const WeatherData data = recordWithLog(14, 1.0, 5);
+    ASSERT_EQ(data.history.size(), 14u);
     panel::HistoryView v = panel::historyView(data, metric);
-    EXPECT_FALSE(v.noHistory);
     EXPECT_EQ(v.status.tone, CardTone::Live);  // 14 scored day-ahead forecasts
     ASSERT_GE(v.leads.size(), 2u);
     EXPECT_EQ(v.leads[0].cells, (std::vector<std::string>{"1 day", "14", "1.0 deg"}));
     EXPECT_EQ(v.leads[0].last.text, "runs warm +1.0");
-    EXPECT_EQ(v.leads[0].last.tone, CardTone::Amber);
-    EXPECT_EQ(v.leads[1].cells[0], "2 days");
     EXPECT_EQ(v.leads[1].last.text, "learning");  // too few two-day forecasts
-
-    // In Fahrenheit the typical miss is scaled; the tendency text too.
-    const panel::HistoryView f = panel::historyView(data, Config{});
-    EXPECT_EQ(f.leads[0].cells[2], "1.8 deg");
-    EXPECT_EQ(f.leads[0].last.text, "runs warm +1.8");
-
-    // A cool bias and a neutral one.
+    // In Fahrenheit the typical miss and the tendency are scaled.
+    EXPECT_EQ(panel::historyView(data, Config{}).leads[0].cells[2], "1.8 deg");
+    EXPECT_EQ(panel::historyView(data, Config{}).leads[0].last.text, "runs warm +1.8");
     EXPECT_EQ(panel::historyView(recordWithLog(14, -0.5, 0), metric).leads[0].last.text, "runs cool -0.5");
     EXPECT_EQ(panel::historyView(recordWithLog(14, 0.2, 0), metric).leads[0].last.text, "neutral");
-}
 
-TEST(HistoryWindow, LearningSeededAndEmptyStates) {
-    WeatherData empty;
-    EXPECT_TRUE(panel::historyView(empty, Config{}).noHistory);
-
+    // Nine scored days are still learning, ten tune; seeded wins; no rows, no window body.
+    EXPECT_EQ(panel::historyView(recordWithLog(9, 1.0, 0), metric).leads[0].last.text, "learning");
+    EXPECT_EQ(panel::historyView(recordWithLog(9, 1.0, 0), metric).status.tone, CardTone::Disabled);
+    EXPECT_EQ(panel::historyView(recordWithLog(10, 1.0, 0), metric).status.tone, CardTone::Live);
     WeatherData one = recordWithLog(1, 1.0, 0);
-    ASSERT_EQ(one.history.size(), 1u);
-    const panel::HistoryView v = panel::historyView(one, Config{});
-    EXPECT_FALSE(v.noHistory);
-    EXPECT_EQ(v.status.text, "Still learning - forecasts get tuned once ~10 days of comparisons exist.");
+    EXPECT_FALSE(panel::historyView(one, metric).noHistory);
     EXPECT_FALSE(panel::historyChartScale(one.history, false).enough);
-
     one.skill.seeded = true;
-    EXPECT_EQ(panel::historyView(one, Config{}).status.tone, CardTone::Amber);
-    one.skill.loggingSince = "2026-01-02";
-    one.skill.daysRecorded = 1;
-    EXPECT_EQ(panel::historyView(one, Config{}).loggingLine, "Logging since 2026-01-02  -  1 day(s) recorded");
-
-    // Nine scored days is still learning; ten is tuning.
-    WeatherData nine = recordWithLog(9, 1.0, 0), ten = recordWithLog(10, 1.0, 0);
-    EXPECT_EQ(panel::historyView(nine, Config{}).leads[0].last.text, "learning");
-    EXPECT_EQ(panel::historyView(nine, Config{}).status.tone, CardTone::Disabled);
-    EXPECT_EQ(panel::historyView(ten, Config{}).status.tone, CardTone::Live);
+    EXPECT_EQ(panel::historyView(one, metric).status.tone, CardTone::Amber);
+    EXPECT_TRUE(panel::historyView(WeatherData{}, metric).noHistory);
 }
 
 TEST(HistoryWindow, RainFactorCalibrationAndModelRows) {

@@ -60,24 +60,10 @@ inline WeatherData placeRecord(Place place) {
     }
     d.hourly.resize(24);
     for (int h = 0; h < 24; ++h) d.hourly[static_cast<size_t>(h)].time = "2026-01-15T" + std::to_string(10 + h % 14) + ":00";
-    d.airQuality.valid = true;
     d.normals = {true, 3, -5};
     d.seasonalAnomaly = {true, 40, 0.8};
     d.analogs = {true, 11, 10, 3.5, -4.5, -1.2, 36, {1, 2.5, 4, 6, 3, 2, 5, 4.5, 3.5, 2, 6}};
-    d.insights.valid = true;
-    d.insights.years = 30;
-    d.insights.recordHigh = 17.2;
-    d.insights.recordHighYear = 1995;
-    d.insights.recordLow = -21.1;
-    d.insights.recordLowYear = 2004;
-    d.insights.hasLastYear = true;
-    d.insights.lastYearHigh = 1;
-    d.insights.lastYearLow = -7;
-    d.insights.lastYearPrecip = 3.2;
-    d.insights.streakDays = 4;
-    d.insights.monthRain = 38;
-    d.insights.monthRainTypical = 90;
-    d.insights.monthRainByYear = {70, 120, 95, 40, 88, 101, 64};
+    d.insights = {true, 30, 17.2, -21.1, 1995, 2004, true, 1, -7, 3.2, 4, true, 38, 90, {70, 120, 95, 40, 88, 64}};
     d.kpIndex = 3;
     d.kpForecastMax = 5.67;
     d.solar = {true, "M1.4", 7, 165};
@@ -89,90 +75,47 @@ inline WeatherData placeRecord(Place place) {
     d.skill.popBins[1] = {12, 4};
     d.skill.rainSamples = 12;
     d.skill.rainFactor = 0.8;
+    auto snow = [&](double depthM, double freezingM, double perHourCm) {
+        d.hourly[0].snowDepth = depthM;
+        d.hourly[0].freezingLevelHeight = freezingM;
+        for (auto& h : d.hourly) h.snowfall = perHourCm;
+    };
 
     switch (place) {
     case Place::Boston:
-        d.location.name = "Boston";
-        d.location.country = "US";
-        d.location.latitude = 42.3601;
-        d.location.longitude = -71.0589;
+        d.location = {"Boston", "US", "Massachusetts", 42.3601, -71.0589, "America/New_York", false};
         d.utcOffsetSeconds = -5 * 3600;
-        d.airQuality.usAqi = 58;
-        d.airQuality.pm2_5 = 14.2;
-        d.airQuality.pm10 = 22;
-        d.airQuality.ozone = 48;
-        d.airQuality.nitrogenDioxide = 31;
-        d.airQuality.sulphurDioxide = 3;
-        d.airQuality.carbonMonoxide = 240;
-        d.tides.valid = d.tides.hasPredictions = true;
-        d.tides.stationName = "Boston, MA";
-        d.tides.events = {{"03:41", true, 3.1}, {"09:55", false, 0.2}, {"16:02", true, 2.9}, {"22:10", false, 0.4}};
-        d.tides.waveHeight = 0.9;
-        d.tides.waterTemperature = 4.5;
-        d.flood.valid = true;
-        d.flood.riverDischarge = 12.4;
-        d.flood.riverDischargeMax = 21;
-        d.flood.hasGauge = true;
-        d.flood.gaugeSite = "CHARLES RIVER AT WALTHAM, MA";
-        d.flood.gaugeDistanceKm = 15;
-        d.flood.gaugeDischarge = 9.6;
-        d.flood.gaugeHeight = 1.2;
+        d.airQuality = {true, 58, -1, 14.2, 22, 48, 31, 3, 240, -1, -1, -1, -1, -1, -1};
+        d.tides = {true, true, "Boston, MA", {{"03:41", true, 3.1}, {"09:55", false, 0.2}, {"16:02", true, 2.9}},
+                   0.9, 4.5, false, "", 0, -1, -999};
+        d.flood = {true, 12.4, 21, true, "CHARLES RIVER AT WALTHAM, MA", 15, 9.6, 1.2};
         d.nws = {true, "nws", "2026-01-16", 4, -4, 20};
-        d.quakes.valid = true;
-        d.quakes.events = {{4.1, 310, "12 km SW of Milo, Maine", 40}, {2.6, 120, "3 km N of Rye, NH", 70}};
-        d.hourly[0].snowDepth = 0.05;
-        d.hourly[0].freezingLevelHeight = 320;
-        for (auto& h : d.hourly) h.snowfall = 0.2;
+        d.quakes = {true, {{4.1, 310, "12 km SW of Milo, Maine", 40}, {2.6, 120, "3 km N of Rye, NH", 70}}};
+        snow(0.05, 320, 0.2);
         d.afdOffice = "BOX";
         d.afdIssued = "2026-01-15T13:45:00-05:00";
         d.afdText = "FXUS61 KBOX 151845\nAFDBOX\n\n.SYNOPSIS...\nHigh pressure builds in tonight with cold and "
                     "dry conditions.\nA clipper brings light snow Friday night.\n\n&&\n";
         d.issComputed = true;
-        d.issPasses = {{1768523400, 1768523700, 1768524000, 62, 230, 45, true},
-                       {1768529300, 1768529500, 1768529700, 24, 270, 20, true}};
+        d.issPasses = {{1768523400, 1768523700, 1768524000, 62, 230, 45, true}};
         break;
     case Place::Oslo:
-        d.location.name = "Oslo";
-        d.location.country = "NO";
-        d.location.latitude = 59.9139;
-        d.location.longitude = 10.7522;
+        d.location = {"Oslo", "NO", "Oslo", 59.9139, 10.7522, "Europe/Oslo", false};
         d.utcOffsetSeconds = 3600;
-        d.airQuality.usAqi = 22;
-        d.airQuality.pm2_5 = 4;
-        d.airQuality.pm10 = 9;
-        d.airQuality.ozone = 61;
-        d.airQuality.birchPollen = 45;
-        d.airQuality.alderPollen = 12;
-        d.airQuality.grassPollen = 3;
+        d.airQuality = {true, 22, -1, 4, 9, 61, -1, -1, -1, 12, 45, 3, -1, -1, -1};
         d.metNorway = {true, "metno", "2026-01-16", 1.5, -7.2, -1};
         d.hasAurora = true;
         d.auroraProbability = 34;
         d.kpIndex = 4.3;
-        d.hourly[0].snowDepth = 0.32;
-        d.hourly[0].freezingLevelHeight = 0;
-        for (auto& h : d.hourly) h.snowfall = 0.4;
+        snow(0.32, 0, 0.4);
         break;
     case Place::Halifax:
-        d.location.name = "Halifax";
-        d.location.country = "CA";
-        d.location.latitude = 44.6488;
-        d.location.longitude = -63.5752;
+        d.location = {"Halifax", "CA", "Nova Scotia", 44.6488, -63.5752, "America/Halifax", false};
         d.utcOffsetSeconds = -4 * 3600;
-        d.airQuality.usAqi = 112;
-        d.airQuality.pm2_5 = 41;
-        d.airQuality.pm10 = -1;
-        d.airQuality.ozone = 30;
-        d.tides.valid = d.tides.hasPredictions = true;
-        d.tides.stationName = "Halifax";
-        d.tides.events = {{"05:12", true, 1.9}, {"11:20", false, 0.3}};
-        d.tides.waveHeight = 1.8;
-        d.tides.hasBuoy = true;
-        d.tides.buoyId = "44258";
-        d.tides.buoyDistanceKm = 22;
-        d.tides.buoyWaveHeight = 2.1;
-        d.tides.buoyWaterTemperature = 3.2;
-        d.quakes.valid = true;
-        d.quakes.events = {{5.3, 420, "Laurentian Slope", 18}};
+        d.airQuality = {true, 112, -1, 41, -1, 30, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+        d.tides = {true, true, "Halifax", {{"05:12", true, 1.9}, {"11:20", false, 0.3}}, 1.8, -999, true, "44258",
+                   22, 2.1, 3.2};
+        d.quakes = {true, {{5.3, 420, "Laurentian Slope", 18}}};
         d.solar = {true, "X2.1", 2, 210};
         break;
     }
