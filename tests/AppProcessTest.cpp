@@ -25,6 +25,9 @@ protected:
                         R"({"locations":[{"name":"Boston","country":"US","admin1":"Massachusetts","latitude":42.3584,)"
                         R"("longitude":-71.0598,"timezone":"America/New_York","isDefault":true}],)"
                         R"("activeLocationIndex":0,"useFahrenheit":true})");
+        // As an older version left them: readable by every local user.
+        std::filesystem::permissions(dataDir_, std::filesystem::perms(0755));
+        std::filesystem::permissions(dataDir_ + "/config.json", std::filesystem::perms(0644));
     }
 
     std::map<std::string, std::string> env(const std::string& display) const {
@@ -57,6 +60,14 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     // The first refresh asks the forecast service for the saved place.
     for (int i = 0; i < 300 && server_.count("forecast") == 0; ++i) std::this_thread::sleep_for(100ms);
     EXPECT_EQ(server_.count("forecast"), 1u);
+    // The refresh may ask other services after the forecast: it is over once
+    // no request has come for half a second (a stop during it would abort it).
+    for (size_t seen = 0, i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(500ms);
+        const size_t now = server_.requests().size();
+        if (now == seen) break;
+        seen = now;
+    }
 
     // The window shows the dashboard's background and its panel borders.
     test::Screenshot shot;
@@ -90,6 +101,20 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     EXPECT_GE(saved.at("settings").at("windowH").get<int>(), 500);
     EXPECT_EQ(saved.at("locations").size(), 1u);
     EXPECT_TRUE(std::filesystem::exists(dataDir_ + "/ui_layout.ini"));
+
+    // The wide modes were narrowed at start-up, with one line in the log, and
+    // everything created since is the owner's alone.
+    EXPECT_EQ(test::countOf(text, "access narrowed to the owner on 2 item(s)"), 1u) << text;
+    size_t checked = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dataDir_)) {
+        const auto mode = e.symlink_status().permissions() & std::filesystem::perms::all;
+        const auto want = std::filesystem::perms(e.is_directory() ? 0700 : 0600);
+        EXPECT_EQ(mode, want) << e.path();
+        ++checked;
+    }
+    EXPECT_EQ(std::filesystem::status(dataDir_).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0700));
+    EXPECT_GE(checked, 6u);  // config, layout, lock, logs with its log, crashes
 }
 
 TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
@@ -122,6 +147,10 @@ TEST_F(AppProcessTest, CrashReportOfThePreviousSessionIsAnnouncedOnce) {
     const std::string second = test::readFile(logPath_ + ".run1");
     EXPECT_EQ(test::countOf(first, "[warn] previous session crashed; report: " + report), 1u) << first;
     EXPECT_EQ(test::countOf(second, "previous session crashed"), 0u) << second;
+    // Narrowed on the first start (folders, settings, the report); nothing is
+    // left for the second.
+    EXPECT_EQ(test::countOf(first, "access narrowed to the owner"), 1u) << first;
+    EXPECT_EQ(test::countOf(second, "access narrowed to the owner"), 0u) << second;
 }
 
 TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {

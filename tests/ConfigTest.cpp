@@ -1,6 +1,7 @@
 #include "foundation/Config.h"
 #include "TestEnv.h"
 
+#include <climits>
 #include <filesystem>
 
 namespace nbr {
@@ -24,13 +25,29 @@ TEST_F(ConfigTest, DataFolderFollowsAppDataThenXdg) {
     EXPECT_EQ(Config::configDir(), dataDir());
     EXPECT_EQ(Config().configPath(), dataDir() + "/config.json");
     setenv("APPDATA", "", 1);  // empty counts as unset
-    setenv("XDG_DATA_HOME", "/tmp/xdg", 1);
-    EXPECT_EQ(Config::configDir(), "/tmp/xdg/Nimbrel");
-    unsetenv("XDG_DATA_HOME");
+    {
+        test::ScopedEnv xdg("XDG_DATA_HOME", "/tmp/xdg");
+        EXPECT_EQ(Config::configDir(), "/tmp/xdg/Nimbrel");
+    }
+    test::ScopedEnv noXdg("XDG_DATA_HOME", nullptr);
     const char* home = std::getenv("HOME");
     if (home && *home) {
         EXPECT_EQ(Config::configDir(), std::string(home) + "/.local/share/Nimbrel");
     }
+}
+
+TEST(TestProgramHome, EveryDefaultFolderIsInsideATemporaryHome) {
+    // Outside a data-folder fixture nothing may point at the real home.
+    const std::string home = test::privateHome();
+    ASSERT_FALSE(home.empty());
+    EXPECT_EQ(home.rfind(std::filesystem::temp_directory_path().string(), 0), 0u) << home;
+    EXPECT_EQ(std::getenv("APPDATA"), nullptr);
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        const char* value = std::getenv(name);
+        ASSERT_NE(value, nullptr) << name;
+        EXPECT_EQ(std::string(value).rfind(home, 0), 0u) << name << "=" << value;
+    }
+    EXPECT_EQ(Config::configDir(), home + "/data/Nimbrel");
 }
 
 TEST_F(ConfigTest, MissingFileKeepsDefaultsAndCreatesNothing) {
@@ -132,6 +149,11 @@ TEST_F(ConfigTest, OutOfRangeValuesAreCorrected) {
     EXPECT_EQ(e.backgroundPollMinutes, 30);
     EXPECT_EQ(e.windowW, 0);
     EXPECT_LE(e.windowH, 16384);
+    // The int range's own ends still read as numbers.
+    Config f = loadText(R"({"settings":{"miniPosX":-2147483648,"miniPosY":2147483647}})");
+    EXPECT_EQ(f.miniPosX, INT_MIN);
+    EXPECT_EQ(f.miniPosY, INT_MAX);
+    EXPECT_FALSE(std::filesystem::exists(path() + ".bad"));
 }
 
 TEST_F(ConfigTest, ActiveIndexIsBroughtIntoRange) {
@@ -173,6 +195,12 @@ TEST_F(ConfigTest, BadFilesLoadAsFarAsTheyReadAndAreKept) {
         {R"([1,2,3])", true, 0},
         {R"(null)", true, 0},
         {R"({"settings":{"windUnit":1e300}})", true, 0},
+        // Whole numbers past the int range never wrap into a value.
+        {R"({"settings":{"useFahrenheit":false,"windUnit":2,"miniOpacityPct":30000000000}})", false, 2},
+        {R"({"settings":{"useFahrenheit":false,"windUnit":2,"windowW":-30000000000}})", false, 2},
+        {R"({"settings":{"useFahrenheit":false,"windUnit":2,"themeId":2147483648}})", false, 2},
+        {R"({"settings":{"useFahrenheit":false,"windUnit":18446744073709551615}})", false, 0},
+        {R"({"settings":{"useFahrenheit":false},"activeLocationIndex":4294967296})", false, 0},
         {R"({"settings":{"useFahrenheit":false},"locations":[{"name":"A","latitude":"45"}]})", false, 0},
         {R"({"settings":{"useFahrenheit":false},"locations":3})", false, 0},
         {R"({"settings":{"useFahrenheit":false},"locations":[{"name":null}]})", false, 0},

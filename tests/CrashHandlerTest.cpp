@@ -8,14 +8,17 @@
 #include <functional>
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "TestEnv.h"
 #include "foundation/CrashHandler.h"
+#include "platform/CrashSignals.h"
 #include "platform/Process.h"
 
 namespace nbr {
@@ -65,6 +68,13 @@ std::string checkReport(const std::string& dir, const std::string& before, const
     // The name carries the local time of the crash.
     EXPECT_LE(before, stamp);
     EXPECT_GE(after, stamp);
+
+    // Owner only, in an owner-only folder, like everything in the data folder.
+    struct stat st {};
+    EXPECT_EQ(::stat(files[0].c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    EXPECT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << dir;
 
     const std::string text = test::readFile(files[0]);
     EXPECT_EQ(text.rfind("Nimbrel crash report (" + stamp + ")\n", 0), 0u) << text.substr(0, 200);
@@ -146,6 +156,41 @@ TEST(CrashCapture, ExceptionEscapingAThreadWritesTerminateReport) {
     const std::string text = checkReport(tmp.path(), before, after);
     EXPECT_NE(text.find("\ncause: std::terminate (unhandled C++ exception)\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("\nsignal:"), std::string::npos);  // no signal details on this path
+}
+
+// Recurses until the thread's stack runs out; the volatile frame keeps the
+// compiler from turning it into a loop.
+volatile int g_depthLimit = INT_MAX;
+int recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth == g_depthLimit) return frame[0];
+    return recurse(depth + 1) + frame[0];
+}
+
+TEST(CrashCapture, StackOverflowOnASecondThreadWritesReport) {
+    test::TempDir tmp;
+    const std::string before = localStamp();
+    const int status = inChild([&] {
+        crash::install(tmp.path());
+        std::thread t([] {
+            platform::ThreadCrashStack crashStack;
+            return recurse(0);
+        });
+        t.join();
+        return 0;
+    });
+    const std::string after = localStamp();
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const std::string text = checkReport(tmp.path(), before, after);
+    EXPECT_NE(text.find("\ncause: fatal signal SIGSEGV\n"), std::string::npos) << text.substr(0, 400);
+    // The thread that overflowed, not the first one, wrote it.
+    long pid = 0, tid = 0;
+    const auto at = text.find("\npid: ");
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(std::sscanf(text.c_str() + at, "\npid: %ld, thread: %ld", &pid, &tid), 2);
+    EXPECT_NE(pid, tid);
 }
 
 TEST(CrashCapture, NextStartFindsTheReportOnceUntilMarkedSeen) {

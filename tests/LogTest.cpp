@@ -2,6 +2,8 @@
 #include "TestEnv.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <unistd.h>
 #include <set>
 #include <thread>
 #include <vector>
@@ -105,12 +107,32 @@ TEST(LogConcurrency, EightThreadsLoseAndMixNoLine) {
 }
 
 TEST(LogOffTest, NothingIsWrittenBeforeInit) {
-    // A fresh process has logging off; this test only checks the folder stays
-    // empty when init fails on a path that cannot be a folder.
-    test::TempDir tmp;
-    test::writeFile(tmp.path() + "/f", "x");
-    Log::init(tmp.path() + "/f");
-    EXPECT_NE(Log::dir(), tmp.path() + "/f");
+    // Only a fresh process has logging off: the check runs in a new copy of
+    // this program (the death-test runner starts one), in a folder of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const std::string dir = std::filesystem::temp_directory_path() / "nimbrel-logoff-XXXXXX";
+            std::string tmpl = dir;
+            if (!mkdtemp(tmpl.data()) || chdir(tmpl.c_str()) != 0) _exit(10);
+            int code = 0;
+            if (!Log::dir().empty()) code = 11;
+            Log::info("early %d", 1);
+            Log::warn("early %d", 2);
+            Log::error("early %d", 3);
+            // Nothing anywhere: not in the working folder, not kept back for later.
+            if (code == 0 && !std::filesystem::is_empty(tmpl)) code = 12;
+            if (code == 0 && std::filesystem::exists("/app.log")) code = 13;
+            Log::init(tmpl + "/logs");
+            Log::info("late");
+            const std::string text = readFile(tmpl + "/logs/app.log");
+            if (code == 0 && (text.find("early") != std::string::npos || text.find("[info] late") == std::string::npos))
+                code = 14;
+            std::error_code ec;
+            std::filesystem::remove_all(tmpl, ec);
+            _exit(code);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

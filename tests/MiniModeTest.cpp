@@ -1,30 +1,21 @@
 // The application's window on a private virtual display, in this process:
 // the mini strip and back, the geometry stored at shut-down, and real frames.
-#include "AppDisplayTest.h"
+#include "AppOnDisplay.h"
 #include "platform/Fonts.h"
+#include "platform/Image.h"
+#include "ui/Texture.h"
 #include "ui/Theme.h"
 
-#include <SDL.h>
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace nbr {
 namespace {
 
-class MiniModeTest : public test::AppDisplayTest {
-protected:
-    struct Geometry {
-        int x, y, w, h;
-    };
-    Geometry geometry() {
-        SDL_PumpEvents();
-        Geometry g{};
-        SDL_GetWindowPosition(app.window, &g.x, &g.y);
-        SDL_GetWindowSize(app.window, &g.w, &g.h);
-        return g;
-    }
-};
+using MiniModeTest = test::AppOnDisplayTest;
 
 TEST_F(MiniModeTest, StripAndBackRestoreTheFullWindowAndRememberTheStripPosition) {
     EXPECT_TRUE(app.hwnd.has_value());
@@ -125,6 +116,30 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     app.processEvents();
     app.renderFrame();
     EXPECT_TRUE(app.fontsCrisp || platform::readUsableFont(platform::monoFontPaths().front()).empty());
+}
+
+TEST_F(MiniModeTest, TheEightPicturesOfTheResourcesFolderAreLoadedAsTextures) {
+    const UIRenderer& r = *app.renderer;
+    const struct {
+        const char* file;
+        const Texture& texture;
+    } pictures[] = {
+        {"weather-icons.png", r.weatherIcons},          {"moon-phases.png", r.moonPhases},
+        {"constellations-atlas.png", r.constellationAtlas}, {"constellations-atlas2.png", r.constellationAtlas2},
+        {"small-meteor-a.png", r.meteorSprites[0]},     {"small-meteor-b.png", r.meteorSprites[1]},
+        {"medium-meteor.png", r.meteorSprites[2]},      {"large-meteor.png", r.meteorSprites[3]},
+    };
+    std::set<std::uint32_t> ids;
+    for (const auto& p : pictures) {
+        SCOPED_TRACE(p.file);
+        const platform::RgbaImage image = platform::decodeImageFile(resourcePath(p.file));
+        ASSERT_FALSE(image.empty()) << resourcePath(p.file);
+        EXPECT_NE(p.texture.id, 0u);
+        EXPECT_EQ(p.texture.width, image.width);
+        EXPECT_EQ(p.texture.height, image.height);
+        ids.insert(p.texture.id);
+    }
+    EXPECT_EQ(ids.size(), 8u);  // eight textures, not one shared by mistake
 }
 
 TEST_F(MiniModeTest, ClosingTheWindowQuitsWhileNoNotificationAreaShowsTheIcon) {

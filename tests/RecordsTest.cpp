@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <locale>
+
 #include <cmath>
 #include <thread>
 
@@ -46,17 +49,28 @@ TEST(GeoLocationTest, CacheKeyIgnoresEverythingButNameAndCoordinates) {
 }
 
 TEST(GeoLocationTest, CacheKeyIsLocaleIndependent) {
-    std::locale old = std::locale::global(std::locale::classic());
+    // A decimal-comma locale (Debian's locales-all, installed by the set-up)
+    // must be there, or this test would prove nothing.
+    std::locale comma;
     try {
-        std::locale::global(std::locale("de_DE.UTF-8"));
+        comma = std::locale("de_DE.UTF-8");
     } catch (const std::runtime_error&) {
-        // Locale not installed: the classic one still proves the format.
+        FAIL() << "locale de_DE.UTF-8 is not installed (tools/setup.sh installs locales-all)";
     }
+    const std::locale old = std::locale::global(comma);
+    // Both the C++ and the C library now write a decimal comma.
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    const bool cComma = std::string(probe) == "1,5";
+    const bool cxxComma = std::use_facet<std::numpunct<char>>(std::locale()).decimal_point() == ',';
     GeoLocation g;
     g.name = "X";
     g.latitude = 1234.5;
-    EXPECT_EQ(g.cacheKey(), "X@1234.5000,0.0000");
+    const std::string key = g.cacheKey();
     std::locale::global(old);
+    EXPECT_TRUE(cComma) << probe;
+    EXPECT_TRUE(cxxComma);
+    EXPECT_EQ(key, "X@1234.5000,0.0000");
 }
 
 TEST(WeatherAlertTest, DeduplicationKeyRules) {

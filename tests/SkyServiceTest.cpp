@@ -480,9 +480,14 @@ TEST_F(IssPassesTest, SetOlderThanFiveDaysGivesNoPassesUntilItIsReplaced) {
 }
 
 TEST_F(IssPassesTest, PassesAreVisibleOnesInTimeOrderWithinThreeDays) {
+    // A fixed clock: Oslo in late May, when the station stays sunlit through
+    // the short nights: the set gives visible passes on these three days.
+    now = 1779235200;  // 2026-05-20 00:00 UTC
+    serveSet(replay::sky::issElementSet(now - 3 * 3600));
     WeatherData d;
-    svc.fetchIssPasses(place("oslo"), d);
+    svc.fetchIssPassesAt(place("oslo"), d, now);
     ASSERT_TRUE(d.issComputed);
+    ASSERT_FALSE(d.issPasses.empty());
     EXPECT_LE(d.issPasses.size(), WeatherService::kIssPassLimit);
     for (size_t i = 0; i < d.issPasses.size(); ++i) {
         const IssPass& p = d.issPasses[i];

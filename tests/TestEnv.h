@@ -54,6 +54,35 @@ private:
     std::string old_;
 };
 
+// The temporary folder the test program uses as HOME; XDG_DATA_HOME and
+// XDG_CONFIG_HOME are its "data" and "config" folders (TestHome.cpp).
+const std::string& privateHome();
+
+// Sets an environment variable (or removes it, for nullptr) for the life of
+// the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (old) old_ = old;
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv() {
+        if (had_) setenv(name_, old_.c_str(), 1);
+        else unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;

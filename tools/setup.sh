@@ -10,6 +10,7 @@ PACKAGES=(
   libdbus-1-dev libx11-dev libxext-dev
   fonts-dejavu-core ca-certificates xvfb xauth libgl1-mesa-dri x11-apps
   clang libclang-rt-14-dev
+  libxxhash-dev locales-all
 )
 
 missing=()

@@ -7,6 +7,7 @@
 //   App_Window.cpp   window, OpenGL context, GUI library, theme and fonts
 //   App_Loop.cpp     main loop, frame pacing, events, actions, mini mode
 //   App_Worker.cpp   work requests, the worker, applying its results
+//   App_FrameSkip.cpp  leaving out frames identical to the one on screen
 #pragma once
 
 #include "app/ThreadSafeQueue.h"
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -34,6 +36,8 @@
 
 struct SDL_Window;
 union SDL_Event;
+struct ImDrawData;
+struct ImVec4;
 
 namespace nbr {
 
@@ -106,6 +110,13 @@ public:
     // a hidden window can be brought back from there.
     bool trayHostVisible() const;
 
+    // ---- Frame skipping (App_FrameSkip.cpp) ----
+    // Whether the frame just built must be drawn and presented: its draw data
+    // (with the colour the window is cleared with) differs from the last
+    // presented frame's, or a window event arrived since. When true, the
+    // frame counts as presented from then on.
+    bool framePresentNeeded(const ImDrawData& drawData, const ImVec4& clearColor);
+
     // ---- Worker (App_Worker.cpp) ----
     void requestWeatherUpdate(const GeoLocation& place);
     void requestGeocode(const std::string& text);
@@ -159,6 +170,14 @@ public:
     Clock::duration workerWakeInterval = std::chrono::seconds(5);
     // The GUI library's context and backends are up.
     bool guiReady = false;
+    // Frame skipping: the hash of the frame on screen, and whether the next
+    // frame must be presented whatever it holds (set by window events and
+    // font rebuilds, which change what the screen or a texture shows).
+    std::uint64_t lastPresentedHash = 0;
+    bool presentForced = true;
+    // Frames built by the GUI library and frames drawn and presented.
+    std::uint64_t framesBuilt = 0;
+    std::uint64_t framesPresented = 0;
 };
 
 // The window size at start: a stored size (raised to at least 700 x 500) or
@@ -189,5 +208,10 @@ struct PacingState {
     bool busy = false;  // refresh in progress or alerts shown
 };
 int frameTimeoutFor(const PacingState& s);
+
+// A 64-bit hash of everything a frame's draw data tells the renderer: display
+// position, size and scale, the vertex and index buffers, and every draw
+// command with its clip rectangle, texture and offsets; plus the clear colour.
+std::uint64_t drawDataHash(const ImDrawData& d, const ImVec4& clearColor);
 
 }  // namespace nbr

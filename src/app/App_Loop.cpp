@@ -79,6 +79,10 @@ int App::frameTimeoutMs() {
 
 void App::handleSdlEvent(const SDL_Event& e) {
     if (guiReady) ImGui_ImplSDL2_ProcessEvent(&e);
+    // Exposure, resize, focus, visibility: what the screen shows may no
+    // longer be the last presented frame.
+    if (e.type == SDL_WINDOWEVENT || e.type == SDL_RENDER_TARGETS_RESET || e.type == SDL_RENDER_DEVICE_RESET)
+        presentForced = true;
     if (e.type == SDL_QUIT) {
         running = false;
     } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
@@ -117,12 +121,17 @@ void App::renderFrame() {
     renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
 
     ImGui::Render();
+    ++framesBuilt;
+    // An idle dashboard builds the same frame every turn: drawing it again
+    // would only cost CPU (software OpenGL draws on the CPU).
+    if (!framePresentNeeded(*ImGui::GetDrawData(), theme::Bg)) return;
     const ImGuiIO& io = ImGui::GetIO();
     glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
     glClearColor(theme::Bg.x, theme::Bg.y, theme::Bg.z, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
     SDL_GL_SwapWindow(window);
+    ++framesPresented;
 }
 
 void App::processEvents() {

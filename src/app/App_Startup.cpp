@@ -2,6 +2,7 @@
 
 #include "foundation/CrashHandler.h"
 #include "foundation/Logger.h"
+#include "platform/CrashSignals.h"
 #include "ui/Texture.h"
 
 #include <SDL.h>
@@ -70,7 +71,11 @@ bool App::initialize() {
 
 void App::startWorker() {
     workerRunning.store(true);
-    worker = std::thread([this] { backgroundWorkerLoop(); });
+    worker = std::thread([this] {
+        // A stack overflow on this thread still leaves a crash report.
+        platform::ThreadCrashStack crashStack;
+        backgroundWorkerLoop();
+    });
 }
 
 void App::stopWorker() {

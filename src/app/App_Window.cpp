@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "desktop/Badge.h"
+#include "platform/Files.h"
 #include "platform/Fonts.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
@@ -87,6 +88,10 @@ bool App::initImGui() {
     ImGuiIO& io = ImGui::GetIO();
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     static const std::string iniPath = Config::configDir() + "/ui_layout.ini";
+    // The library writes the file with fopen, which keeps an existing file's
+    // mode: create it owner-only first. Not empty: this version of the
+    // library reads past the end of an empty settings file.
+    platform::ensurePrivateFile(iniPath, "\n");
     io.IniFilename = iniPath.c_str();
 
     applyTheme();
@@ -139,6 +144,8 @@ void App::rebuildFonts() {
     if (hadTexture) {
         ImGui_ImplOpenGL3_DestroyFontsTexture();
         ImGui_ImplOpenGL3_CreateFontsTexture();
+        // The new atlas may reuse the old texture's name.
+        presentForced = true;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "foundation/Config.h"
 #include "foundation/CrashHandler.h"
 #include "foundation/Logger.h"
+#include "platform/Files.h"
 #include "platform/InstanceLock.h"
 
 #include <curl/curl.h>
@@ -11,8 +12,16 @@
 int main() {
     using namespace nbr;
     const std::string dir = Config::configDir();
+    // The folder holds saved home coordinates: owner only, also when an
+    // older version or a copy left it readable by others. The "./" fallback
+    // is the working folder, which is not ours to change.
+    const bool ownFolder = dir != "./" && platform::createPrivateDirectories(dir);
     crash::install(dir + "/crashes");
     Log::init(dir + "/logs");
+    if (ownFolder) {
+        if (const int narrowed = platform::narrowToOwner(dir); narrowed > 0)
+            Log::warn("data folder was readable by other users; access narrowed to the owner on %d item(s)", narrowed);
+    }
 
     platform::InstanceLock lock;
     if (!lock.acquire(dir) && lock.heldElsewhere()) {

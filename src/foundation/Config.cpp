@@ -7,6 +7,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -21,14 +23,23 @@ namespace {
 constexpr int kMaxWindowEdge = 16384;
 
 // The library's value-with-default lookup for int members (numbers cut toward
-// zero, booleans as 0/1), except that a fraction outside the int range is a
-// type error instead of an undefined conversion.
+// zero, booleans as 0/1), except that a number outside the int range, whole
+// or fraction, is a type error instead of a wrapped or undefined conversion.
 int intValue(const json& obj, const char* key, int def) {
     if (obj.is_object()) {
         auto it = obj.find(key);
-        if (it != obj.end() && it->is_number_float()) {
-            const double d = it->get<double>();
-            if (!(d > -2147483649.0 && d < 2147483648.0))
+        if (it != obj.end() && it->is_number()) {
+            bool inRange = true;
+            if (it->is_number_float()) {
+                const double d = it->get<double>();
+                inRange = d > -2147483649.0 && d < 2147483648.0;
+            } else if (it->is_number_unsigned()) {
+                inRange = it->get<std::uint64_t>() <= static_cast<std::uint64_t>(INT_MAX);
+            } else {
+                const std::int64_t v = it->get<std::int64_t>();
+                inRange = v >= INT_MIN && v <= INT_MAX;
+            }
+            if (!inRange)
                 throw json::out_of_range::create(406, std::string(key) + " is out of range",
                                                  static_cast<json*>(nullptr));
         }
@@ -130,6 +141,8 @@ bool Config::load() {
         in.close();
         const std::string bad = path + ".bad";
         std::filesystem::copy_file(path, bad, std::filesystem::copy_options::overwrite_existing, ec);
+        std::error_code modeEc;
+        if (!ec) std::filesystem::permissions(bad, std::filesystem::perms(platform::kPrivateFileMode), modeEc);
         Log::warn("config.json could not be read (%s); kept as %s", e.what(),
                   ec ? "nothing (copy failed)" : "config.json.bad");
     }
@@ -138,8 +151,7 @@ bool Config::load() {
 }
 
 void Config::save() const {
-    std::error_code ec;
-    std::filesystem::create_directories(configDir(), ec);
+    platform::createPrivateDirectories(configDir());
 
     json settings = {
         {"useFahrenheit", useFahrenheit},

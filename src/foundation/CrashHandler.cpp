@@ -4,6 +4,10 @@
 #include <filesystem>
 
 #include "platform/CrashSignals.h"
+#include "platform/Files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace nbr::crash {
 
@@ -14,9 +18,7 @@ std::string g_dir;
 }
 
 void install(const std::string& dir) {
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec || !fs::is_directory(dir, ec)) return;
+    if (!platform::createPrivateDirectories(dir)) return;
     if (!platform::installCrashHandlers(dir)) return;
     g_dir = dir;
 }
@@ -33,8 +35,9 @@ namespace detail {
 
 void markReportsSeenIn(const std::string& dir) {
     const std::string path = dir + "/.seen";
-    if (std::FILE* f = std::fopen(path.c_str(), "w")) {
-        std::fclose(f);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, platform::kPrivateFileMode);
+    if (fd >= 0) {
+        ::close(fd);
         // Truncating an already empty file need not touch its time on every
         // file system; set it explicitly.
         std::error_code ec;

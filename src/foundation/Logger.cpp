@@ -1,10 +1,14 @@
 #include "foundation/Logger.h"
 
+#include "platform/Files.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <unistd.h>
 
 namespace nbr::Log {
 
@@ -27,8 +31,13 @@ void write(const char* level, const char* fmt, va_list args) {
         fs::remove(old, ec);
         fs::rename(path, old, ec);
     }
-    std::FILE* f = std::fopen(path.c_str(), "a");
-    if (!f) return;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, platform::kPrivateFileMode);
+    if (fd < 0) return;
+    std::FILE* f = ::fdopen(fd, "a");
+    if (!f) {
+        ::close(fd);
+        return;
+    }
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -44,9 +53,7 @@ void write(const char* level, const char* fmt, va_list args) {
 
 void init(const std::string& dir) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!ec) g_dir = dir;
+    if (platform::createPrivateDirectories(dir)) g_dir = dir;
 }
 
 const std::string& dir() { return g_dir; }

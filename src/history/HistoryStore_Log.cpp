@@ -237,8 +237,7 @@ bool keepNewest(std::vector<T>& list, size_t limit, size_t kept) {
 }
 
 void ensureDir(const std::string& dir) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);  // a failure shows in the open
+    platform::createPrivateDirectories(dir);  // a failure shows in the open
 }
 
 }  // namespace

@@ -171,7 +171,8 @@ void writeTextReport(const char* cause, int sig, const siginfo_t* info, const ch
     append(stamp);
     append(".txt");
     *p = '\0';
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Owner only, like every file in the data folder.
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) return;
     {
         Out out(fd);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -29,7 +30,7 @@ bool writeAll(int fd, const char* p, size_t left) {
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), tmp_(path + ".tmp") {
-    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFileMode);
     ok_ = fd_ >= 0;
 }
 
@@ -63,7 +64,7 @@ bool writeFileAtomic(const std::string& path, std::string_view content) {
 }
 
 bool appendLinesSynced(const std::string& path, std::string_view content) {
-    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFileMode);
     if (fd < 0) return false;
     bool ok = true;
     struct stat st {};
@@ -90,6 +91,52 @@ std::optional<std::string> readFile(const std::string& path) {
     text << in.rdbuf();
     if (in.bad()) return std::nullopt;
     return std::move(text).str();
+}
+
+bool createPrivateDirectories(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path built;
+    for (const fs::path& part : fs::path(path)) {
+        built /= part;
+        if (part.empty() || part == "/" || part == "." || part == "..") continue;
+        // An existing folder gives EEXIST and keeps its mode.
+        ::mkdir(built.c_str(), kPrivateDirMode);
+    }
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+bool ensurePrivateFile(const std::string& path, std::string_view initial) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFileMode);
+    if (fd < 0) {
+        struct stat st {};
+        return errno == EEXIST && ::stat(path.c_str(), &st) == 0;
+    }
+    const bool ok = writeAll(fd, initial.data(), initial.size());
+    return ::close(fd) == 0 && ok;
+}
+
+int narrowToOwner(const std::string& dir) {
+    namespace fs = std::filesystem;
+    int narrowed = 0;
+    const auto narrow = [&](const fs::path& p) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0) return;
+        mode_t allowed;
+        if (S_ISDIR(st.st_mode)) allowed = kPrivateDirMode;
+        else if (S_ISREG(st.st_mode)) allowed = kPrivateFileMode;
+        else return;  // links, sockets and the like keep theirs
+        const mode_t mode = st.st_mode & 07777;
+        if ((mode & ~allowed) == 0) return;
+        if (::chmod(p.c_str(), mode & allowed) == 0) ++narrowed;
+    };
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(dir, ec))) return 0;
+    narrow(dir);
+    for (fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
+         !ec && it != end; it.increment(ec))
+        narrow(it->path());
+    return narrowed;
 }
 
 }  // namespace nbr::platform

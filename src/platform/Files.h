@@ -1,4 +1,5 @@
-// Whole-file reads and crash-safe file replacement.
+// Whole-file reads, crash-safe file replacement and the owner-only modes of
+// the data folder.
 #pragma once
 
 #include <optional>
@@ -46,5 +47,26 @@ bool writeFileAtomic(const std::string& path, std::string_view content);
 // earlier crash), a newline is written first so the new lines stay whole.
 // Every write is checked and the file synced; false on any failure.
 bool appendLinesSynced(const std::string& path, std::string_view content);
+
+// The data folder holds saved home coordinates, so nothing in it is readable
+// by other users: folders are created 0700 and files 0600, whatever the
+// process's umask. Every file this layer creates uses kPrivateFileMode.
+inline constexpr unsigned kPrivateDirMode = 0700;
+inline constexpr unsigned kPrivateFileMode = 0600;
+
+// Creates `path` and its missing parents, each new folder with mode 0700;
+// folders that exist keep their mode. True when `path` is a folder after.
+bool createPrivateDirectories(const std::string& path);
+
+// Creates the file with mode 0600, holding `initial`, when `path` does not
+// exist yet, so a library that writes it later with fopen keeps that mode.
+// An existing file is left as it is. True when the file exists afterwards.
+bool ensurePrivateFile(const std::string& path, std::string_view initial = {});
+
+// Takes every permission of group and others (and a file's execute bits)
+// from `dir` and everything below it: folders end at most 0700, files at
+// most 0600. Symbolic links are neither followed nor changed. Returns how
+// many entries were narrowed.
+int narrowToOwner(const std::string& dir);
 
 }  // namespace nbr::platform

@@ -1,8 +1,9 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/Files.h"
+
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -13,12 +14,11 @@ InstanceLock::~InstanceLock() { release(); }
 bool InstanceLock::acquire(const std::string& dir) {
     if (fd_ >= 0) return true;
     heldElsewhere_ = false;
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    createPrivateDirectories(dir);
     const std::string path = dir + "/instance.lock";
     // O_CLOEXEC: a program started from here (the link opener) must not
     // inherit the lock and keep it after this process has ended.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kPrivateFileMode);
     if (fd < 0) return false;
     int rc;
     do {

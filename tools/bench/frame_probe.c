@@ -1,7 +1,10 @@
-/* Preloaded into the program by bench_app.sh: notes the wall-clock time of
- * the first buffer swap and the main thread's CPU time at every swap, so the
- * script can tell start-up time and CPU per frame without changing the
- * program. Writes to the file named by NIMBREL_PROBE_OUT. */
+/* Preloaded into the program by bench_app.sh: notes the wall-clock time and
+ * the main thread's CPU time of every buffer swap (a frame presented) in the
+ * file named by NIMBREL_PROBE_OUT, and of every frame the GUI library builds
+ * (its SDL backend asks for the drawable size once per frame, and nothing
+ * else in the program does) in the same name + ".built", so the script can
+ * tell start-up time, frames built and presented, and CPU per frame without
+ * changing the program. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -9,9 +12,12 @@
 #include <time.h>
 
 typedef void (*swap_fn)(void*);
+typedef void (*size_fn)(void*, int*, int*);
 
 static FILE* out;
+static FILE* built;
 static long frames;
+static long builtFrames;
 
 static double secs(clockid_t id) {
     struct timespec ts;
@@ -19,15 +25,28 @@ static double secs(clockid_t id) {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+static FILE* openOut(const char* suffix) {
+    const char* path = getenv("NIMBREL_PROBE_OUT");
+    char name[4096];
+    snprintf(name, sizeof name, "%s%s", path ? path : "/dev/null", path ? suffix : "");
+    FILE* f = fopen(name, "w");
+    if (f) setvbuf(f, NULL, _IOLBF, 0);
+    return f;
+}
+
+void SDL_GL_GetDrawableSize(void* window, int* w, int* h) {
+    static size_fn real;
+    if (!real) real = (size_fn)dlsym(RTLD_NEXT, "SDL_GL_GetDrawableSize");
+    if (!built) built = openOut(".built");
+    if (built) fprintf(built, "%ld %.6f %.6f\n", ++builtFrames, secs(CLOCK_REALTIME), secs(CLOCK_THREAD_CPUTIME_ID));
+    real(window, w, h);
+}
+
 void SDL_GL_SwapWindow(void* window) {
     static swap_fn real;
     if (!real) real = (swap_fn)dlsym(RTLD_NEXT, "SDL_GL_SwapWindow");
-    if (!out) {
-        const char* path = getenv("NIMBREL_PROBE_OUT");
-        out = fopen(path ? path : "/dev/null", "w");
-        setvbuf(out, NULL, _IOLBF, 0);
-    }
+    if (!out) out = openOut("");
     /* frame number, wall clock, main-thread CPU before the swap */
-    fprintf(out, "%ld %.6f %.6f\n", ++frames, secs(CLOCK_REALTIME), secs(CLOCK_THREAD_CPUTIME_ID));
+    if (out) fprintf(out, "%ld %.6f %.6f\n", ++frames, secs(CLOCK_REALTIME), secs(CLOCK_THREAD_CPUTIME_ID));
     real(window);
 }

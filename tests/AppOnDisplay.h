@@ -1,5 +1,6 @@
-// The application's window with its GUI library on a private virtual
-// display, in the test's own process.
+// The application object with its window, OpenGL context and GUI library on
+// a private virtual display, in the test's own process, with a private data
+// folder.
 #pragma once
 
 #include "DisplayHarness.h"
@@ -15,10 +16,8 @@
 
 namespace nbr::test {
 
-class AppDisplayTest : public DataDirTest {
+class AppOnDisplayTest : public DataDirTest {
 protected:
-    explicit AppDisplayTest(int windowW = 900, int windowH = 650) : windowW_(windowW), windowH_(windowH) {}
-
     void SetUp() override {
 #ifdef __SANITIZE_ADDRESS__
         // The system's D-Bus and software OpenGL libraries keep a few blocks
@@ -32,13 +31,27 @@ protected:
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
         unsetenv("WAYLAND_DISPLAY");
-        app.config.windowW = windowW_;
-        app.config.windowH = windowH_;
+        app.config.windowW = 900;
+        app.config.windowH = 650;
         ASSERT_TRUE(app.initSDL()) << SDL_GetError();
         ASSERT_TRUE(app.initImGui());
     }
 
+    struct Geometry {
+        int x, y, w, h;
+    };
+    Geometry geometry() {
+        SDL_PumpEvents();
+        Geometry g{};
+        SDL_GetWindowPosition(app.window, &g.x, &g.y);
+        SDL_GetWindowSize(app.window, &g.w, &g.h);
+        return g;
+    }
+
     void TearDown() override {
+        // Shut down (which saves the settings) while the data folder is still
+        // the test's own.
+        app.shutdown();
         DataDirTest::TearDown();
 #ifdef __SANITIZE_ADDRESS__
         __lsan_enable();
@@ -47,9 +60,6 @@ protected:
 
     VirtualDisplay display;
     App app;
-
-private:
-    int windowW_, windowH_;
 };
 
 }  // namespace nbr::test
