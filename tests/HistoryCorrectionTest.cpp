@@ -182,6 +182,22 @@ TEST(HistoryCorrection, RainChanceIsCalibratedByItsBin) {
     w = forecast();
     HistoryStore::applyCorrection(w, s);
     EXPECT_FALSE(w.daily[1].popCalibrated);
+    EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, -1);
+
+    // A calibration under 3 points leaves the day as it is, but its hours
+    // still follow: 25 x 12/22 + 20 x 10/22 = 22.73, 40 x 22.73 / 20 = 45.45.
+    s.popBins[1] = {12, 3};
+    w = forecast();
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_FALSE(w.daily[1].popCalibrated);
+    EXPECT_EQ(w.daily[1].precipitationProbabilityMax, 20);
+    EXPECT_NEAR(w.hourly[30].precipitationProbability, 40 * (25.0 * 12 / 22 + 20.0 * 10 / 22) / 20, 1e-12);
+    EXPECT_NEAR(w.hourly[30].precipitationProbability, 45.45, 0.01);
+    EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, 40);
+    EXPECT_EQ(w.hourly[3].rawPrecipitationProbability, -1);
+    HistoryStore::removeCorrection(w);
+    EXPECT_EQ(w.hourly[30].precipitationProbability, 40);
+    EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, -1);
 }
 
 TEST(HistoryCorrection, RainAmountsScaleOnlyWithEnoughSamplesAndAClearFactor) {

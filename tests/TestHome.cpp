@@ -1,7 +1,7 @@
 // Every test runs with HOME, XDG_DATA_HOME and XDG_CONFIG_HOME in a temporary
 // folder of its own, and without APPDATA, so that no test (and no program a
 // test starts) can reach the developer's real data folder or autostart
-// folder, whatever it forgets to redirect. At the end, the default data
+// folder, whatever it forgets to redirect, nor the desktop's session bus. At the end, the default data
 // folder inside it must still be absent: a test that wrote there missed its
 // own private folder.
 #include "TestEnv.h"
@@ -23,6 +23,9 @@ public:
         setenv("XDG_DATA_HOME", (home_.path() + "/data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home_.path() + "/config").c_str(), 1);
         unsetenv("APPDATA");
+        // Nor the developer's desktop: tests that need a session bus start
+        // their own.
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
     void TearDown() override {
         std::error_code ec;

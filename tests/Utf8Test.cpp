@@ -72,3 +72,10 @@ TEST(Utf8Cut, CopyIntoFixedBufferFitsTerminatorAndWholeCharacters) {
 
 }  // namespace
 }  // namespace nbr
+
+TEST(WideToUtf8, RoundTripsEveryPlaneAndReplacesLoneSurrogates) {
+    const std::string text = "a\xC3\xB8\xE2\x82\xAC\xF0\x9F\x8C\xA7z";  // a ø € 🌧 z
+    EXPECT_EQ(nbr::wideToUtf8(nbr::utf8ToWide(text)), text);
+    EXPECT_EQ(nbr::wideToUtf8(std::u16string{u'x', char16_t(0xD83C)}), "x\xEF\xBF\xBD");
+    EXPECT_EQ(nbr::wideToUtf8(std::u16string{char16_t(0xDF27), u'y'}), "\xEF\xBF\xBDy");
+}

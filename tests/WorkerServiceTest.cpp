@@ -43,21 +43,27 @@ TEST_F(WorkerConcurrency, RequestsAreAnsweredOneAtATimeInPushOrder) {
     app.requestWeatherUpdate(place("halifax"));
     app.requestGeocode("zzqxj nowhere");
 
-    const std::vector<App::WorkResult> got = results(app, 4);
+    // A weather request is answered twice: the base forecast at once, then
+    // the enriched record.
+    const std::vector<App::WorkResult> got = results(app, 6);
     app.stopWorker();
-    ASSERT_EQ(got.size(), 4u);
+    ASSERT_EQ(got.size(), 6u);
     EXPECT_EQ(got[0].kind, App::WorkKind::Geocode);
     ASSERT_FALSE(got[0].searchResults.empty());
     EXPECT_EQ(got[0].searchResults[0].name, "Oslo");
-    EXPECT_EQ(got[1].kind, App::WorkKind::FetchWeather);
-    ASSERT_TRUE(got[1].weather);
-    EXPECT_EQ(got[1].weather->location.name, "Boston");
-    EXPECT_FALSE(got[1].weather->hourly.empty());
-    EXPECT_TRUE(got[1].error.empty());
-    ASSERT_TRUE(got[2].weather);
-    EXPECT_EQ(got[2].weather->location.name, "Halifax");
-    EXPECT_EQ(got[3].kind, App::WorkKind::Geocode);
-    EXPECT_TRUE(got[3].searchResults.empty());  // nonsense finds nothing
+    for (int i : {1, 2}) {
+        EXPECT_EQ(got[i].kind, App::WorkKind::FetchWeather);
+        ASSERT_TRUE(got[i].weather);
+        EXPECT_EQ(got[i].weather->location.name, "Boston");
+        EXPECT_FALSE(got[i].weather->hourly.empty());
+        EXPECT_TRUE(got[i].error.empty());
+    }
+    EXPECT_FALSE(got[1].weather->enriched);
+    EXPECT_TRUE(got[2].weather->enriched);
+    ASSERT_TRUE(got[4].weather);
+    EXPECT_EQ(got[4].weather->location.name, "Halifax");
+    EXPECT_EQ(got[5].kind, App::WorkKind::Geocode);
+    EXPECT_TRUE(got[5].searchResults.empty());  // nonsense finds nothing
 
     // The first thread takes them over: the record is the last one applied.
     for (const App::WorkResult& r : got) app.resultQueue.push(r);

@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev zlib1g-dev
   libdbus-1-dev libx11-dev libxext-dev
   fonts-dejavu-core ca-certificates xvfb xauth libgl1-mesa-dri x11-apps
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev dbus
   libxxhash-dev locales-all
 )
 

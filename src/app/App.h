@@ -12,8 +12,11 @@
 
 #include "app/ThreadSafeQueue.h"
 #include "desktop/AlertEngine.h"
+#include "desktop/NotificationManager.h"
+#include "desktop/SystemTray.h"
 #include "foundation/Config.h"
 #include "foundation/LocationManager.h"
+#include "history/ArchiveStore.h"
 #include "history/HistoryStore.h"
 #include "model/WeatherTypes.h"
 #include "platform/Image.h"
@@ -122,8 +125,37 @@ public:
     void requestGeocode(const std::string& text);
     void requestDetectLocation();
     void backgroundWorkerLoop();
-    void handleFetchWeather(const WorkRequest& request);
+
+    // ---- Applying results (App_Results.cpp) ----
     void updateFromBackground();
+    // A weather result: record, status, tray texts and badge, new alerts
+    // filed once per key, the rain-soon notice, the list cut to 50.
+    void applyWeatherResult(WorkResult& res);
+    // Files "Rain Soon" when the nowcast has rain starting within 30 minutes.
+    // The caller holds dataMutex.
+    void fileRainNotice(std::chrono::system_clock::time_point now);
+    // "%.0fF" or "%.0fC" of a Celsius value, by the unit setting.
+    std::string formatTemp(double celsius) const;
+
+    // ---- Notification delivery (App_Notify.cpp) ----
+    // Drops notifications whose alert has expired, with their pending keys.
+    void pruneStaleNotifications();
+    // Shows the pending notifications as one desktop notice when the notify
+    // mode allows it now (at once, outside quiet hours, or the daily digest).
+    void maybeNotify();
+
+    // ---- Refresh pipeline (App_Refresh.cpp) ----
+    // Answers a weather request with a quick result (the base forecast) and,
+    // unless the worker is stopping, a final one (enriched, analysed,
+    // corrected, with every alert); one error result when no forecast came.
+    void handleFetchWeather(const WorkRequest& request);
+    // Lends the skill of the nearest saved place within 50 km to a place
+    // with too few scored days of its own.
+    void maybeSeedFromNeighbor(const WorkRequest& request, WeatherData& data);
+    // Normals, last-year highs, insights, seasonal anomaly and analog days
+    // from the place's archive.
+    void applyArchive(const std::vector<ArchiveStore::Day>& days, const std::string& today,
+                      const std::string& yesterday, WeatherData& data);
 
     static App* s_instance;
 
@@ -135,6 +167,11 @@ public:
     Config config;
     WeatherService weatherService;
     HistoryStore historyStore;
+    ArchiveStore archiveStore;
+    AlertEngine alertEngine;
+    SystemTray tray;
+    NotificationManager notificationManager;
+    platform::RgbaImage trayIcon;  // the badge with the temperature
     LocationManager locationManager{config, weatherService};
     std::unique_ptr<UIRenderer> renderer;
     std::thread worker;
@@ -166,6 +203,10 @@ public:
 
     // The steady clock the loop reads; replaceable for tests.
     std::function<Clock::time_point()> now = [] { return Clock::now(); };
+    // The wall clock of notification delivery; replaceable for tests.
+    std::function<std::chrono::system_clock::time_point()> wallClock = [] {
+        return std::chrono::system_clock::now();
+    };
     // Longest wait of the idle worker before it looks at workerRunning again.
     Clock::duration workerWakeInterval = std::chrono::seconds(5);
     // The GUI library's context and backends are up.
@@ -179,6 +220,9 @@ public:
     std::uint64_t framesBuilt = 0;
     std::uint64_t framesPresented = 0;
 };
+
+// The flyout card's texts of a record, in the display units.
+TrayQuickLook quickLookOf(const WeatherData& w, bool fahrenheit, int windUnit);
 
 // The window size at start: a stored size (raised to at least 700 x 500) or
 // 1040 x 820 scaled, limited to the display's usable area when known.

@@ -27,9 +27,9 @@ WindowSize miniStripSize(float scale) {
 float miniOpacity(int percent) { return std::clamp(percent, 40, 100) / 100.0f; }
 
 bool App::trayHostVisible() const {
-    // This build has no notification-area icon, so a window hidden there
-    // could never be brought back: closing quits and start-hidden minimises.
-    return false;
+    // Without a desktop host showing the icon, a window hidden there could
+    // never be brought back: closing then quits and start-hidden minimises.
+    return tray.hostVisible();
 }
 
 void App::run() {
@@ -42,8 +42,13 @@ void App::run() {
                 handleSdlEvent(e);
             } while (SDL_PollEvent(&e));
         }
+        tray.pump();
+        // The host went away while the window was hidden: show it again.
+        if (hiddenToTray && !trayHostVisible()) restoreFromTray();
         processEvents();
         updateFromBackground();
+        pruneStaleNotifications();
+        maybeNotify();
         if (!scheduledRefresh()) continue;
         if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) continue;
         renderFrame();
@@ -135,6 +140,20 @@ void App::renderFrame() {
 }
 
 void App::processEvents() {
+    if (std::optional<TrayAction> action = tray.pollAction()) {
+        switch (*action) {
+        case TrayAction::Show:
+            restoreFromTray();
+            if (renderer && renderer->miniMode && config.miniClickThrough) applyMiniMode(false);
+            break;
+        case TrayAction::Refresh:
+            if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
+            break;
+        case TrayAction::Quit:
+            running = false;
+            break;
+        }
+    }
     if (!renderer) return;
     UIActions a = renderer->consumeActions();
     const bool hasPlace = locationManager.hasLocations();

@@ -29,6 +29,8 @@ bool App::initialize() {
     }
     initImGui();
 
+    tray.initialize(windowIcon);
+    notificationManager.initialize(&tray);
     Log::info("started (%d saved location(s))", static_cast<int>(locationManager.locations().size()));
 
     const std::string report = crash::pendingReport();
@@ -52,6 +54,9 @@ bool App::initialize() {
 
     const std::string dir = Config::configDir();
     historyStore.dir = dir + "/history";
+    archiveStore.dir = dir + "/archive";
+    alertEngine.setStatePath(dir + "/alert_state.json");
+    for (const std::string& key : alertEngine.acknowledgedKeys(0)) acknowledgedKeys.insert(key);
     weatherService.negPath = dir + "/enrich_flags.json";
     weatherService.starFactsPath = dir + "/star_facts.json";
     weatherService.issTlePath = dir + "/iss_tle.json";
@@ -61,6 +66,7 @@ bool App::initialize() {
     if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
     if (config.startInMini) applyMiniMode(true);
     if (config.startMinimized) {
+        tray.settle();
         // Without a notification area to come back from, the window is only
         // minimised, so the user can still reach it.
         if (trayHostVisible()) minimizeToTray();
@@ -100,6 +106,8 @@ void App::shutdown() {
 
     stopWorker();
 
+    tray.shutdown();
+    notificationManager.shutdown();
     renderer.reset();
     if (guiReady) {
         ImGui_ImplOpenGL3_Shutdown();

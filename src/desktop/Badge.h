@@ -2,15 +2,12 @@
 // notification-area icon with the temperature), painted into RGBA pixels.
 #pragma once
 
+#include "desktop/TextPainter.h"
 #include "platform/Image.h"
 
 #include <string_view>
 
 namespace nbr {
-
-struct Rgb {
-    std::uint8_t r, g, b;
-};
 
 // A 32 x 32 opaque square of `background` with `text` (UTF-8) centred on one
 // line in `foreground`, bold; the glyph height is 26 pixels for one

@@ -5,6 +5,7 @@
 // Used only on the background worker, inside a refresh; no lock.
 #pragma once
 
+#include "history/ArchiveStore.h"
 #include "model/SkillTypes.h"
 
 #include <cstdint>
@@ -125,12 +126,23 @@ public:
     static std::string lineOf(const TruthRecord& r);
     static std::string lineOf(const MFcstRecord& r);
     static std::string lineOf(const HFcstRecord& r);
+    // An observation of the nearest weather station ("src":"stn").
+    static std::string stationLineOf(const ObsRecord& r);
 
     // ---- Recording a refresh ----------------------------------------------
 
     // Logs what a fresh record shows, writes the new lines, scores the log
     // again and corrects the record by the measured bias.
     void record(WeatherData& data);
+
+    // ---- Recording enriched data ---------------------------------------------
+
+    // Logs what only the enriched record and the archive know: verified days
+    // of the last 90 days from the archive (`days` may be null), tomorrow's
+    // forecast of every source and the nearest station's observation; brings
+    // today's logged rain chances up to the consensus; then scores the log
+    // again and rebuilds the history rows. Applies no correction.
+    void recordEnriched(WeatherData& data, const std::vector<ArchiveStore::Day>* days);
 
     // ---- Skill and history rows -------------------------------------------
 

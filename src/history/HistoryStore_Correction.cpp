@@ -160,12 +160,14 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
                 tomorrow.popCalibrated = true;
                 tomorrow.rawPrecipitationProbability = p;
                 tomorrow.precipitationProbabilityMax = cal;
-                if (p > 0 && tomorrow.date.size() == 10) {
-                    for (auto& hour : data.hourly) {
-                        if (hour.time.size() < 10 || hour.time.compare(0, 10, tomorrow.date) != 0) continue;
-                        hour.rawPrecipitationProbability = hour.precipitationProbability;
-                        hour.precipitationProbability = std::min(100.0, hour.precipitationProbability * cal / p);
-                    }
+            }
+            // Tomorrow's hours follow the calibration even when the day's own
+            // chance moved too little to be marked.
+            if (p > 0 && tomorrow.date.size() == 10) {
+                for (auto& hour : data.hourly) {
+                    if (hour.time.size() < 10 || hour.time.compare(0, 10, tomorrow.date) != 0) continue;
+                    hour.rawPrecipitationProbability = hour.precipitationProbability;
+                    hour.precipitationProbability = std::min(100.0, hour.precipitationProbability * cal / p);
                 }
             }
         }

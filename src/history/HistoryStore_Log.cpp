@@ -1,6 +1,7 @@
 // History log: record lines, the per-place file and the in-memory cache.
 #include "history/HistoryStore.h"
 
+#include "history/PlaceFile.h"
 #include "model/Dates.h"
 #include "platform/Files.h"
 
@@ -242,15 +243,7 @@ void ensureDir(const std::string& dir) {
 
 }  // namespace
 
-std::string HistoryStore::pathFor(const std::string& key) const {
-    std::string name = key;
-    for (char& c : name) {
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '.';
-        if (!keep) c = '_';
-    }
-    return dir + "/" + name + ".jsonl";
-}
+std::string HistoryStore::pathFor(const std::string& key) const { return placeFilePath(dir, key); }
 
 HistoryStore::Log& HistoryStore::logFor(const std::string& key) {
     Log& log = logs[key];
@@ -373,7 +366,9 @@ std::string HistoryStore::keyOf(const HFcstRecord& r) {
 
 // Doubles are stored as JSON floats so they always carry a fraction or an
 // exponent; the library writes a non-finite value as null.
-std::string HistoryStore::lineOf(const ObsRecord& r) {
+namespace {
+
+json obsJson(const HistoryStore::ObsRecord& r) {
     json j;
     j["t"] = "obs";
     j["time"] = r.time;
@@ -383,6 +378,16 @@ std::string HistoryStore::lineOf(const ObsRecord& r) {
     j["wind"] = r.wind;
     j["precip"] = r.precip;
     j["code"] = r.code;
+    return j;
+}
+
+}  // namespace
+
+std::string HistoryStore::lineOf(const ObsRecord& r) { return dump(obsJson(r)); }
+
+std::string HistoryStore::stationLineOf(const ObsRecord& r) {
+    json j = obsJson(r);
+    j["src"] = "stn";
     return dump(j);
 }
 

@@ -17,4 +17,11 @@ std::string addDays(const std::string& date, int days);
 // month is not 1-12, the day not 1-31 or the year out of reach.
 bool daysSinceEpoch(int year, int month, int day, int64_t& days);
 
+// Reads the leading "year-month-day" of a text (month 1-12, day 1-31; the day
+// is not checked against its month).
+bool parseIsoDate(const std::string& date, int& year, int& month, int& day);
+
+// Day of the year of a date text, 1 for 1 January; 0 when it is no date.
+int dayOfYear(const std::string& date);
+
 }  // namespace nbr

@@ -15,6 +15,9 @@ namespace nbr {
 // of the text survives.
 std::u16string utf8ToWide(std::string_view utf8);
 
+// UTF-8 text of UTF-16 text; a lone surrogate becomes U+FFFD.
+std::string wideToUtf8(std::u16string_view wide);
+
 // The longest prefix of `text` that is at most `maxUnits` code units long and
 // does not end between the two halves of a surrogate pair.
 std::u16string utf16Cut(std::u16string_view text, std::size_t maxUnits);

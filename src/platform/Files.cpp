@@ -53,6 +53,9 @@ bool AtomicFileWriter::commit() {
     fd_ = -1;
     if (ok && std::rename(tmp_.c_str(), path_.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp_.c_str());
+    // The new contents are in place either way; the folder sync only makes
+    // the rename itself durable.
+    else syncParentDir(path_);
     ok_ = false;  // the writer is spent
     return ok;
 }
@@ -64,7 +67,14 @@ bool writeFileAtomic(const std::string& path, std::string_view content) {
 }
 
 bool appendLinesSynced(const std::string& path, std::string_view content) {
-    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFileMode);
+    bool created = false;
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFileMode);
+        created = fd >= 0;
+        // Created meanwhile by someone else: append to theirs.
+        if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    }
     if (fd < 0) return false;
     bool ok = true;
     struct stat st {};
@@ -81,7 +91,20 @@ bool appendLinesSynced(const std::string& path, std::string_view content) {
     if (ok) ok = writeAll(fd, content.data(), content.size());
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
+    if (ok && created && !syncParentDir(path)) ok = false;
     return ok;
+}
+
+bool syncParentDir(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int rc;
+    do rc = ::fsync(fd);
+    while (rc != 0 && errno == EINTR);
+    ::close(fd);
+    return rc == 0;
 }
 
 std::optional<std::string> readFile(const std::string& path) {

@@ -23,7 +23,8 @@ public:
     // False when the temporary file could not be created or a write failed.
     bool ok() const { return ok_; }
     bool write(std::string_view text);
-    // Syncs and renames; false (old file untouched) on any failure.
+    // Syncs, renames and syncs the folder; false (old file untouched) when the
+// new file could not be synced or renamed.
     bool commit();
 
 private:
@@ -45,8 +46,13 @@ bool writeFileAtomic(const std::string& path, std::string_view content);
 // Appends `content` (whole text lines) to `path`, creating the file when
 // absent. When the file does not end with a newline (a line torn by an
 // earlier crash), a newline is written first so the new lines stay whole.
-// Every write is checked and the file synced; false on any failure.
+// Every write is checked and the file synced (and the folder, when the file
+// was created); false on any failure.
 bool appendLinesSynced(const std::string& path, std::string_view content);
+
+// Syncs the folder that holds `path`, so that a rename into it or a file just
+// created in it survives a power cut. False when it cannot be opened or synced.
+bool syncParentDir(const std::string& path);
 
 // The data folder holds saved home coordinates, so nothing in it is readable
 // by other users: folders are created 0700 and files 0600, whatever the

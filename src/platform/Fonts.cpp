@@ -24,6 +24,14 @@ const std::vector<std::string>& badgeFontPaths() {
     return paths;
 }
 
+const std::vector<std::string>& cardFontPaths() {
+    static const std::vector<std::string> paths = {
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+    };
+    return paths;
+}
+
 std::string readUsableFont(const std::string& path) {
     std::string bytes = readFile(path).value_or(std::string());
     if (bytes.size() < 12) return {};

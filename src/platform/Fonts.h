@@ -13,6 +13,10 @@ const std::vector<std::string>& monoFontPaths();
 // The bold sans-serif font of badge icons, then its regular cut.
 const std::vector<std::string>& badgeFontPaths();
 
+// The regular sans-serif font of painted cards (the notification-area
+// flyout), then its bold cut.
+const std::vector<std::string>& cardFontPaths();
+
 // The bytes of a TrueType font file that opens and holds a glyph for "A";
 // empty otherwise.
 std::string readUsableFont(const std::string& path);

@@ -9,6 +9,7 @@
 //   WeatherService_Forecast.cpp  base forecast, forecast cache, shared helpers
 //   WeatherService_Search.cpp    place search
 //   WeatherService_Sky.cpp       space-station passes, constellation facts
+//   WeatherService_Enrich.cpp    the fan-out over every secondary source
 //   WeatherService_Alerts.cpp    official alerts
 //   WeatherService_Consensus.cpp consensus rain chance
 //   WeatherService_Update.cpp    update check
@@ -133,6 +134,14 @@ public:
     // 320 bytes in, or to 300 bytes (on a character boundary) plus "...";
     // empty when the reply has none.
     static std::string parseWikiSummary(const std::string& body);
+
+    // ---- Enrichment ----------------------------------------------------------
+
+    // Fills every secondary source's part of the record, each source group on
+    // a thread of its own, all at once; marks the record enriched and stores
+    // it back into the forecast cache when the place still has an entry. A
+    // record already enriched is left alone. Nothing a source does escapes.
+    void enrichWeather(const GeoLocation& loc, WeatherData& data);
 
     // ---- Official alerts -----------------------------------------------------
 

@@ -301,6 +301,8 @@ struct ReplayServer::Impl {
     std::vector<Route> routes;
     std::map<std::pair<std::string, std::string>, Reply> fixed;
     std::vector<Request> log;
+    int delayMs = 0, jitterMs = 0, failStatus = 0;
+    unsigned jitterState = 12345;
 
     Request makeRequest(const httplib::Request& req) {
         Request r;
@@ -353,6 +355,9 @@ ReplayServer::ReplayServer() : impl_(std::make_unique<Impl>()) {
     for (const auto& [name, setup] : registry()) setup(*this);
 
     impl_->server.set_keep_alive_max_count(1);
+    // Enough workers that every source of one refresh (two, in the
+    // concurrency tests) can be answered at once, however slowly.
+    impl_->server.new_task_queue = [] { return new httplib::ThreadPool(48); };
     impl_->server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         Request r = impl_->makeRequest(req);
         Reply reply;
@@ -383,6 +388,16 @@ ReplayServer::ReplayServer() : impl_(std::make_unique<Impl>()) {
             }
         }
         if (!handled) reply = Reply::notFound();
+        {
+            std::lock_guard<std::mutex> lock(impl_->mutex);
+            if (impl_->failStatus) reply = Reply::withStatus(impl_->failStatus);
+            int extra = 0;
+            if (impl_->jitterMs > 0) {
+                impl_->jitterState = impl_->jitterState * 1103515245u + 12345u;
+                extra = static_cast<int>((impl_->jitterState >> 8) % static_cast<unsigned>(impl_->jitterMs + 1));
+            }
+            reply.delayMs += impl_->delayMs + extra;
+        }
 
         for (int waited = 0; waited < reply.delayMs && !stopping(); waited += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -443,6 +458,17 @@ void ReplayServer::route(const std::string& service, const std::string& pathPatt
 void ReplayServer::setReply(const std::string& service, const std::string& path, Reply reply) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->fixed[{service, path}] = std::move(reply);
+}
+
+void ReplayServer::delayEverything(int ms, int jitterMs) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->delayMs = ms;
+    impl_->jitterMs = jitterMs;
+}
+
+void ReplayServer::failEverything(int status) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->failStatus = status;
 }
 
 void ReplayServer::clearReplies() {
@@ -521,8 +547,10 @@ Reply ReplayServer::fixtureReply(const std::string& relPath, const Place* place)
 #if defined(__SANITIZE_THREAD__)
 // The HTTP server library comes prebuilt without ThreadSanitizer, which then
 // cannot see how the library hands work between its own threads. Reports
-// from inside it say nothing about this program.
+// from inside it say nothing about this program. The C library's time-zone
+// state is guarded by a lock of its own that ThreadSanitizer cannot see.
 extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libcpp-httplib.so\n";
+    return "called_from_lib:libcpp-httplib.so\n"
+           "race:tzset_internal\n";
 }
 #endif

@@ -119,6 +119,12 @@ public:
     void setReply(const std::string& service, const std::string& path, Reply reply);
     void clearReplies();
 
+    // Every reply (routes and fixed replies alike) waits `ms` plus a random
+    // part of up to `jitterMs` before it is sent; 0, 0 switches that off.
+    void delayEverything(int ms, int jitterMs = 0);
+    // Every request is answered with `status` (0 switches that off).
+    void failEverything(int status);
+
     std::vector<Request> requests() const;
     // Requests to `service`, and to `path` when given.
     size_t count(std::string_view service, std::string_view path = {}) const;

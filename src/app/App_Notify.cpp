@@ -1,0 +1,56 @@
+// Desktop delivery of filed notifications: at once, outside quiet hours, or
+// as one daily digest; and the pruning of expired ones.
+#include "app/App.h"
+
+#include <ctime>
+
+namespace nbr {
+
+namespace {
+
+bool inQuietHours(int minute, int start, int end) {
+    if (start == end) return false;
+    if (start < end) return minute >= start && minute < end;
+    return minute >= start || minute < end;  // across midnight
+}
+
+}  // namespace
+
+void App::pruneStaleNotifications() {
+    std::lock_guard<std::mutex> lock(dataMutex);
+    const auto t = wallClock();
+    const auto stale = [t](const Notification& n) {
+        return n.alert.expires != std::chrono::system_clock::time_point{} && n.alert.expires < t;
+    };
+    for (const Notification& n : notifications)
+        if (stale(n)) pendingToastKeys.erase(n.alert.deduplicationKey());
+    std::erase_if(notifications, stale);
+}
+
+void App::maybeNotify() {
+    if (!config.alertsEnabled) return;
+    const std::time_t t = std::chrono::system_clock::to_time_t(wallClock());
+    std::tm local{};
+    localtime_r(&t, &local);
+    const int minute = local.tm_hour * 60 + local.tm_min;
+    const int day = local.tm_yday;
+
+    std::vector<WeatherAlert> due;
+    {
+        std::lock_guard<std::mutex> lock(dataMutex);
+        if (pendingToastKeys.empty()) return;
+        if (config.notifyMode == 0 || config.notifyMode == 1) {
+            if (config.notifyMode == 1 && inQuietHours(minute, config.quietStartMinute, config.quietEndMinute))
+                return;
+        } else {
+            if (minute < config.digestMinute || lastDigestDay == day) return;
+            lastDigestDay = day;
+        }
+        for (const Notification& n : notifications)
+            if (pendingToastKeys.count(n.alert.deduplicationKey())) due.push_back(n.alert);
+        pendingToastKeys.clear();
+    }
+    notificationManager.showCombinedAlerts(due);
+}
+
+}  // namespace nbr

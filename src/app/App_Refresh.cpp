@@ -1,0 +1,175 @@
+// The refresh pipeline on the worker: the base forecast answered at once,
+// then the enriched, analysed and corrected record with every alert.
+#include "app/App.h"
+
+#include "foundation/Logger.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace nbr {
+
+namespace {
+
+constexpr const char* kOwnVersion = "1.4.1";
+constexpr double kNeighborRadiusKm = 50.0;
+constexpr int kOwnScoredDaysEnough = 9;
+
+int64_t unixNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The same date a year earlier, as text ("2024-05-01" -> "2023-05-01"); ""
+// when the date does not start with a four-digit year.
+std::string yearBefore(const std::string& date) {
+    if (date.size() < 10) return {};
+    for (int i = 0; i < 4; ++i)
+        if (date[i] < '0' || date[i] > '9') return {};
+    return std::to_string(std::atoi(date.substr(0, 4).c_str()) - 1) + date.substr(4);
+}
+
+// Observed highs of consecutive days ending on `end`, oldest first (at most
+// three), from the history rows.
+std::vector<double> observedRun(const std::vector<HistoryDay>& rows, const std::string& end) {
+    std::vector<double> series;
+    std::string cur = end;
+    for (auto it = rows.rbegin(); it != rows.rend() && series.size() < 3; ++it) {
+        if (it->date > cur) continue;
+        if (it->date != cur || !it->hasObserved) break;
+        series.insert(series.begin(), it->observedHigh);
+        cur = HistoryStore::previousDate(cur);
+    }
+    return series;
+}
+
+}  // namespace
+
+void App::handleFetchWeather(const WorkRequest& request) {
+    std::optional<WeatherData> fetched = weatherService.fetchWeather(request.location);
+    if (!fetched) {
+        Log::warn("weather fetch failed for %s (%.4f,%.4f)", request.location.name.c_str(),
+                  request.location.latitude, request.location.longitude);
+        WorkResult res;
+        res.kind = request.kind;
+        res.error = "Couldn't reach the weather service - check your connection.";
+        resultQueue.push(std::move(res));
+        return;
+    }
+    WeatherData& data = *fetched;
+
+    // Quick stage: the base forecast, corrected when learning is on.
+    if (request.historyEnabled) {
+        historyStore.record(data);
+        maybeSeedFromNeighbor(request, data);
+    } else {
+        HistoryStore::removeCorrection(data);
+    }
+    std::vector<WeatherAlert> rules;
+    if (request.alertsEnabled) rules = alertEngine.evaluate(data, request.useFahrenheit, request.tuning, 0);
+    {
+        WorkResult quick;
+        quick.kind = request.kind;
+        quick.weather = data;
+        quick.alerts = rules;
+        resultQueue.push(std::move(quick));
+    }
+    if (!workerRunning.load()) return;
+
+    // Enrichment on raw forecast values.
+    HistoryStore::removeCorrection(data);
+    weatherService.enrichWeather(request.location, data);
+    WeatherService::applyPopConsensus(data);
+
+    const std::string today = data.time.size() > 9 ? data.time.substr(0, 10) : std::string();
+    const std::string yesterday = HistoryStore::previousDate(today);
+    if (yesterday.empty()) {
+        if (request.historyEnabled) historyStore.recordEnriched(data, nullptr);
+    } else {
+        const ArchiveStore::Fetcher fetch = [this](const std::string& url) { return weatherService.httpGet(url); };
+        const std::vector<ArchiveStore::Day>* days = archiveStore.ensure(
+            request.location.cacheKey(), request.location.latitude, request.location.longitude, yesterday, fetch);
+        if (request.historyEnabled) historyStore.recordEnriched(data, days);
+        if (days && !days->empty()) applyArchive(*days, today, yesterday, data);
+    }
+
+    if (request.historyEnabled) {
+        maybeSeedFromNeighbor(request, data);
+        HistoryStore::applyCorrection(data, data.skill);
+    }
+
+    WorkResult final;
+    final.kind = request.kind;
+    if (request.alertsEnabled) {
+        final.alerts = weatherService.fetchOfficialAlerts(request.location);
+        final.alerts.insert(final.alerts.end(), rules.begin(), rules.end());
+        for (WeatherAlert& a : alertEngine.evaluateSkyEvents(data, unixNow())) final.alerts.push_back(std::move(a));
+    }
+    final.weather = std::move(data);
+    if (!updateChecked) {
+        updateChecked = true;  // before the fetch: a failure is not retried this run
+        const std::string published = weatherService.fetchLatestVersion();
+        if (!published.empty() && WeatherService::versionLess(kOwnVersion, published))
+            final.newerVersion = published;
+    }
+    resultQueue.push(std::move(final));
+}
+
+void App::applyArchive(const std::vector<ArchiveStore::Day>& days, const std::string& today,
+                       const std::string& yesterday, WeatherData& data) {
+    data.normals = ArchiveStore::normalsFor(days, today.substr(5, 5));
+    for (HistoryDay& row : data.history) {
+        const std::string key = yearBefore(row.date);
+        if (key.empty()) continue;
+        for (const ArchiveStore::Day& d : days) {
+            if (d.date != key) continue;
+            row.hasLastYear = true;
+            row.lastYearHigh = d.tmax;
+            break;
+        }
+    }
+    data.insights = ArchiveStore::computeInsights(days, today);
+    if (!data.seasonalDates.empty())
+        data.seasonalAnomaly = ArchiveStore::computeSeasonalAnomaly(days, data.seasonalDates, data.seasonalHighs);
+    // The run of observed highs ends yesterday or, failing that, the day before.
+    const std::string dayBefore = HistoryStore::previousDate(yesterday);
+    for (std::string end = yesterday; !end.empty() && !(end < dayBefore); end = HistoryStore::previousDate(end)) {
+        const std::vector<double> series = observedRun(data.history, end);
+        if (series.size() >= 2) {
+            data.analogs = ArchiveStore::computeAnalogs(days, series, end);
+            break;
+        }
+    }
+}
+
+void App::maybeSeedFromNeighbor(const WorkRequest& request, WeatherData& data) {
+    if (!request.historyEnabled || data.skill.leads[1].n > kOwnScoredDaysEnough || request.savedLocations.empty())
+        return;
+    constexpr double kRad = 0.017453292519943278;
+    const std::string own = request.location.cacheKey();
+    double best = kNeighborRadiusKm;
+    const SavedLocation* nearest = nullptr;
+    for (const SavedLocation& p : request.savedLocations) {
+        if (p.cacheKey() == own) continue;
+        const double dLat = (p.latitude - request.location.latitude) * kRad;
+        const double dLon = (p.longitude - request.location.longitude) * kRad;
+        const double a = std::sin(dLat / 2) * std::sin(dLat / 2) + std::cos(request.location.latitude * kRad) *
+                                                                        std::cos(p.latitude * kRad) *
+                                                                        std::sin(dLon / 2) * std::sin(dLon / 2);
+        const double d = std::asin(std::min(std::sqrt(a), 1.0)) * 12742.0;
+        if (d < best) {
+            best = d;
+            nearest = &p;
+        }
+    }
+    if (!nearest) return;
+    // A neighbour lends its skill only with more scored days than a place
+    // needs to stand on its own.
+    const ForecastSkill nb = historyStore.neighborSkill(nearest->cacheKey());
+    if (nb.leads[1].n <= kOwnScoredDaysEnough) return;
+    HistoryStore::removeCorrection(data);
+    HistoryStore::applyCorrection(data, nb);
+    data.skill = nb;
+}
+
+}  // namespace nbr

@@ -1,0 +1,165 @@
+// Applying the worker's results on the first thread: the shown record, the
+// notification-area texts and badge, newly seen alerts and the rain-soon
+// notice, and the answers the dashboard waits for.
+#include "app/App.h"
+
+#include "model/Utf8.h"
+#include "model/WeatherCodes.h"
+
+#include <cstdio>
+
+namespace nbr {
+
+namespace {
+
+constexpr size_t kMostNotifications = 50;
+constexpr int kRainNoticeMinutes = 30;
+
+std::string printed(const char* format, double value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+}  // namespace
+
+std::string App::formatTemp(double celsius) const {
+    return config.useFahrenheit ? printed("%.0fF", celsius * 9 / 5 + 32) : printed("%.0fC", celsius);
+}
+
+TrayQuickLook quickLookOf(const WeatherData& w, bool fahrenheit, int windUnit) {
+    const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
+    const auto degrees = [&](double c) { return utf8ToWide(printed("%.0f°", temp(c))); };
+    TrayQuickLook q;
+    std::string heading = w.location.name;
+    if (!w.location.customLabel) {
+        if (!w.location.admin1.empty()) heading += ", " + w.location.admin1;
+        if (!w.location.country.empty()) heading += ", " + w.location.country;
+    }
+    q.heading = utf8ToWide(heading);
+    q.temperature = utf8ToWide(printed(fahrenheit ? "%.0f°F" : "%.0f°C", temp(w.temperature)));
+    q.condition = utf8ToWide(weatherCodeToString(w.weatherCode));
+    q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
+    if (!w.daily.empty()) {
+        q.highLow = u"High " + degrees(w.daily[0].temperatureMax) + u"    Low " + degrees(w.daily[0].temperatureMin);
+        q.rain = utf8ToWide(printed("Rain %.0f%%", w.daily[0].precipitationProbabilityMax));
+    }
+    std::string speed;
+    switch (windUnit) {
+    case 1: speed = printed("%.0f km/h", w.windSpeed); break;
+    case 2: speed = printed("%.1f m/s", w.windSpeed / 3.6); break;
+    case 3: speed = printed("%.0f kn", w.windSpeed / 1.852); break;
+    default: speed = printed("%.0f mph", w.windSpeed * 0.621371); break;
+    }
+    q.wind = u"Wind " + utf8ToWide(windDirectionToString(w.windDirection)) + u" " + utf8ToWide(speed);
+    q.valid = true;
+    return q;
+}
+
+void App::updateFromBackground() {
+    while (std::optional<WorkResult> res = resultQueue.tryPop()) {
+        if (!res->newerVersion.empty() && renderer) renderer->newerVersion = res->newerVersion;
+        switch (res->kind) {
+        case WorkKind::FetchWeather:
+            applyWeatherResult(*res);
+            break;
+        case WorkKind::Geocode:
+            if (renderer) renderer->setSearchResults(res->searchResults);
+            break;
+        case WorkKind::DetectLocation:
+            if (res->detected) {
+                locationManager.addLocation(*res->detected);
+                locationManager.setActive(static_cast<int>(locationManager.locations().size()) - 1);
+                requestWeatherUpdate(locationManager.activeLocation());
+                if (renderer) renderer->detectError.clear();
+            } else if (renderer) {
+                renderer->detectError = res->error.empty() ? "Couldn't detect location" : res->error;
+            }
+            break;
+        case WorkKind::FetchStarFacts:
+            if (renderer) renderer->starFacts = std::move(res->starFacts);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void App::applyWeatherResult(WorkResult& res) {
+    std::lock_guard<std::mutex> lock(dataMutex);
+    fetchInProgress = false;
+    if (!res.weather) {
+        status = res.error.empty() ? "Update failed" : res.error;
+        return;
+    }
+    status.clear();
+    weather = std::move(*res.weather);
+    alerts = std::move(res.alerts);
+    alertsDirty = true;
+
+    tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
+                               " - " + weather.location.name));
+    const double shown = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
+    platform::RgbaImage badge = createBadgeIcon(printed("%.0f", shown));
+    if (!badge.empty()) {
+        tray.setIcon(badge);
+        // The same badge marks the window in the desktop's task list.
+        if (window) platform::gui::setWindowIcon(window, badge);
+        trayIcon = std::move(badge);
+    }
+    tray.setQuickLook(quickLookOf(weather, config.useFahrenheit, config.windUnit));
+
+    if (!config.alertsEnabled) return;
+    const auto now = std::chrono::system_clock::now();
+    for (const WeatherAlert& a : alerts) {
+        if (a.expires != std::chrono::system_clock::time_point{} && now > a.expires) continue;
+        if (!alertEngine.alreadyNotified(a, 0)) {
+            alertEngine.markNotified(a, 0);
+            notifications.push_back(Notification{a, now, false});
+            pendingToastKeys.insert(a.deduplicationKey());
+            continue;
+        }
+        const std::string key = a.deduplicationKey();
+        for (Notification& n : notifications) {
+            if (n.alert.deduplicationKey() != key) continue;
+            n.alert = a;
+            break;
+        }
+    }
+
+    if (config.rainAlertsEnabled) fileRainNotice(now);
+    if (notifications.size() > kMostNotifications)
+        notifications.erase(notifications.begin(),
+                            notifications.end() - static_cast<std::ptrdiff_t>(kMostNotifications));
+}
+
+void App::fileRainNotice(std::chrono::system_clock::time_point now) {
+    const PrecipNowcast nowcast = computePrecipNowcast(weather);
+    if (nowcast.state == PrecipNowcast::NoData || nowcast.state == PrecipNowcast::Dry) {
+        lastRainKey.clear();
+        return;
+    }
+    if (nowcast.state != PrecipNowcast::StartsSoon || nowcast.minutes > kRainNoticeMinutes) return;
+    std::string firstWet;
+    for (const MinutelyForecast& m : weather.minutely15) {
+        if (m.precipitation <= 0.05) continue;
+        firstWet = m.time;
+        break;
+    }
+    const std::string key = weather.location.cacheKey() + "|" + firstWet;
+    if (key == lastRainKey) return;
+    lastRainKey = key;
+    WeatherAlert notice;
+    notice.kind = AlertKind::RainExpected;
+    notice.title = "Rain Soon";
+    notice.message = "Rain starting in ~" + std::to_string(nowcast.minutes) + " min in " + weather.location.name;
+    notice.location = weather.location.name;
+    notice.issued = now;
+    notice.expires = now + std::chrono::minutes(nowcast.minutes + kRainNoticeMinutes);
+    if (alertEngine.alreadyNotified(notice, 0)) return;
+    alertEngine.markNotified(notice, 0);
+    notifications.push_back(Notification{notice, now, false});
+    pendingToastKeys.insert(notice.deduplicationKey());
+}
+
+}  // namespace nbr

@@ -1,0 +1,157 @@
+// Applying weather results on the first thread: tray texts, alert filing
+// once per key, the rain-soon notice and the cap of the notification list.
+#include "TestEnv.h"
+#include "app/App.h"
+
+#include <gtest/gtest.h>
+
+namespace nbr::test {
+namespace {
+
+using std::chrono::system_clock;
+
+WeatherData boston() {
+    WeatherData w;
+    w.location.name = "Boston";
+    w.location.admin1 = "Massachusetts";
+    w.location.country = "US";
+    w.temperature = 21.6;
+    w.apparentTemperature = 20.2;
+    w.weatherCode = 2;
+    w.windSpeed = 20;
+    w.windDirection = 270;
+    DailyForecast today;
+    today.temperatureMax = 25.4;
+    today.temperatureMin = 14.6;
+    today.precipitationProbabilityMax = 35;
+    w.daily.push_back(today);
+    return w;
+}
+
+TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
+    TrayQuickLook q = quickLookOf(boston(), false, 1);
+    EXPECT_EQ(q.heading, u"Boston, Massachusetts, US");
+    EXPECT_EQ(q.temperature, u"22°C");
+    EXPECT_EQ(q.condition, u"Partly Cloudy");
+    EXPECT_EQ(q.feelsLike, u"Feels like 20°");
+    EXPECT_EQ(q.highLow, u"High 25°    Low 15°");
+    EXPECT_EQ(q.wind, u"Wind W 20 km/h");
+    EXPECT_EQ(q.rain, u"Rain 35%");
+    EXPECT_TRUE(q.valid);
+
+    WeatherData w = boston();
+    w.location.customLabel = true;
+    w.daily.clear();
+    q = quickLookOf(w, true, 2);
+    EXPECT_EQ(q.heading, u"Boston");
+    EXPECT_EQ(q.temperature, u"71°F");
+    EXPECT_EQ(q.feelsLike, u"Feels like 68°");
+    EXPECT_TRUE(q.highLow.empty());
+    EXPECT_TRUE(q.rain.empty());
+    EXPECT_EQ(q.wind, u"Wind W 5.6 m/s");
+    for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, true, unit).wind, u"Wind W 12 mph");
+    EXPECT_EQ(quickLookOf(w, true, 3).wind, u"Wind W 11 kn");
+}
+
+class ApplyResultsTest : public DataDirTest {
+protected:
+    void SetUp() override {
+        DataDirTest::SetUp();
+        app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+        app.tray.initialize({});
+    }
+    void apply(WeatherData w, std::vector<WeatherAlert> alerts) {
+        App::WorkResult r;
+        r.weather = std::move(w);
+        r.alerts = std::move(alerts);
+        app.resultQueue.push(std::move(r));
+        app.updateFromBackground();
+    }
+    static WeatherAlert alert(const char* day, const char* message, int hoursLeft = 5) {
+        WeatherAlert a;
+        a.kind = AlertKind::RainExpected;
+        a.title = "Rain Expected";
+        a.message = message;
+        a.location = "Boston";
+        a.dayKey = day;
+        a.expires = system_clock::now() + std::chrono::hours(hoursLeft);
+        return a;
+    }
+    App app;
+};
+
+TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
+    app.fetchInProgress = true;
+    apply(boston(), {});
+    EXPECT_FALSE(app.fetchInProgress);
+    EXPECT_EQ(app.weather.location.name, "Boston");
+    EXPECT_EQ(app.tray.tooltip(), u"71F Partly Cloudy - Boston");  // Fahrenheit by default
+    EXPECT_FALSE(app.trayIcon.empty());
+    EXPECT_TRUE(app.tray.currentQuickLook().valid);
+
+    // A failed refresh keeps the record and says why.
+    App::WorkResult failed;
+    failed.error = "Couldn't reach the weather service - check your connection.";
+    app.resultQueue.push(failed);
+    app.updateFromBackground();
+    EXPECT_EQ(app.status, failed.error);
+    EXPECT_EQ(app.weather.location.name, "Boston");
+}
+
+TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
+    apply(boston(), {alert("2030-01-01", "Rain expected today"), alert("2030-01-02", "gone", -1)});
+    ASSERT_EQ(app.notifications.size(), 1u);  // the expired one is not filed
+    EXPECT_EQ(app.pendingToastKeys.size(), 1u);
+    app.notifications[0].acknowledged = true;
+    app.pendingToastKeys.clear();
+
+    apply(boston(), {alert("2030-01-01", "Rain expected today, heavier")});
+    ASSERT_EQ(app.notifications.size(), 1u);
+    EXPECT_EQ(app.notifications[0].alert.message, "Rain expected today, heavier");
+    EXPECT_TRUE(app.notifications[0].acknowledged);
+    EXPECT_TRUE(app.pendingToastKeys.empty());
+
+    // Remembered across a restart: not filed again.
+    App again;
+    again.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+    App::WorkResult r;
+    r.weather = boston();
+    r.alerts = {alert("2030-01-01", "x")};
+    again.resultQueue.push(r);
+    again.updateFromBackground();
+    EXPECT_TRUE(again.notifications.empty());
+
+    // The list keeps the newest 50.
+    std::vector<WeatherAlert> many;
+    for (int i = 0; i < 60; ++i) many.push_back(alert(("day" + std::to_string(i)).c_str(), "m"));
+    apply(boston(), many);
+    ASSERT_EQ(app.notifications.size(), 50u);
+    EXPECT_EQ(app.notifications.back().alert.dayKey, "day59");
+}
+
+TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
+    const auto withRainIn = [](int steps) {
+        WeatherData w = boston();
+        for (int i = 0; i < 8; ++i)
+            w.minutely15.push_back({"2030-01-01T10:" + std::to_string(10 + i * 5), i >= steps ? 0.4 : 0.0, 61});
+        return w;
+    };
+    apply(withRainIn(3), {});  // 45 minutes away: not yet
+    EXPECT_TRUE(app.notifications.empty());
+    apply(withRainIn(2), {});  // 30 minutes
+    ASSERT_EQ(app.notifications.size(), 1u);
+    EXPECT_EQ(app.notifications[0].alert.title, "Rain Soon");
+    EXPECT_EQ(app.notifications[0].alert.message, "Rain starting in ~30 min in Boston");
+    apply(withRainIn(2), {});  // the same first wet step
+    EXPECT_EQ(app.notifications.size(), 1u);
+    // Dry clears the shower; the next start is one again, but the alert
+    // engine still remembers today's notice until it expires.
+    apply(withRainIn(8), {});
+    EXPECT_TRUE(app.lastRainKey.empty());
+    apply(withRainIn(1), {});
+    EXPECT_EQ(app.lastRainKey, app.weather.location.cacheKey() + "|2030-01-01T10:15");
+    EXPECT_EQ(app.notifications.size(), 1u);
+}
+
+}  // namespace
+}  // namespace nbr::test

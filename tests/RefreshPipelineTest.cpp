@@ -1,0 +1,157 @@
+// The refresh pipeline on the worker, run directly against the stand-in
+// services, and the application of its results on the first thread.
+#include "ReplayEnv.h"
+#include "app/App.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace nbr::test {
+namespace {
+
+class RefreshPipelineTest : public ReplayTest {
+protected:
+    void SetUp() override {
+        ReplayTest::SetUp();
+        app.historyStore.dir = tmp_.path() + "/history";
+        app.archiveStore.dir = tmp_.path() + "/archive";
+    }
+    App::WorkRequest request(const char* id) {
+        App::WorkRequest r;
+        r.location = place(id);
+        return r;
+    }
+    std::vector<App::WorkResult> drain() {
+        std::vector<App::WorkResult> out;
+        while (auto r = app.resultQueue.tryPop()) out.push_back(std::move(*r));
+        return out;
+    }
+    App app;
+};
+
+TEST_F(RefreshPipelineTest, QuickThenFinalResultWithEveryAlertInOrder) {
+    server.setReply("update", "/nimbrel-latest.json", replay::Reply::json(R"({"version":"1.4.10"})"));
+    App::WorkRequest r = request("boston");
+    r.tuning.gustKmh = -1;  // any wind raises High Wind: a rule alert for sure
+    app.handleFetchWeather(r);
+    std::vector<App::WorkResult> got = drain();
+    ASSERT_EQ(got.size(), 2u);
+    ASSERT_TRUE(got[0].weather && got[1].weather);
+    EXPECT_FALSE(got[0].weather->enriched);
+    EXPECT_TRUE(got[1].weather->enriched);
+    EXPECT_TRUE(got[1].weather->popConsensusApplied);
+    EXPECT_TRUE(got[0].newerVersion.empty());
+    EXPECT_EQ(got[1].newerVersion, "1.4.10");
+
+    // Quick: the rule alerts only. Final: official, then rules, then sky.
+    ASSERT_FALSE(got[0].alerts.empty());
+    for (const WeatherAlert& a : got[0].alerts) EXPECT_FALSE(a.official);
+    ASSERT_GE(got[1].alerts.size(), 2 + got[0].alerts.size());
+    EXPECT_TRUE(got[1].alerts[0].official);
+    EXPECT_TRUE(got[1].alerts[1].official);
+    for (size_t i = 0; i < got[0].alerts.size(); ++i)
+        EXPECT_EQ(got[1].alerts[2 + i].deduplicationKey(), got[0].alerts[i].deduplicationKey());
+    for (size_t i = 2 + got[0].alerts.size(); i < got[1].alerts.size(); ++i)
+        EXPECT_EQ(got[1].alerts[i].kind, AlertKind::SkyEvent);
+
+    // The history log and the archive were written; the archive carries the
+    // normals of today into the record.
+    EXPECT_TRUE(std::filesystem::exists(app.historyStore.pathFor(r.location.cacheKey())));
+    EXPECT_TRUE(std::filesystem::exists(app.archiveStore.pathFor(r.location.cacheKey())));
+    EXPECT_TRUE(got[1].weather->normals.valid);
+
+    // The version is checked once per run.
+    app.handleFetchWeather(r);
+    got = drain();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_TRUE(got[1].newerVersion.empty());
+    EXPECT_EQ(server.count("update"), 1u);
+}
+
+TEST_F(RefreshPipelineTest, SwitchesOffLearningAndAlertsAndStopsAtShutDown) {
+    App::WorkRequest r = request("halifax");
+    r.historyEnabled = false;
+    r.alertsEnabled = false;
+    app.handleFetchWeather(r);
+    std::vector<App::WorkResult> got = drain();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_TRUE(got[0].alerts.empty());
+    EXPECT_TRUE(got[1].alerts.empty());
+    EXPECT_EQ(server.count("eccc"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(app.historyStore.pathFor(r.location.cacheKey())));
+    EXPECT_TRUE(got[1].weather->normals.valid);  // the archive works without learning
+
+    // A stop between the stages: the quick result only.
+    app.workerRunning = false;
+    app.handleFetchWeather(request("oslo"));
+    got = drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_FALSE(got[0].weather->enriched);
+}
+
+TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
+    server.setReply("forecast", "/v1/forecast", replay::Reply::withStatus(500));
+    app.handleFetchWeather(request("boston"));
+    const std::vector<App::WorkResult> got = drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_FALSE(got[0].weather);
+    EXPECT_EQ(got[0].error, "Couldn't reach the weather service - check your connection.");
+    EXPECT_FALSE(std::filesystem::exists(app.historyStore.dir));
+}
+
+TEST(ArchiveFillTest, LastYearHighsAndTheRunOfObservedHighs) {
+    std::vector<ArchiveStore::Day> days;
+    for (std::string d = "2022-01-01"; d <= "2024-03-10"; d = ArchiveStore::addDays(d, 1))
+        days.push_back({d, 10.0 + static_cast<double>(days.size() % 17), 0, 0});
+    const auto highOn = [&](const std::string& date) {
+        for (const auto& d : days)
+            if (d.date == date) return d.tmax;
+        return -999.0;
+    };
+    const auto row = [](const char* date, bool observed, double high) {
+        HistoryDay h;
+        h.date = date;
+        h.hasObserved = observed;
+        h.observedHigh = high;
+        return h;
+    };
+    struct Case {
+        std::vector<HistoryDay> rows;
+        std::vector<double> series;  // empty: no analog search
+        const char* end;
+    };
+    const Case cases[] = {
+        // Yesterday and the two days before observed; a fourth is not used.
+        {{row("2024-03-06", true, 1), row("2024-03-07", true, 2), row("2024-03-08", true, 3), row("2024-03-09", true, 4)},
+         {2, 3, 4}, "2024-03-09"},
+        // Yesterday not observed: the run ends the day before.
+        {{row("2024-03-07", true, 2), row("2024-03-08", true, 3), row("2024-03-09", false, 0)}, {2, 3}, "2024-03-08"},
+        // Only yesterday: too short at both ends.
+        {{row("2024-03-09", true, 4)}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        WeatherData data;
+        data.history = {row("2024-02-29", false, 0)};  // no 29 February a year before
+        data.history.insert(data.history.end(), c.rows.begin(), c.rows.end());
+        App app;
+        app.applyArchive(days, "2024-03-10", "2024-03-09", data);
+        EXPECT_TRUE(data.normals.valid);
+        for (const HistoryDay& h : data.history) {
+            if (h.date == "2024-02-29") {
+                EXPECT_FALSE(h.hasLastYear);
+                continue;
+            }
+            EXPECT_TRUE(h.hasLastYear) << h.date;
+            EXPECT_EQ(h.lastYearHigh, highOn("2023" + h.date.substr(4))) << h.date;
+        }
+        const AnalogOutlook expected =
+            c.series.empty() ? AnalogOutlook{} : ArchiveStore::computeAnalogs(days, c.series, c.end);
+        EXPECT_EQ(data.analogs.valid, expected.valid) << c.end;
+        EXPECT_EQ(data.analogs.matches, expected.matches) << c.end;
+        EXPECT_EQ(data.analogs.nextHighs, expected.nextHighs) << c.end;
+    }
+}
+
+}  // namespace
+}  // namespace nbr::test
