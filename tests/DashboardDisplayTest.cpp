@@ -82,9 +82,11 @@ protected:
         }
         return false;
     }
+    // The refresh's final (enriched) result is on screen, so no later result
+    // changes the picture while it is taken.
     bool fetched() {
         std::lock_guard<std::mutex> lock(app.dataMutex);
-        return !app.fetchInProgress && app.weather.fetchedAt.time_since_epoch().count() != 0;
+        return !app.fetchInProgress && app.weather.fetchedAt.time_since_epoch().count() != 0 && app.weather.enriched;
     }
 
     // Three frames, then the window's pixels as the display shows them.

@@ -67,6 +67,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     if (miniMode) {
         renderMiniStrip(data, refreshing);
         ImGui::End();
+        renderMeteorEffect();
         return;
     }
 
@@ -97,8 +98,14 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
         modal = true;
     }
 
+    // Windows; only the first flagged modal opens in a frame.
+    if (showSettings) renderSettingsPopup();
+    else if (showHistory) renderHistoryWindow(data);
+    else if (showStars) renderStarsWindow(data);
+
     ImGui::End();
     renderToasts(visibleAlerts, data.location.country);
+    renderMeteorEffect();
 }
 
 void UIRenderer::renderBody(const WeatherData& data) {
@@ -116,6 +123,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::Spacing();
     ImGui::Separator();
     ImGui::Spacing();
+    renderSkyCarousel(data);
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);

@@ -11,11 +11,16 @@
 #include "ui/Units.h"
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace nbr {
+
+namespace panel {
+struct CardLine;
+}
 
 class UIRenderer {
 public:
@@ -116,8 +121,51 @@ public:
     bool carouselAutoRotate = true;
     float carouselTimer = 0;
 
+    // ---- Sky carousel, data cards, meteor burst, history and constellation
+    // windows, settings (UIRenderer_Sky, _Cards, _Meteors, _HistoryWindow,
+    // _Constellations, _Settings) ----
+    void renderSkyCarousel(const WeatherData& data);
+    void renderSkyCardSky(const WeatherData& data);
+    void renderSkyCardAir(const WeatherData& data);
+    void renderSkyCardPollen(const WeatherData& data);
+    void renderSkyCardTides(const WeatherData& data);
+    void renderSkyCardRiver(const WeatherData& data);
+    void renderSkyCardAlmanac(const WeatherData& data);
+    void renderSkyCardTrends(const WeatherData& data);
+    void renderSkyCardRecords(const WeatherData& data);
+    void renderSkyCardPlan(const WeatherData& data);
+    void renderSkyCardQuakes(const WeatherData& data);
+    void renderSkyCardWinter(const WeatherData& data);
+    void renderSkyCardDiscussion(const WeatherData& data);
+    // Draws the card of a carousel kind (see panel::SkyCardKind).
+    void renderSkyCard(int kind, const WeatherData& data);
+    void spawnMeteorShower();
+    void renderMeteorEffect();
+    void renderHistoryWindow(const WeatherData& data);
+    void renderHistoryChart(const std::vector<HistoryDay>& history);
+    void renderStarsWindow(const WeatherData& data);
+    void renderSettingsPopup();
+
+    std::mt19937 meteorRng;  // seeded on the first burst
+    bool meteorRngSeeded = false;
+    int settingsWinW = 0, settingsWinH = 0;  // the size entry, taken when the window opens
+    bool settingsAutostart = false;          // the launch-at-startup box, read when the window opens
+    bool historyChartScrolled = false;       // the chart has been scrolled to its newest day
+
 private:
     void renderBody(const WeatherData& data);
+    // One text item of a card with its colour, tooltip and placement; true
+    // when it was clicked.
+    bool drawCardLine(const panel::CardLine& line);
+    void drawCardLines(const std::vector<panel::CardLine>& lines);
+    // Cells of a three-column table.
+    void drawCardTable(const char* id, const std::vector<panel::CardLine>& cells);
+    // Opens the modal `name` while its flag is set: centred on the main
+    // viewport each time it opens, sized width x height (scaled by the font
+    // size) on first use. `justOpened` tells whether it opened this frame;
+    // true when its content is to be drawn (then end it with EndPopup).
+    // `open` goes false when its close box is clicked.
+    bool beginModal(const char* name, float width, float height, bool* open, bool* justOpened = nullptr);
 };
 
 // Heights of the dashboard's body rows for a content area of the given size

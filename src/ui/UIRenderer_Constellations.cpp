@@ -1,0 +1,73 @@
+// The constellation guide: what is in season tonight, best placed first, as
+// pictures from the constellation atlases with facts and article links.
+#include "foundation/OsIntegration.h"
+#include "ui/Panel_Constellations.h"
+#include "ui/UIRenderer.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace nbr {
+
+void UIRenderer::renderStarsWindow(const WeatherData& data) {
+    if (!starFactsRequested && starFacts.empty()) {
+        actions.fetchStarFacts = true;
+        starFactsRequested = true;
+    }
+    bool open = true;
+    if (beginModal("Constellation Guide", 660, 560, &open)) {
+        const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+        const panel::StarGuide g = panel::starGuide(data, config, now);
+        ImGui::TextUnformatted(g.header.c_str());
+        ImGui::TextDisabled("%s", g.subheader.c_str());
+        ImGui::Separator();
+        ImGui::BeginChild("starsGrid", ImVec2(0, g.poorSky ? -40.0f : 0.0f), false);
+        if ((constellationAtlas.id != 0 || constellationAtlas2.id != 0) && ImGui::BeginTable("stars", 3)) {
+            for (const panel::StarRow& r : g.rows) {
+                const Constellation& c = *r.c;
+                ImGui::TableNextColumn();
+                ImGui::PushID(c.name);
+                ImGui::BeginGroup();
+                const Texture& tex = c.atlas == 1 ? constellationAtlas2 : constellationAtlas;
+                const float rows = c.atlas == 1 ? 5.0f : 8.0f;
+                if (tex.id != 0) {
+                    const float w = std::max(80.0f, ImGui::GetContentRegionAvail().x - 8);
+                    const float aspect = (tex.height / rows) / (tex.width / 7.0f);
+                    ImGui::Image(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(tex.id)), ImVec2(w, w * aspect),
+                                 ImVec2(c.col / 7.0f, c.row / rows), ImVec2((c.col + 1) / 7.0f, (c.row + 1) / rows),
+                                 ImVec4(1, 1, 1, panel::starTintAlpha(r.altitude, g.poorSky)), ImVec4(0, 0, 0, 0));
+                }
+                ImGui::Text("%s%s", c.name, g.poorSky ? " *" : "");
+                ImGui::TextDisabled("%s", panel::starPositionText(r, g.timeLabel).c_str());
+                ImGui::EndGroup();
+                if (ImGui::IsItemHovered()) {
+                    ImGui::BeginTooltip();
+                    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + 340);
+                    for (panel::CardLine l : panel::starTooltip(r, g.timeLabel, starFacts)) {
+                        l.wrapped = false;  // the tooltip's own wrap width applies
+                        drawCardLine(l);
+                    }
+                    ImGui::PopTextWrapPos();
+                    ImGui::EndTooltip();
+                }
+                if (ImGui::IsItemClicked()) os::openUrl(panel::starArticleUrl(c));
+                ImGui::PopID();
+                ImGui::Spacing();
+            }
+            ImGui::EndTable();
+        }
+        ImGui::EndChild();
+        if (g.poorSky) {
+            ImGui::Separator();
+            ImGui::TextDisabled("%s", g.footer.c_str());
+        }
+        ImGui::EndPopup();
+    }
+    if (!open) showStars = false;
+}
+
+}  // namespace nbr

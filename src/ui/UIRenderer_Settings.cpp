@@ -1,0 +1,224 @@
+// The settings window: every control writes its setting at once and asks the
+// application to save and re-apply; "Save & Close" saves once more.
+#include "foundation/CrashHandler.h"
+#include "foundation/Logger.h"
+#include "foundation/OsIntegration.h"
+#include "ui/Panel_Settings.h"
+#include "ui/UIRenderer.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+
+namespace nbr {
+
+namespace {
+
+const char* const kTemps[] = {"Fahrenheit", "Celsius"};
+const char* const kWinds[] = {"mph", "km/h", "m/s", "knots"};
+const char* const kPressures[] = {"inHg", "hPa"};
+const char* const kPrecips[] = {"inches", "mm / cm"};
+const char* const kThemes[] = {"Dark (Tovin)", "Light"};
+const char* const kMiniStats[] = {"hi/lo + rain", "feels like + wind", "humidity + dew"};
+const char* const kNotifyModes[] = {"As they happen", "Quiet hours", "Daily digest"};
+
+void tooltip(const char* text) {
+    if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", text);
+}
+
+// A combo over a table-indexed setting; a stored value outside the table
+// shows (and counts as) the first entry.
+template <size_t N>
+bool tableCombo(const char* label, int& field, const char* const (&items)[N], float width) {
+    int index = panel::tableIndex(field, static_cast<int>(N));
+    if (width > 0) ImGui::SetNextItemWidth(width);
+    if (!ImGui::Combo(label, &index, items, static_cast<int>(N))) return false;
+    field = index;
+    return true;
+}
+
+// An "h" and "m" entry for a minute of the day; true when the field changed.
+bool timeRow(const char* label, int& field, float width) {
+    ImGui::PushID(label);
+    int h = field / 60, m = field % 60;
+    ImGui::TextUnformatted(label);
+    ImGui::SameLine(110);
+    ImGui::SetNextItemWidth(width);
+    ImGui::InputInt("h", &h, 0, 0);
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(width);
+    ImGui::InputInt("m", &m, 0, 0);
+    ImGui::PopID();
+    const int minutes = panel::timeRowMinutes(h, m);
+    if (minutes == field) return false;
+    field = minutes;
+    return true;
+}
+
+}  // namespace
+
+void UIRenderer::renderSettingsPopup() {
+    bool open = true, opened = false;
+    const bool shown = beginModal("Settings", 370, 700, &open, &opened);
+    if (opened) {
+        const ImGuiViewport* vp = ImGui::GetMainViewport();
+        settingsWinW = static_cast<int>(vp->Size.x);
+        settingsWinH = static_cast<int>(vp->Size.y);
+        settingsAutostart = os::autostartEnabled();
+    }
+    if (!shown) {
+        if (!open) showSettings = false;
+        return;
+    }
+    const float fs = ImGui::GetFontSize() / 16.0f;
+    Config& c = config;
+    bool changed = false;
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float comboWidth = std::max(0.48f * ImGui::GetContentRegionAvail().x, 130 * fs);
+    const float numberWidth = std::min(comboWidth, 64 * fs + 2 * (ImGui::GetFrameHeight() + style.ItemInnerSpacing.x));
+
+    ImGui::TextDisabled("Units");
+    int temp = c.useFahrenheit ? 0 : 1;
+    if (tableCombo("Temperature", temp, kTemps, comboWidth)) {
+        c.useFahrenheit = temp == 0;
+        changed = true;
+    }
+    changed |= tableCombo("Wind", c.windUnit, kWinds, comboWidth);
+    changed |= tableCombo("Pressure", c.pressureUnit, kPressures, comboWidth);
+    changed |= tableCombo("Precipitation", c.precipUnit, kPrecips, comboWidth);
+    ImGui::Spacing();
+    changed |= tableCombo("Theme", c.themeId, kThemes, comboWidth);
+    changed |= ImGui::Checkbox("Crisp text", &c.crispFont);
+    tooltip("Sharper system font (DejaVu Sans Mono).\nUncheck for the classic pixel look.");
+    changed |= ImGui::Checkbox("24-hour clock", &c.use24hClock);
+    changed |= ImGui::Checkbox("Dates in 7-day row", &c.dailyShowDates);
+    tooltip("Show \"Tue 12\" instead of just \"Tue\"");
+
+    ImGui::SetNextItemWidth(64 * fs);
+    ImGui::InputInt("##winw", &settingsWinW, 0, 0);
+    ImGui::SameLine(0, 4);
+    ImGui::TextUnformatted("x");
+    ImGui::SameLine(0, 4);
+    ImGui::SetNextItemWidth(64 * fs);
+    ImGui::InputInt("##winh", &settingsWinH, 0, 0);
+    ImGui::SameLine();
+    if (ImGui::Button("Set size")) {
+        const panel::SizeRequest r = panel::clampWindowRequest(settingsWinW, settingsWinH);
+        settingsWinW = r.width;
+        settingsWinH = r.height;
+        actions.resizeWindow = true;
+        actions.width = r.width;
+        actions.height = r.height;
+        c.windowW = r.width;
+        c.windowH = r.height;
+        changed = true;
+    }
+    ImGui::SameLine();
+    ImGui::TextDisabled("Window");
+
+    changed |= ImGui::Checkbox("Enable Alerts", &c.alertsEnabled);
+    if (c.alertsEnabled) {
+        changed |= ImGui::Checkbox("Rain-starting alerts", &c.rainAlertsEnabled);
+        ImGui::Spacing();
+        ImGui::TextDisabled("Alert thresholds");
+        const panel::Threshold gust = panel::gustThreshold(c), swing = panel::swingThreshold(c),
+                               snow = panel::snowThreshold(c);
+        double v = gust.shown;
+        ImGui::SetNextItemWidth(numberWidth);
+        if (ImGui::InputDouble(gust.label.c_str(), &v, 5, 10, "%.0f")) {
+            panel::setGustThreshold(c, v);
+            changed = true;
+        }
+        v = swing.shown;
+        ImGui::SetNextItemWidth(numberWidth);
+        if (ImGui::InputDouble(swing.label.c_str(), &v, 1, 5, "%.0f")) {
+            panel::setSwingThreshold(c, v);
+            changed = true;
+        }
+        v = snow.shown;
+        ImGui::SetNextItemWidth(numberWidth);
+        if (ImGui::InputDouble(snow.label.c_str(), &v, 0.5, 1, "%.1f")) {
+            panel::setSnowThreshold(c, v);
+            changed = true;
+        }
+        tooltip("0 = alert on any forecast snow");
+        ImGui::Spacing();
+        ImGui::TextDisabled("When to notify");
+        changed |= tableCombo("##notifmode", c.notifyMode, kNotifyModes, -FLT_MIN);
+        const float timeWidth = 54 * fs;
+        if (c.notifyMode == 1) {
+            changed |= timeRow("Quiet from", c.quietStartMinute, timeWidth);
+            changed |= timeRow("Quiet until", c.quietEndMinute, timeWidth);
+        } else if (c.notifyMode == 2) {
+            changed |= timeRow("Digest at", c.digestMinute, timeWidth);
+        }
+    }
+
+    ImGui::Spacing();
+    bool autostart = settingsAutostart;
+    if (ImGui::Checkbox("Launch at startup", &autostart))
+        settingsAutostart = os::setAutostart(autostart) ? autostart : os::autostartEnabled();
+    changed |= ImGui::Checkbox("Start Minimized", &c.startMinimized);
+    changed |= ImGui::Checkbox("Start in mini mode", &c.startInMini);
+    tooltip("Launch as the small always-on-top strip\n(the Mini button toggles it back)");
+
+    ImGui::Spacing();
+    ImGui::TextDisabled("Mini strip");
+    ImGui::SetNextItemWidth(comboWidth);
+    changed |= ImGui::SliderInt("Opacity", &c.miniOpacityPct, 40, 100, "%d%%");
+    changed |= ImGui::Checkbox("Click-through", &c.miniClickThrough);
+    tooltip("Clicks pass through the strip to whatever is\nunder it. To leave mini mode, use the tray\nicon (Show).");
+    changed |= tableCombo("Second line", c.miniStat, kMiniStats, comboWidth);
+    tooltip("Imminent rain always takes over this line");
+
+    ImGui::Spacing();
+    ImGui::TextDisabled("Radar");
+    ImGui::SetNextItemWidth(comboWidth);
+    changed |= ImGui::SliderInt("Start zoom", &c.radarZoom, 3, 12, "%d");
+    tooltip("5 = regional, 8+ = city scale\n(radar imagery is sharpest at 3-7)");
+    changed |= ImGui::Checkbox("Auto-play animation", &c.radarAutoplay);
+    int poll = c.foregroundPollMinutes;
+    ImGui::SetNextItemWidth(numberWidth);
+    if (ImGui::InputInt("Refresh every (min)", &poll, 5, 15)) {
+        c.foregroundPollMinutes = panel::clampPollMinutes(poll);
+        changed = true;
+    }
+    changed |= ImGui::Checkbox("Learn locations", &c.historyEnabled);
+    tooltip("Log conditions & forecasts to disk and use them\nto tune future forecasts for each location");
+    int rotate = c.carouselSeconds;
+    ImGui::SetNextItemWidth(numberWidth);
+    if (ImGui::InputInt("Sky rotate (s, 0=off)", &rotate, 1, 5)) {
+        c.carouselSeconds = panel::clampCarouselSeconds(rotate);
+        changed = true;
+    }
+
+    ImGui::Spacing();
+    ImGui::Separator();
+    ImGui::TextDisabled("Diagnostics");
+    const std::string& logDir = Log::dir();
+    const std::string& crashDir = crash::dir();
+    if (!logDir.empty()) {
+        if (ImGui::SmallButton("Open logs")) os::openFolder(logDir);
+        ImGui::SameLine();
+    }
+    if (!crashDir.empty() && ImGui::SmallButton("Open crash reports")) os::openFolder(crashDir);
+    if (logDir.empty() && crashDir.empty()) ImGui::TextDisabled("(not available)");
+
+    ImGui::Spacing();
+    ImGui::Separator();
+    ImGui::PushStyleColor(ImGuiCol_Text, style.Colors[ImGuiCol_TextDisabled]);
+    ImGui::TextWrapped("%s", "Data: weather/air quality by Open-Meteo (CC BY 4.0); alerts & discussion by US NWS; tides "
+                             "by NOAA; radar by RainViewer; basemap by Natural Earth.");
+    ImGui::PopStyleColor();
+    ImGui::Spacing();
+    if (ImGui::Button("Save & Close")) {
+        c.save();
+        showSettings = false;
+        ImGui::CloseCurrentPopup();
+    }
+    if (changed) actions.settingsChanged = true;
+    ImGui::EndPopup();
+    if (!open) showSettings = false;
+}
+
+}  // namespace nbr

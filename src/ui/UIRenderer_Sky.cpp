@@ -1,0 +1,91 @@
+// The sky carousel (tab row, rotation, card region) and the Sky card.
+#include "ui/Panel_Sky.h"
+#include "ui/Theme.h"
+#include "ui/UIRenderer.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace nbr {
+
+void UIRenderer::renderSkyCarousel(const WeatherData& data) {
+    const std::vector<panel::SkyTab> tabs = panel::skyTabs(data);
+    panel::CarouselState s{carouselIndex, carouselAutoRotate, carouselTimer};
+    panel::clampCarouselIndex(s, tabs.size());
+    const int n = static_cast<int>(tabs.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0) ImGui::SameLine();
+        char label[24];
+        std::snprintf(label, sizeof label, "[ %s ]", tabs[static_cast<size_t>(i)].label);
+        const bool selected = i == s.index;
+        if (selected) ImGui::PushStyleColor(ImGuiCol_Text, theme::Amber);
+        if (ImGui::SmallButton(label)) panel::selectCarouselTab(s, i);
+        if (selected) ImGui::PopStyleColor();
+    }
+    if (!s.autoRotate && n > 1) {
+        ImGui::SameLine();
+        if (ImGui::SmallButton("[auto]")) panel::resumeCarouselRotation(s);
+        if (ImGui::IsItemHovered()) ImGui::SetTooltip("Resume auto-rotate");
+    }
+    ImGui::Spacing();
+    ImGui::BeginChild("skyBody", ImVec2(0, 0), false);
+    const bool hovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows);
+    renderSkyCard(tabs[static_cast<size_t>(s.index)].kind, data);
+    ImGui::EndChild();
+    panel::advanceCarousel(s, tabs.size(), config.carouselSeconds, hovered, ImGui::GetIO().DeltaTime);
+    carouselIndex = s.index;
+    carouselAutoRotate = s.autoRotate;
+    carouselTimer = s.timer;
+}
+
+namespace {
+
+// A moon drawn with lines when the phase atlas is missing: dark disc, lit
+// part as horizontal chords, outline.
+void drawMoonShape(const MoonInfo& m, float size) {
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    const float r = size / 2;
+    const ImVec2 p = ImGui::GetCursorScreenPos();
+    const ImVec2 c(p.x + r, p.y + r);
+    dl->AddCircleFilled(c, r, IM_COL32(42, 30, 24, 255), 48);
+    const float k = std::cos(2.0f * 3.14159265f * static_cast<float>(m.phase));
+    const ImU32 lit = ImGui::GetColorU32(theme::Accent);
+    for (int i = 0; i <= 64; ++i) {
+        const float dy = i * size / 64 - r;
+        const float half = std::sqrt(std::max(r * r - dy * dy, 0.0f));
+        if (m.waxing) {
+            if (k * half + 0.5f < half) dl->AddLine(ImVec2(c.x + k * half, c.y + dy), ImVec2(c.x + half, c.y + dy), lit, 2.0f);
+        } else if (-k * half > 0.5f - half) {
+            dl->AddLine(ImVec2(c.x - half, c.y + dy), ImVec2(c.x - k * half, c.y + dy), lit, 2.0f);
+        }
+    }
+    dl->AddCircle(c, r, ImGui::GetColorU32(theme::Muted), 48, 1.5f);
+    ImGui::Dummy(ImVec2(size, size));
+}
+
+}  // namespace
+
+void UIRenderer::renderSkyCardSky(const WeatherData& data) {
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const panel::SkyCardView view = panel::skyCard(data, config, now);
+    const float size = std::clamp(0.66f * ImGui::GetContentRegionAvail().y, 76.0f, 150.0f);
+    if (moonPhases.id != 0 && view.moon.phaseIndex < 8) drawMoonSprite(view.moon.phaseIndex, size);
+    else drawMoonShape(view.moon, size);
+    ImGui::SameLine();
+    ImGui::BeginGroup();
+    for (const panel::CardLine& l : view.lines) {
+        if (!drawCardLine(l)) continue;
+        if (l.click == panel::CardClick::MeteorLine && panel::countMeteorClick(meteorClicks)) spawnMeteorShower();
+        if (l.click == panel::CardClick::StarsLine) showStars = true;
+    }
+    ImGui::EndGroup();
+    ImGui::SameLine();
+    renderSunTracker(data);
+}
+
+}  // namespace nbr

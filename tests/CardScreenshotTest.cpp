@@ -1,0 +1,231 @@
+// Pictures of the carousel's cards, the Sky card, the history, constellation
+// and settings windows and a meteor burst for the Boston, Oslo and Halifax
+// records, drawn by the real window on a private virtual display and kept
+// in the artifact folder. Each is compared with the same frame without the
+// thing drawn, and checked for the colours its rules give.
+#include "AppOnDisplay.h"
+#include "PlaceRecords.h"
+#include "app/App.h"
+#include "ui/Panel_Sky.h"
+#include "ui/Theme.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
+#include <stb_image_write.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+namespace nbr {
+namespace {
+
+struct Frame {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgb;  // top row first
+
+    const unsigned char* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+};
+
+// Pixels inside the rectangle that differ between two frames.
+int changedPixels(const Frame& a, const Frame& b, int x0, int y0, int x1, int y1) {
+    if (a.width != b.width || a.height != b.height) return -1;
+    int n = 0;
+    for (int y = y0; y < y1 && y < a.height; ++y)
+        for (int x = x0; x < x1 && x < a.width; ++x) {
+            const unsigned char *p = a.at(x, y), *q = b.at(x, y);
+            n += std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 30;
+        }
+    return n;
+}
+
+// Pixels inside the rectangle within a small distance of a palette colour.
+int pixelsOfColour(const Frame& f, const ImVec4& c, int x0, int y0, int x1, int y1) {
+    const int r = static_cast<int>(std::lround(c.x * 255)), g = static_cast<int>(std::lround(c.y * 255)),
+              b = static_cast<int>(std::lround(c.z * 255));
+    int n = 0;
+    for (int y = y0; y < y1 && y < f.height; ++y)
+        for (int x = x0; x < x1 && x < f.width; ++x) {
+            const unsigned char* p = f.at(x, y);
+            n += std::abs(p[0] - r) + std::abs(p[1] - g) + std::abs(p[2] - b) < 40;
+        }
+    return n;
+}
+
+class CardScreenshotTest : public test::AppOnDisplayTest {
+protected:
+    void SetUp() override {
+        AppOnDisplayTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        SDL_SetWindowSize(app.window, 1100, 760);
+        geometry();
+        ui = app.renderer.get();
+        // The test program does not sit beside the resources folder: load
+        // the pictures from the build's copy.
+        const std::string res = NIMBREL_RESOURCES_DIR;
+        auto reload = [&](Texture& t, const char* name, bool key) {
+            freeTexture(t);
+            t = loadTexture(res + "/" + name, key);
+        };
+        reload(ui->moonPhases, "moon-phases.png", false);
+        reload(ui->constellationAtlas, "constellations-atlas.png", false);
+        reload(ui->constellationAtlas2, "constellations-atlas2.png", false);
+        const char* meteors[4] = {"small-meteor-a.png", "small-meteor-b.png", "medium-meteor.png", "large-meteor.png"};
+        for (int i = 0; i < 4; ++i) reload(ui->meteorSprites[i], meteors[i], true);
+        outDir = std::string(NIMBREL_ARTIFACT_DIR) + "/cards";
+        std::filesystem::create_directories(outDir);
+    }
+
+    // Builds, draws and reads back one frame.
+    Frame frame(const std::function<void()>& body, float dt = 1.0f / 60) {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::GetIO().DeltaTime = dt;
+        ImGui::GetIO().MousePos = ImVec2(-FLT_MAX, -FLT_MAX);
+        ImGui::NewFrame();
+        body();
+        ImGui::Render();
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(app.window, &w, &h);
+        glViewport(0, 0, w, h);
+        glClearColor(theme::Bg.x, theme::Bg.y, theme::Bg.z, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+        Frame f;
+        f.width = w;
+        f.height = h;
+        std::vector<unsigned char> raw(static_cast<size_t>(w) * h * 3);
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
+        f.rgb.resize(raw.size());
+        for (int y = 0; y < h; ++y)
+            std::copy_n(&raw[static_cast<size_t>(h - 1 - y) * w * 3], static_cast<size_t>(w) * 3,
+                        &f.rgb[static_cast<size_t>(y) * w * 3]);
+        SDL_GL_SwapWindow(app.window);
+        return f;
+    }
+
+    // One card alone in a fixed 560 x 300 window at the top left.
+    Frame card(int kind, const WeatherData& data, bool draw) {
+        return frame([&] {
+            ImGui::SetNextWindowPos(ImVec2(0, 0));
+            ImGui::SetNextWindowSize(ImVec2(kCardW, kCardH));
+            ImGui::Begin("card", nullptr,
+                         ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                             ImGuiWindowFlags_NoSavedSettings);
+            if (draw) ui->renderSkyCard(kind, data);
+            ImGui::End();
+        });
+    }
+
+    Frame dashboard(const WeatherData& data, int frames = 3) {
+        Frame f;
+        for (int i = 0; i < frames; ++i) f = frame([&] { ui->render(data, {}, {}, false, ""); });
+        return f;
+    }
+
+    void save(const Frame& f, const std::string& name) {
+        const std::string path = outDir + "/" + name + ".png";
+        EXPECT_TRUE(stbi_write_png(path.c_str(), f.width, f.height, 3, f.rgb.data(), f.width * 3)) << path;
+    }
+
+    void usePlace(test::Place p) {
+        data = test::placeRecord(p);
+        app.config.useFahrenheit = p == test::Place::Boston;
+        app.config.windUnit = p == test::Place::Boston ? 0 : 1;
+        app.config.precipUnit = app.config.pressureUnit = p == test::Place::Boston ? 0 : 1;
+        app.config.locations.clear();
+        SavedLocation saved;
+        static_cast<GeoLocation&>(saved) = data.location;
+        app.config.locations.push_back(saved);
+    }
+
+    static constexpr float kCardW = 560, kCardH = 300;
+    UIRenderer* ui = nullptr;
+    WeatherData data;
+    std::string outDir;
+};
+
+TEST_F(CardScreenshotTest, EveryCardOfEachPlaceShowsItsTextAndColours) {
+    card(panel::SkySky, data, false);  // the first frame after the window's resize
+    const Frame empty = card(panel::SkySky, data, false);
+    ASSERT_EQ(empty.width, 1100);
+    save(empty, "empty-card");
+    for (test::Place p : {test::Place::Boston, test::Place::Oslo, test::Place::Halifax}) {
+        usePlace(p);
+        for (const panel::SkyTab& tab : panel::skyTabs(data)) {
+            const Frame f = card(tab.kind, data, true);
+            const std::string name = std::string(test::placeName(p)) + "-" + tab.label;
+            save(f, name);
+            EXPECT_GT(changedPixels(f, empty, 0, 0, static_cast<int>(kCardW), static_cast<int>(kCardH)), 300) << name;
+            // Nothing is drawn outside the card's window.
+            EXPECT_EQ(changedPixels(f, empty, static_cast<int>(kCardW) + 2, 0, f.width, f.height), 0) << name;
+        }
+    }
+    // Colour rules seen on screen: the AQI band of each place.
+    const struct {
+        test::Place place;
+        const ImVec4* colour;
+    } aqi[] = {{test::Place::Oslo, &theme::Live}, {test::Place::Boston, &theme::Amber},
+               {test::Place::Halifax, &theme::Error}};
+    for (const auto& a : aqi) {
+        usePlace(a.place);
+        const Frame f = card(panel::SkyAir, data, true);
+        EXPECT_GT(pixelsOfColour(f, *a.colour, 0, 0, 560, 60), 25) << test::placeName(a.place);
+        EXPECT_EQ(pixelsOfColour(empty, *a.colour, 0, 0, 560, 60), 0);
+    }
+    // Halifax's X-class flare line on the Sky card is drawn in the error colour.
+    usePlace(test::Place::Halifax);
+    EXPECT_GT(pixelsOfColour(card(panel::SkySky, data, true), theme::Error, 0, 0, 560, 300), 25);
+}
+
+TEST_F(CardScreenshotTest, DashboardWindowsAndMeteorBurst) {
+    for (test::Place p : {test::Place::Boston, test::Place::Oslo, test::Place::Halifax}) {
+        usePlace(p);
+        const std::string place = test::placeName(p);
+        ui->carouselIndex = 0;
+        const Frame base = dashboard(data);
+        save(base, place + "-dashboard");
+        const int w = base.width, h = base.height;
+        struct Win {
+            bool* flag;
+            const char* name;
+        } wins[] = {{&ui->showSettings, "settings"}, {&ui->showHistory, "history"}, {&ui->showStars, "constellations"}};
+        for (const Win& win : wins) {
+            *win.flag = true;
+            const Frame f = dashboard(data);
+            save(f, place + "-" + win.name);
+            // The window covers the middle of the dashboard with its own text.
+            EXPECT_GT(changedPixels(f, base, w / 2 - 150, h / 2 - 150, w / 2 + 150, h / 2 + 150), 5000)
+                << place << " " << win.name;
+            *win.flag = false;
+            dashboard(data, 2);
+        }
+    }
+    // The history chart draws observed highs in amber.
+    usePlace(test::Place::Oslo);
+    const Frame plain = dashboard(data);
+    ui->showHistory = true;
+    const Frame hist = dashboard(data);
+    ui->showHistory = false;
+    EXPECT_GT(pixelsOfColour(hist, theme::Amber, 0, 0, hist.width, hist.height),
+              pixelsOfColour(plain, theme::Amber, 0, 0, plain.width, plain.height) + 100);
+
+    // A meteor burst over the dashboard, then over the mini strip.
+    dashboard(data, 2);
+    ui->spawnMeteorShower();
+    Frame burst;
+    for (int i = 0; i < 9; ++i) burst = frame([&] { ui->render(data, {}, {}, false, ""); }, 0.1f);
+    save(burst, "oslo-meteors");
+    EXPECT_FALSE(ui->meteors.empty());
+    EXPECT_GT(changedPixels(burst, plain, 0, 0, burst.width, burst.height), 200);
+}
+
+}  // namespace
+}  // namespace nbr

@@ -1,0 +1,184 @@
+// What the carousel's data cards show for records made here: texts, colours
+// and tooltips, one group of cases per card.
+#include "ui/Panel_Cards.h"
+
+#include <gtest/gtest.h>
+
+namespace nbr {
+namespace {
+
+using panel::CardLine;
+using panel::CardTone;
+using Texts = std::vector<std::string>;
+
+Texts texts(const std::vector<CardLine>& lines) {
+    Texts out;
+    for (const CardLine& l : lines) out.push_back(l.text);
+    return out;
+}
+
+Config metric() {
+    Config c;
+    c.useFahrenheit = false;
+    c.windUnit = c.pressureUnit = c.precipUnit = 1;
+    return c;
+}
+
+TEST(AirAndPollenCards, ColourBandsAndMissingValues) {
+    const std::pair<double, CardTone> bands[] = {
+        {50, CardTone::Live}, {50.5, CardTone::Amber}, {100, CardTone::Amber}, {101, CardTone::Error}};
+    for (const auto& [aqi, tone] : bands) EXPECT_EQ(panel::aqiTone(aqi), tone) << aqi;
+    EXPECT_EQ(panel::pollenTone(20, 20, 50), CardTone::Amber);  // grass 20
+    EXPECT_EQ(panel::pollenTone(20, 30, 90), CardTone::Live);   // birch 20
+
+    WeatherData d;
+    d.airQuality = {true, 42, -1, 8.4, -1, 61, -1, -1, -1, -1, 20, 55, -1, -1, 0};
+    const panel::TableCard air = panel::airCard(d);
+    EXPECT_EQ(air.head[0].text, "US AQI 42  (Good)");
+    EXPECT_EQ(texts(air.cells), (Texts{"PM2.5 8", "PM10 --", "O3 61", "NO2 --", "SO2 --", "CO --"}));
+    EXPECT_EQ(air.cells[1].tone, CardTone::Disabled);
+    const panel::TableCard pollen = panel::pollenCard(d);
+    EXPECT_EQ(texts(pollen.cells), (Texts{"Grass 55", "Birch 20", "Ragweed 0"}));
+    EXPECT_EQ(pollen.cells[0].tone, CardTone::Error);
+}
+
+TEST(TidesCard, PredictionsWavesWaterAndBuoyInBothUnitSystems) {
+    WeatherData d;
+    d.tides = {true, true, "Boston, MA", {{"04:12", true, 3.21}, {"dawn", false, -0.1}}, 1.2, 6.4, true, "44013",
+               30, 1.5, 6.0};
+    EXPECT_EQ(texts(panel::tidesCard(d, Config{})),
+              (Texts{"Boston, MA", "High  4:12 AM  (10.5 ft)", "Low   dawn  (-0.3 ft)", "Waves ~3.9 ft", "(model)",
+                     "Water 44F at Boston, MA", "Buoy 44013 (19 mi):", "waves 4.9 ft", " water 43F"}));
+    Config m = metric();
+    m.use24hClock = true;
+    EXPECT_EQ(panel::tidesCard(d, m)[1].text, "High  04:12  (3.2 m)");
+    EXPECT_EQ(panel::tidesCard(d, m).back().tooltip, "Measured by the buoy, vs the marine model's waves");
+
+    // Predictions without station or events: the wave line alone, after spacing.
+    d.tides = {true, true, "", {}, 1.2, -999, false, "", 0, -1, -999};
+    EXPECT_EQ(texts(panel::tidesCard(d, m)), (Texts{"Waves ~1.2 m", "(model)"}));
+    EXPECT_TRUE(panel::tidesCard(d, m)[0].spacingBefore);
+    // A buoy alone is data; nothing at all gives the "no data" line alone.
+    d.tides = {true, false, "", {}, -1, -999, true, "44013", 30, -1, -999};
+    EXPECT_EQ(texts(panel::tidesCard(d, m)), (Texts{"Buoy 44013 (30 km):"}));
+    d.tides.hasBuoy = false;
+    EXPECT_EQ(texts(panel::tidesCard(d, m)), (Texts{"No tide / marine data here."}));
+}
+
+TEST(RiverCard, RisingOnlyAboveOneAndAHalfTimesAFlowingRiverAndGaugeLines) {
+    const struct {
+        double now, peak;
+        const char* second;
+    } cases[] = {{10, 16, "Rising: peaks near 16.0 m3/s this week"},
+                 {10, 15, "7-day peak: 15.0 m3/s"},
+                 {0, 5, "7-day peak: 5.0 m3/s"}};
+    for (const auto& c : cases) {
+        WeatherData d;
+        d.flood.riverDischarge = c.now;
+        d.flood.riverDischargeMax = c.peak;
+        EXPECT_EQ(panel::riverCard(d, metric()).at(1).text, c.second);
+    }
+    WeatherData d;
+    d.flood = {true, -1, -1, true, "Charles River", 16.1, 7.25, 1.5};
+    const auto gauge = panel::riverCard(d, Config{});
+    EXPECT_EQ(texts(gauge), (Texts{"Gauge: Charles River", "  measured 7.25 m3/s", "  stage 4.9 ft",
+                                   "(USGS gauge, 10 mi away)"}));
+    EXPECT_FALSE(gauge[0].spacingBefore);  // no modelled lines above it
+}
+
+TEST(AlmanacCard, TodayAgainstNormalAndTheSeasonalOutlook) {
+    const struct {
+        double todayHigh, anomaly;
+        bool fahrenheit;
+        const char *today, *outlook;
+        CardTone outlookTone;
+    } cases[] = {
+        // +0.3 C is 0.54 F: warmer in Fahrenheit, near normal in Celsius.
+        {25, 0.3, true, "Today's high runs 9 above average", "Next 3 months lean warmer (about +1 deg)",
+         CardTone::Amber},
+        {19.5, 0.3, false, "Today's high is about average.", "Next 3 months look near normal", CardTone::Disabled},
+        {17, -1.2, false, "Today's high runs 3 below average", "Next 3 months lean cooler (about -1 deg)",
+         CardTone::Accent},
+    };
+    for (const auto& c : cases) {
+        WeatherData d;
+        d.normals = {true, 20, 11};
+        d.daily.resize(1);
+        d.daily[0].temperatureMax = c.todayHigh;
+        d.seasonalAnomaly = {true, 30, c.anomaly};
+        Config cfg = metric();
+        cfg.useFahrenheit = c.fahrenheit;
+        const auto lines = panel::almanacCard(d, cfg, 1780000000);
+        EXPECT_EQ(lines[1].text, c.today);
+        EXPECT_EQ(lines[2].text, c.outlook);
+        EXPECT_EQ(lines[2].tone, c.outlookTone);
+    }
+}
+
+TEST(TrendsCard, AnalogsAndTheRowsOfOtherSourcesLineUp) {
+    WeatherData d;
+    d.analogs = {true, 14, 10, 12, 4, -1.5, 30, {14, 10, 12}};
+    d.daily.resize(2);
+    d.daily[1].temperatureMax = 13;
+    d.daily[1].temperatureMin = 5;
+    d.nws = {true, "nws", "", 14, 6, 40};
+    auto lines = panel::trendsCard(d, metric());
+    EXPECT_EQ(texts(lines), (Texts{"Similar stretches, 10-yr archive (n=14):", "Next day: 12C / 4C avg",
+                                   " trend: cooling (-1.5)", "Rain next day: 30% of matches",
+                                   "Tomorrow  nws:        14C / 6C  rain 40%", "          Open-Meteo: 13C / 5C"}));
+    EXPECT_EQ(lines[2].tipHistogram, (std::vector<float>{10, 12, 14}));  // sorted
+    EXPECT_EQ(lines[2].tipLines.back().text, "min 10C   avg 12C   max 14C");
+
+    // Both providers: the nws row starts with spaces; every value at column 23.
+    d.metNorway = {true, "metno", "", 15, 7, -1};
+    d.nws.precipitationProbability = -1;
+    lines = panel::trendsCard(d, metric());
+    const size_t n = lines.size();
+    EXPECT_EQ(lines[n - 2].text, "          nws:        14C / 6C");
+    for (size_t k = n - 3; k < n; ++k) EXPECT_EQ(lines[k].text.find_first_of("0123456789"), 22u) << lines[k].text;
+    d.daily.resize(1);  // one day: only the analogs
+    EXPECT_EQ(panel::trendsCard(d, metric()).size(), 4u);
+}
+
+TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
+    WeatherData d;
+    d.insights = {true, 30, 35, -12, 2005, 1999, true, 21, 12, 1.0, 3, false, 42, 80, {60, 120, 35}};
+    const auto records = panel::recordsCard(d, metric());
+    EXPECT_EQ(texts(records), (Texts{"This date, 30-yr archive:", "Record: 35C ('05)  /  -12C ('99)",
+                                     "Last year: 21C / 12C  (rain)", "Streak: 3 days ", "below", " seasonal average",
+                                     "Month rain: 42.0 mm of 80.0 mm typical"}));
+    EXPECT_EQ(records[4].tone, CardTone::Accent);
+    EXPECT_EQ(records.back().tipLines.back().text, "range 35.0 mm - 120.0 mm");
+
+    d.time = "2026-06-01T12:00";
+    d.daily.resize(1);
+    d.hourly.resize(24);
+    const auto plan = panel::planCard(d, 1780000000);
+    ASSERT_EQ(plan.size(), 10u);
+    EXPECT_EQ(plan[0].text, "Stargazing ");
+    d.daily.clear();
+    EXPECT_EQ(panel::planCard(d, 1780000000).size(), 1u);  // no scores without daily data
+
+    d.quakes.events = {{6.1, 120, "near Somewhere", 5}, {4.2, 80, "", 30}, {6.5, 10, "x", 1}};
+    const auto quakes = panel::quakesCard(d);
+    EXPECT_EQ(texts(quakes), (Texts{"Earthquakes within 500 km, past week:", "M6.1", "120 km away, 5h ago",
+                                    "  near Somewhere", "M4.2", "80 km away, 30h ago", "(USGS)"}));
+    EXPECT_EQ(quakes[4].tone, CardTone::Amber);
+
+    d.hourly[0].snowDepth = 0.02;
+    d.hourly[0].freezingLevelHeight = 850;
+    for (auto& h : d.hourly) h.snowfall = 0.5;
+    EXPECT_EQ(texts(panel::winterCard(d, metric())),
+              (Texts{"Snow on the ground: 2 cm", "Next 24h: 12.0 cm of fresh snow", "Freezing level: 850 m up",
+                     "(rain below that altitude, snow above)"}));
+    EXPECT_EQ(texts(panel::winterCard(d, Config{}))[2], "Freezing level: 2789 ft up");
+
+    d.afdOffice = "BOX";
+    d.afdIssued = "2026-01-05T15:41:00-05:00";
+    EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, "WFO BOX  -  issued 3:41 PM");
+    d.afdIssued = "bad";
+    EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, "WFO BOX");
+}
+
+}  // namespace
+}  // namespace nbr
