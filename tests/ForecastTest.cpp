@@ -266,6 +266,10 @@ TEST_F(ForecastTest, BrokenRepliesGiveNoRecord) {
         {"current value null", edited([](json& j) { j["current"]["temperature_2m"] = nullptr; })},
         {"current value text", edited([](json& j) { j["current"]["wind_speed_10m"] = "calm"; })},
         {"offset text", edited([](json& j) { j["utc_offset_seconds"] = "-18000"; })},
+        // Numbers no int can hold are no codes (converting them is undefined).
+        {"huge current code", edited([](json& j) { j["current"]["weather_code"] = 1e300; })},
+        {"huge hourly code", edited([](json& j) { j["hourly"]["weather_code"][3] = 4294967296.0; })},
+        {"huge offset", edited([](json& j) { j["utc_offset_seconds"] = 9223372036854775807LL; })},
         {"error not a flag", edited([](json& j) { j["error"] = "yes"; })},
     };
     for (const auto& [what, body] : bodies) {

@@ -47,6 +47,28 @@ const json* section(const json& root, const char* key) {
     return &*it;
 }
 
+// A whole number that fits an int. The JSON library would convert any other
+// number to int with undefined behaviour, so a fraction or a number out of
+// range counts as a value of the wrong type.
+int wholeNumber(const char* key, const json& v) {
+    if (v.is_number_integer() && !v.is_number_unsigned()) {
+        const int64_t i = v.get<int64_t>();
+        if (i >= INT_MIN && i <= INT_MAX) return static_cast<int>(i);
+    } else if (v.is_number_unsigned()) {
+        if (v.get<uint64_t>() <= static_cast<uint64_t>(INT_MAX)) return static_cast<int>(v.get<uint64_t>());
+    } else if (v.is_number_float()) {
+        const double d = v.get<double>();
+        if (std::isfinite(d) && d >= INT_MIN && d <= INT_MAX) return static_cast<int>(d);
+    }
+    wrongType(key, v);
+}
+
+// An int member; `missing` when absent.
+int intMember(const json& obj, const char* key, int missing) {
+    auto it = obj.find(key);
+    return it == obj.end() || it->is_null() ? missing : wholeNumber(key, *it);
+}
+
 // An array member read whole; absent gives an empty list. A null element is a
 // gap (the field's missing value is used for it); an element of another
 // type, or a member that is not an array, throws.
@@ -59,6 +81,7 @@ std::vector<std::optional<T>> column(const json& obj, const char* key) {
     out.reserve(it->size());
     for (const json& v : *it) {
         if (v.is_null()) out.emplace_back();
+        else if constexpr (std::is_same_v<T, int>) out.emplace_back(wholeNumber(key, v));
         else out.emplace_back(v.get<T>());
     }
     return out;
@@ -86,7 +109,7 @@ void readCurrent(const json& cur, WeatherData& d) {
     d.precipitation = cur.value("precipitation", 0.0);
     d.rain = cur.value("rain", 0.0);
     d.snowfall = cur.value("snowfall", 0.0);
-    d.weatherCode = cur.value("weather_code", 0);
+    d.weatherCode = intMember(cur, "weather_code", 0);
     d.cloudCover = cur.value("cloud_cover", 0.0);
     d.pressureMsl = cur.value("pressure_msl", 0.0);
     d.dewPoint = cur.value("dew_point_2m", 0.0);
@@ -264,7 +287,7 @@ WeatherData WeatherService::parseWeatherResponse(const std::string& body, const 
     WeatherData d;
     d.location = loc;
     d.fetchedAt = std::chrono::steady_clock::now();
-    d.utcOffsetSeconds = root.value("utc_offset_seconds", 0);
+    d.utcOffsetSeconds = intMember(root, "utc_offset_seconds", 0);
     if (const json* cur = section(root, "current")) readCurrent(*cur, d);
     if (const json* h = section(root, "hourly")) readHourly(*h, d);
     if (const json* m = section(root, "minutely_15")) readQuarterHours(*m, d);
