@@ -23,7 +23,7 @@ constexpr int kReplyTimeoutMs = 2000;
 
 // Valid UTF-8 without NUL bytes: the bus refuses anything else.
 std::string clean(const std::string& text) {
-    std::string s = wideToUtf8(utf8ToWide(text));
+    std::string s = utf8Valid(text);
     s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
     return s;
 }
