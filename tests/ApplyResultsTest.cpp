@@ -28,8 +28,15 @@ WeatherData boston() {
     return w;
 }
 
+Config units(bool fahrenheit, int windUnit) {
+    Config c;
+    c.useFahrenheit = fahrenheit;
+    c.windUnit = windUnit;
+    return c;
+}
+
 TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
-    TrayQuickLook q = quickLookOf(boston(), false, 1);
+    TrayQuickLook q = quickLookOf(boston(), units(false, 1));
     EXPECT_EQ(q.heading, u"Boston, Massachusetts, US");
     EXPECT_EQ(q.temperature, u"22°C");
     EXPECT_EQ(q.condition, u"Partly Cloudy");
@@ -42,15 +49,15 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     WeatherData w = boston();
     w.location.customLabel = true;
     w.daily.clear();
-    q = quickLookOf(w, true, 2);
+    q = quickLookOf(w, units(true, 2));
     EXPECT_EQ(q.heading, u"Boston");
     EXPECT_EQ(q.temperature, u"71°F");
     EXPECT_EQ(q.feelsLike, u"Feels like 68°");
     EXPECT_TRUE(q.highLow.empty());
     EXPECT_TRUE(q.rain.empty());
     EXPECT_EQ(q.wind, u"Wind W 5.6 m/s");
-    for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, true, unit).wind, u"Wind W 12 mph");
-    EXPECT_EQ(quickLookOf(w, true, 3).wind, u"Wind W 11 kn");
+    for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, units(true, unit)).wind, u"Wind W 12 mph");
+    EXPECT_EQ(quickLookOf(w, units(true, 3)).wind, u"Wind W 11 kn");
 }
 
 class ApplyResultsTest : public DataDirTest {

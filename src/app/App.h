@@ -225,7 +225,7 @@ public:
 };
 
 // The flyout card's texts of a record, in the display units.
-TrayQuickLook quickLookOf(const WeatherData& w, bool fahrenheit, int windUnit);
+TrayQuickLook quickLookOf(const WeatherData& w, const Config& config);
 
 // The window size at start: a stored size (raised to at least 700 x 500) or
 // 1040 x 820 scaled, limited to the display's usable area when known.

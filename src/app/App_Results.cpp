@@ -23,11 +23,10 @@ std::string printed(const char* format, double value) {
 
 }  // namespace
 
-std::string App::formatTemp(double celsius) const {
-    return config.useFahrenheit ? printed("%.0fF", celsius * 9 / 5 + 32) : printed("%.0fC", celsius);
-}
+std::string App::formatTemp(double celsius) const { return units::temp(config, celsius); }
 
-TrayQuickLook quickLookOf(const WeatherData& w, bool fahrenheit, int windUnit) {
+TrayQuickLook quickLookOf(const WeatherData& w, const Config& config) {
+    const bool fahrenheit = config.useFahrenheit;
     const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
     const auto degrees = [&](double c) { return utf8ToWide(printed("%.0f°", temp(c))); };
     TrayQuickLook q;
@@ -44,14 +43,8 @@ TrayQuickLook quickLookOf(const WeatherData& w, bool fahrenheit, int windUnit) {
         q.highLow = u"High " + degrees(w.daily[0].temperatureMax) + u"    Low " + degrees(w.daily[0].temperatureMin);
         q.rain = utf8ToWide(printed("Rain %.0f%%", w.daily[0].precipitationProbabilityMax));
     }
-    std::string speed;
-    switch (windUnit) {
-    case 1: speed = printed("%.0f km/h", w.windSpeed); break;
-    case 2: speed = printed("%.1f m/s", w.windSpeed / 3.6); break;
-    case 3: speed = printed("%.0f kn", w.windSpeed / 1.852); break;
-    default: speed = printed("%.0f mph", w.windSpeed * 0.621371); break;
-    }
-    q.wind = u"Wind " + utf8ToWide(windDirectionToString(w.windDirection)) + u" " + utf8ToWide(speed);
+    q.wind = u"Wind " + utf8ToWide(windDirectionToString(w.windDirection)) + u" " +
+             utf8ToWide(units::speed(config, w.windSpeed));
     q.valid = true;
     return q;
 }
@@ -107,7 +100,7 @@ void App::applyWeatherResult(WorkResult& res) {
         if (window) platform::gui::setWindowIcon(window, badge);
         trayIcon = std::move(badge);
     }
-    tray.setQuickLook(quickLookOf(weather, config.useFahrenheit, config.windUnit));
+    tray.setQuickLook(quickLookOf(weather, config));
 
     if (!config.alertsEnabled) return;
     const auto now = std::chrono::system_clock::now();
