@@ -27,10 +27,7 @@ protected:
 #endif
         DataDirTest::SetUp();
         if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
-        setenv("DISPLAY", display.name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
+        test::useForSdl(display);
         app.config.windowW = 900;
         app.config.windowH = 650;
         ASSERT_TRUE(app.initSDL()) << SDL_GetError();

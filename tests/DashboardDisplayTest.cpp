@@ -44,10 +44,7 @@ protected:
 #endif
         ReplayTest::SetUp();
         if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
-        setenv("DISPLAY", display.name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
+        test::useForSdl(display);
         app.config.windowW = 1040;
         app.config.windowH = 760;
         ASSERT_TRUE(app.initSDL()) << SDL_GetError();

@@ -131,6 +131,15 @@ private:
     std::string name_;
 };
 
+// Makes SDL in this process open its windows on `display`, through X11 and
+// with software OpenGL.
+inline void useForSdl(const VirtualDisplay& display) {
+    setenv("DISPLAY", display.name().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    unsetenv("WAYLAND_DISPLAY");
+}
+
 // An RGB screenshot of the whole display.
 struct Screenshot {
     int width = 0, height = 0;

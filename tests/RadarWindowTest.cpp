@@ -40,10 +40,7 @@ protected:
 #endif
         ReplayTest::SetUp();
         if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
-        setenv("DISPLAY", display.name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
+        test::useForSdl(display);
         app = std::make_unique<App>();
         app->config.windowW = 1240;
         app->config.windowH = 780;
