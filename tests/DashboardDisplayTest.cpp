@@ -8,6 +8,7 @@
 #include "model/Utf8.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 
 #include <SDL.h>
 #include <imgui.h>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -166,7 +168,7 @@ protected:
         app.renderer->actions.settingsChanged = true;
     }
 
-    test::VirtualDisplay display;
+    test::VirtualDisplay display{"1920x1080x24"};
     App app;
 };
 
@@ -337,6 +339,111 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     EXPECT_NE(saved.find("Harbour"), std::string::npos);
     EXPECT_TRUE(nlohmann::json::accept(saved));
     shot();
+}
+
+// Controls and texts as the GUI library laid them out in the last frame drawn,
+// noted through the drawing helpers' hook.
+struct LaidOut {
+    std::string label;
+    ImVec2 min, max, clipMin, clipMax;
+    int frame;
+};
+std::vector<LaidOut> laidOut;
+
+void noteLaidOut(const char* label, ImVec2 min, ImVec2 max, ImVec2 clipMin, ImVec2 clipMax) {
+    laidOut.push_back({label, min, max, clipMin, clipMax, ImGui::GetFrameCount()});
+}
+
+TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
+    addPlace("boston");
+    addPlace("oslo");
+    app.locationManager.setActive(0);
+    app.requestWeatherUpdate(app.locationManager.activeLocation());
+    ASSERT_TRUE(turnUntil([&] { return fetched() && app.weather.location.name == place("boston").name; }));
+    UIRenderer& ui = *app.renderer;
+    ui.carouselAutoRotate = false;  // brings the "[auto]" button
+    app.config.alertsEnabled = true;
+    app.config.notifyMode = 1;  // the quiet-hours rows
+    std::filesystem::create_directories(std::string(NIMBREL_ARTIFACT_DIR) + "/fit");
+    draw::itemHook = noteLaidOut;
+
+    // What each view must show whole: the bars at every size, the carousel
+    // where the window is tall enough to show it without scrolling.
+    const std::vector<std::string> bars = {"##prev", "title", "##next", "edit",     "clock", "History", "Refresh",
+                                           "X",      "##mailbox", "+", "Mini",     "Stars", "Settings"};
+
+    struct View {
+        const char* name;
+        std::function<void(bool)> show;  // opens (true) or closes (false) it
+        std::vector<std::string> whole, wholeWhenTall;
+    };
+    const View views[] = {
+        {"dashboard", [](bool) {}, bars, {"[ Sky ]", "[ Discussion ]", "[auto]"}},
+        {"settings", [&](bool on) { ui.showSettings = on; }, {"Save & Close"}, {}},
+        {"settings-lower",
+         [&](bool on) {
+             ui.showSettings = on;
+             if (!on) return;
+             laidOut.clear();
+             turn();  // then scrolls the quiet-hours rows to the top of the list
+             auto row = std::find_if(laidOut.begin(), laidOut.end(), [](auto& i) { return i.label == "Quiet from"; });
+             for (ImGuiWindow* w : GImGui->Windows)
+                 if (row != laidOut.end() && std::string(w->Name).rfind("Settings/settingsBody", 0) == 0)
+                     ImGui::SetScrollY(w, w->Scroll.y + row->min.y - w->InnerRect.Min.y);
+         },
+         {"Save & Close", "Quiet from", "Quiet until"},
+         {}},
+        {"search",
+         [&](bool on) {
+             if (on) ui.openSearch();
+             ui.showSearch = on;
+             ui.detectError = on ? "Location services are turned off; turn them on in the system settings." : "";
+         },
+         {"Detect my location", "detectNote", "detectError"},
+         {}},
+    };
+    const struct {
+        int w, h;
+    } sizes[] = {{1040, 820}, {700, 500}, {1920, 1080}};
+    for (const auto& size : sizes) {
+        SDL_SetWindowSize(app.window, size.w, size.h);
+        SDL_SetWindowPosition(app.window, 0, 0);
+        for (int light = 0; light < 2; ++light) {
+            setLook(light == 1, false);
+            for (const View& v : views) {
+                v.show(true);
+                laidOut.clear();
+                const test::Screenshot s = shot();
+                const std::string png = save(s, "fit/" + std::to_string(size.w) + "x" + std::to_string(size.h) + "-" +
+                                                    (light ? "light" : "dark") + "-" + v.name);
+                v.show(false);
+                SCOPED_TRACE(png);
+                ASSERT_EQ(s.width, size.w);
+                const int last = laidOut.empty() ? 0 : laidOut.back().frame;
+                std::vector<LaidOut> items;
+                for (const LaidOut& i : laidOut)
+                    if (i.frame == last) items.push_back(i);
+                std::set<std::string> whole;
+                for (const LaidOut& a : items) {
+                    const float top = std::max(a.clipMin.y, 0.0f), right = std::min(a.clipMax.x, float(size.w)),
+                                bottom = std::min(a.clipMax.y, float(size.h)), left = std::max(a.clipMin.x, 0.0f);
+                    if (a.max.y <= top || a.min.y >= bottom) continue;  // scrolled out of view
+                    // Never cut at the side; the views' own items wholly in view.
+                    EXPECT_TRUE(a.min.x >= left - 0.5f && a.max.x <= right + 0.5f) << a.label << " " << a.max.x;
+                    if (a.min.y >= top - 0.5f && a.max.y <= bottom + 0.5f) whole.insert(a.label);
+                    for (const LaidOut& b : items)
+                        if (&a < &b && a.clipMin.x == b.clipMin.x && a.clipMin.y == b.clipMin.y &&
+                            a.min.x < b.max.x - 1 && b.min.x < a.max.x - 1 && a.min.y < b.max.y - 1 &&
+                            b.min.y < a.max.y - 1)
+                            ADD_FAILURE() << a.label << " overlaps " << b.label;
+                }
+                std::vector<std::string> want = v.whole;
+                if (size.h >= 820) want.insert(want.end(), v.wholeWhenTall.begin(), v.wholeWhenTall.end());
+                for (const std::string& label : want) EXPECT_TRUE(whole.count(label)) << label << " not in view";
+            }
+        }
+    }
+    draw::itemHook = nullptr;
 }
 
 }  // namespace
