@@ -68,44 +68,33 @@ TEST_F(ThemeTest, TransparentAndTintedSlotsAndUntouchedTabsInBothThemes) {
     }
 }
 
-// Every text colour on every fill it is drawn on reads at 4.5:1 or better
-// (relative luminance contrast), in both themes.
+// Every text colour reads at 4.5:1 or better (luminance contrast) on each
+// fill it is drawn on, in both themes.
 TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
-    auto luminance = [](const ImVec4& c) {
-        auto channel = [](float v) { return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); };
-        return 0.2126f * channel(c.x) + 0.7152f * channel(c.y) + 0.0722f * channel(c.z);
+    auto lum = [](const ImVec4& c) {
+        auto ch = [](float v) { return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); };
+        return 0.2126f * ch(c.x) + 0.7152f * ch(c.y) + 0.0722f * ch(c.z);
     };
-    auto over = [](const ImVec4& top, const ImVec4& under) {
-        const float a = top.w;
-        return ImVec4(top.x * a + under.x * (1 - a), top.y * a + under.y * (1 - a), top.z * a + under.z * (1 - a), 1);
+    auto over = [](const ImVec4& t, const ImVec4& u) {
+        return ImVec4(t.x * t.w + u.x * (1 - t.w), t.y * t.w + u.y * (1 - t.w), t.z * t.w + u.z * (1 - t.w), 1);
     };
     for (theme::ThemeId id : {theme::Dark, theme::Light}) {
         theme::apply(id);
         const ImVec4* c = ImGui::GetStyle().Colors;
-        const ImVec4 window = c[ImGuiCol_WindowBg], popup = c[ImGuiCol_PopupBg],
-                     altRow = over(c[ImGuiCol_TableRowBgAlt], window), toast = over(theme::toastFill(), window);
-        // Text colour, and the fills it is drawn on: windows and cards, popups
-        // (notification centre, settings, tooltips), the 7-day table's tinted
-        // rows, toasts, buttons in each state, input fields in each state, the
-        // selected carousel tab (window fill, surface when hovered).
-        const std::vector<std::pair<const char*, std::vector<ImVec4>>> table = {
-            {"text",
-             {window, popup, altRow, toast, c[ImGuiCol_Button], c[ImGuiCol_ButtonHovered], c[ImGuiCol_ButtonActive],
-              c[ImGuiCol_FrameBg], c[ImGuiCol_FrameBgHovered], c[ImGuiCol_FrameBgActive], c[ImGuiCol_Header],
-              c[ImGuiCol_HeaderActive]}},
-            {"disabled", {window, popup, altRow}},
-            {"amber", {window, popup, altRow, toast, theme::Surface}},
-            {"accent", {window, popup}},
-            {"live", {window, popup, altRow}},
-            {"error", {window, popup}},
-        };
-        const ImVec4 texts[] = {c[ImGuiCol_Text], c[ImGuiCol_TextDisabled], theme::Amber,
-                                theme::Accent,    theme::Live,              theme::Error};
+        // Windows and cards, popups, the 7-day table's tinted rows, toasts.
+        const ImVec4 win = c[ImGuiCol_WindowBg], pop = c[ImGuiCol_PopupBg], row = over(c[ImGuiCol_TableRowBgAlt], win),
+                     toast = over(theme::toastFill(), win);
+        const std::vector<std::pair<ImVec4, std::vector<ImVec4>>> table = {
+            {c[ImGuiCol_Text], {win, pop, row, toast, c[ImGuiCol_Button], c[ImGuiCol_ButtonHovered],
+                                c[ImGuiCol_ButtonActive], c[ImGuiCol_FrameBg], c[ImGuiCol_FrameBgHovered],
+                                c[ImGuiCol_FrameBgActive], c[ImGuiCol_Header], c[ImGuiCol_HeaderActive]}},
+            {c[ImGuiCol_TextDisabled], {win, pop, row}},
+            {theme::Amber, {win, pop, row, toast, theme::Surface}},  // and the selected tab, hovered
+            {theme::Accent, {win, pop}}, {theme::Live, {win, pop, row}}, {theme::Error, {win, pop}}};
         for (size_t t = 0; t < table.size(); ++t)
-            for (size_t f = 0; f < table[t].second.size(); ++f) {
-                const float a = luminance(texts[t]), b = luminance(table[t].second[f]);
-                const float ratio = (std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f);
-                EXPECT_GE(ratio, 4.5f) << "theme " << id << ", " << table[t].first << " on fill " << f;
+            for (const ImVec4& fill : table[t].second) {
+                const float a = lum(table[t].first), b = lum(fill);
+                EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 4.5f) << "theme " << id << " text " << t;
             }
     }
 }

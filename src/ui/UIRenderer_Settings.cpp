@@ -41,6 +41,7 @@ bool tableCombo(const char* label, int& field, const char* const (&items)[N], fl
 bool timeRow(const char* label, int& field, float fieldX, float width) {
     ImGui::PushID(label);
     int h = field / 60, m = field % 60;
+    ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(label);
     draw::noteItem(label);
     ImGui::SameLine(fieldX);
