@@ -8,6 +8,7 @@
 #include "model/Utf8.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 
 #include <SDL.h>
 #include <imgui.h>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -166,7 +168,7 @@ protected:
         app.renderer->actions.settingsChanged = true;
     }
 
-    test::VirtualDisplay display;
+    test::VirtualDisplay display{"1920x1080x24"};
     App app;
 };
 
@@ -337,6 +339,77 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     EXPECT_NE(saved.find("Harbour"), std::string::npos);
     EXPECT_TRUE(nlohmann::json::accept(saved));
     shot();
+}
+
+// Item rectangles of the frames drawn, noted through the drawing helpers' hook.
+struct LaidOut {
+    std::string label;
+    ImVec2 min, max, clipMin, clipMax;
+    int frame;
+};
+std::vector<LaidOut> laidOut;
+void noteLaidOut(const char* l, ImVec2 a, ImVec2 b, ImVec2 c, ImVec2 d) {
+    laidOut.push_back({l, a, b, c, d, ImGui::GetFrameCount()});
+}
+
+TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
+    addPlace("boston");
+    addPlace("oslo");
+    app.requestWeatherUpdate(app.locationManager.activeLocation());
+    ASSERT_TRUE(turnUntil([&] { return fetched(); }));
+    UIRenderer& ui = *app.renderer;
+    ui.carouselAutoRotate = false;  // brings "[auto]"
+    app.config.alertsEnabled = true;
+    app.config.notifyMode = 1;  // the quiet-hours rows
+    ui.detectError = "Location services are turned off; turn them on in the system settings.";
+    std::filesystem::create_directories(std::string(NIMBREL_ARTIFACT_DIR) + "/fit");
+    draw::itemHook = noteLaidOut;
+    // Each view, its flag, and what it shows whole (the settings scrolled to the quiet-hours rows).
+    const struct {
+        const char* name;
+        bool* flag;
+        std::vector<std::string> whole;
+    } views[] = {{"dashboard", nullptr, {"##prev", "title", "##next", "edit", "clock", "History", "Refresh", "X",
+                                         "##mailbox", "+", "Mini", "Stars", "Settings"}},
+                 {"settings", &ui.showSettings, {"Save & Close", "Quiet from", "Quiet until"}},
+                 {"search", &ui.showSearch, {"Detect my location", "detectNote", "detectError"}}};
+    for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(700, 500), ImVec2(1920, 1080)})
+        for (int light = 0; light < 2; ++light)
+            for (const auto& v : views) {
+                SDL_SetWindowSize(app.window, int(size.x), int(size.y));
+                SDL_SetWindowPosition(app.window, 0, 0);
+                setLook(light == 1, false);
+                if (v.flag) *v.flag = true;
+                laidOut.clear();
+                turn();
+                for (const LaidOut& i : laidOut)
+                    for (ImGuiWindow* w : GImGui->Windows)
+                        if (i.label == "Quiet from" && std::string(w->Name).rfind("Settings/settingsBody", 0) == 0)
+                            ImGui::SetScrollY(w, w->Scroll.y + i.min.y - w->InnerRect.Min.y);
+                laidOut.clear();
+                const test::Screenshot s = shot();
+                SCOPED_TRACE(save(s, "fit/" + std::to_string(s.width) + "x" + std::to_string(s.height) + "-" +
+                                         (light ? "light-" : "dark-") + v.name));
+                if (v.flag) *v.flag = false;
+                // Nothing cut at the side or overlapping in its region; the named items wholly in view.
+                std::set<std::string> whole;
+                for (const LaidOut& a : laidOut) {
+                    const ImVec2 lo(std::max(a.clipMin.x, 0.0f), std::max(a.clipMin.y, 0.0f)),
+                        hi(std::min(a.clipMax.x, size.x), std::min(a.clipMax.y, size.y));
+                    if (a.frame != laidOut.back().frame || a.max.y <= lo.y || a.min.y >= hi.y) continue;
+                    EXPECT_TRUE(a.min.x >= lo.x - 0.5f && a.max.x <= hi.x + 0.5f) << a.label << " cut at " << a.max.x;
+                    if (a.min.y >= lo.y - 0.5f && a.max.y <= hi.y + 0.5f) whole.insert(a.label);
+                    for (const LaidOut& b : laidOut)
+                        EXPECT_FALSE(&a < &b && b.frame == a.frame && a.clipMin.x == b.clipMin.x &&
+                                     a.clipMin.y == b.clipMin.y && a.min.x < b.max.x - 1 && b.min.x < a.max.x - 1 &&
+                                     a.min.y < b.max.y - 1 && b.min.y < a.max.y - 1)
+                            << a.label << " overlaps " << b.label;
+                }
+                std::vector<std::string> want = v.whole;
+                if (!v.flag && size.y >= 820) want.insert(want.end(), {"[ Sky ]", "[ Discussion ]", "[auto]"});
+                for (const std::string& label : want) EXPECT_TRUE(whole.count(label)) << label << " not in view";
+            }
+    draw::itemHook = nullptr;
 }
 
 }  // namespace

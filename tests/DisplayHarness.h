@@ -91,11 +91,11 @@ inline size_t countOf(const std::string& hay, const std::string& needle) {
 // display number itself and reports it, so parallel tests never share one.
 class VirtualDisplay {
 public:
-    VirtualDisplay() {
+    explicit VirtualDisplay(const char* screen = "1280x800x24") {
         int fds[2];
         if (pipe(fds) != 0) return;
         const pid_t pid =
-            spawnWith({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, {}, "", fds[1]);
+            spawnWith({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, {}, "", fds[1]);
         close(fds[1]);
         if (pid < 0) {
             close(fds[0]);

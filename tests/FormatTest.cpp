@@ -16,14 +16,15 @@ protected:
     UIRenderer ui{places, config};
 };
 
-TEST_F(FormatTest, TemperatureInBothUnitsKeepsPrintfSignOfNegativeZero) {
+TEST_F(FormatTest, TemperatureInBothUnitsAndAValueRoundingToZeroHasNoMinus) {
     config.useFahrenheit = true;
     EXPECT_EQ(ui.formatTemp(0), "32F");
     EXPECT_EQ(ui.formatTemp(-40), "-40F");
     EXPECT_EQ(ui.formatTemp(21.4), "71F");  // 70.52
     config.useFahrenheit = false;
     EXPECT_EQ(ui.formatTemp(0), "0C");
-    EXPECT_EQ(ui.formatTemp(-0.4), "-0C");
+    EXPECT_EQ(ui.formatTemp(-0.4), "0C");
+    EXPECT_EQ(ui.formatTemp(-0.6), "-1C");
     EXPECT_EQ(ui.formatTemp(21.6), "22C");
 }
 
@@ -31,6 +32,7 @@ TEST_F(FormatTest, TemperatureDifferenceAlwaysSignedWithoutUnit) {
     config.useFahrenheit = false;
     EXPECT_EQ(ui.formatTempDelta(0), "+0.0");
     EXPECT_EQ(ui.formatTempDelta(-2.25), "-2.2");
+    EXPECT_EQ(ui.formatTempDelta(-0.04), "+0.0");
     config.useFahrenheit = true;
     EXPECT_EQ(ui.formatTempDelta(1.0), "+1.8");
     EXPECT_EQ(ui.formatTempDelta(-5.0), "-9.0");

@@ -101,11 +101,17 @@ protected:
             ui->renderSettingsPopup();
             ImGui::End();
         });
-        const ImGuiID id = test::GuiContext::itemId("Settings", label, sub);
+        const ImGuiID id = bodyItem(label, sub);
         ASSERT_NE(id, 0u);
         test::GuiContext::press(id);
         draw();
         draw();
+    }
+
+    static ImGuiID bodyItem(const char* label, const char* sub = nullptr) {  // in the scrolling body
+        for (ImGuiWindow* w : GImGui->Windows)
+            if (std::string(w->Name).rfind("Settings/settingsBody", 0) == 0) return test::GuiContext::itemId(w->Name, label, sub);
+        return 0;
     }
 
     test::GuiContext gui{1000, 1000};  // the whole window in view
@@ -142,16 +148,22 @@ TEST_F(SettingsWindowTest, StepButtonsEditTheLiveSettingsWithinTheirRanges) {
     EXPECT_EQ(config.carouselSeconds, 120);
     EXPECT_TRUE(ui->consumeActions().settingsChanged);
 
-    test::GuiContext::press(test::GuiContext::itemId("Settings", "Refresh every (min)", "-"));
+    test::GuiContext::press(bodyItem("Refresh every (min)", "-"));
     draw();
     EXPECT_EQ(config.foregroundPollMinutes, 5);
-    test::GuiContext::press(test::GuiContext::itemId("Settings", "Refresh every (min)", "+"));
+    test::GuiContext::press(bodyItem("Refresh every (min)", "+"));
     draw();
     EXPECT_EQ(config.foregroundPollMinutes, 10);
-    test::GuiContext::press(test::GuiContext::itemId("Settings", "Wind gusts over (km/h)", "+"));
+    test::GuiContext::press(bodyItem("Wind gusts over (km/h)", "+"));
     draw();
     EXPECT_NEAR(config.alertGustKmh, 69, 1e-9);
     EXPECT_TRUE(ui->consumeActions().settingsChanged);
+    draw();
+    ImGui::GetIO().KeyMap[ImGuiKey_Escape] = 27;  // Escape closes it as the close box does, edits kept
+    ImGui::GetIO().KeysDown[27] = true;
+    draw();
+    EXPECT_FALSE(ui->showSettings);
+    EXPECT_NEAR(config.alertGustKmh, 69, 1e-9);
 }
 
 TEST_F(SettingsWindowTest, DisablingAlertsHidesTheirRowsButKeepsTheirValues) {
@@ -159,7 +171,7 @@ TEST_F(SettingsWindowTest, DisablingAlertsHidesTheirRowsButKeepsTheirValues) {
     pressInSettings("Enable Alerts");
     EXPECT_FALSE(config.alertsEnabled);
     EXPECT_TRUE(ui->consumeActions().settingsChanged);
-    test::GuiContext::press(test::GuiContext::itemId("Settings", "Wind gusts over (mph)", "+"));
+    test::GuiContext::press(bodyItem("Wind gusts over (mph)", "+"));
     draw();
     draw();
     EXPECT_EQ(config.alertGustKmh, 50);
@@ -191,7 +203,7 @@ TEST_F(SettingsWindowTest, AFailedAutostartChangeShowsTheRealState) {
     setenv("XDG_CONFIG_HOME", (tmp_.path() + "/file").c_str(), 1);
     test::writeFile(tmp_.path() + "/file", "not a folder");
     ui->settingsAutostart = false;
-    test::GuiContext::press(test::GuiContext::itemId("Settings", "Launch at startup"));
+    test::GuiContext::press(bodyItem("Launch at startup"));
     draw();
     EXPECT_FALSE(ui->settingsAutostart);
 }

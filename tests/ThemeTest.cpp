@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace nbr {
 namespace {
@@ -31,7 +34,7 @@ TEST_F(ThemeTest, SwitchingLightThenDarkRestoresTheStartValuesBitForBit) {
     theme::apply(theme::Light);
     EXPECT_TRUE(same(theme::Bg, rgb(243, 236, 226)));
     EXPECT_TRUE(same(theme::Fg, rgb(42, 33, 27)));
-    EXPECT_TRUE(same(theme::Dim, rgb(138, 106, 74)));
+    EXPECT_TRUE(same(theme::Dim, rgb(116, 86, 56)));
     EXPECT_TRUE(same(ImGui::GetStyle().Colors[ImGuiCol_Text], theme::Fg));
 
     theme::apply(theme::Dark);
@@ -62,6 +65,37 @@ TEST_F(ThemeTest, TransparentAndTintedSlotsAndUntouchedTabsInBothThemes) {
         EXPECT_TRUE(same(c[ImGuiCol_Tab], libraryTab));
         EXPECT_TRUE(same(c[ImGuiCol_FrameBgActive], theme::SurfaceA));
         EXPECT_TRUE(same(c[ImGuiCol_ButtonHovered], theme::ButtonH));
+    }
+}
+
+// Every text colour reads at 4.5:1 or better (luminance contrast) on each
+// fill it is drawn on, in both themes.
+TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
+    auto lum = [](const ImVec4& c) {
+        auto ch = [](float v) { return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); };
+        return 0.2126f * ch(c.x) + 0.7152f * ch(c.y) + 0.0722f * ch(c.z);
+    };
+    auto over = [](const ImVec4& t, const ImVec4& u) {
+        return ImVec4(t.x * t.w + u.x * (1 - t.w), t.y * t.w + u.y * (1 - t.w), t.z * t.w + u.z * (1 - t.w), 1);
+    };
+    for (theme::ThemeId id : {theme::Dark, theme::Light}) {
+        theme::apply(id);
+        const ImVec4* c = ImGui::GetStyle().Colors;
+        // Windows and cards, popups, the 7-day table's tinted rows, toasts.
+        const ImVec4 win = c[ImGuiCol_WindowBg], pop = c[ImGuiCol_PopupBg], row = over(c[ImGuiCol_TableRowBgAlt], win),
+                     toast = over(theme::toastFill(), win);
+        const std::vector<std::pair<ImVec4, std::vector<ImVec4>>> table = {
+            {c[ImGuiCol_Text], {win, pop, row, toast, c[ImGuiCol_Button], c[ImGuiCol_ButtonHovered],
+                                c[ImGuiCol_ButtonActive], c[ImGuiCol_FrameBg], c[ImGuiCol_FrameBgHovered],
+                                c[ImGuiCol_FrameBgActive], c[ImGuiCol_Header], c[ImGuiCol_HeaderActive]}},
+            {c[ImGuiCol_TextDisabled], {win, pop, row}},
+            {theme::Amber, {win, pop, row, toast, theme::Surface}},  // and the selected tab, hovered
+            {theme::Accent, {win, pop}}, {theme::Live, {win, pop, row}}, {theme::Error, {win, pop}}};
+        for (size_t t = 0; t < table.size(); ++t)
+            for (const ImVec4& fill : table[t].second) {
+                const float a = lum(table[t].first), b = lum(fill);
+                EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 4.5f) << "theme " << id << " text " << t;
+            }
     }
 }
 

@@ -11,18 +11,26 @@ struct Palette {
         surfaceH[3], surfaceA[3], buttonH[3];
 };
 
-constexpr Palette kDark{{27, 22, 19},   {36, 23, 18},   {230, 214, 196}, {138, 93, 61}, {224, 121, 66},
+constexpr Palette kDark{{27, 22, 19},   {36, 23, 18},   {230, 214, 196}, {180, 125, 88}, {224, 121, 66},
                         {92, 63, 41},   {224, 167, 115}, {106, 216, 74}, {224, 86, 74}, {42, 26, 19},
                         {56, 35, 24},   {66, 41, 28},   {110, 74, 48}};
-constexpr Palette kLight{{243, 236, 226}, {251, 246, 238}, {42, 33, 27},   {138, 106, 74}, {200, 90, 30},
-                         {203, 183, 158}, {154, 90, 42},   {46, 139, 46},  {192, 57, 43},  {234, 224, 210},
+constexpr Palette kLight{{243, 236, 226}, {251, 246, 238}, {42, 33, 27},   {116, 86, 56},  {166, 68, 16},
+                         {203, 183, 158}, {154, 90, 42},   {30, 112, 30},  {192, 57, 43},  {234, 224, 210},
                          {224, 211, 192}, {212, 195, 172}, {230, 216, 196}};
 
 ImVec4 rgb(const int (&c)[3]) { return {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, 1.0f}; }
 
+ThemeId current = Dark;
+
 }  // namespace
 
+ImVec4 toastFill() {
+    return current == Light ? ImVec4(250 / 255.0f, 228 / 255.0f, 220 / 255.0f, 0.97f)
+                            : ImVec4(72 / 255.0f, 28 / 255.0f, 22 / 255.0f, 0.97f);
+}
+
 void apply(ThemeId id) {
+    current = id == Light ? Light : Dark;
     const Palette& p = id == Light ? kLight : kDark;
     Bg = rgb(p.bg);
     Panel = rgb(p.panel);
@@ -54,9 +62,9 @@ void apply(ThemeId id) {
     c[ImGuiCol_FrameBg] = Surface;
     for (int slot : {ImGuiCol_FrameBgHovered, ImGuiCol_Header, ImGuiCol_TableBorderLight}) c[slot] = SurfaceH;
     c[ImGuiCol_FrameBgActive] = SurfaceA;
-    for (int slot : {ImGuiCol_ScrollbarGrabHovered, ImGuiCol_ButtonActive, ImGuiCol_HeaderActive,
-                     ImGuiCol_ResizeGripHovered})
-        c[slot] = Dim;
+    for (int slot : {ImGuiCol_ScrollbarGrabHovered, ImGuiCol_ResizeGripHovered}) c[slot] = Dim;
+    // Pressed buttons and rows keep their text readable: Dim is a text colour.
+    for (int slot : {ImGuiCol_ButtonActive, ImGuiCol_HeaderActive}) c[slot] = SurfaceA;
     // ImGuiCol_NavHighlight is this library version's navigation cursor.
     for (int slot : {ImGuiCol_ScrollbarGrabActive, ImGuiCol_CheckMark, ImGuiCol_SliderGrab,
                      ImGuiCol_SeparatorHovered, ImGuiCol_SeparatorActive, ImGuiCol_ResizeGripActive,

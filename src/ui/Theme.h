@@ -13,7 +13,7 @@ enum ThemeId : int { Dark = 0, Light = 1 };
 inline ImVec4 Bg{27 / 255.0f, 22 / 255.0f, 19 / 255.0f, 1.0f};
 inline ImVec4 Panel{36 / 255.0f, 23 / 255.0f, 18 / 255.0f, 1.0f};
 inline ImVec4 Fg{230 / 255.0f, 214 / 255.0f, 196 / 255.0f, 1.0f};
-inline ImVec4 Dim{138 / 255.0f, 93 / 255.0f, 61 / 255.0f, 1.0f};
+inline ImVec4 Dim{180 / 255.0f, 125 / 255.0f, 88 / 255.0f, 1.0f};
 inline ImVec4 Amber{224 / 255.0f, 121 / 255.0f, 66 / 255.0f, 1.0f};
 inline ImVec4 Muted{92 / 255.0f, 63 / 255.0f, 41 / 255.0f, 1.0f};
 inline ImVec4 Accent{224 / 255.0f, 167 / 255.0f, 115 / 255.0f, 1.0f};
@@ -28,5 +28,9 @@ inline ImVec4 ButtonH{110 / 255.0f, 74 / 255.0f, 48 / 255.0f, 1.0f};
 // current GUI style's colours and unscaled sizes from it. GUI thread only,
 // with a GUI context in place.
 void apply(ThemeId id);
+
+// The alert toasts' background: a deep red under the dark theme's light text,
+// a pale red under the light theme's dark text.
+ImVec4 toastFill();
 
 }  // namespace nbr::theme

@@ -1,6 +1,7 @@
 // Small drawing helpers shared by the renderer's panel files.
 #pragma once
 
+#include "model/Utf8.h"
 #include "ui/PanelText.h"
 #include "ui/Theme.h"
 
@@ -53,6 +54,61 @@ inline void centred(const std::string& s, panel::Tone tone = panel::Tone::Normal
 inline void sameLineIfFits(float width) {
     ImGui::SameLine();
     if (ImGui::GetContentRegionAvail().x < width) ImGui::NewLine();
+}
+
+// Called with every control drawn through the helpers below, its label and
+// its rectangle, and the clip rectangle it was drawn into. Left empty by the
+// program; the layout tests set it to check that nothing falls off the window
+// or overlaps.
+using ItemHook = void (*)(const char* label, ImVec2 min, ImVec2 max, ImVec2 clipMin, ImVec2 clipMax);
+inline ItemHook itemHook = nullptr;
+
+inline void noteItem(const char* label) {
+    if (!itemHook) return;
+    ImDrawList* dl = ImGui::GetWindowDrawList();
+    itemHook(label, ImGui::GetItemRectMin(), ImGui::GetItemRectMax(), dl->GetClipRectMin(), dl->GetClipRectMax());
+}
+
+inline bool smallButton(const char* label) {
+    const bool clicked = ImGui::SmallButton(label);
+    noteItem(label);
+    return clicked;
+}
+
+inline bool button(const char* label) {
+    const bool clicked = ImGui::Button(label);
+    noteItem(label);
+    return clicked;
+}
+
+// `s` cut on a character boundary and ended with "..." so that it is at most
+// `width` wide; unchanged when it fits.
+inline std::string elided(const std::string& s, float width) {
+    if (textWidth(s) <= width) return s;
+    std::string cut = s;
+    while (!cut.empty()) {
+        cut = utf8Cut(cut, cut.size() - 1);
+        if (textWidth(cut + "...") <= width) break;
+    }
+    return cut + "...";
+}
+
+// Text that fits the space left on its line: a longer one is shortened with
+// "..." and shows in full when hovered.
+inline void fittedText(const std::string& s, panel::Tone tone = panel::Tone::Normal) {
+    const std::string shown = elided(s, ImGui::GetContentRegionAvail().x);
+    text(shown, tone);
+    if (shown != s && ImGui::IsItemHovered()) ImGui::SetTooltip("%s", s.c_str());
+}
+
+// Places a right-aligned group starting at `startX` (from the window's left
+// edge): on the line of the last item drawn when it clears that item's end,
+// else on the next line.
+inline void rightGroupAt(float startX) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float end = ImGui::GetItemRectMax().x - ImGui::GetWindowPos().x + style.ItemSpacing.x;
+    if (startX >= end) ImGui::SameLine(startX);
+    else ImGui::SetCursorPosX(std::max(startX, style.WindowPadding.x));
 }
 
 inline void tooltip(const char* s) {

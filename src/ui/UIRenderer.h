@@ -86,6 +86,7 @@ public:
     void renderDailyForecast(const std::vector<DailyForecast>& daily);
     void renderDailyTooltip(const DailyForecast& day, int column);
     void renderSunTracker(const WeatherData& data);
+    static constexpr float kSunTrackerMinWidth = 170.0f;
 
     // ---- Status bar, toasts, mini strip, notification centre (UIRenderer_Status.cpp) ----
     void renderStatusBar(bool refreshing, const std::string& status);

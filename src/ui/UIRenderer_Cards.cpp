@@ -82,6 +82,8 @@ bool UIRenderer::beginModal(const char* name, float width, float height, bool* o
     ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x / 2, vp->Pos.y + vp->Size.y / 2), ImGuiCond_Appearing,
                             ImVec2(0.5f, 0.5f));
     ImGui::SetNextWindowSize(ImVec2(width * fs, height * fs), ImGuiCond_FirstUseEver);
+    // Never larger than the main window: the content scrolls instead.
+    ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), vp->Size);
     return ImGui::BeginPopupModal(name, open);
 }
 

@@ -64,7 +64,7 @@ void UIRenderer::renderCurrentMetrics(const WeatherData& data) {
     if (ImGui::BeginTable("curmetrics", 2, ImGuiTableFlags_SizingStretchSame)) {
         for (const panel::Line& m : metrics) {
             ImGui::TableNextColumn();
-            draw::text(m.text, m.tone);
+            draw::fittedText(m.text, m.tone);
         }
         ImGui::EndTable();
     }

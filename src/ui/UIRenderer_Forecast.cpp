@@ -220,9 +220,10 @@ void UIRenderer::renderSunTracker(const WeatherData& data) {
     const panel::SunTrack t = panel::sunTrack(data, now, config.use24hClock);
     if (!t.show) return;
     const ImVec2 avail = ImGui::GetContentRegionAvail();
-    const float w = std::max(170.0f, avail.x), h = std::min(std::max(96.0f, avail.y), 150.0f);
+    const float w = std::max(kSunTrackerMinWidth, avail.x), h = std::min(std::max(96.0f, avail.y), 150.0f);
     const ImVec2 q = ImGui::GetCursorScreenPos();
     ImGui::Dummy(ImVec2(w, h));
+    draw::noteItem("sunTracker");
     if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", t.goldenHours.c_str());
 
     ImDrawList* dl = ImGui::GetWindowDrawList();
@@ -252,12 +253,13 @@ void UIRenderer::renderSunTracker(const WeatherData& data) {
         dl->AddCircleFilled(ImVec2(t.beforeRise ? x0 - r : x0 + r, b + 9), 5, IM_COL32(107, 74, 46, 255));
     }
 
-    const ImU32 muted = ImGui::GetColorU32(theme::Muted);
     auto centredAt = [&](const std::string& s, float cx, float top, ImU32 col) {
         dl->AddText(ImVec2(cx - draw::textWidth(s) / 2, top), col, s.c_str());
     };
-    centredAt(t.riseText, x0 - r, b + 6, muted);
-    centredAt(t.setText, x0 + r, b + 6, muted);
+    // The clock labels in the dimmed text colour (the arc's own colour is too
+    // faint to read as text).
+    centredAt(t.riseText, x0 - r, b + 6, dim);
+    centredAt(t.setText, x0 + r, b + 6, dim);
     centredAt(t.countdown.text, x0, q.y + 2, ImGui::GetColorU32(draw::toneColour(t.countdown.tone)));
 }
 

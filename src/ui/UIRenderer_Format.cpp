@@ -3,13 +3,17 @@
 #include "ui/Units.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace nbr {
 
 namespace {
+// A value that rounds to zero prints as zero, never as "-0".
 std::string print(const char* fmt, double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, fmt, v);
+    const size_t number = std::strspn(buf + 1, "0123456789.");
+    if (buf[0] == '-' && number > 0 && std::strspn(buf + 1, "0.") == number) std::snprintf(buf, sizeof buf, fmt, 0.0);
     return buf;
 }
 }  // namespace

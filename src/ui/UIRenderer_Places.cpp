@@ -95,44 +95,60 @@ void UIRenderer::saveEdit() {
 void UIRenderer::renderLocationBar(const WeatherData& data, int unread) {
     const ImGuiStyle& style = ImGui::GetStyle();
     const bool several = locationManager.locations().size() > 1;
+    const float frameH = ImGui::GetFrameHeight(), gap = style.ItemSpacing.x, pad = 2 * style.FramePadding.x;
+    const std::string clock = panel::placeClockText(data, epochNow(), config.use24hClock);
+
+    // The right-hand group ends at the right margin. The title gives way to
+    // it first (shortened with "..."); when even a short title leaves no
+    // room, the group moves to a line of its own.
+    const float groupW = draw::textWidth("History") + draw::textWidth("Refresh") + draw::textWidth("X") +
+                         draw::textWidth("+") + 4 * (pad + gap) + 1.5f * frameH;
+    const float startX = ImGui::GetWindowContentRegionMax().x - groupW;  // clear of a scroll bar
+    const float lineW = ImGui::GetContentRegionAvail().x;
+    const float others = (several ? 2 * (frameH + gap) : 0) + gap + draw::textWidth("edit") + pad +
+                         (clock.empty() ? 0 : gap + draw::textWidth(clock));
+    const float titleRoom = lineW - others - gap - groupW;
+    const bool groupOnLine = titleRoom >= 8 * draw::textWidth("n");
+    const std::string title =
+        draw::elided(panel::placeTitle(locationManager.activeLocation()), groupOnLine ? titleRoom : lineW - others);
+
     if (several) {
         if (ImGui::ArrowButton("##prev", ImGuiDir_Left)) {
             locationManager.cyclePrev();
             actions.locationChanged = true;
         }
+        draw::noteItem("##prev");
         ImGui::SameLine();
     }
     ImGui::AlignTextToFramePadding();
-    draw::text(panel::placeTitle(locationManager.activeLocation()));
+    draw::text(title);
+    draw::noteItem("title");
     if (several) {
         ImGui::SameLine();
         if (ImGui::ArrowButton("##next", ImGuiDir_Right)) {
             locationManager.cycleNext();
             actions.locationChanged = true;
         }
+        draw::noteItem("##next");
     }
     ImGui::SameLine();
-    if (ImGui::SmallButton("edit")) openEdit();
+    if (draw::smallButton("edit")) openEdit();
     draw::tooltip("Edit this location");
 
     // The place's clock sits after the title, where it stays in view.
-    const std::string clock = panel::placeClockText(data, epochNow(), config.use24hClock);
     if (!clock.empty()) {
         ImGui::SameLine();
         draw::text(clock, panel::Tone::Dim);
+        draw::noteItem("clock");
     }
 
-    const float frameH = ImGui::GetFrameHeight();
-    const float groupW = draw::textWidth("History") + draw::textWidth("Refresh") + draw::textWidth("X") +
-                         draw::textWidth("+") + 4 * (2 * style.FramePadding.x + style.ItemSpacing.x) + 1.5f * frameH;
-    const float startX = ImGui::GetWindowWidth() - groupW - style.WindowPadding.x;
-    ImGui::SameLine(std::max(startX, ImGui::GetCursorPosX()));
-    if (ImGui::SmallButton("History")) showHistory = !showHistory;
+    draw::rightGroupAt(startX);
+    if (draw::smallButton("History")) showHistory = !showHistory;
     draw::tooltip("Logged history & forecast accuracy for this location");
     ImGui::SameLine();
-    if (ImGui::SmallButton("Refresh")) actions.refresh = true;
+    if (draw::smallButton("Refresh")) actions.refresh = true;
     ImGui::SameLine();
-    if (ImGui::SmallButton("X")) actions.removeActive = true;
+    if (draw::smallButton("X")) actions.removeActive = true;
     draw::tooltip("Remove this location");
     ImGui::SameLine();
 
@@ -140,6 +156,7 @@ void UIRenderer::renderLocationBar(const WeatherData& data, int unread) {
     const ImVec2 p = ImGui::GetCursorScreenPos();
     const ImVec2 size(1.5f * frameH, frameH);
     if (ImGui::InvisibleButton("##mailbox", size)) showNotifications = !showNotifications;
+    draw::noteItem("##mailbox");
     draw::tooltip("Notifications");
     ImDrawList* dl = ImGui::GetWindowDrawList();
     const ImGuiCol bg = ImGui::IsItemActive()    ? ImGuiCol_ButtonActive
@@ -163,7 +180,7 @@ void UIRenderer::renderLocationBar(const WeatherData& data, int unread) {
                     badge.c_str());
     }
     ImGui::SameLine();
-    if (ImGui::SmallButton("+")) openSearch();
+    if (draw::smallButton("+")) openSearch();
     draw::tooltip("Add location");
     ImGui::Separator();
 }
@@ -189,9 +206,12 @@ void UIRenderer::renderFirstRunPrompt() {
 void UIRenderer::renderSearchPopup() {
     const char* name = "Search Location";
     openCentred(name);
-    ImGui::SetNextWindowSize(ImVec2(360 * fontScale(), 420 * fontScale()), ImGuiCond_FirstUseEver);
+    // As tall as its content, never taller than the main window.
+    const ImVec2 screen = ImGui::GetMainViewport()->Size;
+    const float w = std::min(360 * fontScale(), screen.x);
+    ImGui::SetNextWindowSizeConstraints(ImVec2(w, 0), ImVec2(w, screen.y));
     bool open = true;
-    if (ImGui::BeginPopupModal(name, &open)) {
+    if (ImGui::BeginPopupModal(name, &open, ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Enter city name or zip code:");
         ImGui::SetNextItemWidth(-FLT_MIN);
         const bool enter =
@@ -199,6 +219,15 @@ void UIRenderer::renderSearchPopup() {
         if (ImGui::Button("Search") || enter) submitSearch();
 
         ImGui::Separator();
+        // The results scroll in the height the rest of the window leaves them
+        // (as measured last frame), so the coordinate entry, the detect
+        // button, its note and any error stay in view.
+        ImGuiStorage* storage = ImGui::GetStateStorage();
+        const ImGuiID restKey = ImGui::GetID("##restHeight");
+        const float row = ImGui::GetTextLineHeightWithSpacing();
+        const float rows = static_cast<float>(searchResults.empty() ? 1 : searchResults.size() + 1) * row;
+        const float listH = std::clamp(screen.y - storage->GetFloat(restKey, 0.0f), row, std::max(row, rows));
+        ImGui::BeginChild("results", ImVec2(0, listH));
         if (!searchResults.empty()) {
             ImGui::TextUnformatted("Select a location:");
             for (size_t i = 0; i < searchResults.size(); ++i) {
@@ -210,6 +239,7 @@ void UIRenderer::renderSearchPopup() {
         } else {
             draw::text("No results. Try a different search.", panel::Tone::Dim);
         }
+        ImGui::EndChild();
 
         ImGui::Separator();
         ImGui::TextUnformatted("Or enter exact coordinates:");
@@ -225,11 +255,16 @@ void UIRenderer::renderSearchPopup() {
         }
 
         ImGui::Separator();
-        if (ImGui::Button("Detect my location")) actions.detectLocation = true;
+        if (draw::button("Detect my location")) actions.detectLocation = true;
         const std::string detectNote = "(uses your OS location, with permission)";
         draw::sameLineIfFits(draw::textWidth(detectNote));
         draw::text(detectNote, panel::Tone::Dim);
-        if (!detectError.empty()) draw::text(detectError, panel::Tone::Amber, true);
+        draw::noteItem("detectNote");
+        if (!detectError.empty()) {
+            draw::text(detectError, panel::Tone::Amber, true);
+            draw::noteItem("detectError");
+        }
+        storage->SetFloat(restKey, ImGui::GetWindowHeight() - listH);
 
         if (!showSearch) ImGui::CloseCurrentPopup();
         ImGui::EndPopup();
@@ -241,7 +276,7 @@ void UIRenderer::renderEditPopup() {
     const char* name = "Edit Location";
     openCentred(name);
     // Fixed width, height fitted to the content (the range text comes and goes).
-    const float w = 360 * fontScale();
+    const float w = std::min(360 * fontScale(), ImGui::GetMainViewport()->Size.x);
     ImGui::SetNextWindowSizeConstraints(ImVec2(w, 0), ImVec2(w, FLT_MAX));
     bool open = true;
     if (ImGui::BeginPopupModal(name, &open, ImGuiWindowFlags_AlwaysAutoResize)) {

@@ -4,6 +4,7 @@
 #include "foundation/Logger.h"
 #include "foundation/OsIntegration.h"
 #include "ui/Panel_Settings.h"
+#include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
 #include <imgui.h>
@@ -22,32 +23,35 @@ const char* const kThemes[] = {"Dark (Tovin)", "Light"};
 const char* const kMiniStats[] = {"hi/lo + rain", "feels like + wind", "humidity + dew"};
 const char* const kNotifyModes[] = {"As they happen", "Quiet hours", "Daily digest"};
 
-void tooltip(const char* text) {
-    if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", text);
-}
-
 // A combo over a table-indexed setting; a stored value outside the table
 // shows (and counts as) the first entry.
 template <size_t N>
 bool tableCombo(const char* label, int& field, const char* const (&items)[N], float width) {
     int index = panel::tableIndex(field, static_cast<int>(N));
-    if (width > 0) ImGui::SetNextItemWidth(width);
-    if (!ImGui::Combo(label, &index, items, static_cast<int>(N))) return false;
+    if (width != 0) ImGui::SetNextItemWidth(width);  // -FLT_MIN: the full width
+    const bool picked = ImGui::Combo(label, &index, items, static_cast<int>(N));
+    draw::noteItem(label);
+    if (!picked) return false;
     field = index;
     return true;
 }
 
-// An "h" and "m" entry for a minute of the day; true when the field changed.
-bool timeRow(const char* label, int& field, float width) {
+// An "h" and "m" entry for a minute of the day, its fields starting at
+// `fieldX`; true when the field changed.
+bool timeRow(const char* label, int& field, float fieldX, float width) {
     ImGui::PushID(label);
     int h = field / 60, m = field % 60;
+    ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(label);
-    ImGui::SameLine(110);
+    draw::noteItem(label);
+    ImGui::SameLine(fieldX);
     ImGui::SetNextItemWidth(width);
     ImGui::InputInt("h", &h, 0, 0);
+    draw::noteItem("h");
     ImGui::SameLine();
     ImGui::SetNextItemWidth(width);
     ImGui::InputInt("m", &m, 0, 0);
+    draw::noteItem("m");
     ImGui::PopID();
     const int minutes = panel::timeRowMinutes(h, m);
     if (minutes == field) return false;
@@ -70,10 +74,19 @@ void UIRenderer::renderSettingsPopup() {
         if (!open) showSettings = false;
         return;
     }
+    // Escape closes the window as its close box does (edits are kept), unless
+    // a field being edited takes it.
+    if (ImGui::IsWindowFocused(ImGuiFocusedFlags_RootAndChildWindows) && !ImGui::IsAnyItemActive() &&
+        ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false)) {
+        open = false;
+        ImGui::CloseCurrentPopup();
+    }
     const float fs = ImGui::GetFontSize() / 16.0f;
     Config& c = config;
     bool changed = false;
     const ImGuiStyle& style = ImGui::GetStyle();
+    // The controls scroll; "Save & Close" stays in view below them.
+    ImGui::BeginChild("settingsBody", ImVec2(0, -(ImGui::GetFrameHeightWithSpacing() + style.ItemSpacing.y)));
     const float comboWidth = std::max(0.48f * ImGui::GetContentRegionAvail().x, 130 * fs);
     const float numberWidth = std::min(comboWidth, 64 * fs + 2 * (ImGui::GetFrameHeight() + style.ItemInnerSpacing.x));
 
@@ -89,10 +102,10 @@ void UIRenderer::renderSettingsPopup() {
     ImGui::Spacing();
     changed |= tableCombo("Theme", c.themeId, kThemes, comboWidth);
     changed |= ImGui::Checkbox("Crisp text", &c.crispFont);
-    tooltip("Sharper system font (DejaVu Sans Mono).\nUncheck for the classic pixel look.");
+    draw::tooltip("Sharper system font (DejaVu Sans Mono).\nUncheck for the classic pixel look.");
     changed |= ImGui::Checkbox("24-hour clock", &c.use24hClock);
     changed |= ImGui::Checkbox("Dates in 7-day row", &c.dailyShowDates);
-    tooltip("Show \"Tue 12\" instead of just \"Tue\"");
+    draw::tooltip("Show \"Tue 12\" instead of just \"Tue\"");
 
     ImGui::SetNextItemWidth(64 * fs);
     ImGui::InputInt("##winw", &settingsWinW, 0, 0);
@@ -102,7 +115,7 @@ void UIRenderer::renderSettingsPopup() {
     ImGui::SetNextItemWidth(64 * fs);
     ImGui::InputInt("##winh", &settingsWinH, 0, 0);
     ImGui::SameLine();
-    if (ImGui::Button("Set size")) {
+    if (draw::button("Set size")) {
         const panel::SizeRequest r = panel::clampWindowRequest(settingsWinW, settingsWinH);
         settingsWinW = r.width;
         settingsWinH = r.height;
@@ -141,16 +154,17 @@ void UIRenderer::renderSettingsPopup() {
             panel::setSnowThreshold(c, v);
             changed = true;
         }
-        tooltip("0 = alert on any forecast snow");
+        draw::tooltip("0 = alert on any forecast snow");
         ImGui::Spacing();
         ImGui::TextDisabled("When to notify");
         changed |= tableCombo("##notifmode", c.notifyMode, kNotifyModes, -FLT_MIN);
         const float timeWidth = 54 * fs;
+        const float fieldX = std::max(110.0f, draw::textWidth("Quiet until") + style.ItemSpacing.x);
         if (c.notifyMode == 1) {
-            changed |= timeRow("Quiet from", c.quietStartMinute, timeWidth);
-            changed |= timeRow("Quiet until", c.quietEndMinute, timeWidth);
+            changed |= timeRow("Quiet from", c.quietStartMinute, fieldX, timeWidth);
+            changed |= timeRow("Quiet until", c.quietEndMinute, fieldX, timeWidth);
         } else if (c.notifyMode == 2) {
-            changed |= timeRow("Digest at", c.digestMinute, timeWidth);
+            changed |= timeRow("Digest at", c.digestMinute, fieldX, timeWidth);
         }
     }
 
@@ -160,22 +174,22 @@ void UIRenderer::renderSettingsPopup() {
         settingsAutostart = os::setAutostart(autostart) ? autostart : os::autostartEnabled();
     changed |= ImGui::Checkbox("Start Minimized", &c.startMinimized);
     changed |= ImGui::Checkbox("Start in mini mode", &c.startInMini);
-    tooltip("Launch as the small always-on-top strip\n(the Mini button toggles it back)");
+    draw::tooltip("Launch as the small always-on-top strip\n(the Mini button toggles it back)");
 
     ImGui::Spacing();
     ImGui::TextDisabled("Mini strip");
     ImGui::SetNextItemWidth(comboWidth);
     changed |= ImGui::SliderInt("Opacity", &c.miniOpacityPct, 40, 100, "%d%%");
     changed |= ImGui::Checkbox("Click-through", &c.miniClickThrough);
-    tooltip("Clicks pass through the strip to whatever is\nunder it. To leave mini mode, use the tray\nicon (Show).");
+    draw::tooltip("Clicks pass through the strip to whatever is\nunder it. To leave mini mode, use the tray\nicon (Show).");
     changed |= tableCombo("Second line", c.miniStat, kMiniStats, comboWidth);
-    tooltip("Imminent rain always takes over this line");
+    draw::tooltip("Imminent rain always takes over this line");
 
     ImGui::Spacing();
     ImGui::TextDisabled("Radar");
     ImGui::SetNextItemWidth(comboWidth);
     changed |= ImGui::SliderInt("Start zoom", &c.radarZoom, 3, 12, "%d");
-    tooltip("5 = regional, 8+ = city scale\n(radar imagery is sharpest at 3-7)");
+    draw::tooltip("5 = regional, 8+ = city scale\n(radar imagery is sharpest at 3-7)");
     changed |= ImGui::Checkbox("Auto-play animation", &c.radarAutoplay);
     int poll = c.foregroundPollMinutes;
     ImGui::SetNextItemWidth(numberWidth);
@@ -184,7 +198,7 @@ void UIRenderer::renderSettingsPopup() {
         changed = true;
     }
     changed |= ImGui::Checkbox("Learn locations", &c.historyEnabled);
-    tooltip("Log conditions & forecasts to disk and use them\nto tune future forecasts for each location");
+    draw::tooltip("Log conditions & forecasts to disk and use them\nto tune future forecasts for each location");
     int rotate = c.carouselSeconds;
     ImGui::SetNextItemWidth(numberWidth);
     if (ImGui::InputInt("Sky rotate (s, 0=off)", &rotate, 1, 5)) {
@@ -198,10 +212,10 @@ void UIRenderer::renderSettingsPopup() {
     const std::string& logDir = Log::dir();
     const std::string& crashDir = crash::dir();
     if (!logDir.empty()) {
-        if (ImGui::SmallButton("Open logs")) os::openFolder(logDir);
+        if (draw::smallButton("Open logs")) os::openFolder(logDir);
         ImGui::SameLine();
     }
-    if (!crashDir.empty() && ImGui::SmallButton("Open crash reports")) os::openFolder(crashDir);
+    if (!crashDir.empty() && draw::smallButton("Open crash reports")) os::openFolder(crashDir);
     if (logDir.empty() && crashDir.empty()) ImGui::TextDisabled("(not available)");
 
     ImGui::Spacing();
@@ -210,8 +224,9 @@ void UIRenderer::renderSettingsPopup() {
     ImGui::TextWrapped("%s", "Data: weather/air quality by Open-Meteo (CC BY 4.0); alerts & discussion by US NWS; tides "
                              "by NOAA; radar by RainViewer; basemap by Natural Earth.");
     ImGui::PopStyleColor();
+    ImGui::EndChild();
     ImGui::Spacing();
-    if (ImGui::Button("Save & Close")) {
+    if (draw::button("Save & Close")) {
         c.save();
         showSettings = false;
         ImGui::CloseCurrentPopup();

@@ -1,6 +1,7 @@
 // The sky carousel (tab row, rotation, card region) and the Sky card.
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
 #include <imgui.h>
@@ -17,18 +18,26 @@ void UIRenderer::renderSkyCarousel(const WeatherData& data) {
     panel::CarouselState s{carouselIndex, carouselAutoRotate, carouselTimer};
     panel::clampCarouselIndex(s, tabs.size());
     const int n = static_cast<int>(tabs.size());
+    // The tabs continue on the next line when the next one does not fit.
+    const float padX = 2 * ImGui::GetStyle().FramePadding.x;
     for (int i = 0; i < n; ++i) {
-        if (i > 0) ImGui::SameLine();
         char label[24];
         std::snprintf(label, sizeof label, "[ %s ]", tabs[static_cast<size_t>(i)].label);
+        if (i > 0) draw::sameLineIfFits(draw::textWidth(label) + padX);
         const bool selected = i == s.index;
-        if (selected) ImGui::PushStyleColor(ImGuiCol_Text, theme::Amber);
-        if (ImGui::SmallButton(label)) panel::selectCarouselTab(s, i);
-        if (selected) ImGui::PopStyleColor();
+        if (selected) {
+            ImGui::PushStyleColor(ImGuiCol_Text, theme::Amber);
+            // The selected tab sits on the window's own fill, where its amber
+            // label reads; a tab button's fill is too close to amber.
+            ImGui::PushStyleColor(ImGuiCol_Button, theme::Bg);
+            ImGui::PushStyleColor(ImGuiCol_ButtonHovered, theme::Surface);
+        }
+        if (draw::smallButton(label)) panel::selectCarouselTab(s, i);
+        if (selected) ImGui::PopStyleColor(3);
     }
     if (!s.autoRotate && n > 1) {
-        ImGui::SameLine();
-        if (ImGui::SmallButton("[auto]")) panel::resumeCarouselRotation(s);
+        draw::sameLineIfFits(draw::textWidth("[auto]") + padX);
+        if (draw::smallButton("[auto]")) panel::resumeCarouselRotation(s);
         if (ImGui::IsItemHovered()) ImGui::SetTooltip("Resume auto-rotate");
     }
     ImGui::Spacing();
@@ -84,7 +93,9 @@ void UIRenderer::renderSkyCardSky(const WeatherData& data) {
         if (l.click == panel::CardClick::StarsLine) showStars = true;
     }
     ImGui::EndGroup();
-    ImGui::SameLine();
+    // The tracker goes below the text when the rest of the line is too narrow
+    // for it, rather than being cut by the card's edge.
+    draw::sameLineIfFits(kSunTrackerMinWidth);
     renderSunTracker(data);
 }
 

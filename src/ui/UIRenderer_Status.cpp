@@ -25,15 +25,15 @@ void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     }
     const float groupW = draw::textWidth("Settings") + draw::textWidth("Mini") + draw::textWidth("Stars") +
                          6 * style.FramePadding.x + 2 * style.ItemSpacing.x;
-    const float startX = ImGui::GetWindowWidth() - groupW - style.WindowPadding.x;
-    ImGui::SameLine(std::max(startX, ImGui::GetCursorPosX()));
-    if (ImGui::SmallButton("Mini")) actions.toggleMini = true;
+    const float startX = ImGui::GetWindowContentRegionMax().x - groupW;  // clear of a scroll bar
+    draw::rightGroupAt(startX);
+    if (draw::smallButton("Mini")) actions.toggleMini = true;
     draw::tooltip("Shrink to a small always-on-top strip");
     ImGui::SameLine();
-    if (ImGui::SmallButton("Stars")) showStars = !showStars;
+    if (draw::smallButton("Stars")) showStars = !showStars;
     draw::tooltip("Constellations in season for this date and hemisphere");
     ImGui::SameLine();
-    if (ImGui::SmallButton("Settings")) showSettings = !showSettings;
+    if (draw::smallButton("Settings")) showSettings = !showSettings;
 }
 
 void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const std::string& placeCountry) {
@@ -41,7 +41,7 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x - 330 - 16, vp->Pos.y + 46));
     ImGui::SetNextWindowSize(ImVec2(330, panel::toastWindowHeight(visibleAlerts.size(), vp->Size.y)));
-    ImGui::PushStyleColor(ImGuiCol_WindowBg, ImVec4(90 / 255.0f, 36 / 255.0f, 29 / 255.0f, 0.97f));
+    ImGui::PushStyleColor(ImGuiCol_WindowBg, theme::toastFill());
     ImGui::PushStyleColor(ImGuiCol_Border, theme::Error);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 1.5f);
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
@@ -109,13 +109,8 @@ void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
 }
 
 void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notifications) {
-    const char* name = "Notifications";
-    if (!ImGui::IsPopupOpen(name)) ImGui::OpenPopup(name);
-    ImGui::SetNextWindowPos(ImGui::GetMainViewport()->GetCenter(), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
-    const float scale = ImGui::GetFontSize() / 16.0f;
-    ImGui::SetNextWindowSize(ImVec2(380 * scale, 360 * scale), ImGuiCond_FirstUseEver);
     bool open = true;
-    if (ImGui::BeginPopupModal(name, &open)) {
+    if (beginModal("Notifications", 380, 360, &open)) {
         if (notifications.empty()) {
             draw::text("No notifications yet.", panel::Tone::Dim);
         } else {
@@ -123,7 +118,9 @@ void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notif
             ImGui::SameLine();
             if (ImGui::SmallButton("Clear all")) actions.clearNotifications = true;
             ImGui::Separator();
-            ImGui::BeginChild("notiflist", ImVec2(0, 280), false);
+            // The list fills the rest of the window and scrolls by itself, so the
+            // window never needs a scroll bar of its own.
+            ImGui::BeginChild("notiflist", ImVec2(0, 0), false);
             int i = 0;
             for (auto it = notifications.rbegin(); it != notifications.rend(); ++it, ++i) {
                 const Notification& n = *it;
