@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <optional>
 #include <thread>
@@ -398,6 +399,28 @@ TEST(RunTrend, OlderRunPreferredAndHourRules) {
     EXPECT_EQ(d.daily[0].runTrendDaysBack, 2);
     EXPECT_NEAR(d.daily[0].runTrendTempDelta, 2.5, kEps);
     EXPECT_NEAR(d.daily[0].runTrendPrecipDelta, -2.0, kEps);
+    EXPECT_FALSE(d.daily[1].hasRunTrend);
+}
+
+TEST(RunTrend, ComparisonsBeyondTheLargestDoubleAreNoTrend) {
+    // Day 0: the two-days-back rain sums past the largest double, so one day
+    // back is compared; day 1: the current run's rain does, so no run can be
+    // compared with it.
+    constexpr double kHuge = std::numeric_limits<double>::max();
+    Column temp(48, 0.0), rain(48, 0.0), nowRain(48, 0.0), back2Rain(48, 0.0);
+    back2Rain[0] = back2Rain[1] = kHuge;
+    nowRain[24] = nowRain[25] = kHuge;
+    const std::string body = hourlyReply(2, {{"temperature_2m", temp},
+                                             {"precipitation", nowRain},
+                                             {"temperature_2m_previous_day1", temp},
+                                             {"precipitation_previous_day1", rain},
+                                             {"temperature_2m_previous_day2", temp},
+                                             {"precipitation_previous_day2", back2Rain}});
+    WeatherData d = recordWithDays(2);
+    WeatherService::parseRunTrend(body, d);
+    ASSERT_TRUE(d.daily[0].hasRunTrend);
+    EXPECT_EQ(d.daily[0].runTrendDaysBack, 1);
+    EXPECT_EQ(d.daily[0].runTrendPrecipDelta, 0.0);
     EXPECT_FALSE(d.daily[1].hasRunTrend);
 }
 

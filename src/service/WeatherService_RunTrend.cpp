@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace nbr {
 
@@ -40,8 +41,8 @@ constexpr std::array<Run, 3> kRuns{{
     {"temperature_2m_previous_day2", "precipitation_previous_day2"},
 }};
 
-// Calls add(day, value) for every numeric hour of `key` that falls on a
-// record day.
+// Calls add(day, value) for every finite hour of `key` that falls on a
+// record day (a number beyond double's range reads as infinite).
 template <typename Add>
 void eachHour(const json& hourly, const char* key, const std::vector<int>& dayOf, Add add) {
     auto it = hourly.find(key);
@@ -49,7 +50,9 @@ void eachHour(const json& hourly, const char* key, const std::vector<int>& dayOf
     const size_t count = std::min(dayOf.size(), it->size());
     for (size_t h = 0; h < count; ++h) {
         const json& e = (*it)[h];
-        if (dayOf[h] >= 0 && e.is_number()) add(static_cast<size_t>(dayOf[h]), e.get<double>());
+        if (dayOf[h] < 0 || !e.is_number()) continue;
+        const double v = e.get<double>();
+        if (std::isfinite(v)) add(static_cast<size_t>(dayOf[h]), v);
     }
 }
 
@@ -105,11 +108,16 @@ void WeatherService::parseRunTrend(const std::string& body, WeatherData& data) {
         for (size_t back = kRuns.size() - 1; back >= 1; --back) {
             const RunDay& old = runs[back][d];
             if (!old.covered()) continue;
+            // Values near the largest double overflow the sums or the
+            // differences: such a comparison is no trend.
+            const double tempDelta = now.tempMax - old.tempMax;
+            const double precipDelta = now.precipSum - old.precipSum;
+            if (!std::isfinite(tempDelta) || !std::isfinite(precipDelta)) continue;
             DailyForecast& day = data.daily[d];
             day.hasRunTrend = true;
             day.runTrendDaysBack = static_cast<int>(back);
-            day.runTrendTempDelta = now.tempMax - old.tempMax;
-            day.runTrendPrecipDelta = now.precipSum - old.precipSum;
+            day.runTrendTempDelta = tempDelta;
+            day.runTrendPrecipDelta = precipDelta;
             break;
         }
     }
