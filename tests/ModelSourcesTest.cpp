@@ -491,6 +491,11 @@ TEST(Seasonal, MeansNullsAndBlocks) {
         EXPECT_EQ(dates, (std::vector<std::string>{"2026-03-01", "", ""}));
         EXPECT_EQ(highs, (std::vector<double>{21.0, 0.0, 6.0}));
     }
+    // Members summing past the largest double give that date no value.
+    const auto [dates, highs] = read(R"({"daily":{"time":["2026-03-01"],"temperature_2m_max":[1.7e308],)"
+                                     R"("temperature_2m_max_member01":[1.7e308]}})");
+    EXPECT_EQ(dates, std::vector<std::string>{""});
+    EXPECT_EQ(highs, std::vector<double>{0.0});
     for (const char* body : {R"({"daily":{"temperature_2m_max":[1]}})", R"({"hourly":{"time":["x"]}})"}) {
         const auto [dates, highs] = read(body);
         EXPECT_TRUE(dates.empty() && highs.empty()) << body;

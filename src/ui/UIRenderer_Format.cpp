@@ -2,12 +2,16 @@
 #include "ui/UIRenderer.h"
 #include "ui/Units.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace nbr {
 
 namespace {
+// A value that is no number after conversion (a temperature near the largest
+// double, made Fahrenheit) shows as "--", never as "inf" or "nan".
 std::string print(const char* fmt, double v) {
+    if (!std::isfinite(v)) return "--";
     char buf[32];
     std::snprintf(buf, sizeof buf, fmt, v);
     return buf;
