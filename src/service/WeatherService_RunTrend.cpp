@@ -41,8 +41,8 @@ constexpr std::array<Run, 3> kRuns{{
     {"temperature_2m_previous_day2", "precipitation_previous_day2"},
 }};
 
-// Calls add(day, value) for every finite hour of `key` that falls on a
-// record day (a number beyond double's range reads as infinite).
+// Calls add(day, value) for every numeric hour of `key` that falls on a
+// record day.
 template <typename Add>
 void eachHour(const json& hourly, const char* key, const std::vector<int>& dayOf, Add add) {
     auto it = hourly.find(key);
@@ -50,9 +50,7 @@ void eachHour(const json& hourly, const char* key, const std::vector<int>& dayOf
     const size_t count = std::min(dayOf.size(), it->size());
     for (size_t h = 0; h < count; ++h) {
         const json& e = (*it)[h];
-        if (dayOf[h] < 0 || !e.is_number()) continue;
-        const double v = e.get<double>();
-        if (std::isfinite(v)) add(static_cast<size_t>(dayOf[h]), v);
+        if (dayOf[h] >= 0 && e.is_number()) add(static_cast<size_t>(dayOf[h]), e.get<double>());
     }
 }
 
