@@ -8,9 +8,9 @@
 namespace nbr {
 
 namespace {
-// A value that is no number after conversion (a temperature near the largest
-// double, made Fahrenheit) shows as "--", never as "inf" or "nan".
 std::string print(const char* fmt, double v) {
+    // No number after conversion (a temperature near the largest double,
+    // made Fahrenheit): "--", never "inf" or "nan".
     if (!std::isfinite(v)) return "--";
     char buf[32];
     std::snprintf(buf, sizeof buf, fmt, v);
