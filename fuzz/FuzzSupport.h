@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "model/WeatherTypes.h"
 
 namespace nbr::fuzz {
 
@@ -23,6 +26,15 @@ inline const std::string& scratchDir() {
 
 inline void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Every alert's expiry is absent or a whole second, as the readers make it:
+// a time converted with an overflow wraps to a count of nanoseconds that is
+// no whole second.
+inline void checkExpiries(const std::vector<WeatherAlert>& alerts) {
+    for (const WeatherAlert& a : alerts)
+        if (a.expires.time_since_epoch() % std::chrono::seconds(1) != std::chrono::system_clock::duration::zero())
+            std::abort();
 }
 
 }  // namespace nbr::fuzz

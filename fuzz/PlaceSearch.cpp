@@ -1,4 +1,5 @@
-// The place-search reply. The reader may throw (the search catches it).
+// The place-search reply. The reader may throw (the search catches it); every
+// place it gives lies on the Earth.
 #include "FuzzSupport.h"
 #include "service/WeatherService.h"
 
@@ -6,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        (void)nbr::WeatherService::parseGeocodeResponse(nbr::fuzz::text(data, size));
+        for (const nbr::GeoLocation& g : nbr::WeatherService::parseGeocodeResponse(nbr::fuzz::text(data, size)))
+            if (!nbr::coordinatesInRange(g.latitude, g.longitude)) std::abort();
     } catch (const std::exception&) {
     }
     return 0;

@@ -107,6 +107,13 @@ TEST(ConsensusTest, CalibratedDaysWrongDatesAndMissingOwnValues) {
     EXPECT_EQ(d.daily[1].popSources, 3u);  // own, a, b: the US office's other date is not used
     EXPECT_FALSE(d.daily[2].popConsensus);
     EXPECT_EQ(d.daily[2].precipitationProbabilityMax, 10);
+
+    // Chances near the largest double overflow the mean: no consensus.
+    WeatherData huge = threeDays(10, 10, 10);
+    huge.modelSeries = {series("a", {1.7e308}), series("b", {1.7e308})};
+    WeatherService::applyPopConsensus(huge);
+    EXPECT_FALSE(huge.daily[0].popConsensus);
+    EXPECT_EQ(huge.daily[0].precipitationProbabilityMax, 10);
 }
 
 TEST(UpdateCheckTest, VersionsCompareAsThreeNumbers) {

@@ -21,6 +21,7 @@ TEST_F(FormatTest, TemperatureInBothUnitsAndAValueRoundingToZeroHasNoMinus) {
     EXPECT_EQ(ui.formatTemp(0), "32F");
     EXPECT_EQ(ui.formatTemp(-40), "-40F");
     EXPECT_EQ(ui.formatTemp(21.4), "71F");  // 70.52
+    EXPECT_EQ(ui.formatTemp(1.7e308), "--");  // beyond a double once converted
     config.useFahrenheit = false;
     EXPECT_EQ(ui.formatTemp(0), "0C");
     EXPECT_EQ(ui.formatTemp(-0.4), "0C");
@@ -36,6 +37,7 @@ TEST_F(FormatTest, TemperatureDifferenceAlwaysSignedWithoutUnit) {
     config.useFahrenheit = true;
     EXPECT_EQ(ui.formatTempDelta(1.0), "+1.8");
     EXPECT_EQ(ui.formatTempDelta(-5.0), "-9.0");
+    EXPECT_EQ(ui.formatTempDelta(-1.7e308), "--");
 }
 
 TEST_F(FormatTest, SpeedFollowsWindUnitAndUnknownUnitShowsMph) {

@@ -80,13 +80,15 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
                                                     {"time", (now - 3600.0 * (i + 1)) * 1000.0}}},
                                     {"geometry", {{"coordinates", {lon, lat + 1.0, 5}}}}});
     usgs["features"][1].erase("geometry");
+    usgs["features"][2]["geometry"]["coordinates"] = {lon, -215.68, 5};  // no place on Earth: skipped
     QuakeInfo q = WeatherService::parseQuakes(usgs.dump(), lat, lon, now);
     ASSERT_TRUE(q.valid);
     ASSERT_EQ(q.events.size(), 3u);
     EXPECT_EQ(q.events[0].place, "p0");
     EXPECT_NEAR(q.events[0].distanceKm, 111.2, 0.1);
     EXPECT_DOUBLE_EQ(q.events[1].distanceKm, 0);  // no geometry
-    EXPECT_DOUBLE_EQ(q.events[2].hoursAgo, 3.0);
+    EXPECT_EQ(q.events[2].place, "p3");
+    EXPECT_DOUBLE_EQ(q.events[2].hoursAgo, 4.0);
     EXPECT_FALSE(WeatherService::parseQuakes(R"({"features":{}})", lat, lon, now).valid);
 
     // EMSC: magnitude and distance limits, times without seconds, largest first.
@@ -101,6 +103,7 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     add(4.4, lat, "2024-03-10T05:50Z", "no seconds");
     add(3.3, lat, "2024-03-10T05", "short");
     add(3.6, lat, "2024-03-10T07:00:00+01:00", "offset");
+    add(4.9, lat + 360.0, "2024-03-10T06:00:00Z", "impossible");  // would read as the place itself
     QuakeInfo e = WeatherService::parseEmscQuakes(emsc.dump(), lat, lon, now);
     ASSERT_EQ(e.events.size(), 3u);
     EXPECT_EQ(e.events[0].place, "no seconds");

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <optional>
 #include <thread>
@@ -398,6 +399,21 @@ TEST(RunTrend, OlderRunPreferredAndHourRules) {
     EXPECT_EQ(d.daily[0].runTrendDaysBack, 2);
     EXPECT_NEAR(d.daily[0].runTrendTempDelta, 2.5, kEps);
     EXPECT_NEAR(d.daily[0].runTrendPrecipDelta, -2.0, kEps);
+    EXPECT_FALSE(d.daily[1].hasRunTrend);
+}
+
+TEST(RunTrend, ComparisonsBeyondTheLargestDoubleAreNoTrend) {
+    // Rain summing past the largest double: two days back on day 0 (so one
+    // day back is compared), the current run on day 1 (so nothing is).
+    std::map<std::string, Column> cols;
+    for (const char* key : {"temperature_2m", "precipitation", "temperature_2m_previous_day1",
+                            "precipitation_previous_day1", "temperature_2m_previous_day2", "precipitation_previous_day2"})
+        cols[key] = Column(48, 0.0);
+    cols["precipitation_previous_day2"][0] = cols["precipitation_previous_day2"][1] = cols["precipitation"][24] =
+        cols["precipitation"][25] = std::numeric_limits<double>::max();
+    WeatherData d = recordWithDays(2);
+    WeatherService::parseRunTrend(hourlyReply(2, cols), d);
+    EXPECT_EQ(d.daily[0].runTrendDaysBack, 1);
     EXPECT_FALSE(d.daily[1].hasRunTrend);
 }
 

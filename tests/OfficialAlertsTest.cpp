@@ -148,6 +148,10 @@ TEST(IsoTimeTest, ZoneSuffixesAreUtcMinusTheOffsetAndPlainTimesLocal) {
         {"2025-01-02T10:00:00", 1735812000 + 18000},  // local: New York winter
         {"2025-07-02T10:00", 1751450400 + 14400},      // local: daylight saving
         {"2025-01", 0},
+        // Beyond what a time point holds: no time, so no expiry.
+        {"2200-01-01T00:00:00Z", 7258118400},
+        {"3000-01-01T00:00:00Z", 0},
+        {"3000-01-01T00:00:00", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(unixOf(parseIsoTime(c.text)), c.expected) << c.text;
 }

@@ -203,6 +203,10 @@ TEST(PassSearchSearch, UnusableInputGivesAnEmptyList) {
     EXPECT_TRUE(findPasses(tle, kLondonLat, kLondonLon, kWindowStart, -1).empty());
     tle.valid = false;
     EXPECT_TRUE(findPasses(tle, kLondonLat, kLondonLon, kWindowStart, 72).empty());
+    // A set made by hand with an epoch no whole number of seconds can hold.
+    tle = iss();
+    tle.epochJd = 2.59e101;
+    EXPECT_TRUE(findPasses(tle, kLondonLat, kLondonLon, kWindowStart, 72).empty());
     // A sub-orbital set (perigee below the surface) fails at the first sample.
     const Tle falling =
         parseTle("1 28872U 05037B   05333.02012661  .25992681  00000-0  24476-3 0  1534",

@@ -77,8 +77,9 @@ TEST_F(PlaceSearchTest, ParseRulesForOddReplies) {
     EXPECT_EQ(walked[0].country, "");
     EXPECT_EQ(walked[0].latitude, 0);
 
-    // Duplicates stay.
+    // Duplicates stay; a result that is no place on Earth does not.
     EXPECT_EQ(searchReply(R"({"results":[)" + one + "," + one + "]}").size(), 2u);
+    EXPECT_EQ(searchReply(R"({"results":[)" + one + R"(,{"name":"X","latitude":-215.68,"longitude":1}]})").size(), 1u);
 
     // One malformed element empties the whole result.
     for (const std::string& bad : {

@@ -116,6 +116,12 @@ TEST(SatelliteTle, OutOfRangeSetsKeepTheirFieldsButAreInvalid) {
     // Text that reads as infinity or not-a-number is not a usable set.
     EXPECT_FALSE(parseTle(kIss1, withField(kIss2, 17, "     nan")).valid);
     EXPECT_FALSE(parseTle(withField(kIss1, 20, "inf         "), kIss2).valid);
+    // Epochs outside 1957-2100 are misread day fields.
+    for (const auto& [epoch, valid] : std::vector<std::pair<std::string, bool>>{
+             {"57001.00000000", true}, {"57000.99999999", false},  // 1957-01-01 00:00 is the first
+             {"56016436.90000", true}, {"56016437.00000", false},  // 2101-01-01 00:00 is past the end
+             {"56259e99      ", false}})
+        EXPECT_EQ(parseTle(withField(kIss1, 18, epoch), kIss2).valid, valid) << epoch;
 }
 
 // ---- The verification set -----------------------------------------------------

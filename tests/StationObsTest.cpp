@@ -17,9 +17,10 @@ json report(const char* id, double lat, json extra = json::object()) {
 
 TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
     // Equal distances: the first wins; no value carries over from a farther
-    // report; a report without a temperature is never chosen.
+    // report; a report without a temperature, or with a latitude that reads
+    // as the place itself only by wrapping around, is never chosen.
     const json list = {report("FAR", 0.5, {{"wgst", 30}, {"visib", 3}}), report("TIE1", 0.1), report("TIE2", -0.1),
-                       report("NOTEMP", 0.0, {{"temp", nullptr}}), 7};
+                       report("NOTEMP", 0.0, {{"temp", nullptr}}), report("WRAPPED", 360.0), 7};
     StationObs o = WeatherService::parseMetar(list.dump(), 0, 0);
     EXPECT_EQ(o.id, "TIE1");
     EXPECT_EQ(o.windGusts, -1);

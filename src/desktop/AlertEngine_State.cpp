@@ -2,11 +2,12 @@
 // which the user acknowledged, each until a time, kept in alert_state.json.
 #include "desktop/AlertEngine.h"
 
+#include "model/Dates.h"
+#include "model/Numbers.h"
 #include "platform/Files.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
 #include <sstream>
 
 namespace nbr {
@@ -28,18 +29,14 @@ TimePoint fromSeconds(int64_t s) { return TimePoint(std::chrono::seconds(s)); }
 
 int64_t toSeconds(TimePoint t) { return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count(); }
 
-// Times a system-clock time point holds without overflow (about ±292 years
-// around the epoch in nanoseconds): anything else in the file is skipped.
-constexpr int64_t kMaxSeconds = 9'000'000'000;
-
+// A time a time point cannot hold is skipped with the rest of the entry.
 void readMap(const json& root, const char* name, std::unordered_map<std::string, TimePoint>& into) {
     auto it = root.find(name);
     if (it == root.end() || !it->is_object()) return;
     for (const auto& [key, value] : it->items()) {
         if (!value.is_number()) continue;
-        const double seconds = value.get<double>();
-        if (!std::isfinite(seconds) || std::fabs(seconds) > kMaxSeconds) continue;
-        into[key] = fromSeconds(value.is_number_float() ? static_cast<int64_t>(seconds) : value.get<int64_t>());
+        const std::optional<int64_t> seconds = truncatedTo<int64_t>(value.get<double>());
+        if (const auto until = seconds ? timePointOf(*seconds) : std::nullopt) into[key] = *until;
     }
 }
 

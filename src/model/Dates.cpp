@@ -69,6 +69,14 @@ bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second
     return true;
 }
 
+std::optional<std::chrono::system_clock::time_point> timePointOf(int64_t unixSeconds) {
+    using Clock = std::chrono::system_clock;
+    constexpr int64_t lo = std::chrono::ceil<std::chrono::seconds>(Clock::time_point::min().time_since_epoch()).count();
+    constexpr int64_t hi = std::chrono::floor<std::chrono::seconds>(Clock::time_point::max().time_since_epoch()).count();
+    if (unixSeconds < lo || unixSeconds > hi) return std::nullopt;
+    return Clock::time_point(std::chrono::seconds(unixSeconds));
+}
+
 std::optional<int> zoneSuffixOffset(std::string_view text) {
     size_t i = 0;
     if (i < text.size() && (text[i] == '.' || text[i] == ',')) {

@@ -1,6 +1,7 @@
 // Calendar-date arithmetic on "YYYY-MM-DD" texts.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,11 @@ std::string utcDateOf(int64_t unixSeconds);
 // Seconds since 1970-01-01 00:00 UTC of a UTC calendar time; false when the
 // date does not read (as daysSinceEpoch) or a field is out of reach.
 bool utcSecondsOf(int year, int month, int day, int hour, int minute, int second, int64_t& out);
+
+// The system-clock time `unixSeconds` after 1970-01-01 00:00 UTC; none when
+// a time point cannot hold it (it counts nanoseconds: roughly the years 1678
+// to 2262). Every time read from outside goes through here.
+std::optional<std::chrono::system_clock::time_point> timePointOf(int64_t unixSeconds);
 
 // The offset from UTC in seconds named by a zone suffix at the start of
 // `text`, after optional fractional seconds: "Z" is 0, "+05:30" and "+0530"

@@ -2,6 +2,7 @@
 // samples into passes. A pass counts as visible when at one of its samples
 // the sky is dark (sun more than 6 degrees down) and the satellite is out of
 // the Earth's shadow; the sun is only computed until that has been seen once.
+#include "model/Numbers.h"
 #include "model/PassTracker.h"
 #include "model/Satellite.h"
 
@@ -45,13 +46,16 @@ bool PassTracker::add(int64_t t, double elevation, double azimuth,
 std::vector<IssPass> findPasses(const Tle& tle, double lat, double lon, int64_t start, int hours) {
     std::vector<IssPass> passes;
     const int64_t end = start + static_cast<int64_t>(hours) * 3600;
-    if (!tle.valid || end < start) return passes;
+    const std::optional<int64_t> epochSeconds = truncatedTo<int64_t>((tle.epochJd - 2440587.5) * 86400.0);
+    if (!tle.valid || end < start || !epochSeconds) return passes;
 
-    const auto epoch = static_cast<int64_t>((tle.epochJd - 2440587.5) * 86400.0);
+    const int64_t epoch = *epochSeconds;
     PassTracker tracker;
     for (int64_t t = start; t <= end; t += kStepSeconds) {
         double position[3], velocity[3];
-        if (!sgp4Propagate(tle, static_cast<double>(t - epoch) / 60.0, position, velocity)) break;
+        // In doubles: exact for any real epoch, and no overflow for a made-up one.
+        const double minutes = (static_cast<double>(t) - static_cast<double>(epoch)) / 60.0;
+        if (!sgp4Propagate(tle, minutes, position, velocity)) break;
         const double jd = jdFromEpoch(t);
         double azimuth = 0, elevation = 0, range = 0;
         lookAngles(position, jd, lat, lon, azimuth, elevation, range);

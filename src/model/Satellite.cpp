@@ -32,6 +32,10 @@ constexpr double kE2 = 0.006694317778266723;         // ellipsoid eccentricity s
 constexpr double kMinutesPerDay = 1440.0;
 
 constexpr double kJdUnixEpoch = 2440587.5;
+// Element sets exist from the first satellite on; an epoch outside 1957-2100
+// is a misread field, and its time would not fit the pass search's seconds.
+constexpr double kJdFirstEpoch = 2435839.5;  // 1957-01-01 00:00 UTC
+constexpr double kJdEpochsEnd = 2488434.5;   // 2101-01-01 00:00 UTC
 constexpr double kJdJ2000 = 2451545.0;
 constexpr double kAuKm = 149597870.7;
 
@@ -346,7 +350,8 @@ Tle parseTle(const std::string& line1, const std::string& line2) {
     const bool finite = std::isfinite(tle.epochJd) && std::isfinite(tle.bstar) &&
                         std::isfinite(tle.raanDeg) && std::isfinite(tle.argPerigeeDeg) &&
                         std::isfinite(tle.meanAnomalyDeg) && std::isfinite(tle.meanMotion);
-    tle.valid = finite && tle.meanMotion > 0.1 && tle.inclinationDeg >= 0 &&
+    const bool epochInRange = tle.epochJd >= kJdFirstEpoch && tle.epochJd < kJdEpochsEnd;
+    tle.valid = finite && epochInRange && tle.meanMotion > 0.1 && tle.inclinationDeg >= 0 &&
                 tle.inclinationDeg <= 180 && tle.eccentricity >= 0 && tle.eccentricity < 1;
     return tle;
 }

@@ -31,8 +31,9 @@ struct Tle {
 
 // Reads the standard two-line layout by fixed columns ('.' as the decimal
 // point whatever the locale). Lines too short or of the wrong kind give an
-// all-zero set; a set outside the accepted ranges, or with a field that reads
-// as infinity or not-a-number, keeps its fields with valid false.
+// all-zero set; a set outside the accepted ranges (an epoch outside the
+// years 1957-2100 among them), or with a field that reads as infinity or
+// not-a-number, keeps its fields with valid false.
 Tle parseTle(const std::string& line1, const std::string& line2);
 
 // Julian date of a Unix time in seconds.

@@ -14,6 +14,10 @@ std::string GeoLocation::cacheKey() const {
     return out.str();
 }
 
+bool coordinatesInRange(double latitude, double longitude) {
+    return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
+}
+
 std::string WeatherAlert::deduplicationKey() const {
     if (official && !id.empty()) return "OFFICIAL|" + id;
     std::string key = std::to_string(static_cast<int>(kind)) + "|" + location + "|";

@@ -31,6 +31,10 @@ struct GeoLocation {
     std::string cacheKey() const;
 };
 
+// Latitude -90..90 and longitude -180..180 (NaN is neither): coordinates
+// typed by the user or read from a reply outside these are no place on Earth.
+bool coordinatesInRange(double latitude, double longitude);
+
 struct SavedLocation : GeoLocation {
     bool isDefault = false;  // added while the list was empty
 };

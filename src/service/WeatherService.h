@@ -517,7 +517,7 @@ double haversineKm(double lat1, double lon1, double lat2, double lon2);
 
 // Reads "YYYY-MM-DD[THH:MM[:SS]]" as the computer's local time (any suffix is
 // ignored). The zero time point when fewer than three numbers read or the
-// time does not convert.
+// time does not convert or lies beyond what a time point holds.
 std::chrono::system_clock::time_point parseIsoLocal(const std::string& text);
 // The same, except that a time with a zone suffix ("Z", "+05:30", "-0500")
 // is taken as that zone's clock time: UTC minus the offset.

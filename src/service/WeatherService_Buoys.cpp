@@ -87,7 +87,7 @@ std::vector<WeatherService::BuoyStation> WeatherService::parseBuoyTable(const st
         const std::vector<std::string_view> fields = splitAt(line, '|');
         if (fields.size() < kTableFields) continue;
         const auto pos = tablePosition(fields[6]);
-        if (!pos) continue;
+        if (!pos || !coordinatesInRange(pos->first, pos->second)) continue;
         list.push_back({std::string(fields[0]), std::string(fields[4]), pos->first, pos->second});
     }
     return list;

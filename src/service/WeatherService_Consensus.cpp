@@ -54,13 +54,16 @@ void WeatherService::applyPopConsensus(WeatherData& data) {
         if (values.size() < kMinValues) continue;
 
         double sum = 0, weights = 0;
-        day.popMin = day.popMax = values.front().value;
         for (const Value& v : values) {
             sum += v.value * v.weight;
             weights += v.weight;
-            day.popMin = std::min(day.popMin, v.value);
-            day.popMax = std::max(day.popMax, v.value);
         }
+        // Chances near the largest double overflow the sum: no consensus.
+        if (!std::isfinite(sum / weights)) continue;
+        const auto [low, high] = std::minmax_element(values.begin(), values.end(),
+                                                     [](const Value& a, const Value& b) { return a.value < b.value; });
+        day.popMin = low->value;
+        day.popMax = high->value;
         day.popSources = static_cast<uint32_t>(values.size());
         day.popConsensus = true;
         day.ownPrecipitationProbability = day.precipitationProbabilityMax;

@@ -130,8 +130,10 @@ bool WeatherService::parseEnsemble(const std::string& body, WeatherData& data) {
     std::vector<double> totals, maxima, minima;
     for (size_t d = 0; d < n; ++d) {
         totals.clear();
+        // A total past the largest double is no total: that member does not count.
         for (const auto& member : precipMembers)
-            if (member[d].precipCount >= kMinHoursPerDay) totals.push_back(member[d].precipSum);
+            if (member[d].precipCount >= kMinHoursPerDay && std::isfinite(member[d].precipSum))
+                totals.push_back(member[d].precipSum);
         if (totals.size() < kMinMembers) continue;
         anyDay = true;
         std::sort(totals.begin(), totals.end());

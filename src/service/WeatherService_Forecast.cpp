@@ -380,7 +380,7 @@ std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
     if (!readIsoFields(text, tm, rest)) return {};
     const std::time_t t = std::mktime(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};
-    return std::chrono::system_clock::from_time_t(t);
+    return timePointOf(t).value_or(std::chrono::system_clock::time_point{});
 }
 
 std::chrono::system_clock::time_point parseIsoTime(const std::string& text) {
@@ -392,7 +392,7 @@ std::chrono::system_clock::time_point parseIsoTime(const std::string& text) {
     if (!offset) return parseIsoLocal(text);
     const std::time_t t = timegm(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};
-    return std::chrono::system_clock::from_time_t(t - *offset);
+    return timePointOf(t - *offset).value_or(std::chrono::system_clock::time_point{});
 }
 
 std::string formatFixed(double value, int decimals) {

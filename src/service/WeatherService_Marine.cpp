@@ -82,7 +82,7 @@ std::vector<WeatherService::TideStation> WeatherService::parseTideStations(const
             t.name = textMember(s, "name");
             t.latitude = numberMember(s, "lat");
             t.longitude = numberMember(s, "lng");
-            if (!t.id.empty()) list.push_back(std::move(t));
+            if (!t.id.empty() && coordinatesInRange(t.latitude, t.longitude)) list.push_back(std::move(t));
         }
     } catch (const json::exception&) {
         // The stations read so far stay.

@@ -87,8 +87,11 @@ QuakeInfo WeatherService::parseQuakes(const std::string& body, double lat, doubl
         if (const auto t = source::number(*props, "time")) e.hoursAgo = (static_cast<double>(now) - *t / 1000.0) / 3600.0;
         if (const json* geometry = object(f, "geometry")) {
             const json* c = member(*geometry, "coordinates");
-            if (c && c->is_array() && c->size() > 1 && (*c)[0].is_number() && (*c)[1].is_number())
-                e.distanceKm = haversineKm(lat, lon, (*c)[1].get<double>(), (*c)[0].get<double>());
+            if (c && c->is_array() && c->size() > 1 && (*c)[0].is_number() && (*c)[1].is_number()) {
+                const double qlat = (*c)[1].get<double>(), qlon = (*c)[0].get<double>();
+                if (!coordinatesInRange(qlat, qlon)) continue;  // no place on Earth: no distance to show
+                e.distanceKm = haversineKm(lat, lon, qlat, qlon);
+            }
         }
         info.events.push_back(std::move(e));
     }
@@ -111,7 +114,7 @@ QuakeInfo WeatherService::parseEmscQuakes(const std::string& body, double lat, d
         const auto qlon = source::number(*props, "lon");
         const auto region = source::text(*props, "flynn_region");
         const auto time = source::text(*props, "time");
-        if (!mag || !qlat || !qlon || !region || !time) continue;
+        if (!mag || !qlat || !qlon || !region || !time || !coordinatesInRange(*qlat, *qlon)) continue;
         const auto at = emscSeconds(*time);
         if (!at) continue;
         QuakeEvent e;

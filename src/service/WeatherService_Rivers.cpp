@@ -71,8 +71,9 @@ void WeatherService::parseUsgsGauge(const std::string& body, double latitude, do
         try {
             const json& source = series.at("sourceInfo");
             const json& geo = source.at("geoLocation").at("geogLocation");
-            const double d = haversineKm(latitude, longitude, geo.at("latitude").get<double>(),
-                                         geo.at("longitude").get<double>());
+            const double siteLat = geo.at("latitude").get<double>(), siteLon = geo.at("longitude").get<double>();
+            if (!coordinatesInRange(siteLat, siteLon)) continue;
+            const double d = haversineKm(latitude, longitude, siteLat, siteLon);
             if (d < best) {
                 best = d;
                 site = source.at("siteName").get<std::string>();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace nbr {
 
@@ -105,11 +106,16 @@ void WeatherService::parseRunTrend(const std::string& body, WeatherData& data) {
         for (size_t back = kRuns.size() - 1; back >= 1; --back) {
             const RunDay& old = runs[back][d];
             if (!old.covered()) continue;
+            // Values near the largest double overflow the sums or the
+            // differences: such a comparison is no trend.
+            const double tempDelta = now.tempMax - old.tempMax;
+            const double precipDelta = now.precipSum - old.precipSum;
+            if (!std::isfinite(tempDelta) || !std::isfinite(precipDelta)) continue;
             DailyForecast& day = data.daily[d];
             day.hasRunTrend = true;
             day.runTrendDaysBack = static_cast<int>(back);
-            day.runTrendTempDelta = now.tempMax - old.tempMax;
-            day.runTrendPrecipDelta = now.precipSum - old.precipSum;
+            day.runTrendTempDelta = tempDelta;
+            day.runTrendPrecipDelta = precipDelta;
             break;
         }
     }

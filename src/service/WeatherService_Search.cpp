@@ -59,7 +59,8 @@ std::vector<GeoLocation> WeatherService::parseGeocodeResponse(const std::string&
         g.latitude = r.value("latitude", 0.0);
         g.longitude = r.value("longitude", 0.0);
         g.timezone = r.value("timezone", std::string());
-        places.push_back(std::move(g));
+        // A result that is no place on Earth cannot be shown or asked about.
+        if (coordinatesInRange(g.latitude, g.longitude)) places.push_back(std::move(g));
     }
     return places;
 }

@@ -6,6 +6,7 @@
 #include "service/ServiceHosts.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 namespace nbr {
@@ -88,10 +89,12 @@ void WeatherService::parseSeasonal(const std::string& body, std::vector<std::str
         }
     }
 
+    // A sum past the largest double is no mean: the date has no value.
     highs.assign(n, 0.0);
     for (size_t i = 0; i < n; ++i) {
-        if (counts[i] == 0) list[i].clear();
-        else highs[i] = sums[i] / counts[i];
+        const double mean = counts[i] == 0 ? 0.0 : sums[i] / counts[i];
+        if (counts[i] == 0 || !std::isfinite(mean)) list[i].clear();
+        else highs[i] = mean;
     }
     dates = std::move(list);
 }

@@ -4,11 +4,11 @@
 #include "service/WeatherService.h"
 
 #include "model/Dates.h"
+#include "model/Numbers.h"
 #include "service/ServiceHosts.h"
 #include "service/SourceSupport.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -29,9 +29,7 @@ constexpr int kGridLatitudes = 181;
 // A JSON number that is a whole number within `int` after truncation.
 std::optional<int> truncatedInt(const json& v) {
     if (!v.is_number()) return std::nullopt;
-    const double d = v.get<double>();
-    if (!(d > INT_MIN - 1.0 && d < INT_MAX + 1.0)) return std::nullopt;
-    return static_cast<int>(d);
+    return truncatedTo<int>(v.get<double>());
 }
 
 // Element [2] of a grid entry [longitude, latitude, probability] when the

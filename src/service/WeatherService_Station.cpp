@@ -35,7 +35,7 @@ StationObs WeatherService::parseMetar(const std::string& body, double latitude, 
     for (const json& report : root) {
         if (!report.is_object()) continue;
         const auto lat = number(report, "lat"), lon = number(report, "lon"), temp = number(report, "temp");
-        if (!lat || !lon || !temp) continue;
+        if (!lat || !lon || !temp || !coordinatesInRange(*lat, *lon)) continue;
         const double d = haversineKm(latitude, longitude, *lat, *lon);
         if (!(d < best)) continue;  // on equal distance the earlier report stays
 

@@ -44,10 +44,6 @@ std::string searchResultLabel(const GeoLocation& place, std::size_t index) {
     return place.name + ", " + place.admin1 + ", " + place.country + "##" + std::to_string(index);
 }
 
-bool coordinatesInRange(double latitude, double longitude) {
-    return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
-}
-
 CoordinateEntry checkCoordinateEntry(double latitude, double longitude) {
     const bool empty = latitude == 0.0 && longitude == 0.0;
     const bool inRange = coordinatesInRange(latitude, longitude);

@@ -26,8 +26,6 @@ std::string mailboxBadge(int unread);
 // One line of the search results list; the suffix keeps the lines apart.
 std::string searchResultLabel(const GeoLocation& place, std::size_t index);
 
-bool coordinatesInRange(double latitude, double longitude);
-
 // The coordinate entry of the search window: it can be added when in range
 // and not the empty 0, 0; the range hint shows when it is out of range.
 struct CoordinateEntry {

@@ -2,6 +2,7 @@
 #include "ui/UIRenderer.h"
 #include "ui/Units.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,9 @@ namespace nbr {
 namespace {
 // A value that rounds to zero prints as zero, never as "-0".
 std::string print(const char* fmt, double v) {
+    // No number after conversion (a temperature near the largest double,
+    // made Fahrenheit): "--", never "inf" or "nan".
+    if (!std::isfinite(v)) return "--";
     char buf[32];
     std::snprintf(buf, sizeof buf, fmt, v);
     const size_t number = std::strspn(buf + 1, "0123456789.");

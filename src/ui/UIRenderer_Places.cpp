@@ -288,7 +288,7 @@ void UIRenderer::renderEditPopup() {
         ImGui::Spacing();
         ImGui::TextUnformatted("Coordinates:");
         coordinateFields(editLatitude, editLongitude);
-        if (!panel::coordinatesInRange(editLatitude, editLongitude))
+        if (!coordinatesInRange(editLatitude, editLongitude))
             draw::text("Lat -90..90, Lon -180..180", panel::Tone::Error);
         ImGui::Spacing();
         ImGui::Separator();
