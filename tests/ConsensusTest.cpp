@@ -1,5 +1,7 @@
 // The consensus rain chance, the update check's version comparison and
-// document, and the location request on this desktop.
+// document, and the location request on the worker.
+#include "FakeGeoClue.h"
+#include "PrivateBus.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "service/WeatherService.h"
@@ -164,6 +166,23 @@ TEST_F(LocationConcurrency, TheWorkerAnswersALocationRequestWithTheFailureText) 
     EXPECT_EQ(got->kind, App::WorkKind::DetectLocation);
     EXPECT_FALSE(got->detected);
     EXPECT_EQ(got->error, "OS location unavailable");
+}
+
+TEST_F(LocationConcurrency, ClosingDuringTheWaitForAPositionEndsTheWorkerAtOnce) {
+    PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    FakeGeoClue::Setup silent;
+    silent.delay.reset();
+    FakeGeoClue service(silent);
+    ASSERT_TRUE(service.ready());
+    App app;
+    app.startWorker();
+    app.requestDetectLocation();
+    for (int i = 0; i < 200 && !service.seen().started; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(service.seen().started);
+    const auto begun = std::chrono::steady_clock::now();
+    app.stopWorker();
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(1));  // not the ten-second bound
 }
 
 }  // namespace
