@@ -23,10 +23,11 @@ bool stoppedSoon(FakeGeoClue& service) {
 TEST(SystemLocationTest, EachFailingStepGivesItsOwnText) {
     PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
-    FakeGeoClue::Setup refused, emptyLocation, noCoordinates;
+    FakeGeoClue::Setup refused, emptyLocation, noCoordinates, offTheGlobe;
     refused.refuseStart = true;
     emptyLocation.location = "/";
     noCoordinates.coordinates = false;
+    offTheGlobe.latitude = 95;
     struct Case {
         const char* what;
         std::optional<FakeGeoClue::Setup> service;
@@ -36,6 +37,7 @@ TEST(SystemLocationTest, EachFailingStepGivesItsOwnText) {
         {"start refused", refused, "Location permission denied or unavailable"},
         {"empty location", emptyLocation, "Couldn't read location"},
         {"no coordinates", noCoordinates, "Couldn't read coordinates"},
+        {"latitude off the globe", offTheGlobe, "Couldn't read coordinates"},
     };
     for (const Case& c : cases) {
         std::optional<FakeGeoClue> service;
