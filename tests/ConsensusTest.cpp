@@ -1,7 +1,6 @@
 // The consensus rain chance, the update check's version comparison and
 // document, and the location request on the worker.
 #include "FakeGeoClue.h"
-#include "PrivateBus.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "service/WeatherService.h"
@@ -169,11 +168,9 @@ TEST_F(LocationConcurrency, TheWorkerAnswersALocationRequestWithTheFailureText) 
 }
 
 TEST_F(LocationConcurrency, ClosingDuringTheWaitForAPositionEndsTheWorkerAtOnce) {
-    PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    TestSystemBus bus;
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
-    FakeGeoClue::Setup silent;
-    silent.delay.reset();
-    FakeGeoClue service(silent);
+    FakeGeoClue& service = bus.serve(FakeGeoClue::silent());
     ASSERT_TRUE(service.ready());
     App app;
     app.startWorker();

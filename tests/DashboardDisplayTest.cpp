@@ -6,7 +6,6 @@
 #include "DisplayHarness.h"
 #include "FakeGeoClue.h"
 #include "GuiHarness.h"
-#include "PrivateBus.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "model/Utf8.h"
@@ -344,7 +343,7 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
 }
 
 TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
-    test::PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    test::TestSystemBus bus;
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
     UIRenderer& ui = *app.renderer;
     ui.openSearch();
@@ -352,17 +351,15 @@ TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
     const ImGuiID detect = test::GuiContext::itemId("Search Location", "Detect my location");
     ASSERT_NE(detect, 0u);
     // Refused first: the window says so and nothing is added.
-    std::optional<test::FakeGeoClue> service;
     test::FakeGeoClue::Setup refused;
     refused.refuseStart = true;
-    ASSERT_TRUE(service.emplace(refused).ready());
+    ASSERT_TRUE(bus.serve(refused).ready());
     test::GuiContext::press(detect);
     ASSERT_TRUE(turnUntil([&] { return !ui.detectError.empty(); }));
     EXPECT_EQ(ui.detectError, "Location permission denied or unavailable");
     EXPECT_FALSE(app.locationManager.hasLocations());
 
-    service.reset();
-    ASSERT_TRUE(service.emplace(test::FakeGeoClue::Setup{}).ready());
+    ASSERT_TRUE(bus.serve(test::FakeGeoClue::Setup{}).ready());
     test::GuiContext::press(detect);
     ASSERT_TRUE(turnUntil([&] { return app.locationManager.hasLocations(); }));
     const SavedLocation& here = app.config.locations.at(0);

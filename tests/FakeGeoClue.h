@@ -1,8 +1,10 @@
 // A stand-in for the desktop's location service on the bus named by
-// DBUS_SYSTEM_BUS_ADDRESS (a PrivateBus): the manager hands out one client,
-// which refuses to start until its desktop id is set and announces a location
-// object `delay` after it started. Answers on a thread of its own.
+// DBUS_SYSTEM_BUS_ADDRESS: the manager hands out one client, which refuses to
+// start until its desktop id is set and announces a location object `delay`
+// after it started. Answers on a thread of its own.
 #pragma once
+
+#include "PrivateBus.h"
 
 #include <dbus/dbus.h>
 
@@ -27,6 +29,12 @@ public:
         double latitude = 59.91;
         double longitude = 10.75;
     };
+    // A service that never finds a position.
+    static Setup silent() {
+        Setup s;
+        s.delay.reset();
+        return s;
+    }
     // What the client was told.
     struct Seen {
         std::string desktopId;
@@ -153,6 +161,21 @@ private:
     Seen seen_;
     bool announced_ = false;
     std::chrono::steady_clock::time_point startedAt_{};
+};
+
+// The system bus of a test: a private bus, with the stand-in on it while
+// `serve` holds.
+class TestSystemBus {
+public:
+    bool ok() const { return bus_.ok(); }
+    FakeGeoClue& serve(FakeGeoClue::Setup setup) {
+        service_.reset();  // the name is free again
+        return service_.emplace(std::move(setup));
+    }
+
+private:
+    PrivateBus bus_{"DBUS_SYSTEM_BUS_ADDRESS"};
+    std::optional<FakeGeoClue> service_;
 };
 
 }  // namespace nbr::test

@@ -2,7 +2,6 @@
 // on a private bus: each way the request can fail, a position that comes
 // late, and one that never comes.
 #include "FakeGeoClue.h"
-#include "PrivateBus.h"
 #include "TestEnv.h"
 #include "service/GeoLocator.h"
 
@@ -21,7 +20,7 @@ bool stoppedSoon(FakeGeoClue& service) {
 }
 
 TEST(SystemLocationTest, EachFailingStepGivesItsOwnText) {
-    PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    TestSystemBus bus;
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
     FakeGeoClue::Setup refused, emptyLocation, noCoordinates, offTheGlobe;
     refused.refuseStart = true;
@@ -40,9 +39,8 @@ TEST(SystemLocationTest, EachFailingStepGivesItsOwnText) {
         {"latitude off the globe", offTheGlobe, "Couldn't read coordinates"},
     };
     for (const Case& c : cases) {
-        std::optional<FakeGeoClue> service;
         if (c.service) {
-            ASSERT_TRUE(service.emplace(*c.service).ready()) << c.what;
+            ASSERT_TRUE(bus.serve(*c.service).ready()) << c.what;
         }
         const OSLocationResult r = detectOSLocation();
         EXPECT_FALSE(r.ok) << c.what;
@@ -55,13 +53,13 @@ TEST(SystemLocationTest, EachFailingStepGivesItsOwnText) {
 }
 
 TEST(SystemLocationTest, APositionAfterThreeSecondsIsTakenAtTheFirstLookThatSeesIt) {
-    PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    TestSystemBus bus;
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
     FakeGeoClue::Setup late;
     late.delay = 3s;
     late.latitude = -33.8688;
     late.longitude = 151.2093;
-    FakeGeoClue service(late);
+    FakeGeoClue& service = bus.serve(late);
     ASSERT_TRUE(service.ready());
     const Clock::time_point begun = Clock::now();
     const OSLocationResult r = detectOSLocation();
@@ -78,11 +76,9 @@ TEST(SystemLocationTest, APositionAfterThreeSecondsIsTakenAtTheFirstLookThatSees
 }
 
 TEST(SystemLocationTest, NoPositionWithinTenSecondsTimesOutAtTheBound) {
-    PrivateBus bus("DBUS_SYSTEM_BUS_ADDRESS");
+    TestSystemBus bus;
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
-    FakeGeoClue::Setup silent;
-    silent.delay.reset();
-    FakeGeoClue service(silent);
+    FakeGeoClue& service = bus.serve(FakeGeoClue::silent());
     ASSERT_TRUE(service.ready());
     const Clock::time_point begun = Clock::now();
     const OSLocationResult r = detectOSLocation();
