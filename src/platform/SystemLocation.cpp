@@ -127,7 +127,9 @@ struct Awaited {
     std::string location;  // the new location object; empty when unreadable
 };
 
-void look(DBusMessage* m, const std::string& client, dbus_uint32_t startSerial, Awaited& a, std::string& detail) {
+// `service` is the service's unique name: only its announcements count.
+void look(DBusMessage* m, const std::string& service, const std::string& client, dbus_uint32_t startSerial,
+          Awaited& a, std::string& detail) {
     const int type = dbus_message_get_type(m);
     if (type == DBUS_MESSAGE_TYPE_ERROR && dbus_message_get_reply_serial(m) == startSerial) {
         a.refused = true;
@@ -136,7 +138,8 @@ void look(DBusMessage* m, const std::string& client, dbus_uint32_t startSerial, 
         const char* text = nullptr;
         if (dbus_message_get_args(m, nullptr, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID) && text)
             detail += std::string(": ") + text;
-    } else if (dbus_message_is_signal(m, kClient, "LocationUpdated") && dbus_message_has_path(m, client.c_str())) {
+    } else if (dbus_message_is_signal(m, kClient, "LocationUpdated") && dbus_message_has_path(m, client.c_str()) &&
+               dbus_message_has_sender(m, service.c_str())) {
         a.located = true;
         const char *before = nullptr, *after = nullptr;
         if (dbus_message_get_args(m, nullptr, DBUS_TYPE_OBJECT_PATH, &before, DBUS_TYPE_OBJECT_PATH, &after,
@@ -168,12 +171,14 @@ SystemPosition locateThisComputer(const char* desktopId, std::chrono::millisecon
         return out;
     }
     const std::string client = clientPath;
+    const char* sender = dbus_message_get_sender(reply.get());
+    const std::string service = sender ? sender : "";
     reply.reset();
 
     // The service refuses to start a client that has not said who it is.
     out.step = LocationStep::NotStarted;
     const dbus_uint32_t accuracy = kCityAccuracy;
-    const std::string rule = "type='signal',interface='" + std::string(kClient) +
+    const std::string rule = "type='signal',sender='" + service + "',interface='" + std::string(kClient) +
                              "',member='LocationUpdated',path='" + client + "'";
     if (!setProperty(c, client.c_str(), "DesktopId", DBUS_TYPE_STRING, &desktopId, err) ||
         !setProperty(c, client.c_str(), "RequestedAccuracyLevel", DBUS_TYPE_UINT32, &accuracy, err)) {
@@ -198,7 +203,7 @@ SystemPosition locateThisComputer(const char* desktopId, std::chrono::millisecon
     out.step = LocationStep::NoFix;
     for (;;) {
         while (DBusMessage* m = dbus_connection_pop_message(c)) {
-            look(m, client, startSerial, a, out.detail);
+            look(m, service, client, startSerial, a, out.detail);
             dbus_message_unref(m);
         }
         if (a.refused) {
