@@ -267,6 +267,33 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
     app.applyMiniMode(false);
 }
 
+TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
+    test::TestSystemBus bus;
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    UIRenderer& ui = *app.renderer;
+    ui.openSearch();
+    turn();
+    const ImGuiID detect = test::GuiContext::itemId("Search Location", "Detect my location");
+    ASSERT_NE(detect, 0u);
+    // Refused first: the window says so and nothing is added.
+    test::FakeGeoClue::Setup refused;
+    refused.refuseStart = true;
+    ASSERT_TRUE(bus.serve(refused).ready());
+    test::GuiContext::press(detect);
+    ASSERT_TRUE(turnUntil([&] { return !ui.detectError.empty(); }));
+    EXPECT_EQ(ui.detectError, "Location permission denied or unavailable");
+    EXPECT_FALSE(app.locationManager.hasLocations());
+
+    ASSERT_TRUE(bus.serve(test::FakeGeoClue::Setup{}).ready());
+    test::GuiContext::press(detect);
+    ASSERT_TRUE(turnUntil([&] { return app.locationManager.hasLocations(); }));
+    const SavedLocation& here = app.config.locations.at(0);
+    EXPECT_EQ(here.name, "My Location");
+    EXPECT_DOUBLE_EQ(here.latitude, 59.91);
+    EXPECT_DOUBLE_EQ(here.longitude, 10.75);
+    EXPECT_TRUE(ui.detectError.empty());
+}
+
 TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServices) {
     ASSERT_FALSE(app.locationManager.hasLocations());
     test::Screenshot first = shot();
@@ -340,33 +367,6 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     EXPECT_NE(saved.find("Harbour"), std::string::npos);
     EXPECT_TRUE(nlohmann::json::accept(saved));
     shot();
-}
-
-TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
-    test::TestSystemBus bus;
-    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
-    UIRenderer& ui = *app.renderer;
-    ui.openSearch();
-    turn();
-    const ImGuiID detect = test::GuiContext::itemId("Search Location", "Detect my location");
-    ASSERT_NE(detect, 0u);
-    // Refused first: the window says so and nothing is added.
-    test::FakeGeoClue::Setup refused;
-    refused.refuseStart = true;
-    ASSERT_TRUE(bus.serve(refused).ready());
-    test::GuiContext::press(detect);
-    ASSERT_TRUE(turnUntil([&] { return !ui.detectError.empty(); }));
-    EXPECT_EQ(ui.detectError, "Location permission denied or unavailable");
-    EXPECT_FALSE(app.locationManager.hasLocations());
-
-    ASSERT_TRUE(bus.serve(test::FakeGeoClue::Setup{}).ready());
-    test::GuiContext::press(detect);
-    ASSERT_TRUE(turnUntil([&] { return app.locationManager.hasLocations(); }));
-    const SavedLocation& here = app.config.locations.at(0);
-    EXPECT_EQ(here.name, "My Location");
-    EXPECT_DOUBLE_EQ(here.latitude, 59.91);
-    EXPECT_DOUBLE_EQ(here.longitude, 10.75);
-    EXPECT_TRUE(ui.detectError.empty());
 }
 
 }  // namespace
