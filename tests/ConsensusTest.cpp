@@ -1,5 +1,6 @@
 // The consensus rain chance, the update check's version comparison and
-// document, and the location request on this desktop.
+// document, and the location request on the worker.
+#include "FakeGeoClue.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "service/WeatherService.h"
@@ -171,6 +172,21 @@ TEST_F(LocationConcurrency, TheWorkerAnswersALocationRequestWithTheFailureText) 
     EXPECT_EQ(got->kind, App::WorkKind::DetectLocation);
     EXPECT_FALSE(got->detected);
     EXPECT_EQ(got->error, "OS location unavailable");
+}
+
+TEST_F(LocationConcurrency, ClosingDuringTheWaitForAPositionEndsTheWorkerAtOnce) {
+    TestSystemBus bus;
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    FakeGeoClue& service = bus.serve(FakeGeoClue::silent());
+    ASSERT_TRUE(service.ready());
+    App app;
+    app.startWorker();
+    app.requestDetectLocation();
+    for (int i = 0; i < 200 && !service.seen().started; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(service.seen().started);
+    const auto begun = std::chrono::steady_clock::now();
+    app.stopWorker();
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(1));  // not the ten-second bound
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 // The dashboard on a private virtual display, fed by the stand-in services:
 // screenshots of each place in both themes and both unit systems, the mini
 // strip and the first-run prompt, each checked against the empty layout; and
-// the first run, place search, coordinate entry and editing end to end.
+// the first run, place search, coordinate entry, editing and detecting the
+// computer's position end to end.
 #include "DisplayHarness.h"
+#include "FakeGeoClue.h"
+#include "GuiHarness.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "model/Utf8.h"
@@ -264,6 +267,33 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
     EXPECT_GT(inked(strip, all, theme::Fg), 80u) << png;
     EXPECT_GT(differing(strip, bare, all), 300u) << png;
     app.applyMiniMode(false);
+}
+
+TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
+    test::TestSystemBus bus;
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    UIRenderer& ui = *app.renderer;
+    ui.openSearch();
+    turn();
+    const ImGuiID detect = test::GuiContext::itemId("Search Location", "Detect my location");
+    ASSERT_NE(detect, 0u);
+    // Refused first: the window says so and nothing is added.
+    test::FakeGeoClue::Setup refused;
+    refused.refuseStart = true;
+    ASSERT_TRUE(bus.serve(refused).ready());
+    test::GuiContext::press(detect);
+    ASSERT_TRUE(turnUntil([&] { return !ui.detectError.empty(); }));
+    EXPECT_EQ(ui.detectError, "Location permission denied or unavailable");
+    EXPECT_FALSE(app.locationManager.hasLocations());
+
+    ASSERT_TRUE(bus.serve(test::FakeGeoClue::Setup{}).ready());
+    test::GuiContext::press(detect);
+    ASSERT_TRUE(turnUntil([&] { return app.locationManager.hasLocations(); }));
+    const SavedLocation& here = app.config.locations.at(0);
+    EXPECT_EQ(here.name, "My Location");
+    EXPECT_DOUBLE_EQ(here.latitude, 59.91);
+    EXPECT_DOUBLE_EQ(here.longitude, 10.75);
+    EXPECT_TRUE(ui.detectError.empty());
 }
 
 TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServices) {

@@ -1,6 +1,7 @@
 // The notification-area item and desktop notices on a private session bus,
 // with a small stand-in for the desktop: a watcher that may say a host is
 // there, and a notification server that records what it is sent.
+#include "PrivateBus.h"
 #include "TestEnv.h"
 #include "app/App.h"
 #include "desktop/SystemTray.h"
@@ -19,34 +20,6 @@ namespace nbr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A dbus-daemon of the test's own; its address in DBUS_SESSION_BUS_ADDRESS
-// for the scope.
-class PrivateBus {
-public:
-    PrivateBus() {
-        FILE* p = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
-        if (!p) return;
-        char line[512] = {};
-        if (std::fgets(line, sizeof line, p)) address_ = line;
-        if (std::fgets(line, sizeof line, p)) pid_ = std::atoi(line);
-        pclose(p);
-        while (!address_.empty() && (address_.back() == '\n' || address_.back() == '\r')) address_.pop_back();
-        if (const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_ = old, had_ = true;
-        if (!address_.empty()) setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
-    }
-    ~PrivateBus() {
-        if (pid_ > 0) kill(pid_, SIGTERM);
-        if (had_) setenv("DBUS_SESSION_BUS_ADDRESS", saved_.c_str(), 1);
-        else unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
-    bool ok() const { return !address_.empty() && pid_ > 0; }
-
-private:
-    std::string address_, saved_;
-    int pid_ = 0;
-    bool had_ = false;
-};
 
 // The desktop's side: watcher and notification server on one connection.
 class FakeDesktop {

@@ -1,9 +1,9 @@
 // Every test runs with HOME, XDG_DATA_HOME and XDG_CONFIG_HOME in a temporary
 // folder of its own, and without APPDATA, so that no test (and no program a
 // test starts) can reach the developer's real data folder or autostart
-// folder, whatever it forgets to redirect, nor the desktop's session bus. At the end, the default data
-// folder inside it must still be absent: a test that wrote there missed its
-// own private folder.
+// folder, whatever it forgets to redirect, nor the desktop's session bus or the
+// machine's system bus. At the end, the default data folder inside it must
+// still be absent: a test that wrote there missed its own private folder.
 #include "TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +26,7 @@ public:
         // Nor the developer's desktop: tests that need a session bus start
         // their own.
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + home_.path() + "/no-system-bus").c_str(), 1);
     }
     void TearDown() override {
         std::error_code ec;

@@ -51,7 +51,7 @@ void App::backgroundWorkerLoop() {
         case WorkKind::DetectLocation: {
             WorkResult res;
             res.kind = WorkKind::DetectLocation;
-            const OSLocationResult found = detectOSLocation();
+            const OSLocationResult found = detectOSLocation(&weatherService.abortFlag);
             if (found.ok) {
                 GeoLocation here;
                 here.name = "My Location";

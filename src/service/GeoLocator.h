@@ -1,6 +1,7 @@
 // The operating system's location service: one position request.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace nbr {
@@ -12,9 +13,12 @@ struct OSLocationResult {
     std::string error;  // empty when ok
 };
 
-// The computer's current position. Blocks for at most about ten seconds; run
-// it off the first thread. This desktop has no location service the program
-// can ask, so the answer is always "OS location unavailable", at once.
-OSLocationResult detectOSLocation();
+// The computer's current position from the desktop's location service, which
+// may ask the user for permission first. Blocks for at most about ten seconds
+// (less once `stop` is set); run it off the first thread. Failures come back
+// as one of the texts "OS location unavailable", "Location permission denied
+// or unavailable", "Location request timed out or was denied", "Couldn't read
+// location" and "Couldn't read coordinates", each logged in one line.
+OSLocationResult detectOSLocation(const std::atomic<bool>* stop = nullptr);
 
 }  // namespace nbr
