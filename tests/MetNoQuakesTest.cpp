@@ -185,6 +185,16 @@ TEST_F(MetNoQuakesFetch, EveryPlaceGetsTomorrowAndMergedQuakes) {
     service.fetchQuakes(oslo, *again);
     EXPECT_TRUE(again->metNorway.valid);
     EXPECT_EQ(server.count("metno"), 3u);
+    // Kept 30 minutes, and only for the day it holds.
+    WeatherService::MetNoCacheEntry& kept = service.metNoCache[oslo.cacheKey()];
+    for (const int age : {1799, 1801}) {
+        kept.stamp = test::secondsAgo(age);
+        service.fetchMetNorway(oslo, *again);
+    }
+    EXPECT_EQ(server.count("metno"), 4u);
+    kept.forecast.date = "2000-01-01";
+    service.fetchMetNorway(oslo, *again);
+    EXPECT_EQ(server.count("metno"), 5u);
     EXPECT_EQ(server.count("usgsquake"), 4u);
     EXPECT_EQ(server.count("emsc"), 4u);
 }
