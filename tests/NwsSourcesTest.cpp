@@ -132,8 +132,10 @@ TEST_F(NwsFetch, BostonGetsTheOfficeDayAndDiscussionOnceWithinTheirAges) {
     // The discussion is kept per office, whatever the place, for 30 minutes.
     GeoLocation neighbour = boston;
     neighbour.name = "Cambridge";
-    for (const int age : {0, 1799, 1801}) {
-        if (age) service.afdCache["BOX"].stamp = test::secondsAgo(age);
+    service.fetchForecastDiscussion(neighbour, again);
+    EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 1u);
+    for (const int age : {1799, 1801}) {
+        service.afdCache["BOX"].stamp = test::secondsAgo(age);
         service.fetchForecastDiscussion(neighbour, again);
     }
     EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 2u);
