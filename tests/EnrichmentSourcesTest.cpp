@@ -39,6 +39,22 @@ protected:
         return d;
     }
 
+    // A US place the stand-in forecast services do not know (404).
+    static GeoLocation unknownUsPlace(const char* name, double latitude, double longitude) {
+        GeoLocation loc;
+        loc.name = name;
+        loc.country = "US";
+        loc.latitude = latitude;
+        loc.longitude = longitude;
+        return loc;
+    }
+    static WeatherData oneDay() {
+        WeatherData d;
+        d.daily.resize(1);
+        d.daily[0].date = "2024-05-01";
+        return d;
+    }
+
     // Requests of the second refresh, by service.
     std::map<std::string, size_t> secondRefresh(const GeoLocation& loc) {
         server.clearRequests();
@@ -163,14 +179,8 @@ TEST_F(EnrichmentSourcesTest, OsloAndHalifaxFillTheirBlocksAndFlagWhatTheyLack) 
 }
 
 TEST_F(EnrichmentSourcesTest, FarFromEveryStationFlagsThePlace) {
-    GeoLocation far;  // a US place the stand-in forecast services do not know (404)
-    far.name = "Denver";
-    far.country = "US";
-    far.latitude = 39.7392;
-    far.longitude = -104.9903;
-    WeatherData d;
-    d.daily.resize(1);
-    d.daily[0].date = "2024-05-01";
+    const GeoLocation far = unknownUsPlace("Denver", 39.7392, -104.9903);
+    WeatherData d = oneDay();
     svc.fetchTidesAndMarine(far, d);
     svc.fetchFlood(far, d);
     EXPECT_EQ(server.count("coops", kTideData), 0u);  // nearest tide station beyond 100 km
@@ -252,13 +262,8 @@ TEST_F(EnrichmentSourcesTest, UnusableRepliesLeaveTheBlocksAsTheyWere) {
 
 TEST_F(EnrichmentSourcesTest, StationsCountWithinTheirRangesAndTiesKeepTheFirst) {
     const double kmPerDegree = 111.19492664455873;  // along a meridian
-    GeoLocation at;
-    at.country = "US";
-    at.latitude = 40;
-    at.longitude = -100;
-    WeatherData d;
-    d.daily.resize(1);
-    d.daily[0].date = "2024-05-01";
+    GeoLocation at = unknownUsPlace("", 40, -100);
+    WeatherData d = oneDay();
     svc.tideStationsLoaded = svc.buoyStationsLoaded = true;
     const struct {
         double tideKm, buoyKm;
