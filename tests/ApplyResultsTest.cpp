@@ -45,6 +45,9 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     EXPECT_EQ(q.wind, u"Wind W 20 km/h");
     EXPECT_EQ(q.rain, u"Rain 35%");
     EXPECT_TRUE(q.valid);
+    WeatherData noChance = boston();
+    noChance.daily[0].precipitationProbabilityMax = -1;  // the forecast gave none
+    EXPECT_EQ(quickLookOf(noChance, units(false, 1)).rain, u"Rain --");
 
     WeatherData w = boston();
     w.location.customLabel = true;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 using nbr::ArchiveStore;
 using Day = ArchiveStore::Day;
@@ -208,6 +209,19 @@ TEST(ArchiveAnalytics, ThresholdsOfDaysSamplesAndCandidates) {
     days.push_back({"2024-08-01", 10, 0, 0});
     dates.back() = "2024-08-01";  // 2 samples only
     EXPECT_FALSE(ArchiveStore::computeSeasonalAnomaly(days, dates, std::vector<double>(30, 12)).valid);
+
+    // A streak needs each day more than 0.5 off its normal: with the other
+    // two years at 10, a newest-but-three high of 10.75 (or 9.25) is exactly
+    // 0.5 off and ends the run of three.
+    for (const auto& [edge, run, above] : {std::tuple{10.75, 13.0, true}, {9.25, 7.0, false}}) {
+        Days streak = flatArchive("2021-01-01", 3 * 365);
+        const size_t n = streak.size();
+        streak[n - 4].tmax = edge;
+        for (size_t k = n - 3; k < n; ++k) streak[k].tmax = run;
+        const auto insights = ArchiveStore::computeInsights(streak, streak.back().date);
+        EXPECT_EQ(insights.streakDays, 3) << edge;
+        EXPECT_EQ(insights.streakAbove, above) << edge;
+    }
 
     // Month rain needs 3 other years with at least 25 days of the month.
     Days rain = flatArchive("2021-01-01", 3 * 365);

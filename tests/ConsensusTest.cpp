@@ -115,6 +115,18 @@ TEST(ConsensusTest, CalibratedDaysWrongDatesAndMissingOwnValues) {
     WeatherService::applyPopConsensus(huge);
     EXPECT_FALSE(huge.daily[0].popConsensus);
     EXPECT_EQ(huge.daily[0].precipitationProbabilityMax, 10);
+
+    // A US office value marked not valid, or missing (-1), is no fourth value.
+    for (const auto& [valid, pop] : {std::pair{false, 90.0}, {true, -1.0}}) {
+        WeatherData e = threeDays(10, 10, 10);
+        e.modelSeries = d.modelSeries;
+        e.nws.valid = valid;
+        e.nws.date = "2025-05-02";
+        e.nws.precipitationProbability = pop;
+        WeatherService::applyPopConsensus(e);
+        EXPECT_EQ(e.daily[1].popSources, 3u) << valid << " " << pop;
+        EXPECT_DOUBLE_EQ(e.daily[1].precipitationProbabilityMax, 30);
+    }
 }
 
 TEST(UpdateCheckTest, VersionsCompareAsThreeNumbers) {
@@ -127,6 +139,8 @@ TEST(UpdateCheckTest, VersionsCompareAsThreeNumbers) {
         {"1.4.1", "1.4.2", true}, {"1.4.1", "1.4.1", false}, {"1.10.0", "1.9.9", false},
         {"1.9.9", "1.10.0", true}, {"1.4", "1.4.0", false},  {"1.4.0", "1.4", false},
         {"x", "0.0.1", true},      {"2.0.0-beta", "2.0.0", false},
+        // Parts past the int range still compare as numbers.
+        {"1.0.0", "4294967297.0.0", true}, {"4294967297.0.0", "1.0.0", false},
     };
     for (const Case& c : cases) EXPECT_EQ(WeatherService::versionLess(c.a, c.b), c.less) << c.a << " < " << c.b;
 }

@@ -39,6 +39,22 @@ protected:
         return d;
     }
 
+    // A US place the stand-in forecast services do not know (404).
+    static GeoLocation unknownUsPlace(const char* name, double latitude, double longitude) {
+        GeoLocation loc;
+        loc.name = name;
+        loc.country = "US";
+        loc.latitude = latitude;
+        loc.longitude = longitude;
+        return loc;
+    }
+    static WeatherData oneDay() {
+        WeatherData d;
+        d.daily.resize(1);
+        d.daily[0].date = "2024-05-01";
+        return d;
+    }
+
     // Requests of the second refresh, by service.
     std::map<std::string, size_t> secondRefresh(const GeoLocation& loc) {
         server.clearRequests();
@@ -116,6 +132,12 @@ TEST_F(EnrichmentSourcesTest, BostonFillsEveryBlockWithTheExactRequests) {
     EXPECT_EQ(n.at("ndbc"), 1u);
     for (const char* s : {"marine", "flood", "usgswater", "airquality", "awc"}) EXPECT_EQ(n.at(s), 1u) << s;
     EXPECT_FALSE(svc.negHas(boston.cacheKey(), 63));
+
+    // No modelled discharge here says nothing about the stream gauges.
+    svc.negSet(boston.cacheKey(), WS::kNegRiver);
+    const auto gaugeOnly = secondRefresh(boston);
+    EXPECT_EQ(gaugeOnly.count("flood"), 0u);
+    EXPECT_EQ(gaugeOnly.at("usgswater"), 1u);
 }
 
 TEST_F(EnrichmentSourcesTest, OsloAndHalifaxFillTheirBlocksAndFlagWhatTheyLack) {
@@ -157,20 +179,15 @@ TEST_F(EnrichmentSourcesTest, OsloAndHalifaxFillTheirBlocksAndFlagWhatTheyLack) 
 }
 
 TEST_F(EnrichmentSourcesTest, FarFromEveryStationFlagsThePlace) {
-    GeoLocation far;  // a US place the stand-in forecast services do not know (404)
-    far.name = "Denver";
-    far.country = "US";
-    far.latitude = 39.7392;
-    far.longitude = -104.9903;
-    WeatherData d;
-    d.daily.resize(1);
-    d.daily[0].date = "2024-05-01";
+    const GeoLocation far = unknownUsPlace("Denver", 39.7392, -104.9903);
+    WeatherData d = oneDay();
     svc.fetchTidesAndMarine(far, d);
     svc.fetchFlood(far, d);
     EXPECT_EQ(server.count("coops", kTideData), 0u);  // nearest tide station beyond 100 km
     // Flagged: tide station, buoy, gauge (a well-formed empty reply); the
     // failed marine and flood transfers flag nothing.
-    EXPECT_TRUE(svc.negHas(far.cacheKey(), WS::kNegTideStation | WS::kNegBuoy | WS::kNegGauge));
+    for (const int bit : {WS::kNegTideStation, WS::kNegBuoy, WS::kNegGauge})
+        EXPECT_TRUE(svc.negHas(far.cacheKey(), bit)) << bit;
     EXPECT_FALSE(svc.negHas(far.cacheKey(), WS::kNegMarine | WS::kNegRiver));
 }
 
@@ -191,7 +208,9 @@ TEST_F(EnrichmentSourcesTest, RepliesThatDoNotParseNeverSetABit) {
     server.setReply("marine", "/v1/marine", Reply::json("{\"current\":{\"wave_height\":null}}"));
     server.setReply("coops", kTideData, Reply::json(filledFixture("coops/no_data.json")));
     refresh(boston);
-    EXPECT_TRUE(svc.negHas(boston.cacheKey(), WS::kNegMarine | WS::kNegWaterTemperature));
+    // The water temperature is asked for also when the predictions gave nothing.
+    for (const int bit : {WS::kNegMarine, WS::kNegWaterTemperature})
+        EXPECT_TRUE(svc.negHas(boston.cacheKey(), bit)) << bit;
     server.clearRequests();
     refresh(boston);
     EXPECT_EQ(server.count("marine"), 0u);
@@ -238,6 +257,34 @@ TEST_F(EnrichmentSourcesTest, UnusableRepliesLeaveTheBlocksAsTheyWere) {
         EXPECT_EQ(d.airQuality.usAqi, 77) << reply.body;
         EXPECT_EQ(d.station.id, "OLD") << reply.body;
         EXPECT_EQ(d.flood.riverDischarge, 3) << reply.body;
+    }
+}
+
+TEST_F(EnrichmentSourcesTest, StationsCountWithinTheirRangesAndTiesKeepTheFirst) {
+    const double kmPerDegree = 111.19492664455873;  // along a meridian
+    GeoLocation at = unknownUsPlace("", 40, -100);
+    WeatherData d = oneDay();
+    svc.tideStationsLoaded = svc.buoyStationsLoaded = true;
+    const struct {
+        double tideKm, buoyKm;
+        bool near;
+    } cases[] = {{99.5, 149.5, true}, {100.5, 150.5, false}};  // limits 100 and 150 km
+    for (const auto& c : cases) {
+        at.name = std::to_string(c.tideKm);
+        const double tideLat = 40 + c.tideKm / kmPerDegree;
+        svc.tideStations = {{"T1", "first", tideLat, -100}, {"T2", "second", tideLat, -100}};
+        svc.buoyStations = {{"B1", "buoy", 40 + c.buoyKm / kmPerDegree, -100}};
+        server.clearRequests();
+        svc.fetchTidesAndMarine(at, d);
+        EXPECT_EQ(svc.negHas(at.cacheKey(), WS::kNegTideStation), !c.near) << c.tideKm;
+        EXPECT_EQ(svc.negHas(at.cacheKey(), WS::kNegBuoy), !c.near) << c.buoyKm;
+        EXPECT_EQ(server.count("ndbc", "/data/realtime2/B1.txt"), c.near ? 1u : 0u);
+        std::vector<std::string> stations;
+        for (const auto& r : server.requests())
+            if (r.service == "coops") stations.push_back(r.param("station"));
+        // Equally near: the first in the list.
+        const std::vector<std::string> firstTwice = {"T1", "T1"};  // predictions, water temperature
+        EXPECT_EQ(stations, c.near ? firstTwice : std::vector<std::string>());
     }
 }
 

@@ -315,7 +315,7 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     EXPECT_EQ(d->yesterdayPrecip, -1);
     ASSERT_EQ(d->daily.size(), 7u);
     EXPECT_EQ(d->daily[1].sunrise, "");
-    EXPECT_EQ(d->daily[2].precipitationProbabilityMax, 0);
+    EXPECT_EQ(d->daily[2].precipitationProbabilityMax, -1);  // missing, not 0 %
     EXPECT_EQ(d->daily[3].weatherCode, 0);
     EXPECT_EQ(d->daily[0].sunrise, j["daily"]["sunrise"][1].get<std::string>());
 }

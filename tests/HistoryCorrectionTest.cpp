@@ -170,13 +170,16 @@ TEST(HistoryCorrection, RainChanceIsCalibratedByItsBin) {
     EXPECT_EQ(w.hourly[3].rawPrecipitationProbability, -1);
     EXPECT_FALSE(w.daily[2].popCalibrated);
 
-    // A chance of 0 is calibrated, its hours are not rescaled.
+    // A chance of 0 is calibrated, its hours are not rescaled; a missing
+    // chance (-1) stays missing.
     s.popBins[0] = {40, 20};
-    w = forecast();
-    w.daily[1].precipitationProbabilityMax = 0;
-    HistoryStore::applyCorrection(w, s);
-    EXPECT_TRUE(w.daily[1].popCalibrated);
-    EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, -1);
+    for (const double own : {0.0, -1.0}) {
+        w = forecast();
+        w.daily[1].precipitationProbabilityMax = own;
+        HistoryStore::applyCorrection(w, s);
+        EXPECT_EQ(w.daily[1].popCalibrated, own == 0) << own;
+        EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, -1);
+    }
 
     s.popBins[1] = {11, 11};  // too few samples
     w = forecast();

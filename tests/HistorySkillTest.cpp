@@ -105,7 +105,8 @@ TEST(HistorySkill, RainChanceBinsAndRainAmountFactor) {
     std::vector<Fcst> f = {{day(0), day(1), 1, 0, 0, 19.9, -1, 0}, {day(1), day(2), 1, 0, 0, 20, -1, 0},
                            {day(2), day(3), 1, 0, 0, 99, -1, 0},   {day(3), day(4), 1, 0, 0, 100, -1, 0},
                            {day(4), day(5), 1, 0, 0, 50, -1, 0},   {day(5), day(6), 1, 0, 0, 50, -1, 0},
-                           {day(0), day(2), 2, 0, 0, 50, -1, 0},   {day(0), day(3), 1, 0, 0, NAN, -1, 0}};
+                           {day(0), day(2), 2, 0, 0, 50, -1, 0},   {day(0), day(3), 1, 0, 0, NAN, -1, 0},
+                           {day(1), day(4), 1, 0, 0, -1, -1, 0}};  // no chance forecast: no 0 %
     auto s = score(f, t);
     EXPECT_EQ(s.popBins[0].n, 1);
     EXPECT_EQ(s.popBins[0].rainy, 1);

@@ -34,6 +34,14 @@ TEST(MarineReaders, NothingHereIsToldApartFromNoAnswer) {
     EXPECT_TRUE(events[0].high);
     EXPECT_EQ(events[1].time, "14:07");
     EXPECT_EQ(events[1].height, 0.0);
+    // An entry that is no object ends the list: no invented low tide.
+    EXPECT_TRUE(WS::parseTidePredictions("{\"predictions\":[7,{\"t\":\"2024-05-01 14:07\"}]}").empty());
+
+    // Station ids go into request paths: only short codes of letters and digits.
+    const auto stations = WS::parseTideStations(
+        R"({"stations":[{"id":"../x"},{"id":"12345678901234567"},{"id":"8443970","lat":42.35,"lng":-71.05}]})");
+    ASSERT_EQ(stations.size(), 1u);
+    EXPECT_EQ(stations[0].id, "8443970");
 }
 
 TEST(BuoyReaders, TablePositionsAndTheNewestObservation) {
@@ -42,7 +50,8 @@ TEST(BuoyReaders, TablePositionsAndTheNewestObservation) {
     ASSERT_EQ(south.size(), 1u);
     EXPECT_EQ(south[0].latitude, -12.5);
     EXPECT_EQ(south[0].longitude, 23.25);
-    for (const char* line : {"X|a|b|c|d|44.794 N 87.313 W", "X|a|b|c|d|e|N 44 W 87", "X|a|b|c|d|e|44.794 N"})
+    for (const char* line : {"X|a|b|c|d|44.794 N 87.313 W", "X|a|b|c|d|e|N 44 W 87", "X|a|b|c|d|e|44.794 N",
+                             "../X|a|b|c|d|e|12.5 S 23.25 E", "|a|b|c|d|e|12.5 S 23.25 E"})
         EXPECT_TRUE(one(line).empty()) << line;
 
     const auto read = [](const std::string& row, double& wave, double& water) {

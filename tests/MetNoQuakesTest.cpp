@@ -2,11 +2,13 @@
 // catalogues: the readers' rules, the real replies, and the fetchers against
 // the stand-in services.
 #include "ReplayEnv.h"
+#include "service/SourceSupport.h"
 #include "service/WeatherService.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <map>
 #include <cstdio>
 #include <ctime>
 
@@ -99,7 +101,7 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     };
     add(2.4, lat, "2024-03-10T06:00:00.0Z", "small");
     add(2.5, lat + dLat500 - 1e-9, "2024-03-10T06:00:00.0Z", "edge");
-    add(3.0, lat + dLat500 + 0.01, "2024-03-10T06:00:00.0Z", "far");
+    add(3.0, lat + dLat500 * 500.5 / 500, "2024-03-10T06:00:00.0Z", "far");
     add(4.4, lat, "2024-03-10T05:50Z", "no seconds");
     add(3.3, lat, "2024-03-10T05", "short");
     add(3.6, lat, "2024-03-10T07:00:00+01:00", "offset");
@@ -119,8 +121,9 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     target.events = {{4.1, 10, "usgs", 6.0}, {3.0, 20, "a", 1}, {2.9, 20, "b", 2}};
     QuakeInfo other;
     other.valid = true;
+    // "emsc again" repeats "emsc other", added earlier in this merge.
     other.events = {{4.4, 11, "emsc same", 6.0 + 10.0 / 60}, {4.7, 11, "emsc other", 6.0}, {2.6, 1, "c", 50},
-                    {2.5, 1, "d", 60}};
+                    {4.9, 11, "emsc again", 6.1}, {2.5, 1, "d", 60}};
     WeatherService::mergeQuakes(target, other);
     ASSERT_EQ(target.events.size(), 5u);
     EXPECT_EQ(target.events[0].place, "emsc other");
@@ -180,6 +183,16 @@ TEST_F(MetNoQuakesFetch, EveryPlaceGetsTomorrowAndMergedQuakes) {
         EXPECT_NEAR(data->quakes.events[0].hoursAgo, 6.0, 0.01);
     }
     EXPECT_EQ(server.requests()[server.requests().size() - 2].param("latitude"), "44.6488");
+    // Both catalogues: within 500 km, from M2.5, over the week back.
+    const std::string start = WeatherService::quakeStartDate(source::unixNow());
+    const std::map<std::string, std::map<std::string, std::string>> asked = {
+        {"usgsquake",
+         {{"maxradiuskm", "500"}, {"minmagnitude", "2.5"}, {"orderby", "magnitude"}, {"limit", "5"}, {"starttime", start}}},
+        {"emsc", {{"maxradius", "4.5"}, {"minmag", "2.5"}, {"orderby", "time"}, {"limit", "10"}, {"start", start}}}};
+    for (const auto& r : server.requests()) {
+        if (!asked.count(r.service)) continue;
+        for (const auto& [key, value] : asked.at(r.service)) EXPECT_EQ(r.param(key), value) << r.target;
+    }
 
     // Within 30 minutes the same day comes from the cache; quakes are asked every time.
     const GeoLocation oslo = place("oslo");
@@ -188,6 +201,16 @@ TEST_F(MetNoQuakesFetch, EveryPlaceGetsTomorrowAndMergedQuakes) {
     service.fetchQuakes(oslo, *again);
     EXPECT_TRUE(again->metNorway.valid);
     EXPECT_EQ(server.count("metno"), 3u);
+    // Kept 30 minutes, and only for the day it holds.
+    WeatherService::MetNoCacheEntry& kept = service.metNoCache[oslo.cacheKey()];
+    for (const int age : {1799, 1801}) {
+        kept.stamp = test::secondsAgo(age);
+        service.fetchMetNorway(oslo, *again);
+    }
+    EXPECT_EQ(server.count("metno"), 4u);
+    kept.forecast.date = "2000-01-01";
+    service.fetchMetNorway(oslo, *again);
+    EXPECT_EQ(server.count("metno"), 5u);
     EXPECT_EQ(server.count("usgsquake"), 4u);
     EXPECT_EQ(server.count("emsc"), 4u);
 }

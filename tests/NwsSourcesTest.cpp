@@ -129,6 +129,17 @@ TEST_F(NwsFetch, BostonGetsTheOfficeDayAndDiscussionOnceWithinTheirAges) {
     EXPECT_EQ(server.count("nws", "/gridpoints/BOX/71,90/forecast"), 1u);
     EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 1u);
 
+    // The discussion is kept per office, whatever the place, for 30 minutes.
+    GeoLocation neighbour = boston;
+    neighbour.name = "Cambridge";
+    service.fetchForecastDiscussion(neighbour, again);
+    EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 1u);
+    for (const int age : {1799, 1801}) {
+        service.afdCache["BOX"].stamp = test::secondsAgo(age);
+        service.fetchForecastDiscussion(neighbour, again);
+    }
+    EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 2u);
+
     // The day has moved on: a new forecast from the kept URL, no lookup.
     service.nwsCache[boston.cacheKey()].forecast.date = "2000-01-01";
     service.fetchNwsOpinion(boston, again);

@@ -68,6 +68,11 @@ TEST_F(OfficialAlertsTest, EachCountryAsksItsOwnServiceOnceIn180Seconds) {
     paris.country = "FR";
     EXPECT_TRUE(svc.fetchOfficialAlerts(paris).empty());
     EXPECT_EQ(server.requests().size(), asked);
+    for (const int age : {179, 181}) {
+        svc.alertCache[place("oslo").cacheKey()].stamp = test::secondsAgo(age);
+        svc.fetchOfficialAlerts(place("oslo"));
+    }
+    EXPECT_EQ(server.requests().size(), asked + 1);
 }
 
 TEST_F(OfficialAlertsTest, AFailedFetchIsAnEmptyListKeptFor180Seconds) {
@@ -82,10 +87,16 @@ TEST(OfficialAlertReaders, UnreadableFeaturesAreSkippedAndReadingGoesOn) {
     const auto us = WeatherService::parseNwsAlerts(R"({"features":[
         {"id":"no-properties"},
         {"properties":{"id":"a","event":"Heat Advisory","severity":7}},
-        {"id":"outer","properties":{"expires":"2024-07-18T20:00:00-07:00","areaDesc":"Maricopa"}}]})",
+        {"id":"outer","properties":{"expires":"2024-07-18T20:00:00-07:00","areaDesc":"Maricopa"}},
+        {"id":"outer","properties":{"id":"inner"}},
+        {"id":7,"properties":{"id":"inner7"}}]})",
                                                    "Phoenix");
-    ASSERT_EQ(us.size(), 1u);
+    ASSERT_EQ(us.size(), 3u);
+    // The alert's own id first, the feature's only when it has none; an odd
+    // outer id does not cost an alert that has its own.
     EXPECT_EQ(us[0].id, "outer");
+    EXPECT_EQ(us[1].id, "inner");
+    EXPECT_EQ(us[2].id, "inner7");
     EXPECT_EQ(us[0].title, "Weather Alert");
     EXPECT_EQ(us[0].message, "Maricopa");
     EXPECT_EQ(unixOf(us[0].expires), 1721358000);  // 2024-07-19 03:00 UTC

@@ -2,6 +2,7 @@
 // services, and the application of its results on the first thread.
 #include "ReplayEnv.h"
 #include "app/App.h"
+#include "model/Dates.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,34 @@ protected:
     }
     App app;
 };
+
+// A place with little history of its own borrows the skill of the nearest
+// other saved place closer than 50 km that has ten or more scored days.
+TEST_F(RefreshPipelineTest, ANeighbourLendsItsSkillOnlyFromCloseAndWithEnoughDays) {
+    const double exactly50 = 0.44966080295936567;  // degrees north of (0, 0)
+    ASSERT_EQ(haversineKm(0, 0, exactly50, 0), 50.0);
+    const struct {
+        double latitude;
+        int scoredDays;
+        bool seeded;
+    } cases[] = {{0.4496, 10, true}, {exactly50, 10, false}, {0.4496, 9, false}, {0, 30, false}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        App::WorkRequest r;
+        r.location.name = "Here";
+        SavedLocation other;  // {0, 0}: the place itself under its own key
+        other.name = cases[i].latitude == 0 ? "Here" : "Near" + std::to_string(i);
+        other.latitude = cases[i].latitude;
+        r.savedLocations = {other};
+        auto& log = app.historyStore.logFor(other.cacheKey());
+        for (int d = 0; d < cases[i].scoredDays; ++d) {
+            log.truth.push_back({addDays("2024-01-01", d), 10, 0, 3, false});
+            log.fcst.push_back({addDays("2024-01-01", d - 1), addDays("2024-01-01", d), 1, 12, 0, 30, 1.5, 0});
+        }
+        WeatherData data;
+        app.maybeSeedFromNeighbor(r, data);
+        EXPECT_EQ(data.skill.seeded, cases[i].seeded) << i;
+    }
+}
 
 TEST_F(RefreshPipelineTest, QuickThenFinalResultWithEveryAlertInOrder) {
     server.setReply("update", "/nimbrel-latest.json", replay::Reply::json(R"({"version":"1.4.10"})"));

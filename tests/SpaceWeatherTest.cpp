@@ -69,6 +69,8 @@ TEST(SpaceWeatherReaders, FlareAgeAcrossMidnightAndFlux) {
         {R"([{"max_class":"M5.0","time_tag":"2024-03-10"}])", "M5.0", 24.5},
         {R"([{"max_class":"M5.0","max_time":"2024-03-10T19:30:00-05:00"}])", "M5.0", 0.0},
         {R"([{"max_class":"M5.0","max_time":"2024-03"}])", "M5.0", -1},
+        {R"([{"max_class":"M5.0","max_time":"2024-03-10 23:00"}])", "M5.0", 1.5},
+        {R"([{"max_class":"M5.0","max_time":"2024-03-99999999999T23:00Z"}])", "M5.0", -1},
         {R"([{"max_class":"B1.0"},{"max_class":7},"text",null])", "", -1},
     };
     for (const auto& c : cases) {
@@ -124,6 +126,24 @@ TEST_F(SpaceWeatherFetch, BlocksFilledAndSharedCachesKept) {
         EXPECT_EQ(server.count("swpc", path), 1u) << path;
     EXPECT_EQ(server.count("swpc", "/json/goes/primary/xray-flares-7-day.json"), 2u);
     EXPECT_EQ(server.count("gfz"), 0u);
+
+    // Each kept value is reused a second short of its age and asked again a
+    // second past it.
+    const struct {
+        std::chrono::steady_clock::time_point* stamp;
+        int age;
+        const char* path;
+    } caches[] = {{&service.kpStamp, 900, "/products/noaa-planetary-k-index.json"},
+                  {&service.ovationStamp, 1200, "/json/ovation_aurora_latest.json"},
+                  {&service.kpForecastStamp, 3600, "/products/noaa-planetary-k-index-forecast.json"}};
+    for (const auto& c : caches) {
+        for (const int age : {c.age - 1, c.age + 1}) {
+            *c.stamp = test::secondsAgo(age);
+            service.fetchKpIndex();
+            service.fetchAurora(place("oslo"), oslo);
+        }
+        EXPECT_EQ(server.count("swpc", c.path), 2u) << c.path;
+    }
 }
 
 TEST_F(SpaceWeatherFetch, FallbackAndFailuresKeepNothing) {

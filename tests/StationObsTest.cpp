@@ -25,9 +25,16 @@ TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
     EXPECT_EQ(o.id, "TIE1");
     EXPECT_EQ(o.windGusts, -1);
     EXPECT_EQ(o.visibilityKm, -1);
-    o = WeatherService::parseMetar(json::array({report("FAR", 0.5, {{"wgst", 30}, {"visib", 3}, {"icaoId", 5}})}).dump(),
+    // These values go into the history log: degrees from "temp" (not the dew
+    // point), wind in km/h (not knots).
+    o = WeatherService::parseMetar(json::array({report("FAR", 0.5,
+                                                       {{"wgst", 30}, {"visib", 3}, {"icaoId", 5}, {"temp", 7.5},
+                                                        {"dewp", 2.0}, {"wspd", 10}})})
+                                       .dump(),
                                    0, 0);
     EXPECT_EQ(o.id, "");
+    EXPECT_DOUBLE_EQ(o.temperature, 7.5);
+    EXPECT_DOUBLE_EQ(o.windSpeed, 10 * 1.852);
     EXPECT_DOUBLE_EQ(o.windGusts, 30 * 1.852);
     EXPECT_DOUBLE_EQ(o.visibilityKm, 3 * 1.60934);
     EXPECT_FALSE(WeatherService::parseMetar("{\"error\":\"bad bbox\"}", 0, 0).valid);

@@ -1,6 +1,7 @@
 // Shared test helpers: a private data folder per test, and file reading.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -101,6 +102,11 @@ inline int64_t utcSeconds(int y, int mo, int d, int h = 0, int mi = 0, int s = 0
     tm.tm_min = mi;
     tm.tm_sec = s;
     return static_cast<int64_t>(timegm(&tm));
+}
+
+// A cache stamp `seconds` old: the service's caches age by their stamps.
+inline std::chrono::steady_clock::time_point secondsAgo(int seconds) {
+    return std::chrono::steady_clock::now() - std::chrono::seconds(seconds);
 }
 
 // The folder of real service replies: $NIMBREL_FIXTURES_REAL when set (a

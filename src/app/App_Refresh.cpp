@@ -145,18 +145,12 @@ void App::applyArchive(const std::vector<ArchiveStore::Day>& days, const std::st
 void App::maybeSeedFromNeighbor(const WorkRequest& request, WeatherData& data) {
     if (!request.historyEnabled || data.skill.leads[1].n > kOwnScoredDaysEnough || request.savedLocations.empty())
         return;
-    constexpr double kRad = 0.017453292519943278;
     const std::string own = request.location.cacheKey();
     double best = kNeighborRadiusKm;
     const SavedLocation* nearest = nullptr;
     for (const SavedLocation& p : request.savedLocations) {
         if (p.cacheKey() == own) continue;
-        const double dLat = (p.latitude - request.location.latitude) * kRad;
-        const double dLon = (p.longitude - request.location.longitude) * kRad;
-        const double a = std::sin(dLat / 2) * std::sin(dLat / 2) + std::cos(request.location.latitude * kRad) *
-                                                                        std::cos(p.latitude * kRad) *
-                                                                        std::sin(dLon / 2) * std::sin(dLon / 2);
-        const double d = std::asin(std::min(std::sqrt(a), 1.0)) * 12742.0;
+        const double d = haversineKm(request.location.latitude, request.location.longitude, p.latitude, p.longitude);
         if (d < best) {
             best = d;
             nearest = &p;

@@ -41,7 +41,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config) {
     q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
     if (!w.daily.empty()) {
         q.highLow = u"High " + degrees(w.daily[0].temperatureMax) + u"    Low " + degrees(w.daily[0].temperatureMin);
-        q.rain = utf8ToWide(printed("Rain %.0f%%", w.daily[0].precipitationProbabilityMax));
+        q.rain = utf8ToWide("Rain " + units::chance(w.daily[0].precipitationProbabilityMax));
     }
     q.wind = u"Wind " + utf8ToWide(windDirectionToString(w.windDirection)) + u" " +
              utf8ToWide(units::speed(config, w.windSpeed));

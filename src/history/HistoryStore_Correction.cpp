@@ -151,7 +151,7 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
     // 5. Tomorrow's rain chance against how often it rained at that chance.
     DailyForecast& tomorrow = data.daily[1];
     const double p = tomorrow.precipitationProbabilityMax;
-    if (std::isfinite(p)) {
+    if (std::isfinite(p) && p >= 0) {
         const PopBin& bin = skill.popBins[static_cast<int>(std::clamp(std::trunc(p / 20.0), 0.0, 4.0))];
         if (bin.n >= kMinBinSamples) {
             const double k = bin.n / (bin.n + 10.0);

@@ -92,7 +92,8 @@ ForecastSkill HistoryStore::computeSkill(const std::vector<FcstRecord>& fcst,
         const double dHigh = f.tmax - t->tmax, dLow = f.tmin - t->tmin;
         if (finite(dHigh, dLow)) leadPairs[f.lead].emplace_back(dHigh, dLow);
         if (f.lead != 1 || !observedAmount(t->precip)) continue;
-        if (std::isfinite(f.pop)) {
+        // A missing chance (-1) was no forecast of 0 %.
+        if (std::isfinite(f.pop) && f.pop >= 0) {
             PopBin& bin = skill.popBins[popBin(f.pop)];
             ++bin.n;
             if (t->precip >= 1.0) ++bin.rainy;

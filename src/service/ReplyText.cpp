@@ -44,6 +44,8 @@ std::optional<double> scanNumber(std::string_view& text) { return scan<double>(t
 
 std::optional<int> scanInt(std::string_view& text) { return scan<int>(text, false); }
 
+std::optional<long long> scanLong(std::string_view& text) { return scan<long long>(text, false); }
+
 std::optional<double> leadingNumber(std::string_view text) { return scanNumber(text); }
 
 std::vector<std::string_view> lines(std::string_view text) {

@@ -19,6 +19,8 @@ void skipBlanks(std::string_view& text);
 std::optional<double> scanNumber(std::string_view& text);
 // The same for a whole number in int range.
 std::optional<int> scanInt(std::string_view& text);
+// The same for a whole number in long long range.
+std::optional<long long> scanLong(std::string_view& text);
 
 // The number at the start of `text`: "10+" gives 10, " 1.5 m" gives 1.5.
 std::optional<double> leadingNumber(std::string_view text);

@@ -64,6 +64,16 @@ inline std::optional<double> leadingNumber(std::string_view s) {
     return v;
 }
 
+// Ids taken from replies (forecast offices, tide stations, buoys) go into
+// request paths: only short codes of letters and digits ("BOX", "8443970")
+// are taken, as anything else could change the path.
+inline bool plainId(std::string_view id, size_t maxLength) {
+    if (id.empty() || id.size() > maxLength) return false;
+    for (const char c : id)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
 // Sources that exist only for the United States ask only for such places.
 inline bool usPlace(const GeoLocation& loc) { return loc.country == "US" || loc.country == "United States"; }
 

@@ -139,7 +139,10 @@ std::vector<WeatherAlert> WeatherService::parseNwsAlerts(const std::string& body
         if (p == f.end() || !p->is_object()) continue;
         try {
             WeatherAlert a = officialAlert(issued);
-            a.id = text(*p, "id").value_or(text(f, "id").value_or(""));
+            // The alert's own id first; the feature's id only stands in for
+            // a missing one, so an odd outer id cannot cost an alert.
+            if (auto id = text(*p, "id")) a.id = *id;
+            else a.id = text(f, "id").value_or("");
             a.severity = text(*p, "severity").value_or("");
             a.expires = expiryOf(firstOf(*p, "ends", "expires", ""));
             a.title = text(*p, "event").value_or("Weather Alert");

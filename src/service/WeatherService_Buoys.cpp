@@ -4,6 +4,7 @@
 
 #include "service/ReplyText.h"
 #include "service/ServiceHosts.h"
+#include "service/SourceSupport.h"
 
 namespace nbr {
 
@@ -14,6 +15,7 @@ constexpr size_t kTableFields = 7;  // the position is the seventh
 constexpr size_t kWaveColumn = 8;
 constexpr size_t kWaterColumn = 14;
 constexpr double kMissing = -999;
+constexpr size_t kMaxBuoyIdLength = 16;
 
 bool skippedLine(std::string_view line) { return line.empty() || line.front() == '#'; }
 
@@ -87,7 +89,8 @@ std::vector<WeatherService::BuoyStation> WeatherService::parseBuoyTable(const st
         const std::vector<std::string_view> fields = splitAt(line, '|');
         if (fields.size() < kTableFields) continue;
         const auto pos = tablePosition(fields[6]);
-        if (!pos || !coordinatesInRange(pos->first, pos->second)) continue;
+        // The id goes into the observation file's path.
+        if (!pos || !coordinatesInRange(pos->first, pos->second) || !source::plainId(fields[0], kMaxBuoyIdLength)) continue;
         list.push_back({std::string(fields[0]), std::string(fields[4]), pos->first, pos->second});
     }
     return list;

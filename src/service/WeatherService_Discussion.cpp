@@ -15,15 +15,6 @@ namespace {
 constexpr double kAfdReuseSeconds = 1800;
 constexpr size_t kMaxOfficeLength = 8;
 
-// Office ids are short codes of letters and digits ("BOX"); anything else
-// would change the product-list path it is put into.
-bool plainOffice(const std::string& id) {
-    if (id.empty() || id.size() > kMaxOfficeLength) return false;
-    for (const char c : id)
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-    return true;
-}
-
 }  // namespace
 
 void WeatherService::fetchForecastDiscussion(const GeoLocation& loc, WeatherData& data) {
@@ -69,7 +60,7 @@ std::string WeatherService::parseAfdOffice(const std::string& body) {
     if (!props) return {};
     std::string office = source::textOr(*props, "cwa");
     if (office.empty()) office = source::textOr(*props, "gridId");
-    return plainOffice(office) ? office : std::string();
+    return source::plainId(office, kMaxOfficeLength) ? office : std::string();
 }
 
 WeatherService::AfdListing WeatherService::parseAfdList(const std::string& body) {

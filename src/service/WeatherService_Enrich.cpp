@@ -7,7 +7,6 @@
 
 #include <array>
 #include <functional>
-#include <system_error>
 #include <thread>
 
 namespace nbr {
@@ -61,8 +60,10 @@ void WeatherService::enrichWeather(const GeoLocation& loc, WeatherData& data) {
                 platform::ThreadCrashStack crashStack;
                 runGroup(name, group);
             });
-        } catch (const std::system_error&) {
-            // No thread to be had: the group runs here, in its turn.
+        } catch (...) {
+            // No thread to be had (whatever starting one threw): the group
+            // runs here, in its turn, and the threads already started are
+            // still joined below.
             runGroup(name, group);
         }
     }

@@ -232,7 +232,8 @@ void readDaily(const json& dl, WeatherData& d) {
         e.precipitationSum = at(precip, j, 0.0);
         e.rainSum = at(rain, j, 0.0);
         e.snowfallSum = at(snow, j, 0.0);
-        e.precipitationProbabilityMax = at(pop, j, 0.0);
+        // A missing chance stays missing (-1), not a forecast of 0 %.
+        e.precipitationProbabilityMax = at(pop, j, -1.0);
         e.sunrise = at(sunrise, j, std::string());
         e.sunset = at(sunset, j, std::string());
         e.uvIndexMax = at(uv, j, 0.0);

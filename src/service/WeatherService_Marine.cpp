@@ -5,6 +5,7 @@
 
 #include "service/ReplyText.h"
 #include "service/ServiceHosts.h"
+#include "service/SourceSupport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr double kTideStationRangeKm = 100.0;
 constexpr size_t kTideEventLimit = 4;
+constexpr size_t kMaxStationIdLength = 16;
 
 // A text member, `def` when absent; throws when present with another type.
 std::string textMember(const json& obj, const char* key, const char* def = "") {
@@ -82,7 +84,8 @@ std::vector<WeatherService::TideStation> WeatherService::parseTideStations(const
             t.name = textMember(s, "name");
             t.latitude = numberMember(s, "lat");
             t.longitude = numberMember(s, "lng");
-            if (!t.id.empty() && coordinatesInRange(t.latitude, t.longitude)) list.push_back(std::move(t));
+            if (source::plainId(t.id, kMaxStationIdLength) && coordinatesInRange(t.latitude, t.longitude))
+                list.push_back(std::move(t));
         }
     } catch (const json::exception&) {
         // The stations read so far stay.
@@ -98,7 +101,8 @@ std::vector<TideEvent> WeatherService::parseTidePredictions(const std::string& b
         const auto predictions = root.find("predictions");
         if (predictions == root.end()) return events;
         for (const json& p : *predictions) {
-            if (events.size() >= kTideEventLimit) break;
+            // An entry that is no object is no tide: the reading ends there.
+            if (events.size() >= kTideEventLimit || !p.is_object()) break;
             TideEvent e;
             e.time = clockOf(textMember(p, "t"));
             e.high = textMember(p, "type") == "H";

@@ -5,6 +5,7 @@
 
 #include "model/Dates.h"
 #include "model/Numbers.h"
+#include "service/ReplyText.h"
 #include "service/ServiceHosts.h"
 #include "service/SourceSupport.h"
 
@@ -30,6 +31,25 @@ constexpr int kGridLatitudes = 181;
 std::optional<int> truncatedInt(const json& v) {
     if (!v.is_number()) return std::nullopt;
     return truncatedTo<int>(v.get<double>());
+}
+
+// Seconds since 1970 of a flare time "YYYY-MM-DD?HH:MM" read as UTC, the date
+// and the time parted by any one character; a missing or cut clock time counts
+// as 0. None unless the date reads.
+std::optional<int64_t> flareTime(std::string_view text) {
+    static constexpr char kAfter[] = {'-', '-', '\0', ':'};  // '\0': any character
+    int field[5] = {0, 0, 0, 0, 0};
+    size_t count = 0;
+    while (count < 5) {
+        const auto n = replytext::scanInt(text);
+        if (!n) break;
+        field[count++] = *n;
+        if (count == 5 || text.empty() || (kAfter[count - 1] && text.front() != kAfter[count - 1])) break;
+        text.remove_prefix(1);
+    }
+    int64_t at = 0;
+    if (count < 3 || !utcSecondsOf(field[0], field[1], field[2], field[3], field[4], 0, at)) return std::nullopt;
+    return at;
 }
 
 // Element [2] of a grid entry [longitude, latitude, probability] when the
@@ -215,15 +235,12 @@ void WeatherService::parseSolarFlares(const std::string& body, int64_t now, Sola
         std::string when = source::textOr(*it, "max_time");
         if (when.empty()) when = source::textOr(*it, "begin_time");
         if (when.empty()) when = source::textOr(*it, "time_tag");
-        int y = 0, mo = 0, d = 0, h = 0, mi = 0;
         double hoursAgo = -1;
-        int64_t at = 0;
-        if (std::sscanf(when.c_str(), "%d-%d-%d%*c%d:%d", &y, &mo, &d, &h, &mi) >= 3 &&
-            utcSecondsOf(y, mo, d, h, mi, 0, at)) {
+        if (auto at = flareTime(when)) {
             // The list's times are UTC; a numeric offset, where one is given,
             // is taken off.
-            at -= isoZoneOffset(when).value_or(0);
-            if (at > 0) hoursAgo = static_cast<double>(now - at) / 3600.0;
+            *at -= isoZoneOffset(when).value_or(0);
+            if (*at > 0) hoursAgo = static_cast<double>(now - *at) / 3600.0;
         }
         out.flareClass = cls;
         out.flareHoursAgo = hoursAgo;

@@ -2,11 +2,13 @@
 // the comparison of two version texts.
 #include "service/WeatherService.h"
 
+#include "service/ReplyText.h"
 #include "service/ServiceHosts.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
+#include <array>
+#include <string_view>
 
 namespace nbr {
 
@@ -23,13 +25,29 @@ std::string WeatherService::fetchLatestVersion() {
     return it != root.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+namespace {
+
+// "major.minor.patch": missing parts, and every part from one that does not
+// read as a whole number on, count as 0 (1.4 is 1.4.0); a suffix after the
+// third number is ignored.
+std::array<long long, 3> versionParts(std::string_view text) {
+    std::array<long long, 3> parts{};
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            if (text.empty() || text.front() != '.') break;
+            text.remove_prefix(1);
+        }
+        const auto n = replytext::scanLong(text);
+        if (!n) break;
+        parts[i] = *n;
+    }
+    return parts;
+}
+
+}  // namespace
+
 bool WeatherService::versionLess(const std::string& a, const std::string& b) {
-    int x[3] = {0, 0, 0}, y[3] = {0, 0, 0};
-    std::sscanf(a.c_str(), "%d.%d.%d", &x[0], &x[1], &x[2]);
-    std::sscanf(b.c_str(), "%d.%d.%d", &y[0], &y[1], &y[2]);
-    if (x[0] != y[0]) return x[0] < y[0];
-    if (x[1] != y[1]) return x[1] < y[1];
-    return x[2] < y[2];
+    return versionParts(a) < versionParts(b);
 }
 
 }  // namespace nbr

@@ -117,7 +117,7 @@ Line dayConfidence(const DailyForecast& d, bool fahrenheit) {
 
 Line dayRain(const DailyForecast& d) {
     const bool disagree = d.popConsensus && d.popMax - d.popMin >= 30;
-    return {printed("%.0f%%", d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
+    return {units::chance(d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
 }
 
 std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg) {
@@ -146,7 +146,7 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
                 out.push_back({"Confidence: low (wide model spread - treat as a range)", Tone::Amber});
         }
     }
-    out.push_back({printed("Precip Chance: %.0f%%", d.precipitationProbabilityMax), Tone::Normal, true});
+    out.push_back({"Precip Chance: " + units::chance(d.precipitationProbabilityMax), Tone::Normal, true});
     if (d.popConsensus) {
         const int n = static_cast<int>(d.popSources);
         if (d.popMax - d.popMin >= 30)

@@ -55,7 +55,7 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
     } else if (!d.daily.empty()) {
         const DailyForecast& t = d.daily[0];
         m.stat = {"High " + units::temp(cfg, t.temperatureMax) + " / Low " + units::temp(cfg, t.temperatureMin) +
-                      printed("   rain %.0f%%", t.precipitationProbabilityMax),
+                      "   rain " + units::chance(t.precipitationProbabilityMax),
                   Tone::Dim};
     }
     m.place = d.location.name + (refreshing ? "  (updating...)" : "");

@@ -58,6 +58,8 @@ std::string visibility(const Config& c, double m) {
     return mph ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
 }
 
+std::string chance(double percent) { return percent >= 0 ? print("%.0f%%", percent) : "--"; }
+
 }  // namespace units
 
 std::string UIRenderer::formatTemp(double c) const { return units::temp(config, c); }

@@ -16,6 +16,8 @@ std::string precip(const Config& c, double mm);
 std::string snow(const Config& c, double cm);
 std::string pressure(const Config& c, double hPa);
 std::string visibility(const Config& c, double metres);
+// A chance in percent; "--" when the forecast gave none (negative).
+std::string chance(double percent);
 
 }  // namespace nbr::units
 
