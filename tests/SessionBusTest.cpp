@@ -6,7 +6,10 @@
 #include "desktop/SystemTray.h"
 
 #include <dbus/dbus.h>
+#include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <libdbusmenu-glib/client.h>
+#include <libdbusmenu-glib/menuitem.h>
 
 #include <SDL.h>
 
@@ -94,10 +97,23 @@ public:
         return reply;
     }
 
+    // A signal of the notification server about notice `id`.
+    void noticeSignal(const char* member, dbus_uint32_t id, const char* action) {
+        DBusMessage* sig =
+            dbus_message_new_signal("/org/freedesktop/Notifications", "org.freedesktop.Notifications", member);
+        dbus_uint32_t reason = 2;
+        if (action) dbus_message_append_args(sig, DBUS_TYPE_UINT32, &id, DBUS_TYPE_STRING, &action, DBUS_TYPE_INVALID);
+        else dbus_message_append_args(sig, DBUS_TYPE_UINT32, &id, DBUS_TYPE_UINT32, &reason, DBUS_TYPE_INVALID);
+        dbus_connection_send(conn, sig, nullptr);
+        dbus_message_unref(sig);
+        dbus_connection_flush(conn);
+    }
+
     DBusConnection* conn = nullptr;
     std::string item;  // the service the item registered
     bool host = true;
-    std::vector<std::pair<std::string, std::string>> notices;
+    std::vector<std::pair<std::string, std::string>> notices;  // summary and body; notice i has id 41 + i
+    std::vector<std::string> noticeActions;                    // of the last notice
 
 private:
     DBusHandlerResult onCall(DBusMessage* m) {
@@ -119,6 +135,17 @@ private:
             dbus_message_get_args(m, nullptr, DBUS_TYPE_STRING, &app, DBUS_TYPE_UINT32, &id, DBUS_TYPE_STRING, &icon,
                                   DBUS_TYPE_STRING, &summary, DBUS_TYPE_STRING, &body, DBUS_TYPE_INVALID);
             notices.emplace_back(summary, body);
+            DBusMessageIter it, actions;
+            dbus_message_iter_init(m, &it);
+            for (int i = 0; i < 5; ++i) dbus_message_iter_next(&it);
+            noticeActions.clear();
+            for (dbus_message_iter_recurse(&it, &actions); dbus_message_iter_get_arg_type(&actions) == DBUS_TYPE_STRING;
+                 dbus_message_iter_next(&actions)) {
+                dbus_message_iter_get_basic(&actions, &s);
+                noticeActions.emplace_back(s);
+            }
+            dbus_uint32_t given = 40 + static_cast<dbus_uint32_t>(notices.size());
+            dbus_message_append_args(reply, DBUS_TYPE_UINT32, &given, DBUS_TYPE_INVALID);
         }
         if (!dbus_message_get_no_reply(m)) dbus_connection_send(conn, reply, nullptr);
         dbus_message_unref(reply);
@@ -235,54 +262,20 @@ TEST(SessionBusTest, TheItemFollowsTheWatcherAndAnswersTheDesktop) {
                                  tray));
     EXPECT_EQ(tray.pollAction(), TrayAction::Show);
 
-    r = desk.call("/MenuBar", "com.canonical.dbusmenu", "GetLayout",
-                  [](DBusMessage* m) {
-                      dbus_int32_t parent = 0, depth = -1;
-                      DBusMessageIter it, names;
-                      dbus_message_iter_init_append(m, &it);
-                      dbus_message_iter_append_basic(&it, DBUS_TYPE_INT32, &parent);
-                      dbus_message_iter_append_basic(&it, DBUS_TYPE_INT32, &depth);
-                      dbus_message_iter_open_container(&it, DBUS_TYPE_ARRAY, "s", &names);
-                      dbus_message_iter_close_container(&it, &names);
-                  },
-                  tray);
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(std::string(dbus_message_get_signature(r)), "u(ia{sv}av)");
-    std::vector<std::pair<int, std::string>> items;
-    DBusMessageIter it, root, children;
-    dbus_message_iter_init(r, &it);
-    dbus_message_iter_next(&it);
-    dbus_message_iter_recurse(&it, &root);
-    dbus_message_iter_next(&root);
-    dbus_message_iter_next(&root);
-    dbus_message_iter_recurse(&root, &children);
-    do {
-        DBusMessageIter var, node, props, entry, value;
-        dbus_message_iter_recurse(&children, &var);
-        dbus_message_iter_recurse(&var, &node);
-        dbus_int32_t id = 0;
-        dbus_message_iter_get_basic(&node, &id);
-        dbus_message_iter_next(&node);
-        dbus_message_iter_recurse(&node, &props);
-        dbus_message_iter_recurse(&props, &entry);
-        const char* key = nullptr;
-        const char* val = nullptr;
-        dbus_message_iter_get_basic(&entry, &key);
-        dbus_message_iter_next(&entry);
-        dbus_message_iter_recurse(&entry, &value);
-        dbus_message_iter_get_basic(&value, &val);
-        items.emplace_back(id, std::string(key) + "=" + val);
-    } while (dbus_message_iter_next(&children));
+    // The menu is where the item says; its items answer Event (the
+    // client-library test below reads and clicks them as panels do).
+    r = desk.call("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                  getProperty("org.kde.StatusNotifierItem", "Menu"), tray);
+    ASSERT_TRUE(variantOf(r, &v));
+    ASSERT_EQ(dbus_message_iter_get_arg_type(&v), DBUS_TYPE_OBJECT_PATH);
+    dbus_message_iter_get_basic(&v, &text);
+    const std::string menuPath = text;
     dbus_message_unref(r);
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].second, "label=Show Nimbrel");
-    EXPECT_EQ(items[1].second, "label=Refresh Now");
-    EXPECT_EQ(items[2].second, "type=separator");
-    EXPECT_EQ(items[3].second, "label=Quit");
-    const std::pair<int, TrayAction> clicks[] = {
-        {items[0].first, TrayAction::Show}, {items[1].first, TrayAction::Refresh}, {items[3].first, TrayAction::Quit}};
+    const std::pair<int, TrayAction> clicks[] = {{SystemTray::kShowCommand, TrayAction::Show},
+                                                 {SystemTray::kRefreshCommand, TrayAction::Refresh},
+                                                 {SystemTray::kQuitCommand, TrayAction::Quit}};
     for (const auto& [id, action] : clicks) {
-        dbus_message_unref(desk.call("/MenuBar", "com.canonical.dbusmenu", "Event",
+        dbus_message_unref(desk.call(menuPath.c_str(), "com.canonical.dbusmenu", "Event",
                                      [id = id](DBusMessage* m) {
                                          DBusMessageIter a, var;
                                          dbus_message_iter_init_append(m, &a);
@@ -307,6 +300,7 @@ TEST(SessionBusTest, TheItemFollowsTheWatcherAndAnswersTheDesktop) {
     ASSERT_TRUE(pumpUntil(tray, desk, [&] { return !desk.notices.empty(); }));
     EXPECT_EQ(desk.notices[0].first, "Weather Alerts (2)");
     EXPECT_EQ(desk.notices[0].second, "- Snø &amp; &lt;b&gt;ice&lt;/b&gt;\n- wind");
+    EXPECT_EQ(desk.noticeActions, (std::vector<std::string>{"default", "Show"}));
     EXPECT_EQ(platform::escapeNoticeMarkup("a\xFF<"), "a\xEF\xBF\xBD&lt;");
 
     // The watcher goes away and comes back.
@@ -316,6 +310,126 @@ TEST(SessionBusTest, TheItemFollowsTheWatcherAndAnswersTheDesktop) {
     desk.ownWatcher(true);
     ASSERT_TRUE(pumpUntil(tray, desk, [&] { return tray.hostVisible(); }));
     EXPECT_FALSE(desk.item.empty());
+    tray.shutdown();
+}
+
+// Runs the GLib side (the client library) and the program's side together
+// until `done`.
+template <typename Pred>
+bool pumpWithGlib(SystemTray& tray, Pred done) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
+        tray.pump();
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return done();
+}
+
+TEST(SessionBusTest, TheMenuWorksThroughTheDesktopsOwnClientLibrary) {
+    PrivateBus bus;
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    FakeDesktop desk;
+    ASSERT_NE(desk.conn, nullptr);
+    desk.ownWatcher(true);
+    SystemTray tray;
+    tray.initialize({});
+    ASSERT_TRUE(pumpUntil(tray, desk, [&] { return tray.hostVisible(); }));
+
+    // The menu as libdbusmenu-glib (XFCE, MATE, Budgie panels) reads it.
+    DbusmenuClient* client = dbusmenu_client_new(desk.item.c_str(), "/MenuBar");
+    std::vector<DbusmenuMenuitem*> entries;
+    ASSERT_TRUE(pumpWithGlib(tray, [&] {
+        DbusmenuMenuitem* root = dbusmenu_client_get_root(client);
+        if (!root) return false;
+        entries.clear();
+        for (GList* c = dbusmenu_menuitem_get_children(root); c; c = c->next)
+            entries.push_back(DBUSMENU_MENUITEM(c->data));
+        return entries.size() == 4;
+    }));
+    std::vector<std::string> seen;
+    for (DbusmenuMenuitem* e : entries) {
+        const char* type = dbusmenu_menuitem_property_get(e, DBUSMENU_MENUITEM_PROP_TYPE);
+        const char* label = dbusmenu_menuitem_property_get(e, DBUSMENU_MENUITEM_PROP_LABEL);
+        seen.emplace_back(type ? type : label ? label : "?");
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"Show Nimbrel", "Refresh Now", "separator", "Quit"}));
+    // Its clicks (sent with EventGroup) take effect.
+    for (const auto& [entry, want] : {std::pair{entries[3], TrayAction::Quit}, std::pair{entries[0], TrayAction::Show}}) {
+        dbusmenu_menuitem_handle_event(entry, DBUSMENU_MENUITEM_EVENT_ACTIVATED, g_variant_new_int32(0), 0);
+        std::optional<TrayAction> got;
+        EXPECT_TRUE(pumpWithGlib(tray, [&] { return (got = got ? got : tray.pollAction()).has_value(); }));
+        EXPECT_EQ(got, want);
+    }
+
+    // What other hosts ask, straight through GDBus: the reply as GLib prints
+    // it, or the error's name.
+    GDBusConnection* gconn = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_NE(gconn, nullptr);
+    const struct {
+        const char* path;
+        const char* iface;
+        const char* method;
+        const char* args;
+        const char* want;  // found in the answer
+    } calls[] = {
+        {"/MenuBar", "com.canonical.dbusmenu", "GetLayout", "(1003, -1, @as [])", "(uint32 1, (1003, {'label': <'Quit'>}, @av []))"},
+        {"/MenuBar", "com.canonical.dbusmenu", "GetLayout", "(0, 0, ['label'])", "(uint32 1, (0, @a{sv} {}, @av []))"},
+        {"/MenuBar", "com.canonical.dbusmenu", "GetLayout", "(0, 1, ['type'])", "<(2000, {'type': <'separator'>}, @av [])>"},
+        {"/MenuBar", "com.canonical.dbusmenu", "GetLayout", "(99, -1, @as [])", "InvalidArgs"},
+        {"/MenuBar", "com.canonical.dbusmenu", "GetGroupProperties", "([1002, 99, 2000], ['label'])",
+         "([(1002, {'label': <'Refresh Now'>}), (2000, {})],)"},
+        {"/MenuBar", "com.canonical.dbusmenu", "EventGroup", "([(1002, 'clicked', <0>, uint32 0), (99, 'clicked', <0>, uint32 0)],)",
+         "([99],)"},
+        {"/MenuBar", "com.canonical.dbusmenu", "EventGroup", "([(99, 'clicked', <0>, uint32 0)],)", "InvalidArgs"},
+        {"/MenuBar", "com.canonical.dbusmenu", "AboutToShowGroup", "([0, 99],)", "(@ai [], [99])"},
+        {"/MenuBar", "com.canonical.dbusmenu", "AboutToShow", "(99,)", "InvalidArgs"},
+        {"/MenuBar", "org.freedesktop.DBus.Properties", "GetAll", "('com.canonical.dbusmenu',)",
+         "{'Version': <uint32 3>, 'TextDirection': <'ltr'>, 'Status': <'normal'>"},
+        {"/MenuBar", "org.freedesktop.DBus.Introspectable", "Introspect", "()",
+         "<interface name=\"com.canonical.dbusmenu\">"},
+        {"/StatusNotifierItem", "org.freedesktop.DBus.Introspectable", "Introspect", "()",
+         "<interface name=\"org.kde.StatusNotifierItem\">"},
+    };
+    for (const auto& c : calls) {
+        SCOPED_TRACE(std::string(c.method) + c.args);
+        GVariant* args = g_variant_parse(nullptr, c.args, nullptr, nullptr, nullptr);
+        ASSERT_NE(args, nullptr);
+        bool done = false;
+        std::string answer;
+        struct Call {
+            bool* done;
+            std::string* answer;
+        } box{&done, &answer};
+        g_dbus_connection_call(
+            gconn, desk.item.c_str(), c.path, c.iface, c.method, args, nullptr, G_DBUS_CALL_FLAGS_NONE, 3000, nullptr,
+            [](GObject* source, GAsyncResult* res, gpointer data) {
+                auto* b = static_cast<Call*>(data);
+                GError* error = nullptr;
+                if (GVariant* v = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, &error)) {
+                    gchar* text = g_variant_print(v, TRUE);
+                    *b->answer = text;
+                    g_free(text);
+                    g_variant_unref(v);
+                } else {
+                    gchar* name = g_dbus_error_get_remote_error(error);
+                    *b->answer = std::string("error ") + (name ? name : "") + ": " + error->message;
+                    g_free(name);
+                    g_error_free(error);
+                }
+                *b->done = true;
+            },
+            &box);
+        ASSERT_TRUE(pumpWithGlib(tray, [&] { return done; }));
+        EXPECT_NE(answer.find(c.want), std::string::npos) << answer;
+        if (std::string(c.method) == "Introspect") {
+            for (const char* iface : {"org.freedesktop.DBus.Properties", "org.freedesktop.DBus.Introspectable"})
+                EXPECT_NE(answer.find(iface), std::string::npos) << answer;
+        }
+    }
+    EXPECT_EQ(tray.pollAction(), TrayAction::Refresh);  // the known id of the group was clicked
+    g_object_unref(gconn);
+    g_object_unref(client);
     tray.shutdown();
 }
 
