@@ -1,6 +1,7 @@
 // The notification-area item and desktop notices on a private session bus,
 // with a small stand-in for the desktop: a watcher that may say a host is
 // there, and a notification server that records what it is sent.
+#include "AppOnDisplay.h"
 #include "TestEnv.h"
 #include "app/App.h"
 #include "desktop/SystemTray.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <libdbusmenu-glib/client.h>
 #include <libdbusmenu-glib/menuitem.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
 
 #include <SDL.h>
 
@@ -463,6 +466,76 @@ TEST(SessionBusTest, ClosingHidesToTheTrayOnlyWhileAHostShowsIt) {
     EXPECT_FALSE(app.hiddenToTray);
     EXPECT_FALSE(app.running);
     app.tray.shutdown();
+}
+
+// The application with its window on a private display and a desktop on a
+// private bus.
+class TrayOnDisplayTest : public AppOnDisplayTest {
+protected:
+    // Rectangles of the window's input region: none means clicks pass through.
+    int inputRects() {
+        int count = 0, ordering = 0;
+        auto* dpy = static_cast<Display*>(app.hwnd->display);
+        XRectangle* r = XShapeGetRectangles(dpy, app.hwnd->window, ShapeInput, &count, &ordering);
+        if (r) XFree(r);
+        return count;
+    }
+    bool windowShown() { return !(SDL_GetWindowFlags(app.window) & SDL_WINDOW_HIDDEN); }
+
+    PrivateBus bus;
+    FakeDesktop desk;
+};
+
+TEST_F(TrayOnDisplayTest, NoticeClicksShowTheWindowAndTheStripNeverTrapsClicks) {
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    ASSERT_TRUE(app.hwnd.has_value());
+    app.tray.initialize({});
+    desk.ownWatcher(true);
+    ASSERT_TRUE(pumpUntil(app.tray, desk, [&] {
+        app.followTrayHost();
+        return app.trayHostVisible();
+    }));
+    // Everything the desktop sent before a call to the item has been handled
+    // once its answer is back.
+    const auto settle = [&] {
+        dbus_message_unref(desk.call("/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                                     getProperty("org.kde.StatusNotifierItem", "Id"), app.tray));
+        app.processEvents();
+    };
+
+    // Only the default action of a notice this program sent and the server
+    // still shows brings the hidden window back.
+    app.tray.showBalloon(u"Wind Advisory", u"Boston");
+    app.tray.showBalloon(u"Rain Soon", u"Boston");
+    ASSERT_TRUE(pumpUntil(app.tray, desk, [&] { return desk.notices.size() == 2; }));  // ids 41 and 42
+    desk.noticeSignal("NotificationClosed", 42, nullptr);
+    const struct {
+        dbus_uint32_t id;
+        const char* action;
+        bool shows;
+    } clicks[] = {{99, "default", false}, {41, "dismiss", false}, {42, "default", false}, {41, "default", true}};
+    for (const auto& c : clicks) {
+        SDL_Event close{};
+        close.type = SDL_WINDOWEVENT;
+        close.window.event = SDL_WINDOWEVENT_CLOSE;
+        app.handleSdlEvent(close);
+        ASSERT_TRUE(app.hiddenToTray);
+        desk.noticeSignal("ActionInvoked", c.id, c.action);
+        settle();
+        EXPECT_EQ(!app.hiddenToTray, c.shows) << c.id << " " << c.action;
+        EXPECT_EQ(windowShown(), c.shows) << c.id << " " << c.action;
+    }
+
+    // A click-through strip lets clicks reach it again the moment the host
+    // goes away: nothing else could bring it back.
+    app.config.miniClickThrough = true;
+    app.applyMiniMode(true);
+    EXPECT_EQ(inputRects(), 0);
+    desk.ownWatcher(false);
+    ASSERT_TRUE(pumpUntil(app.tray, desk, [&] { return !app.trayHostVisible(); }));
+    app.followTrayHost();
+    EXPECT_GT(inputRects(), 0);
+    EXPECT_TRUE(app.renderer->miniMode);
 }
 
 }  // namespace
