@@ -1,8 +1,11 @@
 // The real program under a private virtual display: start-up, frames, an
-// orderly stop on SIGTERM, and the starts that must fail.
+// orderly stop on SIGTERM, the starts that must fail, and an acknowledged
+// alert across a restart.
 #include "DisplayHarness.h"
 #include "replay/ReplayServer.h"
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <nlohmann/json.hpp>
 #include <stb_image_write.h>
 
@@ -175,6 +178,108 @@ TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {
 
     ASSERT_EQ(kill(first, SIGTERM), 0);
     EXPECT_EQ(test::waitExit(first, 30s), 0) << log();
+}
+
+// The box of the alert toasts' dark red card on the screen; empty (x1 < 0)
+// when none is shown. Only rows that hold most of a card's width count, so
+// stray text pixels of a similar colour do not.
+struct Box {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
+    bool operator==(const Box&) const = default;
+};
+Box toastBox(const test::Screenshot& shot) {
+    Box b;
+    for (int y = 0; y < shot.height; ++y) {
+        int n = 0, left = shot.width, right = -1;
+        for (int x = 0; x < shot.width; ++x) {
+            const std::uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
+            if (p[0] < 80 || p[0] > 96 || p[1] < 30 || p[1] > 42 || p[2] < 22 || p[2] > 36) continue;
+            ++n;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+        if (n < 150) continue;
+        b.x0 = std::min(b.x0, left), b.x1 = std::max(b.x1, right);
+        b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+    }
+    return b;
+}
+
+// The middle of the light "X" of the first toast's acknowledge button, at
+// the right end of the card's first line; (-1, -1) when there is none.
+std::pair<int, int> firstToastX(const test::Screenshot& shot, const Box& b) {
+    long sx = 0, sy = 0, n = 0;
+    for (int y = b.y0; y < std::min(b.y0 + 40, shot.height); ++y)
+        for (int x = std::max(b.x1 - 70, 0); x <= b.x1; ++x) {
+            const std::uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
+            if (p[0] < 180 || p[1] < 160 || p[2] < 140) continue;
+            sx += x, sy += y, ++n;
+        }
+    if (n == 0) return {-1, -1};
+    return {static_cast<int>(sx / n), static_cast<int>(sy / n)};
+}
+
+TEST_F(AppProcessTest, AnAcknowledgedAlertStaysHiddenAfterARestart) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const std::string key = "OFFICIAL|urn:oid:2.49.0.1.840.0.boston.wind.1";
+    const auto ackedKeys = [&] {
+        const auto state = nlohmann::json::parse(test::readFile(dataDir_ + "/alert_state.json"), nullptr, false);
+        return state.is_object() ? state.value("acked", nlohmann::json::object()) : nlohmann::json::object();
+    };
+    const auto screen = [&] { return test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd"); };
+    // The toast card once every alert of the refresh is on it: the same box
+    // twice half a second apart.
+    const auto settledToasts = [&] {
+        Box last = toastBox(screen());
+        for (int i = 0; i < 60; ++i) {
+            std::this_thread::sleep_for(500ms);
+            const Box b = toastBox(screen());
+            if (b == last && b.x1 >= 0) break;
+            last = b;
+        }
+        return last;
+    };
+
+    int heightBefore = 0;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        const size_t alertRequests = server_.count("nws", "/alerts/active");
+        const pid_t pid = start(display.name());
+        ASSERT_GT(pid, 0);
+        for (int i = 0; i < 300 && server_.count("nws", "/alerts/active") == alertRequests; ++i)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_GT(server_.count("nws", "/alerts/active"), alertRequests) << log();
+        const Box b = settledToasts();
+        ASSERT_GE(b.x1, 0) << log();
+        if (run == 0) {
+            // The first toast is the wind advisory; its X acknowledges it.
+            heightBefore = b.y1 - b.y0;
+            const auto [x, y] = firstToastX(screen(), b);
+            ASSERT_GE(x, 0);
+            Display* dpy = XOpenDisplay(display.name().c_str());
+            ASSERT_NE(dpy, nullptr);
+            XTestFakeMotionEvent(dpy, -1, x, y, 0);
+            XFlush(dpy);
+            std::this_thread::sleep_for(300ms);
+            XTestFakeButtonEvent(dpy, 1, True, 0);
+            XFlush(dpy);
+            std::this_thread::sleep_for(100ms);
+            XTestFakeButtonEvent(dpy, 1, False, 0);
+            XCloseDisplay(dpy);
+            for (int i = 0; i < 100 && ackedKeys().empty(); ++i) std::this_thread::sleep_for(100ms);
+        } else {
+            // After the restart the refresh brings the same alerts: the
+            // acknowledged one stays hidden, the others are still shown.
+            EXPECT_LT(b.y1 - b.y0, heightBefore);
+        }
+        const nlohmann::json acked = ackedKeys();
+        EXPECT_EQ(acked.size(), 1u) << acked.dump();
+        EXPECT_TRUE(acked.contains(key)) << acked.dump();
+        ASSERT_EQ(kill(pid, SIGTERM), 0);
+        ASSERT_EQ(test::waitExit(pid, 30s), 0) << log();
+        std::filesystem::remove(logPath_);
+    }
 }
 
 }  // namespace
