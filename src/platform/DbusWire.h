@@ -87,10 +87,10 @@ inline std::vector<std::string> argStrings(DBusMessage* msg, int index) {
     return out;
 }
 
-// Sends `reply` (if any) and releases it.
+// Sends `reply` (if any; nowhere without a connection) and releases it.
 inline void sendAndRelease(DBusConnection* conn, DBusMessage* reply) {
     if (!reply) return;
-    dbus_connection_send(conn, reply, nullptr);
+    if (conn) dbus_connection_send(conn, reply, nullptr);
     dbus_message_unref(reply);
 }
 
