@@ -180,43 +180,33 @@ TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {
     EXPECT_EQ(test::waitExit(first, 30s), 0) << log();
 }
 
-// The box of the alert toasts' dark red card on the screen; empty (x1 < 0)
-// when none is shown. Only rows that hold most of a card's width count, so
-// stray text pixels of a similar colour do not.
-struct Box {
-    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;
-    bool operator==(const Box&) const = default;
+// The box of the alert toasts' dark red card on the screen (x1 < 0 when none
+// is shown; only rows holding most of a card's width count), and the middle
+// of the light "X" of the first toast's acknowledge button at the right end
+// of its first line.
+struct Toasts {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1, ackX = -1, ackY = -1;
+    bool operator==(const Toasts&) const = default;
 };
-Box toastBox(const test::Screenshot& shot) {
-    Box b;
+Toasts toastsOn(const test::Screenshot& shot) {
+    Toasts t;
+    const auto px = [&](int x, int y) { return &shot.rgb[(size_t(y) * shot.width + x) * 3]; };
     for (int y = 0; y < shot.height; ++y) {
         int n = 0, left = shot.width, right = -1;
         for (int x = 0; x < shot.width; ++x) {
-            const std::uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
+            const std::uint8_t* p = px(x, y);
             if (p[0] < 80 || p[0] > 96 || p[1] < 30 || p[1] > 42 || p[2] < 22 || p[2] > 36) continue;
-            ++n;
-            left = std::min(left, x);
-            right = std::max(right, x);
+            ++n, left = std::min(left, x), right = std::max(right, x);
         }
         if (n < 150) continue;
-        b.x0 = std::min(b.x0, left), b.x1 = std::max(b.x1, right);
-        b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+        t.x0 = std::min(t.x0, left), t.x1 = std::max(t.x1, right), t.y0 = std::min(t.y0, y), t.y1 = y;
     }
-    return b;
-}
-
-// The middle of the light "X" of the first toast's acknowledge button, at
-// the right end of the card's first line; (-1, -1) when there is none.
-std::pair<int, int> firstToastX(const test::Screenshot& shot, const Box& b) {
     long sx = 0, sy = 0, n = 0;
-    for (int y = b.y0; y < std::min(b.y0 + 40, shot.height); ++y)
-        for (int x = std::max(b.x1 - 70, 0); x <= b.x1; ++x) {
-            const std::uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
-            if (p[0] < 180 || p[1] < 160 || p[2] < 140) continue;
-            sx += x, sy += y, ++n;
-        }
-    if (n == 0) return {-1, -1};
-    return {static_cast<int>(sx / n), static_cast<int>(sy / n)};
+    for (int y = std::max(t.y0, 0); t.x1 >= 0 && y < std::min(t.y0 + 40, shot.height); ++y)
+        for (int x = std::max(t.x1 - 70, 0); x <= t.x1; ++x)
+            if (px(x, y)[0] >= 180 && px(x, y)[1] >= 160 && px(x, y)[2] >= 140) sx += x, sy += y, ++n;
+    if (n > 0) t.ackX = static_cast<int>(sx / n), t.ackY = static_cast<int>(sy / n);
+    return t;
 }
 
 TEST_F(AppProcessTest, AnAcknowledgedAlertStaysHiddenAfterARestart) {
@@ -231,14 +221,13 @@ TEST_F(AppProcessTest, AnAcknowledgedAlertStaysHiddenAfterARestart) {
     // The toast card once every alert of the refresh is on it: the same box
     // twice half a second apart.
     const auto settledToasts = [&] {
-        Box last = toastBox(screen());
-        for (int i = 0; i < 60; ++i) {
+        Toasts last, now = toastsOn(screen());
+        for (int i = 0; i < 60 && !(now == last && now.x1 >= 0); ++i) {
+            last = now;
             std::this_thread::sleep_for(500ms);
-            const Box b = toastBox(screen());
-            if (b == last && b.x1 >= 0) break;
-            last = b;
+            now = toastsOn(screen());
         }
-        return last;
+        return now;
     };
 
     int heightBefore = 0;
@@ -250,16 +239,15 @@ TEST_F(AppProcessTest, AnAcknowledgedAlertStaysHiddenAfterARestart) {
         for (int i = 0; i < 300 && server_.count("nws", "/alerts/active") == alertRequests; ++i)
             std::this_thread::sleep_for(100ms);
         ASSERT_GT(server_.count("nws", "/alerts/active"), alertRequests) << log();
-        const Box b = settledToasts();
+        const Toasts b = settledToasts();
         ASSERT_GE(b.x1, 0) << log();
         if (run == 0) {
             // The first toast is the wind advisory; its X acknowledges it.
             heightBefore = b.y1 - b.y0;
-            const auto [x, y] = firstToastX(screen(), b);
-            ASSERT_GE(x, 0);
+            ASSERT_GE(b.ackX, 0);
             Display* dpy = XOpenDisplay(display.name().c_str());
             ASSERT_NE(dpy, nullptr);
-            XTestFakeMotionEvent(dpy, -1, x, y, 0);
+            XTestFakeMotionEvent(dpy, -1, b.ackX, b.ackY, 0);
             XFlush(dpy);
             std::this_thread::sleep_for(300ms);
             XTestFakeButtonEvent(dpy, 1, True, 0);

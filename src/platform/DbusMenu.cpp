@@ -93,9 +93,9 @@ private:
     static void appendProperties(DBusMessageIter* it, const Node& n, const std::vector<std::string>& names) {
         DBusMessageIter props;
         dbus_message_iter_open_container(it, DBUS_TYPE_ARRAY, "{sv}", &props);
-        for (const auto& [name, value] : propertiesOf(n)) {
-            if (!names.empty() && std::find(names.begin(), names.end(), name) == names.end()) continue;
-            appendDictEntry(&props, name, "s", [&](DBusMessageIter* v) { appendString(v, value); });
+        for (const auto& prop : propertiesOf(n)) {
+            if (!names.empty() && std::find(names.begin(), names.end(), prop.first) == names.end()) continue;
+            appendDictEntry(&props, prop.first, "s", [&](DBusMessageIter* v) { appendString(v, prop.second); });
         }
         dbus_message_iter_close_container(it, &props);
     }
