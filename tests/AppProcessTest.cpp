@@ -195,7 +195,8 @@ Toasts toastsOn(const test::Screenshot& shot) {
         int n = 0, left = shot.width, right = -1;
         for (int x = 0; x < shot.width; ++x) {
             const std::uint8_t* p = px(x, y);
-            if (p[0] < 80 || p[0] > 96 || p[1] < 30 || p[1] > 42 || p[2] < 22 || p[2] > 36) continue;
+            // A deep red of either shade the dark theme has given the card.
+            if (p[0] < 64 || p[0] > 100 || p[0] - p[1] < 35 || p[1] > 45 || p[2] > 40) continue;
             ++n, left = std::min(left, x), right = std::max(right, x);
         }
         if (n < 150) continue;
