@@ -1,8 +1,11 @@
 // The real program under a private virtual display: start-up, frames, an
-// orderly stop on SIGTERM, and the starts that must fail.
+// orderly stop on SIGTERM, the starts that must fail, and an acknowledged
+// alert across a restart.
 #include "DisplayHarness.h"
 #include "replay/ReplayServer.h"
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <nlohmann/json.hpp>
 #include <stb_image_write.h>
 
@@ -175,6 +178,97 @@ TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {
 
     ASSERT_EQ(kill(first, SIGTERM), 0);
     EXPECT_EQ(test::waitExit(first, 30s), 0) << log();
+}
+
+// The box of the alert toasts' dark red card on the screen (x1 < 0 when none
+// is shown; only rows holding most of a card's width count), and the middle
+// of the light "X" of the first toast's acknowledge button at the right end
+// of its first line.
+struct Toasts {
+    int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1, ackX = -1, ackY = -1;
+    bool operator==(const Toasts&) const = default;
+};
+Toasts toastsOn(const test::Screenshot& shot) {
+    Toasts t;
+    const auto px = [&](int x, int y) { return &shot.rgb[(size_t(y) * shot.width + x) * 3]; };
+    for (int y = 0; y < shot.height; ++y) {
+        int n = 0, left = shot.width, right = -1;
+        for (int x = 0; x < shot.width; ++x) {
+            const std::uint8_t* p = px(x, y);
+            // A deep red of either shade the dark theme has given the card.
+            if (p[0] < 64 || p[0] > 100 || p[0] - p[1] < 35 || p[1] > 45 || p[2] > 40) continue;
+            ++n, left = std::min(left, x), right = std::max(right, x);
+        }
+        if (n < 150) continue;
+        t.x0 = std::min(t.x0, left), t.x1 = std::max(t.x1, right), t.y0 = std::min(t.y0, y), t.y1 = y;
+    }
+    long sx = 0, sy = 0, n = 0;
+    for (int y = std::max(t.y0, 0); t.x1 >= 0 && y < std::min(t.y0 + 40, shot.height); ++y)
+        for (int x = std::max(t.x1 - 70, 0); x <= t.x1; ++x)
+            if (px(x, y)[0] >= 180 && px(x, y)[1] >= 160 && px(x, y)[2] >= 140) sx += x, sy += y, ++n;
+    if (n > 0) t.ackX = static_cast<int>(sx / n), t.ackY = static_cast<int>(sy / n);
+    return t;
+}
+
+TEST_F(AppProcessTest, AnAcknowledgedAlertStaysHiddenAfterARestart) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const std::string key = "OFFICIAL|urn:oid:2.49.0.1.840.0.boston.wind.1";
+    const auto ackedKeys = [&] {
+        const auto state = nlohmann::json::parse(test::readFile(dataDir_ + "/alert_state.json"), nullptr, false);
+        return state.is_object() ? state.value("acked", nlohmann::json::object()) : nlohmann::json::object();
+    };
+    const auto screen = [&] { return test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd"); };
+    // The toast card once every alert of the refresh is on it: the same box
+    // twice half a second apart.
+    const auto settledToasts = [&] {
+        Toasts last, now = toastsOn(screen());
+        for (int i = 0; i < 60 && !(now == last && now.x1 >= 0); ++i) {
+            last = now;
+            std::this_thread::sleep_for(500ms);
+            now = toastsOn(screen());
+        }
+        return now;
+    };
+
+    int heightBefore = 0;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        const size_t alertRequests = server_.count("nws", "/alerts/active");
+        const pid_t pid = start(display.name());
+        ASSERT_GT(pid, 0);
+        for (int i = 0; i < 300 && server_.count("nws", "/alerts/active") == alertRequests; ++i)
+            std::this_thread::sleep_for(100ms);
+        ASSERT_GT(server_.count("nws", "/alerts/active"), alertRequests) << log();
+        const Toasts b = settledToasts();
+        ASSERT_GE(b.x1, 0) << log();
+        if (run == 0) {
+            // The first toast is the wind advisory; its X acknowledges it.
+            heightBefore = b.y1 - b.y0;
+            ASSERT_GE(b.ackX, 0);
+            Display* dpy = XOpenDisplay(display.name().c_str());
+            ASSERT_NE(dpy, nullptr);
+            XTestFakeMotionEvent(dpy, -1, b.ackX, b.ackY, 0);
+            XFlush(dpy);
+            std::this_thread::sleep_for(300ms);
+            XTestFakeButtonEvent(dpy, 1, True, 0);
+            XFlush(dpy);
+            std::this_thread::sleep_for(100ms);
+            XTestFakeButtonEvent(dpy, 1, False, 0);
+            XCloseDisplay(dpy);
+            for (int i = 0; i < 100 && ackedKeys().empty(); ++i) std::this_thread::sleep_for(100ms);
+        } else {
+            // After the restart the refresh brings the same alerts: the
+            // acknowledged one stays hidden, the others are still shown.
+            EXPECT_LT(b.y1 - b.y0, heightBefore);
+        }
+        const nlohmann::json acked = ackedKeys();
+        EXPECT_EQ(acked.size(), 1u) << acked.dump();
+        EXPECT_TRUE(acked.contains(key)) << acked.dump();
+        ASSERT_EQ(kill(pid, SIGTERM), 0);
+        ASSERT_EQ(test::waitExit(pid, 30s), 0) << log();
+        std::filesystem::remove(logPath_);
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-dejavu-core ca-certificates xvfb xauth libgl1-mesa-dri x11-apps
   clang libclang-rt-14-dev dbus
   libxxhash-dev locales-all
+  libdbusmenu-glib-dev libxtst-dev
 )
 
 missing=()

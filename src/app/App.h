@@ -113,6 +113,9 @@ public:
     // Whether a desktop notification area shows the program's icon, so that
     // a hidden window can be brought back from there.
     bool trayHostVisible() const;
+    // Follows the host coming and going: a hidden window comes back and the
+    // mini strip's click-through is applied or lifted at once.
+    void followTrayHost();
 
     // ---- Frame skipping (App_FrameSkip.cpp) ----
     // Whether the frame just built must be drawn and presented: its draw data
@@ -164,6 +167,7 @@ public:
     void* glContext = nullptr;  // SDL_GLContext
     bool running = true;
     bool hiddenToTray = false;
+    bool trayHostShown = false;  // the host as followTrayHost last saw it
     bool shutdownDone = false;
     Config config;
     WeatherService weatherService;

@@ -43,8 +43,7 @@ void App::run() {
             } while (SDL_PollEvent(&e));
         }
         tray.pump();
-        // The host went away while the window was hidden: show it again.
-        if (hiddenToTray && !trayHostVisible()) restoreFromTray();
+        followTrayHost();
         processEvents();
         updateFromBackground();
         pruneStaleNotifications();
@@ -97,6 +96,17 @@ void App::handleSdlEvent(const SDL_Event& e) {
     }
 }
 
+void App::followTrayHost() {
+    const bool host = trayHostVisible();
+    // The host went away while the window was hidden: show it again.
+    if (hiddenToTray && !host) restoreFromTray();
+    // A click-through strip stays clickable while no host could bring it back.
+    if (host != trayHostShown) {
+        trayHostShown = host;
+        applyMiniWindowStyle();
+    }
+}
+
 void App::minimizeToTray() {
     if (window) SDL_HideWindow(window);
     hiddenToTray = true;
@@ -105,6 +115,7 @@ void App::minimizeToTray() {
 void App::restoreFromTray() {
     if (window) {
         SDL_ShowWindow(window);
+        if (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window);
         SDL_RaiseWindow(window);
     }
     hiddenToTray = false;
@@ -204,12 +215,22 @@ void App::processEvents() {
         applyMiniWindowStyle();
         if (fontsCrisp != config.crispFont) rebuildFonts();
     }
+    // Acknowledgements are remembered in the alert state until the alert's
+    // expiry (a day when it has none), so they hold across restarts.
     if (!a.acknowledgeKey.empty()) {
         std::lock_guard<std::mutex> lock(dataMutex);
         acknowledgedKeys.insert(a.acknowledgeKey);
         alertsDirty = true;
-        for (Notification& n : notifications)
-            if (n.alert.deduplicationKey() == a.acknowledgeKey) n.acknowledged = true;
+        std::chrono::system_clock::time_point until{};
+        for (Notification& n : notifications) {
+            if (n.alert.deduplicationKey() != a.acknowledgeKey) continue;
+            n.acknowledged = true;
+            until = n.alert.expires;
+        }
+        if (until == std::chrono::system_clock::time_point{})
+            for (const WeatherAlert& v : visibleAlerts)
+                if (v.deduplicationKey() == a.acknowledgeKey) until = v.expires;
+        alertEngine.acknowledge(a.acknowledgeKey, until, 0);
     }
     if (a.markAllRead) {
         std::lock_guard<std::mutex> lock(dataMutex);
@@ -217,7 +238,9 @@ void App::processEvents() {
         for (Notification& n : notifications) {
             if (n.acknowledged) continue;
             n.acknowledged = true;
-            acknowledgedKeys.insert(n.alert.deduplicationKey());
+            const std::string key = n.alert.deduplicationKey();
+            acknowledgedKeys.insert(key);
+            alertEngine.acknowledge(key, n.alert.expires, 0);
         }
     }
     if (a.clearNotifications) {

@@ -30,6 +30,7 @@ bool SystemTray::initialize(const platform::RgbaImage& icon) {
     platform::SessionBus::Handlers handlers;
     handlers.activate = [this] { handleEvent(TrayEvent::DoubleClick, 0, 0); };
     handlers.menuItem = [this](int id) { handleCommand(id); };
+    handlers.noticeClicked = [this] { handleEvent(TrayEvent::BalloonClick, 0, 0); };
     const std::vector<platform::MenuItem> menu = {
         {kShowCommand, "Show Nimbrel"}, {kRefreshCommand, "Refresh Now"}, {2000, "", true}, {kQuitCommand, "Quit"}};
     if (bus.start("Nimbrel", menu, std::move(handlers))) {

@@ -1,6 +1,7 @@
 #include "platform/SessionBus.h"
 
-#include "model/Utf8.h"
+#include "platform/DbusMenu.h"
+#include "platform/DbusWire.h"
 
 #include <dbus/dbus.h>
 
@@ -12,44 +13,48 @@ namespace nbr::platform {
 
 namespace {
 
+using namespace wire;
+
 constexpr const char* kItemPath = "/StatusNotifierItem";
 constexpr const char* kMenuPath = "/MenuBar";
 constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
-constexpr const char* kMenuInterface = "com.canonical.dbusmenu";
 constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
 constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
-constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+constexpr const char* kNotifications = "org.freedesktop.Notifications";
+constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
+constexpr size_t kNoticesFollowed = 64;  // the newest sent notices whose clicks count
 constexpr int kReplyTimeoutMs = 2000;
 
-// Valid UTF-8 without NUL bytes: the bus refuses anything else.
-std::string clean(const std::string& text) {
-    std::string s = utf8Valid(text);
-    s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
-    return s;
-}
-
-void appendString(DBusMessageIter* it, const std::string& text) {
-    const std::string s = clean(text);
-    const char* p = s.c_str();
-    dbus_message_iter_append_basic(it, DBUS_TYPE_STRING, &p);
-}
-
-template <typename Fill>
-void appendVariant(DBusMessageIter* it, const char* signature, Fill fill) {
-    DBusMessageIter v;
-    dbus_message_iter_open_container(it, DBUS_TYPE_VARIANT, signature, &v);
-    fill(&v);
-    dbus_message_iter_close_container(it, &v);
-}
-
-template <typename Fill>
-void appendDictEntry(DBusMessageIter* dict, const char* key, const char* signature, Fill fill) {
-    DBusMessageIter e;
-    dbus_message_iter_open_container(dict, DBUS_TYPE_DICT_ENTRY, nullptr, &e);
-    dbus_message_iter_append_basic(&e, DBUS_TYPE_STRING, &key);
-    appendVariant(&e, signature, fill);
-    dbus_message_iter_close_container(dict, &e);
-}
+constexpr const char* kItemXml = R"xml(
+  <interface name="org.kde.StatusNotifierItem">
+    <property name="Category" type="s" access="read"/>
+    <property name="Id" type="s" access="read"/>
+    <property name="Title" type="s" access="read"/>
+    <property name="Status" type="s" access="read"/>
+    <property name="WindowId" type="i" access="read"/>
+    <property name="IconName" type="s" access="read"/>
+    <property name="IconPixmap" type="a(iiay)" access="read"/>
+    <property name="OverlayIconName" type="s" access="read"/>
+    <property name="AttentionIconName" type="s" access="read"/>
+    <property name="ToolTip" type="(sa(iiay)ss)" access="read"/>
+    <property name="ItemIsMenu" type="b" access="read"/>
+    <property name="Menu" type="o" access="read"/>
+    <method name="ContextMenu"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="Activate"><arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/></method>
+    <method name="SecondaryActivate">
+      <arg name="x" type="i" direction="in"/><arg name="y" type="i" direction="in"/>
+    </method>
+    <method name="Scroll">
+      <arg name="delta" type="i" direction="in"/><arg name="orientation" type="s" direction="in"/>
+    </method>
+    <signal name="NewTitle"/>
+    <signal name="NewIcon"/>
+    <signal name="NewAttentionIcon"/>
+    <signal name="NewOverlayIcon"/>
+    <signal name="NewToolTip"/>
+    <signal name="NewStatus"><arg name="status" type="s"/></signal>
+  </interface>
+)xml";
 
 // a(iiay): the icon as ARGB32 in network byte order; an empty array without one.
 void appendPixmaps(DBusMessageIter* it, const RgbaImage& img) {
@@ -77,28 +82,6 @@ void appendPixmaps(DBusMessageIter* it, const RgbaImage& img) {
     dbus_message_iter_close_container(it, &arr);
 }
 
-std::string argString(DBusMessage* msg, int index) {
-    DBusMessageIter it;
-    if (!dbus_message_iter_init(msg, &it)) return {};
-    for (int i = 0; i < index; ++i)
-        if (!dbus_message_iter_next(&it)) return {};
-    if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_STRING) return {};
-    const char* s = nullptr;
-    dbus_message_iter_get_basic(&it, &s);
-    return s ? s : "";
-}
-
-int argInt(DBusMessage* msg, int index) {
-    DBusMessageIter it;
-    if (!dbus_message_iter_init(msg, &it)) return 0;
-    for (int i = 0; i < index; ++i)
-        if (!dbus_message_iter_next(&it)) return 0;
-    if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_INT32) return 0;
-    dbus_int32_t v = 0;
-    dbus_message_iter_get_basic(&it, &v);
-    return v;
-}
-
 }  // namespace
 
 struct SessionBus::Impl {
@@ -110,6 +93,15 @@ struct SessionBus::Impl {
     std::string tipTitle, tipText;
     bool host = false;
     bool awaiting = false;  // the watcher's answer about hosts is still due
+    // Ids of the notices sent and still open, newest last, and the server
+    // that gave them: only a click on one of these is ours.
+    std::vector<dbus_uint32_t> notices;
+    std::string noticeServer;
+
+    bool ownNotice(DBusMessage* signal, dbus_uint32_t id) const {
+        const char* sender = dbus_message_get_sender(signal);
+        return sender && sender == noticeServer && std::find(notices.begin(), notices.end(), id) != notices.end();
+    }
 
     void setHost(bool visible) {
         awaiting = false;
@@ -225,68 +217,6 @@ struct SessionBus::Impl {
         return true;
     }
 
-    bool appendMenuProperty(DBusMessageIter* it, const std::string& name) {
-        if (name == "Version") {
-            appendVariant(it, "u", [](DBusMessageIter* v) {
-                dbus_uint32_t three = 3;
-                dbus_message_iter_append_basic(v, DBUS_TYPE_UINT32, &three);
-            });
-        } else if (name == "TextDirection") {
-            appendVariant(it, "s", [](DBusMessageIter* v) { appendString(v, "ltr"); });
-        } else if (name == "Status") {
-            appendVariant(it, "s", [](DBusMessageIter* v) { appendString(v, "normal"); });
-        } else if (name == "IconThemePath") {
-            appendVariant(it, "as", [](DBusMessageIter* v) {
-                DBusMessageIter a;
-                dbus_message_iter_open_container(v, DBUS_TYPE_ARRAY, "s", &a);
-                dbus_message_iter_close_container(v, &a);
-            });
-        } else {
-            return false;
-        }
-        return true;
-    }
-
-    DBusHandlerResult properties(DBusMessage* msg, bool item) {
-        const char* names[] = {"Category", "Id", "Title", "Status", "IconName", "IconPixmap", "OverlayIconName",
-                               "AttentionIconName", "ToolTip", "ItemIsMenu", "WindowId", "Menu"};
-        const char* menuNames[] = {"Version", "TextDirection", "Status", "IconThemePath"};
-        DBusMessage* reply = nullptr;
-        DBusMessageIter it;
-        if (dbus_message_is_method_call(msg, kProperties, "Get")) {
-            reply = dbus_message_new_method_return(msg);
-            dbus_message_iter_init_append(reply, &it);
-            const std::string name = argString(msg, 1);
-            if (!(item ? appendItemProperty(&it, name) : appendMenuProperty(&it, name))) {
-                dbus_message_unref(reply);
-                reply = dbus_message_new_error(msg, DBUS_ERROR_UNKNOWN_PROPERTY, "no such property");
-            }
-        } else if (dbus_message_is_method_call(msg, kProperties, "GetAll")) {
-            reply = dbus_message_new_method_return(msg);
-            dbus_message_iter_init_append(reply, &it);
-            DBusMessageIter dict;
-            dbus_message_iter_open_container(&it, DBUS_TYPE_ARRAY, "{sv}", &dict);
-            const auto all = [&](const char* const* list, size_t n) {
-                for (size_t i = 0; i < n; ++i) {
-                    DBusMessageIter e;
-                    dbus_message_iter_open_container(&dict, DBUS_TYPE_DICT_ENTRY, nullptr, &e);
-                    dbus_message_iter_append_basic(&e, DBUS_TYPE_STRING, &list[i]);
-                    if (item) appendItemProperty(&e, list[i]);
-                    else appendMenuProperty(&e, list[i]);
-                    dbus_message_iter_close_container(&dict, &e);
-                }
-            };
-            if (item) all(names, std::size(names));
-            else all(menuNames, std::size(menuNames));
-            dbus_message_iter_close_container(&it, &dict);
-        } else {
-            return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
-        }
-        dbus_connection_send(conn, reply, nullptr);
-        dbus_message_unref(reply);
-        return DBUS_HANDLER_RESULT_HANDLED;
-    }
-
     void replyEmpty(DBusMessage* msg) {
         DBusMessage* reply = dbus_message_new_method_return(msg);
         dbus_connection_send(conn, reply, nullptr);
@@ -294,7 +224,14 @@ struct SessionBus::Impl {
     }
 
     DBusHandlerResult onItem(DBusMessage* msg) {
-        if (dbus_message_has_interface(msg, kProperties)) return properties(msg, true);
+        if (answerIntrospect(conn, msg, kItemXml)) return DBUS_HANDLER_RESULT_HANDLED;
+        if (dbus_message_has_interface(msg, kProperties))
+            return answerProperties(conn, msg,
+                                    {"Category", "Id", "Title", "Status", "IconName", "IconPixmap", "OverlayIconName",
+                                     "AttentionIconName", "ToolTip", "ItemIsMenu", "WindowId", "Menu"},
+                                    [this](DBusMessageIter* it, const std::string& name) {
+                                        return appendItemProperty(it, name);
+                                    });
         if (dbus_message_is_method_call(msg, kItemInterface, "Activate")) {
             replyEmpty(msg);
             if (handlers.activate) handlers.activate();
@@ -308,69 +245,17 @@ struct SessionBus::Impl {
         return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
     }
 
-    // (ia{sv}av) of one menu entry; the root (id 0) holds the items.
-    void appendMenuNode(DBusMessageIter* it, const MenuItem* item) {
-        DBusMessageIter st, props, children;
-        dbus_message_iter_open_container(it, DBUS_TYPE_STRUCT, nullptr, &st);
-        dbus_int32_t id = item ? item->id : 0;
-        dbus_message_iter_append_basic(&st, DBUS_TYPE_INT32, &id);
-        dbus_message_iter_open_container(&st, DBUS_TYPE_ARRAY, "{sv}", &props);
-        if (!item) {
-            appendDictEntry(&props, "children-display", "s", [](DBusMessageIter* v) { appendString(v, "submenu"); });
-        } else if (item->separator) {
-            appendDictEntry(&props, "type", "s", [](DBusMessageIter* v) { appendString(v, "separator"); });
-        } else {
-            appendDictEntry(&props, "label", "s", [&](DBusMessageIter* v) { appendString(v, item->label); });
-        }
-        dbus_message_iter_close_container(&st, &props);
-        dbus_message_iter_open_container(&st, DBUS_TYPE_ARRAY, "v", &children);
-        if (!item)
-            for (const MenuItem& m : menu)
-                appendVariant(&children, "(ia{sv}av)", [&](DBusMessageIter* v) { appendMenuNode(v, &m); });
-        dbus_message_iter_close_container(&st, &children);
-        dbus_message_iter_close_container(it, &st);
-    }
-
-    DBusHandlerResult onMenu(DBusMessage* msg) {
-        if (dbus_message_has_interface(msg, kProperties)) return properties(msg, false);
-        DBusMessage* reply = nullptr;
-        DBusMessageIter it;
-        if (dbus_message_is_method_call(msg, kMenuInterface, "GetLayout")) {
-            reply = dbus_message_new_method_return(msg);
-            dbus_message_iter_init_append(reply, &it);
-            dbus_uint32_t revision = 1;
-            dbus_message_iter_append_basic(&it, DBUS_TYPE_UINT32, &revision);
-            const int parent = argInt(msg, 0);
-            const MenuItem* node = nullptr;
-            for (const MenuItem& m : menu)
-                if (m.id != 0 && m.id == parent && !m.separator) node = &m;
-            appendMenuNode(&it, node);
-        } else if (dbus_message_is_method_call(msg, kMenuInterface, "Event")) {
-            reply = dbus_message_new_method_return(msg);
-            if (argString(msg, 1) == "clicked" && handlers.menuItem) {
-                const int id = argInt(msg, 0);
-                for (const MenuItem& m : menu)
-                    if (m.id == id && !m.separator) handlers.menuItem(id);
-            }
-        } else if (dbus_message_is_method_call(msg, kMenuInterface, "AboutToShow")) {
-            reply = dbus_message_new_method_return(msg);
-            dbus_bool_t no = FALSE;
-            dbus_message_append_args(reply, DBUS_TYPE_BOOLEAN, &no, DBUS_TYPE_INVALID);
-        } else if (dbus_message_is_method_call(msg, kMenuInterface, "GetGroupProperties")) {
-            reply = dbus_message_new_method_return(msg);
-            dbus_message_iter_init_append(reply, &it);
-            DBusMessageIter arr;
-            dbus_message_iter_open_container(&it, DBUS_TYPE_ARRAY, "(ia{sv})", &arr);
-            dbus_message_iter_close_container(&it, &arr);
-        } else {
-            return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
-        }
-        dbus_connection_send(conn, reply, nullptr);
-        dbus_message_unref(reply);
-        return DBUS_HANDLER_RESULT_HANDLED;
-    }
-
     DBusHandlerResult onSignal(DBusMessage* msg) {
+        if (dbus_message_is_signal(msg, kNotifications, "ActionInvoked")) {
+            const dbus_uint32_t id = argBasic<dbus_uint32_t>(msg, 0, DBUS_TYPE_UINT32, 0);
+            if (ownNotice(msg, id) && argString(msg, 1) == "default" && handlers.noticeClicked) handlers.noticeClicked();
+            return DBUS_HANDLER_RESULT_HANDLED;
+        }
+        if (dbus_message_is_signal(msg, kNotifications, "NotificationClosed")) {
+            const dbus_uint32_t id = argBasic<dbus_uint32_t>(msg, 0, DBUS_TYPE_UINT32, 0);
+            if (ownNotice(msg, id)) std::erase(notices, id);
+            return DBUS_HANDLER_RESULT_HANDLED;
+        }
         if (dbus_message_is_signal(msg, "org.freedesktop.DBus", "NameOwnerChanged") && argString(msg, 0) == kWatcher) {
             if (argString(msg, 2).empty()) setHost(false);  // the watcher went away
             else registerWithWatcher();                      // a new one came
@@ -417,7 +302,11 @@ bool SessionBus::start(const std::string& title, const std::vector<MenuItem>& me
         nullptr, [](DBusConnection*, DBusMessage* msg, void* self) { return static_cast<Impl*>(self)->onItem(msg); },
         nullptr, nullptr, nullptr, nullptr};
     static const DBusObjectPathVTable menuTable = {
-        nullptr, [](DBusConnection*, DBusMessage* msg, void* self) { return static_cast<Impl*>(self)->onMenu(msg); },
+        nullptr,
+        [](DBusConnection*, DBusMessage* msg, void* self) {
+            Impl& m = *static_cast<Impl*>(self);
+            return answerMenuCall(m.conn, msg, m.menu, m.handlers.menuItem);
+        },
         nullptr, nullptr, nullptr, nullptr};
     dbus_connection_register_object_path(conn, kItemPath, &itemTable, &m);
     dbus_connection_register_object_path(conn, kMenuPath, &menuTable, &m);
@@ -430,6 +319,10 @@ bool SessionBus::start(const std::string& title, const std::vector<MenuItem>& me
                        "member='NameOwnerChanged',arg0='org.kde.StatusNotifierWatcher'",
                        nullptr);
     dbus_bus_add_match(conn, "type='signal',interface='org.kde.StatusNotifierWatcher'", nullptr);
+    dbus_bus_add_match(conn,
+                       "type='signal',interface='org.freedesktop.Notifications',"
+                       "path='/org/freedesktop/Notifications'",
+                       nullptr);
     m.registerWithWatcher();
     dbus_connection_flush(conn);
     return true;
@@ -442,6 +335,7 @@ void SessionBus::stop() {
     dbus_connection_unref(m.conn);
     m.conn = nullptr;
     m.host = false;
+    m.notices.clear();
 }
 
 bool SessionBus::connected() const { return impl_->conn != nullptr; }
@@ -459,10 +353,9 @@ void SessionBus::setToolTip(const std::string& title, const std::string& text) {
 }
 
 void SessionBus::notify(const std::string& summary, const std::string& body) {
-    DBusConnection* conn = impl_->conn;
-    if (!conn) return;
-    DBusMessage* call = dbus_message_new_method_call("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                                                     "org.freedesktop.Notifications", "Notify");
+    Impl& m = *impl_;
+    if (!m.conn) return;
+    DBusMessage* call = dbus_message_new_method_call(kNotifications, kNotificationsPath, kNotifications, "Notify");
     DBusMessageIter it, actions, hints;
     dbus_message_iter_init_append(call, &it);
     appendString(&it, "Nimbrel");
@@ -471,18 +364,27 @@ void SessionBus::notify(const std::string& summary, const std::string& body) {
     appendString(&it, "");
     appendString(&it, summary);
     appendString(&it, escapeNoticeMarkup(body));
+    // A click on the notice itself is its "default" action.
     dbus_message_iter_open_container(&it, DBUS_TYPE_ARRAY, "s", &actions);
+    appendString(&actions, "default");
+    appendString(&actions, "Show");
     dbus_message_iter_close_container(&it, &actions);
     dbus_message_iter_open_container(&it, DBUS_TYPE_ARRAY, "{sv}", &hints);
     dbus_message_iter_close_container(&it, &hints);
     dbus_int32_t timeout = -1;
     dbus_message_iter_append_basic(&it, DBUS_TYPE_INT32, &timeout);
-    // Fire and forget: the notice's id is of no use here.
-    dbus_message_set_no_reply(call, TRUE);
     dbus_message_set_auto_start(call, FALSE);
-    dbus_connection_send(conn, call, nullptr);
-    dbus_message_unref(call);
-    dbus_connection_flush(conn);
+    // The id comes back later: clicks on the notice name it.
+    m.callLater(call, [&m](DBusMessage* reply) {
+        const char* sender = dbus_message_get_sender(reply);
+        if (dbus_message_get_type(reply) != DBUS_MESSAGE_TYPE_METHOD_RETURN || !sender) return;
+        const dbus_uint32_t id = argBasic<dbus_uint32_t>(reply, 0, DBUS_TYPE_UINT32, 0);
+        if (sender != m.noticeServer) m.notices.clear();  // another server: the old ids mean nothing
+        m.noticeServer = sender;
+        m.notices.push_back(id);
+        if (m.notices.size() > kNoticesFollowed) m.notices.erase(m.notices.begin());
+    });
+    dbus_connection_flush(m.conn);
 }
 
 void SessionBus::settle(int maxMs) {

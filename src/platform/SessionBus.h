@@ -25,6 +25,7 @@ public:
         std::function<void()> activate;         // the item was activated (a click)
         std::function<void(int id)> menuItem;   // a menu item was clicked
         std::function<void()> hostChanged;      // a host appeared or went away
+        std::function<void()> noticeClicked;    // the user clicked one of our notices
     };
 
     SessionBus();
@@ -44,7 +45,8 @@ public:
 
     void setIcon(const RgbaImage& image);
     void setToolTip(const std::string& title, const std::string& text);
-    // A desktop notice; the text is escaped for the server's markup.
+    // A desktop notice; the text is escaped for the server's markup. A click
+    // on it reaches Handlers::noticeClicked.
     void notify(const std::string& summary, const std::string& body);
 
     // Handles every message that has arrived; never waits.
