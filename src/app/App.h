@@ -99,6 +99,9 @@ public:
 
     // ---- Main loop (App_Loop.cpp) ----
     void run();
+    // One turn of the loop: events (waiting up to waitMs for the first),
+    // tray, results, notifications, the scheduled refresh and the frame.
+    void turn(int waitMs);
     int frameTimeoutMs();
     void renderFrame();
     void processEvents();

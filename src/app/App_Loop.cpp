@@ -34,26 +34,27 @@ bool App::trayHostVisible() const {
 
 void App::run() {
     lastRefresh = now();
-    while (running) {
-        SDL_Event e;
-        if (SDL_WaitEventTimeout(&e, frameTimeoutMs())) {
-            lastInput = now();
-            do {
-                handleSdlEvent(e);
-            } while (SDL_PollEvent(&e));
-        }
-        tray.pump();
-        // The host went away while the window was hidden: show it again.
-        if (hiddenToTray && !trayHostVisible()) restoreFromTray();
-        processEvents();
-        updateFromBackground();
-        pruneStaleNotifications();
-        maybeNotify();
-        if (!scheduledRefresh()) continue;
-        if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) continue;
-        renderFrame();
-        if (!running) return;
+    while (running) turn(frameTimeoutMs());
+}
+
+void App::turn(int waitMs) {
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, waitMs)) {
+        lastInput = now();
+        do {
+            handleSdlEvent(e);
+        } while (SDL_PollEvent(&e));
     }
+    tray.pump();
+    // The host went away while the window was hidden: show it again.
+    if (hiddenToTray && !trayHostVisible()) restoreFromTray();
+    processEvents();
+    updateFromBackground();
+    pruneStaleNotifications();
+    maybeNotify();
+    if (!scheduledRefresh()) return;
+    if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) return;
+    renderFrame();
 }
 
 bool App::scheduledRefresh() {
