@@ -1,40 +1,59 @@
-// Remembers the last answer of a pure function together with the exact
-// arguments it was computed from (compared bit for bit, so a NaN argument
-// matches itself and 0.0 and -0.0 stay apart). For values a frame asks for
-// again and again while its inputs change once a second or once a day.
+// Remembering the last answer of a computation together with the exact
+// inputs it came from, for values a frame asks for again and again while
+// their inputs change once a second, once a day or when new data arrives.
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstring>
+#include <string>
 #include <type_traits>
+#include <utility>
 
 namespace nbr {
 
-template <class Value, class... Args>
-class LastAnswer {
-    static_assert(((std::is_integral_v<Args> || std::is_same_v<Args, double> || std::is_same_v<Args, float>) && ...),
-                  "arguments are compared by their bytes: plain numbers only");
-
+// The inputs of a computation as bytes: numbers bit for bit (a NaN matches
+// itself, 0.0 and -0.0 stay apart), texts with their length.
+class InputKey {
 public:
-    // The remembered value when `args` equal the last call's, otherwise
+    InputKey() = default;
+    template <class... Ts>
+    explicit InputKey(const Ts&... values) {
+        (add(values), ...);
+    }
+
+    template <class T>
+        requires(std::is_integral_v<T> || std::is_enum_v<T> || std::is_same_v<T, double> || std::is_same_v<T, float>)
+    InputKey& add(T value) {
+        bytes_.append(reinterpret_cast<const char*>(&value), sizeof value);
+        return *this;
+    }
+    InputKey& add(const std::string& text) {
+        add(text.size());
+        bytes_ += text;
+        return *this;
+    }
+
+    bool operator==(const InputKey&) const = default;
+
+private:
+    std::string bytes_;
+};
+
+template <class Value>
+class LastAnswer {
+public:
+    // The remembered value when `key` equals the last call's, otherwise
     // compute() (called with no arguments), remembered.
     template <class F>
-    const Value& get(F&& compute, const Args&... args) {
-        Key k{};
-        std::byte* p = k.data();
-        ((std::memcpy(p, &args, sizeof(Args)), p += sizeof(Args)), ...);
-        if (!known_ || k != key_) {
+    const Value& get(InputKey key, F&& compute) {
+        if (!known_ || key != key_) {
             value_ = compute();
-            key_ = k;
+            key_ = std::move(key);
             known_ = true;
         }
         return value_;
     }
 
 private:
-    using Key = std::array<std::byte, (sizeof(Args) + ... + 0)>;
-    Key key_{};
+    InputKey key_;
     Value value_{};
     bool known_ = false;
 };

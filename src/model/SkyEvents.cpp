@@ -211,8 +211,9 @@ MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, int utcOff
     const int64_t midnight = day * 86400 - utcOffsetSeconds;
     // The sky card asks every frame for the same day and place: the search
     // (289 positions of the moon) runs once per day and place.
-    thread_local LastAnswer<MoonRiseSet, int64_t, double, double> last;
-    return last.get([&] { return moonRiseSetFrom(midnight, latitude, longitude); }, midnight, latitude, longitude);
+    thread_local LastAnswer<MoonRiseSet> last;
+    return last.get(InputKey(midnight, latitude, longitude),
+                    [&] { return moonRiseSetFrom(midnight, latitude, longitude); });
 }
 
 std::vector<VisiblePlanet> visiblePlanets(int64_t t) {
