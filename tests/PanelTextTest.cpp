@@ -301,15 +301,23 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
     t.sunset = "2026-12-07T18:00";
     d.daily = {t};
     d.utcOffsetSeconds = 3600;
-    const struct { int localHour, localMin; bool day; float fraction; const char* countdown; Tone tone; } cases[] = {
+    const struct {
+        int localHour, localMin;
+        bool day;
+        float fraction;
+        const char* countdown;
+        Tone tone;
+        int localSec = 0;
+    } cases[] = {
         {6, 0, true, 0.0f, "Sunset in 12h 00m", Tone::Amber},
         {18, 0, true, 1.0f, "Sunset in 0h 00m", Tone::Amber},
         {12, 0, true, 0.5f, "Sunset in 6h 00m", Tone::Amber},
+        {12, 0, true, 0.5f, "Sunset in 5h 59m", Tone::Amber, 59},  // the sun moves with the minute
         {22, 0, false, 0.0f, "Sunrise in 8h 00m", Tone::Accent},
         {4, 30, false, 0.0f, "Sunrise in 1h 30m", Tone::Accent},
     };
     for (const auto& c : cases) {
-        const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60) - 3600;
+        const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60 + c.localSec) - 3600;
         const SunTrack s = sunTrack(d, now, true);
         ASSERT_TRUE(s.show);
         EXPECT_EQ(s.day, c.day) << c.localHour;

@@ -210,7 +210,9 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     t.now = static_cast<int>((((nowEpoch + data.utcOffsetSeconds) % 86400) + 86400) % 86400);
     t.day = r <= t.now && t.now <= s;
     t.beforeRise = t.now < r;
-    if (t.day) t.fraction = static_cast<float>(t.now - r) / static_cast<float>(s - r);
+    // The sun steps once a minute, with the countdown: moved every second it
+    // would shift by a hundredth of a pixel and make every idle frame new.
+    if (t.day) t.fraction = static_cast<float>(t.now - t.now % 60 - r) / static_cast<float>(s - r);
     t.riseText = formatClock(d.sunrise, use24);
     t.setText = formatClock(d.sunset, use24);
     if (t.day) t.countdown = {dhm("Sunset in", s - t.now), Tone::Amber};
