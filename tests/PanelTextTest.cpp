@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace nbr::panel {
 namespace {
@@ -191,6 +192,33 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
 }
 
 // ---- Hourly and daily forecast ----
+
+// The strip remembered between frames follows every input of its cells.
+TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
+    std::vector<HourlyForecast> hours(3);
+    for (size_t i = 0; i < hours.size(); ++i) hours[i].time = "2026-12-07T1" + std::to_string(i) + ":00";
+    Config cfg = imperial();
+    const std::function<void()> changes[] = {
+        [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
+        [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
+        [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
+        [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
+    };
+    LastAnswer<std::vector<HourCells>> memo;
+    auto remembered = [&] { return memo.get(hourStripInputs(hours, cfg), [&] { return hourStrip(hours, cfg); }); };
+    remembered();
+    for (size_t k = 0; k < std::size(changes); ++k) {
+        changes[k]();
+        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg);
+        ASSERT_EQ(got.size(), want.size()) << k;
+        for (size_t i = 0; i < want.size(); ++i) {
+            EXPECT_EQ(got[i].hour, want[i].hour) << k;
+            EXPECT_EQ(got[i].temperature, want[i].temperature) << k;
+            EXPECT_EQ(got[i].condition, want[i].condition) << k;
+            EXPECT_EQ(got[i].rain, want[i].rain) << k;
+        }
+    }
+}
 
 TEST(PanelForecast, HourCellsTooltipAndChart) {
     HourlyForecast h;

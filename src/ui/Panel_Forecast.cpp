@@ -50,6 +50,21 @@ HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg) {
     return c;
 }
 
+std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg) {
+    std::vector<HourCells> cells;
+    cells.reserve(hourly.size());
+    for (size_t i = 0; i < hourly.size(); ++i) cells.push_back(hourCells(hourly[i], i, cfg));
+    return cells;
+}
+
+// What hourCells reads.
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg) {
+    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size());
+    for (const HourlyForecast& h : hourly)
+        key.add(h.time).add(h.temperature).add(h.weatherCode).add(h.precipitationProbability);
+    return key;
+}
+
 std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg) {
     std::vector<Line> out;
     bool sep = false;
