@@ -115,6 +115,7 @@ void App::renderFrame() {
     if (!guiReady || !renderer) return;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
+    updateMouseCursor();
     ImGui::NewFrame();
     {
         std::lock_guard<std::mutex> lock(dataMutex);
