@@ -5,15 +5,11 @@
 // the stand-in services; the CPU column is the main thread's time per turn.
 // With an alert toast on screen (the loop then turns every 100 ms) and
 // without (every 250 ms).
-#include "DisplayHarness.h"
-#include "app/App.h"
-#include "replay/ReplayServer.h"
-#include "service/ServiceHosts.h"
+#include "AppBenchScene.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,19 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Scene {
-    nbr::test::TempDir data;
-    nbr::test::VirtualDisplay display;
-    nbr::replay::ReplayServer server;
-    std::unique_ptr<nbr::App> app;
-    bool ok = false;
-
+struct Scene : nbr::bench::AppScene {
     Scene() {
-        if (!display.ok() || !server.start()) return;
-        setenv("APPDATA", data.path().c_str(), 1);
-        nbr::test::useForSdl(display);
-        setenv("NIMBREL_SERVICE_BASE", server.base().c_str(), 1);
-        nbr::reloadServiceBase();
+        if (!ready) return;
         std::filesystem::create_directories(data.path() + "/Nimbrel");
         std::ofstream(data.path() + "/Nimbrel/config.json")
             << R"({"locations":[{"name":"Boston","country":"US","admin1":"Massachusetts","latitude":42.3584,)"
@@ -48,11 +34,6 @@ struct Scene {
             std::lock_guard<std::mutex> lock(app->dataMutex);
             ok = !app->fetchInProgress && !app->weather.hourly.empty() && !app->weather.daily.empty();
         }
-    }
-    ~Scene() {
-        if (app) app->shutdown();
-        app.reset();
-        server.stop();
     }
 
     void showToast(bool toast) {
