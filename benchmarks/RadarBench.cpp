@@ -2,10 +2,7 @@
 // application's own frame routine on a private virtual display against the
 // stand-in radar service: the main thread's CPU time per frame (the
 // benchmark's CPU column) and the memory of the tile textures it holds.
-#include "DisplayHarness.h"
-#include "app/App.h"
-#include "replay/ReplayServer.h"
-#include "service/ServiceHosts.h"
+#include "AppBenchScene.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -20,22 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Scene {
-    nbr::test::TempDir data;
-    nbr::test::VirtualDisplay display;
-    nbr::replay::ReplayServer server;
-    std::unique_ptr<nbr::App> app;
-    bool ok = false;
-
+struct Scene : nbr::bench::AppScene {
     Scene() {
-        if (!display.ok() || !server.start()) return;
-        setenv("APPDATA", data.path().c_str(), 1);
-        setenv("DISPLAY", display.name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        setenv("NIMBREL_SERVICE_BASE", server.base().c_str(), 1);
-        nbr::reloadServiceBase();
+        if (!ready) return;
         app = std::make_unique<nbr::App>();
         app->config.windowW = 1040;
         app->config.windowH = 820;
@@ -63,11 +47,6 @@ struct Scene {
                 break;
             }
         }
-    }
-    ~Scene() {
-        if (app) app->shutdown();
-        app.reset();
-        server.stop();
     }
 };
 

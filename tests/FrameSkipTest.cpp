@@ -105,6 +105,19 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     EXPECT_EQ(presentsOver(6), 0u);
 }
 
+// The cursor the dashboard asks for reaches the window, though it is only set
+// there when it changes.
+TEST_F(FrameSkipTest, WindowShowsTheCursorTheLastFrameAskedFor) {
+    turn();
+    ASSERT_EQ(app.mouseCursors.size(), size_t{ImGuiMouseCursor_COUNT});
+    for (ImGuiMouseCursor c : {ImGuiMouseCursor_Arrow, ImGuiMouseCursor_Hand, ImGuiMouseCursor_Hand,
+                               ImGuiMouseCursor_TextInput, ImGuiMouseCursor_Arrow}) {
+        ImGui::SetMouseCursor(c);  // as an item of the frame just built would
+        turn();
+        EXPECT_EQ(SDL_GetCursor(), app.mouseCursors[static_cast<size_t>(c)]) << c;
+    }
+}
+
 TEST_F(FrameSkipTest, DrawDataHashSeesEveryPartOfTheFrame) {
     ASSERT_TRUE(settle());
     ImDrawData& d = *ImGui::GetDrawData();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace nbr::panel {
 namespace {
@@ -192,6 +193,33 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
 
 // ---- Hourly and daily forecast ----
 
+// The strip remembered between frames follows every input of its cells.
+TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
+    std::vector<HourlyForecast> hours(3);
+    for (size_t i = 0; i < hours.size(); ++i) hours[i].time = "2026-12-07T1" + std::to_string(i) + ":00";
+    Config cfg = imperial();
+    const std::function<void()> changes[] = {
+        [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
+        [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
+        [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
+        [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
+    };
+    LastAnswer<std::vector<HourCells>> memo;
+    auto remembered = [&] { return memo.get(hourStripInputs(hours, cfg), [&] { return hourStrip(hours, cfg); }); };
+    remembered();
+    for (size_t k = 0; k < std::size(changes); ++k) {
+        changes[k]();
+        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg);
+        ASSERT_EQ(got.size(), want.size()) << k;
+        for (size_t i = 0; i < want.size(); ++i) {
+            EXPECT_EQ(got[i].hour, want[i].hour) << k;
+            EXPECT_EQ(got[i].temperature, want[i].temperature) << k;
+            EXPECT_EQ(got[i].condition, want[i].condition) << k;
+            EXPECT_EQ(got[i].rain, want[i].rain) << k;
+        }
+    }
+}
+
 TEST(PanelForecast, HourCellsTooltipAndChart) {
     HourlyForecast h;
     h.time = "2026-12-07T00:00";
@@ -301,15 +329,23 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
     t.sunset = "2026-12-07T18:00";
     d.daily = {t};
     d.utcOffsetSeconds = 3600;
-    const struct { int localHour, localMin; bool day; float fraction; const char* countdown; Tone tone; } cases[] = {
+    const struct {
+        int localHour, localMin;
+        bool day;
+        float fraction;
+        const char* countdown;
+        Tone tone;
+        int localSec = 0;
+    } cases[] = {
         {6, 0, true, 0.0f, "Sunset in 12h 00m", Tone::Amber},
         {18, 0, true, 1.0f, "Sunset in 0h 00m", Tone::Amber},
         {12, 0, true, 0.5f, "Sunset in 6h 00m", Tone::Amber},
+        {12, 0, true, 0.5f, "Sunset in 5h 59m", Tone::Amber, 59},  // the sun moves with the minute
         {22, 0, false, 0.0f, "Sunrise in 8h 00m", Tone::Accent},
         {4, 30, false, 0.0f, "Sunrise in 1h 30m", Tone::Accent},
     };
     for (const auto& c : cases) {
-        const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60) - 3600;
+        const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60 + c.localSec) - 3600;
         const SunTrack s = sunTrack(d, now, true);
         ASSERT_TRUE(s.show);
         EXPECT_EQ(s.day, c.day) << c.localHour;

@@ -39,6 +39,7 @@
 #include <vector>
 
 struct SDL_Window;
+struct SDL_Cursor;
 union SDL_Event;
 struct ImDrawData;
 struct ImVec4;
@@ -96,9 +97,16 @@ public:
     void applyTheme();
     bool initImGui();
     void rebuildFonts();
+    // Shows the mouse cursor the GUI library asked for in the last frame,
+    // telling the window system only when it differs from the one shown (the
+    // backend would set it, and flush the display connection, every frame).
+    void updateMouseCursor();
 
     // ---- Main loop (App_Loop.cpp) ----
     void run();
+    // One turn of the loop: events (waiting up to waitMs for the first),
+    // tray, results, notifications, the scheduled refresh and the frame.
+    void turn(int waitMs);
     int frameTimeoutMs();
     void renderFrame();
     void processEvents();
@@ -226,6 +234,10 @@ public:
     // Frames built by the GUI library and frames drawn and presented.
     std::uint64_t framesBuilt = 0;
     std::uint64_t framesPresented = 0;
+    // The cursors by the GUI library's cursor number, and the one shown
+    // (-2: none set yet).
+    std::vector<SDL_Cursor*> mouseCursors;
+    int shownCursor = -2;
 };
 
 // The flyout card's texts of a record, in the display units.

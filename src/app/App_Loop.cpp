@@ -34,25 +34,26 @@ bool App::trayHostVisible() const {
 
 void App::run() {
     lastRefresh = now();
-    while (running) {
-        SDL_Event e;
-        if (SDL_WaitEventTimeout(&e, frameTimeoutMs())) {
-            lastInput = now();
-            do {
-                handleSdlEvent(e);
-            } while (SDL_PollEvent(&e));
-        }
-        tray.pump();
-        followTrayHost();
-        processEvents();
-        updateFromBackground();
-        pruneStaleNotifications();
-        maybeNotify();
-        if (!scheduledRefresh()) continue;
-        if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) continue;
-        renderFrame();
-        if (!running) return;
+    while (running) turn(frameTimeoutMs());
+}
+
+void App::turn(int waitMs) {
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, waitMs)) {
+        lastInput = now();
+        do {
+            handleSdlEvent(e);
+        } while (SDL_PollEvent(&e));
     }
+    tray.pump();
+    followTrayHost();
+    processEvents();
+    updateFromBackground();
+    pruneStaleNotifications();
+    maybeNotify();
+    if (!scheduledRefresh()) return;
+    if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) return;
+    renderFrame();
 }
 
 bool App::scheduledRefresh() {
@@ -125,6 +126,7 @@ void App::renderFrame() {
     if (!guiReady || !renderer) return;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
+    updateMouseCursor();
     ImGui::NewFrame();
     {
         std::lock_guard<std::mutex> lock(dataMutex);

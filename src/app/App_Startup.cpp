@@ -113,6 +113,8 @@ void App::shutdown() {
     if (guiReady) {
         ImGui_ImplOpenGL3_Shutdown();
         ImGui_ImplSDL2_Shutdown();
+        for (SDL_Cursor* c : mouseCursors) SDL_FreeCursor(c);
+        mouseCursors.clear();
         ImGui::DestroyContext();
         guiReady = false;
     }

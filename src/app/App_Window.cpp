@@ -97,6 +97,12 @@ bool App::initImGui() {
     applyTheme();
     ImGui_ImplSDL2_InitForOpenGL(window, glContext);
     ImGui_ImplOpenGL3_Init("#version 330");
+    io.ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;  // see updateMouseCursor
+    static const SDL_SystemCursor kCursors[ImGuiMouseCursor_COUNT] = {
+        SDL_SYSTEM_CURSOR_ARROW,    SDL_SYSTEM_CURSOR_IBEAM,    SDL_SYSTEM_CURSOR_SIZEALL,
+        SDL_SYSTEM_CURSOR_SIZENS,   SDL_SYSTEM_CURSOR_SIZEWE,   SDL_SYSTEM_CURSOR_SIZENESW,
+        SDL_SYSTEM_CURSOR_SIZENWSE, SDL_SYSTEM_CURSOR_HAND,     SDL_SYSTEM_CURSOR_NO};
+    for (SDL_SystemCursor c : kCursors) mouseCursors.push_back(SDL_CreateSystemCursor(c));
     guiReady = true;
     rebuildFonts();
 
@@ -108,6 +114,19 @@ bool App::initImGui() {
     const char* meteors[4] = {"small-meteor-a.png", "small-meteor-b.png", "medium-meteor.png", "large-meteor.png"};
     for (int i = 0; i < 4; ++i) renderer->meteorSprites[i] = loadTexture(resourcePath(meteors[i]), true);
     return true;
+}
+
+void App::updateMouseCursor() {
+    const int wanted = ImGui::GetIO().MouseDrawCursor ? ImGuiMouseCursor_None : ImGui::GetMouseCursor();
+    if (wanted == shownCursor) return;
+    shownCursor = wanted;
+    if (wanted < 0 || static_cast<size_t>(wanted) >= mouseCursors.size()) {
+        SDL_ShowCursor(SDL_FALSE);
+        return;
+    }
+    SDL_Cursor* c = mouseCursors[static_cast<size_t>(wanted)];
+    SDL_SetCursor(c ? c : mouseCursors[ImGuiMouseCursor_Arrow]);
+    SDL_ShowCursor(SDL_TRUE);
 }
 
 void App::rebuildFonts() {

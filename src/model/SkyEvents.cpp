@@ -8,6 +8,8 @@
 // "is it visible", not for precise timings.
 #include "model/SkyEvents.h"
 
+#include "model/LastAnswer.h"
+
 #include <algorithm>
 #include <cmath>
 #include <ctime>
@@ -162,6 +164,26 @@ constexpr int64_t kLastTime = 253402300799;
 constexpr int64_t kNewMoon2000 = 947182440;  // 2000-01-06 18:14 UTC
 constexpr double kSynodicMonth = 2551442.8768992;
 
+// Rise and set in the day of 1440 minutes from `midnight` (Unix seconds).
+MoonRiseSet moonRiseSetFrom(int64_t midnight, double latitude, double longitude) {
+    MoonRiseSet out;
+    auto h = [&](int minute) { return moonAltitude(midnight + 60 * int64_t{minute}, latitude, longitude) - 0.125; };
+    double prev = h(0);
+    for (int k = 5; k <= 1440; k += 5) {
+        const double cur = h(k);
+        if (prev < 0 && cur >= 0 && !out.hasRise) {
+            out.hasRise = true;
+            out.riseMinute = k - static_cast<int>(5.0 * cur / (cur - prev));
+        }
+        if (prev >= 0 && cur < 0 && !out.hasSet) {
+            out.hasSet = true;
+            out.setMinute = k - static_cast<int>(5.0 * cur / (cur - prev));
+        }
+        prev = cur;
+    }
+    return out;
+}
+
 constexpr const char* kPhaseNames[8] = {"New Moon",  "Waxing Crescent", "First Quarter", "Waxing Gibbous",
                                         "Full Moon", "Waning Gibbous",  "Last Quarter",  "Waning Crescent"};
 
@@ -182,28 +204,16 @@ MoonInfo computeMoon(int64_t t) {
 }
 
 MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, int utcOffsetSeconds) {
-    MoonRiseSet out;
-    if (t < kFirstTime || t > kLastTime) return out;
+    if (t < kFirstTime || t > kLastTime) return {};
     const int64_t local = t + utcOffsetSeconds;
     int64_t day = local / 86400;
     if (local % 86400 < 0) --day;  // floor toward minus infinity
     const int64_t midnight = day * 86400 - utcOffsetSeconds;
-
-    auto h = [&](int minute) { return moonAltitude(midnight + 60 * int64_t{minute}, latitude, longitude) - 0.125; };
-    double prev = h(0);
-    for (int k = 5; k <= 1440; k += 5) {
-        const double cur = h(k);
-        if (prev < 0 && cur >= 0 && !out.hasRise) {
-            out.hasRise = true;
-            out.riseMinute = k - static_cast<int>(5.0 * cur / (cur - prev));
-        }
-        if (prev >= 0 && cur < 0 && !out.hasSet) {
-            out.hasSet = true;
-            out.setMinute = k - static_cast<int>(5.0 * cur / (cur - prev));
-        }
-        prev = cur;
-    }
-    return out;
+    // The sky card asks every frame for the same day and place: the search
+    // (289 positions of the moon) runs once per day and place.
+    thread_local LastAnswer<MoonRiseSet> last;
+    return last.get(InputKey(midnight, latitude, longitude),
+                    [&] { return moonRiseSetFrom(midnight, latitude, longitude); });
 }
 
 std::vector<VisiblePlanet> visiblePlanets(int64_t t) {

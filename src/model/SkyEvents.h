@@ -2,7 +2,8 @@
 // phase, moonrise and moonset, the bright planets' visibility, Mercury's
 // retrograde motion, active meteor showers and the aurora chance. Times are
 // Unix seconds (UTC); angles are degrees, latitude north and longitude east
-// positive. Nothing here keeps state.
+// positive. Nothing here keeps state a caller could see (the moonrise search
+// remembers its last answer, per thread).
 #pragma once
 
 #include <cstdint>

@@ -50,6 +50,21 @@ HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg) {
     return c;
 }
 
+std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg) {
+    std::vector<HourCells> cells;
+    cells.reserve(hourly.size());
+    for (size_t i = 0; i < hourly.size(); ++i) cells.push_back(hourCells(hourly[i], i, cfg));
+    return cells;
+}
+
+// What hourCells reads.
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg) {
+    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size());
+    for (const HourlyForecast& h : hourly)
+        key.add(h.time).add(h.temperature).add(h.weatherCode).add(h.precipitationProbability);
+    return key;
+}
+
 std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg) {
     std::vector<Line> out;
     bool sep = false;
@@ -210,7 +225,9 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     t.now = static_cast<int>((((nowEpoch + data.utcOffsetSeconds) % 86400) + 86400) % 86400);
     t.day = r <= t.now && t.now <= s;
     t.beforeRise = t.now < r;
-    if (t.day) t.fraction = static_cast<float>(t.now - r) / static_cast<float>(s - r);
+    // The sun steps once a minute, with the countdown: moved every second it
+    // would shift by a hundredth of a pixel and make every idle frame new.
+    if (t.day) t.fraction = static_cast<float>(t.now - t.now % 60 - r) / static_cast<float>(s - r);
     t.riseText = formatClock(d.sunrise, use24);
     t.setText = formatClock(d.sunset, use24);
     if (t.day) t.countdown = {dhm("Sunset in", s - t.now), Tone::Amber};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "foundation/Config.h"
+#include "model/LastAnswer.h"
 #include "model/WeatherTypes.h"
 #include "ui/PanelText.h"
 
@@ -22,6 +23,10 @@ struct HourCells {
     std::string hour, temperature, condition, rain;
 };
 HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg);
+// The cells of every hour, and everything they are made of (what the strip
+// remembers them by between frames).
+std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg);
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg);
 
 std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg);
 

@@ -1,6 +1,7 @@
 #include "ui/UIRenderer.h"
 
 #include "model/WeatherCodes.h"
+#include "ui/Panel_Forecast.h"
 
 #include <imgui.h>
 

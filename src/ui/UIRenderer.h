@@ -5,6 +5,7 @@
 
 #include "foundation/LocationManager.h"
 #include "foundation/Config.h"
+#include "model/LastAnswer.h"
 #include "model/WeatherTypes.h"
 #include "ui/Texture.h"
 #include "ui/UIActions.h"
@@ -20,6 +21,7 @@ namespace nbr {
 
 namespace panel {
 struct CardLine;
+struct HourCells;
 }
 
 class UIRenderer {
@@ -167,6 +169,9 @@ private:
     // true when its content is to be drawn (then end it with EndPopup).
     // `open` goes false when its close box is clicked.
     bool beginModal(const char* name, float width, float height, bool* open, bool* justOpened = nullptr);
+
+    // Texts of unchanged panels, kept from frame to frame by their inputs.
+    LastAnswer<std::vector<panel::HourCells>> hourStripMemo;
 };
 
 // Heights of the dashboard's body rows for a content area of the given size

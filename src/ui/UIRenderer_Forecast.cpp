@@ -55,9 +55,8 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly)
         dl->AddLine(ImVec2(x, g.y), ImVec2(x, g.y + 4 * rowH), gridColour(config.themeId), 1.0f);
     }
 
-    std::vector<panel::HourCells> cells;
-    cells.reserve(n);
-    for (size_t i = 0; i < n; ++i) cells.push_back(panel::hourCells(hourly[i], i, config));
+    const std::vector<panel::HourCells>& cells =
+        hourStripMemo.get(panel::hourStripInputs(hourly, config), [&] { return panel::hourStrip(hourly, config); });
     const float rowX = ImGui::GetCursorPosX();
     auto row = [&](std::string panel::HourCells::*field) {
         for (size_t i = 0; i < n; ++i) {
