@@ -31,6 +31,27 @@ TEST(FramePacingTest, FirstMatchingRuleDecidesTheWait) {
     EXPECT_EQ(frameTimeoutFor(s), 200);
 }
 
+// A turn builds a frame only when something it shows may have changed.
+TEST(FramePacingTest, QuietTurnsWithinTheSameSecondBuildNothing) {
+    FrameBuildState quiet;
+    quiet.changed = quiet.lastDiffered = false;
+    quiet.sinceInput = 1s;
+    quiet.second = quiet.builtSecond = 100;
+    EXPECT_FALSE(frameBuildNeeded(quiet));
+    const std::pair<const char*, void (*)(FrameBuildState&)> reasons[] = {
+        {"events or results", [](FrameBuildState& s) { s.changed = true; }},
+        {"frames not settled", [](FrameBuildState& s) { s.lastDiffered = true; }},
+        {"something moving", [](FrameBuildState& s) { s.moving = true; }},
+        {"input under a second ago", [](FrameBuildState& s) { s.sinceInput = 999ms; }},
+        {"a new second", [](FrameBuildState& s) { s.second = 101; }},
+    };
+    for (const auto& [why, apply] : reasons) {
+        FrameBuildState s = quiet;
+        apply(s);
+        EXPECT_TRUE(frameBuildNeeded(s)) << why;
+    }
+}
+
 class AppClockTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -71,13 +71,16 @@ priv_kb="$(awk '/^Private_Dirty/ {print $2}' "/proc/$apid/smaps_rollup")"
 
 lines() { [ -f "$1" ] && wc -l <"$1" || echo 0; }
 idle() { # label
-  local c0 c1 f0 f1 b0 b1
-  c0="$(cpu_ticks "$apid")"; f0="$(lines "$work/frames")"; b0="$(lines "$work/frames.built")"
+  local c0 c1 f0 f1 b0 b1 u0 u1
+  c0="$(cpu_ticks "$apid")"; f0="$(lines "$work/frames")"; b0="$(lines "$work/frames.built")"; u0="$(lines "$work/frames.turns")"
   sleep "$IDLE"
-  c1="$(cpu_ticks "$apid")"; f1="$(lines "$work/frames")"; b1="$(lines "$work/frames.built")"
+  c1="$(cpu_ticks "$apid")"; f1="$(lines "$work/frames")"; b1="$(lines "$work/frames.built")"; u1="$(lines "$work/frames.turns")"
   awk -v a="$c0" -v b="$c1" -v t="$ticks" -v s="$IDLE" -v l="$1" -v f=$((f1 - f0)) -v n=$((b1 - b0)) \
     'BEGIN { printf "idle CPU, %-10s %6.2f %% of one core (%d frames built, %d presented in %d s)\n", l, (b - a) / t / s * 100, n, f, s }'
   echo "$b0 $b1" >"$work/range"
+  # The main thread alone, from the first to the last loop turn of the period.
+  awk -v a="$u0" -v b="$u1" -v l="$1" 'NR == a + 1 { t0 = $2; c0 = $3 } NR == b { t1 = $2; c1 = $3 }
+    END { if (b > a + 1) printf "main thread, %-10s %6.2f %% of one core (%d loop turns, %.3f ms each)\n", l, (c1 - c0) / (t1 - t0) * 100, b - a - 1, (c1 - c0) / (b - a - 1) * 1000 }' "$work/frames.turns"
 }
 
 echo "Nimbrel performance ($(nproc) cores, software OpenGL on Xvfb)"

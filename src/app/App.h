@@ -46,6 +46,21 @@ struct ImVec4;
 
 namespace nbr {
 
+// Whether a loop turn builds a frame. Everything the dashboard shows follows
+// its inputs and the wall clock's whole second, so a turn in which nothing
+// happened, within the second of the last frame built, would build that same
+// frame again; it is skipped once the frames have settled (the last one built
+// changed nothing) and nothing moves on its own.
+struct FrameBuildState {
+    bool changed = true;       // events, results, actions or lists changed this turn
+    bool lastDiffered = true;  // the last frame built differed from the one before
+    bool moving = false;       // radar, meteors, a text cursor, a held button, the carousel's turn
+    std::chrono::steady_clock::duration sinceInput{};
+    std::int64_t second = 0;   // wall-clock second now and at the last frame built
+    std::int64_t builtSecond = -1;
+};
+bool frameBuildNeeded(const FrameBuildState& s);
+
 class App {
 public:
     using Clock = std::chrono::steady_clock;
@@ -108,6 +123,7 @@ public:
     // tray, results, notifications, the scheduled refresh and the frame.
     void turn(int waitMs);
     int frameTimeoutMs();
+    bool frameBuildDue();
     void renderFrame();
     void processEvents();
     void handleSdlEvent(const SDL_Event& e);
@@ -234,6 +250,9 @@ public:
     // Frames built by the GUI library and frames drawn and presented.
     std::uint64_t framesBuilt = 0;
     std::uint64_t framesPresented = 0;
+    // What decides whether the next turn builds a frame (frameBuildNeeded).
+    FrameBuildState frameBuild;
+    Clock::time_point frameBuiltAt{};
     // The cursors by the GUI library's cursor number, and the one shown
     // (-2: none set yet).
     std::vector<SDL_Cursor*> mouseCursors;

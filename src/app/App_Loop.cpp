@@ -12,12 +12,27 @@
 
 namespace nbr {
 
+namespace {
+
+// The wall-clock second the dashboard's texts are computed from.
+std::int64_t wallSecond() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
 int frameTimeoutFor(const PacingState& s) {
     if (s.hidden || s.minimized) return 200;
     if (s.radarOpen || s.animating) return 16;
     if (s.sinceInput < std::chrono::milliseconds(500)) return 16;
     if (s.busy) return 100;
     return 250;
+}
+
+bool frameBuildNeeded(const FrameBuildState& s) {
+    return s.changed || s.lastDiffered || s.moving || s.sinceInput < std::chrono::seconds(1) ||
+           s.second != s.builtSecond;
 }
 
 WindowSize miniStripSize(float scale) {
@@ -44,6 +59,7 @@ void App::turn(int waitMs) {
         do {
             handleSdlEvent(e);
         } while (SDL_PollEvent(&e));
+        frameBuild.changed = true;
     }
     tray.pump();
     followTrayHost();
@@ -53,7 +69,24 @@ void App::turn(int waitMs) {
     maybeNotify();
     if (!scheduledRefresh()) return;
     if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) return;
-    renderFrame();
+    if (frameBuildDue()) renderFrame();
+}
+
+bool App::frameBuildDue() {
+    if (!guiReady) return false;
+    const ImGuiIO& io = ImGui::GetIO();
+    bool held = false;
+    for (const bool down : io.MouseDown) held = held || down;
+    const Clock::time_point t = now();
+    // The carousel turns on the time its frames add up, not on the clock.
+    const bool carouselDue = renderer && renderer->carouselAutoRotate &&
+                             renderer->carouselTimer + std::chrono::duration<float>(t - frameBuiltAt).count() >=
+                                 static_cast<float>(config.carouselSeconds);
+    frameBuild.moving =
+        radar.open || (renderer && !renderer->meteors.empty()) || io.WantTextInput || held || carouselDue;
+    frameBuild.sinceInput = t - lastInput;
+    frameBuild.second = wallSecond();
+    return frameBuildNeeded(frameBuild);
 }
 
 bool App::scheduledRefresh() {
@@ -104,6 +137,7 @@ void App::followTrayHost() {
     // A click-through strip stays clickable while no host could bring it back.
     if (host != trayHostShown) {
         trayHostShown = host;
+        frameBuild.changed = true;
         applyMiniWindowStyle();
     }
 }
@@ -120,10 +154,15 @@ void App::restoreFromTray() {
         SDL_RaiseWindow(window);
     }
     hiddenToTray = false;
+    frameBuild.changed = true;
 }
 
 void App::renderFrame() {
     if (!guiReady || !renderer) return;
+    frameBuild.changed = false;
+    frameBuild.builtSecond = wallSecond();
+    frameBuiltAt = now();
+    frameBuild.lastDiffered = true;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     updateMouseCursor();
@@ -150,7 +189,8 @@ void App::renderFrame() {
     ++framesBuilt;
     // An idle dashboard builds the same frame every turn: drawing it again
     // would only cost CPU (software OpenGL draws on the CPU).
-    if (!framePresentNeeded(*ImGui::GetDrawData(), theme::Bg)) return;
+    frameBuild.lastDiffered = framePresentNeeded(*ImGui::GetDrawData(), theme::Bg);
+    if (!frameBuild.lastDiffered) return;
     const ImGuiIO& io = ImGui::GetIO();
     glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
     glClearColor(theme::Bg.x, theme::Bg.y, theme::Bg.z, 1.0f);
@@ -162,6 +202,7 @@ void App::renderFrame() {
 
 void App::processEvents() {
     if (std::optional<TrayAction> action = tray.pollAction()) {
+        frameBuild.changed = true;
         switch (*action) {
         case TrayAction::Show:
             restoreFromTray();

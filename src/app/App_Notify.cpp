@@ -24,7 +24,7 @@ void App::pruneStaleNotifications() {
     };
     for (const Notification& n : notifications)
         if (stale(n)) pendingToastKeys.erase(n.alert.deduplicationKey());
-    std::erase_if(notifications, stale);
+    if (std::erase_if(notifications, stale) > 0) frameBuild.changed = true;
 }
 
 void App::maybeNotify() {
@@ -50,6 +50,7 @@ void App::maybeNotify() {
             if (pendingToastKeys.count(n.alert.deduplicationKey())) due.push_back(n.alert);
         pendingToastKeys.clear();
     }
+    frameBuild.changed = true;
     notificationManager.showCombinedAlerts(due);
 }
 

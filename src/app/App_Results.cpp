@@ -51,6 +51,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config) {
 
 void App::updateFromBackground() {
     while (std::optional<WorkResult> res = resultQueue.tryPop()) {
+        frameBuild.changed = true;
         if (!res->newerVersion.empty() && renderer) renderer->newerVersion = res->newerVersion;
         switch (res->kind) {
         case WorkKind::FetchWeather:

@@ -15,6 +15,7 @@ void App::requestWeatherUpdate(const GeoLocation& place) {
     r.tuning = AlertTuning{config.alertGustKmh, config.alertSwingC, config.alertSnowCm};
     r.savedLocations = locationManager.locations();
     requestQueue.push(std::move(r));
+    frameBuild.changed = true;  // the status bar says so
     std::lock_guard<std::mutex> lock(dataMutex);
     fetchInProgress = true;
 }

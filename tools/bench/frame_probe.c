@@ -4,7 +4,8 @@
  * (its SDL backend asks for the drawable size once per frame, and nothing
  * else in the program does) in the same name + ".built", so the script can
  * tell start-up time, frames built and presented, and CPU per frame without
- * changing the program. */
+ * changing the program. Each loop turn starts with a wait for events; those
+ * go to name + ".turns" the same way. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -13,9 +14,12 @@
 
 typedef void (*swap_fn)(void*);
 typedef void (*size_fn)(void*, int*, int*);
+typedef int (*wait_fn)(void*, int);
 
 static FILE* out;
 static FILE* built;
+static FILE* turns;
+static long turnCount;
 static long frames;
 static long builtFrames;
 
@@ -40,6 +44,14 @@ void SDL_GL_GetDrawableSize(void* window, int* w, int* h) {
     if (!built) built = openOut(".built");
     if (built) fprintf(built, "%ld %.6f %.6f\n", ++builtFrames, secs(CLOCK_REALTIME), secs(CLOCK_THREAD_CPUTIME_ID));
     real(window, w, h);
+}
+
+int SDL_WaitEventTimeout(void* event, int timeout) {
+    static wait_fn real;
+    if (!real) real = (wait_fn)dlsym(RTLD_NEXT, "SDL_WaitEventTimeout");
+    if (!turns) turns = openOut(".turns");
+    if (turns) fprintf(turns, "%ld %.6f %.6f\n", ++turnCount, secs(CLOCK_REALTIME), secs(CLOCK_THREAD_CPUTIME_ID));
+    return real(event, timeout);
 }
 
 void SDL_GL_SwapWindow(void* window) {
