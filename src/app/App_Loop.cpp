@@ -162,7 +162,6 @@ void App::renderFrame() {
     frameBuild.changed = false;
     frameBuild.builtSecond = wallSecond();
     frameBuiltAt = now();
-    frameBuild.lastDiffered = true;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     updateMouseCursor();
@@ -187,8 +186,8 @@ void App::renderFrame() {
 
     ImGui::Render();
     ++framesBuilt;
-    // An idle dashboard builds the same frame every turn: drawing it again
-    // would only cost CPU (software OpenGL draws on the CPU).
+    // A frame equal to the one on screen is not drawn again: that would only
+    // cost CPU (software OpenGL draws on the CPU).
     frameBuild.lastDiffered = framePresentNeeded(*ImGui::GetDrawData(), theme::Bg);
     if (!frameBuild.lastDiffered) return;
     const ImGuiIO& io = ImGui::GetIO();
