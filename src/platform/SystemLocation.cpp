@@ -1,5 +1,7 @@
 #include "platform/SystemLocation.h"
 
+#include "platform/DbusWire.h"
+
 #include <dbus/dbus.h>
 
 #include <algorithm>
@@ -84,16 +86,14 @@ bool setProperty(DBusConnection* c, const char* path, const char* name, int type
                  BusError& err) {
     Message m = method(path, kProperties, "Set");
     if (!m) return false;
-    DBusMessageIter it, v;
+    DBusMessageIter it;
     const char* iface = kClient;
     const char signature[2] = {static_cast<char>(type), '\0'};
     dbus_message_iter_init_append(m.get(), &it);
     if (!dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface) ||
-        !dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &name) ||
-        !dbus_message_iter_open_container(&it, DBUS_TYPE_VARIANT, signature, &v))
+        !dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &name))
         return false;
-    const bool filled = dbus_message_iter_append_basic(&v, type, value);
-    if (!dbus_message_iter_close_container(&it, &v) || !filled) return false;
+    wire::appendVariant(&it, signature, [&](DBusMessageIter* v) { dbus_message_iter_append_basic(v, type, value); });
     return call(c, std::move(m), err) != nullptr;
 }
 
