@@ -31,19 +31,26 @@ TEST(FramePacingTest, FirstMatchingRuleDecidesTheWait) {
     EXPECT_EQ(frameTimeoutFor(s), 200);
 }
 
-// A turn builds a frame only when something it shows may have changed.
-TEST(FramePacingTest, QuietTurnsWithinTheSameSecondBuildNothing) {
+// A turn builds a frame only when something it shows may have changed: not
+// before the second the last frame named, and once in that second.
+TEST(FramePacingTest, QuietTurnsBeforeTheNamedSecondBuildNothing) {
     FrameBuildState quiet;
     quiet.changed = quiet.lastDiffered = false;
     quiet.sinceInput = 1s;
-    quiet.second = quiet.builtSecond = 100;
+    quiet.builtSecond = 100;
+    quiet.timedChange = 130;
+    quiet.second = 129;
     EXPECT_FALSE(frameBuildNeeded(quiet));
+    FrameBuildState built = quiet;
+    built.second = built.timedChange = 100;
+    EXPECT_FALSE(frameBuildNeeded(built));
     const std::pair<const char*, void (*)(FrameBuildState&)> reasons[] = {
         {"events or results", [](FrameBuildState& s) { s.changed = true; }},
         {"frames not settled", [](FrameBuildState& s) { s.lastDiffered = true; }},
         {"something moving", [](FrameBuildState& s) { s.moving = true; }},
         {"input under a second ago", [](FrameBuildState& s) { s.sinceInput = 999ms; }},
-        {"a new second", [](FrameBuildState& s) { s.second = 101; }},
+        {"the named second", [](FrameBuildState& s) { s.second = 130; }},
+        {"a wall clock set back", [](FrameBuildState& s) { s.second = 99; }},
     };
     for (const auto& [why, apply] : reasons) {
         FrameBuildState s = quiet;

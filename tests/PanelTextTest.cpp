@@ -60,6 +60,11 @@ TEST(PanelPlaces, TitleClockOffsetAndBadge) {
     d.utcOffsetSeconds = -12600;  // 13:07 UTC is 09:37 there
     EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, true), "09:37  UTC-3:30");
     EXPECT_EQ(placeClockText(d, 0, true), "20:30  UTC-3:30");  // before the epoch's midnight
+    // The clock texts change at the next minute by the wall clock or the
+    // place's clock, whichever comes first.
+    const struct { long long now; int offset; long long next; } minutes[] = {
+        {120, 0, 180}, {179, -12600, 180}, {-1, 0, 0}, {125, 37, 143}, {125, -37, 157}};
+    for (const auto& m : minutes) EXPECT_EQ(nextMinuteStart(m.now, m.offset), m.next) << m.now << " " << m.offset;
 
     const struct { int unread; const char* badge; } badges[] = {{0, ""}, {1, "1"}, {9, "9"}, {10, "9+"}, {12, "9+"}};
     for (const auto& b : badges) EXPECT_EQ(mailboxBadge(b.unread), b.badge);
@@ -335,14 +340,16 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
         float fraction;
         const char* countdown;
         Tone tone;
+        int changesIn;  // the countdown drops one second past its minute
         int localSec = 0;
     } cases[] = {
-        {6, 0, true, 0.0f, "Sunset in 12h 00m", Tone::Amber},
-        {18, 0, true, 1.0f, "Sunset in 0h 00m", Tone::Amber},
-        {12, 0, true, 0.5f, "Sunset in 6h 00m", Tone::Amber},
-        {12, 0, true, 0.5f, "Sunset in 5h 59m", Tone::Amber, 59},  // the sun moves with the minute
-        {22, 0, false, 0.0f, "Sunrise in 8h 00m", Tone::Accent},
-        {4, 30, false, 0.0f, "Sunrise in 1h 30m", Tone::Accent},
+        {6, 0, true, 0.0f, "Sunset in 12h 00m", Tone::Amber, 1},
+        {18, 0, true, 1.0f, "Sunset in 0h 00m", Tone::Amber, 1},
+        {12, 0, true, 0.5f, "Sunset in 6h 00m", Tone::Amber, 1},
+        {12, 0, true, 0.5f, "Sunset in 5h 59m", Tone::Amber, 2, 59},  // the sun moves with the minute
+        {22, 0, false, 0.0f, "Sunrise in 8h 00m", Tone::Accent, 1},
+        {4, 30, false, 0.0f, "Sunrise in 1h 30m", Tone::Accent, 1},
+        {4, 30, false, 0.0f, "Sunrise in 1h 29m", Tone::Accent, 60, 1},
     };
     for (const auto& c : cases) {
         const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60 + c.localSec) - 3600;
@@ -352,6 +359,7 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
         EXPECT_FLOAT_EQ(s.fraction, c.fraction) << c.localHour;
         EXPECT_EQ(s.countdown.text, c.countdown) << c.localHour;
         EXPECT_EQ(s.countdown.tone, c.tone) << c.localHour;
+        EXPECT_EQ(s.changesIn, c.changesIn) << c.localHour;
     }
     EXPECT_EQ(sunTrack(d, 0, true).goldenHours, "Golden hour (soft light):\n  06:00 - 06:45\n  17:15 - 18:00");
     const char* unusable[][2] = {{"2026-12-07", "2026-12-07T18:00"},
@@ -374,6 +382,9 @@ TEST(PanelStatus, StatusTextOrderAndAge) {
     EXPECT_EQ(statusText(false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
     EXPECT_EQ(statusText(false, "", at, at + seconds(60)).text, "Updated 1 min ago");
     EXPECT_EQ(statusText(false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
+    EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(59900)), 1);
+    EXPECT_EQ(statusChangesIn(at, at + seconds(60)), 60);
+    EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(3599001)), 1);
     EXPECT_EQ(newerVersionText(""), "");
     EXPECT_EQ(newerVersionText("1.2.0"), std::string(" -  v1.2.0 is out (") + kProjectSiteHost + ")");
 }

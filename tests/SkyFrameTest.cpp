@@ -1,10 +1,13 @@
 // Whole dashboard frames without a window: the carousel rotating on the
-// frame clock, the meteor burst in the mini strip, one modal at a time.
+// frame clock, the meteor burst in the mini strip, one modal at a time, and
+// frames that stay the same until the second they name.
 #include "GuiHarness.h"
 #include "PlaceRecords.h"
+#include "app/App.h"
 #include "foundation/LocationManager.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Sky.h"
+#include "ui/Theme.h"
 #include "ui/UIRenderer.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +72,44 @@ TEST_F(SkyFrameTest, MeteorsMoveAndExpireInTheMiniStripToo) {
     }
     EXPECT_TRUE(ui.meteors.empty());
     EXPECT_LT(frames, 200);
+}
+
+// A frame names the second from which time alone would change it; built
+// again before then, in any card of the carousel, it is the same frame. Over
+// four minutes around sunset: the clock's minutes, the countdown's (a second
+// later), its turn to sunrise, and the data's age from half a second past.
+TEST_F(SkyFrameTest, FramesHoldUntilTheSecondTheyName) {
+    config.carouselSeconds = 0;
+    WeatherData data = test::placeRecord(test::Place::Boston);
+    data.daily[0].sunrise = "2026-01-15T07:10";
+    data.daily[0].sunset = "2026-01-15T16:30";
+    const std::int64_t sunset = 1768512600, from = sunset - 150;
+    const auto fetched = std::chrono::steady_clock::time_point(std::chrono::hours(100));
+    data.fetchedAt = fetched;
+    std::int64_t t = from;
+    ui.wallSeconds = [&] { return t; };
+    ui.steadyNow = [&] { return fetched + std::chrono::seconds(t - from) + std::chrono::milliseconds(500); };
+    const auto shownHash = [] { return drawDataHash(*ImGui::GetDrawData(), theme::Bg); };
+    for (size_t card = 0; card < panel::skyTabs(data).size(); ++card) {
+        ui.carouselIndex = static_cast<int>(card);
+        t = from;
+        for (int i = 0; i < 3; ++i) render(data);  // the panels settle
+        std::uint64_t shown = shownHash();
+        std::int64_t due = ui.timedChange;
+        int builds = 0;
+        for (t = from + 1; t <= sunset + 90; ++t) {
+            render(data);
+            if (t < due) {
+                ASSERT_EQ(shownHash(), shown) << "card " << card << ", " << t - sunset << " s from sunset";
+                continue;
+            }
+            ++builds;
+            shown = shownHash();
+            due = ui.timedChange;
+            ASSERT_GT(due, t);
+        }
+        EXPECT_LE(builds, 16) << "card " << card;
+    }
 }
 
 TEST_F(SkyFrameTest, TwoModalsFlaggedAtOnceOpenOnlyTheFirst) {

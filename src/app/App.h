@@ -47,10 +47,12 @@ struct ImVec4;
 namespace nbr {
 
 // Whether a loop turn builds a frame. Everything the dashboard shows follows
-// its inputs and the wall clock's whole second, so a turn in which nothing
-// happened, within the second of the last frame built, would build that same
-// frame again; it is skipped once the frames have settled (the last one built
-// changed nothing) and nothing moves on its own.
+// its inputs and the wall clock, and the last frame built names the second
+// from which the clock would change it (`timedChange`: a clock's or a
+// countdown's minute, the data's age). So a turn in which nothing happened,
+// before that second, would build that same frame again; it is skipped once
+// the frames have settled (the last one built changed nothing) and nothing
+// moves on its own. A wall clock set back builds at once.
 struct FrameBuildState {
     bool changed = true;       // events, results, actions or lists changed this turn
     bool lastDiffered = true;  // the last frame built differed from the one before
@@ -58,6 +60,7 @@ struct FrameBuildState {
     std::chrono::steady_clock::duration sinceInput{};
     std::int64_t second = 0;   // wall-clock second now and at the last frame built
     std::int64_t builtSecond = -1;
+    std::int64_t timedChange = 0;
 };
 bool frameBuildNeeded(const FrameBuildState& s);
 

@@ -31,8 +31,8 @@ int frameTimeoutFor(const PacingState& s) {
 }
 
 bool frameBuildNeeded(const FrameBuildState& s) {
-    return s.changed || s.lastDiffered || s.moving || s.sinceInput < std::chrono::seconds(1) ||
-           s.second != s.builtSecond;
+    const bool clockDue = s.second != s.builtSecond && (s.second >= s.timedChange || s.second < s.builtSecond);
+    return s.changed || s.lastDiffered || s.moving || s.sinceInput < std::chrono::seconds(1) || clockDue;
 }
 
 WindowSize miniStripSize(float scale) {
@@ -176,6 +176,7 @@ void App::renderFrame() {
         }
     }
     renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
+    frameBuild.timedChange = renderer->timedChange;
     if (radar.open) {
         radar.setWind(!weather.location.name.empty(), weather.windDirection, weather.windSpeed, weather.windGusts,
                       config.windUnit == 0);

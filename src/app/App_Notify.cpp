@@ -29,16 +29,15 @@ void App::pruneStaleNotifications() {
 
 void App::maybeNotify() {
     if (!config.alertsEnabled) return;
-    const std::time_t t = std::chrono::system_clock::to_time_t(wallClock());
-    std::tm local{};
-    localtime_r(&t, &local);
-    const int minute = local.tm_hour * 60 + local.tm_min;
-    const int day = local.tm_yday;
-
     std::vector<WeatherAlert> due;
     {
         std::lock_guard<std::mutex> lock(dataMutex);
         if (pendingToastKeys.empty()) return;
+        const std::time_t t = std::chrono::system_clock::to_time_t(wallClock());
+        std::tm local{};
+        localtime_r(&t, &local);
+        const int minute = local.tm_hour * 60 + local.tm_min;
+        const int day = local.tm_yday;
         if (config.notifyMode == 0 || config.notifyMode == 1) {
             if (config.notifyMode == 1 && inQuietHours(minute, config.quietStartMinute, config.quietEndMinute))
                 return;

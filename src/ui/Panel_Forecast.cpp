@@ -230,9 +230,10 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     if (t.day) t.fraction = static_cast<float>(t.now - t.now % 60 - r) / static_cast<float>(s - r);
     t.riseText = formatClock(d.sunrise, use24);
     t.setText = formatClock(d.sunset, use24);
-    if (t.day) t.countdown = {dhm("Sunset in", s - t.now), Tone::Amber};
-    else if (t.beforeRise) t.countdown = {dhm("Sunrise in", r - t.now), Tone::Accent};
-    else t.countdown = {dhm("Sunrise in", r - t.now + 86400), Tone::Accent};
+    const int left = t.day ? s - t.now : t.beforeRise ? r - t.now : r - t.now + 86400;
+    t.countdown = {dhm(t.day ? "Sunset in" : "Sunrise in", left), t.day ? Tone::Amber : Tone::Accent};
+    // Whole minutes left are shown: they drop one second past the minute.
+    t.changesIn = left % 60 + 1;
     auto clock = [&](int sec) {
         sec = ((sec % 86400) + 86400) % 86400;  // golden hours may cross midnight
         return clockHM(sec / 3600, (sec / 60) % 60, use24);

@@ -65,6 +65,7 @@ struct SunTrack {
     float fraction = 0;   // of the day gone, while `day`
     std::string riseText, setText;  // clock labels under the arc ends
     Line countdown;                 // "Sunset in 2h 05m"
+    int changesIn = 0;              // seconds until the countdown reads differently
     std::string goldenHours;        // tooltip text
 };
 // From the first daily entry, at `nowEpoch` (the place's offset applied).

@@ -4,6 +4,7 @@
 #include "ui/PanelText.h"
 #include "ui/Units.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace nbr::panel {
@@ -32,6 +33,13 @@ std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use
     const int hour = static_cast<int>(((s % 86400) + 86400) % 86400 / 3600);
     const int minute = static_cast<int>(((s % 3600) + 3600) % 3600 / 60);
     return clockHM(hour, minute, use24) + "  " + utcOffsetText(data.utcOffsetSeconds);
+}
+
+long long nextMinuteStart(long long nowEpoch, int utcOffsetSeconds) {
+    const auto next = [nowEpoch](long long offset) {
+        return nowEpoch + 60 - (((nowEpoch + offset) % 60) + 60) % 60;
+    };
+    return std::min(next(0), next(utcOffsetSeconds));
 }
 
 std::string mailboxBadge(int unread) {

@@ -20,6 +20,11 @@ std::string utcOffsetText(int seconds);
 // record has neither an offset nor a fetch time (nothing arrived yet).
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24);
 
+// The next start of a minute after `nowEpoch`, by the wall clock or by the
+// place's clock (`utcOffsetSeconds`), whichever comes first: when the clock
+// texts change.
+long long nextMinuteStart(long long nowEpoch, int utcOffsetSeconds);
+
 // Count on the mailbox badge: "" for none, "1".."9", then "9+".
 std::string mailboxBadge(int unread);
 

@@ -19,6 +19,12 @@ Line statusText(bool refreshing, const std::string& status, std::chrono::steady_
     return {"Updated " + std::to_string(minutes) + " min ago"};
 }
 
+long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now) {
+    using namespace std::chrono;
+    const auto age = now - fetchedAt;
+    return ceil<seconds>(floor<minutes>(age) + minutes(1) - age).count();
+}
+
 std::string newerVersionText(const std::string& version) {
     if (version.empty()) return {};
     return " -  v" + version + " is out (" + kProjectSiteHost + ")";

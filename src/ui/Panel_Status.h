@@ -18,6 +18,8 @@ inline constexpr const char* kProjectSiteHost = "nimbrel.app";
 // the shown data.
 Line statusText(bool refreshing, const std::string& status, std::chrono::steady_clock::time_point fetchedAt,
                 std::chrono::steady_clock::time_point now);
+// Whole seconds, rounded up, until the age in that text reads differently.
+long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
 
 // " -  v1.2.0 is out (host)"; empty when no newer version is known.
 std::string newerVersionText(const std::string& version);

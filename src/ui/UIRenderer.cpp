@@ -2,11 +2,11 @@
 
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Forecast.h"
+#include "ui/Panel_Places.h"
 
 #include <imgui.h>
 
 #include <algorithm>
-#include <chrono>
 
 namespace nbr {
 
@@ -54,13 +54,17 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
                         const std::vector<Notification>& notifications, bool refreshing, const std::string& status) {
     dataFetchedAt = data.fetchedAt;
     skill = &data.skill;
-    const long long now =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    night = isNightAt(now, data.utcOffsetSeconds);
+    frameSecond = wallSeconds();
+    timedChange = panel::nextMinuteStart(frameSecond, data.utcOffsetSeconds);
+    night = isNightAt(frameSecond, data.utcOffsetSeconds);
 
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(vp->Pos);
     ImGui::SetNextWindowSize(vp->Size);
+    // The window and the dashboard's panels have the colour the frame is
+    // cleared to, so their fills are not drawn again: a software renderer
+    // would fill every pixel of each.
+    ImGui::SetNextWindowBgAlpha(0);
     ImGui::Begin("Nimbrel", nullptr,
                  ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                      ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoBringToFrontOnFocus);
@@ -114,7 +118,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const BodyLayout l = layoutBody(avail.x, avail.y, ImGui::GetFrameHeightWithSpacing(),
                                     ImGui::GetTextLineHeightWithSpacing(), style.CellPadding.y, style.ItemSpacing.y);
-
+    ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0, 0, 0, 0));
     ImGui::BeginChild("current", ImVec2(std::max(230.0f, 0.34f * avail.x), l.top), true);
     renderCurrentConditions(data);
     ImGui::EndChild();
@@ -130,6 +134,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);
     renderDailyForecast(data.daily);
     ImGui::EndChild();
+    ImGui::PopStyleColor();
 }
 
 void UIRenderer::drawWeatherIcon(int code, bool isNight, float size) {

@@ -11,7 +11,10 @@
 #include "ui/UIActions.h"
 #include "ui/Units.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -120,6 +123,23 @@ public:
     bool showStars = false, starFactsRequested = false;
     std::unordered_map<std::string, std::string> starFacts;
     bool night = false;
+    // The clocks a frame's texts are worked out from (tests set their own),
+    // the wall-clock second of the frame being built (a panel drawn on its
+    // own before any frame takes the renderer's start), and the first second at
+    // which a frame would show something different only because time passed:
+    // a clock's minute, a countdown's, the data's age. Until then a frame
+    // built again would equal the last one.
+    std::function<std::int64_t()> wallSeconds = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    std::function<std::chrono::steady_clock::time_point()> steadyNow = [] { return std::chrono::steady_clock::now(); };
+    std::int64_t frameSecond = wallSeconds();
+    std::int64_t timedChange = 0;
+    void changesAt(std::int64_t second) { timedChange = std::min(timedChange, second); }
+    // The sky's figures (moon, planets, showers, scores) are worked out for
+    // the frame's whole minute, so they change with it.
+    std::int64_t skyMinute() const { return frameSecond - ((frameSecond % 60) + 60) % 60; }
     int carouselIndex = 0;
     bool carouselAutoRotate = true;
     float carouselTimer = 0;

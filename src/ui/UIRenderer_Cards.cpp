@@ -7,16 +7,10 @@
 
 #include <imgui.h>
 
-#include <chrono>
 
 namespace nbr {
 
 namespace {
-
-int64_t nowSeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 void toneText(panel::CardTone tone, const std::string& text, bool wrapped) {
     using panel::CardTone;
@@ -104,11 +98,11 @@ void UIRenderer::renderSkyCardPollen(const WeatherData& data) {
 void UIRenderer::renderSkyCardTides(const WeatherData& data) { drawCardLines(panel::tidesCard(data, config)); }
 void UIRenderer::renderSkyCardRiver(const WeatherData& data) { drawCardLines(panel::riverCard(data, config)); }
 void UIRenderer::renderSkyCardAlmanac(const WeatherData& data) {
-    drawCardLines(panel::almanacCard(data, config, nowSeconds()));
+    drawCardLines(panel::almanacCard(data, config, skyMinute()));
 }
 void UIRenderer::renderSkyCardTrends(const WeatherData& data) { drawCardLines(panel::trendsCard(data, config)); }
 void UIRenderer::renderSkyCardRecords(const WeatherData& data) { drawCardLines(panel::recordsCard(data, config)); }
-void UIRenderer::renderSkyCardPlan(const WeatherData& data) { drawCardLines(panel::planCard(data, nowSeconds())); }
+void UIRenderer::renderSkyCardPlan(const WeatherData& data) { drawCardLines(panel::planCard(data, skyMinute())); }
 void UIRenderer::renderSkyCardQuakes(const WeatherData& data) { drawCardLines(panel::quakesCard(data)); }
 void UIRenderer::renderSkyCardWinter(const WeatherData& data) { drawCardLines(panel::winterCard(data, config)); }
 

@@ -7,7 +7,6 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <chrono>
 
 namespace nbr {
 
@@ -18,10 +17,7 @@ void UIRenderer::renderStarsWindow(const WeatherData& data) {
     }
     bool open = true;
     if (beginModal("Constellation Guide", 660, 560, &open)) {
-        const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                                std::chrono::system_clock::now().time_since_epoch())
-                                .count();
-        const panel::StarGuide g = panel::starGuide(data, config, now);
+        const panel::StarGuide g = panel::starGuide(data, config, skyMinute());
         ImGui::TextUnformatted(g.header.c_str());
         ImGui::TextDisabled("%s", g.subheader.c_str());
         ImGui::Separator();

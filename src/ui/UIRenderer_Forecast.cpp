@@ -7,7 +7,6 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace nbr {
@@ -214,10 +213,9 @@ void UIRenderer::renderDailyTooltip(const DailyForecast& day, int column) {
 }
 
 void UIRenderer::renderSunTracker(const WeatherData& data) {
-    const long long now =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    const panel::SunTrack t = panel::sunTrack(data, now, config.use24hClock);
+    const panel::SunTrack t = panel::sunTrack(data, frameSecond, config.use24hClock);
     if (!t.show) return;
+    changesAt(frameSecond + t.changesIn);
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const float w = std::max(kSunTrackerMinWidth, avail.x), h = std::min(std::max(96.0f, avail.y), 150.0f);
     const ImVec2 q = ImGui::GetCursorScreenPos();

@@ -7,17 +7,11 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cfloat>
 
 namespace nbr {
 
 namespace {
-
-long long epochNow() {
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 // Opens a modal once while its flag is set, centred on the main viewport.
 void openCentred(const char* name) {
@@ -96,7 +90,7 @@ void UIRenderer::renderLocationBar(const WeatherData& data, int unread) {
     const ImGuiStyle& style = ImGui::GetStyle();
     const bool several = locationManager.locations().size() > 1;
     const float frameH = ImGui::GetFrameHeight(), gap = style.ItemSpacing.x, pad = 2 * style.FramePadding.x;
-    const std::string clock = panel::placeClockText(data, epochNow(), config.use24hClock);
+    const std::string clock = panel::placeClockText(data, frameSecond, config.use24hClock);
 
     // The right-hand group ends at the right margin. The title gives way to
     // it first (shortened with "..."); when even a short title leaves no

@@ -7,7 +7,6 @@
 #include <imgui.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -79,9 +78,7 @@ void drawMoonShape(const MoonInfo& m, float size) {
 }  // namespace
 
 void UIRenderer::renderSkyCardSky(const WeatherData& data) {
-    const int64_t now =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    const panel::SkyCardView view = panel::skyCard(data, config, now);
+    const panel::SkyCardView view = panel::skyCard(data, config, skyMinute());
     const float size = std::clamp(0.66f * ImGui::GetContentRegionAvail().y, 76.0f, 150.0f);
     if (moonPhases.id != 0 && view.moon.phaseIndex < 8) drawMoonSprite(view.moon.phaseIndex, size);
     else drawMoonShape(view.moon, size);

@@ -15,7 +15,9 @@ namespace nbr {
 void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::Separator();
-    const panel::Line left = panel::statusText(refreshing, status, dataFetchedAt, std::chrono::steady_clock::now());
+    const auto now = steadyNow();
+    const panel::Line left = panel::statusText(refreshing, status, dataFetchedAt, now);
+    changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, now));
     ImGui::AlignTextToFramePadding();
     draw::text(left.text, left.tone);
     const std::string newer = panel::newerVersionText(newerVersion);
