@@ -1,11 +1,14 @@
 // Identical frames are built but not drawn again: the window on a private
 // display, driven one loop turn at a time, with the app's frame counters.
+// And a quiet loop turn, which waits on the window system itself, still wakes
+// for it and for a quit signal.
 #include "AppOnDisplay.h"
 
 #include <X11/Xlib.h>
 #include <imgui.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <thread>
 
@@ -103,6 +106,30 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     user.type = SDL_USEREVENT;
     SDL_PushEvent(&user);
     EXPECT_EQ(presentsOver(6), 0u);
+}
+
+TEST_F(FrameSkipTest, QuietTurnsWakeForTheWindowSystemAndSeeAQuitSignal) {
+    using namespace std::chrono_literals;
+    ASSERT_TRUE(settle());
+    const auto quiet = [this] {
+        app.lastInput = app.now() - 2s;
+        app.lastPump = app.now();
+    };
+    quiet();
+    auto* dpy = static_cast<Display*>(app.hwnd->display);
+    XClearArea(dpy, app.hwnd->window, 0, 0, 0, 0, True);
+    XFlush(dpy);
+    const auto t0 = std::chrono::steady_clock::now();
+    app.turn(5000);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);  // not the whole wait
+    EXPECT_GT(app.lastInput, t0);                            // the exposure was handled
+
+    // SDL only sees a caught signal in its event pump, which a quiet turn
+    // still runs once a second.
+    quiet();
+    std::raise(SIGTERM);
+    for (int i = 0; i < 20 && app.running; ++i) app.turn(250);
+    EXPECT_FALSE(app.running);
 }
 
 // The cursor the dashboard asks for reaches the window, though it is only set

@@ -255,6 +255,8 @@ public:
     std::uint64_t framesPresented = 0;
     // What decides whether the next turn builds a frame (frameBuildNeeded).
     FrameBuildState frameBuild;
+    bool requestsMade = true;  // this turn may have left requests to the window system unsent
+    Clock::time_point lastPump{};  // SDL's event pump last ran in a wait
     Clock::time_point frameBuiltAt{};
     // The cursors by the GUI library's cursor number, and the one shown
     // (-2: none set yet).

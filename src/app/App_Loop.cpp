@@ -9,6 +9,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace nbr {
 
@@ -54,7 +55,24 @@ void App::run() {
 
 void App::turn(int waitMs) {
     SDL_Event e;
-    if (SDL_WaitEventTimeout(&e, waitMs)) {
+    // A second after the last input, the loop waits on the X connection
+    // itself and runs SDL's event pump only when something arrives, and
+    // once a second (SDL turns a quit signal caught on another thread into
+    // an event there): a pass through the pump costs as much as the rest of
+    // an idle turn. Requests go out first unless the last turn made none (it
+    // handled nothing and built nothing).
+    const Clock::time_point t = now();
+    const bool quiet = hwnd && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) &&
+                       t - lastInput >= std::chrono::seconds(1) && t - lastPump < std::chrono::seconds(1);
+    const bool flush = std::exchange(requestsMade, false);
+    bool got = false;
+    if (quiet) {
+        got = platform::gui::waitForInput(*hwnd, waitMs, flush) && SDL_PollEvent(&e);
+    } else {
+        got = SDL_WaitEventTimeout(&e, waitMs);
+        lastPump = now();
+    }
+    if (got) {
         lastInput = now();
         do {
             handleSdlEvent(e);
@@ -67,9 +85,10 @@ void App::turn(int waitMs) {
     updateFromBackground();
     pruneStaleNotifications();
     maybeNotify();
-    if (!scheduledRefresh()) return;
-    if (window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED)) return;
-    if (frameBuildDue()) renderFrame();
+    const std::uint64_t built = framesBuilt;
+    const bool drawn = scheduledRefresh() && !(window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED));
+    if (drawn && frameBuildDue()) renderFrame();
+    requestsMade = got || frameBuild.changed || framesBuilt != built;
 }
 
 bool App::frameBuildDue() {

@@ -1,6 +1,7 @@
 /* Preloaded into the program by bench_app.sh. Counts, in a small shared file
  * the script reads while the program runs (NIMBREL_PROBE_OUT + ".counts",
- * four 64-bit numbers), the loop turns (each starts with a wait for events),
+ * four 64-bit numbers), the loop turns (each starts by asking SDL whether it
+ * has events queued),
  * the frames the GUI library builds (its SDL backend asks for the drawable
  * size once per frame, and nothing else in the program does), the frames
  * presented (buffer swaps), and the main thread's CPU nanoseconds from the
@@ -20,7 +21,7 @@
 
 typedef void (*swap_fn)(void*);
 typedef void (*size_fn)(void*, int*, int*);
-typedef int (*wait_fn)(void*, int);
+typedef int (*has_fn)(unsigned, unsigned);
 
 enum { Turns, Built, Presented, BuiltCpuNs, Count };
 
@@ -59,16 +60,16 @@ void SDL_GL_GetDrawableSize(void* window, int* w, int* h) {
     real(window, w, h);
 }
 
-int SDL_WaitEventTimeout(void* event, int timeout) {
-    static wait_fn real;
-    if (!real) real = (wait_fn)dlsym(RTLD_NEXT, "SDL_WaitEventTimeout");
+int SDL_HasEvents(unsigned first, unsigned last) {
+    static has_fn real;
+    if (!real) real = (has_fn)dlsym(RTLD_NEXT, "SDL_HasEvents");
     uint64_t* c = counters();
     ++c[Turns];
     if (frameStart) {
         c[BuiltCpuNs] += threadNs() - frameStart;
         frameStart = 0;
     }
-    return real(event, timeout);
+    return real(first, last);
 }
 
 void SDL_GL_SwapWindow(void* window) {

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include <poll.h>
+
 namespace nbr::platform::gui {
 
 void setStartupHints() {
@@ -21,6 +23,14 @@ std::optional<NativeWindow> nativeWindow(SDL_Window* w) {
     if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return std::nullopt;
     if (!info.info.x11.display || !info.info.x11.window) return std::nullopt;
     return NativeWindow{info.info.x11.display, info.info.x11.window};
+}
+
+bool waitForInput(const NativeWindow& nw, int ms, bool flush) {
+    auto* dpy = static_cast<Display*>(nw.display);
+    if (flush) XFlush(dpy);
+    if (XEventsQueued(dpy, QueuedAlready) > 0) return true;  // read in by an earlier call
+    pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+    return poll(&p, 1, ms) != 0;  // input, an error to report, or a signal to hand on
 }
 
 void setThemeVariant(const NativeWindow& nw, bool dark) {

@@ -1,5 +1,6 @@
-// What the application window needs of X11 beyond SDL: the native handle,
-// the title-bar theme hint, click-through and the window icon.
+// What the application window needs of X11 beyond SDL: the native handle, a
+// wait on the connection, the title-bar theme hint, click-through and the
+// window icon.
 #pragma once
 
 #include "platform/Image.h"
@@ -21,6 +22,12 @@ void setStartupHints();
 
 // The X11 handle of `w`; empty under other video drivers.
 std::optional<NativeWindow> nativeWindow(SDL_Window* w);
+
+// Waits up to `ms` milliseconds for the X connection to have something to
+// read, sending the requests made so far first when `flush`; true when it
+// has, or when the wait was cut short by a signal. What SDL already queued
+// is not looked at: ask it first.
+bool waitForInput(const NativeWindow& nw, int ms, bool flush);
 
 // Asks the window manager for a dark or light title bar (_GTK_THEME_VARIANT).
 void setThemeVariant(const NativeWindow& nw, bool dark);
