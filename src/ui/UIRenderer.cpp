@@ -118,7 +118,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const BodyLayout l = layoutBody(avail.x, avail.y, ImGui::GetFrameHeightWithSpacing(),
                                     ImGui::GetTextLineHeightWithSpacing(), style.CellPadding.y, style.ItemSpacing.y);
-    ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0, 0, 0, 0));
+    ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0, 0, 0, 0));  // the window's colour, cleared already
     ImGui::BeginChild("current", ImVec2(std::max(230.0f, 0.34f * avail.x), l.top), true);
     renderCurrentConditions(data);
     ImGui::EndChild();

@@ -7,7 +7,6 @@
 
 #include <imgui.h>
 
-
 namespace nbr {
 
 namespace {
