@@ -82,12 +82,15 @@ TEST(ConsensusTest, SkillWeightsWithTheMedianAsFallbackAndAFloor) {
     const double w = 1 / 0.30, wi = 1 / 0.10;
     EXPECT_NEAR(d.daily[0].precipitationProbabilityMax, (20 * w + 40 * wi + 60 * w) / (w + wi + w), 1e-9);
 
-    // A score of 0.01 weighs as 0.05: at most 20.
+    // A score of 0.01 weighs as 0.05: at most 20. Tomorrow the US office
+    // weighs by its own score.
     WeatherData e = threeDays(0, 0, 0);
-    e.modelSeries = {series("a", {100}), series("b", {100})};
-    e.skill.models = {skill("openmeteo", 20, 0.01), skill("a", 20, 1.0), skill("b", 20, 1.0)};
+    e.modelSeries = {series("a", {100, 100}), series("b", {100})};
+    e.nws = {true, "nws", "2025-05-02", 0, 0, 100};
+    e.skill.models = {skill("openmeteo", 20, 0.01), skill("a", 20, 1.0), skill("b", 20, 1.0), skill("nws", 20, 0.5)};
     WeatherService::applyPopConsensus(e);
     EXPECT_NEAR(e.daily[0].precipitationProbabilityMax, 200.0 / 22, 1e-9);
+    EXPECT_NEAR(e.daily[1].precipitationProbabilityMax, 300.0 / 23, 1e-9);
 }
 
 TEST(ConsensusTest, CalibratedDaysWrongDatesAndMissingOwnValues) {

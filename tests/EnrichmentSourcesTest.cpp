@@ -194,7 +194,8 @@ TEST_F(EnrichmentSourcesTest, FarFromEveryStationFlagsThePlace) {
 TEST_F(EnrichmentSourcesTest, RepliesThatDoNotParseNeverSetABit) {
     const GeoLocation boston = place("boston");
     for (const auto& [service, path] : {std::pair{"marine", "/v1/marine"}, {"flood", "/v1/flood"},
-                                        {"usgswater", "/nwis/iv/"}, {"coops", kTideData}})
+                                        {"usgswater", "/nwis/iv/"}, {"coops", kTideData},
+                                        {"ndbc", "/data/realtime2/44013.txt"}})
         server.setReply(service, path, Reply::html());
     server.setReply("ndbc", kBuoyTable, Reply::text("# STATION_ID | OWNER | TTYPE\n#\n"));
     refresh(boston);
@@ -207,6 +208,7 @@ TEST_F(EnrichmentSourcesTest, RepliesThatDoNotParseNeverSetABit) {
     // A well-formed "nothing here" does set the bit, and the source is not asked again.
     server.setReply("marine", "/v1/marine", Reply::json("{\"current\":{\"wave_height\":null}}"));
     server.setReply("coops", kTideData, Reply::json(filledFixture("coops/no_data.json")));
+    server.setReply("ndbc", kBuoyTable, Reply::text(filledFixture("ndbc/station_table.txt")));
     refresh(boston);
     // The water temperature is asked for also when the predictions gave nothing.
     for (const int bit : {WS::kNegMarine, WS::kNegWaterTemperature})
@@ -215,6 +217,7 @@ TEST_F(EnrichmentSourcesTest, RepliesThatDoNotParseNeverSetABit) {
     refresh(boston);
     EXPECT_EQ(server.count("marine"), 0u);
     EXPECT_EQ(server.count("coops"), 1u);  // predictions only
+    EXPECT_EQ(server.count("ndbc"), 1u);   // the buoy's unusable file, not the table
 }
 
 TEST_F(EnrichmentSourcesTest, AFailedTideStationListIsTriedAgainAfterHalfAnHour) {
@@ -261,30 +264,30 @@ TEST_F(EnrichmentSourcesTest, UnusableRepliesLeaveTheBlocksAsTheyWere) {
 }
 
 TEST_F(EnrichmentSourcesTest, StationsCountWithinTheirRangesAndTiesKeepTheFirst) {
-    const double kmPerDegree = 111.19492664455873;  // along a meridian
     GeoLocation at = unknownUsPlace("", 40, -100);
     WeatherData d = oneDay();
     svc.tideStationsLoaded = svc.buoyStationsLoaded = true;
     const struct {
-        double tideKm, buoyKm;
-        bool near;
-    } cases[] = {{99.5, 149.5, true}, {100.5, 150.5, false}};  // limits 100 and 150 km
+        double tideKm, buoyKm;  // limits 100 and 150 km
+        bool tideNear, buoyNear;
+    } cases[] = {{99.5, 149.5, true, true}, {100.5, 150.5, false, false}, {100, 150, true, false}};
     for (const auto& c : cases) {
         at.name = std::to_string(c.tideKm);
-        const double tideLat = 40 + c.tideKm / kmPerDegree;
-        svc.tideStations = {{"T1", "first", tideLat, -100}, {"T2", "second", tideLat, -100}};
-        svc.buoyStations = {{"B1", "buoy", 40 + c.buoyKm / kmPerDegree, -100}};
+        const auto [tideLat, tideLon] = test::pointAtKm(40, -100, c.tideKm);
+        const auto [buoyLat, buoyLon] = test::pointAtKm(40, -100, c.buoyKm);
+        svc.tideStations = {{"T1", "first", tideLat, tideLon}, {"T2", "second", tideLat, tideLon}};
+        svc.buoyStations = {{"B1", "buoy", buoyLat, buoyLon}};
         server.clearRequests();
         svc.fetchTidesAndMarine(at, d);
-        EXPECT_EQ(svc.negHas(at.cacheKey(), WS::kNegTideStation), !c.near) << c.tideKm;
-        EXPECT_EQ(svc.negHas(at.cacheKey(), WS::kNegBuoy), !c.near) << c.buoyKm;
-        EXPECT_EQ(server.count("ndbc", "/data/realtime2/B1.txt"), c.near ? 1u : 0u);
+        EXPECT_EQ(svc.negHas(at.cacheKey(), WS::kNegTideStation), !c.tideNear) << c.tideKm;
+        EXPECT_EQ(svc.negHas(at.cacheKey(), WS::kNegBuoy), !c.buoyNear) << c.buoyKm;
+        EXPECT_EQ(server.count("ndbc", "/data/realtime2/B1.txt"), c.buoyNear ? 1u : 0u);
         std::vector<std::string> stations;
         for (const auto& r : server.requests())
             if (r.service == "coops") stations.push_back(r.param("station"));
         // Equally near: the first in the list.
         const std::vector<std::string> firstTwice = {"T1", "T1"};  // predictions, water temperature
-        EXPECT_EQ(stations, c.near ? firstTwice : std::vector<std::string>());
+        EXPECT_EQ(stations, c.tideNear ? firstTwice : std::vector<std::string>());
     }
 }
 

@@ -2,6 +2,7 @@
 // catalogues: the readers' rules, the real replies, and the fetchers against
 // the stand-in services.
 #include "ReplayEnv.h"
+#include "SourceFixtures.h"
 #include "service/SourceSupport.h"
 #include "service/WeatherService.h"
 
@@ -100,7 +101,9 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
         emsc["features"].push_back({{"properties", {{"mag", mag}, {"lat", qlat}, {"lon", lon}, {"time", time}, {"flynn_region", region}}}});
     };
     add(2.4, lat, "2024-03-10T06:00:00.0Z", "small");
-    add(2.5, lat + dLat500 - 1e-9, "2024-03-10T06:00:00.0Z", "edge");
+    const auto [edgeLat, edgeLon] = test::pointAtKm(lat, lon, 500.0);
+    add(2.5, edgeLat, "2024-03-10T06:00:00.0Z", "edge");
+    emsc["features"].back()["properties"]["lon"] = edgeLon;
     add(3.0, lat + dLat500 * 500.5 / 500, "2024-03-10T06:00:00.0Z", "far");
     add(4.4, lat, "2024-03-10T05:50Z", "no seconds");
     add(3.3, lat, "2024-03-10T05", "short");

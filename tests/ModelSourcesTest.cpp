@@ -146,21 +146,21 @@ TEST_F(ModelSourcesTest, ModelSeriesFromTheGeneratedReplies) {
 }
 
 TEST(ModelSeries, SpreadAndSeriesRules) {
-    // Own highs 30 and 26 against model highs 25, 27, 28; one model only on
-    // day 3; a null-only model; a key without a model; arrays longer and
-    // shorter than the three days.
+    // Own highs 30 and 26 against model highs 25, 27, 28; one high only on
+    // day 3 and one low only on day 4; a null-only model; a key without a
+    // model; arrays longer and shorter than the four days.
     const std::string body = json{{"daily",
-                                   {{"temperature_2m_max_a", {25.0, 25.0, 25.0, 99.0}},
+                                   {{"temperature_2m_max_a", {25.0, 25.0, 25.0, 25.0, 99.0}},
                                     {"temperature_2m_max_b", {27.0, 27.0}},
-                                    {"temperature_2m_max_c", {28.0, 28.0, nullptr}},
+                                    {"temperature_2m_max_c", {28.0, 28.0, nullptr, 28.0}},
                                     {"temperature_2m_max", {24.0, nullptr}},
                                     {"temperature_2m_min_a", {10.0, 10.0, 10.0}},
-                                    {"temperature_2m_min_b", {12.0, 12.0, 12.0}},
+                                    {"temperature_2m_min_b", {12.0, 12.0, 12.0, 12.0}},
                                     {"temperature_2m_min_z", {nullptr, nullptr, nullptr}},
                                     {"temperature_2m_min_a_extra", "not a list"},
-                                    {"time", {"2026-03-01", "2026-03-02", "2026-03-03"}}}}}
+                                    {"time", {"2026-03-01", "2026-03-02", "2026-03-03", "2026-03-04"}}}}}
                                  .dump();
-    WeatherData d = recordWithDays(3);
+    WeatherData d = recordWithDays(4);
     d.daily[0].temperatureMax = 30.0;
     d.daily[1].temperatureMax = 26.0;
     d.daily[2].temperatureMax = 20.0;
@@ -178,14 +178,15 @@ TEST(ModelSeries, SpreadAndSeriesRules) {
     EXPECT_EQ(d.daily[1].temperatureMin, 11.0);
     EXPECT_FALSE(d.daily[2].hasModelSpread);  // one high only
     EXPECT_EQ(d.daily[2].temperatureMax, 20.0);
+    EXPECT_FALSE(d.daily[3].hasModelSpread);  // one low only
 
     ASSERT_EQ(d.modelSeries.size(), 3u);  // a, b, c; no "old", no null-only "z", none without a name
     EXPECT_EQ(d.modelSeries[0].model, "a");
-    EXPECT_EQ(d.modelSeries[0].highs, (std::vector<double>{25.0, 25.0, 25.0}));
+    EXPECT_EQ(d.modelSeries[0].highs, (std::vector<double>{25.0, 25.0, 25.0, 25.0}));
     EXPECT_TRUE(std::isnan(d.modelSeries[0].precipitationProbabilities[0]));
     EXPECT_EQ(d.modelSeries[1].model, "b");
     EXPECT_TRUE(same(NaN, d.modelSeries[1].highs[2]));
-    EXPECT_EQ(d.modelSeries[1].lows, (std::vector<double>{12.0, 12.0, 12.0}));
+    EXPECT_EQ(d.modelSeries[1].lows, (std::vector<double>{12.0, 12.0, 12.0, 12.0}));
     EXPECT_EQ(d.modelSeries[2].model, "c");
     EXPECT_TRUE(std::isnan(d.modelSeries[2].highs[2]));
 }
@@ -279,7 +280,9 @@ TEST_F(ModelSourcesTest, EnsembleKeptForThreeHoursAndOnlyWhenReadable) {
     EXPECT_EQ(d.daily[0].ensembleMembers, 0u);
 
     server.clearReplies();
+    d.daily.resize(8);  // a longer forecast still asks for a week
     svc.fetchEnsemble(loc, d);
+    EXPECT_EQ(server.requests().back().param("forecast_days"), "7");
     EXPECT_EQ(server.count("ensemble"), 3u);
     EXPECT_EQ(d.daily[0].ensembleMembers, 31u);
     {

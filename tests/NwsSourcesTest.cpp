@@ -28,10 +28,10 @@ ProviderForecast day(std::initializer_list<json> list) {
 }
 
 TEST(NwsReaders, TomorrowsPeriodsGiveHighLowAndRainChance) {
-    // Only the date's day and night count.
+    // Only the date's day and night count; the unit spelt either way.
     ProviderForecast f = day({period("2024-05-01T18:00:00-04:00", false, 40, "F", 90),
                               period("2024-05-02T06:00:00-04:00", true, 77, "F", nullptr),
-                              period("2024-05-02T18:00:00-04:00", false, 50, "F", 40),
+                              period("2024-05-02T18:00:00-04:00", false, 50, "Fahrenheit", 40),
                               period("2024-05-03T06:00:00-04:00", true, 90, "F", 100)});
     EXPECT_TRUE(f.valid);
     EXPECT_EQ(f.source, "nws");
@@ -129,21 +129,24 @@ TEST_F(NwsFetch, BostonGetsTheOfficeDayAndDiscussionOnceWithinTheirAges) {
     EXPECT_EQ(server.count("nws", "/gridpoints/BOX/71,90/forecast"), 1u);
     EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 1u);
 
-    // The discussion is kept per office, whatever the place, for 30 minutes.
+    // The discussion is kept per office, whatever the place, and the day per
+    // place, each for less than 30 minutes.
     GeoLocation neighbour = boston;
     neighbour.name = "Cambridge";
     service.fetchForecastDiscussion(neighbour, again);
     EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 1u);
-    for (const int age : {1799, 1801}) {
-        service.afdCache["BOX"].stamp = test::secondsAgo(age);
+    for (const int age : {1799, 1800}) {
+        service.afdCache["BOX"].stamp = service.nwsCache[boston.cacheKey()].stamp = test::secondsAgo(age);
         service.fetchForecastDiscussion(neighbour, again);
+        service.fetchNwsOpinion(boston, again);
     }
     EXPECT_EQ(server.count("nws", "/products/types/AFD/locations/BOX"), 2u);
+    EXPECT_EQ(server.count("nws", "/gridpoints/BOX/71,90/forecast"), 2u);
 
     // The day has moved on: a new forecast from the kept URL, no lookup.
     service.nwsCache[boston.cacheKey()].forecast.date = "2000-01-01";
     service.fetchNwsOpinion(boston, again);
-    EXPECT_EQ(server.count("nws", "/gridpoints/BOX/71,90/forecast"), 2u);
+    EXPECT_EQ(server.count("nws", "/gridpoints/BOX/71,90/forecast"), 3u);
     EXPECT_EQ(server.count("nws", "/points/42.3584,-71.0598"), 1u);
 }
 

@@ -174,6 +174,11 @@ TEST_F(SpaceWeatherFetch, FallbackAndFailuresKeepNothing) {
     // A portal's page is not kept as the grid.
     EXPECT_EQ(server.count("swpc", "/json/ovation_aurora_latest.json"), 2u);
     EXPECT_EQ(server.count("swpc", "/products/noaa-planetary-k-index.json"), 2u);
+
+    // The flux alone, without a flare, makes the solar block.
+    server.setReply("swpc", "/products/summary/10cm-flux.json", Reply::json(R"({"Flux":"152"})"));
+    fresh.fetchSolarActivity(data);
+    EXPECT_TRUE(data.solar.valid);
 }
 
 }  // namespace
