@@ -118,13 +118,16 @@ protected:
         return path;
     }
 
-    // The rectangle of a GUI window of the last frame whose name starts with
-    // `prefix` (child regions are named "<parent>/<name>_<id>").
-    static Rect region(const std::string& prefix) {
+    // The GUI window of the last frame whose name starts with `prefix` (child
+    // regions are named "<parent>/<name>_<id>"), and its rectangle.
+    static ImGuiWindow* window(const std::string& prefix) {
         for (ImGuiWindow* w : GImGui->Windows)
-            if (w->Active && std::string(w->Name).rfind(prefix, 0) == 0)
-                return {int(w->Pos.x), int(w->Pos.y), int(w->Size.x), int(w->Size.y)};
-        return {};
+            if (w->Active && std::string(w->Name).rfind(prefix, 0) == 0) return w;
+        return nullptr;
+    }
+    static Rect region(const std::string& prefix) {
+        const ImGuiWindow* w = window(prefix);
+        return w ? Rect{int(w->Pos.x), int(w->Pos.y), int(w->Size.x), int(w->Size.y)} : Rect{};
     }
 
     // Pixels of `r` in which the two pictures differ noticeably.
@@ -275,6 +278,7 @@ TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
     UIRenderer& ui = *app.renderer;
     ui.openSearch();
     turn();
+    turn();  // the search field takes the keyboard
     const ImGuiID detect = test::GuiContext::itemId("Search Location", "Detect my location");
     ASSERT_NE(detect, 0u);
     // Refused first: the window says so and nothing is added.
@@ -326,9 +330,17 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     EXPECT_EQ(app.config.locations[0].timezone, "Europe/Oslo");
     EXPECT_EQ(app.weather.location.name, "Oslo");
 
+    // The search field has the keyboard as the window opens: typing goes
+    // into it at once.
+    ui.openSearch();
+    turn();
+    turn();
+    ImGui::GetIO().AddInputCharactersUTF8("Hal");
+    turn();
+    EXPECT_STREQ(ui.searchInput, "Hal");
+
     // Coordinates with a label of many multi-byte characters: the label
     // field keeps a whole character at its end.
-    ui.openSearch();
     ui.coordLatitude = 44.6488;
     ui.coordLongitude = -63.5752;
     std::string longLabel;
@@ -394,22 +406,46 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
     ui.detectError = "Location services are turned off; turn them on in the system settings.";
     std::filesystem::create_directories(std::string(NIMBREL_ARTIFACT_DIR) + "/fit");
     draw::itemHook = noteLaidOut;
-    // Each view, its flag, and what it shows whole (the settings scrolled to the quiet-hours rows).
+    app.radar.basemapDir = NIMBREL_RESOURCES_DIR;
+    const std::vector<GeoLocation> found = {place("boston"), place("oslo"), place("halifax"), place("boston")};
+    // Each view, its flag, what it shows whole (the settings scrolled to the
+    // quiet-hours rows), and what else opens (true) and closes (false) it.
     const struct {
         const char* name;
         bool* flag;
         std::vector<std::string> whole;
+        std::function<void(bool)> show = nullptr;
     } views[] = {{"dashboard", nullptr, {"##prev", "title", "##next", "edit", "clock", "History", "Refresh", "X",
                                          "##mailbox", "+", "Mini", "Stars", "Settings"}},
                  {"settings", &ui.showSettings, {"Save & Close", "Quiet from", "Quiet until"}},
-                 {"search", &ui.showSearch, {"Detect my location", "detectNote", "detectError"}}};
-    for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(700, 500), ImVec2(1920, 1080)})
+                 {"search", &ui.showSearch, {"Detect my location", "detectNote", "detectError"}},
+                 {"search-results", &ui.showSearch, {"Detect my location", "detectNote", "detectError"},
+                  [&](bool on) { ui.searchResults = on ? found : std::vector<GeoLocation>{}; }},
+                 // Opened by its button, as the user does, and shown once its outlines are read.
+                 {"radar", nullptr, {"Play", "<", ">", "windCaption", "attribution"},
+                  [&](bool on) {
+                      if (!on) return app.radar.close();
+                      test::GuiContext::press(ImHashStr("Radar", 0, window("Nimbrel/rightcol_")->ID));
+                      ASSERT_TRUE(turnUntil([&] { return app.radar.open && app.radar.basemapLoaded; }));
+                  }},
+                 // Opened at 1280 x 800, then the main window takes the view's size.
+                 {"settings-resized", &ui.showSettings, {"Save & Close", "Quiet from", "Quiet until"},
+                  [&](bool on) {
+                      int w = 0, h = 0;
+                      SDL_GetWindowSize(app.window, &w, &h);
+                      if (!on) return;
+                      SDL_SetWindowSize(app.window, 1280, 800);
+                      for (int i = 0; i < 3; ++i) turn();
+                      SDL_SetWindowSize(app.window, w, h);
+                  }}};
+    for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(1280, 800), ImVec2(700, 500), ImVec2(1920, 1080)})
         for (int light = 0; light < 2; ++light)
             for (const auto& v : views) {
                 SDL_SetWindowSize(app.window, int(size.x), int(size.y));
                 SDL_SetWindowPosition(app.window, 0, 0);
                 setLook(light == 1, false);
                 if (v.flag) *v.flag = true;
+                if (v.show) v.show(true);
                 laidOut.clear();
                 turn();
                 for (const LaidOut& i : laidOut)
@@ -421,6 +457,27 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                 SCOPED_TRACE(save(s, "fit/" + std::to_string(s.width) + "x" + std::to_string(s.height) + "-" +
                                          (light ? "light-" : "dark-") + v.name));
                 if (v.flag) *v.flag = false;
+                if (v.show) v.show(false);
+                ImGui::ClosePopupsOverWindow(nullptr, false);  // as the windows' close boxes do
+                // Every window inside the main one with its close box clear of
+                // the windows in front of it; only a popup in front of the toasts.
+                std::vector<ImGuiWindow*> shown;
+                for (ImGuiWindow* w : GImGui->Windows)
+                    if (w->Active && !(w->Flags & (ImGuiWindowFlags_ChildWindow | ImGuiWindowFlags_Tooltip)))
+                        shown.push_back(w);
+                bool toasts = false;
+                for (size_t i = 0; i < shown.size(); ++i) {
+                    const ImGuiWindow* w = shown[i];
+                    EXPECT_TRUE(w->Pos.x >= 0 && w->Pos.y >= 0 && w->Pos.x + w->Size.x <= size.x &&
+                                w->Pos.y + w->Size.y <= size.y)
+                        << w->Name << " at " << w->Pos.x << "," << w->Pos.y << ", " << w->Size.x << "x" << w->Size.y;
+                    EXPECT_FALSE(toasts && !(w->Flags & ImGuiWindowFlags_Popup)) << w->Name << " over the toasts";
+                    toasts = toasts || std::string(w->Name) == UIRenderer::kToastsWindow;
+                    const float t = w->TitleBarHeight(), r = w->Pos.x + w->Size.x;
+                    for (size_t j = i + 1; w->HasCloseButton && j < shown.size(); ++j)
+                        EXPECT_FALSE(shown[j]->Rect().Overlaps(ImRect(r - t, w->Pos.y, r, w->Pos.y + t)))
+                            << w->Name << "'s close box under " << shown[j]->Name;
+                }
                 // Nothing cut at the side or overlapping in its region; the named items wholly in view.
                 std::set<std::string> whole;
                 for (const LaidOut& a : laidOut) {

@@ -162,6 +162,14 @@ TEST_F(RadarWindowTest, TilesOutlinesAndPlacesOverBoston) {
     app->processEvents();
     EXPECT_FALSE(app->radar.open);
     EXPECT_TRUE(app->radar.tiles.empty());
+
+    // Open again: removing the last place leaves nothing for it to show.
+    app->renderer->actions.toggleRadar = true;
+    app->processEvents();
+    ASSERT_TRUE(app->radar.open);
+    app->renderer->actions.removeActive = true;
+    app->processEvents();
+    EXPECT_FALSE(app->radar.open);
 }
 
 TEST_F(RadarWindowTest, NoTextureOutlivesAHundredFrameChanges) {

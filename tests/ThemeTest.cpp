@@ -84,13 +84,15 @@ TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
         // Windows and cards, popups, the 7-day table's tinted rows, toasts.
         const ImVec4 win = c[ImGuiCol_WindowBg], pop = c[ImGuiCol_PopupBg], row = over(c[ImGuiCol_TableRowBgAlt], win),
                      toast = over(theme::toastFill(), win);
+        const theme::MapInks map = theme::mapInks();  // the radar map's labels and notes on its canvas
         const std::vector<std::pair<ImVec4, std::vector<ImVec4>>> table = {
             {c[ImGuiCol_Text], {win, pop, row, toast, c[ImGuiCol_Button], c[ImGuiCol_ButtonHovered],
                                 c[ImGuiCol_ButtonActive], c[ImGuiCol_FrameBg], c[ImGuiCol_FrameBgHovered],
                                 c[ImGuiCol_FrameBgActive], c[ImGuiCol_Header], c[ImGuiCol_HeaderActive]}},
             {c[ImGuiCol_TextDisabled], {win, pop, row}},
             {theme::Amber, {win, pop, row, toast, theme::Surface}},  // and the selected tab, hovered
-            {theme::Accent, {win, pop}}, {theme::Live, {win, pop, row}}, {theme::Error, {win, pop}}};
+            {theme::Accent, {win, pop}}, {theme::Live, {win, pop, row}}, {theme::Error, {win, pop}},
+            {map.label, {map.canvas}}, {map.note, {map.canvas}}};
         for (size_t t = 0; t < table.size(); ++t)
             for (const ImVec4& fill : table[t].second) {
                 const float a = lum(table[t].first), b = lum(fill);

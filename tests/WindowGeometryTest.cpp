@@ -1,7 +1,8 @@
 // Window sizes at start, the mini strip, the geometry stored at shut-down,
-// and the dashboard's body layout.
+// windows kept inside the main one, and the dashboard's body layout.
 #include "app/App.h"
 #include "ui/UIRenderer.h"
+#include "ui/WindowFit.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,24 @@ TEST(WindowGeometryTest, ShutDownInMiniModeStoresTheFullSizeAndTheStripPosition)
     EXPECT_EQ(f.windowH, 700);
     EXPECT_EQ(f.miniPosX, Config::kNoPos);
     EXPECT_EQ(f.miniPosY, Config::kNoPos);
+}
+
+TEST(WindowGeometryTest, AWindowIsShrunkToTheMainWindowAndMovedTheLeastIntoIt) {
+    const struct {
+        draw::Box box, want;
+    } rows[] = {
+        {{{10, 10}, {100, 100}}, {{10, 10}, {100, 100}}},    // inside: unchanged
+        {{{455, 150}, {370, 700}}, {{330, 0}, {370, 500}}},  // a modal left where a larger window had it
+        {{{60, 60}, {720, 660}}, {{0, 0}, {700, 500}}},      // larger than the main window
+        {{{-20, -5}, {100, 40}}, {{0, 0}, {100, 40}}},       // past the top-left corner
+        {{{650, 480}, {100, 40}}, {{600, 460}, {100, 40}}},  // past the bottom-right corner
+    };
+    for (const auto& r : rows) {
+        const draw::Box b = draw::fitInside(r.box, ImVec2(0, 0), ImVec2(700, 500));
+        EXPECT_TRUE(b.pos.x == r.want.pos.x && b.pos.y == r.want.pos.y && b.size.x == r.want.size.x &&
+                    b.size.y == r.want.size.y)
+            << r.box.pos.x << "," << r.box.pos.y << " went to " << b.pos.x << "," << b.pos.y;
+    }
 }
 
 TEST(DashboardLayoutTest, ShortWindowKeepsMinimumRows) {

@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "ui/Theme.h"
+#include "ui/WindowFit.h"
 
 #include <SDL.h>
 #include <GL/gl.h>
@@ -185,6 +186,12 @@ void App::renderFrame() {
     ImGui_ImplSDL2_NewFrame();
     updateMouseCursor();
     ImGui::NewFrame();
+    // In mini mode the main window is the strip: the other windows keep
+    // their places and sizes for when it ends.
+    if (!renderer->miniMode) {
+        draw::keepWindowsInside();
+        draw::keepCloseBoxesClearOf(UIRenderer::kToastsWindow, RadarView::kLeastSize);
+    }
     {
         std::lock_guard<std::mutex> lock(dataMutex);
         if (alertsDirty) {
@@ -203,7 +210,10 @@ void App::renderFrame() {
         radar.render();
         if (radar.textureChanges != textureChanges) presentForced = true;  // a texture name may be reused
     }
-
+    // The frame's clicks raise the windows they hit as it ends; the toasts
+    // then go back in front of them.
+    ImGui::EndFrame();
+    draw::keepInFront(UIRenderer::kToastsWindow);
     ImGui::Render();
     ++framesBuilt;
     // A frame equal to the one on screen is not drawn again: that would only
@@ -250,6 +260,7 @@ void App::processEvents() {
     if (a.removeActive && locationManager.hasLocations()) {
         locationManager.removeLocation(locationManager.activeIndex());
         if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
+        else if (radar.open) radar.close();  // no place is left to show
     }
     if (a.resizeWindow && window && !renderer->miniMode) SDL_SetWindowSize(window, a.width, a.height);
     if (a.fetchStarFacts) {
@@ -260,6 +271,7 @@ void App::processEvents() {
     if (a.toggleRadar && hasPlace) {
         radar.startZoom = config.radarZoom;
         radar.autoplay = config.radarAutoplay;
+        radar.openBelow = a.radarBelow;
         const GeoLocation& place = locationManager.activeLocation();
         radar.toggle(place.latitude, place.longitude);
     }

@@ -116,6 +116,12 @@ public:
     bool windShown = false;
     double windDirection = 0, windSpeed = 0, windGust = 0;
     bool windImperial = false;
+    // The least size the window is given when it opens or makes room for
+    // the toasts: the controls, a useful canvas and the attribution.
+    static inline const ImVec2 kLeastSize{300, 320};
+    // Screen y below which the window opens the first time (the lower edge of
+    // the button that asked for it), so that the button stays in view.
+    float openBelow = 0;
 
     // Counts frame-list changes, so a tile downloaded for an earlier list is
     // dropped rather than stored under a key that now names another frame.

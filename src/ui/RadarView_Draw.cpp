@@ -3,6 +3,7 @@
 #include "ui/RadarView.h"
 
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,9 @@ namespace {
 
 constexpr size_t kUploadsPerFrame = 16;
 constexpr float kStepSeconds = 0.6f;
+// First opening: the window's size where it fits and its gap to the main
+// window's edges.
+constexpr float kOpenW = 720, kOpenH = 660, kMargin = 8;
 
 ImU32 rgba(int r, int g, int b, float a = 1.0f) {
     return ImGui::ColorConvertFloat4ToU32(ImVec4(r / 255.0f, g / 255.0f, b / 255.0f, a));
@@ -97,7 +101,15 @@ std::string radarWindCaption(double direction, double speedKmh, double gustKmh, 
 void RadarView::render() {
     if (!open) return;
     bool keepOpen = true;
-    ImGui::SetNextWindowSize(ImVec2(720, 660), ImGuiCond_FirstUseEver);
+    // Opened below the button that asked for it, inside the main window, and
+    // never larger than it.
+    const ImGuiViewport* vp = ImGui::GetMainViewport();
+    const float bottom = vp->Pos.y + vp->Size.y - kMargin;
+    const float top = bottom - openBelow - kMargin >= kLeastSize.y ? openBelow + kMargin : vp->Pos.y + kMargin;
+    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + kMargin, top), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(std::min(kOpenW, vp->Size.x - 2 * kMargin), std::min(kOpenH, bottom - top)),
+                             ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), vp->Size);
     if (!ImGui::Begin("Weather Radar", &keepOpen)) {
         ImGui::End();
         if (!keepOpen) close();
@@ -143,11 +155,11 @@ void RadarView::render() {
 
     // Controls row.
     const int shownIndex = index;
-    if (ImGui::Button(play ? "Pause" : "Play")) play = !play;
+    if (draw::button(play ? "Pause" : "Play")) play = !play;
     ImGui::SameLine();
-    if (ImGui::Button("<") && n > 0) index = maptiles::stepFrame(index, n, -1);
+    if (draw::button("<") && n > 0) index = maptiles::stepFrame(index, n, -1);
     ImGui::SameLine();
-    if (ImGui::Button(">") && n > 0) index = maptiles::stepFrame(index, n, +1);
+    if (draw::button(">") && n > 0) index = maptiles::stepFrame(index, n, +1);
     ImGui::SameLine();
     if (n > 0) {
         const FrameInfo& f = info[static_cast<size_t>(index)];
@@ -165,15 +177,33 @@ void RadarView::render() {
     // Canvas.
     const ImVec2 avail = ImGui::GetContentRegionAvail();
     const float canvasW = std::max(avail.x, 1.0f);
-    const float canvasH = std::max(avail.y - ImGui::GetTextLineHeightWithSpacing(), 160.0f);
+    // The attribution below it wraps in a narrow window.
+    const char* attribution = "Radar (c) RainViewer  -  basemap Natural Earth";
+    const float attributionH =
+        ImGui::CalcTextSize(attribution, nullptr, false, canvasW).y + ImGui::GetStyle().ItemSpacing.y;
+    const float canvasH = std::max(avail.y - attributionH, 160.0f);
     const ImVec2 cmin = ImGui::GetCursorScreenPos();
     ImGui::InvisibleButton("##radarcanvas", ImVec2(canvasW, canvasH));
     const bool hovered = ImGui::IsItemHovered();
     const bool held = ImGui::IsItemActive();
     const ImVec2 cmax(cmin.x + canvasW, cmin.y + canvasH);
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    dl->AddRectFilled(cmin, cmax, rgba(14, 20, 24));
+    const theme::MapInks ink = theme::mapInks();
+    dl->AddRectFilled(cmin, cmax, color(ink.canvas));
     dl->PushClipRect(cmin, cmax, true);
+    // Light text with a dark shadow one pixel right and down; the centre's and
+    // the wind's captions on a plate of the canvas's colour, so that neither
+    // place names nor rain show through them.
+    const ImU32 shadow = ImGui::ColorConvertFloat4ToU32(ImVec4(0, 0, 0, 0.65f));
+    const ImU32 plateFill = color(ImVec4(ink.canvas.x, ink.canvas.y, ink.canvas.z, 0.85f));
+    auto label = [&](ImVec2 at, const char* text, bool plate = false) {
+        if (plate) {
+            const ImVec2 size = ImGui::CalcTextSize(text);
+            dl->AddRectFilled(ImVec2(at.x - 3, at.y - 1), ImVec2(at.x + size.x + 3, at.y + size.y + 1), plateFill, 3);
+        }
+        dl->AddText(ImVec2(at.x + 1, at.y + 1), shadow, text);
+        dl->AddText(at, color(ink.label), text);
+    };
 
     const double cx = maptiles::lonToX(lon, z), cy = maptiles::latToY(lat, z);
     const ImVec2 mid(cmin.x + canvasW / 2, cmin.y + canvasH / 2);
@@ -223,20 +253,18 @@ void RadarView::render() {
                                     {&roadLines, 5, rgba(199, 154, 78, 0.85f), 1.2f}};
         for (const LineLayer& layer : layers)
             if (z > layer.aboveZoom) drawLines(dl, layer, bounds, origin, cmin, cmax);
-        const ImU32 shadow = ImGui::ColorConvertFloat4ToU32(ImVec4(0, 0, 0, 0.65f));
         for (const Place& p : places) {
             if (p.scalerank > 2 * z - 6 || p.lon < bounds.west || p.lon > bounds.east || p.lat < bounds.south ||
                 p.lat > bounds.north)
                 continue;
             const ImVec2 at(origin.x + p.px, origin.y + p.py);
-            dl->AddCircleFilled(at, 2.5f, color(theme::Accent));
-            dl->AddText(ImVec2(at.x + 5, at.y - 5), shadow, p.name.c_str());
-            dl->AddText(ImVec2(at.x + 4, at.y - 6), color(theme::Fg), p.name.c_str());
+            dl->AddCircleFilled(at, 2.5f, color(ink.dot));
+            label(ImVec2(at.x + 4, at.y - 6), p.name.c_str());
         }
     }
 
     // Centre crosshair.
-    const ImU32 amber = color(theme::Amber);
+    const ImU32 amber = color(ink.mark);
     dl->AddCircle(mid, 6, amber, 16, 2.0f);
     dl->AddLine(ImVec2(mid.x - 10, mid.y), ImVec2(mid.x + 10, mid.y), amber, 1.5f);
     dl->AddLine(ImVec2(mid.x, mid.y - 10), ImVec2(mid.x, mid.y + 10), amber, 1.5f);
@@ -245,7 +273,7 @@ void RadarView::render() {
         const ImVec2 c(cmax.x - 42, cmin.y + 42);
         dl->AddCircleFilled(c, 32, rgba(10, 18, 22, 205 / 255.0f), 32);
         dl->AddCircle(c, 26, rgba(111, 138, 152), 32, 1.2f);
-        dl->AddText(ImVec2(c.x - 4, c.y - 40), color(theme::Dim), "N");
+        dl->AddText(ImVec2(c.x - 4, c.y - 40), color(ink.note), "N");
         const double a = (windDirection + 180.0) * std::numbers::pi / 180.0;
         const ImVec2 v(static_cast<float>(std::sin(a)), static_cast<float>(-std::cos(a)));
         const ImVec2 tip(c.x + 22 * v.x, c.y + 22 * v.y);
@@ -256,16 +284,19 @@ void RadarView::render() {
         }
         const std::string caption = radarWindCaption(windDirection, windSpeed, windGust, windImperial);
         const ImVec2 size = ImGui::CalcTextSize(caption.c_str());
-        dl->AddText(ImVec2(c.x - size.x / 2, c.y + 35), color(theme::Fg), caption.c_str());
+        // Centred under the badge as far as the canvas's right edge allows.
+        const ImVec2 at(std::max(cmin.x + 6, std::min(c.x - size.x / 2, cmax.x - 6 - size.x)), c.y + 35);
+        label(at, caption.c_str(), true);
+        draw::noteRect("windCaption", at, ImVec2(at.x + size.x, at.y + size.y));
     }
 
     char centre[64];
     std::snprintf(centre, sizeof centre, "%.3f, %.3f", lat, lon);
-    dl->AddText(ImVec2(cmin.x + 6, cmin.y + 6), color(theme::Fg), centre);
+    label(ImVec2(cmin.x + 6, cmin.y + 6), centre, true);
     if (noHost || n == 0)
-        dl->AddText(ImVec2(cmin.x + 10, cmin.y + 26), color(theme::Dim), "Loading radar...");
+        dl->AddText(ImVec2(cmin.x + 10, cmin.y + 26), color(ink.note), "Loading radar...");
     else if (z > maptiles::kMaxTileZoom)
-        dl->AddText(ImVec2(cmin.x + 6, cmax.y - 18), color(theme::Dim), "Enlarged - radar detail maxes out here");
+        dl->AddText(ImVec2(cmin.x + 6, cmax.y - 18), color(ink.note), "Enlarged - radar detail maxes out here");
     dl->PopClipRect();
 
     // Panning and zooming.
@@ -280,7 +311,8 @@ void RadarView::render() {
     if (hovered && io.MouseWheel != 0)
         newZoom = std::clamp(z + (io.MouseWheel > 0 ? 1 : -1), maptiles::kMinZoom, maptiles::kMaxZoom);
 
-    ImGui::TextDisabled("Radar (c) RainViewer  -  basemap Natural Earth");
+    draw::text(attribution, panel::Tone::Dim, true);
+    draw::noteItem("attribution");
     ImGui::End();
 
     // Animation.

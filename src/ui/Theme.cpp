@@ -24,6 +24,11 @@ ThemeId current = Dark;
 
 }  // namespace
 
+MapInks mapInks() {
+    return {ImVec4(14 / 255.0f, 20 / 255.0f, 24 / 255.0f, 1.0f), rgb(kDark.fg), rgb(kDark.dim), rgb(kDark.amber),
+            rgb(kDark.accent)};
+}
+
 ImVec4 toastFill() {
     return current == Light ? ImVec4(250 / 255.0f, 228 / 255.0f, 220 / 255.0f, 0.97f)
                             : ImVec4(72 / 255.0f, 28 / 255.0f, 22 / 255.0f, 0.97f);

@@ -29,6 +29,14 @@ inline ImVec4 ButtonH{110 / 255.0f, 74 / 255.0f, 48 / 255.0f, 1.0f};
 // with a GUI context in place.
 void apply(ThemeId id);
 
+// The radar map's near-black canvas and what is drawn on it: labels, notes,
+// the crosshair and wind arrow, the place dots. The same in both themes (the
+// dark palette's light colours), as the radar imagery is drawn for a dark map.
+struct MapInks {
+    ImVec4 canvas, label, note, mark, dot;
+};
+MapInks mapInks();
+
 // The alert toasts' background: a deep red under the dark theme's light text,
 // a pale red under the light theme's dark text.
 ImVec4 toastFill();

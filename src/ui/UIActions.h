@@ -19,6 +19,7 @@ struct UIActions {
     bool updateActive = false;
     GeoLocation editedLocation;
     bool toggleRadar = false;
+    float radarBelow = 0;  // lower edge of the button that asked for the radar: its window opens below it
     bool settingsChanged = false;
     std::string acknowledgeKey;  // deduplication key of the alert to acknowledge
     bool clearNotifications = false;

@@ -63,11 +63,14 @@ inline void sameLineIfFits(float width) {
 using ItemHook = void (*)(const char* label, ImVec2 min, ImVec2 max, ImVec2 clipMin, ImVec2 clipMax);
 inline ItemHook itemHook = nullptr;
 
-inline void noteItem(const char* label) {
+// A rectangle drawn straight into the window's draw list (a text placed by hand).
+inline void noteRect(const char* label, ImVec2 min, ImVec2 max) {
     if (!itemHook) return;
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    itemHook(label, ImGui::GetItemRectMin(), ImGui::GetItemRectMax(), dl->GetClipRectMin(), dl->GetClipRectMax());
+    itemHook(label, min, max, dl->GetClipRectMin(), dl->GetClipRectMax());
 }
+
+inline void noteItem(const char* label) { noteRect(label, ImGui::GetItemRectMin(), ImGui::GetItemRectMax()); }
 
 inline bool smallButton(const char* label) {
     const bool clicked = ImGui::SmallButton(label);

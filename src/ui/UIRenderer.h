@@ -99,6 +99,7 @@ public:
     void renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const std::string& placeCountry);
     void renderMiniStrip(const WeatherData& data, bool refreshing);
     void renderNotificationCenter(const std::vector<Notification>& notifications);
+    static constexpr const char* kToastsWindow = "##toasts";
 
     LocationManager& locationManager;
     Config& config;

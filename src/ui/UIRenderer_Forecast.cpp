@@ -32,7 +32,10 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly)
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::TextUnformatted("24-Hour Forecast");
     ImGui::SameLine();
-    if (ImGui::SmallButton("Radar")) actions.toggleRadar = true;
+    if (draw::smallButton("Radar")) {
+        actions.toggleRadar = true;
+        actions.radarBelow = ImGui::GetItemRectMax().y;
+    }
     draw::tooltip("Open weather radar");
     ImGui::Spacing();
 

@@ -200,14 +200,17 @@ void UIRenderer::renderFirstRunPrompt() {
 void UIRenderer::renderSearchPopup() {
     const char* name = "Search Location";
     openCentred(name);
-    // As tall as its content, never taller than the main window.
+    // As tall as its content, never taller than the main window (less the
+    // margin the library keeps when it sizes a window to its content).
+    const ImGuiStyle& style = ImGui::GetStyle();
     const ImVec2 screen = ImGui::GetMainViewport()->Size;
-    const float w = std::min(360 * fontScale(), screen.x);
-    ImGui::SetNextWindowSizeConstraints(ImVec2(w, 0), ImVec2(w, screen.y));
+    const float w = std::min(360 * fontScale(), screen.x), maxH = screen.y - 2 * style.DisplaySafeAreaPadding.y;
+    ImGui::SetNextWindowSizeConstraints(ImVec2(w, 0), ImVec2(w, maxH));
     bool open = true;
     if (ImGui::BeginPopupModal(name, &open, ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Enter city name or zip code:");
         ImGui::SetNextItemWidth(-FLT_MIN);
+        if (ImGui::IsWindowAppearing()) ImGui::SetKeyboardFocusHere();  // typing goes into the field at once
         const bool enter =
             ImGui::InputText("##search", searchInput, sizeof searchInput, ImGuiInputTextFlags_EnterReturnsTrue);
         if (ImGui::Button("Search") || enter) submitSearch();
@@ -220,7 +223,7 @@ void UIRenderer::renderSearchPopup() {
         const ImGuiID restKey = ImGui::GetID("##restHeight");
         const float row = ImGui::GetTextLineHeightWithSpacing();
         const float rows = static_cast<float>(searchResults.empty() ? 1 : searchResults.size() + 1) * row;
-        const float listH = std::clamp(screen.y - storage->GetFloat(restKey, 0.0f), row, std::max(row, rows));
+        const float listH = std::clamp(maxH - storage->GetFloat(restKey, 0.0f), row, std::max(row, rows));
         ImGui::BeginChild("results", ImVec2(0, listH));
         if (!searchResults.empty()) {
             ImGui::TextUnformatted("Select a location:");
@@ -258,7 +261,8 @@ void UIRenderer::renderSearchPopup() {
             draw::text(detectError, panel::Tone::Amber, true);
             draw::noteItem("detectError");
         }
-        storage->SetFloat(restKey, ImGui::GetWindowHeight() - listH);
+        // The content's own height (the window may be cut to the main window's).
+        storage->SetFloat(restKey, ImGui::GetCursorPosY() - style.ItemSpacing.y + style.WindowPadding.y - listH);
 
         if (!showSearch) ImGui::CloseCurrentPopup();
         ImGui::EndPopup();

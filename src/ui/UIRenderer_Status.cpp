@@ -49,7 +49,7 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                                    ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
                                    ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav;
-    if (ImGui::Begin("##toasts", nullptr, flags)) {
+    if (ImGui::Begin(kToastsWindow, nullptr, flags)) {
         const float lh = ImGui::GetTextLineHeight();
         const ImU32 amber = ImGui::GetColorU32(theme::Amber);
         for (const WeatherAlert& a : visibleAlerts) {
