@@ -1,11 +1,14 @@
 // The notification-area item and desktop notices on a private session bus,
 // with a small stand-in for the desktop: a watcher that may say a host is
-// there, and a notification server that records what it is sent.
+// there, and a notification server that records what it is sent; and buses
+// and servers that never answer.
 #include "AppOnDisplay.h"
+#include "HungBus.h"
 #include "PrivateBus.h"
 #include "TestEnv.h"
 #include "app/App.h"
 #include "desktop/SystemTray.h"
+#include "platform/DbusLink.h"
 
 #include <dbus/dbus.h>
 #include <gio/gio.h>
@@ -19,9 +22,11 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <future>
 #include <thread>
+#include <tuple>
 
 namespace nbr::test {
 namespace {
@@ -163,17 +168,62 @@ std::function<void(DBusMessage*)> getProperty(const char* iface, const char* nam
     };
 }
 
-TEST(SessionBusTest, WithoutABusNothingIsPublishedAndNothingWaits) {
-    const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::string saved = old ? old : "";
-    unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    SystemTray tray;
-    tray.initialize({});
-    tray.settle();
-    EXPECT_FALSE(tray.hostVisible());
-    tray.showBalloon(u"Rain Soon", u"in Boston");
-    EXPECT_EQ(tray.balloons().size(), 1u);
-    if (old) setenv("DBUS_SESSION_BUS_ADDRESS", saved.c_str(), 1);
+TEST(SessionBusTest, WithoutABusThatAnswersNothingIsPublishedAndNothingWaits) {
+    // No bus named, and buses that let us connect and then never answer.
+    for (const std::optional<Hang> how : {std::optional<Hang>(), std::optional(Hang::SilentSocket),
+                                          std::optional(Hang::StoppedDaemon)}) {
+        SCOPED_TRACE(how ? static_cast<int>(*how) : -1);
+        std::optional<ScopedEnv> none;
+        std::optional<HungBus> hung;
+        if (how) ASSERT_TRUE(hung.emplace(*how, "DBUS_SESSION_BUS_ADDRESS").ok());
+        else none.emplace("DBUS_SESSION_BUS_ADDRESS", nullptr);
+        const auto begun = std::chrono::steady_clock::now();
+        SystemTray tray;
+        tray.initialize({});
+        tray.settle();
+        EXPECT_LT(std::chrono::steady_clock::now() - begun, 3s);
+        EXPECT_FALSE(tray.hostVisible());
+        tray.showBalloon(u"Rain Soon", u"in Boston");
+        EXPECT_EQ(tray.balloons().size(), 1u);
+    }
+}
+
+TEST(SessionBusTest, ANoticeServerThatNeverAnswersHoldsFewCallsAndNoneForLong) {
+    PrivateBus bus;
+    if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+    FakeDesktop desk;  // owns the notification service, and is never pumped
+    ASSERT_NE(desk.conn, nullptr);
+    platform::SessionBus session;
+    ASSERT_TRUE(session.start("Nimbrel", {}, {}));
+    for (int i = 0; i < 100; ++i) session.notify("Rain Soon", "in Boston");
+    EXPECT_EQ(session.callsAwaited(), 64u);
+    for (int i = 0; i < 150 && session.callsAwaited() > 0; ++i) {
+        session.pump();
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(session.callsAwaited(), 0u);
+}
+
+// At start-up both buses are tried at once; only one that lets no one in is
+// hidden from the rest of the process.
+TEST(BusCheckConcurrency, OnlyABusThatLetsNoOneInIsHidden) {
+    for (const auto& [hungVariable, hungName, how] :
+         {std::tuple{"DBUS_SESSION_BUS_ADDRESS", "session", Hang::SilentSocket},
+          std::tuple{"DBUS_SYSTEM_BUS_ADDRESS", "system", Hang::StoppedDaemon}}) {
+        SCOPED_TRACE(hungName);
+        const char* healthyVariable =
+            std::strcmp(hungName, "session") == 0 ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS";
+        PrivateBus healthy(healthyVariable);
+        HungBus hung(how, hungVariable);
+        if (!healthy.ok()) GTEST_SKIP() << "dbus-daemon is not available";
+        ASSERT_TRUE(hung.ok());
+        const std::string healthyAddress = std::getenv(healthyVariable);
+        const std::vector<platform::SilentBus> hidden = platform::hideSilentBuses();
+        ASSERT_EQ(hidden.size(), 1u);
+        EXPECT_STREQ(hidden[0].name, hungName);
+        EXPECT_STREQ(std::getenv(hungVariable), "disabled:");
+        EXPECT_EQ(std::getenv(healthyVariable), healthyAddress);
+    }
 }
 
 TEST(SessionBusTest, TheItemFollowsTheWatcherAndAnswersTheDesktop) {

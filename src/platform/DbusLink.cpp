@@ -1,12 +1,17 @@
 #include "platform/DbusLink.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <tuple>
 
 namespace nbr::platform::wire {
 
 namespace {
 
 constexpr long long kSliceMs = 50;
+constexpr const char* kSystemBus = "unix:path=/run/dbus/system_bus_socket";
 
 // One wait for the socket within `bound`; false, with `err` set, when the
 // bound is over or the bus went away.
@@ -30,7 +35,16 @@ int Bound::sliceMs() const {
     return left <= 0 ? 0 : static_cast<int>(std::min(left, kSliceMs));
 }
 
+const char* systemBusAddress() {
+    const char* env = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    return env && *env ? env : kSystemBus;
+}
+
 DBusConnection* openBus(const char* address, const Bound& bound, DBusError* err) {
+    if (std::strcmp(address, kNoBus) == 0) {
+        dbus_set_error_const(err, DBUS_ERROR_NO_SERVER, "the bus did not answer at start-up");
+        return nullptr;
+    }
     DBusConnection* conn = dbus_connection_open_private(address, err);
     if (!conn) return nullptr;
     dbus_connection_set_exit_on_disconnect(conn, FALSE);
@@ -48,6 +62,11 @@ DBusConnection* openBus(const char* address, const Bound& bound, DBusError* err)
     if (!dbus_error_is_set(err)) dbus_set_error_const(err, DBUS_ERROR_FAILED, "the bus did not register us");
     closeBus(conn);
     return nullptr;
+}
+
+std::string errorText(const DBusError* err) {
+    if (!dbus_error_is_set(err)) return "";
+    return std::string(err->name) + ": " + (err->message ? err->message : "");
 }
 
 void closeBus(DBusConnection* conn) {
@@ -78,3 +97,42 @@ DBusMessage* callWithin(DBusConnection* conn, DBusMessage* call, const Bound& bo
 }
 
 }  // namespace nbr::platform::wire
+
+namespace nbr::platform {
+
+namespace {
+
+// Why the bus at `address` let us connect but not in within the bound; empty
+// when it let us in or failed at once (nothing waits on such a bus).
+std::string silence(const std::string& address) {
+    DBusError err;
+    dbus_error_init(&err);
+    DBusConnection* conn = wire::openBus(address.c_str(), {wire::Clock::now() + wire::kConnectWithin}, &err);
+    if (conn) wire::closeBus(conn);
+    std::string why;
+    if (dbus_error_has_name(&err, DBUS_ERROR_TIMEOUT) || dbus_error_has_name(&err, DBUS_ERROR_NO_REPLY))
+        why = wire::errorText(&err);
+    dbus_error_free(&err);
+    return why;
+}
+
+}  // namespace
+
+std::vector<SilentBus> hideSilentBuses() {
+    const char* session = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string sessionAddress = session && *session ? session : "";
+    std::string systemWhy;
+    std::thread system([&, address = std::string(wire::systemBusAddress())] { systemWhy = silence(address); });
+    const std::string sessionWhy = sessionAddress.empty() ? "" : silence(sessionAddress);
+    system.join();
+    std::vector<SilentBus> hidden;
+    for (const auto& [name, variable, why] : {std::tuple{"session", "DBUS_SESSION_BUS_ADDRESS", sessionWhy},
+                                              std::tuple{"system", "DBUS_SYSTEM_BUS_ADDRESS", systemWhy}}) {
+        if (why.empty()) continue;
+        setenv(variable, wire::kNoBus, 1);
+        hidden.push_back({name, why});
+    }
+    return hidden;
+}
+
+}  // namespace nbr::platform

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
+#include <vector>
 
 namespace nbr::platform::wire {
 
@@ -29,6 +31,12 @@ struct Bound {
     int sliceMs() const;
 };
 
+// The address a bus found hung at start-up is given for the rest of the
+// process: every connection to it fails at once.
+constexpr const char* kNoBus = "disabled:";
+// DBUS_SYSTEM_BUS_ADDRESS when set, else where the system bus listens.
+const char* systemBusAddress();
+
 // A private connection to the bus at `address`, authenticated and registered
 // (Hello) within `bound`; it never ends the process when the bus goes away.
 // Null with `err` set when the bus cannot be reached, refuses us or does not
@@ -43,8 +51,28 @@ void closeBus(DBusConnection* conn);
 // passes first, DBUS_ERROR_DISCONNECTED when the bus goes away.
 DBusMessage* callWithin(DBusConnection* conn, DBusMessage* call, const Bound& bound, DBusError* err);
 
+// "name: message" of a set error; empty when none is set.
+std::string errorText(const DBusError* err);
+
 // Writes what the socket takes now and reads what has arrived, without
 // waiting (dbus_connection_flush would wait until everything is written).
 inline void sendNow(DBusConnection* conn) { dbus_connection_read_write(conn, 0); }
 
 }  // namespace nbr::platform::wire
+
+namespace nbr::platform {
+
+struct SilentBus {
+    const char* name;  // "session" or "system"
+    std::string why;
+};
+
+// Before any library connects to them: tries the session bus (only when
+// DBUS_SESSION_BUS_ADDRESS names one) and the system bus, both at once. One
+// that lets us connect but not in within a few seconds is hidden for the rest
+// of the process (its variable is set to an address that fails at once), so
+// that nothing here waits on it, the windowing library included; those are
+// returned. Call it while no other thread runs.
+std::vector<SilentBus> hideSilentBuses();
+
+}  // namespace nbr::platform

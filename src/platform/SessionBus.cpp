@@ -312,14 +312,14 @@ SessionBus::~SessionBus() { stop(); }
 bool SessionBus::start(const std::string& title, const std::vector<MenuItem>& menu, Handlers handlers) {
     if (impl_->conn) return true;
     impl_->failure.clear();
-    // Only an existing bus: never one started for us.
+    // Only an existing bus that answered at start-up: never one started for us.
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (!address || !*address) return false;
+    if (!address || !*address || std::strcmp(address, kNoBus) == 0) return false;
     DBusError err;
     dbus_error_init(&err);
     DBusConnection* conn = wire::openBus(address, {wire::Clock::now() + wire::kConnectWithin}, &err);
     if (!conn) {
-        impl_->failure = std::string(err.name ? err.name : "") + ": " + (err.message ? err.message : "");
+        impl_->failure = errorText(&err);
         dbus_error_free(&err);
         return false;
     }

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -26,8 +25,6 @@ constexpr dbus_uint32_t kCityAccuracy = 4;
 // reading the position) may take this much beyond the wait for a position,
 // in all: the bus may have to start the service first.
 constexpr std::chrono::milliseconds kSetUpMargin{2000};
-// Where the system bus listens when DBUS_SYSTEM_BUS_ADDRESS does not say.
-constexpr const char* kSystemBus = "unix:path=/run/dbus/system_bus_socket";
 
 struct MessageUnref {
     void operator()(DBusMessage* m) const { dbus_message_unref(m); }
@@ -42,7 +39,7 @@ struct BusError {
     BusError& operator=(const BusError&) = delete;
     bool set() const { return dbus_error_is_set(&e); }
     bool named(const char* name) const { return set() && std::strcmp(e.name, name) == 0; }
-    std::string text() const { return set() ? std::string(e.name) + ": " + (e.message ? e.message : "") : ""; }
+    std::string text() const { return wire::errorText(&e); }
 };
 
 Message method(const char* path, const char* iface, const char* member) {
@@ -55,10 +52,9 @@ Message method(const char* path, const char* iface, const char* member) {
 class Link {
 public:
     explicit Link(const wire::Bound& bound) : bound_(bound) {
-        const char* env = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
         wire::Bound connecting = bound;
         connecting.deadline = std::min(bound.deadline, wire::Clock::now() + wire::kConnectWithin);
-        c_ = wire::openBus(env && *env ? env : kSystemBus, connecting, &err.e);
+        c_ = wire::openBus(wire::systemBusAddress(), connecting, &err.e);
     }
     ~Link() {
         if (c_) wire::closeBus(c_);
