@@ -156,7 +156,8 @@ TEST_P(HungBusProcessTest, StartsShowsItsWindowAndStopsInTime) {
     EXPECT_EQ(test::waitExit(pid, 2s), 0) << log();
 }
 
-INSTANTIATE_TEST_SUITE_P(Each, HungBusProcessTest, ::testing::Values(test::Hang::SilentSocket, test::Hang::StoppedDaemon));
+INSTANTIATE_TEST_SUITE_P(Each, HungBusProcessTest,
+                         ::testing::Values(test::Hang::SilentSocket, test::Hang::StoppedDaemon), test::hangCase);
 
 TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
     // A display number nobody serves.

@@ -323,7 +323,8 @@ TEST_P(HungSystemBusTest, DetectionFailsInTimeAndNeverHoldsTheClose) {
     EXPECT_LT(std::chrono::steady_clock::now() - clicked, 2s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Each, HungSystemBusTest, ::testing::Values(test::Hang::SilentSocket, test::Hang::StoppedDaemon));
+INSTANTIATE_TEST_SUITE_P(Each, HungSystemBusTest,
+                         ::testing::Values(test::Hang::SilentSocket, test::Hang::StoppedDaemon), test::hangCase);
 
 TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServices) {
     ASSERT_FALSE(app.locationManager.hasLocations());

@@ -11,15 +11,22 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace nbr::test {
 
 enum class Hang { SilentSocket, StoppedDaemon };
+
+inline const char* nameOf(Hang how) { return how == Hang::SilentSocket ? "SilentSocket" : "StoppedDaemon"; }
+// Names the cases of a test with a Hang parameter.
+inline std::string hangCase(const ::testing::TestParamInfo<Hang>& info) { return nameOf(info.param); }
 
 class HungBus {
 public:

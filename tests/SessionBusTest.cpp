@@ -172,7 +172,7 @@ TEST(SessionBusTest, WithoutABusThatAnswersNothingIsPublishedAndNothingWaits) {
     // No bus named, and buses that let us connect and then never answer.
     for (const std::optional<Hang> how : {std::optional<Hang>(), std::optional(Hang::SilentSocket),
                                           std::optional(Hang::StoppedDaemon)}) {
-        SCOPED_TRACE(how ? static_cast<int>(*how) : -1);
+        SCOPED_TRACE(how ? nameOf(*how) : "no bus");
         std::optional<ScopedEnv> none;
         std::optional<HungBus> hung;
         if (how) ASSERT_TRUE(hung.emplace(*how, "DBUS_SESSION_BUS_ADDRESS").ok());

@@ -50,8 +50,8 @@ DBusConnection* openBus(const char* address, const Bound& bound, DBusError* err)
     dbus_connection_set_exit_on_disconnect(conn, FALSE);
     bool ok = true;
     while (ok && !dbus_connection_get_is_authenticated(conn)) ok = waitOnce(conn, bound, DBUS_ERROR_TIMEOUT, err);
-    DBusMessage* hello = ok ? dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello")
-                            : nullptr;
+    DBusMessage* hello =
+        ok ? dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello") : nullptr;
     DBusMessage* reply = hello ? callWithin(conn, hello, bound, err) : nullptr;
     if (hello) dbus_message_unref(hello);
     const char* name = nullptr;
