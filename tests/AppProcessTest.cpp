@@ -48,11 +48,10 @@ protected:
         return test::spawnWith({NIMBREL_EXE}, env(display), tmp_.path() + "/stdout.txt");
     }
     std::string log() const { return test::readFile(logPath_); }
-    // The screen once the window shows the dashboard's background (at least
-    // 10,000 of its pixels, waited for up to 10 s), and how many it shows.
-    test::Screenshot windowShot(const std::string& display, size_t& background) const {
-        test::Screenshot shot;
-        background = 0;
+    // Pixels of the dashboard's background on the screen, once there are at
+    // least 10,000 (waited for up to 10 s); the screen goes to `shot`.
+    size_t windowBackground(const std::string& display, test::Screenshot& shot) const {
+        size_t background = 0;
         for (int attempt = 0; attempt < 100 && background < 10000; ++attempt) {
             std::this_thread::sleep_for(100ms);
             shot = test::captureDisplay(display, tmp_.path() + "/screen.xwd");
@@ -60,7 +59,7 @@ protected:
             for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3)
                 if (shot.rgb[i] == 27 && shot.rgb[i + 1] == 22 && shot.rgb[i + 2] == 19) ++background;
         }
-        return shot;
+        return background;
     }
 
     test::TempDir tmp_;
@@ -95,8 +94,8 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     }
 
     // The window shows the dashboard's background and its panel borders.
-    size_t background = 0;
-    const test::Screenshot shot = windowShot(display.name(), background);
+    test::Screenshot shot;
+    const size_t background = windowBackground(display.name(), shot);
     ASSERT_FALSE(shot.rgb.empty());
     std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
     const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/app-window.png";
@@ -148,9 +147,8 @@ TEST_P(HungBusProcessTest, StartsShowsItsWindowAndStopsInTime) {
     const pid_t pid = start(display.name());
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
-    size_t background = 0;
-    windowShot(display.name(), background);
-    EXPECT_GT(background, 100000u);
+    test::Screenshot shot;
+    EXPECT_GT(windowBackground(display.name(), shot), 100000u);
     EXPECT_EQ(test::countOf(log(), "session bus unavailable"), 1u) << log();
     ASSERT_EQ(kill(pid, SIGTERM), 0);
     EXPECT_EQ(test::waitExit(pid, 2s), 0) << log();

@@ -71,11 +71,10 @@ public:
     ~FakeGeoClue() {
         running_.store(false);
         if (thread_.joinable()) thread_.join();
-        for (DBusConnection* c : {conn_, impostor_}) {
-            if (!c) continue;
-            dbus_connection_close(c);
-            dbus_connection_unref(c);
-        }
+        if (impostor_) dbus_connection_close(impostor_), dbus_connection_unref(impostor_);
+        if (!conn_) return;
+        dbus_connection_close(conn_);
+        dbus_connection_unref(conn_);
     }
     FakeGeoClue(const FakeGeoClue&) = delete;
     FakeGeoClue& operator=(const FakeGeoClue&) = delete;
