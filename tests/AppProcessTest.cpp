@@ -1,7 +1,8 @@
 // The real program under a private virtual display: start-up, frames, an
-// orderly stop on SIGTERM, the starts that must fail, and an acknowledged
-// alert across a restart.
+// orderly stop on SIGTERM (also with buses that never answer), the starts
+// that must fail, and an acknowledged alert across a restart.
 #include "DisplayHarness.h"
+#include "HungBus.h"
 #include "replay/ReplayServer.h"
 
 #include <X11/Xlib.h>
@@ -47,6 +48,19 @@ protected:
         return test::spawnWith({NIMBREL_EXE}, env(display), tmp_.path() + "/stdout.txt");
     }
     std::string log() const { return test::readFile(logPath_); }
+    // Pixels of the dashboard's background on the screen, once there are at
+    // least 10,000 (waited for up to 10 s); the screen goes to `shot`.
+    size_t windowBackground(const std::string& display, test::Screenshot& shot) const {
+        size_t background = 0;
+        for (int attempt = 0; attempt < 100 && background < 10000; ++attempt) {
+            std::this_thread::sleep_for(100ms);
+            shot = test::captureDisplay(display, tmp_.path() + "/screen.xwd");
+            background = 0;
+            for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3)
+                if (shot.rgb[i] == 27 && shot.rgb[i + 1] == 22 && shot.rgb[i + 2] == 19) ++background;
+        }
+        return background;
+    }
 
     test::TempDir tmp_;
     replay::ReplayServer server_;
@@ -81,14 +95,7 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
 
     // The window shows the dashboard's background and its panel borders.
     test::Screenshot shot;
-    size_t background = 0;
-    for (int attempt = 0; attempt < 100 && background < 10000; ++attempt) {
-        std::this_thread::sleep_for(100ms);
-        shot = test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd");
-        background = 0;
-        for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3)
-            if (shot.rgb[i] == 27 && shot.rgb[i + 1] == 22 && shot.rgb[i + 2] == 19) ++background;
-    }
+    const size_t background = windowBackground(display.name(), shot);
     ASSERT_FALSE(shot.rgb.empty());
     std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
     const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/app-window.png";
@@ -126,6 +133,29 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
               std::filesystem::perms(0700));
     EXPECT_GE(checked, 6u);  // config, layout, lock, logs with its log, crashes
 }
+
+// Session and system buses that let the program connect and then never
+// answer: it still starts and shows its window, says once that it goes on
+// without the session bus, and a stop ends it in time.
+class HungBusProcessTest : public AppProcessTest, public ::testing::WithParamInterface<test::Hang> {};
+
+TEST_P(HungBusProcessTest, StartsShowsItsWindowAndStopsInTime) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    test::HungBus session(GetParam(), "DBUS_SESSION_BUS_ADDRESS"), system(GetParam(), "DBUS_SYSTEM_BUS_ADDRESS");
+    ASSERT_TRUE(session.ok() && system.ok());
+    const pid_t pid = start(display.name());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+    test::Screenshot shot;
+    EXPECT_GT(windowBackground(display.name(), shot), 100000u);
+    EXPECT_EQ(test::countOf(log(), "session bus unavailable"), 1u) << log();
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(test::waitExit(pid, 2s), 0) << log();
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, HungBusProcessTest,
+                         ::testing::Values(test::Hang::SilentSocket, test::Hang::StoppedDaemon), test::hangCase);
 
 TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
     // A display number nobody serves.

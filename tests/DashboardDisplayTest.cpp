@@ -6,6 +6,7 @@
 #include "DisplayHarness.h"
 #include "FakeGeoClue.h"
 #include "GuiHarness.h"
+#include "HungBus.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "model/Utf8.h"
@@ -272,7 +273,11 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
     app.applyMiniMode(false);
 }
 
-TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
+// Each run ends with a system bus that lets the program connect and then
+// never answers.
+class DetectMyLocationTest : public DashboardDisplayTest, public ::testing::WithParamInterface<test::Hang> {};
+
+TEST_P(DetectMyLocationTest, AddsThePositionTheDesktopGivesAndNeverWaitsLongOnTheBus) {
     test::TestSystemBus bus;
     if (!bus.ok()) GTEST_SKIP() << "dbus-daemon is not available";
     UIRenderer& ui = *app.renderer;
@@ -298,7 +303,26 @@ TEST_F(DashboardDisplayTest, DetectMyLocationAddsThePositionTheDesktopGives) {
     EXPECT_DOUBLE_EQ(here.latitude, 59.91);
     EXPECT_DOUBLE_EQ(here.longitude, 10.75);
     EXPECT_TRUE(ui.detectError.empty());
+
+    // The window says so in time, and closing while a detection waits on the
+    // bus ends at once.
+    test::HungBus hung(GetParam(), "DBUS_SYSTEM_BUS_ADDRESS");
+    ASSERT_TRUE(hung.ok());
+    auto clicked = std::chrono::steady_clock::now();
+    test::GuiContext::press(detect);
+    ASSERT_TRUE(turnUntil([&] { return !ui.detectError.empty(); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 15s);
+    EXPECT_EQ(ui.detectError, "OS location unavailable");
+    test::GuiContext::press(detect);
+    for (int i = 0; i < 3; ++i) turn();
+    std::this_thread::sleep_for(500ms);
+    clicked = std::chrono::steady_clock::now();
+    app.shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - clicked, 2s);
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, DetectMyLocationTest,
+                         ::testing::Values(test::Hang::SilentSocket, test::Hang::StoppedDaemon), test::hangCase);
 
 TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServices) {
     ASSERT_FALSE(app.locationManager.hasLocations());

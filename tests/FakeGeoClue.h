@@ -1,7 +1,8 @@
 // A stand-in for the desktop's location service on the bus named by
 // DBUS_SYSTEM_BUS_ADDRESS: the manager hands out one client, which refuses to
 // start until its desktop id is set and announces a location object `delay`
-// after it started. Answers on a thread of its own.
+// after it started; only that object has coordinates. Answers on a thread of
+// its own.
 #pragma once
 
 #include "PrivateBus.h"
@@ -28,6 +29,7 @@ public:
         bool coordinates = true;  // whether the object answers Latitude and Longitude
         double latitude = 59.91;
         double longitude = 10.75;
+        bool impostor = false;  // another connection announces a location to the client at its start
     };
     // A service that never finds a position.
     static Setup silent() {
@@ -54,6 +56,10 @@ public:
         if (dbus_bus_request_name(conn_, "org.freedesktop.GeoClue2", DBUS_NAME_FLAG_DO_NOT_QUEUE, nullptr) !=
             DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER)
             return;
+        if (setup_.impostor) {
+            impostor_ = dbus_connection_open_private(std::getenv("DBUS_SYSTEM_BUS_ADDRESS"), nullptr);
+            if (!impostor_ || !dbus_bus_register(impostor_, nullptr)) return;
+        }
         ready_ = true;
         thread_ = std::thread([this] {
             while (running_.load()) {
@@ -65,6 +71,7 @@ public:
     ~FakeGeoClue() {
         running_.store(false);
         if (thread_.joinable()) thread_.join();
+        if (impostor_) dbus_connection_close(impostor_), dbus_connection_unref(impostor_);
         if (!conn_) return;
         dbus_connection_close(conn_);
         dbus_connection_unref(conn_);
@@ -81,18 +88,25 @@ public:
 private:
     static constexpr const char* kClientPath = "/org/freedesktop/GeoClue2/Client/1";
 
+    // LocationUpdated of the client, from `from` to `to` (everyone when null).
+    static void announce(DBusConnection* from, const char* to, const char* location) {
+        DBusMessage* s = dbus_message_new_signal(kClientPath, "org.freedesktop.GeoClue2.Client", "LocationUpdated");
+        const char* before = "/";
+        dbus_message_append_args(s, DBUS_TYPE_OBJECT_PATH, &before, DBUS_TYPE_OBJECT_PATH, &location,
+                                 DBUS_TYPE_INVALID);
+        if (to) dbus_message_set_destination(s, to);
+        dbus_connection_send(from, s, nullptr);
+        dbus_connection_flush(from);
+        dbus_message_unref(s);
+    }
+
     void announceWhenDue() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!seen_.started || announced_ || !setup_.delay ||
             std::chrono::steady_clock::now() - startedAt_ < *setup_.delay)
             return;
         announced_ = true;
-        DBusMessage* s = dbus_message_new_signal(kClientPath, "org.freedesktop.GeoClue2.Client", "LocationUpdated");
-        const char* before = "/";
-        const char* after = setup_.location.c_str();
-        dbus_message_append_args(s, DBUS_TYPE_OBJECT_PATH, &before, DBUS_TYPE_OBJECT_PATH, &after, DBUS_TYPE_INVALID);
-        dbus_connection_send(conn_, s, nullptr);
-        dbus_message_unref(s);
+        announce(conn_, nullptr, setup_.location.c_str());
     }
 
     DBusHandlerResult onCall(DBusMessage* m) {
@@ -129,11 +143,13 @@ private:
                 seen_.started = true;
                 startedAt_ = std::chrono::steady_clock::now();
                 reply = dbus_message_new_method_return(m);
+                if (impostor_) announce(impostor_, dbus_message_get_sender(m), "/org/freedesktop/GeoClue2/Location/9");
             }
         } else if (dbus_message_is_method_call(m, "org.freedesktop.GeoClue2.Client", "Stop")) {
             seen_.stopped = true;
             reply = dbus_message_new_method_return(m);
         } else if (dbus_message_is_method_call(m, "org.freedesktop.DBus.Properties", "Get") && setup_.coordinates &&
+                   setup_.location == dbus_message_get_path(m) &&
                    dbus_message_get_args(m, nullptr, DBUS_TYPE_STRING, &iface, DBUS_TYPE_STRING, &name,
                                          DBUS_TYPE_INVALID) &&
                    (std::strcmp(name, "Latitude") == 0 || std::strcmp(name, "Longitude") == 0)) {
@@ -154,6 +170,7 @@ private:
 
     Setup setup_;
     DBusConnection* conn_ = nullptr;
+    DBusConnection* impostor_ = nullptr;
     bool ready_ = false;
     std::atomic<bool> running_{true};
     std::thread thread_;

@@ -23,6 +23,7 @@ public:
         if (!address_.empty()) setenv(variable_, address_.c_str(), 1);
     }
     ~PrivateBus() {
+        if (pid_ > 0 && frozen_) kill(pid_, SIGCONT);
         if (pid_ > 0) kill(pid_, SIGTERM);
         if (had_) setenv(variable_, saved_.c_str(), 1);
         else unsetenv(variable_);
@@ -30,12 +31,16 @@ public:
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
     bool ok() const { return !address_.empty() && pid_ > 0; }
+    // Stops the daemon until the object goes: clients still connect, and
+    // then nothing answers them.
+    void freeze() { frozen_ = pid_ > 0 && kill(pid_, SIGSTOP) == 0; }
 
 private:
     const char* variable_;
     std::string address_, saved_;
     int pid_ = 0;
     bool had_ = false;
+    bool frozen_ = false;
 };
 
 }  // namespace nbr::test

@@ -1,6 +1,7 @@
 // The computer's position from a stand-in of the desktop's location service
 // on a private bus: each way the request can fail, a position that comes
-// late, and one that never comes.
+// late (after another connection's false announcement), and one that never
+// comes.
 #include "FakeGeoClue.h"
 #include "TestEnv.h"
 #include "service/GeoLocator.h"
@@ -59,6 +60,7 @@ TEST(SystemLocationTest, APositionAfterThreeSecondsIsTakenAtTheFirstLookThatSees
     late.delay = 3s;
     late.latitude = -33.8688;
     late.longitude = 151.2093;
+    late.impostor = true;  // its earlier announcement is not the service's
     FakeGeoClue& service = bus.serve(late);
     ASSERT_TRUE(service.ready());
     const Clock::time_point begun = Clock::now();

@@ -3,6 +3,7 @@
 #include "foundation/CrashHandler.h"
 #include "foundation/Logger.h"
 #include "platform/CrashSignals.h"
+#include "platform/DbusLink.h"
 #include "ui/Texture.h"
 
 #include <SDL.h>
@@ -23,6 +24,10 @@ App::~App() {
 
 bool App::initialize() {
     if (!config.load()) return false;
+    // The windowing library connects to both buses while it starts, and
+    // would wait forever on one that never answers.
+    for (const platform::SilentBus& bus : platform::hideSilentBuses())
+        Log::warn("%s bus unavailable (%s); going on without it", bus.name, bus.why.c_str());
     if (!initSDL()) {
         Log::error("SDL init failed: %s", SDL_GetError());
         return false;

@@ -36,6 +36,9 @@ bool SystemTray::initialize(const platform::RgbaImage& icon) {
     if (bus.start("Nimbrel", menu, std::move(handlers))) {
         bus.setIcon(iconImage);
         publishToolTip();
+    } else if (!bus.failure().empty()) {
+        Log::warn("session bus unavailable (%s); going on without the notification area and desktop notices",
+                  bus.failure().c_str());
     }
     return true;
 }

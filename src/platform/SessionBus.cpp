@@ -1,5 +1,6 @@
 #include "platform/SessionBus.h"
 
+#include "platform/DbusLink.h"
 #include "platform/DbusMenu.h"
 #include "platform/DbusWire.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 
 namespace nbr::platform {
 
@@ -23,7 +25,10 @@ constexpr const char* kWatcherPath = "/StatusNotifierWatcher";
 constexpr const char* kNotifications = "org.freedesktop.Notifications";
 constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
 constexpr size_t kNoticesFollowed = 64;  // the newest sent notices whose clicks count
-constexpr int kReplyTimeoutMs = 2000;
+// A call unanswered after this is given up; of more calls awaiting answers
+// than kCallsAwaited (a service that hangs), the oldest is given up.
+constexpr std::chrono::milliseconds kReplyTimeout{2000};
+constexpr size_t kCallsAwaited = 64;
 
 constexpr const char* kItemXml = R"xml(
   <interface name="org.kde.StatusNotifierItem">
@@ -97,6 +102,13 @@ struct SessionBus::Impl {
     // that gave them: only a click on one of these is ours.
     std::vector<dbus_uint32_t> notices;
     std::string noticeServer;
+    // Calls sent and not answered yet, oldest first, with when to give up.
+    struct Awaited {
+        DBusPendingCall* call;
+        wire::Clock::time_point until;
+    };
+    std::deque<Awaited> calls;
+    std::string failure;  // why the last start failed
 
     bool ownNotice(DBusMessage* signal, dbus_uint32_t id) const {
         const char* sender = dbus_message_get_sender(signal);
@@ -112,10 +124,29 @@ struct SessionBus::Impl {
 
     // ---- Calls whose replies come later, through pump() ----------------------
 
+    // The library gives up on a call only when a main loop runs its timers;
+    // none runs here, so the calls are given up here.
+    void giveUp(const Awaited& a) {
+        dbus_pending_call_cancel(a.call);
+        dbus_pending_call_unref(a.call);
+    }
+
+    // Forgets the answered calls and gives up on those past their time.
+    void expireCalls() {
+        const auto now = wire::Clock::now();
+        std::erase_if(calls, [&](const Awaited& a) {
+            if (dbus_pending_call_get_completed(a.call)) dbus_pending_call_unref(a.call);
+            else if (a.until <= now) giveUp(a);
+            else return false;
+            return true;
+        });
+    }
+
     template <typename OnReply>
     void callLater(DBusMessage* call, OnReply onReply) {
         DBusPendingCall* pending = nullptr;
-        if (!dbus_connection_send_with_reply(conn, call, &pending, kReplyTimeoutMs) || !pending) {
+        const int timeoutMs = static_cast<int>(kReplyTimeout.count());
+        if (!dbus_connection_send_with_reply(conn, call, &pending, timeoutMs) || !pending) {
             dbus_message_unref(call);
             return;
         }
@@ -131,7 +162,12 @@ struct SessionBus::Impl {
                 }
             },
             box, [](void* data) { delete static_cast<OnReply*>(data); });
-        dbus_pending_call_unref(pending);
+        expireCalls();
+        if (calls.size() >= kCallsAwaited) {
+            giveUp(calls.front());
+            calls.pop_front();
+        }
+        calls.push_back({pending, wire::Clock::now() + kReplyTimeout});
     }
 
     void registerWithWatcher() {
@@ -275,23 +311,18 @@ SessionBus::~SessionBus() { stop(); }
 
 bool SessionBus::start(const std::string& title, const std::vector<MenuItem>& menu, Handlers handlers) {
     if (impl_->conn) return true;
-    // Only an existing bus: never one started for us.
+    impl_->failure.clear();
+    // Only an existing bus that answered at start-up: never one started for us.
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (!address || !*address) return false;
+    if (!address || !*address || std::strcmp(address, kNoBus) == 0) return false;
     DBusError err;
     dbus_error_init(&err);
-    DBusConnection* conn = dbus_connection_open_private(address, &err);
+    DBusConnection* conn = wire::openBus(address, {wire::Clock::now() + wire::kConnectWithin}, &err);
     if (!conn) {
+        impl_->failure = errorText(&err);
         dbus_error_free(&err);
         return false;
     }
-    if (!dbus_bus_register(conn, &err)) {
-        dbus_error_free(&err);
-        dbus_connection_close(conn);
-        dbus_connection_unref(conn);
-        return false;
-    }
-    dbus_connection_set_exit_on_disconnect(conn, FALSE);
     Impl& m = *impl_;
     m.conn = conn;
     m.title = title;
@@ -324,21 +355,24 @@ bool SessionBus::start(const std::string& title, const std::vector<MenuItem>& me
                        "path='/org/freedesktop/Notifications'",
                        nullptr);
     m.registerWithWatcher();
-    dbus_connection_flush(conn);
+    sendNow(conn);
     return true;
 }
 
 void SessionBus::stop() {
     Impl& m = *impl_;
     if (!m.conn) return;
-    dbus_connection_close(m.conn);
-    dbus_connection_unref(m.conn);
+    for (const Impl::Awaited& a : m.calls) m.giveUp(a);
+    m.calls.clear();
+    closeBus(m.conn);
     m.conn = nullptr;
     m.host = false;
     m.notices.clear();
 }
 
 bool SessionBus::connected() const { return impl_->conn != nullptr; }
+const std::string& SessionBus::failure() const { return impl_->failure; }
+size_t SessionBus::callsAwaited() const { return impl_->calls.size(); }
 bool SessionBus::hostVisible() const { return impl_->host; }
 
 void SessionBus::setIcon(const RgbaImage& image) {
@@ -384,7 +418,7 @@ void SessionBus::notify(const std::string& summary, const std::string& body) {
         m.notices.push_back(id);
         if (m.notices.size() > kNoticesFollowed) m.notices.erase(m.notices.begin());
     });
-    dbus_connection_flush(m.conn);
+    sendNow(m.conn);
 }
 
 void SessionBus::settle(int maxMs) {
@@ -407,7 +441,8 @@ void SessionBus::pump() {
         if (impl_->handlers.hostChanged) impl_->handlers.hostChanged();
         return;
     }
-    dbus_connection_flush(conn);
+    impl_->expireCalls();
+    sendNow(conn);
 }
 
 std::string escapeNoticeMarkup(const std::string& text) {

@@ -1,7 +1,8 @@
 // The desktop's session bus: the notification-area item (StatusNotifierItem
 // with a small menu) and desktop notices (org.freedesktop.Notifications).
 // Everything runs on the calling thread without waiting for replies, except
-// the connection itself; pump() handles what has arrived.
+// the connection itself, which waits a few seconds at most; pump() handles
+// what has arrived.
 #pragma once
 
 #include "platform/Image.h"
@@ -35,10 +36,17 @@ public:
 
     // Connects to the bus named by DBUS_SESSION_BUS_ADDRESS and publishes the
     // item; false, doing nothing, when there is no such bus (one is never
-    // started) or it cannot be reached.
+    // started) or it cannot be reached or does not let us in within a few
+    // seconds.
     bool start(const std::string& title, const std::vector<MenuItem>& menu, Handlers handlers);
     void stop();
     bool connected() const;
+    // Why the last start found no bus although one was named; empty when
+    // none was named.
+    const std::string& failure() const;
+    // Calls sent and still awaiting their answers: at most 64, none older
+    // than two seconds once pump() has run.
+    size_t callsAwaited() const;
 
     // Whether a watcher says that a host shows items now.
     bool hostVisible() const;

@@ -1,12 +1,12 @@
 #include "platform/SystemLocation.h"
 
+#include "platform/DbusLink.h"
 #include "platform/DbusWire.h"
 
 #include <dbus/dbus.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -21,12 +21,10 @@ constexpr const char* kClient = "org.freedesktop.GeoClue2.Client";
 constexpr const char* kLocation = "org.freedesktop.GeoClue2.Location";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr dbus_uint32_t kCityAccuracy = 4;
-// Each call other than the start request; the service answers in milliseconds
-// once it runs, and the bus starts it within this time when it is not running.
-constexpr int kCallTimeoutMs = 3000;
-constexpr int kPollMs = 50;
-// Where the system bus listens when DBUS_SYSTEM_BUS_ADDRESS does not say.
-constexpr const char* kSystemBus = "unix:path=/run/dbus/system_bus_socket";
+// Setting the request up (connecting, making and configuring the client,
+// reading the position) may take this much beyond the wait for a position,
+// in all: the bus may have to start the service first.
+constexpr std::chrono::milliseconds kSetUpMargin{2000};
 
 struct MessageUnref {
     void operator()(DBusMessage* m) const { dbus_message_unref(m); }
@@ -41,78 +39,77 @@ struct BusError {
     BusError& operator=(const BusError&) = delete;
     bool set() const { return dbus_error_is_set(&e); }
     bool named(const char* name) const { return set() && std::strcmp(e.name, name) == 0; }
-    std::string text() const { return set() ? std::string(e.name) + ": " + (e.message ? e.message : "") : ""; }
+    std::string text() const { return wire::errorText(&e); }
 };
-
-// A private connection to the system bus, closed when it goes. The address
-// is read on every request (the library would keep the first one it saw).
-class Connection {
-public:
-    explicit Connection(BusError& err) {
-        const char* env = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-        c_ = dbus_connection_open_private(env && *env ? env : kSystemBus, &err.e);
-        if (!c_) return;
-        dbus_connection_set_exit_on_disconnect(c_, FALSE);
-        if (!dbus_bus_register(c_, &err.e)) {
-            dbus_connection_close(c_);
-            dbus_connection_unref(c_);
-            c_ = nullptr;
-        }
-    }
-    ~Connection() {
-        if (!c_) return;
-        dbus_connection_close(c_);
-        dbus_connection_unref(c_);
-    }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    DBusConnection* get() const { return c_; }
-
-private:
-    DBusConnection* c_;
-};
-
-Message call(DBusConnection* c, Message m, BusError& err) {
-    if (!m) return nullptr;
-    return Message(dbus_connection_send_with_reply_and_block(c, m.get(), kCallTimeoutMs, &err.e));
-}
 
 Message method(const char* path, const char* iface, const char* member) {
     return Message(dbus_message_new_method_call(kService, path, iface, member));
 }
 
-// Properties.Set of one property holding a basic value of `type`.
-bool setProperty(DBusConnection* c, const char* path, const char* name, int type, const void* value,
-                 BusError& err) {
-    Message m = method(path, kProperties, "Set");
-    if (!m) return false;
-    DBusMessageIter it;
-    const char* iface = kClient;
-    const char signature[2] = {static_cast<char>(type), '\0'};
-    dbus_message_iter_init_append(m.get(), &it);
-    if (!dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface) ||
-        !dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &name))
-        return false;
-    wire::appendVariant(&it, signature, [&](DBusMessageIter* v) { dbus_message_iter_append_basic(v, type, value); });
-    return call(c, std::move(m), err) != nullptr;
-}
+// A private connection to the system bus, closed when it goes, and every
+// call on it within the request's one bound. The address is read on every
+// request (the library would keep the first one it saw).
+class Link {
+public:
+    explicit Link(const wire::Bound& bound) : bound_(bound) {
+        wire::Bound connecting = bound;
+        connecting.deadline = std::min(bound.deadline, wire::Clock::now() + wire::kConnectWithin);
+        c_ = wire::openBus(wire::systemBusAddress(), connecting, &err.e);
+    }
+    ~Link() {
+        if (c_) wire::closeBus(c_);
+    }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+    DBusConnection* get() const { return c_; }
 
-// A finite number from Properties.Get of the location object, or NaN.
-double readNumber(DBusConnection* c, const std::string& path, const char* name, BusError& err) {
-    Message m = method(path.c_str(), kProperties, "Get");
-    const char* iface = kLocation;
-    if (!m || !dbus_message_append_args(m.get(), DBUS_TYPE_STRING, &iface, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID))
-        return NAN;
-    Message reply = call(c, std::move(m), err);
-    DBusMessageIter it, v;
-    if (!reply || !dbus_message_iter_init(reply.get(), &it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_VARIANT)
-        return NAN;
-    dbus_message_iter_recurse(&it, &v);
-    if (dbus_message_iter_get_arg_type(&v) != DBUS_TYPE_DOUBLE) return NAN;
-    double d = NAN;
-    dbus_message_iter_get_basic(&v, &d);
-    return std::isfinite(d) ? d : NAN;
-}
+    // The method return of `m`, or null with `err` set.
+    Message call(Message m) {
+        if (!m) return nullptr;
+        return Message(wire::callWithin(c_, m.get(), bound_, &err.e));
+    }
+
+    // Properties.Set of one client property holding a basic value of `type`.
+    bool setProperty(const char* path, const char* name, int type, const void* value) {
+        Message m = method(path, kProperties, "Set");
+        if (!m) return false;
+        DBusMessageIter it;
+        const char* iface = kClient;
+        const char signature[2] = {static_cast<char>(type), '\0'};
+        dbus_message_iter_init_append(m.get(), &it);
+        if (!dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &iface) ||
+            !dbus_message_iter_append_basic(&it, DBUS_TYPE_STRING, &name))
+            return false;
+        wire::appendVariant(&it, signature,
+                            [&](DBusMessageIter* v) { dbus_message_iter_append_basic(v, type, value); });
+        return call(std::move(m)) != nullptr;
+    }
+
+    // A finite number from Properties.Get of the location object, or NaN.
+    double readNumber(const std::string& path, const char* name) {
+        Message m = method(path.c_str(), kProperties, "Get");
+        const char* iface = kLocation;
+        if (!m ||
+            !dbus_message_append_args(m.get(), DBUS_TYPE_STRING, &iface, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID))
+            return NAN;
+        Message reply = call(std::move(m));
+        DBusMessageIter it, v;
+        if (!reply || !dbus_message_iter_init(reply.get(), &it) ||
+            dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_VARIANT)
+            return NAN;
+        dbus_message_iter_recurse(&it, &v);
+        if (dbus_message_iter_get_arg_type(&v) != DBUS_TYPE_DOUBLE) return NAN;
+        double d = NAN;
+        dbus_message_iter_get_basic(&v, &d);
+        return std::isfinite(d) ? d : NAN;
+    }
+
+    BusError err;
+
+private:
+    wire::Bound bound_;
+    DBusConnection* c_;
+};
 
 // The bus could not find or start the service at all.
 bool serviceMissing(const BusError& err) {
@@ -149,25 +146,23 @@ void look(DBusMessage* m, const std::string& service, const std::string& client,
     }
 }
 
-}  // namespace
-
-SystemPosition locateThisComputer(const char* desktopId, std::chrono::milliseconds wait,
-                                  const std::atomic<bool>* stop) {
+// The request itself; `stop` is looked at by the caller afterwards.
+SystemPosition request(const char* desktopId, std::chrono::milliseconds wait, const std::atomic<bool>* stop) {
     SystemPosition out;
-    BusError err;
-    Connection bus(err);
+    const wire::Bound whole{wire::Clock::now() + wait + kSetUpMargin, stop};
+    Link bus(whole);
     DBusConnection* c = bus.get();
     if (!c) {
-        out.detail = err.text();
+        out.detail = bus.err.text();
         return out;  // NoService
     }
 
-    Message reply = call(c, method(kManagerPath, kManager, "GetClient"), err);
+    Message reply = bus.call(method(kManagerPath, kManager, "GetClient"));
     const char* clientPath = nullptr;
     if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_OBJECT_PATH, &clientPath, DBUS_TYPE_INVALID) ||
         !clientPath) {
-        out.step = serviceMissing(err) ? LocationStep::NoService : LocationStep::NotStarted;
-        out.detail = err.text();
+        out.step = serviceMissing(bus.err) ? LocationStep::NoService : LocationStep::NotStarted;
+        out.detail = bus.err.text();
         return out;
     }
     const std::string client = clientPath;
@@ -180,14 +175,13 @@ SystemPosition locateThisComputer(const char* desktopId, std::chrono::millisecon
     const dbus_uint32_t accuracy = kCityAccuracy;
     const std::string rule = "type='signal',sender='" + service + "',interface='" + std::string(kClient) +
                              "',member='LocationUpdated',path='" + client + "'";
-    if (!setProperty(c, client.c_str(), "DesktopId", DBUS_TYPE_STRING, &desktopId, err) ||
-        !setProperty(c, client.c_str(), "RequestedAccuracyLevel", DBUS_TYPE_UINT32, &accuracy, err)) {
-        out.detail = err.text();
-        return out;
-    }
-    dbus_bus_add_match(c, rule.c_str(), &err.e);
-    if (err.set()) {
-        out.detail = err.text();
+    const char* ruleText = rule.c_str();
+    Message match(dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "AddMatch"));
+    if (match) dbus_message_append_args(match.get(), DBUS_TYPE_STRING, &ruleText, DBUS_TYPE_INVALID);
+    if (!bus.setProperty(client.c_str(), "DesktopId", DBUS_TYPE_STRING, &desktopId) ||
+        !bus.setProperty(client.c_str(), "RequestedAccuracyLevel", DBUS_TYPE_UINT32, &accuracy) ||
+        !bus.call(std::move(match))) {
+        out.detail = bus.err.text();
         return out;
     }
 
@@ -199,7 +193,7 @@ SystemPosition locateThisComputer(const char* desktopId, std::chrono::millisecon
     start.reset();
 
     Awaited a;
-    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const wire::Bound waiting{std::min(whole.deadline, wire::Clock::now() + wait), stop};
     out.step = LocationStep::NoFix;
     for (;;) {
         while (DBusMessage* m = dbus_connection_pop_message(c)) {
@@ -210,25 +204,19 @@ SystemPosition locateThisComputer(const char* desktopId, std::chrono::millisecon
             out.step = LocationStep::NotStarted;
             return out;
         }
-        if (a.located) break;
-        if (stop && stop->load()) {
-            out.step = LocationStep::Stopped;
-            break;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        if (!dbus_connection_read_write(c, static_cast<int>(std::min<long long>(left.count(), kPollMs)))) break;
+        const int slice = waiting.sliceMs();
+        if (a.located || slice == 0 || !dbus_connection_read_write(c, slice)) break;
     }
 
     if (a.located) {
         if (a.location.empty()) {
             out.step = LocationStep::NoLocation;
         } else {
-            const double lat = readNumber(c, a.location, "Latitude", err);
-            const double lon = std::isnan(lat) ? NAN : readNumber(c, a.location, "Longitude", err);
+            const double lat = bus.readNumber(a.location, "Latitude");
+            const double lon = std::isnan(lat) ? NAN : bus.readNumber(a.location, "Longitude");
             if (std::isnan(lat) || std::isnan(lon) || std::fabs(lat) > 90 || std::fabs(lon) > 180) {
                 out.step = LocationStep::NoCoordinates;
-                out.detail = err.text();
+                out.detail = bus.err.text();
             } else {
                 out.step = LocationStep::Found;
                 out.latitude = lat;
@@ -242,8 +230,18 @@ SystemPosition locateThisComputer(const char* desktopId, std::chrono::millisecon
     if (Message m = method(client.c_str(), kClient, "Stop")) {
         dbus_message_set_no_reply(m.get(), TRUE);
         dbus_connection_send(c, m.get(), nullptr);
-        dbus_connection_flush(c);
+        wire::sendNow(c);
     }
+    return out;
+}
+
+}  // namespace
+
+SystemPosition locateThisComputer(const char* desktopId, std::chrono::milliseconds wait,
+                                  const std::atomic<bool>* stop) {
+    SystemPosition out = request(desktopId, wait, stop);
+    // Whatever a stop cut short is no failure of the service.
+    if (out.step != LocationStep::Found && stop && stop->load()) out.step = LocationStep::Stopped;
     return out;
 }
 

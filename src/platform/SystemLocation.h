@@ -28,9 +28,11 @@ struct SystemPosition {
 
 // Asks the service for the position at city accuracy on behalf of the
 // program whose desktop entry is `desktopId`.desktop, then waits at most
-// `wait` from the start request for the first position, checking `stop`
-// (may be null) at least every 50 ms. Connects to DBUS_SYSTEM_BUS_ADDRESS
-// when set, else to the system bus. Blocking; never throws.
+// `wait` from the start request for the first position. The whole request,
+// connecting and setting up included, ends within `wait` plus two seconds,
+// and within 50 ms of `stop` (may be null) being set. Connects to
+// DBUS_SYSTEM_BUS_ADDRESS when set, else to the system bus. Blocking; never
+// throws.
 SystemPosition locateThisComputer(const char* desktopId, std::chrono::milliseconds wait,
                                   const std::atomic<bool>* stop);
 
