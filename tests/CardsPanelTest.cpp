@@ -173,11 +173,17 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
                      "(rain below that altitude, snow above)"}));
     EXPECT_EQ(texts(panel::winterCard(d, Config{}))[2], "Freezing level: 2789 ft up");
 
+    // The issue time on the place's clock (UTC-5); a time without a zone is the place's own.
     d.afdOffice = "BOX";
-    d.afdIssued = "2026-01-05T15:41:00-05:00";
-    EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, "WFO BOX  -  issued 3:41 PM");
-    d.afdIssued = "bad";
-    EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, "WFO BOX");
+    d.utcOffsetSeconds = -5 * 3600;
+    const char* issued[][2] = {{"2026-01-05T15:41:00-05:00", "  -  issued 3:41 PM"},
+                               {"2026-01-06T02:10:00.5Z", "  -  issued 9:10 PM"},
+                               {"2026-01-05T15:41", "  -  issued 3:41 PM"},
+                               {"bad", ""}};
+    for (const auto& [when, text] : issued) {
+        d.afdIssued = when;
+        EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, std::string("WFO BOX") + text) << when;
+    }
 }
 
 }  // namespace

@@ -348,7 +348,7 @@ DiscussionCard discussionCard(const WeatherData& data, const Config& config) {
     card.text = &data.afdText;
     if (!data.afdOffice.empty()) {
         card.officeLine = "WFO " + data.afdOffice;
-        const std::string clock = formatClock(data.afdIssued, config.use24hClock);
+        const std::string clock = formatPlaceClock(data.afdIssued, data.utcOffsetSeconds, config.use24hClock);
         if (!clock.empty()) card.officeLine += "  -  issued " + clock;
     }
     return card;
