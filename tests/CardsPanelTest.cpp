@@ -159,10 +159,10 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     d.daily.clear();
     EXPECT_EQ(panel::planCard(d, 1780000000).size(), 1u);  // no scores without daily data
 
-    d.quakes.events = {{6.1, 120, "near Somewhere", 5}, {4.2, 80, "", 30}, {6.5, 10, "x", 1}};
+    d.quakes.events = {{6.1, 120, "near Somewhere", 5}, {4.2, -1, "", 30}, {6.5, 10, "x", 1}};  // -1: no position
     const auto quakes = panel::quakesCard(d);
     EXPECT_EQ(texts(quakes), (Texts{"Earthquakes within 500 km, past week:", "M6.1", "120 km away, 5h ago",
-                                    "  near Somewhere", "M4.2", "80 km away, 30h ago", "(USGS)"}));
+                                    "  near Somewhere", "M4.2", "30h ago", "(USGS)"}));
     EXPECT_EQ(quakes[4].tone, CardTone::Amber);
 
     d.hourly[0].snowDepth = 0.02;
