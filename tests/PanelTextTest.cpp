@@ -377,12 +377,14 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
 
 TEST(PanelStatus, StatusTextOrderAndAge) {
     const steady_clock::time_point at(seconds(1000));
-    EXPECT_EQ(statusText(true, "boom", at, at).text, "Updating...");
-    EXPECT_EQ(statusText(false, "boom", at, at).tone, Tone::Error);
-    EXPECT_EQ(statusText(false, "", {}, at).text, "No data");
-    EXPECT_EQ(statusText(false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
-    EXPECT_EQ(statusText(false, "", at, at + seconds(60)).text, "Updated 1 min ago");
-    EXPECT_EQ(statusText(false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
+    EXPECT_EQ(statusText(true, true, "boom", at, at).text, "Updating...");
+    EXPECT_EQ(statusText(true, false, "boom", at, at).tone, Tone::Error);
+    EXPECT_EQ(statusText(true, false, "", {}, at).text, "No data");
+    EXPECT_EQ(statusText(true, false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
+    EXPECT_EQ(statusText(true, false, "", at, at + seconds(60)).text, "Updated 1 min ago");
+    EXPECT_EQ(statusText(true, false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
+    EXPECT_EQ(statusText(false, false, "", at, at + seconds(120)).text, "No data");  // the last place removed
+    EXPECT_EQ(statusText(false, true, "boom", at, at).text, "No data");
     EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(59900)), 1);
     EXPECT_EQ(statusChangesIn(at, at + seconds(60)), 60);
     EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(3599001)), 1);
