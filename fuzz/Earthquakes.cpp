@@ -1,6 +1,6 @@
 // Both earthquake catalogues, merged as the fetcher merges them. Every event
 // kept has a distance on the Earth (finite, at most half its circumference)
-// and a finite age.
+// or none (-1, its position unknown), and a finite age.
 #include "FuzzSupport.h"
 #include "service/WeatherService.h"
 
@@ -11,7 +11,8 @@ namespace {
 
 void checkEvents(const nbr::QuakeInfo& q) {
     for (const nbr::QuakeEvent& e : q.events)
-        if (!(e.distanceKm >= 0 && e.distanceKm <= 20016) || !std::isfinite(e.hoursAgo)) std::abort();
+        if (!((e.distanceKm >= 0 && e.distanceKm <= 20016) || e.distanceKm == -1) || !std::isfinite(e.hoursAgo))
+            std::abort();
 }
 
 }  // namespace

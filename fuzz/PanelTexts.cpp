@@ -36,7 +36,7 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
         const std::string head = dayHeader(day, k, c.dailyShowDates);
         if (nbr::utf8Valid(head) != head) std::abort();  // made from the date's digits only
         (void)dayTemperatures(day, c);
-        (void)dayConfidence(day, c.useFahrenheit);
+        (void)dayConfidence(day);
         (void)dayRain(day);
         (void)dailyTooltip(day, k, &d.skill, c);
     }

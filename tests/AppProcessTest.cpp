@@ -44,8 +44,8 @@ protected:
                 // Leaks inside the system's GL and X libraries are not ours.
                 {"ASAN_OPTIONS", "detect_leaks=0"}};
     }
-    pid_t start(const std::string& display) {
-        return test::spawnWith({NIMBREL_EXE}, env(display), tmp_.path() + "/stdout.txt");
+    pid_t start(const std::string& display, const std::string& exe = NIMBREL_EXE) {
+        return test::spawnWith({exe}, env(display), tmp_.path() + "/stdout.txt");
     }
     std::string log() const { return test::readFile(logPath_); }
     // Pixels of the dashboard's background on the screen, once there are at
@@ -166,6 +166,25 @@ TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
     EXPECT_NE(text.find("SDL init failed: "), std::string::npos) << text;
     EXPECT_NE(text.find("[error] initialization failed; exiting"), std::string::npos) << text;
     EXPECT_EQ(text.find("started ("), std::string::npos);
+}
+
+TEST_F(AppProcessTest, InstalledProgramStartsFromItsDesktopEntryWithItsPictures) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const std::string prefix = tmp_.path() + "/prefix", out = tmp_.path() + "/install.txt";
+    const pid_t install = test::spawnWith({NIMBREL_CMAKE, "--install", NIMBREL_BUILD_DIR, "--prefix", prefix}, {}, out);
+    ASSERT_EQ(test::waitExit(install, 120s), 0) << test::readFile(out);
+
+    // The desktop entry's command is the program installed in bin/, which
+    // finds its pictures under the prefix.
+    const std::string entry = test::readFile(prefix + "/share/applications/nimbrel.desktop");
+    EXPECT_NE(entry.find("\nExec=nimbrel\n"), std::string::npos) << entry;
+    const pid_t pid = start(display.name(), prefix + "/bin/nimbrel");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(test::waitExit(pid, 30s), 0) << log();
+    EXPECT_EQ(log().find("picture not loaded"), std::string::npos) << log();
 }
 
 TEST_F(AppProcessTest, CrashReportOfThePreviousSessionIsAnnouncedOnce) {

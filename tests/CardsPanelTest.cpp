@@ -159,10 +159,10 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     d.daily.clear();
     EXPECT_EQ(panel::planCard(d, 1780000000).size(), 1u);  // no scores without daily data
 
-    d.quakes.events = {{6.1, 120, "near Somewhere", 5}, {4.2, 80, "", 30}, {6.5, 10, "x", 1}};
+    d.quakes.events = {{6.1, 120, "near Somewhere", 5}, {4.2, -1, "", 30}, {6.5, 10, "x", 1}};  // -1: no position
     const auto quakes = panel::quakesCard(d);
     EXPECT_EQ(texts(quakes), (Texts{"Earthquakes within 500 km, past week:", "M6.1", "120 km away, 5h ago",
-                                    "  near Somewhere", "M4.2", "80 km away, 30h ago", "(USGS)"}));
+                                    "  near Somewhere", "M4.2", "30h ago", "(USGS)"}));
     EXPECT_EQ(quakes[4].tone, CardTone::Amber);
 
     d.hourly[0].snowDepth = 0.02;
@@ -173,11 +173,17 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
                      "(rain below that altitude, snow above)"}));
     EXPECT_EQ(texts(panel::winterCard(d, Config{}))[2], "Freezing level: 2789 ft up");
 
+    // The issue time on the place's clock (UTC-5); a time without a zone is the place's own.
     d.afdOffice = "BOX";
-    d.afdIssued = "2026-01-05T15:41:00-05:00";
-    EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, "WFO BOX  -  issued 3:41 PM");
-    d.afdIssued = "bad";
-    EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, "WFO BOX");
+    d.utcOffsetSeconds = -5 * 3600;
+    const char* issued[][2] = {{"2026-01-05T15:41:00-05:00", "  -  issued 3:41 PM"},
+                               {"2026-01-06T02:10:00.5Z", "  -  issued 9:10 PM"},
+                               {"2026-01-05T15:41", "  -  issued 3:41 PM"},
+                               {"bad", ""}};
+    for (const auto& [when, text] : issued) {
+        d.afdIssued = when;
+        EXPECT_EQ(panel::discussionCard(d, Config{}).officeLine, std::string("WFO BOX") + text) << when;
+    }
 }
 
 }  // namespace

@@ -111,6 +111,7 @@ TEST(HistoryEnriched, EverySourceLogsTomorrowOncePerDay) {
     d.metNorway = {true, "metnorway", "2024-05-02", 19.5, 8.5, 35};
     d.nws = {true, "nws", "2024-05-03", 18, 7, 20};  // not tomorrow
     d.daily[1].ownPrecipitationProbability = 25;     // the consensus kept the service's own value
+    d.daily[1].popConsensus = true;
     d.daily[1].precipitationProbabilityMax = 45;
     s.store.recordEnriched(d, nullptr);
 
@@ -191,7 +192,7 @@ TEST(HistoryEnriched, TodaysLoggedRainChancesFollowTheConsensus) {
     d.daily[1].precipitationProbabilityMax = 40.4;  // under half a point: unchanged, appended only
     s.store.recordEnriched(d, nullptr);
     EXPECT_EQ(countOf(readFile(file), "\"pop\":40.0"), 2u);
-    EXPECT_EQ(countOf(readFile(file), "\"pop\":40.4"), 1u);  // the service's own source line
+    EXPECT_EQ(countOf(readFile(file), "\"pop\":40.4"), 0u);  // the service's own line: none of its own (-1)
 
     d.daily[1].precipitationProbabilityMax = 40.5;  // rewritten whole
     d.daily[2].popConsensus = true;

@@ -89,7 +89,7 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     ASSERT_EQ(q.events.size(), 3u);
     EXPECT_EQ(q.events[0].place, "p0");
     EXPECT_NEAR(q.events[0].distanceKm, 111.2, 0.1);
-    EXPECT_DOUBLE_EQ(q.events[1].distanceKm, 0);  // no geometry
+    EXPECT_DOUBLE_EQ(q.events[1].distanceKm, -1);  // no geometry: unknown
     EXPECT_EQ(q.events[2].place, "p3");
     EXPECT_DOUBLE_EQ(q.events[2].hoursAgo, 4.0);
     EXPECT_FALSE(WeatherService::parseQuakes(R"({"features":{}})", lat, lon, now).valid);

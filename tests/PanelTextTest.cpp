@@ -278,14 +278,15 @@ TEST(PanelForecast, DailyTableCells) {
     d.date = "2026-13-45";
     EXPECT_EQ(dayHeader(d, 1, false), "");
 
-    EXPECT_EQ(dayConfidence(d, false).text, "");
+    EXPECT_EQ(dayConfidence(d).text, "");
     d.hasModelSpread = true;
     d.highMin = 10;
-    d.highMax = 12;  // 2 degrees: "high" in Celsius, 3.6 in Fahrenheit reads "med"
-    EXPECT_TRUE(dayConfidence(d, false).text == "high" && dayConfidence(d, false).tone == Tone::Live);
-    EXPECT_TRUE(dayConfidence(d, true).text == "med" && dayConfidence(d, true).tone == Tone::Amber);
+    d.highMax = 12;  // 2 degrees, in Celsius whatever the display unit: "high"
+    EXPECT_TRUE(dayConfidence(d).text == "high" && dayConfidence(d).tone == Tone::Live);
+    d.lowMax = 3;
+    EXPECT_TRUE(dayConfidence(d).text == "med" && dayConfidence(d).tone == Tone::Amber);
     d.lowMax = 7;
-    EXPECT_TRUE(dayConfidence(d, false).text == "low" && dayConfidence(d, false).tone == Tone::Dim);
+    EXPECT_TRUE(dayConfidence(d).text == "low" && dayConfidence(d).tone == Tone::Dim);
 
     d.precipitationProbabilityMax = 60;
     EXPECT_EQ(dayRain(d).tone, Tone::Normal);
@@ -376,12 +377,14 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
 
 TEST(PanelStatus, StatusTextOrderAndAge) {
     const steady_clock::time_point at(seconds(1000));
-    EXPECT_EQ(statusText(true, "boom", at, at).text, "Updating...");
-    EXPECT_EQ(statusText(false, "boom", at, at).tone, Tone::Error);
-    EXPECT_EQ(statusText(false, "", {}, at).text, "No data");
-    EXPECT_EQ(statusText(false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
-    EXPECT_EQ(statusText(false, "", at, at + seconds(60)).text, "Updated 1 min ago");
-    EXPECT_EQ(statusText(false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
+    EXPECT_EQ(statusText(true, true, "boom", at, at).text, "Updating...");
+    EXPECT_EQ(statusText(true, false, "boom", at, at).tone, Tone::Error);
+    EXPECT_EQ(statusText(true, false, "", {}, at).text, "No data");
+    EXPECT_EQ(statusText(true, false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
+    EXPECT_EQ(statusText(true, false, "", at, at + seconds(60)).text, "Updated 1 min ago");
+    EXPECT_EQ(statusText(true, false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
+    EXPECT_EQ(statusText(false, false, "", at, at + seconds(120)).text, "No data");  // the last place removed
+    EXPECT_EQ(statusText(false, true, "boom", at, at).text, "No data");
     EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(59900)), 1);
     EXPECT_EQ(statusChangesIn(at, at + seconds(60)), 60);
     EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(3599001)), 1);

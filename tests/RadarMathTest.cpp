@@ -218,9 +218,10 @@ TEST(RadarBasemapTest, LinesOfLineStringsAndMultiLineStrings) {
         {"geometry":{"type":"Polygon","coordinates":[[[0,0],[1,1],[0,0]]]}},
         {"geometry":null},
         {"properties":{}},
-        {"geometry":{"type":"LineString","coordinates":[[0,0],[1e39,0],[2,2]]}}
+        {"geometry":{"type":"LineString","coordinates":[[0,0],[1e39,0],[2,2]]}},
+        {"geometry":{"type":"LineString","coordinates":[[170,-16],[180,-16.5],[-180,-16.5],[-170,-17],[179,-17]]}}
     ]})", lines);
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0].points.size(), 3u);
     EXPECT_FLOAT_EQ(lines[0].minLon, -71);
     EXPECT_FLOAT_EQ(lines[0].maxLon, -70);
@@ -229,12 +230,15 @@ TEST(RadarBasemapTest, LinesOfLineStringsAndMultiLineStrings) {
     EXPECT_EQ(lines[1].points.size(), 2u);  // [[5,6]] and the line with one good point are left out
     EXPECT_EQ(lines[2].points.size(), 2u);  // the point beyond float range is skipped
     EXPECT_FLOAT_EQ(lines[2].maxLon, 2);
+    // Across the 180th meridian: a line on each side; the last point, alone again, is left out.
+    EXPECT_TRUE(lines[3].minLon == 170 && lines[3].maxLon == 180 && lines[3].points.size() == 2);
+    EXPECT_TRUE(lines[4].minLon == -180 && lines[4].maxLon == -170 && lines[4].points.size() == 2);
 
     // Appending: a second file adds to the same layer; bad text adds nothing.
     basemap::readLines(R"({"features":[{"geometry":{"type":"LineString","coordinates":[[0,0],[1,1]]}}]})", lines);
     basemap::readLines("not json", lines);
     basemap::readLines("", lines);
-    EXPECT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines.size(), 6u);
 }
 
 TEST(RadarBasemapTest, PlacesUpToTheFirstMalformedFeature) {

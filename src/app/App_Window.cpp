@@ -1,6 +1,7 @@
 #include "app/App.h"
 
 #include "desktop/Badge.h"
+#include "foundation/Logger.h"
 #include "platform/Files.h"
 #include "platform/Fonts.h"
 #include "ui/Texture.h"
@@ -107,12 +108,20 @@ bool App::initImGui() {
     rebuildFonts();
 
     renderer = std::make_unique<UIRenderer>(locationManager, config);
-    renderer->weatherIcons = loadTexture(resourcePath("weather-icons.png"), false);
-    renderer->moonPhases = loadTexture(resourcePath("moon-phases.png"), false);
-    renderer->constellationAtlas = loadTexture(resourcePath("constellations-atlas.png"), false);
-    renderer->constellationAtlas2 = loadTexture(resourcePath("constellations-atlas2.png"), false);
+    // A picture that does not load leaves its panel without it; the log says
+    // where it was looked for.
+    const auto picture = [](const char* name, bool colorKey) {
+        const std::string path = resourcePath(name);
+        const Texture t = loadTexture(path, colorKey);
+        if (t.id == 0) Log::warn("picture not loaded: %s", path.c_str());
+        return t;
+    };
+    renderer->weatherIcons = picture("weather-icons.png", false);
+    renderer->moonPhases = picture("moon-phases.png", false);
+    renderer->constellationAtlas = picture("constellations-atlas.png", false);
+    renderer->constellationAtlas2 = picture("constellations-atlas2.png", false);
     const char* meteors[4] = {"small-meteor-a.png", "small-meteor-b.png", "medium-meteor.png", "large-meteor.png"};
-    for (int i = 0; i < 4; ++i) renderer->meteorSprites[i] = loadTexture(resourcePath(meteors[i]), true);
+    for (int i = 0; i < 4; ++i) renderer->meteorSprites[i] = picture(meteors[i], true);
     return true;
 }
 

@@ -84,9 +84,11 @@ void HistoryStore::recordEnriched(WeatherData& data, const std::vector<ArchiveSt
             if (p->valid && p->date == tomorrow.date)
                 addSource(p->source, p->temperatureMax, p->temperatureMin, p->precipitationProbability);
         }
+        // The service's own chance: once a consensus replaced the day's chance,
+        // the one it kept aside, even when that is none (-1, left out of
+        // scoring); the day's chance only when no consensus ran.
         addSource(kOwnSourceLabel, tomorrow.temperatureMax, tomorrow.temperatureMin,
-                  tomorrow.ownPrecipitationProbability >= 0 ? tomorrow.ownPrecipitationProbability
-                                                            : tomorrow.precipitationProbabilityMax);
+                  tomorrow.popConsensus ? tomorrow.ownPrecipitationProbability : tomorrow.precipitationProbabilityMax);
     }
 
     // The nearest station's observation, at most one an hour in this run.

@@ -11,20 +11,29 @@ namespace {
 
 using nlohmann::json;
 
+// Two neighbouring points further apart than this in longitude lie on either
+// side of the 180th meridian (or along a pole): on the map they are not joined.
+constexpr float kMaxLonStep = 180;
+
 void readLine(const json& positions, std::vector<Polyline>& out) {
     Polyline line;
+    const auto finish = [&] {
+        if (line.points.size() >= 2) out.push_back(std::move(line));
+        line = Polyline{};
+    };
     for (const json& p : positions.get_ref<const json::array_t&>()) {
         if (!p.is_array() || p.size() < 2) continue;
         const float lon = p[0].get<float>();
         const float lat = p[1].get<float>();
         if (!std::isfinite(lon) || !std::isfinite(lat)) continue;  // beyond float range
+        if (!line.points.empty() && std::fabs(lon - line.points.back().first) > kMaxLonStep) finish();
         line.points.emplace_back(lon, lat);
         line.minLon = std::min(line.minLon, lon);
         line.maxLon = std::max(line.maxLon, lon);
         line.minLat = std::min(line.minLat, lat);
         line.maxLat = std::max(line.maxLat, lat);
     }
-    if (line.points.size() >= 2) out.push_back(std::move(line));
+    finish();
 }
 
 // A rank held within int range (a fraction is cut).

@@ -25,8 +25,10 @@ struct Place {
 };
 
 // Appends the LineString and MultiLineString features of a FeatureCollection
-// text to `out`; lines with fewer than 2 positions are left out. Text that is
-// not JSON adds nothing; a member of the wrong type ends the reading there.
+// text to `out`; a line is cut in two where neighbouring positions lie more
+// than 180 degrees of longitude apart (across the 180th meridian), and lines
+// with fewer than 2 positions are left out. Text that is not JSON adds
+// nothing; a member of the wrong type ends the reading there.
 void readLines(std::string_view text, std::vector<Polyline>& out);
 
 // Appends the Point features with their "scalerank" (default 10) and name

@@ -220,7 +220,7 @@ struct ProviderForecast {
 
 struct QuakeEvent {
     double magnitude = 0;
-    double distanceKm = 0;
+    double distanceKm = 0;  // negative: the event's position is unknown
     std::string place;
     double hoursAgo = 0;
 };

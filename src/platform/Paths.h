@@ -10,4 +10,9 @@ namespace nbr::platform {
 // Computed anew on each call; creates nothing.
 std::string dataDir();
 
+// The folder of the program's read-only files, ending in "/": "resources/"
+// beside the executable (a build folder), else the installed share/nimbrel
+// reached from the executable's folder; the first when neither exists.
+std::string resourceDir();
+
 }  // namespace nbr::platform

@@ -23,6 +23,7 @@ constexpr size_t kUsgsKept = 3;
 constexpr size_t kQuakesKept = 5;
 constexpr double kMinMagnitude = 2.5;
 constexpr double kMaxDistanceKm = 500.0;
+constexpr double kUnknownDistance = -1;  // an event without a usable position
 // Two catalogues' events this close in magnitude and time are one event.
 constexpr double kSameMagnitude = 0.5;
 constexpr double kSameHours = 0.25;
@@ -85,6 +86,7 @@ QuakeInfo WeatherService::parseQuakes(const std::string& body, double lat, doubl
         e.magnitude = *mag;
         e.place = *place;
         if (const auto t = source::number(*props, "time")) e.hoursAgo = (static_cast<double>(now) - *t / 1000.0) / 3600.0;
+        e.distanceKm = kUnknownDistance;
         if (const json* geometry = object(f, "geometry")) {
             const json* c = member(*geometry, "coordinates");
             if (c && c->is_array() && c->size() > 1 && (*c)[0].is_number() && (*c)[1].is_number()) {

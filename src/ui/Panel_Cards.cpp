@@ -311,7 +311,9 @@ std::vector<CardLine> quakesCard(const WeatherData& data) {
         const QuakeEvent& q = events[k];
         const CardTone tone = q.magnitude >= 5.0 ? CardTone::Error : q.magnitude >= 4.0 ? CardTone::Amber : CardTone::Dim;
         out.push_back(line(textf("M%.1f", q.magnitude), tone));
-        out.push_back(same(textf("%.0f km away, %.0fh ago", q.distanceKm, q.hoursAgo)));
+        // An event whose position is unknown has no distance to give.
+        out.push_back(same(q.distanceKm >= 0 ? textf("%.0f km away, %.0fh ago", q.distanceKm, q.hoursAgo)
+                                             : textf("%.0fh ago", q.hoursAgo)));
         if (!q.place.empty()) out.push_back(line(textf("  %s", q.place.c_str()), CardTone::Disabled));
     }
     out.push_back(spaced(line("(USGS)", CardTone::Disabled)));
@@ -348,7 +350,7 @@ DiscussionCard discussionCard(const WeatherData& data, const Config& config) {
     card.text = &data.afdText;
     if (!data.afdOffice.empty()) {
         card.officeLine = "WFO " + data.afdOffice;
-        const std::string clock = formatClock(data.afdIssued, config.use24hClock);
+        const std::string clock = formatPlaceClock(data.afdIssued, data.utcOffsetSeconds, config.use24hClock);
         if (!clock.empty()) card.officeLine += "  -  issued " + clock;
     }
     return card;

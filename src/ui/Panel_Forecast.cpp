@@ -121,10 +121,9 @@ std::string dayTemperatures(const DailyForecast& d, const Config& cfg) {
     return units::temp(cfg, d.temperatureMax) + "/" + units::temp(cfg, d.temperatureMin);
 }
 
-Line dayConfidence(const DailyForecast& d, bool fahrenheit) {
+Line dayConfidence(const DailyForecast& d) {
     if (!d.hasModelSpread) return {};
-    double s = std::max(d.highMax - d.highMin, d.lowMax - d.lowMin);
-    if (fahrenheit) s *= 1.8;
+    const double s = std::max(d.highMax - d.highMin, d.lowMax - d.lowMin);
     if (s < 3) return {"high", Tone::Live};
     if (s < 7) return {"med", Tone::Amber};
     return {"low", Tone::Dim};

@@ -46,8 +46,9 @@ std::string dayHeader(const DailyForecast& d, int column, bool showDates);
 // "45F/32F"
 std::string dayTemperatures(const DailyForecast& d, const Config& cfg);
 
-// "high", "med" or "low" from the models' spread; empty text without one.
-Line dayConfidence(const DailyForecast& d, bool fahrenheit);
+// "high", "med" or "low" from the models' spread in degrees Celsius, whatever
+// the display unit; empty text without a spread.
+Line dayConfidence(const DailyForecast& d);
 
 // "60%", in amber when the sources disagree by 30 points or more.
 Line dayRain(const DailyForecast& d);

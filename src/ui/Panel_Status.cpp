@@ -8,8 +8,9 @@
 
 namespace nbr::panel {
 
-Line statusText(bool refreshing, const std::string& status, std::chrono::steady_clock::time_point fetchedAt,
-                std::chrono::steady_clock::time_point now) {
+Line statusText(bool hasPlace, bool refreshing, const std::string& status,
+                std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now) {
+    if (!hasPlace) return {"No data"};
     if (refreshing) return {"Updating..."};
     if (!status.empty()) return {status, Tone::Error};
     if (fetchedAt.time_since_epoch().count() < 1) return {"No data"};

@@ -15,9 +15,10 @@ namespace nbr::panel {
 inline constexpr const char* kProjectSiteHost = "nimbrel.app";
 
 // Left text of the status bar: refresh state, the last error, or the age of
-// the shown data.
-Line statusText(bool refreshing, const std::string& status, std::chrono::steady_clock::time_point fetchedAt,
-                std::chrono::steady_clock::time_point now);
+// the shown data; with no place saved, what a first start shows, whatever is
+// left of a place that is gone.
+Line statusText(bool hasPlace, bool refreshing, const std::string& status,
+                std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
 // Whole seconds, rounded up, until the age in that text reads differently.
 long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
 

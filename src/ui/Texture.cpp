@@ -1,6 +1,7 @@
 #include "ui/Texture.h"
 
-#include <SDL.h>
+#include "platform/Paths.h"
+
 #include <GL/gl.h>
 
 namespace nbr {
@@ -29,14 +30,7 @@ Texture uploadRGBA(const unsigned char* pixels, int width, int height) {
 
 }  // namespace
 
-std::string resourcePath(const std::string& name) {
-    std::string base;
-    if (char* p = SDL_GetBasePath()) {
-        base = p;
-        SDL_free(p);
-    }
-    return base + "resources/" + name;
-}
+std::string resourcePath(const std::string& name) { return platform::resourceDir() + name; }
 
 void applyColorKey(platform::RgbaImage& img) {
     if (img.empty()) return;

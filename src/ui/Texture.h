@@ -17,7 +17,7 @@ struct Texture {
     int height = 0;
 };
 
-// The executable's folder + "resources/" + name.
+// `name` in the program's resources folder (platform::resourceDir).
 std::string resourcePath(const std::string& name);
 
 // Decodes an image file and uploads it; with `colorKey`, every pixel within a

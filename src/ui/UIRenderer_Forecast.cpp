@@ -159,7 +159,7 @@ void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily) {
             draw::text("*", panel::Tone::Live);
             hoverTip(c);
         }
-        const panel::Line conf = panel::dayConfidence(d, config.useFahrenheit);
+        const panel::Line conf = panel::dayConfidence(d);
         if (!conf.text.empty()) {
             draw::text(conf.text, conf.tone);
             hoverTip(c);

@@ -1,7 +1,10 @@
 // Numbers with units and clock texts in the user's settings.
+#include "model/Dates.h"
+#include "service/WeatherService.h"
 #include "ui/UIRenderer.h"
 #include "ui/Units.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -85,6 +88,16 @@ std::string formatClock(const std::string& iso, bool use24) {
     int h = 0, m = 0;
     if (iso.size() < 16 || std::sscanf(iso.c_str() + 11, "%d:%d", &h, &m) != 2) return {};
     return clockHM(h, m, use24);
+}
+
+std::string formatPlaceClock(const std::string& iso, int utcOffsetSeconds, bool use24) {
+    if (!isoZoneOffset(iso)) return formatClock(iso, use24);
+    const auto at = parseIsoTime(iso);
+    if (at == std::chrono::system_clock::time_point{}) return {};
+    const long long local =
+        std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count() + utcOffsetSeconds;
+    const long long minute = (local % 86400 + 86400) % 86400 / 60;
+    return clockHM(static_cast<int>(minute / 60), static_cast<int>(minute % 60), use24);
 }
 
 }  // namespace nbr

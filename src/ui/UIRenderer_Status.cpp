@@ -16,7 +16,8 @@ void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::Separator();
     const auto now = steadyNow();
-    const panel::Line left = panel::statusText(refreshing, status, dataFetchedAt, now);
+    const panel::Line left =
+        panel::statusText(locationManager.hasLocations(), refreshing, status, dataFetchedAt, now);
     changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, now));
     ImGui::AlignTextToFramePadding();
     draw::text(left.text, left.tone);
