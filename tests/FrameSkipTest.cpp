@@ -108,6 +108,34 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     EXPECT_EQ(presentsOver(6), 0u);
 }
 
+// The loop builds a frame when the carousel's turn is due, and that frame
+// already shows the next card: nothing else would draw it.
+TEST_F(FrameSkipTest, FrameThatTurnsTheCarouselShowsTheNextCard) {
+    using namespace std::chrono_literals;
+    app.config.carouselSeconds = 1;
+    SavedLocation place;
+    place.name = "Boston";
+    app.locationManager.addLocation(place);
+    App::WorkResult result;
+    result.weather = WeatherData{};
+    result.weather->location = place;
+    result.weather->hourly.resize(24);
+    result.weather->daily.resize(7);  // brings "Plan" beside "Sky"
+    app.resultQueue.push(std::move(result));
+    ASSERT_TRUE(settle());
+    int turns = 0;
+    for (const auto end = app.now() + 3500ms; app.now() < end;) {
+        std::this_thread::sleep_for(20ms);
+        const int before = app.renderer->carouselIndex;
+        const std::uint64_t presented = app.framesPresented;
+        if (app.frameBuildDue()) app.renderFrame();
+        if (app.renderer->carouselIndex == before) continue;
+        ++turns;
+        EXPECT_EQ(app.framesPresented, presented + 1) << "turn " << turns << " left the old card on screen";
+    }
+    EXPECT_GE(turns, 2);
+}
+
 TEST_F(FrameSkipTest, QuietTurnsWakeForTheWindowSystemAndSeeAQuitSignal) {
     using namespace std::chrono_literals;
     ASSERT_TRUE(settle());

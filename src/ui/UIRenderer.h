@@ -143,6 +143,7 @@ public:
     int carouselIndex = 0;
     bool carouselAutoRotate = true;
     float carouselTimer = 0;
+    bool carouselHovered = false;  // the card was hovered in the last frame
 
     // ---- Sky carousel, data cards, meteor burst, history and constellation
     // windows, settings (UIRenderer_Sky, _Cards, _Meteors, _HistoryWindow,

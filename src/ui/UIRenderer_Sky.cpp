@@ -16,6 +16,10 @@ void UIRenderer::renderSkyCarousel(const WeatherData& data) {
     const std::vector<panel::SkyTab> tabs = panel::skyTabs(data);
     panel::CarouselState s{carouselIndex, carouselAutoRotate, carouselTimer};
     panel::clampCarouselIndex(s, tabs.size());
+    // The turn is decided before anything is drawn, so the frame that makes
+    // it shows the new card (a frame equal to the one on screen is followed
+    // by none). The card's hover is the one noted in the last frame.
+    panel::advanceCarousel(s, tabs.size(), config.carouselSeconds, carouselHovered, ImGui::GetIO().DeltaTime);
     const int n = static_cast<int>(tabs.size());
     // The tabs continue on the next line when the next one does not fit.
     const float padX = 2 * ImGui::GetStyle().FramePadding.x;
@@ -41,10 +45,9 @@ void UIRenderer::renderSkyCarousel(const WeatherData& data) {
     }
     ImGui::Spacing();
     ImGui::BeginChild("skyBody", ImVec2(0, 0), false);
-    const bool hovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows);
+    carouselHovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows);
     renderSkyCard(tabs[static_cast<size_t>(s.index)].kind, data);
     ImGui::EndChild();
-    panel::advanceCarousel(s, tabs.size(), config.carouselSeconds, hovered, ImGui::GetIO().DeltaTime);
     carouselIndex = s.index;
     carouselAutoRotate = s.autoRotate;
     carouselTimer = s.timer;
