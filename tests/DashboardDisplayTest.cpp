@@ -9,6 +9,7 @@
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "model/Utf8.h"
+#include "ui/Panel_Sky.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
 #include "ui/UIDraw.h"
@@ -389,6 +390,13 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
     ASSERT_TRUE(turnUntil([&] { return fetched(); }));
     UIRenderer& ui = *app.renderer;
     ui.carouselAutoRotate = false;  // brings "[auto]"
+    ui.carouselIndex = 0;           // the Sky card, with the Perseids at peak
+    ui.wallSeconds = [] { return std::int64_t{1786536000}; };
+    // Its lines through the planets'.
+    std::vector<std::string> sky;
+    for (const panel::CardLine& l : panel::skyCard(app.weather, app.config, 1786536000).lines)
+        if (sky.empty() || sky.back().rfind("Planets", 0) != 0) sky.push_back(l.text);
+    ASSERT_EQ(sky.back().rfind("Planets", 0), 0u);
     app.config.alertsEnabled = true;
     app.config.notifyMode = 1;  // the quiet-hours rows
     ui.detectError = "Location services are turned off; turn them on in the system settings.";
@@ -403,7 +411,7 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                                          "##mailbox", "+", "Mini", "Stars", "Settings"}},
                  {"settings", &ui.showSettings, {"Save & Close", "Quiet from", "Quiet until"}},
                  {"search", &ui.showSearch, {"Detect my location", "detectNote", "detectError"}}};
-    for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(700, 500), ImVec2(1920, 1080)})
+    for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(700, 500), ImVec2(1280, 800), ImVec2(1920, 1080)})
         for (int light = 0; light < 2; ++light)
             for (const auto& v : views) {
                 SDL_SetWindowSize(app.window, int(size.x), int(size.y));
@@ -416,11 +424,15 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                     for (ImGuiWindow* w : GImGui->Windows)
                         if (i.label == "Quiet from" && std::string(w->Name).rfind("Settings/settingsBody", 0) == 0)
                             ImGui::SetScrollY(w, w->Scroll.y + i.min.y - w->InnerRect.Min.y);
+                for (ImGuiWindow* w : GImGui->Windows)  // a short right column scrolled down to the carousel
+                    if (std::string(w->Name).rfind("Nimbrel/rightcol", 0) == 0 && w->ParentWindow->Name == std::string("Nimbrel"))
+                        ImGui::SetScrollY(w, w->ScrollMax.y);
                 laidOut.clear();
                 const test::Screenshot s = shot();
                 SCOPED_TRACE(save(s, "fit/" + std::to_string(s.width) + "x" + std::to_string(s.height) + "-" +
                                          (light ? "light-" : "dark-") + v.name));
                 if (v.flag) *v.flag = false;
+                EXPECT_EQ(ImGui::FindWindowByName("Nimbrel")->ScrollMax.y, 0.0f);  // only the panels scroll
                 // Nothing cut at the side or overlapping in its region; the named items wholly in view.
                 std::set<std::string> whole;
                 for (const LaidOut& a : laidOut) {
@@ -436,7 +448,13 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                             << a.label << " overlaps " << b.label;
                 }
                 std::vector<std::string> want = v.whole;
-                if (!v.flag && size.y >= 820) want.insert(want.end(), {"[ Sky ]", "[ Discussion ]", "[auto]"});
+                if (!v.flag) {
+                    // One row of tabs, stepped through where it is short; the Sky card's lines through the
+                    // planets' from the default size up, its first two below; its moon above the smallest.
+                    want.insert(want.end(), {"[ Sky ]", "[auto]", size.x >= 1920 ? "[ Discussion ]" : ">"});
+                    want.insert(want.end(), sky.begin(), size.y >= 820 ? sky.end() : sky.begin() + 2);
+                    if (size.y > 500) want.push_back("moon");
+                }
                 for (const std::string& label : want) EXPECT_TRUE(whole.count(label)) << label << " not in view";
             }
     draw::itemHook = nullptr;
