@@ -237,6 +237,8 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
     official.official = true;
     official.id = "urn:test:1";
     official.severity = "Severe";
+    official.message = "Southwest winds 35 to 45 mph with gusts up to 70 mph expected from Tuesday evening "
+                       "through Wednesday afternoon. Damaging winds will blow down trees and power lines.";
     {
         std::lock_guard<std::mutex> lock(app.dataMutex);
         app.alerts = {official, wind};
@@ -410,7 +412,8 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
     } views[] = {{"dashboard", nullptr, {"##prev", "title", "##next", "edit", "clock", "History", "Refresh", "X",
                                          "##mailbox", "+", "Mini", "Stars", "Settings"}},
                  {"settings", &ui.showSettings, {"Save & Close", "Quiet from", "Quiet until"}},
-                 {"search", &ui.showSearch, {"Detect my location", "detectNote", "detectError"}}};
+                 {"search", &ui.showSearch, {"Detect my location", "detectNote", "detectError"}},
+                 {"stars", &ui.showStars, {}}};
     for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(700, 500), ImVec2(1280, 800), ImVec2(1920, 1080)})
         for (int light = 0; light < 2; ++light)
             for (const auto& v : views) {
