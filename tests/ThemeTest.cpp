@@ -69,7 +69,7 @@ TEST_F(ThemeTest, TransparentAndTintedSlotsAndUntouchedTabsInBothThemes) {
 }
 
 // Every text colour reads at 4.5:1 or better (luminance contrast) on each
-// fill it is drawn on, in both themes.
+// fill it is drawn on, and every chart line at 3:1, in both themes.
 TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
     auto lum = [](const ImVec4& c) {
         auto ch = [](float v) { return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); };
@@ -96,6 +96,15 @@ TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
                 const float a = lum(table[t].first), b = lum(fill);
                 EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 4.5f) << "theme " << id << " text " << t;
             }
+        // Chart lines at 3:1: the hourly strip's temperatures on the window, the
+        // history chart's highs, lows, forecast rings and last year in its popup.
+        const std::vector<std::pair<ImVec4, ImVec4>> lines = {
+            {theme::Accent, win}, {theme::Amber, pop}, {theme::Accent, pop}, {theme::Dim, pop},
+            {over(theme::faintLine(), pop), pop}};
+        for (size_t l = 0; l < lines.size(); ++l) {
+            const float a = lum(lines[l].first), b = lum(lines[l].second);
+            EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 3.0f) << "theme " << id << " line " << l;
+        }
     }
 }
 

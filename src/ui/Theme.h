@@ -29,6 +29,10 @@ inline ImVec4 ButtonH{110 / 255.0f, 74 / 255.0f, 48 / 255.0f, 1.0f};
 // with a GUI context in place.
 void apply(ThemeId id);
 
+// A chart's secondary line (last year's highs): the text colour faded, so it
+// stays behind the data lines yet reads at 3:1 on a window or popup fill.
+ImVec4 faintLine();
+
 // The alert toasts' background: a deep red under the dark theme's light text,
 // a pale red under the light theme's dark text.
 ImVec4 toastFill();
