@@ -187,11 +187,17 @@ TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {
 // on screen for its period: a card turn redraws a large part of the window,
 // the clock's minutes only a few words.
 TEST_F(AppProcessTest, CarouselTurnsOnTimeAndShowsEachCardItsPeriod) {
-    test::VirtualDisplay display;
+    test::VirtualDisplay display{"1920x1080x24"};
     if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
     const pid_t pid = start(display.name());
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(test::waitForText(logPath_, "started (1 saved location(s))", 30s)) << log();
+    // The pointer off the window (at the default size, centred): a hovered
+    // card would hold the rotation and show tooltips.
+    Display* dpy = XOpenDisplay(display.name().c_str());
+    ASSERT_NE(dpy, nullptr);
+    XTestFakeMotionEvent(dpy, -1, 1919, 1079, 0);
+    XCloseDisplay(dpy);
     for (int i = 0; i < 300 && server_.requests().empty(); ++i) std::this_thread::sleep_for(100ms);
     waitForRequestsToStop();
 

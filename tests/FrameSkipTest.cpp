@@ -132,6 +132,8 @@ TEST_F(FrameSkipTest, FrameThatTurnsTheCarouselShowsTheNextCard) {
         if (app.renderer->carouselIndex == before) continue;
         ++turns;
         EXPECT_EQ(app.framesPresented, presented + 1) << "turn " << turns << " left the old card on screen";
+        app.renderFrame();  // and the new card was shown settled, scroll bars and all
+        EXPECT_EQ(app.framesPresented, presented + 1) << "turn " << turns;
     }
     EXPECT_GE(turns, 2);
 }
