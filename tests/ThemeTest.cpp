@@ -96,15 +96,10 @@ TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
                 const float a = lum(table[t].first), b = lum(fill);
                 EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 4.5f) << "theme " << id << " text " << t;
             }
-        // Chart lines at 3:1: the hourly strip's temperatures on the window, the
-        // history chart's highs, lows, forecast rings and last year in its popup.
-        const std::vector<std::pair<ImVec4, ImVec4>> lines = {
-            {theme::Accent, win}, {theme::Amber, pop}, {theme::Accent, pop}, {theme::Dim, pop},
-            {over(theme::faintLine(), pop), pop}};
-        for (size_t l = 0; l < lines.size(); ++l) {
-            const float a = lum(lines[l].first), b = lum(lines[l].second);
-            EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 3.0f) << "theme " << id << " line " << l;
-        }
+        // Chart lines at 3:1: the hourly temperatures; the history chart's lines in its popup.
+        for (const ImVec4& line : {theme::Accent, theme::Amber, theme::Dim, over(theme::faintLine(), pop)})
+            for (const float a = lum(line); const ImVec4& fill : {win, pop})
+                EXPECT_GE((std::max(a, lum(fill)) + 0.05f) / (std::min(a, lum(fill)) + 0.05f), 3.0f) << "theme " << id;
     }
 }
 

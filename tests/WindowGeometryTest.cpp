@@ -82,8 +82,7 @@ TEST(DashboardLayoutTest, ShortWindowKeepsMinimumRows) {
 }
 
 TEST(DashboardLayoutTest, DailyRowShrinksToLeaveTheTopRow340ButNotBelow185) {
-    // The 7-day panel holds 28 + 5 * 13 + 3 * 9 + 8 * 2 + 2 and its icon,
-    // 0.74 of a column's (900 - 32) / 7 - 8: 223.84 at width 900.
+    // The 7-day panel holds 28 + 5 * 13 + 3 * 9 + 8 * 2 + 2 and an icon 0.74 of (900 - 32) / 7 - 8: 223.84.
     const BodyLayout mid = layoutBody(900, 603, kStyle);  // H = 603 - 22 - 18
     EXPECT_FLOAT_EQ(mid.H, 563);
     EXPECT_FLOAT_EQ(mid.dailyH, 223);  // 563 - 340
@@ -94,13 +93,12 @@ TEST(DashboardLayoutTest, DailyRowShrinksToLeaveTheTopRow340ButNotBelow185) {
     EXPECT_FLOAT_EQ(tight.top, 503 - 185 - 20);
 }
 
-TEST(DashboardLayoutTest, TallWindowKeepsTheDailyPanelsOwnHeightInWholePixels) {
-    const BodyLayout l = layoutBody(900, 1000, kStyle);
+TEST(DashboardLayoutTest, TallWindowKeepsTheNaturalDailyHeight) {
+    const BodyLayout l = layoutBody(900, 1003, kStyle);
     EXPECT_FLOAT_EQ(l.dailyH, 223);
-    EXPECT_FLOAT_EQ(l.top, 716);  // 960 - 223.84 - 20, rounded down
-    // The rows, two separators and the status bar fill the height exactly.
-    EXPECT_LE(l.top + l.dailyH + 4 * 9 + 2 + 22, 1000);
-    // Wide windows cap the day icon at 118.
+    EXPECT_FLOAT_EQ(l.top, 719);  // 963 - 223.84 - 20 in whole pixels, and with two separators and the
+    EXPECT_EQ(l.top + l.dailyH + 4 * 9 + 2 + 22, 1002);  // status bar inside the height
+    // Wide windows cap the day cell at 118.
     const BodyLayout wide = layoutBody(3000, 1000, kStyle);
     EXPECT_FLOAT_EQ(wide.dailyH, 138 + 118);
 }

@@ -53,6 +53,7 @@ void advanceCarousel(CarouselState& s, size_t tabCount, int periodSeconds, bool 
 struct TabRun {
     int first = 0;
     int count = 0;
+    bool operator==(const TabRun&) const = default;
 };
 TabRun tabRun(const std::vector<float>& widths, float gap, float room, int selected, int first);
 
