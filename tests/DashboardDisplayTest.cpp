@@ -237,8 +237,6 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
     official.official = true;
     official.id = "urn:test:1";
     official.severity = "Severe";
-    official.message = "Southwest winds 35 to 45 mph with gusts up to 70 mph expected from Tuesday evening "
-                       "through Wednesday afternoon. Damaging winds will blow down trees and power lines.";
     {
         std::lock_guard<std::mutex> lock(app.dataMutex);
         app.alerts = {official, wind};
