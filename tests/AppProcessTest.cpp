@@ -229,6 +229,45 @@ TEST_F(AppProcessTest, SecondInstanceOnTheSameDataFolderEndsWithExitCodeOne) {
     EXPECT_EQ(test::waitExit(first, 30s), 0) << log();
 }
 
+// The idle dashboard turns its carousel every ten seconds and shows each card
+// its period: a turn redraws much of the window, a clock's minute a few words.
+TEST_F(AppProcessTest, CarouselTurnsOnTimeAndShowsEachCardItsPeriod) {
+    test::VirtualDisplay display{"1920x1080x24"};
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const pid_t pid = start(display.name());
+    ASSERT_GT(pid, 0);
+    for (int i = 0; i < 300 && server_.requests().empty(); ++i) std::this_thread::sleep_for(100ms);
+    Display* dpy = XOpenDisplay(display.name().c_str());  // the pointer off the window: a hovered card holds still
+    ASSERT_NE(dpy, nullptr);
+    XTestFakeMotionEvent(dpy, -1, 1919, 1079, 0);
+    XCloseDisplay(dpy);
+    test::Screenshot last;
+    const auto changed = [&] {  // pixels changed since the last screenshot
+        test::Screenshot now = test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd");
+        size_t n = now.rgb.size() == last.rgb.size() ? 0 : SIZE_MAX;
+        for (size_t i = 0; n != SIZE_MAX && i < now.rgb.size(); ++i) n += std::abs(now.rgb[i] - last.rgb[i]) > 40;
+        last = std::move(now);
+        return n;
+    };
+    // The refresh's results and toasts are on screen: a second without a big change.
+    for (int i = 0, still = 0; i < 200 && still < 4; ++i, std::this_thread::sleep_for(250ms))
+        still = changed() > 1500 ? 0 : still + 1;
+    std::vector<double> turns{0};  // seconds from the start, then the end
+    for (const auto t0 = std::chrono::steady_clock::now(); turns.back() < 42;) {
+        const size_t n = changed();
+        const double at = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        turns.push_back(at);  // the end, unless a turn
+        if (n <= 1500 && at < 42) turns.pop_back();
+    }
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitExit(pid, 30s), 0) << log();
+    ASSERT_GE(turns.size(), 5u);
+    for (size_t i = 1; i < turns.size(); ++i) {
+        EXPECT_LE(turns[i] - turns[i - 1], 15.0) << "no turn before " << turns[i] << " s";
+        EXPECT_TRUE(i == 1 || i + 1 == turns.size() || turns[i] - turns[i - 1] >= 1.5) << turns[i] << " s";
+    }
+}
+
 // The box of the alert toasts' dark red card on the screen (x1 < 0 when none
 // is shown; only rows holding most of a card's width count), and the middle
 // of the light "X" of the first toast's acknowledge button at the right end

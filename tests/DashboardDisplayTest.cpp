@@ -10,6 +10,7 @@
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "model/Utf8.h"
+#include "ui/Panel_Sky.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
 #include "ui/UIDraw.h"
@@ -425,6 +426,11 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
     ASSERT_TRUE(turnUntil([&] { return fetched(); }));
     UIRenderer& ui = *app.renderer;
     ui.carouselAutoRotate = false;  // brings "[auto]"
+    ui.carouselIndex = 0;  // the Sky card, with the Perseids at peak; its lines through the planets'
+    ui.wallSeconds = [] { return std::int64_t{1786536000}; };
+    std::vector<std::string> sky;
+    for (const panel::CardLine& l : panel::skyCard(app.weather, app.config, 1786536000).lines)
+        if (sky.empty() || sky.back().rfind("Planets", 0) != 0) sky.push_back(l.text);
     app.config.alertsEnabled = true;
     app.config.notifyMode = 1;  // the quiet-hours rows
     ui.detectError = "Location services are turned off; turn them on in the system settings.";
@@ -449,6 +455,8 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                  {"radar", nullptr, {"Play", "<", ">", "windCaption", "attribution"},
                   [&](bool on) {
                       if (!on) return app.radar.close();
+                      ImGui::SetScrollY(window("Nimbrel/rightcol_"), 0);  // the button back in view
+                      turn();
                       test::GuiContext::press(ImHashStr("Radar", 0, window("Nimbrel/rightcol_")->ID));
                       ASSERT_TRUE(turnUntil([&] { return app.radar.open && app.radar.basemapLoaded; }));
                   }},
@@ -461,7 +469,8 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                       SDL_SetWindowSize(app.window, 1280, 800);
                       for (int i = 0; i < 3; ++i) turn();
                       SDL_SetWindowSize(app.window, w, h);
-                  }}};
+                  }},
+                 {"stars", &ui.showStars, {}}};
     for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(1280, 800), ImVec2(700, 500), ImVec2(1920, 1080)})
         for (int light = 0; light < 2; ++light)
             for (const auto& v : views) {
@@ -476,6 +485,9 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                     for (ImGuiWindow* w : GImGui->Windows)
                         if (i.label == "Quiet from" && std::string(w->Name).rfind("Settings/settingsBody", 0) == 0)
                             ImGui::SetScrollY(w, w->Scroll.y + i.min.y - w->InnerRect.Min.y);
+                for (ImGuiWindow* w : GImGui->Windows)  // a short right column scrolled down to the carousel
+                    if (std::string(w->Name).rfind("Nimbrel/rightcol", 0) == 0 && !w->ParentWindow->ParentWindow)
+                        ImGui::SetScrollY(w, w->ScrollMax.y);
                 laidOut.clear();
                 const test::Screenshot s = shot();
                 SCOPED_TRACE(save(s, "fit/" + std::to_string(s.width) + "x" + std::to_string(s.height) + "-" +
@@ -502,6 +514,7 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                         EXPECT_FALSE(shown[j]->Rect().Overlaps(ImRect(r - t, w->Pos.y, r, w->Pos.y + t)))
                             << w->Name << "'s close box under " << shown[j]->Name;
                 }
+                EXPECT_EQ(ImGui::FindWindowByName("Nimbrel")->ScrollMax.y, 0.0f);  // only the panels scroll
                 // Nothing cut at the side or overlapping in its region; the named items wholly in view.
                 std::set<std::string> whole;
                 for (const LaidOut& a : laidOut) {
@@ -517,7 +530,10 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                             << a.label << " overlaps " << b.label;
                 }
                 std::vector<std::string> want = v.whole;
-                if (!v.flag && size.y >= 820) want.insert(want.end(), {"[ Sky ]", "[ Discussion ]", "[auto]"});
+                if (!v.flag) {  // one row of tabs; the Sky card's moon, lines through the planets' (two where short)
+                    want.insert(want.end(), {"[ Sky ]", "[auto]", size.x >= 1920 ? "[ Discussion ]" : ">", "moon"});
+                    want.insert(want.end(), sky.begin(), size.y >= 820 ? sky.end() : sky.begin() + 2);
+                }
                 for (const std::string& label : want) EXPECT_TRUE(whole.count(label)) << label << " not in view";
             }
     draw::itemHook = nullptr;

@@ -119,6 +119,22 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     user.type = SDL_USEREVENT;
     SDL_PushEvent(&user);
     EXPECT_EQ(presentsOver(6), 0u);
+
+    // The frame built when the carousel's turn is due shows the next card, settled: nothing else would.
+    app.config.carouselSeconds = 1;
+    int turns = 0;
+    for (const auto end = app.now() + std::chrono::milliseconds(3500); app.now() < end;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const int card = app.renderer->carouselIndex;
+        const std::uint64_t presented = app.framesPresented;
+        if (app.frameBuildDue()) app.renderFrame();
+        if (app.renderer->carouselIndex == card) continue;
+        ++turns;
+        EXPECT_EQ(app.framesPresented, presented + 1) << "turn " << turns << " left the old card on screen";
+        app.renderFrame();
+        EXPECT_EQ(app.framesPresented, presented + 1) << "turn " << turns << " was not settled";
+    }
+    EXPECT_GE(turns, 2);
 }
 
 TEST_F(FrameSkipTest, QuietTurnsWakeForTheWindowSystemAndSeeAQuitSignal) {

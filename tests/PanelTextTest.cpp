@@ -6,6 +6,8 @@
 #include "ui/Panel_Forecast.h"
 #include "ui/Panel_Places.h"
 #include "ui/Panel_Status.h"
+#include "ui/UIDraw.h"
+#include "GuiHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -407,6 +409,20 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     EXPECT_EQ(toastLabel(a, "US"), "NWS - Severe");
     EXPECT_EQ(toastLabel(a, "CA"), "Official - Severe");
     EXPECT_EQ(toastLabel(a, ""), "Official - Severe");
+}
+
+// Wrapped texts keep a number with its unit; a long one ends after a whole
+// word within its lines (7 px a character in the built-in font).
+TEST(PanelStatus, WrappedTextsKeepUnitsAndEndAfterAWholeWord) {
+    EXPECT_EQ(draw::numbersWithUnits("Rain in ~15 min, 29.87 inHg"), "Rain in ~15\xC2\xA0min, 29.87\xC2\xA0inHg");
+    test::GuiContext gui;
+    ImGui::NewFrame();
+    const std::string alert = "Wind Warning: gusts up to 70 mph expected from Tuesday evening";
+    EXPECT_EQ(draw::elidedLines(alert, 150, 2), "Wind Warning: gusts up to 70 mph...");
+    EXPECT_EQ(draw::elidedLines("Alert:\nfirst line\nsecond line", 400, 2), "Alert:\nfirst line...");
+    EXPECT_EQ(draw::elidedLines("https://example.org/alerts/a/very/long", 120, 2), "https://example.org/alerts/a/v...");
+    EXPECT_EQ(draw::elidedLines("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 28, 1), "\xC3\xA9...");
+    ImGui::EndFrame();
 }
 
 TEST(PanelStatus, MiniStripLinesAndNotifications) {

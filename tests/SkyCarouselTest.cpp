@@ -96,6 +96,15 @@ TEST(SkyCarousel, RotationFollowsTheFrameClockAndStopsWhileHovered) {
     EXPECT_EQ(s.index, 1);
 }
 
+TEST(SkyCarousel, ShortTabRowShowsARunWithTheSelectedTab) {
+    const std::vector<float> w{50, 60, 70, 80, 90};  // 10 between tabs
+    using panel::TabRun;
+    EXPECT_EQ(panel::tabRun(w, 10, 400, 3, 2), (TabRun{0, 5}));  // all fit
+    EXPECT_EQ(panel::tabRun(w, 10, 200, 3, 0), (TabRun{2, 2}));  // moved on just far enough for the selected tab
+    EXPECT_EQ(panel::tabRun(w, 10, 200, 1, 2), (TabRun{0, 3}));  // back to it, and on to fill the row
+    EXPECT_EQ(panel::tabRun(w, 10, 40, 2, 0), (TabRun{2, 1}));   // the selected tab even where nothing fits
+}
+
 TEST(SkyCarousel, EveryThirdMeteorClickStartsABurst) {
     int clicks = 0;
     std::vector<bool> bursts;

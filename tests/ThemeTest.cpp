@@ -69,7 +69,7 @@ TEST_F(ThemeTest, TransparentAndTintedSlotsAndUntouchedTabsInBothThemes) {
 }
 
 // Every text colour reads at 4.5:1 or better (luminance contrast) on each
-// fill it is drawn on, in both themes.
+// fill it is drawn on, and every chart line at 3:1, in both themes.
 TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
     auto lum = [](const ImVec4& c) {
         auto ch = [](float v) { return v <= 0.03928f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f); };
@@ -98,6 +98,10 @@ TEST_F(ThemeTest, TextOnEachFillItIsDrawnOnReachesFourAndAHalfToOne) {
                 const float a = lum(table[t].first), b = lum(fill);
                 EXPECT_GE((std::max(a, b) + 0.05f) / (std::min(a, b) + 0.05f), 4.5f) << "theme " << id << " text " << t;
             }
+        // Chart lines at 3:1: the hourly temperatures; the history chart's lines in its popup.
+        for (const ImVec4& line : {theme::Accent, theme::Amber, theme::Dim, over(theme::faintLine(), pop)})
+            for (const float a = lum(line); const ImVec4& fill : {win, pop})
+                EXPECT_GE((std::max(a, lum(fill)) + 0.05f) / (std::min(a, lum(fill)) + 0.05f), 3.0f) << "theme " << id;
     }
 }
 

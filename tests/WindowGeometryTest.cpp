@@ -90,33 +90,36 @@ TEST(WindowGeometryTest, AWindowIsShrunkToTheMainWindowAndMovedTheLeastIntoIt) {
     }
 }
 
+// Framed line 22, text 13, spacing 9, region padding 16 x 14, cell padding 4 x 2.
+constexpr BodyMetrics kStyle{22, 13, 9, 16, 14, 4, 2};
+
 TEST(DashboardLayoutTest, ShortWindowKeepsMinimumRows) {
-    const BodyLayout l = layoutBody(900, 100, 31, 22, 2, 9);
+    const BodyLayout l = layoutBody(900, 100, kStyle);
     EXPECT_EQ(l.H, 200);
     EXPECT_EQ(l.dailyH, 185);
     EXPECT_EQ(l.top, 160);
 }
 
 TEST(DashboardLayoutTest, DailyRowShrinksToLeaveTheTopRow340ButNotBelow185) {
-    // Natural daily height at width 900: 16 + 95.14 + 4 + (22 + 6 + 4 * 26) = 247.14.
-    const BodyLayout mid = layoutBody(900, 600, 31, 22, 2, 9);  // H = 563
+    // The 7-day panel holds 28 + 5 * 13 + 3 * 9 + 8 * 2 + 2 and an icon 0.74 of (900 - 32) / 7 - 8: 223.84.
+    const BodyLayout mid = layoutBody(900, 603, kStyle);  // H = 603 - 22 - 18
     EXPECT_FLOAT_EQ(mid.H, 563);
     EXPECT_FLOAT_EQ(mid.dailyH, 223);  // 563 - 340
     EXPECT_FLOAT_EQ(mid.top, 340 - 20);
 
-    const BodyLayout tight = layoutBody(900, 540, 31, 22, 2, 9);  // H = 503
+    const BodyLayout tight = layoutBody(900, 543, kStyle);  // H = 503
     EXPECT_FLOAT_EQ(tight.dailyH, 185);
     EXPECT_FLOAT_EQ(tight.top, 503 - 185 - 20);
 }
 
 TEST(DashboardLayoutTest, TallWindowKeepsTheNaturalDailyHeight) {
-    const BodyLayout l = layoutBody(900, 1000, 31, 22, 2, 9);
-    const float natural = 16 + 900 / 7.0f * 0.74f + 4 + (22 + 6 + 4 * 26);
-    EXPECT_FLOAT_EQ(l.dailyH, natural);
-    EXPECT_FLOAT_EQ(l.top, 963 - natural - 20);
+    const BodyLayout l = layoutBody(900, 1003, kStyle);
+    EXPECT_FLOAT_EQ(l.dailyH, 223);
+    EXPECT_FLOAT_EQ(l.top, 719);  // 963 - 223.84 - 20 in whole pixels, and with two separators and the
+    EXPECT_EQ(l.top + l.dailyH + 4 * 9 + 2 + 22, 1002);  // status bar inside the height
     // Wide windows cap the day cell at 118.
-    const BodyLayout wide = layoutBody(3000, 1000, 31, 22, 2, 9);
-    EXPECT_FLOAT_EQ(wide.dailyH, 16 + 118 + 4 + (22 + 6 + 4 * 26));
+    const BodyLayout wide = layoutBody(3000, 1000, kStyle);
+    EXPECT_FLOAT_EQ(wide.dailyH, 138 + 118);
 }
 
 TEST(DashboardLayoutTest, NightIsBeforeSixAndAfterSixteenHundredLocalHours) {

@@ -128,6 +128,7 @@ public:
     int frameTimeoutMs();
     bool frameBuildDue();
     void renderFrame();
+    void buildFrame();  // one frame of the GUI library, not drawn
     void processEvents();
     void handleSdlEvent(const SDL_Event& e);
     // The scheduled-refresh step of a loop turn; false when the turn ends

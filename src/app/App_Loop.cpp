@@ -182,6 +182,25 @@ void App::renderFrame() {
     frameBuild.changed = false;
     frameBuild.builtSecond = wallSecond();
     frameBuiltAt = now();
+    // A card the carousel turns to takes its regions' scroll bars from its
+    // first frame's content: that frame is built again before it is shown.
+    const int card = renderer->carouselIndex;
+    buildFrame();
+    if (renderer->carouselIndex != card) buildFrame();
+    // A frame equal to the one on screen is not drawn again: that would only
+    // cost CPU (software OpenGL draws on the CPU).
+    frameBuild.lastDiffered = framePresentNeeded(*ImGui::GetDrawData(), theme::Bg);
+    if (!frameBuild.lastDiffered) return;
+    const ImGuiIO& io = ImGui::GetIO();
+    glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
+    glClearColor(theme::Bg.x, theme::Bg.y, theme::Bg.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    SDL_GL_SwapWindow(window);
+    ++framesPresented;
+}
+
+void App::buildFrame() {
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     updateMouseCursor();
@@ -216,17 +235,6 @@ void App::renderFrame() {
     draw::keepInFront(UIRenderer::kToastsWindow);
     ImGui::Render();
     ++framesBuilt;
-    // A frame equal to the one on screen is not drawn again: that would only
-    // cost CPU (software OpenGL draws on the CPU).
-    frameBuild.lastDiffered = framePresentNeeded(*ImGui::GetDrawData(), theme::Bg);
-    if (!frameBuild.lastDiffered) return;
-    const ImGuiIO& io = ImGui::GetIO();
-    glViewport(0, 0, static_cast<int>(io.DisplaySize.x), static_cast<int>(io.DisplaySize.y));
-    glClearColor(theme::Bg.x, theme::Bg.y, theme::Bg.z, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-    SDL_GL_SwapWindow(window);
-    ++framesPresented;
 }
 
 void App::processEvents() {

@@ -56,6 +56,25 @@ void advanceCarousel(CarouselState& s, size_t n, int period, bool hovered, float
     }
 }
 
+TabRun tabRun(const std::vector<float>& widths, float gap, float room, int selected, int first) {
+    const int n = static_cast<int>(widths.size());
+    if (n == 0) return {};
+    selected = std::clamp(selected, 0, n - 1);
+    first = std::clamp(first, 0, selected);
+    // Tabs that fit from `from` on.
+    const auto fitting = [&](int from) {
+        int k = from;
+        for (float used = 0; k < n; ++k) {
+            used += widths[static_cast<size_t>(k)] + (k > from ? gap : 0);
+            if (used > room) break;
+        }
+        return k - from;
+    };
+    while (first < selected && first + fitting(first) <= selected) ++first;
+    while (first > 0 && first - 1 + fitting(first - 1) >= std::min(n, first + fitting(first))) --first;
+    return {first, std::max(1, fitting(first))};
+}
+
 bool countMeteorClick(int& clicks) {
     if (clicks + 1 >= 3) {
         clicks = 0;

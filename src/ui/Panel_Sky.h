@@ -46,6 +46,17 @@ void resumeCarouselRotation(CarouselState& s);
 // back to zero. Moves to the next card when the count reaches the period.
 void advanceCarousel(CarouselState& s, size_t tabCount, int periodSeconds, bool hovered, float dt);
 
+// The tabs shown on a row of one line: those `widths` wide (with `gap`
+// between them) that fit in `room`, starting at `first`, which moves only as
+// far as it must to show the selected tab and to leave no room unused at the
+// end. At least the selected tab is shown.
+struct TabRun {
+    int first = 0;
+    int count = 0;
+    bool operator==(const TabRun&) const = default;
+};
+TabRun tabRun(const std::vector<float>& widths, float gap, float room, int selected, int first);
+
 // A click on the meteor line: true on the third click (which resets the
 // count), when a burst is to start.
 bool countMeteorClick(int& clicks);

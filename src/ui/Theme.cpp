@@ -29,6 +29,8 @@ MapInks mapInks() {
             rgb(kDark.accent)};
 }
 
+ImVec4 faintLine() { return {Fg.x, Fg.y, Fg.z, 0.55f}; }
+
 ImVec4 toastFill() {
     return current == Light ? ImVec4(250 / 255.0f, 228 / 255.0f, 220 / 255.0f, 0.97f)
                             : ImVec4(72 / 255.0f, 28 / 255.0f, 22 / 255.0f, 0.97f);

@@ -37,6 +37,10 @@ struct MapInks {
 };
 MapInks mapInks();
 
+// A chart's secondary line (last year's highs): the text colour faded, so it
+// stays behind the data lines yet reads at 3:1 on a window or popup fill.
+ImVec4 faintLine();
+
 // The alert toasts' background: a deep red under the dark theme's light text,
 // a pale red under the light theme's dark text.
 ImVec4 toastFill();

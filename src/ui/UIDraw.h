@@ -8,6 +8,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,26 @@ inline ImVec4 toneColour(panel::Tone t) {
     }
 }
 
-// Text drawn as it stands (never read as a format), in its tone.
+// Wrapped lines break at spaces: a number is joined to the word after it
+// (its unit) by a no-break space, so the two stay on one line.
+inline std::string numbersWithUnits(std::string s) {
+    for (size_t i = 1; i < s.size(); ++i)
+        if (s[i] == ' ' && s[i - 1] >= '0' && s[i - 1] <= '9') s.replace(i, 1, "\xC2\xA0");
+    return s;
+}
+
+// Text drawn as it stands (never read as a format), in its tone; wrapped at
+// the window's edge when `wrap` is set.
 inline void text(const std::string& s, panel::Tone tone = panel::Tone::Normal, bool wrap = false) {
     ImGui::PushStyleColor(ImGuiCol_Text, toneColour(tone));
-    if (wrap) ImGui::PushTextWrapPos(0.0f);
-    ImGui::TextUnformatted(s.c_str(), s.c_str() + s.size());
-    if (wrap) ImGui::PopTextWrapPos();
+    if (wrap) {
+        const std::string joined = numbersWithUnits(s);
+        ImGui::PushTextWrapPos(0.0f);
+        ImGui::TextUnformatted(joined.c_str(), joined.c_str() + joined.size());
+        ImGui::PopTextWrapPos();
+    } else {
+        ImGui::TextUnformatted(s.c_str(), s.c_str() + s.size());
+    }
     ImGui::PopStyleColor();
 }
 
@@ -94,6 +109,38 @@ inline std::string elided(const std::string& s, float width) {
         if (textWidth(cut + "...") <= width) break;
     }
     return cut + "...";
+}
+
+// `s` shortened so that, wrapped at `width`, it takes at most `maxLines`
+// lines: its last line ends after a whole word (or, for a word longer than
+// the line, on a character boundary) and "...". Unchanged when it fits.
+inline std::string elidedLines(const std::string& s, float width, int maxLines) {
+    ImFont* font = ImGui::GetFont();
+    const float scale = ImGui::GetFontSize() / font->FontSize;
+    const char* p = s.c_str();
+    const char* end = p + s.size();
+    for (int line = 1; line < maxLines && p < end; ++line) {
+        // As the library draws it: a line ends at a line break, or where it
+        // wraps, with the blanks (and one line break) after it skipped.
+        const char* next = font->CalcWordWrapPositionA(scale, p, end, width);
+        if (const void* nl = std::memchr(p, '\n', static_cast<size_t>(next - p))) {
+            p = static_cast<const char*>(nl) + 1;
+            continue;
+        }
+        if (next == p) {  // never stuck: at least one character a line
+            ++next;
+            while (next < end && (static_cast<unsigned char>(*next) & 0xC0) == 0x80) ++next;
+        }
+        while (next < end && *next == ' ') ++next;
+        if (next < end && *next == '\n') ++next;
+        p = next;
+    }
+    const std::string rest(p, end);
+    if (rest.find('\n') == std::string::npos && textWidth(rest) <= width) return s;
+    std::string last = elided(rest.substr(0, rest.find('\n')) + " ...", width);
+    const size_t space = last.rfind(' ', last.size() - 3);
+    if (space != std::string::npos && space > 0) last = last.substr(0, space) + "...";
+    return std::string(s.c_str(), p) + last;
 }
 
 // Text that fits the space left on its line: a longer one is shortened with

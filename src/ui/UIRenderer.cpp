@@ -7,6 +7,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace nbr {
 
@@ -34,19 +35,26 @@ bool isNightAt(long long epochSeconds, int utcOffsetSeconds) {
     return hour < 6 || hour > 18;
 }
 
-BodyLayout layoutBody(float availX, float availY, float frameHeightWithSpacing, float lineH, float cellPaddingY,
-                      float itemSpacingY) {
+BodyLayout layoutBody(float availX, float availY, const BodyMetrics& m) {
     BodyLayout l;
-    l.H = std::max(200.0f, availY - frameHeightWithSpacing - 6.0f);
-    const float cellPadY2 = 2.0f * cellPaddingY;
-    const float cell = std::min(availX / 7.0f * 0.74f, 118.0f);
-    l.dailyH = 16.0f + cell + cellPadY2 + (lineH + 6.0f + 4.0f * (lineH + cellPadY2));
+    const float sp = m.itemSpacingY;
+    // Below the body: a separator and the status bar's framed line.
+    l.H = std::max(200.0f, availY - m.frameHeight - 2.0f * sp);
+    // What the 7-day panel holds: its title, a spacing, and the table's rows
+    // of a day name, the high/low with its confidence word below, the icon
+    // (as wide as the column allows) and the rain chance.
+    const float column = (availX - 2.0f * m.windowPaddingX) / 7.0f - 2.0f * m.cellPaddingX;
+    const float icon = std::min(0.74f * column, 118.0f);
+    l.dailyH = 2.0f * m.windowPaddingY + 5.0f * m.textHeight + 3.0f * sp + 8.0f * m.cellPaddingY + icon + 2.0f;
     l.top = l.H - l.dailyH;
     if (l.top < 340.0f) {
         l.dailyH = std::max(185.0f, l.H - 340.0f);
         l.top = l.H - l.dailyH;
     }
-    l.top = std::max(160.0f, l.top - 2.0f * itemSpacingY - 2.0f);
+    l.top = std::max(160.0f, l.top - 2.0f * sp - 2.0f);
+    // Regions take whole pixels; rounding down keeps the rows inside the window.
+    l.top = std::floor(l.top);
+    l.dailyH = std::floor(l.dailyH);
     return l;
 }
 
@@ -116,8 +124,10 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
 void UIRenderer::renderBody(const WeatherData& data) {
     const ImGuiStyle& style = ImGui::GetStyle();
     const ImVec2 avail = ImGui::GetContentRegionAvail();
-    const BodyLayout l = layoutBody(avail.x, avail.y, ImGui::GetFrameHeightWithSpacing(),
-                                    ImGui::GetTextLineHeightWithSpacing(), style.CellPadding.y, style.ItemSpacing.y);
+    const BodyLayout l = layoutBody(avail.x, avail.y,
+                                    {ImGui::GetFrameHeight(), ImGui::GetTextLineHeight(), style.ItemSpacing.y,
+                                     style.WindowPadding.x, style.WindowPadding.y, style.CellPadding.x,
+                                     style.CellPadding.y});
     ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0, 0, 0, 0));  // the window's colour, cleared already
     ImGui::BeginChild("current", ImVec2(std::max(230.0f, 0.34f * avail.x), l.top), true);
     renderCurrentConditions(data);
@@ -125,9 +135,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::SameLine();
     ImGui::BeginChild("rightcol", ImVec2(0, l.top), true);
     renderHourlyForecast(data.hourly);
-    ImGui::Spacing();
     ImGui::Separator();
-    ImGui::Spacing();
     renderSkyCarousel(data);
     ImGui::EndChild();
     ImGui::Separator();

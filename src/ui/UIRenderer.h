@@ -144,6 +144,8 @@ public:
     int carouselIndex = 0;
     bool carouselAutoRotate = true;
     float carouselTimer = 0;
+    bool carouselHovered = false;  // the card was hovered in the last frame
+    int carouselFirstTab = 0;      // the first tab shown on a row too short for all
 
     // ---- Sky carousel, data cards, meteor burst, history and constellation
     // windows, settings (UIRenderer_Sky, _Cards, _Meteors, _HistoryWindow,
@@ -202,8 +204,15 @@ struct BodyLayout {
     float top = 0;     // height of the current-conditions / right-column row
     float dailyH = 0;  // height of the daily row
 };
-BodyLayout layoutBody(float availX, float availY, float frameHeightWithSpacing, float lineHeightWithSpacing,
-                      float cellPaddingY, float itemSpacingY);
+// The style's measures the layout depends on.
+struct BodyMetrics {
+    float frameHeight = 0;  // a line of framed controls
+    float textHeight = 0;   // a line of text, without spacing
+    float itemSpacingY = 0;
+    float windowPaddingX = 0, windowPaddingY = 0;  // inside a bordered region
+    float cellPaddingX = 0, cellPaddingY = 0;      // of a table cell
+};
+BodyLayout layoutBody(float availX, float availY, const BodyMetrics& metrics);
 
 // Whether it is night at the place: local hour before 6 or after 18.
 bool isNightAt(long long epochSeconds, int utcOffsetSeconds);

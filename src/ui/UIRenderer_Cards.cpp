@@ -3,6 +3,7 @@
 #include "ui/Panel_Cards.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
 #include <imgui.h>
@@ -37,6 +38,7 @@ bool UIRenderer::drawCardLine(const panel::CardLine& l) {
     if (l.spacingBefore) ImGui::Spacing();
     if (l.sameLine) ImGui::SameLine(0.0f, l.joined ? 0.0f : -1.0f);
     toneText(l.tone, l.text, l.wrapped);
+    draw::noteItem(l.text.c_str());
     const bool hovered = ImGui::IsItemHovered();
     if (hovered && !l.tooltip.empty()) ImGui::SetTooltip("%s", l.tooltip.c_str());
     if (hovered && (!l.tipLines.empty() || !l.tipHistogram.empty())) {

@@ -2,6 +2,7 @@
 // pictures from the constellation atlases with facts and article links.
 #include "foundation/OsIntegration.h"
 #include "ui/Panel_Constellations.h"
+#include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
 #include <imgui.h>
@@ -18,10 +19,15 @@ void UIRenderer::renderStarsWindow(const WeatherData& data) {
     bool open = true;
     if (beginModal("Constellation Guide", 660, 560, &open)) {
         const panel::StarGuide g = panel::starGuide(data, config, skyMinute());
-        ImGui::TextUnformatted(g.header.c_str());
-        ImGui::TextDisabled("%s", g.subheader.c_str());
+        draw::text(g.header, panel::Tone::Normal, true);
+        draw::text(g.subheader, panel::Tone::Dim, true);
         ImGui::Separator();
-        ImGui::BeginChild("starsGrid", ImVec2(0, g.poorSky ? -40.0f : 0.0f), false);
+        // Room below the grid for the footer's wrapped lines and its separator.
+        const float footerH = g.poorSky ? ImGui::CalcTextSize(g.footer.c_str(), nullptr, false,
+                                                               ImGui::GetContentRegionAvail().x).y +
+                                              2 * ImGui::GetStyle().ItemSpacing.y + 1
+                                        : 0.0f;
+        ImGui::BeginChild("starsGrid", ImVec2(0, -footerH), false);
         if ((constellationAtlas.id != 0 || constellationAtlas2.id != 0) && ImGui::BeginTable("stars", 3)) {
             for (const panel::StarRow& r : g.rows) {
                 const Constellation& c = *r.c;
@@ -59,7 +65,7 @@ void UIRenderer::renderStarsWindow(const WeatherData& data) {
         ImGui::EndChild();
         if (g.poorSky) {
             ImGui::Separator();
-            ImGui::TextDisabled("%s", g.footer.c_str());
+            draw::text(g.footer, panel::Tone::Dim, true);
         }
         ImGui::EndPopup();
     }

@@ -70,7 +70,7 @@ void UIRenderer::renderCurrentMetrics(const WeatherData& data) {
     }
     const std::string pressure = panel::pressureLine(data, config);
     if (!pressure.empty()) {
-        draw::text(pressure);
+        draw::text(pressure, panel::Tone::Normal, true);
         const std::string warning = panel::pressureWarning(data);
         if (!warning.empty()) draw::text(warning, panel::Tone::Amber, true);
     }

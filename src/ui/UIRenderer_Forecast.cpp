@@ -37,10 +37,11 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly)
         actions.radarBelow = ImGui::GetItemRectMax().y;
     }
     draw::tooltip("Open weather radar");
-    ImGui::Spacing();
 
+    // The chart, its rain bars and four rows of text, over the strip's scroll
+    // bar: the right column's carousel gets every pixel not used here.
     const float rowH = ImGui::GetTextLineHeightWithSpacing();
-    const float h = 2 * style.ItemSpacing.y + 70 + 4 * rowH + style.ScrollbarSize + 10;
+    const float h = 2 * style.ItemSpacing.y + 70 + 4 * rowH + style.ScrollbarSize;
     // The strip's width is known now: giving it up front shows the scroll bar
     // in the first frame instead of one frame later.
     ImGui::SetNextWindowContentSize(ImVec2(kColumn * static_cast<float>(hourly.size()) + kInset, 0));

@@ -101,7 +101,7 @@ void UIRenderer::renderHistoryChart(const std::vector<HistoryDay>& rows) {
     const ImVec2 o = ImGui::GetCursorScreenPos();
     ImDrawList* dl = ImGui::GetWindowDrawList();
     const ImU32 amber = ImGui::GetColorU32(theme::Amber), accent = ImGui::GetColorU32(theme::Accent),
-                dim = ImGui::GetColorU32(theme::Dim), lastYear = ImGui::GetColorU32(ImVec4(1, 1, 1, 0.18f));
+                dim = ImGui::GetColorU32(theme::Dim), lastYear = ImGui::GetColorU32(theme::faintLine());
     auto at = [&](size_t i, double c) { return ImVec2(panel::chartX(o.x, i), panel::chartY(o.y, panel::chartDegrees(c, f), scale)); };
     for (size_t i = 1; i < rows.size(); ++i) {
         const HistoryDay &a = rows[i - 1], &b = rows[i];

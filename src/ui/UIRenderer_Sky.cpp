@@ -12,17 +12,45 @@
 
 namespace nbr {
 
+namespace {
+constexpr float kMoonMinSize = 76.0f;
+}
+
 void UIRenderer::renderSkyCarousel(const WeatherData& data) {
     const std::vector<panel::SkyTab> tabs = panel::skyTabs(data);
     panel::CarouselState s{carouselIndex, carouselAutoRotate, carouselTimer};
     panel::clampCarouselIndex(s, tabs.size());
+    // The turn is decided before anything is drawn, so the frame that makes
+    // it shows the new card (a frame equal to the one on screen is followed
+    // by none). The card's hover is the one noted in the last frame.
+    panel::advanceCarousel(s, tabs.size(), config.carouselSeconds, carouselHovered, ImGui::GetIO().DeltaTime);
     const int n = static_cast<int>(tabs.size());
-    // The tabs continue on the next line when the next one does not fit.
-    const float padX = 2 * ImGui::GetStyle().FramePadding.x;
-    for (int i = 0; i < n; ++i) {
+    // One row of tabs. When they do not all fit, the row shows a run of them
+    // with the selected one, and arrows step to the card before or after.
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float padX = 2 * style.FramePadding.x, gap = style.ItemSpacing.x;
+    std::vector<std::string> labels;
+    std::vector<float> widths;
+    for (const panel::SkyTab& t : tabs) {
         char label[24];
-        std::snprintf(label, sizeof label, "[ %s ]", tabs[static_cast<size_t>(i)].label);
-        if (i > 0) draw::sameLineIfFits(draw::textWidth(label) + padX);
+        std::snprintf(label, sizeof label, "[ %s ]", t.label);
+        labels.emplace_back(label);
+        widths.push_back(draw::textWidth(label) + padX);
+    }
+    const bool showAuto = !s.autoRotate && n > 1;
+    float room = ImGui::GetContentRegionAvail().x - (showAuto ? draw::textWidth("[auto]") + padX + gap : 0);
+    panel::TabRun run = panel::tabRun(widths, gap, room, s.index, carouselFirstTab);
+    const bool stepped = run.count < n;
+    if (stepped) {
+        room -= 2 * (draw::textWidth("<") + padX + gap);
+        run = panel::tabRun(widths, gap, room, s.index, carouselFirstTab);
+        if (draw::smallButton("<")) panel::selectCarouselTab(s, (s.index + n - 1) % n);
+        draw::tooltip("Previous card");
+        ImGui::SameLine();
+    }
+    carouselFirstTab = run.first;
+    for (int i = run.first; i < run.first + run.count; ++i) {
+        if (i > run.first) ImGui::SameLine();
         const bool selected = i == s.index;
         if (selected) {
             ImGui::PushStyleColor(ImGuiCol_Text, theme::Amber);
@@ -31,20 +59,25 @@ void UIRenderer::renderSkyCarousel(const WeatherData& data) {
             ImGui::PushStyleColor(ImGuiCol_Button, theme::Bg);
             ImGui::PushStyleColor(ImGuiCol_ButtonHovered, theme::Surface);
         }
-        if (draw::smallButton(label)) panel::selectCarouselTab(s, i);
+        if (draw::smallButton(labels[static_cast<size_t>(i)].c_str())) panel::selectCarouselTab(s, i);
         if (selected) ImGui::PopStyleColor(3);
     }
-    if (!s.autoRotate && n > 1) {
-        draw::sameLineIfFits(draw::textWidth("[auto]") + padX);
-        if (draw::smallButton("[auto]")) panel::resumeCarouselRotation(s);
-        if (ImGui::IsItemHovered()) ImGui::SetTooltip("Resume auto-rotate");
+    if (stepped) {
+        ImGui::SameLine();
+        if (draw::smallButton(">")) panel::selectCarouselTab(s, (s.index + 1) % n);
+        draw::tooltip("Next card");
     }
-    ImGui::Spacing();
-    ImGui::BeginChild("skyBody", ImVec2(0, 0), false);
-    const bool hovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows);
+    if (showAuto) {
+        ImGui::SameLine();
+        if (draw::smallButton("[auto]")) panel::resumeCarouselRotation(s);
+        draw::tooltip("Resume auto-rotate");
+    }
+    // The card gets the rest of the column, and at least the height of the
+    // smallest moon picture: in a short window the column scrolls to it.
+    ImGui::BeginChild("skyBody", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, kMoonMinSize)), false);
+    carouselHovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows);
     renderSkyCard(tabs[static_cast<size_t>(s.index)].kind, data);
     ImGui::EndChild();
-    panel::advanceCarousel(s, tabs.size(), config.carouselSeconds, hovered, ImGui::GetIO().DeltaTime);
     carouselIndex = s.index;
     carouselAutoRotate = s.autoRotate;
     carouselTimer = s.timer;
@@ -79,9 +112,10 @@ void drawMoonShape(const MoonInfo& m, float size) {
 
 void UIRenderer::renderSkyCardSky(const WeatherData& data) {
     const panel::SkyCardView view = panel::skyCard(data, config, skyMinute());
-    const float size = std::clamp(0.66f * ImGui::GetContentRegionAvail().y, 76.0f, 150.0f);
+    const float size = std::clamp(0.66f * ImGui::GetContentRegionAvail().y, kMoonMinSize, 150.0f);
     if (moonPhases.id != 0 && view.moon.phaseIndex < 8) drawMoonSprite(view.moon.phaseIndex, size);
     else drawMoonShape(view.moon, size);
+    draw::noteItem("moon");
     ImGui::SameLine();
     ImGui::BeginGroup();
     for (const panel::CardLine& l : view.lines) {

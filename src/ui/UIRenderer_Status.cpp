@@ -12,6 +12,10 @@
 
 namespace nbr {
 
+namespace {
+constexpr int kToastLines = 3;  // of an alert's text in its toast
+}
+
 void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::Separator();
@@ -73,9 +77,19 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
             ImGui::PushTextWrapPos(wrapAt);
             const std::string label = panel::toastLabel(a, placeCountry);
             if (!label.empty()) draw::text(label, panel::Tone::Amber);
+            // A long alert is shortened to a few lines; hovering shows it whole.
             const std::string body = panel::toastText(a);
-            ImGui::TextUnformatted(body.c_str(), body.c_str() + body.size());
+            const std::string shown =
+                draw::elidedLines(draw::numbersWithUnits(body), wrapAt - ImGui::GetCursorPosX(), kToastLines);
+            ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
             ImGui::PopTextWrapPos();
+            if (shown != draw::numbersWithUnits(body) && ImGui::IsItemHovered()) {
+                ImGui::BeginTooltip();
+                ImGui::PushTextWrapPos(ImGui::GetFontSize() * 30);
+                ImGui::TextUnformatted(body.c_str(), body.c_str() + body.size());
+                ImGui::PopTextWrapPos();
+                ImGui::EndTooltip();
+            }
             ImGui::EndGroup();
 
             ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::GetFrameHeight());
