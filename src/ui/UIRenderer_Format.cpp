@@ -1,13 +1,12 @@
 // Numbers with units and clock texts in the user's settings.
 #include "model/Dates.h"
-#include "service/WeatherService.h"
 #include "ui/UIRenderer.h"
 #include "ui/Units.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace nbr {
 
@@ -84,19 +83,27 @@ std::string clockHM(int hour, int minute, bool use24) {
     return buf;
 }
 
+namespace {
+
+// The hours and minutes written in "YYYY-MM-DDTHH:MM..."; false without them.
+bool clockOf(const std::string& iso, int& hour, int& minute) {
+    return iso.size() >= 16 && std::sscanf(iso.c_str() + 11, "%d:%d", &hour, &minute) == 2;
+}
+
+}  // namespace
+
 std::string formatClock(const std::string& iso, bool use24) {
     int h = 0, m = 0;
-    if (iso.size() < 16 || std::sscanf(iso.c_str() + 11, "%d:%d", &h, &m) != 2) return {};
-    return clockHM(h, m, use24);
+    return clockOf(iso, h, m) ? clockHM(h, m, use24) : std::string();
 }
 
 std::string formatPlaceClock(const std::string& iso, int utcOffsetSeconds, bool use24) {
-    if (!isoZoneOffset(iso)) return formatClock(iso, use24);
-    const auto at = parseIsoTime(iso);
-    if (at == std::chrono::system_clock::time_point{}) return {};
-    const long long local =
-        std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count() + utcOffsetSeconds;
-    const long long minute = (local % 86400 + 86400) % 86400 / 60;
+    int h = 0, m = 0;
+    if (!clockOf(iso, h, m)) return {};
+    const std::optional<int> zone = isoZoneOffset(iso);
+    if (!zone) return clockHM(h, m, use24);
+    // The written clock moved from its zone to the place's.
+    const long long minute = ((h * 60LL + m + (utcOffsetSeconds - *zone) / 60) % 1440 + 1440) % 1440;
     return clockHM(static_cast<int>(minute / 60), static_cast<int>(minute % 60), use24);
 }
 

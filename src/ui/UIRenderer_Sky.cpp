@@ -39,11 +39,12 @@ void UIRenderer::renderSkyCarousel(const WeatherData& data) {
     }
     const bool showAuto = !s.autoRotate && n > 1;
     float room = ImGui::GetContentRegionAvail().x - (showAuto ? draw::textWidth("[auto]") + padX + gap : 0);
-    panel::TabRun run = panel::tabRun(widths, gap, room, s.index, carouselFirstTab);
-    const bool stepped = run.count < n;
+    float all = 0;  // the whole row, summed as tabRun sums it
+    for (size_t i = 0; i < widths.size(); ++i) all += widths[i] + (i > 0 ? gap : 0);
+    const bool stepped = all > room;
+    if (stepped) room -= 2 * (draw::textWidth("<") + padX + gap);
+    const panel::TabRun run = panel::tabRun(widths, gap, room, s.index, carouselFirstTab);
     if (stepped) {
-        room -= 2 * (draw::textWidth("<") + padX + gap);
-        run = panel::tabRun(widths, gap, room, s.index, carouselFirstTab);
         if (draw::smallButton("<")) panel::selectCarouselTab(s, (s.index + n - 1) % n);
         draw::tooltip("Previous card");
         ImGui::SameLine();

@@ -78,12 +78,11 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
             const std::string label = panel::toastLabel(a, placeCountry);
             if (!label.empty()) draw::text(label, panel::Tone::Amber);
             // A long alert is shortened to a few lines; hovering shows it whole.
-            const std::string body = panel::toastText(a);
-            const std::string shown =
-                draw::elidedLines(draw::numbersWithUnits(body), wrapAt - ImGui::GetCursorPosX(), kToastLines);
+            const std::string body = panel::toastText(a), joined = draw::numbersWithUnits(body);
+            const std::string shown = draw::elidedLines(joined, wrapAt - ImGui::GetCursorPosX(), kToastLines);
             ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
             ImGui::PopTextWrapPos();
-            if (shown != draw::numbersWithUnits(body) && ImGui::IsItemHovered()) {
+            if (shown != joined && ImGui::IsItemHovered()) {
                 ImGui::BeginTooltip();
                 ImGui::PushTextWrapPos(ImGui::GetFontSize() * 30);
                 ImGui::TextUnformatted(body.c_str(), body.c_str() + body.size());
