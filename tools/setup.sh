@@ -12,6 +12,9 @@ PACKAGES=(
   clang libclang-rt-14-dev dbus
   libxxhash-dev locales-all
   libdbusmenu-glib-dev libxtst-dev
+  # The C library's symbols: ThreadSanitizer names its time-zone code by them,
+  # which the tests' suppression of that code's (lock-guarded) state needs.
+  libc6-dbg
 )
 
 missing=()
