@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,6 +16,7 @@
 #include "TestEnv.h"
 #include "foundation/OsIntegration.h"
 #include "platform/Process.h"
+#include "platform/TimeZones.h"
 
 namespace nbr {
 namespace {
@@ -96,6 +99,24 @@ TEST(AutostartEntry, ProgramPathIsQuotedForTheExecLine) {
         << text;
     EXPECT_EQ(os::detail::autostartEntry(""), "");
     EXPECT_EQ(os::detail::autostartEntry("/a\tb"), "");
+}
+
+TEST(ZoneOffset, FollowsDaylightSavingAndKnowsOnlyRealZones) {
+    struct Row {
+        const char* zone;
+        std::int64_t t;
+        std::optional<int> offset;
+    } rows[] = {
+        {"Europe/Oslo", 1806195599, 3600},        // 2027-03-28 00:59:59 UTC, still winter time
+        {"Europe/Oslo", 1806195600, 7200},        // 01:00 UTC, summer time from here
+        {"America/Los_Angeles", 1796774400, -28800},
+        {"Pacific/Auckland", 1796774400, 46800},  // December: New Zealand's summer
+        {"Asia/Kolkata", 0, 19800},
+        {"", 0, std::nullopt},
+        {"Nowhere/Else", 0, std::nullopt},
+        {"../../etc/passwd", 0, std::nullopt},
+    };
+    for (const Row& r : rows) EXPECT_EQ(platform::zoneOffsetAt(r.zone, r.t), r.offset) << r.zone << " " << r.t;
 }
 
 TEST(WebUrl, OnlyHttpAndHttpsAreOpened) {

@@ -11,6 +11,8 @@ PACKAGES=(
   fonts-dejavu-core ca-certificates xvfb xauth libgl1-mesa-dri x11-apps
   clang libclang-rt-14-dev dbus
   libxxhash-dev locales-all
+  # Named time zones: the zone database and a library that reads it.
+  libhowardhinnant-date-dev tzdata
   libdbusmenu-glib-dev libxtst-dev
   # The C library's symbols: ThreadSanitizer names its time-zone code by them,
   # which the tests' suppression of that code's (lock-guarded) state needs.

@@ -1,0 +1,16 @@
+// Offsets of named time zones ("Europe/Oslo"), from the system's zone
+// database, so that a place's clock follows its daylight-saving changes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace nbr::platform {
+
+// Seconds the zone `name` is ahead of UTC at the Unix time `t`; nothing when
+// the name is empty or not a zone of the system's database. Safe on any
+// thread.
+std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t);
+
+}  // namespace nbr::platform
