@@ -3,6 +3,7 @@
 // gives save again.
 #include "FuzzSupport.h"
 #include "foundation/Config.h"
+#include "platform/Files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,9 +18,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     nbr::Config config;
     const std::string path = config.configPath();
-    nbr::fuzz::writeFile(path, nbr::fuzz::text(data, size));
-    std::remove((path + ".bad").c_str());
-    config.load();
+    const std::string input = nbr::fuzz::text(data, size);
+    nbr::fuzz::writeFile(path, input);
+    config.load();  // an unreadable file is kept whole (beside at most four earlier ones)
+    if (config.unreadable.any() && nbr::platform::readFile(config.unreadable.copy) != input) std::abort();
     config.save();
     nbr::Config again;
     again.load();

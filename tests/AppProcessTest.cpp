@@ -168,6 +168,27 @@ TEST_F(AppProcessTest, StartWithoutADisplayFailsWithExitCodeOne) {
     EXPECT_EQ(text.find("started ("), std::string::npos);
 }
 
+// A data folder the program may not write, run without the power to override
+// file permissions: it starts and stops, its log goes to standard error, and
+// the save at shut-down says why it failed there, the file untouched.
+TEST_F(AppProcessTest, AReadOnlyDataFolderIsLeftAsItWasWithAWordOnStandardError) {
+    test::VirtualDisplay display;
+    if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";
+    const std::string before = test::readFile(dataDir_ + "/config.json"), out = tmp_.path() + "/stdout.txt";
+    std::filesystem::permissions(dataDir_, std::filesystem::perms(0500));
+    std::vector<std::string> argv = {NIMBREL_EXE};
+    if (geteuid() == 0) argv.insert(argv.begin(), {"setpriv", "--bounding-set=-dac_override,-dac_read_search", "--"});
+    const pid_t pid = test::spawnWith(argv, env(display.name()), out);
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(test::waitForText(out, "[info] started (1 saved location(s))", 30s)) << test::readFile(out);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(test::waitExit(pid, 30s), 0);
+    std::filesystem::permissions(dataDir_, std::filesystem::perms(0700));
+    EXPECT_EQ(test::countOf(test::readFile(out), dataDir_ + "/config.json: Permission denied"), 1u) << test::readFile(out);
+    EXPECT_EQ(test::readFile(dataDir_ + "/config.json"), before);
+    EXPECT_FALSE(std::filesystem::exists(dataDir_ + "/logs"));
+}
+
 TEST_F(AppProcessTest, InstalledProgramStartsFromItsDesktopEntryWithItsPictures) {
     test::VirtualDisplay display;
     if (!display.ok()) GTEST_SKIP() << "Xvfb is not available";

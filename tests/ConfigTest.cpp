@@ -205,6 +205,7 @@ TEST_F(ConfigTest, BadFilesLoadAsFarAsTheyReadAndAreKept) {
         {R"({"settings":{"useFahrenheit":false},"locations":3})", false, 0},
         {R"({"settings":{"useFahrenheit":false},"locations":[{"name":null}]})", false, 0},
     };
+    std::vector<std::string> kept;  // bad starts in a row: a copy each, the newest five kept
     for (const Case& k : cases) {
         SCOPED_TRACE(k.text);
         // The binary case holds NUL bytes: take its full literal length.
@@ -216,21 +217,28 @@ TEST_F(ConfigTest, BadFilesLoadAsFarAsTheyReadAndAreKept) {
         EXPECT_EQ(c.windUnit, k.windUnit);
         EXPECT_TRUE(c.locations.empty());
         EXPECT_EQ(c.activeLocationIndex, 0);
-        EXPECT_EQ(readFile(path() + ".bad"), text);
+        const std::string copy = path() + ".bad" + (kept.empty() ? "" : "." + std::to_string(kept.size()));
+        EXPECT_EQ(c.unreadable.copy, copy);
+        EXPECT_EQ(readFile(copy), text);
         c.save();  // the next save replaces the unreadable file...
         Config again;
         again.load();
         EXPECT_EQ(again.useFahrenheit, k.useFahrenheit);
-        EXPECT_EQ(readFile(path() + ".bad"), text);  // ...which stays recoverable
-        std::filesystem::remove(path() + ".bad");
+        EXPECT_EQ(readFile(copy), text);  // ...which stays recoverable
+        kept.push_back(copy);
     }
+    for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(std::filesystem::exists(kept[i]), i + 5 >= kept.size()) << i;
 }
 
 TEST_F(ConfigTest, FailedPlaceKeepsTheSavedPlacesInTheBadFile) {
-    const std::string text =
-        R"({"locations":[{"name":"Home","latitude":1.5},{"name":"Cabin","latitude":"oops"}]})";
+    const std::string text = R"({"settings":{"windUnit":2},"activeLocationIndex":3,"locations":)"
+                             R"([{"name":"Home","latitude":1.5},7,{"name":"Cabin","latitude":"oops"},{"name":"Lake"}]})";
     Config c = loadText(text);
-    EXPECT_TRUE(c.locations.empty());
+    ASSERT_EQ(c.locations.size(), 2u);
+    EXPECT_EQ(c.locations[1].name, "Lake");
+    EXPECT_EQ(c.activeLocationIndex, 1);
+    EXPECT_EQ(c.windUnit, 2);
+    EXPECT_EQ(c.unreadable.placesSkipped, 2);
     c.save();
     EXPECT_EQ(readFile(path() + ".bad"), text);
 }
@@ -242,14 +250,18 @@ TEST_F(ConfigTest, FailedSaveLeavesTheOldFileWhole) {
     // A folder where the temporary file goes makes every write fail, even as root.
     std::filesystem::create_directory(path() + ".tmp");
     c.windUnit = 3;
-    EXPECT_NO_THROW(c.save());
+    EXPECT_FALSE(c.save());
+    EXPECT_EQ(c.saveError, "Is a directory");
     EXPECT_EQ(readFile(path()), before);
+    std::filesystem::remove(path() + ".tmp");
+    EXPECT_TRUE(c.save() && c.saveError.empty());
 }
 
 TEST_F(ConfigTest, SaveWhereAFileBlocksTheFolderDoesNotThrow) {
     writeFile(tmp_.path() + "/Nimbrel", "not a folder");
     Config c;
-    EXPECT_NO_THROW(c.save());
+    EXPECT_FALSE(c.save());
+    EXPECT_EQ(c.saveError, "Not a directory");
     EXPECT_TRUE(c.load());
 }
 

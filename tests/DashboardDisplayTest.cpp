@@ -408,6 +408,38 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     shot();
 }
 
+// The settings file's trouble where the person looks: a place that could not
+// be saved in the status line; an unreadable file, and where it is kept, on
+// the first-run screen; a failed save in the settings window, which stays open.
+TEST_F(DashboardDisplayTest, UnreadableAndUnsavedSettingsAreShownOnScreen) {
+    const test::Screenshot clean = shot();
+    const std::string blocker = dataDir() + "/config.json.tmp";
+    std::filesystem::create_directories(blocker);  // every save fails, even as root
+    app.locationManager.addLocation(place("boston"));
+    const test::Screenshot added = shot();
+    const std::string addedPng = save(added, "place-save-failed");
+    EXPECT_GT(inked(added, {0, added.height - 40, added.width / 2, 40}, theme::Error), 200u) << addedPng;
+    std::filesystem::remove(blocker);
+    app.locationManager.removeLocation(0);  // saved: the word goes
+
+    test::writeFile(dataDir() + "/config.json", R"({"locations":[{"name":"Home","latitude":4)");  // cut short
+    app.config.load();
+    const test::Screenshot unreadable = shot();
+    const std::string unreadablePng = save(unreadable, "settings-unreadable");
+    const Rect prompt{0, 0, clean.width, clean.height / 2};
+    EXPECT_GT(inked(unreadable, prompt, theme::Error), 300 + inked(clean, prompt, theme::Error)) << unreadablePng;
+
+    std::filesystem::create_directory(blocker);
+    app.renderer->showSettings = true;
+    const test::Screenshot opened = shot();
+    test::GuiContext::press(test::GuiContext::itemId("Settings", "Save & Close"));
+    const test::Screenshot failed = shot();
+    const std::string failedPng = save(failed, "settings-save-failed");
+    EXPECT_TRUE(app.renderer->showSettings);
+    EXPECT_GT(inked(failed, region("Settings"), theme::Error), 200 + inked(opened, region("Settings"), theme::Error))
+        << failedPng;
+}
+
 // Item rectangles of the frames drawn, noted through the drawing helpers' hook.
 struct LaidOut {
     std::string label;

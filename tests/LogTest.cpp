@@ -2,6 +2,8 @@
 #include "TestEnv.h"
 
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
 #include <set>
@@ -106,7 +108,7 @@ TEST(LogConcurrency, EightThreadsLoseAndMixNoLine) {
     }
 }
 
-TEST(LogOffTest, NothingIsWrittenBeforeInit) {
+TEST(LogOffTest, NothingIsWrittenBeforeInitAndWhatNoFileTakesGoesToStandardError) {
     // Only a fresh process has logging off: the check runs in a new copy of
     // this program (the death-test runner starts one), in a folder of its own.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -114,7 +116,10 @@ TEST(LogOffTest, NothingIsWrittenBeforeInit) {
         {
             const std::string dir = std::filesystem::temp_directory_path() / "nimbrel-logoff-XXXXXX";
             std::string tmpl = dir;
-            if (!mkdtemp(tmpl.data()) || chdir(tmpl.c_str()) != 0) _exit(10);
+            int err[2];  // standard error, read back below
+            if (!mkdtemp(tmpl.data()) || chdir(tmpl.c_str()) != 0 || pipe2(err, O_NONBLOCK) != 0 ||
+                dup2(err[1], 2) < 0)
+                _exit(10);
             int code = 0;
             if (!Log::dir().empty()) code = 11;
             Log::info("early %d", 1);
@@ -123,11 +128,23 @@ TEST(LogOffTest, NothingIsWrittenBeforeInit) {
             // Nothing anywhere: not in the working folder, not kept back for later.
             if (code == 0 && !std::filesystem::is_empty(tmpl)) code = 12;
             if (code == 0 && std::filesystem::exists("/app.log")) code = 13;
+            // No folder, or a file that takes no line: the line goes to standard error.
+            test::writeFile(tmpl + "/blocker", "file");
+            Log::init(tmpl + "/blocker/logs");
+            Log::warn("no folder %d", 4);
             Log::init(tmpl + "/logs");
             Log::info("late");
             const std::string text = readFile(tmpl + "/logs/app.log");
             if (code == 0 && (text.find("early") != std::string::npos || text.find("[info] late") == std::string::npos))
                 code = 14;
+            std::filesystem::remove(tmpl + "/logs/app.log");
+            std::filesystem::create_directory(tmpl + "/logs/app.log");
+            Log::error("no file %d", 5);
+            char said[512] = {};
+            if (code == 0 && (read(err[0], said, sizeof said - 1) <= 0 || std::strstr(said, "early") ||
+                              std::strstr(said, "late") || !std::strstr(said, "[warn] no folder 4\n") ||
+                              !std::strstr(said, "[error] no file 5\n")))
+                code = 15;
             std::error_code ec;
             std::filesystem::remove_all(tmpl, ec);
             _exit(code);

@@ -7,10 +7,13 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <system_error>
 
 namespace nbr {
 
@@ -103,6 +106,49 @@ SavedLocation readPlace(const json& p) {
     return loc;
 }
 
+// Unreadable settings files kept at most; older copies are removed.
+constexpr size_t kUnreadableCopies = 5;
+
+// Keeps a copy of the unreadable file `path` under a name no earlier copy
+// has: <name>.bad, then <name>.bad.1, .bad.2, ... one past the highest number
+// there. Only the newest kUnreadableCopies are kept, the oldest removed
+// first; the same file found again (it could not be saved over since) is not
+// copied twice. The copy's path, or empty when it could not be made.
+std::string keepUnreadableCopy(const std::string& path) {
+    namespace fs = std::filesystem;
+    const fs::path file(path);
+    const std::string base = file.filename().string() + ".bad";
+    std::map<unsigned long, fs::path> copies;  // by number; <name>.bad is 0
+    std::error_code ec;
+    for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        unsigned long n = 0;
+        if (name == base) {
+            copies[0] = it->path();
+        } else if (name.size() > base.size() + 1 && name.compare(0, base.size() + 1, base + ".") == 0) {
+            const char* first = name.data() + base.size() + 1;
+            const char* last = name.data() + name.size();
+            const auto r = std::from_chars(first, last, n);
+            if (r.ec == std::errc() && r.ptr == last && n > 0) copies[n] = it->path();
+        }
+    }
+    if (!copies.empty()) {
+        const std::optional<std::string> newest = platform::readFile(copies.rbegin()->second);
+        if (newest && newest == platform::readFile(path)) return copies.rbegin()->second;
+    }
+    const unsigned long next = copies.empty() ? 0 : copies.rbegin()->first + 1;
+    const std::string copy = path + ".bad" + (next == 0 ? std::string() : "." + std::to_string(next));
+    // Fails rather than replace a file of that name.
+    if (!fs::copy_file(path, copy, fs::copy_options::none, ec)) return {};
+    fs::permissions(copy, fs::perms(platform::kPrivateFileMode), ec);
+    copies[next] = copy;
+    while (copies.size() > kUnreadableCopies) {
+        fs::remove(copies.begin()->second, ec);
+        copies.erase(copies.begin());
+    }
+    return copy;
+}
+
 // Values the rest of the program cannot work with, brought into range.
 void correctRanges(Config& c) {
     if (c.activeLocationIndex < 0) c.activeLocationIndex = 0;
@@ -119,6 +165,7 @@ std::string Config::configDir() { return platform::dataDir(); }
 std::string Config::configPath() const { return configDir() + "/config.json"; }
 
 bool Config::load() {
+    unreadable = {};
     const std::string path = configPath();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) return true;
@@ -131,26 +178,36 @@ bool Config::load() {
         activeLocationIndex = intValue(root, "activeLocationIndex", 0);
         if (root.contains("locations")) {
             locations.clear();
-            for (const json& p : root["locations"]) locations.push_back(readPlace(p));
+            size_t index = 0;
+            for (const json& p : root["locations"]) {
+                try {  // a value that is not an object throws too
+                    locations.push_back(readPlace(p));
+                } catch (const json::exception& e) {
+                    ++unreadable.placesSkipped;
+                    Log::warn("saved place %zu could not be read (%s); left out", index, e.what());
+                }
+                ++index;
+            }
         }
         if (static_cast<int>(locations.size()) <= activeLocationIndex)
             activeLocationIndex = locations.empty() ? 0 : static_cast<int>(locations.size()) - 1;
     } catch (const json::exception& e) {
         locations.clear();
         activeLocationIndex = 0;
+        unreadable.file = true;
+        Log::warn("config.json could not be read (%s)", e.what());
+    }
+    if (unreadable.any()) {
         in.close();
-        const std::string bad = path + ".bad";
-        std::filesystem::copy_file(path, bad, std::filesystem::copy_options::overwrite_existing, ec);
-        std::error_code modeEc;
-        if (!ec) std::filesystem::permissions(bad, std::filesystem::perms(platform::kPrivateFileMode), modeEc);
-        Log::warn("config.json could not be read (%s); kept as %s", e.what(),
-                  ec ? "nothing (copy failed)" : "config.json.bad");
+        unreadable.copy = keepUnreadableCopy(path);
+        Log::warn("config.json kept as %s",
+                  unreadable.copy.empty() ? "nothing (copy failed)" : unreadable.copy.c_str());
     }
     correctRanges(*this);
     return true;
 }
 
-void Config::save() const {
+bool Config::save() {
     platform::createPrivateDirectories(configDir());
 
     json settings = {
@@ -204,8 +261,15 @@ void Config::save() const {
                        {"activeLocationIndex", activeLocationIndex},
                        {"locations", std::move(places)}};
     const std::string text = root.dump(2, ' ', false, json::error_handler_t::replace);
-    if (!platform::writeFileAtomic(configPath(), text))
-        Log::warn("could not save settings to %s", configPath().c_str());
+    platform::AtomicFileWriter out(configPath());
+    out.write(text);
+    if (out.commit()) {
+        saveError.clear();
+        return true;
+    }
+    saveError = out.error() ? std::generic_category().message(out.error()) : "the file could not be written";
+    Log::warn("could not save settings to %s: %s", configPath().c_str(), saveError.c_str());
+    return false;
 }
 
 void Config::addLocation(const SavedLocation& place) {

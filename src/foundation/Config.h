@@ -50,16 +50,33 @@ public:
     int quietEndMinute = 420;
     int digestMinute = 480;
 
+    // What the last load could not read, for the person to be told; not
+    // stored in the file.
+    struct Unreadable {
+        bool file = false;     // the file did not read through: the settings
+                               // after the bad key and every place were dropped
+        int placesSkipped = 0; // places left out, each unreadable alone
+        std::string copy;      // where the file was kept; empty when no copy could be made
+        bool any() const { return file || placesSkipped > 0; }
+    };
+    Unreadable unreadable;
+    // Why the last save failed ("Permission denied"); empty once one succeeds.
+    std::string saveError;
+
     // The data folder; every persisted file lives under it.
     static std::string configDir();
     std::string configPath() const;
 
     // Replaces the members with what config.json holds, as far as it reads.
-    // A file that does not read keeps the settings read before the bad key,
-    // drops the places and is kept as config.json.bad. Always true.
+    // A file that does not read keeps the settings read before the bad key
+    // and drops the places; a place that does not read is left out alone.
+    // Either way the file is kept as config.json.bad (then .bad.1, .bad.2,
+    // ...: never over an earlier copy, the newest five kept) and `unreadable`
+    // says so. Always true.
     bool load();
-    // Writes every member through a temporary file and a rename.
-    void save() const;
+    // Writes every member through a temporary file and a rename; false (and
+    // `saveError` set, the old file untouched) when that fails.
+    bool save();
 
     // Saved places. Each operation that changes something saves at once; an
     // index out of range changes nothing and writes nothing.

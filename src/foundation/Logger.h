@@ -1,6 +1,8 @@
 // The program's diagnostic log: whole time-stamped lines appended to
-// <dir>/app.log, rotated to app.log.1 past 512 KiB. Safe from any thread;
-// everything is dropped until init succeeds.
+// <dir>/app.log, rotated to app.log.1 past 512 KiB. Safe from any thread.
+// Lines are dropped until init is called; a line that cannot be written to
+// the file (or any line after an init that found no folder) goes to standard
+// error instead.
 #pragma once
 
 #include <string>
@@ -8,7 +10,7 @@
 namespace nbr::Log {
 
 // Creates `dir` (with parents) and turns logging on there. On failure the
-// previous state is kept (off at start).
+// previous folder is kept; with none, lines go to standard error.
 void init(const std::string& dir);
 
 // The log folder; empty while logging is off.

@@ -32,6 +32,7 @@ bool writeAll(int fd, const char* p, size_t left) {
 AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path), tmp_(path + ".tmp") {
     fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kPrivateFileMode);
     ok_ = fd_ >= 0;
+    if (!ok_) error_ = errno;
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -42,16 +43,23 @@ AtomicFileWriter::~AtomicFileWriter() {
 }
 
 bool AtomicFileWriter::write(std::string_view text) {
-    if (ok_ && !writeAll(fd_, text.data(), text.size())) ok_ = false;
+    if (ok_ && !writeAll(fd_, text.data(), text.size())) {
+        ok_ = false;
+        error_ = errno;
+    }
     return ok_;
 }
 
 bool AtomicFileWriter::commit() {
     if (fd_ < 0) return false;
-    bool ok = ok_ && ::fsync(fd_) == 0;
-    if (::close(fd_) != 0) ok = false;
+    const auto failed = [this] {
+        if (error_ == 0) error_ = errno;
+        return false;
+    };
+    bool ok = ok_ && (::fsync(fd_) == 0 || failed());
+    if (::close(fd_) != 0) ok = failed();
     fd_ = -1;
-    if (ok && std::rename(tmp_.c_str(), path_.c_str()) != 0) ok = false;
+    if (ok && std::rename(tmp_.c_str(), path_.c_str()) != 0) ok = failed();
     if (!ok) ::unlink(tmp_.c_str());
     // The new contents are in place either way; the folder sync only makes
     // the rename itself durable.

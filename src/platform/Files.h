@@ -22,6 +22,8 @@ public:
 
     // False when the temporary file could not be created or a write failed.
     bool ok() const { return ok_; }
+    // The errno of the first step that failed (0 while none has).
+    int error() const { return error_; }
     bool write(std::string_view text);
     // Syncs, renames and syncs the folder; false (old file untouched) when the
 // new file could not be synced or renamed.
@@ -32,6 +34,7 @@ private:
     std::string tmp_;
     int fd_ = -1;
     bool ok_ = false;
+    int error_ = 0;
 };
 
 // The whole file as bytes, or nothing when it cannot be opened or read.

@@ -26,6 +26,21 @@ long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::
     return ceil<seconds>(floor<minutes>(age) + minutes(1) - age).count();
 }
 
+std::string saveFailureText(const Config& c) {
+    return c.saveError.empty() ? std::string() : "Couldn't save your settings: " + c.saveError;
+}
+
+Line settingsNotice(const Config& c) {
+    if (!c.saveError.empty()) return {saveFailureText(c), Tone::Error};
+    const Config::Unreadable& u = c.unreadable;
+    if (!u.any()) return {};
+    std::string t = u.file ? "Your saved places and settings could not be read"
+                           : printed("%d saved place%s could not be read", u.placesSkipped,
+                                     u.placesSkipped == 1 ? "" : "s");
+    t += u.copy.empty() ? ", and no copy of the file could be kept" : "; the file is kept as " + u.copy;
+    return {t, Tone::Error};
+}
+
 std::string newerVersionText(const std::string& version) {
     if (version.empty()) return {};
     return " -  v" + version + " is out (" + kProjectSiteHost + ")";

@@ -22,6 +22,14 @@ Line statusText(bool hasPlace, bool refreshing, const std::string& status,
 // Whole seconds, rounded up, until the age in that text reads differently.
 long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
 
+// "Couldn't save your settings: <reason>" while the last save failed; empty
+// otherwise.
+std::string saveFailureText(const Config& c);
+// What the person must know about the settings file, in the error tone: a
+// save that failed, else what the start could not read and where the file
+// is kept (for the rest of the run); empty text when neither.
+Line settingsNotice(const Config& c);
+
 // " -  v1.2.0 is out (host)"; empty when no newer version is known.
 std::string newerVersionText(const std::string& version);
 

@@ -1,6 +1,7 @@
 // The places bar, the first-run prompt and the search and edit windows.
 #include "model/Utf8.h"
 #include "ui/Panel_Places.h"
+#include "ui/Panel_Status.h"
 #include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
@@ -195,6 +196,16 @@ void UIRenderer::renderFirstRunPrompt() {
     ImGui::SameLine();
     const bool clicked = ImGui::Button("Search##firstrun");
     if (enter || clicked) searchFromPrompt();
+    // A settings file that could not be read (or saved), and where it is kept.
+    const panel::Line notice = panel::settingsNotice(config);
+    if (notice.text.empty()) return;
+    ImGui::Spacing();
+    ImGui::Spacing();
+    const float blockW = std::min(w, 520 * fontScale());
+    ImGui::SetCursorPosX(ImGui::GetCursorPosX() + (w - blockW) / 2);
+    ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + blockW);
+    draw::text(notice.text, notice.tone);
+    ImGui::PopTextWrapPos();
 }
 
 void UIRenderer::renderSearchPopup() {

@@ -4,6 +4,7 @@
 #include "foundation/Logger.h"
 #include "foundation/OsIntegration.h"
 #include "ui/Panel_Settings.h"
+#include "ui/Panel_Status.h"
 #include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
@@ -85,8 +86,16 @@ void UIRenderer::renderSettingsPopup() {
     Config& c = config;
     bool changed = false;
     const ImGuiStyle& style = ImGui::GetStyle();
-    // The controls scroll; "Save & Close" stays in view below them.
-    ImGui::BeginChild("settingsBody", ImVec2(0, -(ImGui::GetFrameHeightWithSpacing() + style.ItemSpacing.y)));
+    // The controls scroll; "Save & Close" stays in view below them, under
+    // why the last save failed.
+    const std::string saveFailure = panel::saveFailureText(c);
+    const float failureH =
+        saveFailure.empty()
+            ? 0
+            : ImGui::CalcTextSize(saveFailure.c_str(), nullptr, false, ImGui::GetContentRegionAvail().x).y +
+                  style.ItemSpacing.y;
+    ImGui::BeginChild("settingsBody",
+                      ImVec2(0, -(ImGui::GetFrameHeightWithSpacing() + style.ItemSpacing.y + failureH)));
     const float comboWidth = std::max(0.48f * ImGui::GetContentRegionAvail().x, 130 * fs);
     const float numberWidth = std::min(comboWidth, 64 * fs + 2 * (ImGui::GetFrameHeight() + style.ItemInnerSpacing.x));
 
@@ -226,8 +235,9 @@ void UIRenderer::renderSettingsPopup() {
     ImGui::PopStyleColor();
     ImGui::EndChild();
     ImGui::Spacing();
-    if (draw::button("Save & Close")) {
-        c.save();
+    if (!saveFailure.empty()) draw::text(saveFailure, panel::Tone::Error, true);
+    // A save that fails keeps the window open, saying why.
+    if (draw::button("Save & Close") && c.save()) {
         showSettings = false;
         ImGui::CloseCurrentPopup();
     }

@@ -23,16 +23,25 @@ void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     const panel::Line left =
         panel::statusText(locationManager.hasLocations(), refreshing, status, dataFetchedAt, now);
     changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, now));
+    const float groupW = draw::textWidth("Settings") + draw::textWidth("Mini") + draw::textWidth("Stars") +
+                         6 * style.FramePadding.x + 2 * style.ItemSpacing.x;
+    const float startX = ImGui::GetWindowContentRegionMax().x - groupW;  // clear of a scroll bar
     ImGui::AlignTextToFramePadding();
     draw::text(left.text, left.tone);
+    // Beside the weather's state, not instead of it; cut to the room before
+    // the buttons, whole in its tooltip. The first-run prompt shows it whole.
+    const panel::Line notice = panel::settingsNotice(config);
+    if (!notice.text.empty() && locationManager.hasLocations()) {
+        ImGui::SameLine(0, 2 * style.ItemSpacing.x);
+        const std::string shown = draw::elided(notice.text, startX - ImGui::GetCursorPosX() - style.ItemSpacing.x);
+        draw::text(shown, notice.tone);
+        if (shown != notice.text) draw::tooltip(notice.text.c_str());
+    }
     const std::string newer = panel::newerVersionText(newerVersion);
     if (!newer.empty()) {
         ImGui::SameLine();
         draw::text(newer, panel::Tone::Amber);
     }
-    const float groupW = draw::textWidth("Settings") + draw::textWidth("Mini") + draw::textWidth("Stars") +
-                         6 * style.FramePadding.x + 2 * style.ItemSpacing.x;
-    const float startX = ImGui::GetWindowContentRegionMax().x - groupW;  // clear of a scroll bar
     draw::rightGroupAt(startX);
     if (draw::smallButton("Mini")) actions.toggleMini = true;
     draw::tooltip("Shrink to a small always-on-top strip");
