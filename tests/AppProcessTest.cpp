@@ -45,7 +45,7 @@ protected:
                 {"ASAN_OPTIONS", "detect_leaks=0"}};
     }
     pid_t start(const std::string& display, const std::string& exe = NIMBREL_EXE) {
-        return test::spawnWith({exe}, env(display), tmp_.path() + "/stdout.txt");
+        return children_.emplace_back(test::spawnWith({exe}, env(display), tmp_.path() + "/stdout.txt"));
     }
     std::string log() const { return test::readFile(logPath_); }
     // Pixels of the dashboard's background on the screen, once there are at
@@ -65,6 +65,7 @@ protected:
     test::TempDir tmp_;
     replay::ReplayServer server_;
     std::string dataDir_, logPath_;
+    std::vector<test::Child> children_;  // ended on every way out of a test
 };
 
 TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {

@@ -17,6 +17,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -71,6 +72,33 @@ inline int waitExit(pid_t pid, std::chrono::milliseconds limit) {
     return -1;
 }
 
+// A started program that ends with the object, on every path out of a test:
+// SIGTERM (with SIGCONT, for one that was stopped), SIGKILL after a grace
+// of two seconds, then reaped. One already reaped (waitExit) is left alone.
+class Child {
+public:
+    explicit Child(pid_t pid = -1) : pid_(pid) {}
+    Child(Child&& o) noexcept : pid_(std::exchange(o.pid_, -1)) {}
+    Child& operator=(Child&& o) noexcept {
+        end();
+        pid_ = std::exchange(o.pid_, -1);
+        return *this;
+    }
+    ~Child() { end(); }
+    operator pid_t() const { return pid_; }
+    void end() {
+        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0) {  // ours, and not ended yet
+            kill(pid_, SIGTERM);
+            kill(pid_, SIGCONT);
+            waitExit(pid_, std::chrono::seconds(2));
+        }
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_;
+};
+
 // Polls a file until it holds `text` (true) or `limit` passes (false).
 inline bool waitForText(const std::string& path, const std::string& text, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
@@ -106,28 +134,17 @@ public:
         char c = 0;
         while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         close(fds[0]);
-        if (number.empty()) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return;
-        }
-        pid_ = pid;
-        name_ = ":" + number;
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
+        server_ = Child(pid);
+        if (!number.empty()) name_ = ":" + number;
     }
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-    bool ok() const { return pid_ > 0; }
+    bool ok() const { return !name_.empty(); }
     const std::string& name() const { return name_; }
 
 private:
-    pid_t pid_ = -1;
+    Child server_;
     std::string name_;
 };
 

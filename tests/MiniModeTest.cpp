@@ -1,15 +1,20 @@
 // The application's window on a private virtual display, in this process:
-// the mini strip and back, the geometry stored at shut-down, and real frames.
+// the mini strip and back, the geometry stored at shut-down, "Set size" past
+// the screen, and real frames.
 #include "AppOnDisplay.h"
 #include "platform/Fonts.h"
 #include "platform/Image.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 
 #include <nlohmann/json.hpp>
+#include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <set>
 
 namespace nbr {
@@ -70,6 +75,40 @@ TEST_F(MiniModeTest, StripAndBackRestoreTheFullWindowAndRememberTheStripPosition
     g = geometry();
     EXPECT_EQ(g.x, 40);
     EXPECT_EQ(g.y, 30);
+}
+
+ImVec2 settingsMin, settingsMax;  // the status bar's "Settings" button in the last frame
+void noteSettings(const char* label, ImVec2 min, ImVec2 max, ImVec2, ImVec2) {
+    if (std::strcmp(label, "Settings") == 0) settingsMin = min, settingsMax = max;
+}
+
+TEST_F(MiniModeTest, SetSizePastTheScreenLeavesTheWindowAndItsSettingsButtonOnIt) {
+    SDL_SetWindowPosition(app.window, 300, 200);
+    geometry();
+    app.renderer->actions.resizeWindow = true;
+    app.renderer->actions.width = 1920;  // on the 1280 x 800 screen
+    app.renderer->actions.height = 1080;
+    draw::itemHook = noteSettings;
+    for (int i = 0; i < 10; ++i) app.turn(50);  // as the main loop runs, events and frames
+    draw::itemHook = nullptr;
+    const Geometry g = geometry();
+    EXPECT_TRUE(g.x == 0 && g.y == 0 && g.w == 1280 && g.h == 800) << g.x << "," << g.y << " " << g.w << "x" << g.h;
+    EXPECT_TRUE(app.config.windowW == 1280 && app.config.windowH == 800);  // the size it got is kept
+
+    // The label of the button that undoes it shows on the screen.
+    const test::Screenshot shot = test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd");
+    ASSERT_FALSE(shot.rgb.empty());
+    std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
+    const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/set-size-past-the-screen.png";
+    stbi_write_png(png.c_str(), shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
+    size_t inked = 0;
+    for (int y = std::max(0, g.y + int(settingsMin.y)); y < std::min(shot.height, g.y + int(settingsMax.y)); ++y)
+        for (int x = std::max(0, g.x + int(settingsMin.x)); x < std::min(shot.width, g.x + int(settingsMax.x)); ++x) {
+            const std::uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
+            inked += std::abs(p[0] - theme::Fg.x * 255) + std::abs(p[1] - theme::Fg.y * 255) +
+                         std::abs(p[2] - theme::Fg.z * 255) < 40;
+        }
+    EXPECT_GT(inked, 20u) << png;
 }
 
 TEST_F(MiniModeTest, ShutDownInMiniModeSavesTheFullSizeAndTheStripPosition) {

@@ -13,8 +13,10 @@
 #include <sstream>
 #include <vector>
 
+#include "HungBus.h"
 #include "TestEnv.h"
 #include "foundation/OsIntegration.h"
+#include "platform/DbusLink.h"
 #include "platform/Process.h"
 #include "platform/TimeZones.h"
 
@@ -127,13 +129,15 @@ TEST(WebUrl, OnlyHttpAndHttpsAreOpened) {
         EXPECT_FALSE(os::detail::isWebUrl(bad)) << bad;
 }
 
-// A stand-in for xdg-open first in PATH that records how it was called.
+// A stand-in for xdg-open first in PATH that records how it was called, and
+// the session bus it was given.
 class Opener : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(bin_);
         const std::string script = bin_ + "/xdg-open";
-        test::writeFile(script, "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> \"$NIMBREL_TEST_OPEN_LOG\"\n");
+        test::writeFile(script, "#!/bin/sh\nprintf '%s\\n' \"$DBUS_SESSION_BUS_ADDRESS\" > \"$NIMBREL_TEST_OPEN_LOG.bus\"\n"
+                                "printf '%s|%s\\n' \"$#\" \"$1\" >> \"$NIMBREL_TEST_OPEN_LOG\"\n");
         chmod(script.c_str(), 0755);
     }
     // Waits until the log holds `lines` lines and returns them sorted: the
@@ -190,6 +194,17 @@ TEST_F(Opener, SpawnReportsMissingProgramAndLeavesNoChildBehind) {
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
     EXPECT_EQ(waitForLog(1), "1|x\n");
+}
+
+TEST_F(Opener, ProgramsStartedGetTheSessionBusThatWasGivenNotTheOneHiddenAsSilent) {
+    test::HungBus hung(test::Hang::SilentSocket, "DBUS_SESSION_BUS_ADDRESS");
+    ASSERT_TRUE(hung.ok());
+    const std::string given = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    platform::hideSilentBuses();
+    EXPECT_STREQ(std::getenv("DBUS_SESSION_BUS_ADDRESS"), "disabled:");
+    os::openFolder("/var/tmp");
+    EXPECT_EQ(waitForLog(1), "1|/var/tmp\n");
+    EXPECT_EQ(test::readFile(log_ + ".bus"), given + "\n");
 }
 
 }  // namespace

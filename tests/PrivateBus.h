@@ -1,9 +1,11 @@
 // A dbus-daemon of the test's own, its address in an environment variable
-// (the session bus's by default) for the scope.
+// (the session bus's by default) for the scope. The daemon is the test's own
+// child, ended and reaped with the object, stopped or not.
 #pragma once
 
+#include "DisplayHarness.h"
+
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,35 +14,35 @@ namespace nbr::test {
 class PrivateBus {
 public:
     explicit PrivateBus(const char* variable = "DBUS_SESSION_BUS_ADDRESS") : variable_(variable) {
-        FILE* p = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
-        if (!p) return;
-        char line[512] = {};
-        if (std::fgets(line, sizeof line, p)) address_ = line;
-        if (std::fgets(line, sizeof line, p)) pid_ = std::atoi(line);
-        pclose(p);
-        while (!address_.empty() && (address_.back() == '\n' || address_.back() == '\r')) address_.pop_back();
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        daemon_ = Child(spawnWith({"dbus-daemon", "--session", "--nofork", "--print-address=3"}, {}, "", fds[1]));
+        close(fds[1]);
+        // The address arrives as a line once the daemon listens.
+        char c = 0;
+        while (daemon_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') address_ += c;
+        close(fds[0]);
         if (const char* old = std::getenv(variable_)) saved_ = old, had_ = true;
         if (!address_.empty()) setenv(variable_, address_.c_str(), 1);
     }
     ~PrivateBus() {
-        if (pid_ > 0 && frozen_) kill(pid_, SIGCONT);
-        if (pid_ > 0) kill(pid_, SIGTERM);
         if (had_) setenv(variable_, saved_.c_str(), 1);
         else unsetenv(variable_);
     }
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
-    bool ok() const { return !address_.empty() && pid_ > 0; }
+    bool ok() const { return !address_.empty(); }
     // Stops the daemon until the object goes: clients still connect, and
     // then nothing answers them.
-    void freeze() { frozen_ = pid_ > 0 && kill(pid_, SIGSTOP) == 0; }
+    void freeze() {
+        if (daemon_ > 0) kill(daemon_, SIGSTOP);
+    }
 
 private:
     const char* variable_;
     std::string address_, saved_;
-    int pid_ = 0;
+    Child daemon_;
     bool had_ = false;
-    bool frozen_ = false;
 };
 
 }  // namespace nbr::test

@@ -37,7 +37,7 @@ TEST(RefreshProcessTest, EnrichedRecordAlertOnceAndFilesInTheDataFolder) {
     std::string logs;
     for (int run = 0; run < 3; ++run) {
         const size_t alertRequests = server.count("nws", "/alerts/active");
-        const pid_t pid = test::spawnWith({NIMBREL_EXE}, env, tmp.path() + "/stdout.txt");
+        test::Child pid{test::spawnWith({NIMBREL_EXE}, env, tmp.path() + "/stdout.txt")};
         ASSERT_GT(pid, 0);
         // The final stage of the refresh asks for the official alerts last
         // but one; the notice follows on the next loop turns.

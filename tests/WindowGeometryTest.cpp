@@ -1,4 +1,4 @@
-// Window sizes at start, the mini strip, the geometry stored at shut-down,
+// Window sizes at start and after "Set size", the mini strip, the geometry stored at shut-down,
 // windows kept inside the main one, and the dashboard's body layout.
 #include "app/App.h"
 #include "ui/UIRenderer.h"
@@ -34,6 +34,23 @@ TEST(WindowGeometryTest, StoredSizeLargerThanTheDisplayIsLimitedToIt) {
     const WindowSize d = initialWindowSize(0, 0, 1.0f, 1280, 770);
     EXPECT_EQ(d.w, 1040);
     EXPECT_EQ(d.h, 770);
+}
+
+TEST(WindowGeometryTest, SetSizeKeepsTheWindowWhollyOnTheUsableAreaOfItsDisplay) {
+    const struct {
+        WindowBox asked, area, want;
+    } rows[] = {
+        {{100, 50, 1920, 1080}, {0, 0, 1280, 900}, {0, 0, 1280, 900}},          // larger than the screen
+        {{600, 400, 1000, 700}, {0, 0, 1280, 900}, {280, 200, 1000, 700}},      // fits, once moved back
+        {{10, 10, 800, 600}, {0, 0, 1280, 900}, {10, 10, 800, 600}},            // already on it
+        {{1500, -20, 900, 650}, {1280, 28, 1920, 1052}, {1500, 28, 900, 650}},  // a second display, below a panel
+        {{1400, 300, 700, 500}, {0, 0, 640, 480}, {0, 0, 640, 480}},            // a display below the least size
+    };
+    for (const auto& r : rows) {
+        const WindowBox b = fitToDisplay(r.asked, r.area);
+        EXPECT_TRUE(b.x == r.want.x && b.y == r.want.y && b.w == r.want.w && b.h == r.want.h)
+            << r.asked.w << "x" << r.asked.h << " went to " << b.x << "," << b.y << " " << b.w << "x" << b.h;
+    }
 }
 
 TEST(WindowGeometryTest, MiniStripSizeAndOpacity) {

@@ -119,6 +119,10 @@ public:
     // telling the window system only when it differs from the one shown (the
     // backend would set it, and flush the display connection, every frame).
     void updateMouseCursor();
+    // "Set size": the window takes the asked size as far as the usable area
+    // of its display allows (its frame included) and is moved to lie wholly
+    // on it; the settings keep the size it got.
+    void resizeOnDisplay(int w, int h);
 
     // ---- Main loop (App_Loop.cpp) ----
     void run();
@@ -274,6 +278,13 @@ struct WindowSize {
     int w, h;
 };
 WindowSize initialWindowSize(int storedW, int storedH, float scale, int maxW, int maxH);
+
+// A window asked for at (x, y) with a size, limited as at start to `area`
+// (a display's usable area) and moved the least that puts it wholly on it.
+struct WindowBox {
+    int x, y, w, h;
+};
+WindowBox fitToDisplay(WindowBox asked, WindowBox area);
 
 // Size of the mini strip at a display scale: 400 x 96 scaled, truncated.
 WindowSize miniStripSize(float scale);

@@ -270,7 +270,7 @@ void App::processEvents() {
         if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
         else if (radar.open) radar.close();  // no place is left to show
     }
-    if (a.resizeWindow && window && !renderer->miniMode) SDL_SetWindowSize(window, a.width, a.height);
+    if (a.resizeWindow && window && !renderer->miniMode) resizeOnDisplay(a.width, a.height);
     if (a.fetchStarFacts) {
         WorkRequest r;
         r.kind = WorkKind::FetchStarFacts;

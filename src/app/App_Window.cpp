@@ -6,6 +6,7 @@
 #include "platform/Fonts.h"
 #include "ui/Texture.h"
 #include "ui/Theme.h"
+#include "ui/WindowFit.h"
 
 #include <SDL.h>
 #include <backends/imgui_impl_opengl3.h>
@@ -27,6 +28,31 @@ WindowSize initialWindowSize(int storedW, int storedH, float scale, int maxW, in
     if (maxW > 0) s.w = std::min(s.w, maxW);
     if (maxH > 0) s.h = std::min(s.h, maxH);
     return s;
+}
+
+WindowBox fitToDisplay(WindowBox asked, WindowBox area) {
+    if (area.w <= 0 || area.h <= 0) return asked;
+    const WindowSize s = initialWindowSize(asked.w, asked.h, 1.0f, area.w, area.h);
+    const draw::Box b = draw::fitInside({ImVec2(float(asked.x), float(asked.y)), ImVec2(float(s.w), float(s.h))},
+                                        ImVec2(float(area.x), float(area.y)), ImVec2(float(area.w), float(area.h)));
+    return {static_cast<int>(b.pos.x), static_cast<int>(b.pos.y), s.w, s.h};
+}
+
+void App::resizeOnDisplay(int w, int h) {
+    const auto area = platform::gui::usableBounds(window);
+    if (!area) {
+        SDL_SetWindowSize(window, w, h);
+        return;
+    }
+    int top = 0, left = 0, bottom = 0, right = 0;  // all 0 when the window manager does not say
+    SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right);
+    WindowBox box{0, 0, w, h};
+    SDL_GetWindowPosition(window, &box.x, &box.y);
+    box = fitToDisplay(box, {area->x + left, area->y + top, area->w - left - right, area->h - top - bottom});
+    SDL_SetWindowSize(window, box.w, box.h);
+    SDL_SetWindowPosition(window, box.x, box.y);
+    config.windowW = box.w;
+    config.windowH = box.h;
 }
 
 bool App::initSDL() {

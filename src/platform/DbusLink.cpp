@@ -1,5 +1,7 @@
 #include "platform/DbusLink.h"
 
+#include "platform/Process.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -129,7 +131,7 @@ std::vector<SilentBus> hideSilentBuses() {
     for (const auto& [name, variable, why] : {std::tuple{"session", "DBUS_SESSION_BUS_ADDRESS", sessionWhy},
                                               std::tuple{"system", "DBUS_SYSTEM_BUS_ADDRESS", systemWhy}}) {
         if (why.empty()) continue;
-        setenv(variable, wire::kNoBus, 1);
+        setOwnEnvironment(variable, wire::kNoBus);  // programs we start may still reach it
         hidden.push_back({name, why});
     }
     return hidden;

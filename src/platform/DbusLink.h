@@ -72,7 +72,8 @@ struct SilentBus {
 // that lets us connect but not in within a few seconds is hidden for the rest
 // of the process (its variable is set to an address that fails at once), so
 // that nothing here waits on it, the windowing library included; those are
-// returned. Call it while no other thread runs.
+// returned. Programs started later still get the address this process was
+// given. Call it while no other thread runs.
 std::vector<SilentBus> hideSilentBuses();
 
 }  // namespace nbr::platform

@@ -1,10 +1,14 @@
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <limits.h>
+#include <mutex>
+#include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +50,33 @@ std::string resolveProgram(const std::string& program) {
     return {};
 }
 
+// The variables this process changed for itself: the value it was given
+// (none when unset) and the one it set.
+struct OwnValue {
+    std::string name;
+    std::optional<std::string> given;
+    std::string own;
+};
+std::mutex g_ownMutex;
+std::vector<OwnValue> g_own;
+
+// This process's environment with the variables it changed for itself given
+// back their former values, as "NAME=value" strings.
+std::vector<std::string> givenEnvironment() {
+    std::lock_guard<std::mutex> lock(g_ownMutex);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry = *e;
+        const size_t eq = entry.find('=');
+        const auto own = std::find_if(g_own.begin(), g_own.end(), [&](const OwnValue& v) {
+            return eq != std::string_view::npos && entry.substr(0, eq) == v.name && entry.substr(eq + 1) == v.own;
+        });
+        if (own == g_own.end()) env.emplace_back(entry);
+        else if (own->given) env.push_back(own->name + "=" + *own->given);
+    }
+    return env;
+}
+
 bool writeAll(int fd, const void* data, size_t len) {
     const char* p = static_cast<const char*>(data);
     while (len > 0) {
@@ -62,6 +93,19 @@ bool writeAll(int fd, const void* data, size_t len) {
 
 }  // namespace
 
+void setOwnEnvironment(const char* name, const std::string& value) {
+    std::lock_guard<std::mutex> lock(g_ownMutex);
+    const char* now = std::getenv(name);
+    auto it = std::find_if(g_own.begin(), g_own.end(), [&](const OwnValue& v) { return v.name == name; });
+    // What the variable holds is what the process was given, unless it is
+    // the value set here before.
+    const bool mine = it != g_own.end() && now && it->own == now;
+    if (it == g_own.end()) it = g_own.insert(g_own.end(), {name, std::nullopt, ""});
+    if (!mine) it->given = now ? std::optional<std::string>(now) : std::nullopt;
+    it->own = value;
+    ::setenv(name, value.c_str(), 1);
+}
+
 bool spawnDetached(const std::string& program, const std::vector<std::string>& args) {
     const std::string file = resolveProgram(program);
     if (file.empty()) return false;
@@ -73,6 +117,11 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    std::vector<std::string> env = givenEnvironment();
+    std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
 
     // The grandchild reports a failed exec through this pipe; a successful
     // exec closes it (close-on-exec), which the parent reads as end of file.
@@ -99,7 +148,7 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
             ::dup2(devnull, STDIN_FILENO);
             ::close(devnull);
         }
-        ::execve(file.c_str(), argv.data(), environ);
+        ::execve(file.c_str(), argv.data(), envp.data());
         int err = errno;
         writeAll(fds[1], &err, sizeof err);
         ::_exit(127);

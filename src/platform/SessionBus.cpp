@@ -7,6 +7,7 @@
 #include <dbus/dbus.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -108,6 +109,9 @@ struct SessionBus::Impl {
         wire::Clock::time_point until;
     };
     std::deque<Awaited> calls;
+    // Calls whose state the bus library still keeps for us, counted down as
+    // it frees them (it may outlive this object by a call or two).
+    std::shared_ptr<std::atomic<size_t>> held = std::make_shared<std::atomic<size_t>>(0);
     std::string failure;  // why the last start failed
 
     bool ownNotice(DBusMessage* signal, dbus_uint32_t id) const {
@@ -151,17 +155,22 @@ struct SessionBus::Impl {
             return;
         }
         dbus_message_unref(call);
-        auto* box = new OnReply(std::move(onReply));
+        struct Box {
+            OnReply onReply;
+            std::shared_ptr<std::atomic<size_t>> held;
+            ~Box() { --*held; }
+        };
+        ++*held;
         dbus_pending_call_set_notify(
             pending,
             [](DBusPendingCall* p, void* data) {
                 DBusMessage* reply = dbus_pending_call_steal_reply(p);
                 if (reply) {
-                    (*static_cast<OnReply*>(data))(reply);
+                    static_cast<Box*>(data)->onReply(reply);
                     dbus_message_unref(reply);
                 }
             },
-            box, [](void* data) { delete static_cast<OnReply*>(data); });
+            new Box{std::move(onReply), held}, [](void* data) { delete static_cast<Box*>(data); });
         expireCalls();
         if (calls.size() >= kCallsAwaited) {
             giveUp(calls.front());
@@ -372,7 +381,7 @@ void SessionBus::stop() {
 
 bool SessionBus::connected() const { return impl_->conn != nullptr; }
 const std::string& SessionBus::failure() const { return impl_->failure; }
-size_t SessionBus::callsAwaited() const { return impl_->calls.size(); }
+size_t SessionBus::callsAwaited() const { return *impl_->held; }
 bool SessionBus::hostVisible() const { return impl_->host; }
 
 void SessionBus::setIcon(const RgbaImage& image) {

@@ -44,8 +44,8 @@ public:
     // Why the last start found no bus although one was named; empty when
     // none was named.
     const std::string& failure() const;
-    // Calls sent and still awaiting their answers: at most 64, none older
-    // than two seconds once pump() has run.
+    // Calls sent whose state the bus library still keeps: at most 64, none
+    // older than two seconds once pump() has run (a call given up is freed).
     size_t callsAwaited() const;
 
     // Whether a watcher says that a host shows items now.

@@ -2,6 +2,7 @@
 #include "service/WeatherService.h"
 
 #include "foundation/Logger.h"
+#include "platform/Process.h"
 #include "service/ServiceHosts.h"
 
 #include <curl/curl.h>
@@ -79,7 +80,7 @@ void WeatherService::setCaBundlePath(const std::string& path) {
     std::ifstream in(path);
     if (!in.is_open()) return;
     g_caBundlePath = path;
-    setenv("SSL_CERT_FILE", path.c_str(), 1);
+    platform::setOwnEnvironment("SSL_CERT_FILE", path);
 }
 
 const std::string& WeatherService::caBundlePath() { return g_caBundlePath; }
