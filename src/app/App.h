@@ -8,6 +8,7 @@
 //   App_Loop.cpp     main loop, frame pacing, events, actions, mini mode
 //   App_Worker.cpp   work requests, the worker, applying its results
 //   App_FrameSkip.cpp  leaving out frames identical to the one on screen
+//   App_Places.cpp   what goes with a saved place when it is removed
 #pragma once
 
 #include "app/ThreadSafeQueue.h"
@@ -176,6 +177,14 @@ public:
     // mode allows it now (at once, outside quiet hours, or the daily digest).
     void maybeNotify();
 
+    // ---- Saved places (App_Places.cpp) ----
+    // `removed` left the saved places: its toasts and notifications go with
+    // it, and a refresh of it still under way shows nothing.
+    void forgetRemovedPlace(const GeoLocation& removed);
+    // Whether a result is about a place removed in this run and not saved
+    // again since.
+    bool placeGone(const GeoLocation& place) const;
+
     // ---- Refresh pipeline (App_Refresh.cpp) ----
     // Answers a weather request with a quick result (the base forecast) and,
     // unless the worker is stopping, a final one (enriched, analysed,
@@ -230,6 +239,7 @@ public:
     std::set<std::string> pendingToastKeys;
     int lastDigestDay = -1;
     std::string lastRainKey;
+    std::set<std::string> forgottenPlaces;  // keys of places removed in this run
     ThreadSafeQueue<WorkRequest> requestQueue;
     ThreadSafeQueue<WorkResult> resultQueue;
     Clock::time_point lastRefresh{};

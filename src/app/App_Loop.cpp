@@ -266,7 +266,9 @@ void App::processEvents() {
         requestWeatherUpdate(locationManager.activeLocation());
     }
     if (a.removeActive && locationManager.hasLocations()) {
+        const GeoLocation removed = locationManager.activeLocation();
         locationManager.removeLocation(locationManager.activeIndex());
+        forgetRemovedPlace(removed);
         if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
         else if (radar.open) radar.close();  // no place is left to show
     }
