@@ -286,7 +286,9 @@ void App::processEvents() {
         radar.toggle(place.latitude, place.longitude);
     }
     if (a.updateActive && locationManager.hasLocations()) {
+        const GeoLocation before = locationManager.activeLocation();
         locationManager.updateActive(a.editedLocation);
+        followEditedPlace(before);
         {
             std::lock_guard<std::mutex> lock(dataMutex);
             weather.location = static_cast<const GeoLocation&>(locationManager.activeLocation());

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,13 @@ struct WeatherAlert {
     // Decides whether two alerts are the same one.
     std::string deduplicationKey() const;
 };
+
+// The key an alert filed under `key` goes by once its place is called
+// `newName` instead of `oldName`: the same kind and day under the new name.
+// Nothing for a key of another place or of an official warning, which goes
+// by its source's identifier.
+std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
+                                           const std::string& newName);
 
 // An alert as filed in the application's notification list.
 struct Notification {
