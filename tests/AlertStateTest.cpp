@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +56,12 @@ TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     // A later mark replaces the earlier time.
     again.markNotified(alert("b", kNow + 10), kNow);
     EXPECT_FALSE(again.alreadyNotified(alert("b", 0), kNow + 10));
+
+    // A rename carries the keys over, and keeps them for another place of the old name.
+    again.renamePlace("Tromsø", "Home", true);
+    again.renamePlace("Home", "Hjem", false);
+    const std::vector<std::string> acked = again.acknowledgedKeys(kNow);
+    EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Hjem|x", "2|Tromsø|x"}));
 }
 
 TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {

@@ -139,6 +139,26 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
     EXPECT_EQ(app.notifications.back().alert.dayKey, "day59");
 }
 
+// Removing a place takes its toasts and notifications along, and a refresh
+// of it still under way brings none back; another Boston keeps its own.
+TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
+    WeatherData elsewhere = boston();
+    elsewhere.location.latitude = 40;
+    app.locationManager.addLocation(boston().location);  // the active place
+    app.locationManager.addLocation(elsewhere.location);
+    apply(elsewhere, {alert("2030-01-02", "Rain there")});
+    apply(boston(), {alert("2030-01-01", "Rain here")});
+    app.visibleAlerts = app.alerts;
+    app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
+    app.renderer->actions.removeActive = true;
+    app.processEvents();
+    apply(boston(), {alert("2030-01-03", "Rain here later")});
+    EXPECT_TRUE(app.alerts.empty() && app.visibleAlerts.empty());
+    ASSERT_EQ(app.notifications.size(), 1u);
+    EXPECT_EQ(app.notifications[0].alert.message, "Rain there");
+    EXPECT_EQ(app.pendingToastKeys, std::set<std::string>{app.notifications[0].alert.deduplicationKey()});
+}
+
 TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
     const auto withRainIn = [](int steps) {
         WeatherData w = boston();

@@ -406,6 +406,23 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     EXPECT_NE(saved.find("Harbour"), std::string::npos);
     EXPECT_TRUE(nlohmann::json::accept(saved));
     shot();
+
+    // Removing every place takes its toasts along: where they stood, the
+    // welcome screen is as it was at first.
+    app.config.alertGustKmh = -1;  // any wind raises High Wind
+    ui.actions.refresh = true;
+    ASSERT_TRUE(turnUntil([&] { return fetched() && !app.visibleAlerts.empty(); }));
+    const std::string toastsPng = save(shot(), "toasts-before-removal");
+    const Rect toasts = region(UIRenderer::kToastsWindow);
+    ASSERT_GT(toasts.w, 100) << toastsPng;
+    ui.actions.removeActive = true;
+    ASSERT_TRUE(
+        turnUntil([&] { return fetched() && app.weather.location.name == "Oslo" && !app.visibleAlerts.empty(); }));
+    ui.actions.removeActive = true;
+    const test::Screenshot cleared = shot();
+    const std::string clearedPng = save(cleared, "welcome-after-removal");
+    EXPECT_TRUE(app.notifications.empty());
+    EXPECT_LT(differing(cleared, first, toasts), 100u) << clearedPng;
 }
 
 // The settings file's trouble where the person looks: a place that could not

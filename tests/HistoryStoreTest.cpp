@@ -193,6 +193,34 @@ TEST(HistoryFile, MissingFileGivesAnEmptyLogAndAFirstRecordingCreatesIt) {
     EXPECT_EQ(early.logFor(key).obs.size(), 1u);
 }
 
+// A renamed place's file takes the new key's name (a copy while another
+// saved place keeps the old key), never over a file the new key has; both
+// logs are read again from disk.
+TEST(HistoryFile, ARenamedPlaceTakesItsFileAlongButNeverOverAnother) {
+    using nbr::PlaceFileMove;
+    const struct {
+        const char* newKey;
+        bool oldFile, newFile, keepOld;
+        PlaceFileMove result;
+        size_t newDays, oldDays;  // truth days each key reads after
+    } rows[] = {{"New@1.0000,2.0000", true, false, false, PlaceFileMove::Moved, 1, 0},
+                {"New@1.0000,2.0000", true, false, true, PlaceFileMove::Copied, 1, 1},
+                {"New@1.0000,2.0000", true, true, false, PlaceFileMove::KeptExisting, 2, 1},
+                {"Old_Town@1.0000,2.0000", true, false, false, PlaceFileMove::Nothing, 1, 1}};  // one file for both
+    const std::string oldKey = "Old Town@1.0000,2.0000";
+    const auto day = [](int d) { return "{\"date\":\"2024-05-0" + std::to_string(d) + "\",\"t\":\"truth\"}\n"; };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const auto& r = rows[i];
+        Store s;
+        if (r.oldFile) writeFile(s.store.pathFor(oldKey), day(1));
+        if (r.newFile) writeFile(s.store.pathFor(r.newKey), day(1) + day(2));
+        s.store.logFor(oldKey);
+        EXPECT_EQ(s.store.renamePlace(oldKey, r.newKey, r.keepOld), r.result) << i;
+        EXPECT_EQ(s.store.logFor(r.newKey).truth.size(), r.newDays) << i;
+        EXPECT_EQ(s.store.logFor(oldKey).truth.size(), r.oldDays) << i;
+    }
+}
+
 TEST(HistoryFile, ListsPastTheirCapsKeepTheNewestAndTheFileIsRewritten) {
     Store s;
     const std::string key = "Cap@0.0000,0.0000";

@@ -100,6 +100,13 @@ TEST(WeatherAlertTest, DeduplicationKeyRules) {
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-06-30");
     rain.dayKey = "2024-07-01";
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-07-01");
+
+    // A renamed place's keys, and only its own, go by the new name: key,
+    // old name, the key renamed ("" for none).
+    const char* renames[][3] = {{"2|Oslo|2024-07-01", "Oslo", "2|Home|2024-07-01"}, {"2|A|B|7", "A|B", "2|Home|7"},
+                                {"2|A|B|7", "A", ""}, {"2|Oslo Fjord|7", "Oslo", ""}, {"OFFICIAL|Oslo|7", "Oslo", ""},
+                                {"2|Oslo", "Oslo", ""}};
+    for (const auto& r : renames) EXPECT_EQ(renamedAlertKey(r[0], r[1], "Home").value_or(""), r[2]) << r[0];
 }
 
 TEST(WeatherDataTest, DefaultsCarryTheMissingValueMarkers) {

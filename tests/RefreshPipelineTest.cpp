@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 namespace nbr::test {
@@ -117,6 +118,58 @@ TEST_F(RefreshPipelineTest, SwitchesOffLearningAndAlertsAndStopsAtShutDown) {
     got = drain();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_FALSE(got[0].weather->enriched);
+}
+
+// Renamed in the edit window, a place keeps what is stored under its name:
+// its scored history with the corrections it gives, its archive and source
+// flags, and the alert already dismissed, which is not raised again.
+TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
+    app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+    app.config.alertGustKmh = -1;  // any wind raises High Wind
+    app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
+    app.locationManager.addLocation(place("boston"));
+    const std::string oldKey = app.locationManager.activeLocation().cacheKey();
+    HistoryStore::Log& log = app.historyStore.logFor(oldKey);  // three weeks, each day-ahead high too warm
+    for (int d = 0; d < 21; ++d) {
+        log.truth.push_back({addDays("2024-01-01", d), 10, 0, 3, false});
+        log.fcst.push_back({addDays("2024-01-01", d - 1), addDays("2024-01-01", d), 1, 11, 0, 30, 1.5, 0});
+    }
+    ASSERT_TRUE(app.historyStore.rewrite(oldKey, log));
+    app.historyStore.logs.clear();  // read from the file from now on
+    app.weatherService.negSet(oldKey, WeatherService::kNegBuoy);
+    const auto work = [&] {  // the worker's part, in order
+        while (auto r = app.requestQueue.tryPop())
+            r->kind == App::WorkKind::RenamePlace ? app.movePlaceFiles(*r) : app.handleFetchWeather(*r);
+        app.updateFromBackground();
+    };
+    app.requestWeatherUpdate(app.locationManager.activeLocation());
+    work();
+    const WeatherData before = app.weather;
+    ASSERT_GE(before.skill.leads[1].n, 21);
+    ASSERT_TRUE(before.daily[1].corrected);
+    std::string windKey;
+    for (const WeatherAlert& a : app.alerts)
+        if (a.kind == AlertKind::HighWind) windKey = a.deduplicationKey();
+    ASSERT_FALSE(windKey.empty());
+    app.renderer->actions.acknowledgeKey = windKey;
+    app.processEvents();
+    const size_t filed = app.notifications.size();
+    app.renderer->openEdit();
+    std::strcpy(app.renderer->editName, "Downtown");
+    app.renderer->saveEdit();
+    app.processEvents();
+    work();
+    const std::string newKey = app.locationManager.activeLocation().cacheKey();
+    EXPECT_EQ(app.weather.location.name, "Downtown");
+    EXPECT_EQ(app.weather.skill.leads[1].n, before.skill.leads[1].n);
+    EXPECT_EQ(app.weather.history.size(), before.history.size());
+    EXPECT_EQ(app.weather.daily[1].highCorrection, before.daily[1].highCorrection);
+    EXPECT_TRUE(app.weatherService.negHas(newKey, WeatherService::kNegBuoy));
+    EXPECT_EQ(server.count("archive"), 1u);  // the archive came along: not fetched again
+    const std::string renamedKey = renamedAlertKey(windKey, "Boston", "Downtown").value_or("");
+    EXPECT_EQ(app.notifications.size(), filed);
+    EXPECT_EQ(app.acknowledgedKeys, std::set<std::string>{renamedKey});
+    EXPECT_NE(readFile(tmp_.path() + "/alert_state.json").find(renamedKey), std::string::npos);
 }
 
 TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {

@@ -1,9 +1,11 @@
 // The queues between the first thread and the worker, and the worker's
 // start and stop.
+#include "TestEnv.h"
 #include "app/App.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 namespace nbr {
@@ -56,6 +58,29 @@ TEST(WorkerIdleConcurrency, StopWhileWaitingEndsTheWorkerWithoutDoingTheWakeUpRe
     app.stopWorker();
     EXPECT_FALSE(app.worker.joinable());
     EXPECT_EQ(app.resultQueue.size(), 0u);  // the wake-up request was dropped, not fetched
+}
+
+// A place renamed just before the stop: its history follows the new name,
+// whether the stopping worker takes the rename or leaves it behind another.
+TEST(WorkerIdleConcurrency, ARenameQueuedAtTheStopIsStillDone) {
+    for (const bool behindAnother : {false, true}) {
+        App app;
+        test::TempDir tmp;
+        app.historyStore.dir = tmp.path();
+        test::writeFile(app.historyStore.pathFor("Old@0.0000,0.0000"), "\n");
+        app.workerWakeInterval = 600s;
+        app.startWorker();
+        std::this_thread::sleep_for(20ms);
+        app.workerRunning = false;  // stopping, the worker still waiting
+        if (behindAnother) app.requestGeocode("");
+        App::WorkRequest rename;
+        rename.kind = App::WorkKind::RenamePlace;
+        rename.oldKey = "Old@0.0000,0.0000";
+        rename.location.name = "New";
+        app.requestQueue.push(rename);
+        app.stopWorker();
+        EXPECT_TRUE(std::filesystem::exists(app.historyStore.pathFor("New@0.0000,0.0000"))) << behindAnother;
+    }
 }
 
 TEST(WorkerIdleConcurrency, IdleWorkerKeepsWaitingAcrossWakeUps) {

@@ -8,6 +8,7 @@
 //   App_Loop.cpp     main loop, frame pacing, events, actions, mini mode
 //   App_Worker.cpp   work requests, the worker, applying its results
 //   App_FrameSkip.cpp  leaving out frames identical to the one on screen
+//   App_Places.cpp   what follows a saved place through an edit or a removal
 #pragma once
 
 #include "app/ThreadSafeQueue.h"
@@ -69,7 +70,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     struct WorkKind {
-        enum : int { FetchWeather = 0, Geocode = 1, DetectLocation = 2, FetchStarFacts = 3 };
+        enum : int { FetchWeather = 0, Geocode = 1, DetectLocation = 2, FetchStarFacts = 3, RenamePlace = 4 };
     };
 
     struct WorkRequest {
@@ -81,6 +82,10 @@ public:
         bool historyEnabled = true;
         AlertTuning tuning;
         std::vector<SavedLocation> savedLocations;
+        // RenamePlace: the key the place's stored files go by until now, and
+        // whether another saved place still goes by it (its files are copied).
+        std::string oldKey;
+        bool keepOld = false;
     };
 
     struct WorkResult {
@@ -180,6 +185,21 @@ public:
     // mode allows it now (at once, outside quiet hours, or the daily digest).
     void maybeNotify();
 
+    // ---- Saved places (App_Places.cpp) ----
+    // The active place was edited from `before`: the keys of its alerts and
+    // the place of its shown and filed alerts follow a new name at once; its
+    // history, archive and flags follow on the worker when it stands where
+    // it stood (a place moved elsewhere starts anew there).
+    void followEditedPlace(const GeoLocation& before);
+    // `removed` left the saved places: its toasts and notifications go with
+    // it, and a refresh of it still under way shows nothing.
+    void forgetRemovedPlace(const GeoLocation& removed);
+    // Whether a result is about a place removed or renamed in this run and
+    // not saved again since.
+    bool placeGone(const GeoLocation& place) const;
+    // Worker side of a rename: moves the place's stored files to its new key.
+    void movePlaceFiles(const WorkRequest& request);
+
     // ---- Refresh pipeline (App_Refresh.cpp) ----
     // Answers a weather request with a quick result (the base forecast) and,
     // unless the worker is stopping, a final one (enriched, analysed,
@@ -234,6 +254,7 @@ public:
     std::set<std::string> pendingToastKeys;
     int lastDigestDay = -1;
     std::string lastRainKey;
+    std::set<std::string> forgottenPlaces;  // keys of places removed or renamed in this run
     ThreadSafeQueue<WorkRequest> requestQueue;
     ThreadSafeQueue<WorkResult> resultQueue;
     Clock::time_point lastRefresh{};

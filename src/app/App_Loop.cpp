@@ -266,7 +266,9 @@ void App::processEvents() {
         requestWeatherUpdate(locationManager.activeLocation());
     }
     if (a.removeActive && locationManager.hasLocations()) {
+        const GeoLocation removed = locationManager.activeLocation();
         locationManager.removeLocation(locationManager.activeIndex());
+        forgetRemovedPlace(removed);
         if (locationManager.hasLocations()) requestWeatherUpdate(locationManager.activeLocation());
         else if (radar.open) radar.close();  // no place is left to show
     }
@@ -284,7 +286,9 @@ void App::processEvents() {
         radar.toggle(place.latitude, place.longitude);
     }
     if (a.updateActive && locationManager.hasLocations()) {
+        const GeoLocation before = locationManager.activeLocation();
         locationManager.updateActive(a.editedLocation);
+        followEditedPlace(before);
         {
             std::lock_guard<std::mutex> lock(dataMutex);
             weather.location = static_cast<const GeoLocation&>(locationManager.activeLocation());

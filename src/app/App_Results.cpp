@@ -82,6 +82,7 @@ void App::updateFromBackground() {
 void App::applyWeatherResult(WorkResult& res) {
     std::lock_guard<std::mutex> lock(dataMutex);
     fetchInProgress = false;
+    if (res.weather && placeGone(res.weather->location)) return;  // removed or renamed while fetched
     if (!res.weather) {
         status = res.error.empty() ? "Update failed" : res.error;
         return;
@@ -89,6 +90,7 @@ void App::applyWeatherResult(WorkResult& res) {
     status.clear();
     weather = std::move(*res.weather);
     alerts = std::move(res.alerts);
+    for (WeatherAlert& a : alerts) a.placeKey = weather.location.cacheKey();
     alertsDirty = true;
 
     tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
@@ -148,6 +150,7 @@ void App::fileRainNotice(std::chrono::system_clock::time_point now) {
     notice.title = "Rain Soon";
     notice.message = "Rain starting in ~" + std::to_string(nowcast.minutes) + " min in " + weather.location.name;
     notice.location = weather.location.name;
+    notice.placeKey = weather.location.cacheKey();
     notice.issued = now;
     notice.expires = now + std::chrono::minutes(nowcast.minutes + kRainNoticeMinutes);
     if (alertEngine.alreadyNotified(notice, 0)) return;

@@ -94,6 +94,9 @@ void App::stopWorker() {
     weatherService.abortFlag.store(true);
     requestQueue.push(WorkRequest{});
     if (worker.joinable()) worker.join();
+    // A place renamed just before the stop: its files still follow the name.
+    while (std::optional<WorkRequest> r = requestQueue.tryPop())
+        if (r->kind == WorkKind::RenamePlace) movePlaceFiles(*r);
 }
 
 void App::shutdown() {

@@ -37,7 +37,8 @@ void App::backgroundWorkerLoop() {
     while (workerRunning.load()) {
         std::optional<WorkRequest> req = requestQueue.waitPop(workerWakeInterval);
         if (!req) continue;
-        if (!workerRunning.load()) return;
+        // A rename is done even while stopping: the files follow the name saved.
+        if (!workerRunning.load() && req->kind != WorkKind::RenamePlace) return;
         switch (req->kind) {
         case WorkKind::FetchWeather:
             handleFetchWeather(*req);
@@ -72,6 +73,9 @@ void App::backgroundWorkerLoop() {
             resultQueue.push(std::move(res));
             break;
         }
+        case WorkKind::RenamePlace:
+            movePlaceFiles(*req);
+            break;
         default:
             break;
         }

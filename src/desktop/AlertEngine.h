@@ -61,6 +61,11 @@ public:
     void acknowledge(const std::string& key, TimePoint until, int64_t now);
     // The acknowledged keys still remembered at `now`.
     std::vector<std::string> acknowledgedKeys(int64_t now) const;
+    // Carries the filed and acknowledged keys of a place called `oldName`
+    // over to `newName`, each with its time (the later one when the new key
+    // is remembered already), and saves. The old keys stay as well when
+    // `keepOld` (another place still goes by that name).
+    void renamePlace(const std::string& oldName, const std::string& newName, bool keepOld);
 
 private:
     void pruneLocked(int64_t now);

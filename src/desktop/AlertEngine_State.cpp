@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <sstream>
 
 namespace nbr {
@@ -96,6 +97,32 @@ std::vector<std::string> AlertEngine::acknowledgedKeys(int64_t now) const {
     for (const auto& [key, until] : acked)
         if (until > t) keys.push_back(key);
     return keys;
+}
+
+void AlertEngine::renamePlace(const std::string& oldName, const std::string& newName, bool keepOld) {
+    if (oldName == newName) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    bool changed = false;
+    for (auto* keys : {&notified, &acked}) {
+        std::vector<std::pair<std::string, TimePoint>> renamed;
+        for (auto it = keys->begin(); it != keys->end();) {
+            std::optional<std::string> to = renamedAlertKey(it->first, oldName, newName);
+            if (!to) {
+                ++it;
+                continue;
+            }
+            renamed.emplace_back(std::move(*to), it->second);
+            it = keepOld ? std::next(it) : keys->erase(it);
+        }
+        for (auto& [key, until] : renamed) {
+            TimePoint& slot = (*keys)[key];
+            slot = std::max(slot, until);
+        }
+        changed = changed || !renamed.empty();
+    }
+    if (!changed) return;
+    pruneLocked(nowOr(0));
+    saveLocked();
 }
 
 void AlertEngine::pruneLocked(int64_t now) {

@@ -11,6 +11,7 @@
 //   ArchiveStore_Analytics.cpp  normals, anomaly, insights, analog days
 #pragma once
 
+#include "history/PlaceFile.h"
 #include "model/SkillTypes.h"
 
 #include <chrono>
@@ -60,6 +61,8 @@ public:
     // The place's entry, its file read on first use.
     Entry& entryFor(const std::string& key);
     std::string pathFor(const std::string& key) const;
+    // A place's key changed: as HistoryStore::renamePlace, for its archive.
+    PlaceFileMove renamePlace(const std::string& oldKey, const std::string& newKey, bool keepOld);
     // The days of one archive reply; none when it cannot be read.
     static std::vector<Day> parseArchive(const std::string& body);
     // One compact file line (no line end).

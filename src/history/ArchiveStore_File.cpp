@@ -63,6 +63,14 @@ std::string ArchiveStore::addDays(const std::string& date, int n) { return nbr::
 
 std::string ArchiveStore::pathFor(const std::string& key) const { return placeFilePath(dir, key); }
 
+PlaceFileMove ArchiveStore::renamePlace(const std::string& oldKey, const std::string& newKey, bool keepOld) {
+    if (dir.empty() || oldKey == newKey) return PlaceFileMove::Nothing;
+    const PlaceFileMove moved = movePlaceFile(dir, oldKey, newKey, keepOld);
+    entries.erase(newKey);
+    if (!keepOld) entries.erase(oldKey);
+    return moved;
+}
+
 std::string ArchiveStore::lineOf(const Day& day) {
     json j;
     j["d"] = day.date;

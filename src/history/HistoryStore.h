@@ -6,6 +6,7 @@
 #pragma once
 
 #include "history/ArchiveStore.h"
+#include "history/PlaceFile.h"
 #include "model/SkillTypes.h"
 
 #include <cstdint>
@@ -105,6 +106,11 @@ public:
     // appends the pending lines. When the rewrite fails the pending lines are
     // appended instead.
     void pruneAndFlush(const std::string& key, Log& log, std::vector<std::string>& lines);
+    // A place's key changed: its file takes the new key's name (a copy when
+    // `keepOld`, another saved place still using the old key), never over a
+    // file the new key has already; the logs of both keys are read again on
+    // their next use.
+    PlaceFileMove renamePlace(const std::string& oldKey, const std::string& newKey, bool keepOld);
 
     // The day before a "YYYY-MM-DD..." text, or "".
     static std::string previousDate(const std::string& date);

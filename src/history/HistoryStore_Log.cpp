@@ -331,6 +331,14 @@ void HistoryStore::pruneAndFlush(const std::string& key, Log& log, std::vector<s
     if (!lines.empty()) appendLines(key, lines);
 }
 
+PlaceFileMove HistoryStore::renamePlace(const std::string& oldKey, const std::string& newKey, bool keepOld) {
+    if (dir.empty() || oldKey == newKey) return PlaceFileMove::Nothing;
+    const PlaceFileMove moved = movePlaceFile(dir, oldKey, newKey, keepOld);
+    logs.erase(newKey);
+    if (!keepOld) logs.erase(oldKey);
+    return moved;
+}
+
 std::string HistoryStore::previousDate(const std::string& date) {
     return addDays(date, -1);
 }

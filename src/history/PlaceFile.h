@@ -18,4 +18,18 @@ inline std::string placeFilePath(const std::string& dir, const std::string& key)
     return dir + "/" + name + ".jsonl";
 }
 
+// What became of a place's file when its key changed.
+enum class PlaceFileMove {
+    Nothing,       // no file under the old key, or both keys name the same file
+    Moved,         // renamed to the new key's name
+    Copied,        // copied, the old file kept for a place still using the old key
+    KeptExisting,  // the new key has a file already: both files left as they are
+    Failed,        // the file system refused; the old file is where it was
+};
+
+// Moves (copies when `keepOld`) the file of `oldKey` in `dir` to the name of
+// `newKey`, never over an existing file.
+PlaceFileMove movePlaceFile(const std::string& dir, const std::string& oldKey, const std::string& newKey,
+                            bool keepOld);
+
 }  // namespace nbr

@@ -27,4 +27,17 @@ std::string WeatherAlert::deduplicationKey() const {
     return key + std::to_string(std::chrono::duration_cast<Days>(issued.time_since_epoch()).count());
 }
 
+std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
+                                           const std::string& newName) {
+    // "<kind>|<place name>|<day>": the kind is all digits and the day has no
+    // bar, so the name is whatever lies between the first and the last bar,
+    // bars of its own included.
+    const size_t first = key.find('|'), last = key.rfind('|');
+    if (first == 0 || first == std::string::npos || last == first) return std::nullopt;
+    for (size_t i = 0; i < first; ++i)
+        if (key[i] < '0' || key[i] > '9') return std::nullopt;
+    if (key.compare(first + 1, last - first - 1, oldName) != 0) return std::nullopt;
+    return key.substr(0, first + 1) + newName + key.substr(last);
+}
+
 }  // namespace nbr

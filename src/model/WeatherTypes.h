@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,18 @@ struct WeatherAlert {
     std::string severity;  // source severity word of an official alert
     std::chrono::system_clock::time_point expires{};  // zero: no expiry
     std::string dayKey;    // local date "YYYY-MM-DD" a rule alert concerns
+    std::string placeKey;  // cacheKey of the place it concerns; empty for none
 
     // Decides whether two alerts are the same one.
     std::string deduplicationKey() const;
 };
+
+// The key an alert filed under `key` goes by once its place is called
+// `newName` instead of `oldName`: the same kind and day under the new name.
+// Nothing for a key of another place or of an official warning, which goes
+// by its source's identifier.
+std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
+                                           const std::string& newName);
 
 // An alert as filed in the application's notification list.
 struct Notification {

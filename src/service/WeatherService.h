@@ -231,6 +231,9 @@ public:
     // Sets `bit` for `key` and rewrites negPath (through a temporary file and
     // a rename) when that changed anything.
     void negSet(const std::string& key, int bit);
+    // A place renamed where it stands: its flags join those of `newKey` and
+    // leave `oldKey` (unless `keepOld`, another place still using that key).
+    void negRename(const std::string& oldKey, const std::string& newKey, bool keepOld);
     // Reads negPath into negFlags once per run. The caller holds negMutex.
     void negLoadLocked();
     // The flags of a flags-file text: one JSON object of place key -> integer

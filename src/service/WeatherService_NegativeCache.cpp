@@ -65,4 +65,15 @@ void WeatherService::negSet(const std::string& key, int bit) {
     (void)platform::writeFileAtomic(negPath, formatNegFlags(negFlags));
 }
 
+void WeatherService::negRename(const std::string& oldKey, const std::string& newKey, bool keepOld) {
+    std::lock_guard<std::mutex> lock(negMutex);
+    negLoadLocked();
+    const auto it = negFlags.find(oldKey);
+    if (it == negFlags.end() || oldKey == newKey) return;
+    const int mask = it->second;
+    if (!keepOld) negFlags.erase(it);
+    negFlags[newKey] |= mask;
+    if (!negPath.empty()) (void)platform::writeFileAtomic(negPath, formatNegFlags(negFlags));
+}
+
 }  // namespace nbr
