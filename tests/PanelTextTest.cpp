@@ -97,6 +97,7 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
     EXPECT_FALSE(canSaveEdit("Home", -91, 10));
     EXPECT_TRUE(canSaveEdit("Home", 0, 0));
     EXPECT_EQ(searchResultLabel(active, 3), "Oslo, Oslo, NO##3");
+    EXPECT_EQ(searchResultLabel(GeoLocation{"Boston", "PH", "", 0, 0, "", false}, 0), "Boston, PH##0");
 }
 
 // ---- Current conditions ----
