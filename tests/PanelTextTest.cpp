@@ -180,9 +180,9 @@ TEST(PanelCurrent, PressureSunAndDaylightLines) {
 
 TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     WeatherData d = currentRecord();
-    auto steps = [&](std::initializer_list<double> mm) {
+    auto steps = [&](std::initializer_list<double> mm, int code = 61) {
         d.minutely15.clear();
-        for (double v : mm) d.minutely15.push_back({"", v, 0});
+        for (double v : mm) d.minutely15.push_back({"", v, code});
     };
     steps({0, 0, 0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain starting in ~30 min");
@@ -192,6 +192,12 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
     steps({0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
+    steps({0, 0.3}, 73);  // what falls is named by the first wet step's code
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow starting in ~15 min");
+    steps({0.3, 0.2, 0.0}, 86);
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow stopping in ~30 min");
+    steps({0.3, 0.3}, 77);
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow continuing for the next 2h");
     steps({});
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Accent);
     EXPECT_FALSE(currentAdvice(d, imperial()).text.empty());
@@ -453,6 +459,8 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(m.stat.tone, Tone::Amber);
     d.minutely15 = {{"", 0.2, 0}, {"", 0, 0}};
     EXPECT_EQ(miniStrip(d, c, false).stat.tone, Tone::Live);
+    d.minutely15 = {{"", 0, 0}, {"", 0.2, 85}};
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
 
     EXPECT_EQ(notificationTime(std::chrono::system_clock::now()).size(), 11u);  // "MM/DD HH:MM"
 }

@@ -141,8 +141,9 @@ void App::fileRainNotice(std::chrono::system_clock::time_point now) {
     lastRainKey = key;
     WeatherAlert notice;
     notice.kind = AlertKind::RainExpected;
-    notice.title = "Rain Soon";
-    notice.message = "Rain starting in ~" + std::to_string(nowcast.minutes) + " min in " + weather.location.name;
+    notice.title = std::string(nowcast.what()) + " Soon";
+    notice.message = std::string(nowcast.what()) + " starting in ~" + std::to_string(nowcast.minutes) + " min in " +
+                     weather.location.name;
     notice.location = weather.location.name;
     notice.issued = now;
     notice.expires = now + std::chrono::minutes(nowcast.minutes + kRainNoticeMinutes);
