@@ -2,6 +2,7 @@
 // here: places bar, current conditions, forecast strips, sun tracker, status
 // bar, toasts, mini strip and notification centre.
 #include "model/Utf8.h"
+#include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
 #include "ui/Panel_Forecast.h"
 #include "ui/Panel_Places.h"
@@ -212,18 +213,21 @@ TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
     std::vector<HourlyForecast> hours(3);
     for (size_t i = 0; i < hours.size(); ++i) hours[i].time = "2026-12-07T1" + std::to_string(i) + ":00";
     Config cfg = imperial();
+    std::string now = "2026-12-07T09:30";
     const std::function<void()> changes[] = {
-        [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
+        [&] { now = "2026-12-07T10:40"; },  [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
         [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
         [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
         [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
     };
     LastAnswer<std::vector<HourCells>> memo;
-    auto remembered = [&] { return memo.get(hourStripInputs(hours, cfg), [&] { return hourStrip(hours, cfg); }); };
+    auto remembered = [&] {
+        return memo.get(hourStripInputs(hours, cfg, now), [&] { return hourStrip(hours, cfg, now); });
+    };
     remembered();
     for (size_t k = 0; k < std::size(changes); ++k) {
         changes[k]();
-        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg);
+        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg, now);
         ASSERT_EQ(got.size(), want.size()) << k;
         for (size_t i = 0; i < want.size(); ++i) {
             EXPECT_EQ(got[i].hour, want[i].hour) << k;
@@ -240,16 +244,16 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     h.temperature = 20;
     h.weatherCode = 61;
     h.precipitationProbability = 45.4;
-    EXPECT_EQ(hourCells(h, 0, imperial()).hour, "Now");
-    EXPECT_EQ(hourCells(h, 1, imperial()).hour, "12AM");
-    EXPECT_EQ(hourCells(h, 1, metric()).hour, "00:00");
+    EXPECT_EQ(hourCells(h, true, imperial()).hour, "Now");
+    EXPECT_EQ(hourCells(h, false, imperial()).hour, "12AM");
+    EXPECT_EQ(hourCells(h, false, metric()).hour, "00:00");
     h.time = "2026-12-07T13:00";
-    const HourCells c = hourCells(h, 5, imperial());
+    const HourCells c = hourCells(h, false, imperial());
     EXPECT_EQ(c.hour, "1PM");
     EXPECT_EQ(c.temperature, "68F");
     EXPECT_EQ(c.rain, "45%");
     h.time = "2026-12-07";
-    EXPECT_EQ(hourCells(h, 2, imperial()).hour, "12AM");
+    EXPECT_EQ(hourCells(h, false, imperial()).hour, "12AM");
 
     h.time = "2026-12-07T12:00";
     std::vector<Line> tip = hourlyTooltip(h, imperial());
@@ -270,6 +274,32 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     const std::vector<float> lv = hourlyChartLevels(hours, false);
     EXPECT_FLOAT_EQ(lv[0], 0.0f);
     EXPECT_FLOAT_EQ(lv[1], 1.0f);
+}
+
+// The strip's first columns through an hour at a place four hours behind
+// UTC: the forecast's current time is the quarter hour, and its list starts
+// at the first hour not before it.
+TEST(PanelForecast, ColumnIsNowOnlyWhileItsHourHoldsThePresent) {
+    std::string hours;
+    for (int h = 0; h < 24; ++h) hours += printed<32>("%s\"2026-12-07T%02d:00\"", h ? "," : "", h);
+    const long long fivePm = 1796677200;  // 2026-12-07 17:00 at UTC-4
+    const struct {
+        const char* quarter;  // the reply's current time
+        int minutes;          // the wall clock, past 5 PM
+        std::vector<std::string> first;
+    } rows[] = {{"17:00", 0, {"Now", "6PM", "7PM"}},  {"17:00", 14, {"Now", "6PM", "7PM"}},
+                {"17:15", 15, {"6PM", "7PM", "8PM"}}, {"17:45", 59, {"6PM", "7PM", "8PM"}},
+                {"16:45", 70, {"5PM", "Now", "7PM"}}};  // a record from before the hour, shown after it
+    for (const auto& r : rows) {
+        const WeatherData d = WeatherService::parseWeatherResponse(
+            std::string(R"({"utc_offset_seconds":-14400,"current":{"time":"2026-12-07T)") + r.quarter +
+                R"("},"hourly":{"time":[)" + hours + "]}}",
+            GeoLocation{});
+        const std::vector<HourCells> cells =
+            hourStrip(d.hourly, imperial(), localTimeText(fivePm + r.minutes * 60, d.utcOffsetSeconds));
+        ASSERT_GE(cells.size(), 3u);
+        EXPECT_EQ((std::vector<std::string>{cells[0].hour, cells[1].hour, cells[2].hour}), r.first) << r.minutes;
+    }
 }
 
 TEST(PanelForecast, DailyTableCells) {
