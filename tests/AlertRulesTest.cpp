@@ -141,7 +141,6 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
         {0, 0, 0, 0, 0, 0, 64.5, false, {"High Wind@2025-01-15: Wind gusts over 64 km/h in Boston"}},
         {0, 0, 0, 0, 0, 0, 70, true, {"High Wind@2025-01-15: Wind gusts over 40 mph in Boston"}},
         // A day of snow does not count by its chance; its rain sum still does.
-        {0, 90, 2, 0, 0, 0, 0, false, {"Snow Expected@2025-01-15: Snowfall expected today in Boston"}, 73},
         {0, 90, 0, 0, 70, 0, 0, false, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}, 85, 61},
         {1.5, 90, 0, 0, 0, 0, 0, false, {"Rain Expected@2025-01-15: Rain expected today in Boston"}, 71},
     };

@@ -126,37 +126,31 @@ TEST(DashboardLayoutTest, TallWindowKeepsTheNaturalDailyHeight) {
 // Night by the record's sun times for the place's date, else local hours
 // before 6 and after 18.
 TEST(DashboardLayoutTest, NightRunsFromSunsetToSunriseElseByTheClock) {
-    const long long jan1 = 1767225600, dec15 = 1797292800, jun21 = 1782000000;  // 00:00 UTC
-    const DailyForecast halifax{.date = "2026-12-15", .sunrise = "2026-12-15T07:40", .sunset = "2026-12-15T16:35"};
-    const DailyForecast oslo{.date = "2026-06-21", .sunrise = "2026-06-21T03:54", .sunset = "2026-06-21T22:44"};
-    const struct {
-        long long now;
-        int offset;
-        std::vector<DailyForecast> days;
-        bool night;
-    } rows[] = {
-        {jan1, 0, {}, true},
-        {jan1 + 6 * 3600, 0, {}, false},
-        {jan1 + 18 * 3600 + 3599, 0, {}, false},
-        {jan1 + 19 * 3600, 0, {}, true},
-        {jan1, 12 * 3600, {}, false},                  // noon at UTC+12
-        {jan1 + 10 * 3600, -8 * 3600, {}, true},       // 02:00 at UTC-8
-        {3600, -5 * 3600, {}, true},                   // negative local seconds wrap into the day
-        {dec15 + 22 * 3600 + 20 * 60, -4 * 3600, {halifax}, true},   // 6:20 PM, after a 4:35 PM sunset
-        {dec15 + 20 * 3600 + 34 * 60, -4 * 3600, {halifax}, false},  // 4:34 PM
-        {dec15 + 20 * 3600 + 35 * 60, -4 * 3600, {halifax}, true},   // sunset
-        {dec15 + 11 * 3600 + 39 * 60, -4 * 3600, {halifax}, true},   // 7:39 AM
-        {dec15 + 11 * 3600 + 40 * 60, -4 * 3600, {halifax}, false},  // sunrise
-        {jun21 + 3 * 3600 + 30 * 60, 2 * 3600, {oslo}, false},       // 5:30 AM, after a 3:54 sunrise
-        {jun21 + 20 * 3600, 2 * 3600, {oslo}, false},                // 10 PM
-        {jun21 + 20 * 3600 + 44 * 60, 2 * 3600, {oslo}, true},       // 10:44 PM sunset
-        {jun21 + 3 * 3600 + 30 * 60 + 86400, 2 * 3600, {oslo}, true},  // a record of another day: the clock
+    const auto byClock = [](long long t, int offset) {
+        WeatherData d;
+        d.utcOffsetSeconds = offset;
+        return panel::isNightAt(d, t);
     };
+    const long long midnightUtc = 1767225600;  // 2026-01-01 00:00 UTC
+    EXPECT_TRUE(byClock(midnightUtc, 0));
+    EXPECT_FALSE(byClock(midnightUtc + 6 * 3600, 0));
+    EXPECT_FALSE(byClock(midnightUtc + 18 * 3600 + 3599, 0));
+    EXPECT_TRUE(byClock(midnightUtc + 19 * 3600, 0));
+    EXPECT_FALSE(byClock(midnightUtc, 12 * 3600));  // noon at UTC+12
+    EXPECT_TRUE(byClock(midnightUtc + 10 * 3600, -8 * 3600));  // 02:00 at UTC-8
+    EXPECT_TRUE(byClock(3600, -5 * 3600));  // negative local seconds wrap into the day
+    // Halifax (UTC-4) on 15 December, Oslo (UTC+2) on 21 June, at local hhmm.
+    const DailyForecast halifax{.date = "2026-12-15", .sunrise = "2026-12-15T07:40", .sunset = "2026-12-15T16:35"},
+        oslo{.date = "2026-06-21", .sunrise = "2026-06-21T03:54", .sunset = "2026-06-21T22:44"};
+    const struct { const DailyForecast* day; int hhmm; bool night; } rows[] = {
+        {&halifax, 1820, true}, {&halifax, 1634, false}, {&halifax, 739, true}, {&oslo, 530, false},
+        {&oslo, 2244, true},    {&oslo, 2930, true}};  // the last: 05:30 the next day, by the clock
     for (const auto& r : rows) {
         WeatherData d;
-        d.utcOffsetSeconds = r.offset;
-        d.daily = r.days;
-        EXPECT_EQ(panel::isNightAt(d, r.now), r.night) << r.now << " " << r.offset;
+        d.utcOffsetSeconds = r.day == &halifax ? -4 * 3600 : 2 * 3600;
+        d.daily = {*r.day};
+        const long long midnight = (r.day == &halifax ? 1797292800 : 1782000000) - d.utcOffsetSeconds;
+        EXPECT_EQ(panel::isNightAt(d, midnight + r.hhmm / 100 * 3600 + r.hhmm % 100 * 60), r.night) << r.hhmm;
     }
 }
 
