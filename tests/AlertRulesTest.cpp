@@ -131,6 +131,7 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
         double rain0, pop0, snow0, rain1, pop1, snow1, gust;
         bool imperial;
         std::vector<std::string> expected;
+        int code0 = 0, code1 = 0;  // the days' weather codes
     };
     const Case cases[] = {
         {0, 61, 0, 5, 90, 0, 0, false, {"Rain Expected@2025-01-15: Rain expected today in Boston"}},
@@ -139,12 +140,16 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
         {0, 0, 0, 0, 0, 0, 64, false, {}},
         {0, 0, 0, 0, 0, 0, 64.5, false, {"High Wind@2025-01-15: Wind gusts over 64 km/h in Boston"}},
         {0, 0, 0, 0, 0, 0, 70, true, {"High Wind@2025-01-15: Wind gusts over 40 mph in Boston"}},
+        // A day of snow does not count by its chance; its rain sum still does.
+        {0, 90, 0, 0, 70, 0, 0, false, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}, 85, 61},
+        {1.5, 90, 0, 0, 0, 0, 0, false, {"Rain Expected@2025-01-15: Rain expected today in Boston"}, 71},
     };
     for (const Case& c : cases) {
         WeatherData d = record(0, {0, 0});
         d.daily[0].rainSum = c.rain0, d.daily[0].precipitationProbabilityMax = c.pop0, d.daily[0].snowfallSum = c.snow0;
         d.daily[1].rainSum = c.rain1, d.daily[1].precipitationProbabilityMax = c.pop1, d.daily[1].snowfallSum = c.snow1;
         d.windGusts = c.gust;
+        d.daily[0].weatherCode = c.code0, d.daily[1].weatherCode = c.code1;
         EXPECT_EQ(titles(engine.evaluate(d, c.imperial, tuning, kNow)), c.expected);
     }
     // A snow threshold of 2 cm: 2 exactly is not enough.

@@ -160,10 +160,10 @@ TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
 }
 
 TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
-    const auto withRainIn = [](int steps) {
+    const auto withRainIn = [](int steps, int code = 61) {
         WeatherData w = boston();
         for (int i = 0; i < 8; ++i)
-            w.minutely15.push_back({"2030-01-01T10:" + std::to_string(10 + i * 5), i >= steps ? 0.4 : 0.0, 61});
+            w.minutely15.push_back({"2030-01-01T10:" + std::to_string(10 + i * 5), i >= steps ? 0.4 : 0.0, code});
         return w;
     };
     apply(withRainIn(3), {});  // 45 minutes away: not yet
@@ -181,6 +181,11 @@ TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
     apply(withRainIn(1), {});
     EXPECT_EQ(app.lastRainKey, app.weather.location.cacheKey() + "|2030-01-01T10:15");
     EXPECT_EQ(app.notifications.size(), 1u);
+    WeatherData snow = withRainIn(1, 73);  // snow is announced as snow
+    snow.location.name = "Oslo";
+    apply(snow, {});
+    const WeatherAlert& n = app.notifications.back().alert;
+    EXPECT_EQ(n.title + ": " + n.message, "Snow Soon: Snow starting in ~15 min in Oslo");
 }
 
 }  // namespace

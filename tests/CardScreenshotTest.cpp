@@ -14,10 +14,12 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -225,6 +227,53 @@ TEST_F(CardScreenshotTest, DashboardWindowsAndMeteorBurst) {
     save(burst, "oslo-meteors");
     EXPECT_FALSE(ui->meteors.empty());
     EXPECT_GT(changedPixels(burst, plain, 0, 0, burst.width, burst.height), 200);
+}
+
+// The last frame's child region `name` ("<parent>/<name>_<id>"): x0, y0, x1, y1.
+std::array<int, 4> regionOf(const std::string& name) {
+    for (ImGuiWindow* w : GImGui->Windows)
+        if (w->Active && std::string(w->Name).find("/" + name + "_") != std::string::npos)
+            return {int(w->Pos.x), int(w->Pos.y), int(w->Pos.x + w->Size.x), int(w->Pos.y + w->Size.y)};
+    return {};
+}
+
+// Halifax at 5:20 PM in December, 45 minutes after sunset; then Oslo snowing.
+TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
+    freeTexture(ui->weatherIcons);
+    ui->weatherIcons = loadTexture(std::string(NIMBREL_RESOURCES_DIR) + "/weather-icons.png", false);
+    usePlace(test::Place::Halifax);
+    data.time = "2026-12-15T17:15";
+    data.daily[0] = {.date = "2026-12-15", .sunrise = "2026-12-15T07:40", .sunset = "2026-12-15T16:35"};
+    data.hourly.resize(6);
+    for (int h = 0; h < 6; ++h) data.hourly[size_t(h)].time = "2026-12-15T" + std::to_string(18 + h) + ":00";
+    const int64_t fivePm = 1797292800 + 21 * 3600;  // 2026-12-15 17:00 at UTC-4
+    const auto shotAt = [&](int64_t t, const WeatherData& d) {
+        ui->wallSeconds = [t] { return t; };
+        return dashboard(d);
+    };
+    const Frame evening = shotAt(fivePm + 20 * 60, data);
+    save(evening, "evening-strip");
+    const auto strip = regionOf("hourlyScroll"), current = regionOf("current");
+    // The header shows night; by the clock alone (sun times of another day) 5:20 PM is day.
+    WeatherData otherDay = data;
+    otherDay.daily[0].date = "2026-12-14";
+    EXPECT_GT(changedPixels(evening, shotAt(fivePm + 20 * 60, otherDay), current[0], current[1], current[2], current[3]),
+              1000);
+    // The first column is 6PM: at 6:05 PM only that column changes (to "Now").
+    const Frame sixPm = shotAt(fivePm + 65 * 60, data);
+    const int x1 = strip[0] + 6 + 64;  // the strip's inset and first column
+    EXPECT_GT(changedPixels(evening, sixPm, strip[0], strip[1], x1, strip[3]), 20);
+    EXPECT_EQ(changedPixels(evening, sixPm, x1, strip[1], strip[2], strip[3]), 0);
+
+    usePlace(test::Place::Oslo);
+    data.weatherCode = 73;
+    data.minutely15.assign(8, {"", 0.4, 73});
+    data.minutely15[0].precipitation = 0;
+    const Frame snowing = shotAt(fivePm, data);
+    save(snowing, "oslo-snowing");
+    for (MinutelyForecast& m : data.minutely15) m.weatherCode = 61;  // the same steps of rain
+    const auto c = regionOf("current");
+    EXPECT_GT(changedPixels(snowing, shotAt(fivePm, data), c[0], c[1], c[2], c[3]), 20);
 }
 
 }  // namespace

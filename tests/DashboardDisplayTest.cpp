@@ -7,6 +7,7 @@
 #include "FakeGeoClue.h"
 #include "GuiHarness.h"
 #include "HungBus.h"
+#include "PlaceRecords.h"
 #include "ReplayEnv.h"
 #include "app/App.h"
 #include "model/Utf8.h"
@@ -519,7 +520,13 @@ TEST_F(DashboardDisplayTest, EveryControlFitsTheWindowAtEachSizeAndTheme) {
                       for (int i = 0; i < 3; ++i) turn();
                       SDL_SetWindowSize(app.window, w, h);
                   }},
-                 {"stars", &ui.showStars, {}}};
+                 {"stars", &ui.showStars, {}},
+                 // With a log of three weeks: the chart and its key.
+                 {"history", &ui.showHistory, {"chartKey"},
+                  [&](bool on) {
+                      std::lock_guard<std::mutex> lock(app.dataMutex);
+                      if (on && app.weather.history.empty()) test::addHistory(app.weather, 20, 0.8, 8);
+                  }}};
     for (const ImVec2 size : {ImVec2(1040, 820), ImVec2(1280, 800), ImVec2(700, 500), ImVec2(1920, 1080)})
         for (int light = 0; light < 2; ++light)
             for (const auto& v : views) {

@@ -2,6 +2,7 @@
 // here: places bar, current conditions, forecast strips, sun tracker, status
 // bar, toasts, mini strip and notification centre.
 #include "model/Utf8.h"
+#include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
 #include "ui/Panel_Forecast.h"
 #include "ui/Panel_Places.h"
@@ -97,6 +98,7 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
     EXPECT_FALSE(canSaveEdit("Home", -91, 10));
     EXPECT_TRUE(canSaveEdit("Home", 0, 0));
     EXPECT_EQ(searchResultLabel(active, 3), "Oslo, Oslo, NO##3");
+    EXPECT_EQ(searchResultLabel(GeoLocation{"Boston", "PH", "", 0, 0, "", false}, 0), "Boston, PH##0");
 }
 
 // ---- Current conditions ----
@@ -179,9 +181,9 @@ TEST(PanelCurrent, PressureSunAndDaylightLines) {
 
 TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     WeatherData d = currentRecord();
-    auto steps = [&](std::initializer_list<double> mm) {
+    auto steps = [&](std::initializer_list<double> mm, int code = 61) {
         d.minutely15.clear();
-        for (double v : mm) d.minutely15.push_back({"", v, 0});
+        for (double v : mm) d.minutely15.push_back({"", v, code});
     };
     steps({0, 0, 0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain starting in ~30 min");
@@ -191,6 +193,8 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
     steps({0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
+    steps({0.3, 0.2, 0.0}, 86);  // what falls is named by the first wet step's code
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow stopping in ~30 min");
     steps({});
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Accent);
     EXPECT_FALSE(currentAdvice(d, imperial()).text.empty());
@@ -205,18 +209,21 @@ TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
     std::vector<HourlyForecast> hours(3);
     for (size_t i = 0; i < hours.size(); ++i) hours[i].time = "2026-12-07T1" + std::to_string(i) + ":00";
     Config cfg = imperial();
+    std::string now = "2026-12-07T09:30";
     const std::function<void()> changes[] = {
-        [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
+        [&] { now = "2026-12-07T10:40"; },  [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
         [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
         [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
         [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
     };
     LastAnswer<std::vector<HourCells>> memo;
-    auto remembered = [&] { return memo.get(hourStripInputs(hours, cfg), [&] { return hourStrip(hours, cfg); }); };
+    auto remembered = [&] {
+        return memo.get(hourStripInputs(hours, cfg, now), [&] { return hourStrip(hours, cfg, now); });
+    };
     remembered();
     for (size_t k = 0; k < std::size(changes); ++k) {
         changes[k]();
-        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg);
+        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg, now);
         ASSERT_EQ(got.size(), want.size()) << k;
         for (size_t i = 0; i < want.size(); ++i) {
             EXPECT_EQ(got[i].hour, want[i].hour) << k;
@@ -233,16 +240,16 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     h.temperature = 20;
     h.weatherCode = 61;
     h.precipitationProbability = 45.4;
-    EXPECT_EQ(hourCells(h, 0, imperial()).hour, "Now");
-    EXPECT_EQ(hourCells(h, 1, imperial()).hour, "12AM");
-    EXPECT_EQ(hourCells(h, 1, metric()).hour, "00:00");
+    EXPECT_EQ(hourCells(h, true, imperial()).hour, "Now");
+    EXPECT_EQ(hourCells(h, false, imperial()).hour, "12AM");
+    EXPECT_EQ(hourCells(h, false, metric()).hour, "00:00");
     h.time = "2026-12-07T13:00";
-    const HourCells c = hourCells(h, 5, imperial());
+    const HourCells c = hourCells(h, false, imperial());
     EXPECT_EQ(c.hour, "1PM");
     EXPECT_EQ(c.temperature, "68F");
     EXPECT_EQ(c.rain, "45%");
     h.time = "2026-12-07";
-    EXPECT_EQ(hourCells(h, 2, imperial()).hour, "12AM");
+    EXPECT_EQ(hourCells(h, false, imperial()).hour, "12AM");
 
     h.time = "2026-12-07T12:00";
     std::vector<Line> tip = hourlyTooltip(h, imperial());
@@ -263,6 +270,23 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     const std::vector<float> lv = hourlyChartLevels(hours, false);
     EXPECT_FLOAT_EQ(lv[0], 0.0f);
     EXPECT_FLOAT_EQ(lv[1], 1.0f);
+}
+
+// The first columns through an hour at UTC-4: the reply's current time is the
+// quarter hour, and its list starts at the first hour not before it.
+TEST(PanelForecast, ColumnIsNowOnlyWhileItsHourHoldsThePresent) {
+    std::string hours;
+    for (int h = 0; h < 24; ++h) hours += printed<32>("%s\"2026-12-07T%02d:00\"", h ? "," : "", h);
+    const struct { const char* quarter; int minutesPastFive; const char* first[3]; } rows[] = {
+        {"17:00", 0, {"Now", "6PM", "7PM"}},  {"17:00", 14, {"Now", "6PM", "7PM"}}, {"17:15", 15, {"6PM", "7PM", "8PM"}},
+        {"17:45", 59, {"6PM", "7PM", "8PM"}}, {"16:45", 70, {"5PM", "Now", "7PM"}}};  // the last: an older record
+    for (const auto& r : rows) {
+        const WeatherData d = WeatherService::parseWeatherResponse(
+            std::string(R"({"current":{"time":"2026-12-07T)") + r.quarter + R"("},"hourly":{"time":[)" + hours + "]}}",
+            GeoLocation{});
+        const auto cells = hourStrip(d.hourly, imperial(), localTimeText(1796677200 + r.minutesPastFive * 60, -14400));
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(cells.at(size_t(i)).hour, r.first[i]) << r.minutesPastFive;
+    }
 }
 
 TEST(PanelForecast, DailyTableCells) {
@@ -457,6 +481,8 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(m.stat.tone, Tone::Amber);
     d.minutely15 = {{"", 0.2, 0}, {"", 0, 0}};
     EXPECT_EQ(miniStrip(d, c, false).stat.tone, Tone::Live);
+    d.minutely15 = {{"", 0, 0}, {"", 0.2, 85}};
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
 
     EXPECT_EQ(notificationTime(std::chrono::system_clock::now()).size(), 11u);  // "MM/DD HH:MM"
 }

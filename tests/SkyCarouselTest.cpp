@@ -103,6 +103,7 @@ TEST(SkyCarousel, ShortTabRowShowsARunWithTheSelectedTab) {
     EXPECT_EQ(panel::tabRun(w, 10, 200, 3, 0), (TabRun{2, 2}));  // moved on just far enough for the selected tab
     EXPECT_EQ(panel::tabRun(w, 10, 200, 1, 2), (TabRun{0, 3}));  // back to it, and on to fill the row
     EXPECT_EQ(panel::tabRun(w, 10, 40, 2, 0), (TabRun{2, 1}));   // the selected tab even where nothing fits
+    EXPECT_EQ(panel::tabRun(w, 10, 85, 4, 3), (TabRun{4, 1}));   // the neighbour fits, the selected does not
 }
 
 TEST(SkyCarousel, EveryThirdMeteorClickStartsABurst) {

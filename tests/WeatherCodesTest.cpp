@@ -173,6 +173,19 @@ TEST(NowcastTest, FirstChangeGivesTheMinutes) {
     expectNowcast(withSteps({0, 0.5, 0, 0.5}), PrecipNowcast::StartsSoon, 15);
 }
 
+// What falls is named by the first wet step's code: the one that starts it,
+// or the present one while it is wet.
+TEST(NowcastTest, SnowWhenTheFirstWetStepHasASnowCode) {
+    const struct { double mm0, mm1; int code0, code1; bool snow; } rows[] = {
+        {0, 0.3, 0, 71, true},     {0, 0.3, 73, 61, false},   {0.3, 0, 86, 0, true}, {0.3, 0.3, 85, 61, true},
+        {0.2, 0.2, 70, 70, false}, {0.2, 0.2, 78, 78, false}, {0, 0, 75, 75, false}};
+    for (const auto& r : rows) {
+        WeatherData d;
+        d.minutely15 = {{"", r.mm0, r.code0}, {"", r.mm1, r.code1}};
+        EXPECT_STREQ(computePrecipNowcast(d).what(), r.snow ? "Snow" : "Rain") << r.code0 << " " << r.code1;
+    }
+}
+
 TEST(NowcastTest, UnreadableAmountsCountAsDry) {
     expectNowcast(withSteps({kNaN, kNaN}), PrecipNowcast::Dry, 0);
     expectNowcast(withSteps({0.5, kNaN}), PrecipNowcast::EndsSoon, 15);

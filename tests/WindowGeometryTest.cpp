@@ -1,6 +1,7 @@
 // Window sizes at start and after "Set size", the mini strip, the geometry stored at shut-down,
 // windows kept inside the main one, and the dashboard's body layout.
 #include "app/App.h"
+#include "ui/Panel_Forecast.h"
 #include "ui/UIRenderer.h"
 #include "ui/WindowFit.h"
 
@@ -139,15 +140,35 @@ TEST(DashboardLayoutTest, TallWindowKeepsTheNaturalDailyHeight) {
     EXPECT_FLOAT_EQ(wide.dailyH, 138 + 118);
 }
 
-TEST(DashboardLayoutTest, NightIsBeforeSixAndAfterSixteenHundredLocalHours) {
+// Night by the record's sun times for the place's date, else local hours
+// before 6 and after 18.
+TEST(DashboardLayoutTest, NightRunsFromSunsetToSunriseElseByTheClock) {
+    const auto byClock = [](long long t, int offset) {
+        WeatherData d;
+        d.utcOffsetSeconds = offset;
+        return panel::isNightAt(d, t);
+    };
     const long long midnightUtc = 1767225600;  // 2026-01-01 00:00 UTC
-    EXPECT_TRUE(isNightAt(midnightUtc, 0));
-    EXPECT_FALSE(isNightAt(midnightUtc + 6 * 3600, 0));
-    EXPECT_FALSE(isNightAt(midnightUtc + 18 * 3600 + 3599, 0));
-    EXPECT_TRUE(isNightAt(midnightUtc + 19 * 3600, 0));
-    EXPECT_FALSE(isNightAt(midnightUtc, 12 * 3600));  // noon at UTC+12
-    EXPECT_TRUE(isNightAt(midnightUtc + 10 * 3600, -8 * 3600));  // 02:00 at UTC-8
-    EXPECT_TRUE(isNightAt(3600, -5 * 3600));  // negative local seconds wrap into the day
+    EXPECT_TRUE(byClock(midnightUtc, 0));
+    EXPECT_FALSE(byClock(midnightUtc + 6 * 3600, 0));
+    EXPECT_FALSE(byClock(midnightUtc + 18 * 3600 + 3599, 0));
+    EXPECT_TRUE(byClock(midnightUtc + 19 * 3600, 0));
+    EXPECT_FALSE(byClock(midnightUtc, 12 * 3600));  // noon at UTC+12
+    EXPECT_TRUE(byClock(midnightUtc + 10 * 3600, -8 * 3600));  // 02:00 at UTC-8
+    EXPECT_TRUE(byClock(3600, -5 * 3600));  // negative local seconds wrap into the day
+    // Halifax (UTC-4) on 15 December, Oslo (UTC+2) on 21 June, at local hhmm.
+    const DailyForecast halifax{.date = "2026-12-15", .sunrise = "2026-12-15T07:40", .sunset = "2026-12-15T16:35"},
+        oslo{.date = "2026-06-21", .sunrise = "2026-06-21T03:54", .sunset = "2026-06-21T22:44"};
+    const struct { const DailyForecast* day; int hhmm; bool night; } rows[] = {
+        {&halifax, 1820, true}, {&halifax, 1634, false}, {&halifax, 739, true}, {&oslo, 530, false},
+        {&oslo, 2244, true},    {&oslo, 2930, true}};  // the last: 05:30 the next day, by the clock
+    for (const auto& r : rows) {
+        WeatherData d;
+        d.utcOffsetSeconds = r.day == &halifax ? -4 * 3600 : 2 * 3600;
+        d.daily = {*r.day};
+        const long long midnight = (r.day == &halifax ? 1797292800 : 1782000000) - d.utcOffsetSeconds;
+        EXPECT_EQ(panel::isNightAt(d, midnight + r.hhmm / 100 * 3600 + r.hhmm % 100 * 60), r.night) << r.hhmm;
+    }
 }
 
 }  // namespace

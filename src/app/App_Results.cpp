@@ -5,6 +5,7 @@
 
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
+#include "ui/Panel_Places.h"
 
 #include <cstdio>
 
@@ -30,12 +31,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config) {
     const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
     const auto degrees = [&](double c) { return utf8ToWide(printed("%.0f°", temp(c))); };
     TrayQuickLook q;
-    std::string heading = w.location.name;
-    if (!w.location.customLabel) {
-        if (!w.location.admin1.empty()) heading += ", " + w.location.admin1;
-        if (!w.location.country.empty()) heading += ", " + w.location.country;
-    }
-    q.heading = utf8ToWide(heading);
+    q.heading = utf8ToWide(panel::placeTitle(w.location));
     q.temperature = utf8ToWide(printed(fahrenheit ? "%.0f°F" : "%.0f°C", temp(w.temperature)));
     q.condition = utf8ToWide(weatherCodeToString(w.weatherCode));
     q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
@@ -147,8 +143,9 @@ void App::fileRainNotice(std::chrono::system_clock::time_point now) {
     lastRainKey = key;
     WeatherAlert notice;
     notice.kind = AlertKind::RainExpected;
-    notice.title = "Rain Soon";
-    notice.message = "Rain starting in ~" + std::to_string(nowcast.minutes) + " min in " + weather.location.name;
+    notice.title = std::string(nowcast.what()) + " Soon";
+    notice.message = std::string(nowcast.what()) + " starting in ~" + std::to_string(nowcast.minutes) + " min in " +
+                     weather.location.name;
     notice.location = weather.location.name;
     notice.placeKey = weather.location.cacheKey();
     notice.issued = now;

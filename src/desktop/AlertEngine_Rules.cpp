@@ -126,8 +126,10 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
                                data, swing.dayIndex, now));
     }
 
+    // A day of snow is not a rainy day by its chance of precipitation.
     const auto rainy = [&](size_t i) {
-        return data.daily[i].rainSum > 1.0 || data.daily[i].precipitationProbabilityMax > 60.0;
+        const DailyForecast& d = data.daily[i];
+        return d.rainSum > 1.0 || (d.precipitationProbabilityMax > 60.0 && !isSnowCode(d.weatherCode));
     };
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         if (!rainy(i)) continue;

@@ -135,16 +135,20 @@ const char* windDirectionToString(double degrees) {
     return kPoints[static_cast<int>(sector) % 8];
 }
 
+bool isSnowCode(int code) { return (code >= 71 && code <= 77) || code == 85 || code == 86; }
+
 PrecipNowcast computePrecipNowcast(const WeatherData& data) {
     const std::vector<MinutelyForecast>& steps = data.minutely15;
     PrecipNowcast out;
     if (steps.empty()) return out;
     const bool wetNow = isWet(steps[0]);
     out.state = wetNow ? PrecipNowcast::Continuing : PrecipNowcast::Dry;
+    out.snow = wetNow && isSnowCode(steps[0].weatherCode);
     for (std::size_t i = 1; i < steps.size(); ++i) {
         if (isWet(steps[i]) != wetNow) {
             out.state = wetNow ? PrecipNowcast::EndsSoon : PrecipNowcast::StartsSoon;
             out.minutes = i <= static_cast<std::size_t>(INT_MAX / 15) ? static_cast<int>(i) * 15 : INT_MAX;
+            if (!wetNow) out.snow = isSnowCode(steps[i].weatherCode);
             break;
         }
     }

@@ -21,6 +21,10 @@ struct PrecipNowcast {
     // StartsSoon and EndsSoon: 15 times the index of the first step whose
     // wetness differs from step 0. 0 otherwise.
     int minutes = 0;
+    // The first wet step's weather code is a snow code.
+    bool snow = false;
+    // What falls, for the texts: "Snow" or "Rain".
+    const char* what() const { return snow ? "Snow" : "Rain"; }
 };
 
 // Long text of a WMO code, "Unknown" for a code without one.
@@ -29,6 +33,8 @@ const char* weatherCodeToString(int code);
 const char* weatherCodeToShortString(int code);
 // Cell of the weather-icon sheet (6 x 5 cells), -1 for a code without one.
 int weatherCodeToIconCell(int code, bool night);
+// Snow: codes 71 to 77, 85 and 86.
+bool isSnowCode(int code);
 
 // "Low", "Moderate", "High", "Very High" or "Extreme"; "--" for NaN.
 const char* uvCategory(double uv);

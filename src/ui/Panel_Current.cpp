@@ -42,9 +42,9 @@ std::string feelsLikeText(const WeatherData& data, const Config& cfg) {
 Line currentAdvice(const WeatherData& data, const Config& cfg) {
     const PrecipNowcast n = computePrecipNowcast(data);
     switch (n.state) {
-    case PrecipNowcast::StartsSoon: return {print64("Rain starting in ~%d min", n.minutes), Tone::Amber};
-    case PrecipNowcast::EndsSoon: return {print64("Rain stopping in ~%d min", n.minutes), Tone::Live};
-    case PrecipNowcast::Continuing: return {"Rain continuing for the next 2h", Tone::Amber};
+    case PrecipNowcast::StartsSoon: return {print64("%s starting in ~%d min", n.what(), n.minutes), Tone::Amber};
+    case PrecipNowcast::EndsSoon: return {print64("%s stopping in ~%d min", n.what(), n.minutes), Tone::Live};
+    case PrecipNowcast::Continuing: return {print64("%s continuing for the next 2h", n.what()), Tone::Amber};
     default: return {dailyTakeaway(data, cfg.useFahrenheit), Tone::Accent};
     }
 }

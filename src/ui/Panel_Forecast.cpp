@@ -22,6 +22,9 @@ int secondOfDay(const std::string& iso) {
     return h * 3600 + m * 60;
 }
 
+// "YYYY-MM-DDTHH": the hour a local time falls in.
+std::string hourPart(const std::string& time) { return time.substr(0, 13); }
+
 std::string dhm(const char* label, int d) {
     return printed("%s %dh %02dm", label, d / 3600, (d % 3600) / 60);
 }
@@ -35,9 +38,15 @@ int hourOf(const std::string& iso) {
     return h;
 }
 
-HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg) {
+std::string localTimeText(long long nowEpoch, int utcOffsetSeconds) {
+    const long long s = nowEpoch + utcOffsetSeconds;
+    const long long sec = ((s % 86400) + 86400) % 86400;
+    return utcDateOf(s) + printed<16>("T%02d:%02d", static_cast<int>(sec / 3600), static_cast<int>(sec / 60 % 60));
+}
+
+HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg) {
     HourCells c;
-    if (index == 0) {
+    if (now) {
         c.hour = "Now";
     } else {
         const int hour = hourOf(h.time);
@@ -50,16 +59,18 @@ HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg) {
     return c;
 }
 
-std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg) {
+std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg,
+                                 const std::string& localNow) {
     std::vector<HourCells> cells;
     cells.reserve(hourly.size());
-    for (size_t i = 0; i < hourly.size(); ++i) cells.push_back(hourCells(hourly[i], i, cfg));
+    for (const HourlyForecast& h : hourly)
+        cells.push_back(hourCells(h, h.time.size() >= 13 && hourPart(h.time) == hourPart(localNow), cfg));
     return cells;
 }
 
 // What hourCells reads.
-InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg) {
-    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size());
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const std::string& localNow) {
+    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size(), hourPart(localNow));
     for (const HourlyForecast& h : hourly)
         key.add(h.time).add(h.temperature).add(h.weatherCode).add(h.precipitationProbability);
     return key;
@@ -240,6 +251,18 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     t.goldenHours = "Golden hour (soft light):\n  " + clock(r) + " - " + clock(r + 2700) + "\n  " + clock(s - 2700) +
                     " - " + clock(s);
     return t;
+}
+
+bool isNightAt(const WeatherData& data, long long nowEpoch) {
+    const std::string now = localTimeText(nowEpoch, data.utcOffsetSeconds);
+    const int t = secondOfDay(now);
+    for (const DailyForecast& d : data.daily) {
+        if (d.date != now.substr(0, 10)) continue;
+        const int rise = secondOfDay(d.sunrise), set = secondOfDay(d.sunset);
+        if (rise >= 0 && set > rise) return t < rise || t >= set;
+        break;
+    }
+    return t < 6 * 3600 || t >= 19 * 3600;
 }
 
 }  // namespace nbr::panel

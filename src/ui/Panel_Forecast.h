@@ -18,15 +18,23 @@ namespace nbr::panel {
 // characters or shorter.
 int hourOf(const std::string& isoLocal);
 
-// The four text rows of one hour's column; entry 0 is "Now".
+// The place's local time at `nowEpoch` as the forecast writes its times,
+// "YYYY-MM-DDTHH:MM".
+std::string localTimeText(long long nowEpoch, int utcOffsetSeconds);
+
+// The four text rows of one hour's column: the hour reads "Now" when it is
+// the hour that holds the present time, else its own clock hour.
 struct HourCells {
     std::string hour, temperature, condition, rain;
 };
-HourCells hourCells(const HourlyForecast& h, size_t index, const Config& cfg);
-// The cells of every hour, and everything they are made of (what the strip
-// remembers them by between frames).
-std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg);
-InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg);
+HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg);
+// The cells of every hour at the local time `localNow` (localTimeText), and
+// everything they are made of (what the strip remembers them by between
+// frames). The list normally begins with the next full hour, so its first
+// column is "Now" only while the present time is on that hour.
+std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg,
+                                 const std::string& localNow);
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const std::string& localNow);
 
 std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg);
 
@@ -71,5 +79,11 @@ struct SunTrack {
 };
 // From the first daily entry, at `nowEpoch` (the place's offset applied).
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24);
+
+// Whether it is night at the place at `nowEpoch`: from the day's sunset to the
+// next sunrise by the record's sun times for the local date (before sunrise,
+// or from sunset on), or, when the record has no usable times for it, local
+// hours before 6 and after 18.
+bool isNightAt(const WeatherData& data, long long nowEpoch);
 
 }  // namespace nbr::panel

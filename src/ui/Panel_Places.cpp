@@ -9,12 +9,18 @@
 
 namespace nbr::panel {
 
-std::string placeTitle(const GeoLocation& place) {
-    std::string t = place.name;
-    if (place.customLabel) return t;
-    if (!place.admin1.empty()) t += ", " + place.admin1;
-    if (!place.country.empty()) t += ", " + place.country;
+std::string placeNameRegionCountry(const GeoLocation& place) {
+    std::string t;
+    for (const std::string* part : {&place.name, &place.admin1, &place.country}) {
+        if (part->empty()) continue;
+        if (!t.empty()) t += ", ";
+        t += *part;
+    }
     return t;
+}
+
+std::string placeTitle(const GeoLocation& place) {
+    return place.customLabel ? place.name : placeNameRegionCountry(place);
 }
 
 std::string utcOffsetText(int seconds) {
@@ -49,7 +55,7 @@ std::string mailboxBadge(int unread) {
 }
 
 std::string searchResultLabel(const GeoLocation& place, std::size_t index) {
-    return place.name + ", " + place.admin1 + ", " + place.country + "##" + std::to_string(index);
+    return placeNameRegionCountry(place) + "##" + std::to_string(index);
 }
 
 CoordinateEntry checkCoordinateEntry(double latitude, double longitude) {

@@ -9,6 +9,8 @@
 
 namespace nbr::panel {
 
+// The name, region and country that are known, joined by ", ".
+std::string placeNameRegionCountry(const GeoLocation& place);
 // A custom-labelled place shows its name alone; others add the region and
 // the country when they are known.
 std::string placeTitle(const GeoLocation& place);

@@ -71,6 +71,9 @@ TabRun tabRun(const std::vector<float>& widths, float gap, float room, int selec
         return k - from;
     };
     while (first < selected && first + fitting(first) <= selected) ++first;
+    // The selected tab alone is wider than the row: it is shown by itself,
+    // never a neighbour that fits in its place.
+    if (fitting(first) == 0) return {selected, 1};
     while (first > 0 && first - 1 + fitting(first - 1) >= std::min(n, first + fitting(first))) --first;
     return {first, std::max(1, fitting(first))};
 }

@@ -65,9 +65,9 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
     m.top = units::temp(cfg, d.temperature) + "  " + weatherCodeToShortString(d.weatherCode);
     const PrecipNowcast n = computePrecipNowcast(d);
     if (n.state == PrecipNowcast::StartsSoon) {
-        m.stat = {printed("Rain in ~%d min", n.minutes), Tone::Amber};
+        m.stat = {printed("%s in ~%d min", n.what(), n.minutes), Tone::Amber};
     } else if (n.state == PrecipNowcast::EndsSoon) {
-        m.stat = {printed("Rain ends in ~%d min", n.minutes), Tone::Live};
+        m.stat = {printed("%s ends in ~%d min", n.what(), n.minutes), Tone::Live};
     } else if (cfg.miniStat == 1) {
         m.stat = {"Feels " + units::temp(cfg, d.apparentTemperature) + "   wind " + units::speed(cfg, d.windSpeed) +
                       " " + windDirectionToString(d.windDirection),

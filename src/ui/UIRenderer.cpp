@@ -29,12 +29,6 @@ UIActions UIRenderer::consumeActions() {
 
 void UIRenderer::setSearchResults(const std::vector<GeoLocation>& results) { searchResults = results; }
 
-bool isNightAt(long long epochSeconds, int utcOffsetSeconds) {
-    const long long s = epochSeconds + utcOffsetSeconds;
-    const long long hour = ((s % 86400) + 86400) % 86400 / 3600;
-    return hour < 6 || hour > 18;
-}
-
 BodyLayout layoutBody(float availX, float availY, const BodyMetrics& m) {
     BodyLayout l;
     const float sp = m.itemSpacingY;
@@ -64,7 +58,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     skill = &data.skill;
     frameSecond = wallSeconds();
     timedChange = panel::nextMinuteStart(frameSecond, data.utcOffsetSeconds);
-    night = isNightAt(frameSecond, data.utcOffsetSeconds);
+    night = panel::isNightAt(data, frameSecond);
 
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(vp->Pos);
@@ -134,7 +128,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::EndChild();
     ImGui::SameLine();
     ImGui::BeginChild("rightcol", ImVec2(0, l.top), true);
-    renderHourlyForecast(data.hourly);
+    renderHourlyForecast(data.hourly, data.utcOffsetSeconds);
     ImGui::Separator();
     renderSkyCarousel(data);
     ImGui::EndChild();

@@ -85,7 +85,8 @@ public:
     void renderCurrentMetrics(const WeatherData& data);
 
     // ---- Hourly and daily forecast, sun tracker (UIRenderer_Forecast.cpp) ----
-    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly);
+    // `utcOffsetSeconds`: the place's, for the hour that holds the present time.
+    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, int utcOffsetSeconds);
     void renderHourlyChart(const std::vector<HourlyForecast>& hourly, float columnWidth, float leftInset);
     void renderHourlyTooltip(const HourlyForecast& hour);
     void renderDailyForecast(const std::vector<DailyForecast>& daily);
@@ -213,8 +214,5 @@ struct BodyMetrics {
     float cellPaddingX = 0, cellPaddingY = 0;      // of a table cell
 };
 BodyLayout layoutBody(float availX, float availY, const BodyMetrics& metrics);
-
-// Whether it is night at the place: local hour before 6 or after 18.
-bool isNightAt(long long epochSeconds, int utcOffsetSeconds);
 
 }  // namespace nbr

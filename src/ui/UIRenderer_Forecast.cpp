@@ -27,7 +27,7 @@ ImU32 barBackground(int themeId) {
 }
 }  // namespace
 
-void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly) {
+void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly, int utcOffsetSeconds) {
     if (hourly.empty()) return;
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::TextUnformatted("24-Hour Forecast");
@@ -58,8 +58,9 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly)
         dl->AddLine(ImVec2(x, g.y), ImVec2(x, g.y + 4 * rowH), gridColour(config.themeId), 1.0f);
     }
 
-    const std::vector<panel::HourCells>& cells =
-        hourStripMemo.get(panel::hourStripInputs(hourly, config), [&] { return panel::hourStrip(hourly, config); });
+    const std::string now = panel::localTimeText(frameSecond, utcOffsetSeconds);
+    const std::vector<panel::HourCells>& cells = hourStripMemo.get(
+        panel::hourStripInputs(hourly, config, now), [&] { return panel::hourStrip(hourly, config, now); });
     const float rowX = ImGui::GetCursorPosX();
     auto row = [&](std::string panel::HourCells::*field) {
         for (size_t i = 0; i < n; ++i) {

@@ -1,6 +1,7 @@
 // The forecast-history window and its chart of observed highs and lows.
 #include "ui/Panel_History.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
 #include <imgui.h>
@@ -53,8 +54,12 @@ void UIRenderer::renderHistoryWindow(const WeatherData& data) {
 
             ImGui::Spacing();
             ImGui::TextUnformatted("Observed highs/lows");
-            ImGui::SameLine();
-            disabledText("(rings = day-ahead forecast, faint line = last year)");
+            // The key goes on the next line when it does not fit beside the
+            // heading, and wraps when the window is narrower still.
+            const std::string key = "(rings = day-ahead forecast, faint line = last year)";
+            draw::sameLineIfFits(draw::textWidth(key));
+            draw::text(key, panel::Tone::Dim, true);
+            draw::noteItem("chartKey");
             renderHistoryChart(data.history);
 
             ImGui::Spacing();
@@ -63,7 +68,8 @@ void UIRenderer::renderHistoryWindow(const WeatherData& data) {
             if (v.skillValid)
                 skillTable("skill", {"Lead", "Days scored", "Typical miss", "Tendency"}, v.leads, drawLast);
             else
-                disabledText("No scored forecasts yet - a forecast is scored the day after it's made.");
+                draw::text("No scored forecasts yet - a forecast is scored the day after it's made.", panel::Tone::Dim,
+                           true);
 
             if (v.hasRainLine) {
                 ImGui::Spacing();
@@ -74,7 +80,8 @@ void UIRenderer::renderHistoryWindow(const WeatherData& data) {
                 ImGui::Separator();
                 ImGui::TextUnformatted("Rain-chance calibration (forecast vs observed)");
                 skillTable("popcal", {"Forecast said", "Days", "Actually rained"}, v.popBins, drawLast);
-                disabledText("Tomorrow's displayed rain chance is calibrated toward the observed rates above.");
+                draw::text("Tomorrow's displayed rain chance is calibrated toward the observed rates above.",
+                           panel::Tone::Dim, true);
             }
             if (!v.models.empty()) {
                 ImGui::Spacing();
