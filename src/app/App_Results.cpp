@@ -58,7 +58,7 @@ void App::updateFromBackground() {
             applyWeatherResult(*res);
             break;
         case WorkKind::Geocode:
-            if (renderer) renderer->setSearchResults(res->searchResults);
+            if (renderer) renderer->setSearchResults(res->searchResults, res->error);
             break;
         case WorkKind::DetectLocation:
             if (res->detected) {

@@ -52,6 +52,13 @@ std::string searchResultLabel(const GeoLocation& place, std::size_t index) {
     return place.name + ", " + place.admin1 + ", " + place.country + "##" + std::to_string(index);
 }
 
+Line searchNote(bool searching, bool answered, const std::string& failure, bool hasResults) {
+    if (searching) return {"Searching...", Tone::Dim};
+    if (!failure.empty()) return {failure, Tone::Amber};
+    if (answered && !hasResults) return {"No results. Try a different search.", Tone::Dim};
+    return {};
+}
+
 CoordinateEntry checkCoordinateEntry(double latitude, double longitude) {
     const bool empty = latitude == 0.0 && longitude == 0.0;
     const bool inRange = coordinatesInRange(latitude, longitude);

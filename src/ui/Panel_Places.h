@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/WeatherTypes.h"
+#include "ui/PanelText.h"
 
 #include <cstddef>
 #include <string>
@@ -30,6 +31,11 @@ std::string mailboxBadge(int unread);
 
 // One line of the search results list; the suffix keeps the lines apart.
 std::string searchResultLabel(const GeoLocation& place, std::size_t index);
+
+// What the search window says in place of its results: that a search runs,
+// why the last one failed (`failure`), or that the service found no place;
+// nothing before the first answer and while there are results to pick.
+Line searchNote(bool searching, bool answered, const std::string& failure, bool hasResults);
 
 // The coordinate entry of the search window: it can be added when in range
 // and not the empty 0, 0; the range hint shows when it is out of range.
