@@ -442,9 +442,11 @@ TEST(PanelStatus, WrappedTextsKeepUnitsAndEndAfterAWholeWord) {
 TEST(PanelStatus, MiniStripLinesAndNotifications) {
     WeatherData d;
     d.location.name = "Halifax";
+    Config c;
+    EXPECT_EQ(miniStrip(d, c, false).top, "No data");  // the place without a record of its own
+    d.time = "2026-12-07T10:15";
     d.temperature = 0;
     d.weatherCode = 2;
-    Config c;
     MiniStrip m = miniStrip(d, c, false);
     EXPECT_EQ(m.top, "32F  PtCloud");
     EXPECT_EQ(m.stat.text, "");  // high/low wanted but no daily data

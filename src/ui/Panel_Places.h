@@ -17,8 +17,13 @@ std::string placeTitle(const GeoLocation& place);
 // "UTC+5:45", "UTC-3", "UTC+0".
 std::string utcOffsetText(int seconds);
 
+// Whether the record tells the place's offset from UTC: it has a fetch time
+// or an offset other than 0. An empty record of a place whose zone is not
+// known has neither; clock times of that place are not shown then.
+bool knowsUtcOffset(const WeatherData& data);
+
 // "<local clock>  <offset>" at `nowEpoch` for the bar; empty while the
-// record has neither an offset nor a fetch time (nothing arrived yet).
+// record does not know the offset.
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24);
 
 // The next start of a minute after `nowEpoch`, by the wall clock or by the
