@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace nbr::test {
 namespace {
 
@@ -106,6 +108,38 @@ TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
     app.updateFromBackground();
     EXPECT_EQ(app.status, failed.error);
     EXPECT_EQ(app.weather.location.name, "Boston");
+}
+
+// Only the active place's own record is shown, else the place alone in its
+// own zone (the tray too); a late answer for another place is left out.
+TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
+    WeatherData b = boston(), late = boston();
+    b.location = late.location = {"Boston", "US", "", 42.36, -71.06, "America/New_York", false};
+    late.temperature = 30;
+    for (const GeoLocation& g : {b.location, GeoLocation{"Cabin", "", "", 61.2, 7.1, "", false}})  // typed: no zone
+        app.config.locations.push_back(SavedLocation{g});
+    const auto fail = [&] { app.resultQueue.push(App::WorkResult{}), app.updateFromBackground(); };
+    // Each step, the place then shown and its offset (standard, summer) when it has no record.
+    const struct { std::function<void()> step; const char* place; int hours[2]; std::u16string tip; } rows[] = {
+        {fail, "Boston", {-5, -4}, u"No data - Boston"},  // the first fetch fails
+        {[&] { apply(b, {}); }, "Boston", {}, u"71F Partly Cloudy - Boston"},
+        {[&] { app.locationManager.setActive(1), fail(); }, "Cabin", {0, 0}, u"No data - Cabin"},
+        {[&] { apply(late, {alert("2030-01-01", "Rain")}); }, "Cabin", {0, 0}, u"No data - Cabin"},
+        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"}};
+    for (const auto& r : rows) {
+        r.step();
+        const WeatherData& shown = app.shownRecord();
+        const bool own = r.tip.rfind(u"No data", 0) != 0;
+        EXPECT_EQ(shown.location.cacheKey(), app.locationManager.activeLocation().cacheKey()) << r.place;
+        EXPECT_EQ(&shown == &app.weather, own) << r.place;
+        EXPECT_EQ(shown.daily.empty(), !own) << r.place;
+        const int offset = own ? 0 : shown.utcOffsetSeconds;
+        EXPECT_TRUE(offset == r.hours[0] * 3600 || offset == r.hours[1] * 3600) << r.place << offset;
+        EXPECT_EQ(app.tray.tooltip(), r.tip);
+        EXPECT_EQ(app.tray.currentQuickLook().valid, own);
+    }
+    EXPECT_DOUBLE_EQ(app.weather.temperature, b.temperature);  // the late answer was left out
+    EXPECT_TRUE(app.notifications.empty());
 }
 
 TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {

@@ -458,6 +458,51 @@ TEST_F(DashboardDisplayTest, UnreadableAndUnsavedSettingsAreShownOnScreen) {
         << failedPng;
 }
 
+// The services go away after Boston's refresh: the next place, a place added
+// and an edit show the place alone with the error; a search says it failed.
+TEST_F(DashboardDisplayTest, OfflineThePlaceShowsAloneAndTheSearchSaysItFailed) {
+    addPlace("boston");
+    addPlace("halifax");
+    app.requestWeatherUpdate(app.locationManager.activeLocation());
+    ASSERT_TRUE(turnUntil([&] { return fetched() && window(UIRenderer::kToastsWindow); }));  // Boston's alerts
+    server.stop();
+    UIRenderer& ui = *app.renderer;
+    const std::pair<std::function<void()>, std::string> steps[] = {
+        {[&] { test::GuiContext::press(test::GuiContext::itemId("Nimbrel", "##next")); }, "Halifax"},
+        {[&] { ui.setSearchResults({place("oslo")}), ui.pickSearchResult(0); }, "Oslo"},
+        {[&] { ui.openEdit(), std::strcpy(ui.editName, "Home"), ui.saveEdit(); }, "Home"}};
+    for (const auto& [step, name] : steps) {
+        step();
+        const auto failed = [&, n = name] { return !app.fetchInProgress && app.shownRecord().location.name == n; };
+        ASSERT_TRUE(turnUntil([&] { return failed() && !app.status.empty(); })) << name;
+        EXPECT_TRUE(app.shownRecord().daily.empty() && !app.shownRecord().station.valid) << name;
+    }
+    EXPECT_EQ(app.weather.location.name, "Boston");  // the edit left Boston's record alone
+
+    // The switch on screen: title, clock and error; no weather and no toasts.
+    app.locationManager.setActive(1);
+    const test::Screenshot off = shot();
+    SCOPED_TRACE(save(off, "offline-switch"));
+    const Rect current = region("Nimbrel/current_"), daily = region("Nimbrel/dailywrap_");
+    EXPECT_LT(inked(off, current, theme::Fg) + inked(off, daily, theme::Fg), 20u);
+    EXPECT_GT(inked(off, {0, 0, off.width, current.y}, theme::Fg), 100u);
+    EXPECT_GT(inked(off, {0, daily.y + daily.h, off.width, 60}, theme::Error), 100u);
+    EXPECT_EQ(window(UIRenderer::kToastsWindow), nullptr);
+
+    // The search window says a search runs, then why it failed.
+    ui.openSearch();
+    for (int i = 0; i < 2; ++i) turn();  // the field takes the keyboard
+    ImGui::GetIO().AddInputCharactersUTF8("Oslo");
+    turn();
+    ui.submitSearch();
+    EXPECT_EQ(ui.searchWindowNote().text, "Searching...");
+    ASSERT_TRUE(turnUntil([&] { return !ui.searchError.empty(); }));
+    const test::Screenshot failed = shot();
+    SCOPED_TRACE(save(failed, "search-failed"));
+    EXPECT_EQ(ui.searchWindowNote().text, "Couldn't reach the place search - check your connection.");
+    EXPECT_GT(inked(failed, region("Search Location"), theme::Amber), 150u);  // not the dim "No results"
+}
+
 // Item rectangles of the frames drawn, noted through the drawing helpers' hook.
 struct LaidOut {
     std::string label;

@@ -99,6 +99,20 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
     EXPECT_TRUE(canSaveEdit("Home", 0, 0));
     EXPECT_EQ(searchResultLabel(active, 3), "Oslo, Oslo, NO##3");
     EXPECT_EQ(searchResultLabel(GeoLocation{"Boston", "PH", "", 0, 0, "", false}, 0), "Boston, PH##0");
+
+    // The search window's note in place of its list: searching, answered, failure, places found.
+    const std::string fail = "Couldn't reach the place search - check your connection.";
+    const std::string none = "No results. Try a different search.";
+    const struct { bool searching, answered; std::string failure; bool found; std::string note; Tone tone; } notes[] = {
+        {false, false, "", false, "", Tone::Normal},  // nothing searched yet
+        {true, true, fail, true, "Searching...", Tone::Dim},  // a new search hides the last answer
+        {false, true, fail, false, fail, Tone::Amber},
+        {false, true, "", false, none, Tone::Dim},
+        {false, true, "", true, "", Tone::Normal}};
+    for (const auto& n : notes) {
+        EXPECT_EQ(searchNote(n.searching, n.answered, n.failure, n.found).text, n.note) << n.searching << n.failure;
+        EXPECT_EQ(searchNote(n.searching, n.answered, n.failure, n.found).tone, n.tone) << n.note;
+    }
 }
 
 // ---- Current conditions ----
@@ -457,9 +471,11 @@ TEST(PanelStatus, WrappedTextsKeepUnitsAndEndAfterAWholeWord) {
 TEST(PanelStatus, MiniStripLinesAndNotifications) {
     WeatherData d;
     d.location.name = "Halifax";
+    Config c;
+    EXPECT_EQ(miniStrip(d, c, false).top, "No data");  // the place without a record of its own
+    d.time = "2026-12-07T10:15";
     d.temperature = 0;
     d.weatherCode = 2;
-    Config c;
     MiniStrip m = miniStrip(d, c, false);
     EXPECT_EQ(m.top, "32F  PtCloud");
     EXPECT_EQ(m.stat.text, "");  // high/low wanted but no daily data

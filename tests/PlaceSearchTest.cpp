@@ -56,12 +56,17 @@ TEST_F(PlaceSearchTest, NothingFoundOrFailedIsAnEmptyList) {
     EXPECT_TRUE(svc.geocode("").empty());
     EXPECT_EQ(server.count("geocoding"), 0u);  // an empty query asks nothing
 
+    // Found nothing: an empty list; could not tell: no list at all.
     EXPECT_TRUE(svc.geocode("Qwxzvillé").empty());  // the service's reply has no "results"
-    server.setReply("geocoding", "/v1/search", Reply::withStatus(500));
-    EXPECT_TRUE(svc.geocode("Boston").empty());
-    server.setReply("geocoding", "/v1/search", Reply::html());
-    EXPECT_TRUE(svc.geocode("Boston").empty());
-    EXPECT_EQ(server.count("geocoding"), 3u);
+    EXPECT_TRUE(svc.searchPlaces("Qwxzvillé").value().empty());
+    for (Reply failed : {Reply::withStatus(500), Reply::html()}) {
+        server.setReply("geocoding", "/v1/search", failed);
+        EXPECT_TRUE(svc.geocode("Boston").empty());
+        EXPECT_FALSE(svc.searchPlaces("Boston"));
+    }
+    EXPECT_EQ(server.count("geocoding"), 6u);
+    server.stop();  // nobody listening
+    EXPECT_FALSE(svc.searchPlaces("Boston"));
 }
 
 TEST_F(PlaceSearchTest, ParseRulesForOddReplies) {

@@ -213,6 +213,12 @@ TEST(SkyCard, MeteorPlanetStarsPassAndFlareLines) {
     const panel::SkyCardView flare = panel::skyCard(d, c, kAug12Noon);
     EXPECT_EQ(findLine(flare.lines, "Sun:")->text, "Sun: M2.0 flare, 5h ago");
     EXPECT_EQ(findLine(flare.lines, "Sun:")->tone, CardTone::Amber);
+
+    // Moon times need the place's offset: none without a record where the zone is not known.
+    const auto moonTimes = [&] { return findLine(panel::skyCard(d, c, kAug12Noon).lines, "ris") != nullptr; };
+    EXPECT_TRUE(moonTimes());
+    d.utcOffsetSeconds = 0;
+    EXPECT_FALSE(moonTimes());
 }
 
 // ---- Meteor burst -----------------------------------------------------------

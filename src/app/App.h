@@ -9,6 +9,7 @@
 //   App_Worker.cpp   work requests, the worker, applying its results
 //   App_FrameSkip.cpp  leaving out frames identical to the one on screen
 //   App_Places.cpp   what follows a saved place through an edit or a removal
+//   App_Shown.cpp    the record shown for the active place, and the tray's view of it
 #pragma once
 
 #include "app/ThreadSafeQueue.h"
@@ -178,6 +179,14 @@ public:
     // "%.0fF" or "%.0fC" of a Celsius value, by the unit setting.
     std::string formatTemp(double celsius) const;
 
+    // ---- The shown record (App_Shown.cpp) ----
+    // What the dashboard shows for the active place (recordToShow); the tray
+    // follows when that changes.
+    const WeatherData& shownRecord();
+    // The tray's tooltip, badge and flyout card of the shown record: its
+    // weather, or (for the empty record of a place) the place's name alone.
+    void showInTray(const WeatherData& shown);
+
     // ---- Notification delivery (App_Notify.cpp) ----
     // Drops notifications whose alert has expired, with their pending keys.
     void pruneStaleNotifications();
@@ -237,6 +246,11 @@ public:
     std::atomic<bool> workerRunning{true};
     std::mutex dataMutex;
     WeatherData weather;
+    // The active place's empty record while `weather` is another place's,
+    // and the record and place the tray shows.
+    WeatherData placeRecord;
+    const WeatherData* trayRecord = nullptr;
+    std::string trayPlaceKey;
     std::vector<WeatherAlert> alerts;
     bool fetchInProgress = false;
     std::string status;
@@ -292,6 +306,13 @@ public:
 
 // The flyout card's texts of a record, in the display units.
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config);
+
+// The record shown for the active place (null when none is saved): `last`
+// while it is that place's own; otherwise `blank`, which holds no weather,
+// only the place and its zone's offset at `nowEpoch` (0 when the zone is not
+// known). `blank` takes the place only when it changes.
+const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank,
+                                std::int64_t nowEpoch);
 
 // The window size at start: a stored size (raised to at least 700 x 500) or
 // 1040 x 820 scaled, limited to the display's usable area when known.

@@ -220,11 +220,14 @@ void App::buildFrame() {
             alertsDirty = false;
         }
     }
-    renderer->render(weather, visibleAlerts, notifications, fetchInProgress, status);
+    // The toasts are the shown record's alerts: none while a place has no record of its own.
+    static const std::vector<WeatherAlert> noAlerts;
+    const WeatherData& shown = shownRecord();
+    renderer->render(shown, &shown == &weather ? visibleAlerts : noAlerts, notifications, fetchInProgress, status);
     frameBuild.timedChange = renderer->timedChange;
     if (radar.open) {
-        radar.setWind(!weather.location.name.empty(), weather.windDirection, weather.windSpeed, weather.windGusts,
-                      config.windUnit == 0);
+        radar.setWind(&shown == &weather && !weather.location.name.empty(), weather.windDirection, weather.windSpeed,
+                      weather.windGusts, config.windUnit == 0);
         const std::uint64_t textureChanges = radar.textureChanges;
         radar.render();
         if (radar.textureChanges != textureChanges) presentForced = true;  // a texture name may be reused
@@ -287,9 +290,11 @@ void App::processEvents() {
     }
     if (a.updateActive && locationManager.hasLocations()) {
         const GeoLocation before = locationManager.activeLocation();
+        // The shown record follows the edit only when it is the place's own.
+        const bool own = weather.location.cacheKey() == before.cacheKey();
         locationManager.updateActive(a.editedLocation);
         followEditedPlace(before);
-        {
+        if (own) {
             std::lock_guard<std::mutex> lock(dataMutex);
             weather.location = static_cast<const GeoLocation&>(locationManager.activeLocation());
         }

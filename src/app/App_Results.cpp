@@ -54,7 +54,7 @@ void App::updateFromBackground() {
             applyWeatherResult(*res);
             break;
         case WorkKind::Geocode:
-            if (renderer) renderer->setSearchResults(res->searchResults);
+            if (renderer) renderer->setSearchResults(res->searchResults, res->error);
             break;
         case WorkKind::DetectLocation:
             if (res->detected) {
@@ -83,23 +83,18 @@ void App::applyWeatherResult(WorkResult& res) {
         status = res.error.empty() ? "Update failed" : res.error;
         return;
     }
+    // A late answer for a place no longer shown is left out: the worker
+    // answers in order, so the shown place's own comes after it.
+    if (locationManager.hasLocations() &&
+        res.weather->location.cacheKey() != locationManager.activeLocation().cacheKey())
+        return;
     status.clear();
     weather = std::move(*res.weather);
     alerts = std::move(res.alerts);
     for (WeatherAlert& a : alerts) a.placeKey = weather.location.cacheKey();
     alertsDirty = true;
 
-    tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
-                               " - " + weather.location.name));
-    const double shown = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
-    platform::RgbaImage badge = createBadgeIcon(printed("%.0f", shown));
-    if (!badge.empty()) {
-        tray.setIcon(badge);
-        // The same badge marks the window in the desktop's task list.
-        if (window) platform::gui::setWindowIcon(window, badge);
-        trayIcon = std::move(badge);
-    }
-    tray.setQuickLook(quickLookOf(weather, config));
+    showInTray(weather);
 
     if (!config.alertsEnabled) return;
     const auto now = std::chrono::system_clock::now();

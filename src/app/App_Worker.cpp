@@ -46,7 +46,10 @@ void App::backgroundWorkerLoop() {
         case WorkKind::Geocode: {
             WorkResult res;
             res.kind = WorkKind::Geocode;
-            res.searchResults = weatherService.geocode(req->query);
+            if (std::optional<std::vector<GeoLocation>> found = weatherService.searchPlaces(req->query))
+                res.searchResults = std::move(*found);
+            else
+                res.error = "Couldn't reach the place search - check your connection.";
             resultQueue.push(std::move(res));
             break;
         }

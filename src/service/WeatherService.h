@@ -119,8 +119,11 @@ public:
 
     // ---- Place search --------------------------------------------------------
 
-    // Up to five places whose names match `query`; empty on any failure and
-    // for an empty query (then nothing is requested).
+    // Up to five places whose names match `query`; empty for an empty query
+    // (then nothing is requested) and when the service found none; nothing
+    // when it could not be reached or its reply could not be read.
+    std::optional<std::vector<GeoLocation>> searchPlaces(const std::string& query);
+    // The same with a failure as an empty list.
     std::vector<GeoLocation> geocode(const std::string& query);
     // Reads a geocoding reply; may throw the JSON library's errors.
     static std::vector<GeoLocation> parseGeocodeResponse(const std::string& body);

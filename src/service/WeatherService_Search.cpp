@@ -30,17 +30,21 @@ std::string escapeQuery(const std::string& text) {
 
 }  // namespace
 
-std::vector<GeoLocation> WeatherService::geocode(const std::string& query) {
+std::optional<std::vector<GeoLocation>> WeatherService::searchPlaces(const std::string& query) {
     const std::string escaped = escapeQuery(query);
-    if (escaped.empty()) return {};
+    if (escaped.empty()) return std::vector<GeoLocation>{};
     const std::string body =
         httpGet(serviceBase(service::Geocoding) + "/v1/search?name=" + escaped + "&count=5&language=en&format=json");
-    if (body.empty()) return {};
+    if (body.empty()) return std::nullopt;
     try {
         return parseGeocodeResponse(body);
     } catch (const std::exception&) {
-        return {};
+        return std::nullopt;
     }
+}
+
+std::vector<GeoLocation> WeatherService::geocode(const std::string& query) {
+    return searchPlaces(query).value_or(std::vector<GeoLocation>{});
 }
 
 std::vector<GeoLocation> WeatherService::parseGeocodeResponse(const std::string& body) {

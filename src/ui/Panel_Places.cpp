@@ -32,9 +32,12 @@ std::string utcOffsetText(int seconds) {
     return printed<32>("UTC%+d", h);
 }
 
+bool knowsUtcOffset(const WeatherData& data) {
+    return data.utcOffsetSeconds != 0 || data.fetchedAt.time_since_epoch().count() >= 1;
+}
+
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24) {
-    const bool fetched = data.fetchedAt.time_since_epoch().count() >= 1;
-    if (data.utcOffsetSeconds == 0 && !fetched) return {};
+    if (!knowsUtcOffset(data)) return {};
     const long long s = nowEpoch + data.utcOffsetSeconds;
     const int hour = static_cast<int>(((s % 86400) + 86400) % 86400 / 3600);
     const int minute = static_cast<int>(((s % 3600) + 3600) % 3600 / 60);
@@ -56,6 +59,13 @@ std::string mailboxBadge(int unread) {
 
 std::string searchResultLabel(const GeoLocation& place, std::size_t index) {
     return placeNameRegionCountry(place) + "##" + std::to_string(index);
+}
+
+Line searchNote(bool searching, bool answered, const std::string& failure, bool hasResults) {
+    if (searching) return {"Searching...", Tone::Dim};
+    if (!failure.empty()) return {failure, Tone::Amber};
+    if (answered && !hasResults) return {"No results. Try a different search.", Tone::Dim};
+    return {};
 }
 
 CoordinateEntry checkCoordinateEntry(double latitude, double longitude) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/WeatherTypes.h"
+#include "ui/PanelText.h"
 
 #include <cstddef>
 #include <string>
@@ -18,8 +19,13 @@ std::string placeTitle(const GeoLocation& place);
 // "UTC+5:45", "UTC-3", "UTC+0".
 std::string utcOffsetText(int seconds);
 
+// Whether the record tells the place's offset from UTC: it has a fetch time
+// or an offset other than 0. An empty record of a place whose zone is not
+// known has neither; clock times of that place are not shown then.
+bool knowsUtcOffset(const WeatherData& data);
+
 // "<local clock>  <offset>" at `nowEpoch` for the bar; empty while the
-// record has neither an offset nor a fetch time (nothing arrived yet).
+// record does not know the offset.
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24);
 
 // The next start of a minute after `nowEpoch`, by the wall clock or by the
@@ -32,6 +38,11 @@ std::string mailboxBadge(int unread);
 
 // One line of the search results list; the suffix keeps the lines apart.
 std::string searchResultLabel(const GeoLocation& place, std::size_t index);
+
+// What the search window says in place of its results: that a search runs,
+// why the last one failed (`failure`), or that the service found no place;
+// nothing before the first answer and while there are results to pick.
+Line searchNote(bool searching, bool answered, const std::string& failure, bool hasResults);
 
 // The coordinate entry of the search window: it can be added when in range
 // and not the empty 0, 0; the range hint shows when it is out of range.

@@ -3,6 +3,7 @@
 #include "model/Constellations.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Cards.h"
+#include "ui/Panel_Places.h"
 
 #include <algorithm>
 #include <ctime>
@@ -151,7 +152,8 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
 
     out.push_back(item(v.moon.phaseName));
     out.push_back(item(textf("%.0f%% illuminated", v.moon.illumination * 100), CardTone::Disabled));
-    const std::string rs = moonRiseSetText(moonRiseSet(now, lat, lon, d.utcOffsetSeconds), use24);
+    const std::string rs =
+        knowsUtcOffset(d) ? moonRiseSetText(moonRiseSet(now, lat, lon, d.utcOffsetSeconds), use24) : std::string();
     if (!rs.empty()) out.push_back(item(rs, CardTone::Disabled));
     const size_t afterMoon = out.size();
 

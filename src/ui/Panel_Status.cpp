@@ -1,6 +1,7 @@
 #include "ui/Panel_Status.h"
 
 #include "model/WeatherCodes.h"
+#include "ui/Panel_Current.h"
 #include "ui/Units.h"
 
 #include <algorithm>
@@ -62,6 +63,11 @@ std::string toastText(const WeatherAlert& a) { return a.title + ": " + a.message
 
 MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
     MiniStrip m;
+    m.place = d.location.name + (refreshing ? "  (updating...)" : "");
+    if (!hasCurrentConditions(d)) {
+        m.top = "No data";
+        return m;
+    }
     m.top = units::temp(cfg, d.temperature) + "  " + weatherCodeToShortString(d.weatherCode);
     const PrecipNowcast n = computePrecipNowcast(d);
     if (n.state == PrecipNowcast::StartsSoon) {
@@ -80,7 +86,6 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
                       "   rain " + units::chance(t.precipitationProbabilityMax),
                   Tone::Dim};
     }
-    m.place = d.location.name + (refreshing ? "  (updating...)" : "");
     return m;
 }
 

@@ -44,7 +44,7 @@ std::string toastText(const WeatherAlert& a);
 
 // The mini strip's lines; `stat.text` is empty when no stat line is shown.
 struct MiniStrip {
-    std::string top;  // temperature and short condition
+    std::string top;  // temperature and short condition; "No data" without a record
     Line stat;
     std::string place;
 };

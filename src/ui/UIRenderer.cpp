@@ -27,7 +27,12 @@ UIActions UIRenderer::consumeActions() {
     return out;
 }
 
-void UIRenderer::setSearchResults(const std::vector<GeoLocation>& results) { searchResults = results; }
+void UIRenderer::setSearchResults(const std::vector<GeoLocation>& results, const std::string& failure) {
+    searchResults = results;
+    searchError = failure;
+    searchAnswered = true;
+    searchesPending = std::max(0, searchesPending - 1);
+}
 
 BodyLayout layoutBody(float availX, float availY, const BodyMetrics& m) {
     BodyLayout l;

@@ -7,6 +7,7 @@
 #include "foundation/Config.h"
 #include "model/LastAnswer.h"
 #include "model/WeatherTypes.h"
+#include "ui/PanelText.h"
 #include "ui/Texture.h"
 #include "ui/UIActions.h"
 #include "ui/Units.h"
@@ -49,7 +50,8 @@ public:
 
     // The frame's requests; leaves the renderer's copy empty.
     UIActions consumeActions();
-    void setSearchResults(const std::vector<GeoLocation>& results);
+    // A search's answer: the places found, or why it failed (`failure`).
+    void setSearchResults(const std::vector<GeoLocation>& results, const std::string& failure = {});
 
     // Values in the record's units, as text in the user's units.
     std::string formatTemp(double celsius) const;
@@ -78,6 +80,8 @@ public:
     void addCoordinates();                // "Add coordinates" (nothing while the entry is not valid)
     void openEdit();                      // the bar's "edit"
     void saveEdit();                      // "Save" or Enter (nothing unless it may be saved)
+    // What the search window shows in place of its results list.
+    panel::Line searchWindowNote() const;
 
     // ---- Current conditions (UIRenderer_Current.cpp) ----
     void renderCurrentConditions(const WeatherData& data);
@@ -111,6 +115,11 @@ public:
     double editLatitude = 0, editLongitude = 0;
     bool showSettings = false, showNotifications = false, showHistory = false;
     std::vector<GeoLocation> searchResults;
+    // Searches asked for and not answered yet; whether one was answered since
+    // the window opened, and the last one's failure.
+    int searchesPending = 0;
+    bool searchAnswered = false;
+    std::string searchError;
     double coordLatitude = 0, coordLongitude = 0;
     char coordLabel[64] = {};
     std::string detectError;

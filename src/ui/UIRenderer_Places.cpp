@@ -40,10 +40,14 @@ void UIRenderer::openSearch() {
     showSearch = true;
     searchInput[0] = '\0';
     searchResults.clear();
+    searchError.clear();
+    searchAnswered = false;
 }
 
 void UIRenderer::submitSearch() {
-    if (searchInput[0] != '\0') actions.searchQuery = utf8Valid(searchInput);
+    if (searchInput[0] == '\0') return;
+    actions.searchQuery = utf8Valid(searchInput);
+    ++searchesPending;
 }
 
 void UIRenderer::searchFromPrompt() {
@@ -67,6 +71,10 @@ void UIRenderer::addCoordinates() {
     showSearch = false;
     coordLatitude = coordLongitude = 0;
     coordLabel[0] = '\0';
+}
+
+panel::Line UIRenderer::searchWindowNote() const {
+    return panel::searchNote(searchesPending > 0, searchAnswered, searchError, !searchResults.empty());
 }
 
 void UIRenderer::openEdit() {
@@ -233,10 +241,14 @@ void UIRenderer::renderSearchPopup() {
         ImGuiStorage* storage = ImGui::GetStateStorage();
         const ImGuiID restKey = ImGui::GetID("##restHeight");
         const float row = ImGui::GetTextLineHeightWithSpacing();
-        const float rows = static_cast<float>(searchResults.empty() ? 1 : searchResults.size() + 1) * row;
+        const panel::Line note = searchWindowNote();
+        const bool list = note.text.empty() && !searchResults.empty();
+        const float wrapW = w - 2 * style.WindowPadding.x;  // the note wraps within the window
+        const float rows = list ? static_cast<float>(searchResults.size() + 1) * row
+                                : ImGui::CalcTextSize(note.text.c_str(), nullptr, false, wrapW).y + style.ItemSpacing.y;
         const float listH = std::clamp(maxH - storage->GetFloat(restKey, 0.0f), row, std::max(row, rows));
         ImGui::BeginChild("results", ImVec2(0, listH));
-        if (!searchResults.empty()) {
+        if (list) {
             ImGui::TextUnformatted("Select a location:");
             for (size_t i = 0; i < searchResults.size(); ++i) {
                 if (ImGui::Selectable(panel::searchResultLabel(searchResults[i], i).c_str())) {
@@ -244,8 +256,9 @@ void UIRenderer::renderSearchPopup() {
                     break;  // the list is still there, but this frame is done with it
                 }
             }
-        } else {
-            draw::text("No results. Try a different search.", panel::Tone::Dim);
+        } else if (!note.text.empty()) {
+            draw::text(note.text, note.tone, true);
+            draw::noteItem("searchNote");
         }
         ImGui::EndChild();
 

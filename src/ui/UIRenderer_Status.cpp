@@ -1,6 +1,7 @@
 // The status bar, the alert toasts, the mini strip and the notification
 // centre.
 #include "model/WeatherCodes.h"
+#include "ui/Panel_Current.h"
 #include "ui/Panel_Status.h"
 #include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
@@ -115,7 +116,7 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
 void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
     const ImGuiStyle& style = ImGui::GetStyle();
     const int cell = weatherCodeToIconCell(data.weatherCode, night);
-    if (weatherIcons.id != 0 && cell >= 0) {
+    if (weatherIcons.id != 0 && cell >= 0 && panel::hasCurrentConditions(data)) {
         const int col = cell % 6, row = cell / 6;
         ImGui::Image(reinterpret_cast<ImTextureID>(static_cast<intptr_t>(weatherIcons.id)), ImVec2(55, 44),
                      ImVec2(col / 6.0f, row / 5.0f), ImVec2((col + 1) / 6.0f, (row + 1) / 5.0f));

@@ -1,0 +1,66 @@
+// The record the dashboard and the tray show: the active place's own last
+// good record, or, while there is none, an empty one of that place.
+#include "app/App.h"
+
+#include "model/Utf8.h"
+#include "model/WeatherCodes.h"
+#include "platform/TimeZones.h"
+
+#include <cstdio>
+
+namespace nbr {
+
+const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank,
+                                std::int64_t nowEpoch) {
+    if (!place) {
+        blank.location = GeoLocation{};
+        blank.utcOffsetSeconds = 0;
+        return blank;
+    }
+    const std::string key = place->cacheKey();
+    if (last.location.cacheKey() == key) return last;
+    if (blank.location.cacheKey() != key) blank.location = *place;
+    // Looked up each time: the offset changes with daylight saving.
+    blank.utcOffsetSeconds = platform::zoneOffsetAt(place->timezone, nowEpoch).value_or(0);
+    return blank;
+}
+
+const WeatherData& App::shownRecord() {
+    const GeoLocation* place = locationManager.hasLocations() ? &locationManager.activeLocation() : nullptr;
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const WeatherData& shown = recordToShow(place, weather, placeRecord, now);
+    if (&shown != trayRecord || shown.location.cacheKey() != trayPlaceKey) showInTray(shown);
+    return shown;
+}
+
+void App::showInTray(const WeatherData& shown) {
+    trayRecord = &shown;
+    trayPlaceKey = shown.location.cacheKey();
+    if (&shown != &weather) {
+        // A place without weather: its name alone, the program's own icon.
+        tray.setTooltip(shown.location.name.empty() ? u"" : utf8ToWide("No data - " + shown.location.name));
+        if (!windowIcon.empty()) {
+            tray.setIcon(windowIcon);
+            if (window) platform::gui::setWindowIcon(window, windowIcon);
+        }
+        trayIcon = {};
+        tray.setQuickLook(TrayQuickLook{});
+        return;
+    }
+    tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
+                               " - " + weather.location.name));
+    const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", t);
+    platform::RgbaImage badge = createBadgeIcon(text);
+    if (!badge.empty()) {
+        tray.setIcon(badge);
+        // The same badge marks the window in the desktop's task list.
+        if (window) platform::gui::setWindowIcon(window, badge);
+        trayIcon = std::move(badge);
+    }
+    tray.setQuickLook(quickLookOf(weather, config));
+}
+
+}  // namespace nbr
