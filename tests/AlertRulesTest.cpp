@@ -19,6 +19,7 @@ WeatherData record(int currentCode, std::vector<int> dayCodes) {
     WeatherData d;
     d.location.name = "Boston";
     d.location.latitude = 42.36;
+    d.location.timezone = "America/New_York";
     d.weatherCode = currentCode;
     for (int code : dayCodes) {
         DailyForecast day;
@@ -85,6 +86,29 @@ TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
     const auto dst = engine.evaluate(record(0, {0, 0, 0, 99}), false, tuning, nov1);
     EXPECT_EQ(dst[0].dayKey, "2024-11-04");
     EXPECT_EQ(unixOf(dst[0].expires), 1730782799);  // 23:59:59 EST
+
+    // Oslo's Monday record with the computer behind Oslo (Los Angeles) and
+    // ahead (Auckland): keys and ends follow Oslo's days, so the computer's
+    // midnight files nothing again; the aurora takes Oslo's date at the time.
+    WeatherData oslo = record(0, {0});
+    oslo.location = {"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false};
+    oslo.daily[0].date = "2025-01-13";
+    oslo.daily[0].rainSum = 3;
+    oslo.kpIndex = 6;
+    const int64_t mon = 1736726400;  // 2025-01-13 00:00 UTC
+    const struct { const char* computer; int64_t now; bool filedBefore; const char* auroraDay; } rows[] = {
+        {"PST8PDT", mon + 7 * 3600, false, "2025-01-13"}, {"PST8PDT", mon + 9 * 3600, true, "2025-01-13"},
+        {"NZST-12NZDT,M9.5.0,M4.1.0/3", mon + 11 * 3600 + 1800, true, "2025-01-13"},  // Tuesday there
+        {"PST8PDT", mon + 23 * 3600 + 1800, false, "2025-01-14"}};  // Oslo's Tuesday: Monday's rain has ended
+    AlertEngine filed;
+    for (const auto& r : rows) {
+        TimeZone computer(r.computer);
+        const WeatherAlert rain = engine.evaluate(oslo, false, tuning, r.now).at(0);
+        EXPECT_EQ(rain.deduplicationKey() + " " + std::to_string(unixOf(rain.expires)), "2|Oslo|2025-01-13 1736809199");
+        EXPECT_EQ(filed.alreadyNotified(rain, r.now), r.filedBefore) << r.now;
+        filed.markNotified(rain, r.now);
+        EXPECT_EQ(engine.evaluateSkyEvents(oslo, r.now).at(0).dayKey, r.auroraDay) << r.now;
+    }
 }
 
 TEST_F(AlertRulesTest, TemperatureSwings) {

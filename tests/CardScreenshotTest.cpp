@@ -6,6 +6,7 @@
 #include "AppOnDisplay.h"
 #include "PlaceRecords.h"
 #include "app/App.h"
+#include "model/Dates.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
 
@@ -274,6 +275,28 @@ TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     for (MinutelyForecast& m : data.minutely15) m.weatherCode = 61;  // the same steps of rain
     const auto c = regionOf("current");
     EXPECT_GT(changedPixels(snowing, shotAt(fivePm, data), c[0], c[1], c[2], c[3]), 20);
+}
+
+// Oslo just after its midnight, the day of the spring change, with the
+// forecast of the evening before: only the day names' row of the table
+// changes ("Today" moves on; the day before is "Sat").
+TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
+    usePlace(test::Place::Oslo);
+    for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2027-03-27", static_cast<int>(i));
+    std::int64_t wall = 1806188340;  // 23:59 CET, then 00:30
+    ui->wallSeconds = [&] { return wall; };
+    const Frame before = dashboard(data);
+    wall = 1806190200;
+    const Frame after = dashboard(data);
+    save(after, "oslo-after-midnight");
+    const ImGuiWindow* t = nullptr;
+    for (const ImGuiWindow* w : GImGui->Windows)
+        if (std::string(w->Name).rfind("Nimbrel/dailywrap", 0) == 0) t = w;
+    ASSERT_NE(t, nullptr);
+    const int x0 = int(t->Pos.x), x1 = int(t->Pos.x + t->Size.x), y0 = int(t->Pos.y), y1 = int(t->Pos.y + t->Size.y);
+    const int names = int(t->Pos.y + 3 * ImGui::GetTextLineHeightWithSpacing() + 4);  // under the title line
+    EXPECT_GT(changedPixels(before, after, x0, y0, x1, names), 40);
+    EXPECT_EQ(changedPixels(before, after, x0, names, x1, y1), 0);
 }
 
 }  // namespace

@@ -195,6 +195,12 @@ TEST_F(ForecastTest, FreshForUnderTenMinutesStaleFromTen) {
     EXPECT_EQ(server.count("forecast"), 2u);
     EXPECT_TRUE(svc.hasFreshCache(boston, 10));
 
+    // A young reply made before the place's midnight is not served as today's.
+    svc.forecastCache[boston.cacheKey()].time = "2000-01-01T23:45";
+    EXPECT_FALSE(svc.hasFreshCache(boston, 10));
+    ASSERT_TRUE(svc.fetchWeather(boston));
+    EXPECT_EQ(server.count("forecast"), 3u);
+
     svc.clearCache();
     EXPECT_FALSE(svc.getCached(boston));
 }

@@ -130,6 +130,27 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
     EXPECT_EQ(drainRequests(), 0u);
 }
 
+// The place's midnight asks for the new day's forecast once per record,
+// between polls, hidden or not.
+TEST_F(AppClockTest, ThePlacesNewDayRefreshesOnce) {
+    addPlace();
+    constexpr std::int64_t kOsloMidnight = 1768518000;  // 2026-01-16 00:00 CET
+    std::int64_t wall = 0;
+    app.wallClock = [&] { return std::chrono::system_clock::time_point(std::chrono::seconds(wall)); };
+    app.weather.location.timezone = "Europe/Oslo";
+    const struct { std::int64_t at; bool hidden; const char* recordTime; size_t requests; } rows[] = {
+        {kOsloMidnight - 60, false, "2026-01-15T23:45", 0}, {kOsloMidnight, false, "2026-01-15T23:45", 1},
+        {kOsloMidnight + 60, false, "2026-01-15T23:45", 0},  // that fetch failed: the poll tries again
+        {kOsloMidnight + 86400, true, "2026-01-16T00:00", 1}};
+    for (const auto& r : rows) {
+        wall = r.at;
+        app.hiddenToTray = r.hidden;
+        app.weather.time = r.recordTime;
+        app.scheduledRefresh();
+        EXPECT_EQ(drainRequests(), r.requests) << r.at - kOsloMidnight;
+    }
+}
+
 TEST_F(AppClockTest, WithoutASavedPlaceNothingIsRequestedAndTheTimerStays) {
     const auto before = app.lastRefresh;
     t += 60min;

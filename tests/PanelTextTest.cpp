@@ -308,15 +308,26 @@ TEST(PanelForecast, DailyTableCells) {
     EXPECT_EQ(dailyColumns(3), 3);
     DailyForecast d;
     d.date = "2026-12-07";  // a Monday
-    EXPECT_EQ(dayHeader(d, 0, false), "Today");
-    EXPECT_EQ(dayHeader(d, 1, false), "Mon");
-    EXPECT_EQ(dayHeader(d, 1, true), "Mon 7");
+    EXPECT_EQ(dayHeader(d, "2026-12-07", false), "Today");
+    EXPECT_EQ(dayHeader(d, "2026-12-08", false), "Mon");  // the place's day is over: its own name
+    EXPECT_EQ(dayHeader(d, "2026-12-06", true), "Mon 7");
     d.date = "1969-12-31";
-    EXPECT_EQ(dayHeader(d, 2, false), "Wed");
+    EXPECT_EQ(dayHeader(d, "", false), "Wed");
     d.date = "2026-12";
-    EXPECT_EQ(dayHeader(d, 1, false), "");
+    EXPECT_EQ(dayHeader(d, "2026-12", false), "");
     d.date = "2026-13-45";
-    EXPECT_EQ(dayHeader(d, 1, false), "");
+    EXPECT_EQ(dayHeader(d, "2026-13-45", false), "");
+    // The place's today across its midnight, by its zone whatever offset the
+    // record was fetched at; by that offset when the zone is not known.
+    const struct { const char* zone; long long t; const char* today; } todays[] = {
+        {"Europe/Oslo", 1796684399, "2026-12-07"}, {"Europe/Oslo", 1796684400, "2026-12-08"},  // CET
+        {"Europe/Oslo", 1782943200, "2026-07-02"}, {"Nowhere/Else", 1782943200, "2026-07-01"}};  // CEST; +1
+    for (const auto& r : todays) {
+        WeatherData w;
+        w.location.timezone = r.zone;
+        w.utcOffsetSeconds = 3600;
+        EXPECT_EQ(placeToday(w, r.t), r.today) << r.zone << " " << r.t;
+    }
 
     EXPECT_EQ(dayConfidence(d).text, "");
     d.hasModelSpread = true;
@@ -402,6 +413,8 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
         EXPECT_EQ(s.countdown.tone, c.tone) << c.localHour;
         EXPECT_EQ(s.changesIn, c.changesIn) << c.localHour;
     }
+    d.location.timezone = "Europe/Oslo";  // 12:00 CEST, the record fetched at +1 before the change:
+    EXPECT_EQ(sunTrack(d, 1806228000, true).countdown.text, "Sunset in 6h 00m");
     EXPECT_EQ(sunTrack(d, 0, true).goldenHours, "Golden hour (soft light):\n  06:00 - 06:45\n  17:15 - 18:00");
     const char* unusable[][2] = {{"2026-12-07", "2026-12-07T18:00"},
                                  {"2026-12-07T06:00", "2026-12-07"},

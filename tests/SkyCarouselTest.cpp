@@ -128,7 +128,7 @@ TEST(SkyCard, ClockTextsOfMoonAndPasses) {
     EXPECT_EQ(panel::moonRiseSetText(rs, false), "rise 6:00a  set 6:30p");
 
     // Day words at a place five hours behind UTC, seen on Tuesday 10:00 local.
-    const int off = -5 * 3600;
+    const OffsetAt off = fixedOffset(-5 * 3600);
     const int64_t midnight = kMar10Noon - 12 * 3600 + 5 * 3600;  // local midnight, in UTC seconds
     const int64_t now = midnight + 10 * 3600;
     EXPECT_EQ(panel::passDayWord(midnight + 16 * 3600 + 59 * 60, now, off), "today");
@@ -137,6 +137,17 @@ TEST(SkyCard, ClockTextsOfMoonAndPasses) {
     EXPECT_EQ(panel::passDayWord(midnight + 2 * 86400 + 3600, now, off), "Thu");
     EXPECT_EQ(panel::localMonth(1767225600 - 1, 0), 12);  // 2025-12-31 23:59:59 UTC
     EXPECT_EQ(panel::localMonth(1767225600 - 1, 3600), 1);
+
+    // Oslo at 00:30 CET on the day of the spring change, the record fetched
+    // at +1: the moon and a pass (19:00 UTC) after the change on the summer clock.
+    WeatherData oslo;
+    oslo.location = {"Oslo", "NO", "Oslo", 59.9127, 10.7461, "Europe/Oslo", false};
+    oslo.utcOffsetSeconds = 3600;
+    oslo.issComputed = true;
+    oslo.issPasses = {{1806260400, 1806260400, 1806260700, 40, 225, 45, true}};
+    const auto lines = panel::skyCard(oslo, Config{}, 1806190200).lines;
+    ASSERT_NE(findLine(lines, "rise 4:06a"), nullptr);
+    EXPECT_EQ(findLine(lines, "ISS:")->text, "ISS: tonight 9:00p SW, max 40 deg");
 }
 
 TEST(SkyCard, AuroraLinesFromOvationOrTheKpIndex) {

@@ -144,6 +144,9 @@ public:
     // The scheduled-refresh step of a loop turn; false when the turn ends
     // there because the window is hidden.
     bool scheduledRefresh();
+    // Whether the place's day has ended since the shown record was made (a
+    // new day's forecast is due); true once per record.
+    bool placeDayTurned();
     void minimizeToTray();
     void restoreFromTray();
     void applyMiniMode(bool on);
@@ -272,12 +275,14 @@ public:
     ThreadSafeQueue<WorkRequest> requestQueue;
     ThreadSafeQueue<WorkResult> resultQueue;
     Clock::time_point lastRefresh{};
+    std::string dayTurnedFor;  // the record whose place's day was seen to end
     platform::RgbaImage windowIcon;
     std::optional<platform::gui::NativeWindow> hwnd;
 
     // The steady clock the loop reads; replaceable for tests.
     std::function<Clock::time_point()> now = [] { return Clock::now(); };
-    // The wall clock of notification delivery; replaceable for tests.
+    // The wall clock of notification delivery and of the place's day;
+    // replaceable for tests.
     std::function<std::chrono::system_clock::time_point()> wallClock = [] {
         return std::chrono::system_clock::now();
     };

@@ -112,14 +112,24 @@ bool App::frameBuildDue() {
 bool App::scheduledRefresh() {
     const Clock::time_point t = now();
     const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
-    if (hiddenToTray && m < config.backgroundPollMinutes) return false;
-    if (hiddenToTray || m >= config.foregroundPollMinutes) {
-        if (locationManager.hasLocations()) {
-            requestWeatherUpdate(locationManager.activeLocation());
-            lastRefresh = t;
-        }
+    const bool due = m >= (hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes);
+    if ((due || placeDayTurned()) && locationManager.hasLocations()) {
+        requestWeatherUpdate(locationManager.activeLocation());
+        lastRefresh = t;
     }
     return !hiddenToTray;
+}
+
+bool App::placeDayTurned() {
+    const std::int64_t wall =
+        std::chrono::duration_cast<std::chrono::seconds>(wallClock().time_since_epoch()).count();
+    std::lock_guard<std::mutex> lock(dataMutex);
+    if (!WeatherService::fromAnotherDay(weather, wall)) return false;
+    // Once per shown record: a fetch that fails waits for the next poll.
+    std::string shown = weather.location.cacheKey() + "|" + weather.time;
+    if (shown == dayTurnedFor) return false;
+    dayTurnedFor = std::move(shown);
+    return true;
 }
 
 int App::frameTimeoutMs() {

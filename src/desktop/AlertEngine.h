@@ -1,6 +1,7 @@
 // Alerts: the rules that turn a weather record into alerts for one place and
-// one local day, and the remembered state of which alerts were already filed
-// as notifications or acknowledged by the user (alert_state.json).
+// one day of its calendar, and the remembered state of which alerts were
+// already filed as notifications or acknowledged by the user
+// (alert_state.json).
 //
 //   AlertEngine_Rules.cpp  the rules (pure, no lock, no file)
 //   AlertEngine_State.cpp  the notified and acknowledged keys and their file

@@ -1,10 +1,13 @@
 // The alert rules: severe weather, temperature swings, rain, snow, hail, wind
 // and freezing precipitation from one record, and the sky events of the
-// night. Each alert concerns one local day of the computer's own calendar.
+// night. Each alert concerns one day of the place's calendar: it carries that
+// date and ends with that day on the place's clock, wherever the computer is.
 #include "desktop/AlertEngine.h"
 
+#include "model/Dates.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherCodes.h"
+#include "platform/TimeZones.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,43 +24,41 @@ int64_t nowOr(int64_t now) {
                           .count();
 }
 
-// The local calendar day `days` after `now`, normalised by mktime.
-std::tm localDay(int days, int64_t now) {
-    const std::time_t t = static_cast<std::time_t>(now);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    tm.tm_mday += days;
-    tm.tm_isdst = -1;
-    std::mktime(&tm);
-    return tm;
+// The place's clock: its zone's offset at each time, or the record's offset
+// when the zone is not known.
+OffsetAt placeClock(const WeatherData& data) {
+    return platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds);
 }
 
-std::string localDayString(int days, int64_t now) {
-    const std::tm tm = localDay(days, now);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    return buf;
+// The date `days` after the place's date at `now`.
+std::string placeDay(int days, int64_t now, const OffsetAt& clock) {
+    return addDays(localDateOf(now, clock), days);
 }
 
-// 23:59:59 local time of that day.
-std::chrono::system_clock::time_point endOfLocalDay(int days, int64_t now) {
-    std::tm tm = localDay(days, now);
-    tm.tm_hour = 23;
-    tm.tm_min = 59;
-    tm.tm_sec = 59;
-    tm.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&tm));
+// The date of daily entry `i`: the forecast's own, or, when it has none that
+// reads, the place's date at `now` plus `i` days.
+std::string forecastDay(const WeatherData& data, size_t i, int64_t now, const OffsetAt& clock) {
+    const std::string own = i < data.daily.size() ? addDays(data.daily[i].date, 0) : std::string();
+    return own.empty() ? placeDay(static_cast<int>(i), now, clock) : own;
+}
+
+// The last second (23:59:59) of a date on the place's clock.
+std::chrono::system_clock::time_point endOfDay(const std::string& date, const OffsetAt& clock) {
+    int y = 0, m = 0, d = 0;
+    int64_t day = 0;
+    if (!parseIsoDate(date, y, m, d) || !daysSinceEpoch(y, m, d, day)) return {};
+    return timePointOf(unixOfLocal((day + 1) * 86400, clock) - 1).value_or(std::chrono::system_clock::time_point{});
 }
 
 WeatherAlert dayAlert(AlertKind kind, const char* title, std::string message, const WeatherData& data,
-                      int day, int64_t now) {
+                      const std::string& date, const OffsetAt& clock) {
     WeatherAlert a;
     a.kind = kind;
     a.title = title;
     a.message = std::move(message);
     a.location = data.location.name;
-    a.dayKey = localDayString(day, now);
-    a.expires = endOfLocalDay(day, now);
+    a.dayKey = date;
+    a.expires = endOfDay(date, clock);
     return a;
 }
 
@@ -99,6 +100,8 @@ TempSwing AlertEngine::findTempSwing(const std::vector<DailyForecast>& daily, do
 std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool imperial, const AlertTuning& tuning,
                                                 int64_t now) const {
     now = nowOr(now);
+    const OffsetAt clock = placeClock(data);
+    const auto day = [&](size_t i) { return forecastDay(data, i, now, clock); };
     const std::string in = " in " + data.location.name;
     const size_t n = data.daily.size();
     const auto dayWord = [](size_t i) { return i == 0 ? "today" : "tomorrow"; };
@@ -106,14 +109,14 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
 
     if (isSevereWeatherCode(data.weatherCode))
         out.push_back(dayAlert(AlertKind::SevereWeather, "Severe Weather",
-                               weatherCodeToString(data.weatherCode) + in, data, 0, now));
+                               weatherCodeToString(data.weatherCode) + in, data, day(0), clock));
 
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         const int code = data.daily[i].weatherCode;
         if (isSevereWeatherCode(code) && code != data.weatherCode)
             out.push_back(dayAlert(AlertKind::SevereWeather, "Severe Weather Forecast",
                                    std::string(weatherCodeToString(code)) + " expected " + dayWord(i) + in, data,
-                                   static_cast<int>(i), now));
+                                   day(i), clock));
     }
 
     if (const TempSwing swing = findTempSwing(data.daily, tuning.swingC); swing.found) {
@@ -123,7 +126,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
         out.push_back(dayAlert(AlertKind::TemperatureChange, "Temperature Change",
                                std::string("Temps ") + (swing.warming ? "warming to" : "dropping to") + " " + temp +
                                    " " + (swing.dayIndex == 1 ? "tomorrow" : "in the next few days") + in,
-                               data, swing.dayIndex, now));
+                               data, day(static_cast<size_t>(swing.dayIndex)), clock));
     }
 
     // A day of snow is not a rainy day by its chance of precipitation.
@@ -134,14 +137,14 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         if (!rainy(i)) continue;
         out.push_back(dayAlert(AlertKind::RainExpected, "Rain Expected",
-                               std::string("Rain expected ") + dayWord(i) + in, data, static_cast<int>(i), now));
+                               std::string("Rain expected ") + dayWord(i) + in, data, day(i), clock));
         break;
     }
 
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         if (!(data.daily[i].snowfallSum > tuning.snowCm)) continue;
         out.push_back(dayAlert(AlertKind::SnowExpected, "Snow Expected",
-                               std::string("Snowfall expected ") + dayWord(i) + in, data, static_cast<int>(i), now));
+                               std::string("Snowfall expected ") + dayWord(i) + in, data, day(i), clock));
         break;
     }
 
@@ -149,18 +152,19 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     for (size_t i = 0; hailDay < 0 && i < n; ++i)
         if (hasHail(data.daily[i].weatherCode)) hailDay = static_cast<int>(i);
     if (hailDay >= 0)
-        out.push_back(dayAlert(AlertKind::HailWarning, "Hail Warning", "Thunderstorm with hail" + in, data, hailDay, now));
+        out.push_back(dayAlert(AlertKind::HailWarning, "Hail Warning", "Thunderstorm with hail" + in, data,
+                               day(static_cast<size_t>(hailDay)), clock));
 
     if (hasHighWind(data, tuning.gustKmh)) {
         char wind[48];
         if (imperial) std::snprintf(wind, sizeof wind, "Wind gusts over %.0f mph", tuning.gustKmh * 0.621371);
         else std::snprintf(wind, sizeof wind, "Wind gusts over %.0f km/h", tuning.gustKmh);
-        out.push_back(dayAlert(AlertKind::HighWind, "High Wind", wind + in, data, 0, now));
+        out.push_back(dayAlert(AlertKind::HighWind, "High Wind", wind + in, data, day(0), clock));
     }
 
     if (hasFreezingPrecipitation(data.weatherCode))
         out.push_back(dayAlert(AlertKind::FreezingPrecipitation, "Freezing Precipitation",
-                               weatherCodeToString(data.weatherCode) + in, data, 0, now));
+                               weatherCodeToString(data.weatherCode) + in, data, day(0), clock));
 
     for (WeatherAlert& a : out) a.issued = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(now));
     return out;
@@ -168,15 +172,17 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
 
 std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data, int64_t now) const {
     now = nowOr(now);
+    const OffsetAt clock = placeClock(data);
     std::vector<WeatherAlert> out;
     const auto clearOn = [&](size_t day) { return data.daily.size() > day && data.daily[day].weatherCode < 2; };
     const auto skyAlert = [&](const char* title, std::string message, int day) {
-        WeatherAlert a = dayAlert(AlertKind::SkyEvent, title, std::move(message), data, day, now);
+        const std::string date = placeDay(day, now, clock);
+        WeatherAlert a = dayAlert(AlertKind::SkyEvent, title, std::move(message), data, date, clock);
         a.issued = std::chrono::system_clock::now();
         out.push_back(std::move(a));
     };
 
-    const std::vector<ActiveShower> showers = activeMeteorShowers(now);
+    const std::vector<ActiveShower> showers = activeMeteorShowers(now, clock(now));
     if (!showers.empty()) {
         const ActiveShower& s = showers.front();
         const int d = s.daysFromPeak;

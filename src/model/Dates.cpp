@@ -1,5 +1,6 @@
 #include "model/Dates.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -75,6 +76,24 @@ std::optional<std::chrono::system_clock::time_point> timePointOf(int64_t unixSec
     constexpr int64_t hi = std::chrono::floor<std::chrono::seconds>(Clock::time_point::max().time_since_epoch()).count();
     if (unixSeconds < lo || unixSeconds > hi) return std::nullopt;
     return Clock::time_point(std::chrono::seconds(unixSeconds));
+}
+
+OffsetAt fixedOffset(int seconds) {
+    return [seconds](int64_t) { return seconds; };
+}
+
+std::string localDateOf(int64_t unixSeconds, const OffsetAt& offsetAt) {
+    return utcDateOf(unixSeconds + offsetAt(unixSeconds));
+}
+
+int64_t unixOfLocal(int64_t local, const OffsetAt& offsetAt) {
+    // The offsets a day before and after: the clock reading is one of theirs
+    // (changes are far more than two days apart).
+    const int64_t early = local - offsetAt(local - 86400), late = local - offsetAt(local + 86400);
+    const auto reads = [&](int64_t t) { return t + offsetAt(t) == local; };
+    if (reads(early)) return reads(late) ? std::min(early, late) : early;
+    if (reads(late)) return late;
+    return early;  // skipped
 }
 
 std::optional<int> zoneSuffixOffset(std::string_view text) {

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,22 @@ int dayOfYear(const std::string& date);
 
 // "YYYY-MM-DD" of the UTC calendar day that holds `unixSeconds`.
 std::string utcDateOf(int64_t unixSeconds);
+
+// Seconds a place's clock is ahead of UTC at a Unix time: its zone's offset,
+// which changes with daylight saving.
+using OffsetAt = std::function<int(int64_t)>;
+
+// The same offset at every time.
+OffsetAt fixedOffset(int seconds);
+
+// "YYYY-MM-DD" of the place's calendar day that holds `unixSeconds`.
+std::string localDateOf(int64_t unixSeconds, const OffsetAt& offsetAt);
+
+// The Unix time at which the place's clock reads `localSeconds` (seconds from
+// 1970-01-01 00:00 on that clock). A reading the clock shows twice is taken
+// the first time; one it skips (the hour a change forward jumps over) is read
+// with the offset from before the change.
+int64_t unixOfLocal(int64_t localSeconds, const OffsetAt& offsetAt);
 
 // Seconds since 1970-01-01 00:00 UTC of a UTC calendar time; false when the
 // date does not read (as daysSinceEpoch) or a field is out of reach.

@@ -11,8 +11,8 @@
 #include "model/LastAnswer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <ctime>
 #include <numbers>
 
 namespace nbr {
@@ -164,12 +164,13 @@ constexpr int64_t kLastTime = 253402300799;
 constexpr int64_t kNewMoon2000 = 947182440;  // 2000-01-06 18:14 UTC
 constexpr double kSynodicMonth = 2551442.8768992;
 
-// Rise and set in the day of 1440 minutes from `midnight` (Unix seconds).
-MoonRiseSet moonRiseSetFrom(int64_t midnight, double latitude, double longitude) {
+// Rise and set in the `minutes` minutes from `start` (Unix seconds), as
+// minutes after `start`.
+MoonRiseSet moonRiseSetFrom(int64_t start, int minutes, double latitude, double longitude) {
     MoonRiseSet out;
-    auto h = [&](int minute) { return moonAltitude(midnight + 60 * int64_t{minute}, latitude, longitude) - 0.125; };
+    auto h = [&](int minute) { return moonAltitude(start + 60 * int64_t{minute}, latitude, longitude) - 0.125; };
     double prev = h(0);
-    for (int k = 5; k <= 1440; k += 5) {
+    for (int k = 5; k <= minutes; k += 5) {
         const double cur = h(k);
         if (prev < 0 && cur >= 0 && !out.hasRise) {
             out.hasRise = true;
@@ -203,17 +204,33 @@ MoonInfo computeMoon(int64_t t) {
     return m;
 }
 
-MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, int utcOffsetSeconds) {
+MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, const OffsetAt& offsetAt) {
     if (t < kFirstTime || t > kLastTime) return {};
-    const int64_t local = t + utcOffsetSeconds;
+    const int64_t local = t + offsetAt(t);
     int64_t day = local / 86400;
     if (local % 86400 < 0) --day;  // floor toward minus infinity
-    const int64_t midnight = day * 86400 - utcOffsetSeconds;
+    const int64_t midnight = day * 86400;  // on the place's clock
+    // The day runs from one midnight to the next: 23 or 25 hours when the
+    // clock changes that day.
+    const int64_t start = unixOfLocal(midnight, offsetAt), end = unixOfLocal(midnight + 86400, offsetAt);
+    const int minutes = static_cast<int>(std::clamp<int64_t>((end - start) / 60, 0, 2 * 1440));
     // The sky card asks every frame for the same day and place: the search
     // (289 positions of the moon) runs once per day and place.
     thread_local LastAnswer<MoonRiseSet> last;
-    return last.get(InputKey(midnight, latitude, longitude),
-                    [&] { return moonRiseSetFrom(midnight, latitude, longitude); });
+    MoonRiseSet out = last.get(InputKey(start, minutes, latitude, longitude),
+                               [&] { return moonRiseSetFrom(start, minutes, latitude, longitude); });
+    // Each time as the clock reads it then, with the offset in force at it.
+    const auto clockMinute = [&](int elapsed) {
+        const int64_t at = start + 60 * int64_t{elapsed};
+        return static_cast<int>((at + offsetAt(at) - midnight) / 60);
+    };
+    if (out.hasRise) out.riseMinute = clockMinute(out.riseMinute);
+    if (out.hasSet) out.setMinute = clockMinute(out.setMinute);
+    return out;
+}
+
+MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, int utcOffsetSeconds) {
+    return moonRiseSet(t, latitude, longitude, fixedOffset(utcOffsetSeconds));
 }
 
 std::vector<VisiblePlanet> visiblePlanets(int64_t t) {
@@ -261,12 +278,13 @@ int dayOfYear(int mmdd) {
 
 }  // namespace
 
-std::vector<ActiveShower> activeMeteorShowers(int64_t t) {
+std::vector<ActiveShower> activeMeteorShowers(int64_t t, int utcOffsetSeconds) {
     std::vector<ActiveShower> out;
-    const std::time_t tt = static_cast<std::time_t>(t);
-    std::tm tmLocal{};
-    if (static_cast<int64_t>(tt) != t || !localtime_r(&tt, &tmLocal)) return out;
-    const int today = (tmLocal.tm_mon + 1) * 100 + tmLocal.tm_mday;
+    if (t < kFirstTime || t > kLastTime) return out;
+    using namespace std::chrono;
+    const year_month_day date{floor<days>(sys_seconds{seconds{t + utcOffsetSeconds}})};
+    const int today = static_cast<int>(static_cast<unsigned>(date.month())) * 100 +
+                      static_cast<int>(static_cast<unsigned>(date.day()));
     for (const MeteorShower& s : kShowers) {
         const bool active =
             s.start <= s.end ? (s.start <= today && today <= s.end) : (today >= s.start || today <= s.end);

@@ -6,6 +6,8 @@
 // remembers its last answer, per thread).
 #pragma once
 
+#include "model/Dates.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -53,8 +55,12 @@ enum class AuroraChance : int { Unknown = 0, Unlikely = 1, Possible = 2, Likely 
 
 MoonInfo computeMoon(int64_t t);
 
-// Rise and set of the moon on the local calendar day (UTC offset in seconds)
-// that contains t. Nothing is found for times outside the years 1 to 9999.
+// Rise and set of the moon on the place's calendar day that contains t, as
+// its clock reads them: each time with the offset in force at it, so a day
+// on which the clock changes is 23 or 25 hours long. Nothing is found for
+// times outside the years 1 to 9999.
+MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, const OffsetAt& offsetAt);
+// The same at a fixed offset from UTC, in seconds.
 MoonRiseSet moonRiseSet(int64_t t, double latitude, double longitude, int utcOffsetSeconds);
 
 // Planets at least 15 degrees from the sun, in the order Mercury, Venus, Mars,
@@ -63,9 +69,9 @@ std::vector<VisiblePlanet> visiblePlanets(int64_t t);
 
 bool mercuryRetrograde(int64_t t);
 
-// Showers active on t's date in the machine's local time zone, nearest peak
-// first; equal distances keep table order.
-std::vector<ActiveShower> activeMeteorShowers(int64_t t);
+// Showers active on the place's date at t (its clock `utcOffsetSeconds` ahead
+// of UTC then), nearest peak first; equal distances keep table order.
+std::vector<ActiveShower> activeMeteorShowers(int64_t t, int utcOffsetSeconds);
 
 // Unknown for a negative (missing) or NaN K index, or a NaN latitude.
 AuroraChance auroraChance(double kp, double latitude);

@@ -63,7 +63,7 @@ struct WeatherAlert {
     std::string id;        // source identifier of an official alert
     std::string severity;  // source severity word of an official alert
     std::chrono::system_clock::time_point expires{};  // zero: no expiry
-    std::string dayKey;    // local date "YYYY-MM-DD" a rule alert concerns
+    std::string dayKey;    // the place's date "YYYY-MM-DD" a rule alert concerns
     std::string placeKey;  // cacheKey of the place it concerns; empty for none
 
     // Decides whether two alerts are the same one.

@@ -7,17 +7,40 @@
 
 namespace nbr::platform {
 
-std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t) {
-    if (name.empty()) return std::nullopt;
+namespace {
+
+// Names are looked up among the zones the database lists, never opened as
+// paths.
+const date::time_zone* findZone(const std::string& name) {
+    if (name.empty()) return nullptr;
     try {
-        // Names are looked up among the zones the database lists, never
-        // opened as paths.
-        const date::time_zone* zone = date::locate_zone(name);
-        const date::sys_info info = zone->get_info(date::sys_seconds{std::chrono::seconds{t}});
+        return date::locate_zone(name);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+std::optional<int> offsetIn(const date::time_zone& zone, std::int64_t t) {
+    try {
+        const date::sys_info info = zone.get_info(date::sys_seconds{std::chrono::seconds{t}});
         return static_cast<int>(info.offset.count());
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t) {
+    const date::time_zone* zone = findZone(name);
+    return zone ? offsetIn(*zone, t) : std::nullopt;
+}
+
+std::function<int(std::int64_t)> zoneOffsets(const std::string& name, int fallback) {
+    const date::time_zone* zone = findZone(name);
+    if (!zone) return [fallback](std::int64_t) { return fallback; };
+    // The database's zones live as long as the program.
+    return [zone, fallback](std::int64_t t) { return offsetIn(*zone, t).value_or(fallback); };
 }
 
 }  // namespace nbr::platform

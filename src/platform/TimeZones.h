@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -12,5 +13,9 @@ namespace nbr::platform {
 // the name is empty or not a zone of the system's database. Safe on any
 // thread.
 std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t);
+
+// The same as a function of the Unix time, the zone looked up once; a zone
+// the database does not know is `fallback` seconds ahead at every time.
+std::function<int(std::int64_t)> zoneOffsets(const std::string& name, int fallback);
 
 }  // namespace nbr::platform

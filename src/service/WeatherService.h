@@ -100,8 +100,9 @@ public:
 
     // ---- Base forecast -------------------------------------------------------
 
-    // The place's forecast from the cache when younger than 10 minutes, else
-    // fetched, parsed and cached; empty when neither is available.
+    // The place's forecast from the cache when younger than 10 minutes and of
+    // the place's present day, else fetched, parsed and cached; empty when
+    // neither is available.
     std::optional<WeatherData> fetchWeather(const GeoLocation& loc);
 
     // Turns a forecast reply into a record for `loc`. Throws on an error reply,
@@ -110,9 +111,15 @@ public:
 
     // ---- Forecast cache ------------------------------------------------------
 
+    // Fresh: younger than `maxAgeMinutes` and made on the place's present day.
     bool hasFreshCache(const GeoLocation& loc, int maxAgeMinutes) const;
     std::optional<WeatherData> getCached(const GeoLocation& loc) const;
     void clearCache();
+    // Whether the record was made on another day of its place than the one
+    // holding the Unix time `now` (its current time's date against the place's
+    // date by its zone, or by the record's offset when the zone is not known);
+    // false for a record without a current time.
+    static bool fromAnotherDay(const WeatherData& data, int64_t now);
     // Stores a record under `key` and evicts down to kForecastCacheLimit.
     // The caller holds forecastCacheMutex.
     void storeForecastLocked(const std::string& key, const WeatherData& data);
@@ -513,8 +520,8 @@ public:
     mutable std::mutex seasonalCacheMutex;
 
 private:
-    // The cached record when younger than maxAgeMinutes, checked and copied
-    // under one lock.
+    // The cached record when younger than maxAgeMinutes (checked and copied
+    // under one lock) and made on the place's present day.
     std::optional<WeatherData> freshCopy(const GeoLocation& loc, int maxAgeMinutes) const;
 };
 

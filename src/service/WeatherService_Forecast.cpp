@@ -3,6 +3,7 @@
 #include "service/WeatherService.h"
 
 #include "model/Dates.h"
+#include "platform/TimeZones.h"
 #include "service/ServiceHosts.h"
 
 #include <nlohmann/json.hpp>
@@ -303,12 +304,26 @@ bool WeatherService::hasFreshCache(const GeoLocation& loc, int maxAgeMinutes) co
 }
 
 std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int maxAgeMinutes) const {
-    std::lock_guard<std::mutex> lock(forecastCacheMutex);
-    auto it = forecastCache.find(loc.cacheKey());
-    if (it == forecastCache.end()) return std::nullopt;
-    const auto age = std::chrono::steady_clock::now() - it->second.fetchedAt;
-    if (std::chrono::duration_cast<std::chrono::minutes>(age).count() >= maxAgeMinutes) return std::nullopt;
-    return it->second;
+    std::optional<WeatherData> copy;
+    {
+        std::lock_guard<std::mutex> lock(forecastCacheMutex);
+        auto it = forecastCache.find(loc.cacheKey());
+        if (it == forecastCache.end()) return std::nullopt;
+        const auto age = std::chrono::steady_clock::now() - it->second.fetchedAt;
+        if (std::chrono::duration_cast<std::chrono::minutes>(age).count() >= maxAgeMinutes) return std::nullopt;
+        copy = it->second;
+    }
+    // A reply from before the place's midnight holds the day before as today.
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    if (fromAnotherDay(*copy, now)) return std::nullopt;
+    return copy;
+}
+
+bool WeatherService::fromAnotherDay(const WeatherData& data, int64_t now) {
+    if (data.time.size() < 10) return false;
+    const OffsetAt clock = platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds);
+    return data.time.compare(0, 10, localDateOf(now, clock)) != 0;
 }
 
 std::optional<WeatherData> WeatherService::getCached(const GeoLocation& loc) const {

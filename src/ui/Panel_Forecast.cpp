@@ -2,6 +2,7 @@
 
 #include "model/Dates.h"
 #include "model/WeatherCodes.h"
+#include "platform/TimeZones.h"
 #include "ui/Units.h"
 
 #include <algorithm>
@@ -117,14 +118,18 @@ std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, 
 
 int dailyColumns(size_t days) { return static_cast<int>(std::min<size_t>(days, 7)); }
 
-std::string dayHeader(const DailyForecast& d, int column, bool showDates) {
+std::string placeToday(const WeatherData& data, long long nowEpoch) {
+    return localDateOf(nowEpoch, platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds));
+}
+
+std::string dayHeader(const DailyForecast& d, const std::string& today, bool showDates) {
     if (d.date.size() < 10) return {};
     int y = 0, m = 0, day = 0;
     int64_t n = 0;
     if (std::sscanf(d.date.c_str(), "%d-%d-%d", &y, &m, &day) != 3 || !daysSinceEpoch(y, m, day, n)) return {};
     // 1970-01-01 was a Thursday.
     const int weekday = static_cast<int>(((n % 7) + 7 + 4) % 7);
-    const std::string name = column == 0 ? "Today" : kWeekdays[weekday];
+    const std::string name = d.date.compare(0, 10, today) == 0 ? "Today" : kWeekdays[weekday];
     return showDates ? printed("%s %d", name.c_str(), day) : name;
 }
 
@@ -232,7 +237,8 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     t.show = true;
     t.rise = r;
     t.set = s;
-    t.now = static_cast<int>((((nowEpoch + data.utcOffsetSeconds) % 86400) + 86400) % 86400);
+    const int offset = platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds)(nowEpoch);
+    t.now = static_cast<int>((((nowEpoch + offset) % 86400) + 86400) % 86400);
     t.day = r <= t.now && t.now <= s;
     t.beforeRise = t.now < r;
     // The sun steps once a minute, with the countdown: moved every second it

@@ -47,9 +47,14 @@ std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, 
 // Columns shown: at most 7.
 int dailyColumns(size_t days);
 
-// "Today" for column 0, else the weekday name, with the day of month when
-// asked for; empty for a date shorter than 10 characters or unreadable.
-std::string dayHeader(const DailyForecast& d, int column, bool showDates);
+// The place's date ("YYYY-MM-DD") at `nowEpoch`, by its zone's offset then
+// (the record's offset when the zone is not known).
+std::string placeToday(const WeatherData& data, long long nowEpoch);
+
+// "Today" for the day whose date is `today`, else the weekday name (a day
+// already past included), with the day of month when asked for; empty for a
+// date shorter than 10 characters or unreadable.
+std::string dayHeader(const DailyForecast& d, const std::string& today, bool showDates);
 
 // "45F/32F"
 std::string dayTemperatures(const DailyForecast& d, const Config& cfg);
@@ -77,7 +82,7 @@ struct SunTrack {
     int changesIn = 0;              // seconds until the countdown reads differently
     std::string goldenHours;        // tooltip text
 };
-// From the first daily entry, at `nowEpoch` (the place's offset applied).
+// From the first daily entry, at `nowEpoch` (the place's offset then applied).
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24);
 
 // Whether it is night at the place at `nowEpoch`: from the day's sunset to the

@@ -67,8 +67,9 @@ std::string skyClock(int minuteOfDay, bool use24);
 std::string moonRiseSetText(const MoonRiseSet& rs, bool use24);
 
 // "today" (local start hour below 17) / "tonight", "tomorrow", or the
-// weekday name, for a pass starting at `start` seen at `now`.
-std::string passDayWord(int64_t start, int64_t now, int utcOffsetSeconds);
+// weekday name, for a pass starting at `start` seen at `now`, each read on
+// the place's clock then.
+std::string passDayWord(int64_t start, int64_t now, const OffsetAt& offsetAt);
 
 // Local calendar month 1..12 at `now`.
 int localMonth(int64_t now, int utcOffsetSeconds);
@@ -82,6 +83,8 @@ struct SkyCardView {
     std::vector<CardLine> lines;
 };
 
+// Times are read on the place's clock: its zone's offset at each time, or
+// the record's offset when the zone is not known.
 SkyCardView skyCard(const WeatherData& data, const Config& config, int64_t now);
 
 }  // namespace nbr::panel

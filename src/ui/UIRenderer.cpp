@@ -139,7 +139,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);
-    renderDailyForecast(data.daily);
+    renderDailyForecast(data.daily, panel::placeToday(data, frameSecond));
     ImGui::EndChild();
     ImGui::PopStyleColor();
 }

@@ -93,7 +93,8 @@ public:
     void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, int utcOffsetSeconds);
     void renderHourlyChart(const std::vector<HourlyForecast>& hourly, float columnWidth, float leftInset);
     void renderHourlyTooltip(const HourlyForecast& hour);
-    void renderDailyForecast(const std::vector<DailyForecast>& daily);
+    // `today`: the place's date, whose column is called "Today".
+    void renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today);
     void renderDailyTooltip(const DailyForecast& day, int column);
     void renderSunTracker(const WeatherData& data);
     static constexpr float kSunTrackerMinWidth = 170.0f;

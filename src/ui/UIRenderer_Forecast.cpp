@@ -129,7 +129,7 @@ void UIRenderer::renderHourlyTooltip(const HourlyForecast& hour) {
     ImGui::EndTooltip();
 }
 
-void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily) {
+void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today) {
     if (daily.empty()) return;
     ImGui::TextUnformatted("7-Day Forecast");
     ImGui::SameLine();
@@ -146,7 +146,7 @@ void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily) {
     ImGui::TableNextRow();
     for (int c = 0; c < cols; ++c) {
         ImGui::TableSetColumnIndex(c);
-        const std::string head = panel::dayHeader(daily[static_cast<size_t>(c)], c, config.dailyShowDates);
+        const std::string head = panel::dayHeader(daily[static_cast<size_t>(c)], today, config.dailyShowDates);
         draw::text(head);
         hoverTip(c);
     }
