@@ -180,7 +180,9 @@ TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
     elsewhere.location.latitude = 40;
     app.locationManager.addLocation(boston().location);  // the active place
     app.locationManager.addLocation(elsewhere.location);
+    app.locationManager.setActive(1);
     apply(elsewhere, {alert("2030-01-02", "Rain there")});
+    app.locationManager.setActive(0);
     apply(boston(), {alert("2030-01-01", "Rain here")});
     app.visibleAlerts = app.alerts;
     app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
