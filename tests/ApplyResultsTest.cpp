@@ -124,7 +124,8 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         {fail, "Boston", {-5, -4}, u"No data - Boston"},  // the first fetch fails
         {[&] { apply(b, {}); }, "Boston", {}, u"71F Partly Cloudy - Boston"},
         {[&] { app.locationManager.setActive(1), fail(); }, "Cabin", {0, 0}, u"No data - Cabin"},
-        {[&] { apply(late, {alert("2030-01-01", "Rain")}); }, "Cabin", {0, 0}, u"No data - Cabin"},
+        {[&] { app.fetchInProgress = true, apply(late, {alert("2030-01-01", "Rain")}); }, "Cabin", {0, 0},
+         u"No data - Cabin"},
         {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"}};
     for (const auto& r : rows) {
         r.step();
@@ -138,7 +139,8 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         EXPECT_EQ(app.tray.tooltip(), r.tip);
         EXPECT_EQ(app.tray.currentQuickLook().valid, own);
     }
-    EXPECT_DOUBLE_EQ(app.weather.temperature, b.temperature);  // the late answer was left out
+    EXPECT_DOUBLE_EQ(app.weather.temperature, b.temperature);  // the late answer was left out,
+    EXPECT_TRUE(app.fetchInProgress);                          // still waiting for the Cabin's own
     EXPECT_TRUE(app.notifications.empty());
 }
 

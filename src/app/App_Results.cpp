@@ -77,17 +77,20 @@ void App::updateFromBackground() {
 
 void App::applyWeatherResult(WorkResult& res) {
     std::lock_guard<std::mutex> lock(dataMutex);
+    // A late answer for a place no longer shown (switched from, removed or
+    // renamed while fetched) is left out: the worker answers in order, so the
+    // shown place's own answer, asked for since, is still to come.
+    const bool places = locationManager.hasLocations();
+    if (res.weather && (placeGone(res.weather->location) ||
+                        (places && res.weather->location.cacheKey() != locationManager.activeLocation().cacheKey()))) {
+        if (!places) fetchInProgress = false;
+        return;
+    }
     fetchInProgress = false;
-    if (res.weather && placeGone(res.weather->location)) return;  // removed or renamed while fetched
     if (!res.weather) {
         status = res.error.empty() ? "Update failed" : res.error;
         return;
     }
-    // A late answer for a place no longer shown is left out: the worker
-    // answers in order, so the shown place's own comes after it.
-    if (locationManager.hasLocations() &&
-        res.weather->location.cacheKey() != locationManager.activeLocation().cacheKey())
-        return;
     status.clear();
     weather = std::move(*res.weather);
     alerts = std::move(res.alerts);
