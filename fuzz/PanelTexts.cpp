@@ -26,14 +26,14 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
     (void)pressureWarning(d);
     (void)sunLine(d, c);
     (void)daylightLine(d);
-    for (size_t i = 0; i < d.hourly.size(); ++i) {
-        (void)hourCells(d.hourly[i], i, c);
-        (void)hourlyTooltip(d.hourly[i], c);
-    }
+    (void)hourStrip(d.hourly, c, localTimeText(1796000000, d.utcOffsetSeconds));
+    for (const nbr::HourlyForecast& h : d.hourly) (void)hourlyTooltip(h, c);
+    (void)isNightAt(d, 1796000000);
+    const std::string today = placeToday(d, 1796000000);
     (void)hourlyChartLevels(d.hourly, c.useFahrenheit);
     for (int k = 0; k < dailyColumns(d.daily.size()); ++k) {
         const nbr::DailyForecast& day = d.daily[static_cast<size_t>(k)];
-        const std::string head = dayHeader(day, k, c.dailyShowDates);
+        const std::string head = dayHeader(day, today, c.dailyShowDates);
         if (nbr::utf8Valid(head) != head) std::abort();  // made from the date's digits only
         (void)dayTemperatures(day, c);
         (void)dayConfidence(day);
