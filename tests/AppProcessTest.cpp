@@ -8,7 +8,6 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <nlohmann/json.hpp>
-#include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
@@ -98,9 +97,7 @@ TEST_F(AppProcessTest, StartsDrawsAndStopsInOrderOnSigterm) {
     test::Screenshot shot;
     const size_t background = windowBackground(display.name(), shot);
     ASSERT_FALSE(shot.rgb.empty());
-    std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
-    const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/app-window.png";
-    stbi_write_png(png.c_str(), shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
+    const std::string png = test::savePng(shot, "app-window");
     EXPECT_GT(background, 100000u) << "screenshot: " << png;
 
     ASSERT_EQ(kill(pid, SIGTERM), 0);

@@ -20,7 +20,6 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 #include <nlohmann/json.hpp>
-#include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
@@ -38,9 +37,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Rect {
-    int x = 0, y = 0, w = 0, h = 0;
-};
+using test::Rect;
 
 class DashboardDisplayTest : public test::ReplayTest {
 protected:
@@ -115,11 +112,7 @@ protected:
         return s;
     }
 
-    static std::string save(const test::Screenshot& s, const std::string& name) {
-        const std::string path = std::string(NIMBREL_ARTIFACT_DIR) + "/" + name + ".png";
-        stbi_write_png(path.c_str(), s.width, s.height, 3, s.rgb.data(), s.width * 3);
-        return path;
-    }
+    static std::string save(const test::Screenshot& s, const std::string& name) { return test::savePng(s, name); }
 
     // The GUI window of the last frame whose name starts with `prefix` (child
     // regions are named "<parent>/<name>_<id>"), and its rectangle.
@@ -151,14 +144,7 @@ protected:
 
     // Pixels of `r` close to the given palette colour (text is drawn in it).
     static size_t inked(const test::Screenshot& s, Rect r, const ImVec4& colour) {
-        const int cr = int(colour.x * 255 + 0.5f), cg = int(colour.y * 255 + 0.5f), cb = int(colour.z * 255 + 0.5f);
-        size_t n = 0;
-        for (int y = std::max(0, r.y); y < std::min(s.height, r.y + r.h); ++y)
-            for (int x = std::max(0, r.x); x < std::min(s.width, r.x + r.w); ++x) {
-                const size_t i = (size_t(y) * s.width + x) * 3;
-                if (std::abs(s.rgb[i] - cr) + std::abs(s.rgb[i + 1] - cg) + std::abs(s.rgb[i + 2] - cb) < 40) ++n;
-            }
-        return n;
+        return test::inked(s, r, colour.x, colour.y, colour.z);
     }
 
     void addPlace(const char* id) {

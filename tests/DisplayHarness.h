@@ -5,15 +5,19 @@
 
 #include "TestEnv.h"
 
+#include <stb_image_write.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -205,6 +209,33 @@ inline Screenshot captureDisplay(const std::string& display, const std::string& 
             o[2] = v & 0xFF;
         }
     return shot;
+}
+
+// A rectangle of a screenshot, in pixels.
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+#ifdef NIMBREL_ARTIFACT_DIR
+// Keeps a screenshot for review as <artifacts>/<name>.png; its path.
+inline std::string savePng(const Screenshot& s, const std::string& name) {
+    std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
+    const std::string path = std::string(NIMBREL_ARTIFACT_DIR) + "/" + name + ".png";
+    stbi_write_png(path.c_str(), s.width, s.height, 3, s.rgb.data(), s.width * 3);
+    return path;
+}
+#endif
+
+// Pixels of `r` close to the colour (0..1 per channel): text drawn in it.
+inline size_t inked(const Screenshot& s, Rect r, float red, float green, float blue) {
+    const int cr = int(red * 255 + 0.5f), cg = int(green * 255 + 0.5f), cb = int(blue * 255 + 0.5f);
+    size_t n = 0;
+    for (int y = std::max(0, r.y); y < std::min(s.height, r.y + r.h); ++y)
+        for (int x = std::max(0, r.x); x < std::min(s.width, r.x + r.w); ++x) {
+            const size_t i = (size_t(y) * s.width + x) * 3;
+            if (std::abs(s.rgb[i] - cr) + std::abs(s.rgb[i + 1] - cg) + std::abs(s.rgb[i + 2] - cb) < 40) ++n;
+        }
+    return n;
 }
 
 }  // namespace nbr::test

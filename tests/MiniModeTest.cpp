@@ -9,12 +9,10 @@
 #include "ui/UIDraw.h"
 
 #include <nlohmann/json.hpp>
-#include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <set>
 
 namespace nbr {
@@ -98,16 +96,10 @@ TEST_F(MiniModeTest, SetSizePastTheScreenLeavesTheWindowAndItsSettingsButtonOnIt
     // The label of the button that undoes it shows on the screen.
     const test::Screenshot shot = test::captureDisplay(display.name(), tmp_.path() + "/screen.xwd");
     ASSERT_FALSE(shot.rgb.empty());
-    std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
-    const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/set-size-past-the-screen.png";
-    stbi_write_png(png.c_str(), shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
-    size_t inked = 0;
-    for (int y = std::max(0, g.y + int(settingsMin.y)); y < std::min(shot.height, g.y + int(settingsMax.y)); ++y)
-        for (int x = std::max(0, g.x + int(settingsMin.x)); x < std::min(shot.width, g.x + int(settingsMax.x)); ++x) {
-            const std::uint8_t* p = &shot.rgb[(size_t(y) * shot.width + x) * 3];
-            inked += std::abs(p[0] - theme::Fg.x * 255) + std::abs(p[1] - theme::Fg.y * 255) +
-                         std::abs(p[2] - theme::Fg.z * 255) < 40;
-        }
+    const std::string png = test::savePng(shot, "set-size-past-the-screen");
+    const test::Rect button{g.x + int(settingsMin.x), g.y + int(settingsMin.y), int(settingsMax.x - settingsMin.x),
+                            int(settingsMax.y - settingsMin.y)};
+    const size_t inked = test::inked(shot, button, theme::Fg.x, theme::Fg.y, theme::Fg.z);
     EXPECT_GT(inked, 20u) << png;
 }
 

@@ -13,7 +13,6 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
-#include <stb_image_write.h>
 
 #include <gtest/gtest.h>
 
@@ -137,9 +136,7 @@ TEST_F(RadarWindowTest, TilesOutlinesAndPlacesOverBoston) {
 
     const test::Screenshot shot = drawnFrame();
     ASSERT_FALSE(shot.rgb.empty());
-    std::filesystem::create_directories(NIMBREL_ARTIFACT_DIR);
-    const std::string png = std::string(NIMBREL_ARTIFACT_DIR) + "/radar-boston.png";
-    stbi_write_png(png.c_str(), shot.width, shot.height, 3, shot.rgb.data(), shot.width * 3);
+    const std::string png = test::savePng(shot, "radar-boston");
 
     size_t background = 0, rain = 0, borders = 0, coasts = 0, crosshair = 0;
     for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
