@@ -16,6 +16,7 @@ nbr::WeatherData bostonLike() {
     d.location.name = "Boston";
     d.location.admin1 = "Massachusetts";
     d.location.country = "US";
+    d.location.timezone = "America/New_York";
     d.time = "2026-12-07T10:15";
     d.temperature = 3.4;
     d.apparentTemperature = -1.2;
