@@ -10,9 +10,10 @@ namespace nbr::platform {
 namespace {
 
 // Names are looked up among the zones the database lists, never opened as
-// paths.
+// paths. The database folder also holds "localtime" (this computer's own
+// zone) and "posixrules", which name no place.
 const date::time_zone* findZone(const std::string& name) {
-    if (name.empty()) return nullptr;
+    if (name.empty() || name == "localtime" || name == "posixrules") return nullptr;
     try {
         return date::locate_zone(name);
     } catch (const std::exception&) {
@@ -30,6 +31,8 @@ std::optional<int> offsetIn(const date::time_zone& zone, std::int64_t t) {
 }
 
 }  // namespace
+
+bool isZoneName(const std::string& name) { return findZone(name) != nullptr; }
 
 std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t) {
     const date::time_zone* zone = findZone(name);

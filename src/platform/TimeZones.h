@@ -9,6 +9,10 @@
 
 namespace nbr::platform {
 
+// Whether `name` is a zone of the system's database ("Europe/Oslo", "UTC");
+// "localtime", "posixrules" and paths are not.
+bool isZoneName(const std::string& name);
+
 // Seconds the zone `name` is ahead of UTC at the Unix time `t`; nothing when
 // the name is empty or not a zone of the system's database. Safe on any
 // thread.
