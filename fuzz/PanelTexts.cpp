@@ -3,6 +3,7 @@
 // formatters there. Nothing may crash, overflow or read out of bounds, and
 // every text stays valid UTF-8 where the record's texts were.
 #include "FuzzSupport.h"
+#include "foundation/PlaceTime.h"
 #include "model/Utf8.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
@@ -26,7 +27,7 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
     (void)pressureWarning(d);
     (void)sunLine(d, c);
     (void)daylightLine(d);
-    (void)hourStrip(d.hourly, c, localTimeText(1796000000, d.utcOffsetSeconds));
+    (void)hourStrip(d.hourly, c, nbr::placeClock(d).minuteOf(1796000000));
     for (const nbr::HourlyForecast& h : d.hourly) (void)hourlyTooltip(h, c);
     (void)isNightAt(d, 1796000000);
     const std::string today = placeToday(d, 1796000000);

@@ -134,8 +134,11 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         EXPECT_EQ(shown.location.cacheKey(), app.locationManager.activeLocation().cacheKey()) << r.place;
         EXPECT_EQ(&shown == &app.weather, own) << r.place;
         EXPECT_EQ(shown.daily.empty(), !own) << r.place;
-        const int offset = own ? 0 : shown.utcOffsetSeconds;
+        // The empty record reads its place's zone; a place without one has no clock.
+        const PlaceClock clock = placeClock(shown);
+        const int offset = own ? 0 : clock.offsetAt(std::time(nullptr));
         EXPECT_TRUE(offset == r.hours[0] * 3600 || offset == r.hours[1] * 3600) << r.place << offset;
+        EXPECT_EQ(clock.known(), own || r.hours[0] != 0) << r.place;
         EXPECT_EQ(app.tray.tooltip(), r.tip);
         EXPECT_EQ(app.tray.currentQuickLook().valid, own);
     }

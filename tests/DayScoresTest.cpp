@@ -208,6 +208,9 @@ TEST(TakeawayTest, RulesInOrder) {
 
     d.daily[0].precipitationProbabilityMax = 60;
     EXPECT_EQ(dailyTakeaway(d, false), "Rain likely before the day is out.");
+    d.daily[0].weatherCode = 73;  // a day of snow
+    EXPECT_EQ(dailyTakeaway(d, false), "Snow likely before the day is out.");
+    d.daily[0].weatherCode = quietDay().daily[0].weatherCode;
 
     d.windGusts = 48;
     EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
@@ -231,6 +234,10 @@ TEST(TakeawayTest, RulesInOrder) {
     EXPECT_EQ(dailyTakeaway(d, false), "Rain in progress - shoes will notice.");
     d.minutely15 = {dry, wet};
     EXPECT_EQ(dailyTakeaway(d, false), "Rain on the doorstep - umbrella recommended.");
+    d.minutely15[1].weatherCode = 85;  // snow showers
+    EXPECT_EQ(dailyTakeaway(d, false), "Snow on the doorstep - dress warm.");
+    d.minutely15 = {d.minutely15[1], d.minutely15[1]};
+    EXPECT_EQ(dailyTakeaway(d, false), "Snow in progress - roads will notice.");
 
     // Dry and rain-ending nowcasts have no phrase of their own.
     d.minutely15 = {wet, dry};

@@ -45,22 +45,23 @@ TEST(MetNorway, LocalDayAcrossOffsets) {
         {2, 3, -18000, "2024-05-01"},  // 03:00 UTC to 20:00 UTC at -5 h: 22:00 on the 1st onwards
         {2, 5, -18000, "2024-05-02"},
         {1, 19, 19800, "2024-05-02"},  // +5:30: 19:00 UTC is 00:30 of the 2nd
-        {2, 0, -1830, "2024-05-01"},   // -30 min, not -31: 00:00 UTC is 23:30 of the 1st
+        {2, 0, -1830, "2024-05-01"},   // 00:00 UTC is 23:29:30 of the 1st
     };
     for (const auto& c : cases) {
         const std::string body = series(c.day, c.hour, 1) ;
         json one = json::parse(body);
         json& ts = one["properties"]["timeseries"];
         for (int i = 1; i < 18; ++i) ts.push_back(ts[0]);  // 18 samples of that instant
-        EXPECT_TRUE(WeatherService::parseMetNorway(one.dump(), c.localDay, c.offset).valid) << c.hour << " " << c.offset;
+        EXPECT_TRUE(WeatherService::parseMetNorway(one.dump(), c.localDay, PlaceClock::fixed(c.offset)).valid)
+            << c.hour << " " << c.offset;
     }
 
     // 17 samples are too few; 18 give the day's high and low.
-    EXPECT_FALSE(WeatherService::parseMetNorway(series(2, 0, 17), "2024-05-02", 0).valid);
+    EXPECT_FALSE(WeatherService::parseMetNorway(series(2, 0, 17), "2024-05-02", PlaceClock()).valid);
     std::vector<double> temps(25, 6.0);
     temps[0] = -20.0;  // 23:00 of the day before
     temps[4] = 4.0, temps[15] = 9.5, temps[21] = 7.0;
-    const ProviderForecast f = WeatherService::parseMetNorway(series(1, 23, 25, temps), "2024-05-02T00:00", 0);
+    const ProviderForecast f = WeatherService::parseMetNorway(series(1, 23, 25, temps), "2024-05-02T00:00", PlaceClock());
     ASSERT_TRUE(f.valid);
     EXPECT_EQ(f.source, "metnorway");
     EXPECT_EQ(f.date, "2024-05-02");
@@ -70,7 +71,7 @@ TEST(MetNorway, LocalDayAcrossOffsets) {
     // Times without minutes give nothing.
     std::string noMinutes = series(2, 0, 24);
     for (size_t at; (at = noMinutes.find(":00:00Z")) != std::string::npos;) noMinutes.erase(at, 7);
-    EXPECT_FALSE(WeatherService::parseMetNorway(noMinutes, "2024-05-02", 0).valid);
+    EXPECT_FALSE(WeatherService::parseMetNorway(noMinutes, "2024-05-02", PlaceClock()).valid);
 }
 
 TEST(Earthquakes, CatalogueRulesAndMerge) {
@@ -149,7 +150,7 @@ TEST(MetNoQuakesReal, RealRepliesRead) {
     const std::string japan = test::readFile(dir + "/usgs/fdsn_event_query_japan_2020-2025_generated-2025-01-28.geojson");
     if (metno.empty() || japan.empty()) GTEST_SKIP() << "real replies not present";
     // Hourly samples cover the whole next day in Oslo (UTC+1).
-    const ProviderForecast f = WeatherService::parseMetNorway(metno, "2024-02-05", 3600);
+    const ProviderForecast f = WeatherService::parseMetNorway(metno, "2024-02-05", PlaceClock::fixed(3600));
     ASSERT_TRUE(f.valid);
     EXPECT_LT(f.temperatureMin, f.temperatureMax);
     // Ages from the first event's own time, distance from its own point.

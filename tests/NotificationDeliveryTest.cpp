@@ -1,5 +1,5 @@
 // Desktop delivery of filed notifications by notify mode, with a fixed clock
-// and time zone, and the pruning of expired ones.
+// and time zone, and the pruning of expired ones (from the toasts too).
 #include "TestEnv.h"
 #include "app/App.h"
 
@@ -118,9 +118,15 @@ TEST_F(NotificationDeliveryTest, ExpiredNotificationsNeverReachTheDesktop) {
     EXPECT_EQ(turnAt(0, 480), 1u);
     EXPECT_EQ(app.tray.balloons().back().text, u"- long\n- forever");
     ASSERT_EQ(app.notifications.size(), 2u);
+    // The shown alerts end with them: no toast outlives its alert's end.
+    app.alerts = {app.notifications[0].alert, app.notifications[1].alert};
+    app.alertsDirty = false;
     EXPECT_EQ(turnAt(4, 0), 0u);
     ASSERT_EQ(app.notifications.size(), 1u);
     EXPECT_EQ(app.notifications[0].alert.message, "forever");
+    ASSERT_EQ(app.alerts.size(), 1u);
+    EXPECT_EQ(app.alerts[0].message, "forever");
+    EXPECT_TRUE(app.alertsDirty);
 }
 
 TEST(SystemTrayTest, NoticesAreCutWithoutSplittingACharacter) {

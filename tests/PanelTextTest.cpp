@@ -1,6 +1,7 @@
 // What the dashboard's panels say and in which colour, from records made
 // here: places bar, current conditions, forecast strips, sun tracker, status
 // bar, toasts, mini strip and notification centre.
+#include "foundation/PlaceTime.h"
 #include "model/Utf8.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
@@ -63,6 +64,25 @@ TEST(PanelPlaces, TitleClockOffsetAndBadge) {
     d.utcOffsetSeconds = -12600;  // 13:07 UTC is 09:37 there
     EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, true), "09:37  UTC-3:30");
     EXPECT_EQ(placeClockText(d, 0, true), "20:30  UTC-3:30");  // before the epoch's midnight
+    // A named zone's offset at each instant, whatever the record was fetched
+    // at: Oslo fetched at +1 before the spring change and at +2 before the
+    // autumn one. A zone at UTC+0 has a clock before any forecast; a name
+    // that is no place's zone has none.
+    const struct { const char* zone; int fetchedAt; long long t; const char* clock, *hour; } zoned[] = {
+        {"Europe/Oslo", 3600, 1806195599, "01:59  UTC+1", "2027-03-28T01:59"},
+        {"Europe/Oslo", 3600, 1806195630, "03:00  UTC+2", "2027-03-28T03:00"},
+        {"Europe/Oslo", 7200, 1824944399, "02:59  UTC+2", "2027-10-31T02:59"},
+        {"Europe/Oslo", 7200, 1824944400, "02:00  UTC+1", "2027-10-31T02:00"},
+        {"Europe/London", 0, 1796648400, "13:00  UTC+0", "2026-12-07T13:00"},
+        {"localtime", 0, 1796648400, "", "2026-12-07T13:00"}};
+    for (const auto& z : zoned) {
+        WeatherData w;
+        w.location.timezone = z.zone;
+        w.utcOffsetSeconds = z.fetchedAt;
+        w.fetchedAt = steady_clock::time_point(seconds(z.fetchedAt));  // none for the UTC+0 rows
+        EXPECT_EQ(placeClockText(w, z.t, true), z.clock) << z.zone << " " << z.t;
+        EXPECT_EQ(placeClock(w).minuteOf(z.t), z.hour) << z.zone << " " << z.t;
+    }
     // The clock texts change at the next minute by the wall clock or the
     // place's clock, whichever comes first.
     const struct { long long now; int offset; long long next; } minutes[] = {
@@ -298,7 +318,8 @@ TEST(PanelForecast, ColumnIsNowOnlyWhileItsHourHoldsThePresent) {
         const WeatherData d = WeatherService::parseWeatherResponse(
             std::string(R"({"current":{"time":"2026-12-07T)") + r.quarter + R"("},"hourly":{"time":[)" + hours + "]}}",
             GeoLocation{});
-        const auto cells = hourStrip(d.hourly, imperial(), localTimeText(1796677200 + r.minutesPastFive * 60, -14400));
+        const std::string now = PlaceClock::fixed(-14400).minuteOf(1796677200 + r.minutesPastFive * 60);
+        const auto cells = hourStrip(d.hourly, imperial(), now);
         for (int i = 0; i < 3; ++i) EXPECT_EQ(cells.at(size_t(i)).hour, r.first[i]) << r.minutesPastFive;
     }
 }
@@ -382,6 +403,7 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
     WeatherData d;
     EXPECT_FALSE(sunTrack(d, 0, false).show);
     DailyForecast t;
+    t.date = "2026-12-07";
     t.sunrise = "2026-12-07T06:00";
     t.sunset = "2026-12-07T18:00";
     d.daily = {t};
@@ -404,7 +426,7 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
         {4, 30, false, 0.0f, "Sunrise in 1h 29m", Tone::Accent, 60, 1},
     };
     for (const auto& c : cases) {
-        const long long now = 86400LL * 20000 + (c.localHour * 3600 + c.localMin * 60 + c.localSec) - 3600;
+        const long long now = 1796601600LL + (c.localHour * 3600 + c.localMin * 60 + c.localSec) - 3600;  // 2026-12-07
         const SunTrack s = sunTrack(d, now, true);
         ASSERT_TRUE(s.show);
         EXPECT_EQ(s.day, c.day) << c.localHour;
@@ -413,9 +435,26 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
         EXPECT_EQ(s.countdown.tone, c.tone) << c.localHour;
         EXPECT_EQ(s.changesIn, c.changesIn) << c.localHour;
     }
-    d.location.timezone = "Europe/Oslo";  // 12:00 CEST, the record fetched at +1 before the change:
-    EXPECT_EQ(sunTrack(d, 1806228000, true).countdown.text, "Sunset in 6h 00m");
-    EXPECT_EQ(sunTrack(d, 0, true).goldenHours, "Golden hour (soft light):\n  06:00 - 06:45\n  17:15 - 18:00");
+    EXPECT_EQ(sunTrack(d, 1796601600, true).goldenHours, "Golden hour (soft light):\n  06:00 - 06:45\n  17:15 - 18:00");
+    EXPECT_FALSE(sunTrack(d, 1796601600 + 86400, true).show);  // the record holds no entry for that day
+    // Oslo's change days, the record fetched at +1 before the spring change:
+    // counted between instants, and after sunset to the next day's sunrise.
+    d.location.timezone = "Europe/Oslo";
+    DailyForecast spring, after, autumn;
+    spring.date = "2027-03-28", spring.sunrise = "2027-03-28T06:55", spring.sunset = "2027-03-28T19:48";
+    after.date = "2027-03-29", after.sunrise = "2027-03-29T06:52", after.sunset = "2027-03-29T19:50";
+    autumn.date = "2027-10-31", autumn.sunrise = "2027-10-31T07:20", autumn.sunset = "2027-10-31T16:40";
+    const struct { long long utc; const DailyForecast* day; const char* countdown; } changes[] = {
+        {1806193800, &spring, "Sunrise in 4h 25m"},  // 01:30 CET
+        {1806228000, &spring, "Sunset in 7h 48m"},   // 12:00 CEST
+        {1806262200, &spring, "Sunrise in 9h 22m"},  // 21:30 CEST
+        {1824939000, &autumn, "Sunrise in 6h 50m"},  // 01:30 CEST, the clock goes back at 03:00
+    };
+    for (const auto& c : changes) {
+        d.daily = {*c.day, after};
+        EXPECT_EQ(sunTrack(d, c.utc, true).countdown.text, c.countdown) << c.utc;
+    }
+    d.daily = {t};
     const char* unusable[][2] = {{"2026-12-07", "2026-12-07T18:00"},
                                  {"2026-12-07T06:00", "2026-12-07"},
                                  {"2026-12-07T18:00", "2026-12-07T06:00"}};

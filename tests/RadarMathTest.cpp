@@ -3,6 +3,7 @@
 #include "model/Basemap.h"
 #include "model/MapTiles.h"
 #include "model/RadarFrames.h"
+#include "platform/TimeZones.h"
 #include "ui/RadarView.h"
 
 #include <gtest/gtest.h>
@@ -108,28 +109,39 @@ TEST(RadarMathTest, WindCompassAndCaption) {
 }
 
 TEST(RadarMathTest, TimeLabelTexts) {
-    setenv("TZ", "UTC", 1);
-    tzset();
     const std::int64_t now = 1767258300;  // 2026-01-01 09:05 UTC
+    const PlaceClock utc = PlaceClock::fixed(0);
     const struct {
         std::int64_t t;
         bool nowcast;
         const char* text;
         RadarTimeLabel::Tone tone;
+        bool use24 = false;
+        const PlaceClock* clock = nullptr;  // UTC when none
     } cases[] = {
         {now, false, "9:05 AM  (now)", RadarTimeLabel::Live},
         {now - 179, false, "9:02 AM  (now)", RadarTimeLabel::Live},
         {now - 180, false, "9:02 AM  (-3 min)", RadarTimeLabel::Fg},
         {now + 1800, true, "9:35 AM  (+30 min forecast)", RadarTimeLabel::Amber},
         {now + 8 * 3600, false, "5:05 PM  (+480 min)", RadarTimeLabel::Fg},
+        {now + 8 * 3600, false, "17:05  (+480 min)", RadarTimeLabel::Fg, true},
         {0, true, "forecast", RadarTimeLabel::Amber},
         {-5, false, "", RadarTimeLabel::Live},
     };
     for (const auto& c : cases) {
-        const RadarTimeLabel l = radarTimeLabel(c.t, c.nowcast, now);
+        const RadarTimeLabel l = radarTimeLabel(c.t, c.nowcast, now, c.clock ? *c.clock : utc, c.use24);
         EXPECT_EQ(l.text, c.text);
         EXPECT_EQ(l.tone, c.tone) << c.text;
     }
+    // On the place's clock, whatever the computer's, across its spring change
+    // (Oslo, 2027-03-28 01:00 UTC); a clock not known yet says UTC.
+    setenv("TZ", "America/New_York", 1);
+    tzset();
+    const PlaceClock oslo(platform::zoneOffsets("Europe/Oslo"));
+    const std::int64_t change = 1806195600;
+    EXPECT_EQ(radarTimeLabel(change - 600, false, change, oslo, true).text, "01:50  (-10 min)");
+    EXPECT_EQ(radarTimeLabel(change + 600, true, change, oslo, true).text, "03:10  (+10 min forecast)");
+    EXPECT_EQ(radarTimeLabel(change, false, change, PlaceClock(), false).text, "1:00 AM UTC  (now)");
     unsetenv("TZ");
     tzset();
 }

@@ -128,7 +128,7 @@ TEST(SkyCard, ClockTextsOfMoonAndPasses) {
     EXPECT_EQ(panel::moonRiseSetText(rs, false), "rise 6:00a  set 6:30p");
 
     // Day words at a place five hours behind UTC, seen on Tuesday 10:00 local.
-    const OffsetAt off = fixedOffset(-5 * 3600);
+    const PlaceClock off = PlaceClock::fixed(-5 * 3600);
     const int64_t midnight = kMar10Noon - 12 * 3600 + 5 * 3600;  // local midnight, in UTC seconds
     const int64_t now = midnight + 10 * 3600;
     EXPECT_EQ(panel::passDayWord(midnight + 16 * 3600 + 59 * 60, now, off), "today");
@@ -148,6 +148,12 @@ TEST(SkyCard, ClockTextsOfMoonAndPasses) {
     const auto lines = panel::skyCard(oslo, Config{}, 1806190200).lines;
     ASSERT_NE(findLine(lines, "rise 4:06a"), nullptr);
     EXPECT_EQ(findLine(lines, "ISS:")->text, "ISS: tonight 9:00p SW, max 40 deg");
+    // A zone at UTC+0 is a known clock before the first forecast arrives.
+    WeatherData london;
+    london.location = {"London", "GB", "England", 51.5072, -0.1276, "Europe/London", false};
+    EXPECT_NE(findLine(panel::skyCard(london, Config{}, 1796601600).lines, "rise "), nullptr);
+    london.location.timezone.clear();
+    EXPECT_EQ(findLine(panel::skyCard(london, Config{}, 1796601600).lines, "rise "), nullptr);
 }
 
 TEST(SkyCard, AuroraLinesFromOvationOrTheKpIndex) {

@@ -140,7 +140,7 @@ TEST(DashboardLayoutTest, TallWindowKeepsTheNaturalDailyHeight) {
     EXPECT_FLOAT_EQ(wide.dailyH, 138 + 118);
 }
 
-// Night by the record's sun times for the place's date, else local hours
+// Night by the record's sun times on the place's clock, else local hours
 // before 6 and after 18.
 TEST(DashboardLayoutTest, NightRunsFromSunsetToSunriseElseByTheClock) {
     const auto byClock = [](long long t, int offset) {
@@ -168,6 +168,29 @@ TEST(DashboardLayoutTest, NightRunsFromSunsetToSunriseElseByTheClock) {
         d.daily = {*r.day};
         const long long midnight = (r.day == &halifax ? 1797292800 : 1782000000) - d.utcOffsetSeconds;
         EXPECT_EQ(panel::isNightAt(d, midnight + r.hhmm / 100 * 3600 + r.hhmm % 100 * 60), r.night) << r.hhmm;
+    }
+    // Where the sun's times don't fit one day: Reykjavik's June sunset after
+    // midnight, Tromsø's midnight sun and polar night by the day's daylight;
+    // Oslo at 20:00 CEST on the day of the spring change, fetched at +1.
+    const DailyForecast rvk21{.date = "2027-06-21", .sunrise = "2027-06-21T02:55", .sunset = "2027-06-22T00:03"},
+        rvk22{.date = "2027-06-22", .sunrise = "2027-06-22T02:56", .sunset = "2027-06-23T00:03"},
+        midnightSun{.date = "2027-06-21", .sunrise = "", .sunset = "", .daylightDuration = 86400},
+        polarNight{.date = "2027-12-21", .sunrise = "", .sunset = "", .daylightDuration = 0},
+        osloSpring{.date = "2027-03-28", .sunrise = "2027-03-28T06:55", .sunset = "2027-03-28T19:48"};
+    const struct { const char* zone; std::vector<DailyForecast> days; long long utc; bool night; } zoned[] = {
+        {"Atlantic/Reykjavik", {rvk21, rvk22}, 1813620600, false},  // 23:30
+        {"Atlantic/Reykjavik", {rvk21, rvk22}, 1813622460, false},  // 00:01, before the 21st's sunset
+        {"Atlantic/Reykjavik", {rvk21, rvk22}, 1813623000, true},   // 00:10
+        {"Atlantic/Reykjavik", {rvk21, rvk22}, 1813633080, false},  // 02:58
+        {"Europe/Oslo", {midnightSun}, 1813611600, false},           // 23:00
+        {"Europe/Oslo", {polarNight}, 1829386800, true},             // noon
+        {"Europe/Oslo", {osloSpring}, 1806256800, true}};
+    for (const auto& z : zoned) {
+        WeatherData d;
+        d.location.timezone = z.zone;
+        d.utcOffsetSeconds = z.zone[0] == 'E' ? 3600 : 0;
+        d.daily = z.days;
+        EXPECT_EQ(panel::isNightAt(d, z.utc), z.night) << z.zone << " " << z.utc;
     }
 }
 

@@ -314,10 +314,9 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config);
 
 // The record shown for the active place (null when none is saved): `last`
 // while it is that place's own; otherwise `blank`, which holds no weather,
-// only the place and its zone's offset at `nowEpoch` (0 when the zone is not
-// known). `blank` takes the place only when it changes.
-const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank,
-                                std::int64_t nowEpoch);
+// only the place (its clock is its zone's). `blank` takes the place only when
+// it changes.
+const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank);
 
 // The window size at start: a stored size (raised to at least 700 x 500) or
 // 1040 x 820 scaled, limited to the display's usable area when known.

@@ -238,6 +238,7 @@ void App::buildFrame() {
     if (radar.open) {
         radar.setWind(&shown == &weather && !weather.location.name.empty(), weather.windDirection, weather.windSpeed,
                       weather.windGusts, config.windUnit == 0);
+        radar.setClock(placeClock(shown), config.use24hClock);
         const std::uint64_t textureChanges = radar.textureChanges;
         radar.render();
         if (radar.textureChanges != textureChanges) presentForced = true;  // a texture name may be reused

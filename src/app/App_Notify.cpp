@@ -1,5 +1,5 @@
 // Desktop delivery of filed notifications: at once, outside quiet hours, or
-// as one daily digest; and the pruning of expired ones.
+// as one daily digest; and the pruning of expired ones, from the toasts too.
 #include "app/App.h"
 
 #include <ctime>
@@ -19,12 +19,15 @@ bool inQuietHours(int minute, int start, int end) {
 void App::pruneStaleNotifications() {
     std::lock_guard<std::mutex> lock(dataMutex);
     const auto t = wallClock();
-    const auto stale = [t](const Notification& n) {
-        return n.alert.expires != std::chrono::system_clock::time_point{} && n.alert.expires < t;
+    const auto ended = [t](const WeatherAlert& a) {
+        return a.expires != std::chrono::system_clock::time_point{} && a.expires < t;
     };
+    const auto stale = [&](const Notification& n) { return ended(n.alert); };
     for (const Notification& n : notifications)
         if (stale(n)) pendingToastKeys.erase(n.alert.deduplicationKey());
     if (std::erase_if(notifications, stale) > 0) frameBuild.changed = true;
+    // An ended alert leaves the toasts too, even while no new answer comes.
+    if (std::erase_if(alerts, ended) > 0) alertsDirty = frameBuild.changed = true;
 }
 
 void App::maybeNotify() {

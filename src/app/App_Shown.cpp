@@ -4,32 +4,26 @@
 
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
-#include "platform/TimeZones.h"
 
 #include <cstdio>
 
 namespace nbr {
 
-const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank,
-                                std::int64_t nowEpoch) {
+const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank) {
     if (!place) {
         blank.location = GeoLocation{};
-        blank.utcOffsetSeconds = 0;
         return blank;
     }
     const std::string key = place->cacheKey();
     if (last.location.cacheKey() == key) return last;
-    if (blank.location.cacheKey() != key) blank.location = *place;
-    // Looked up each time: the offset changes with daylight saving.
-    blank.utcOffsetSeconds = platform::zoneOffsetAt(place->timezone, nowEpoch).value_or(0);
+    // The place's own clock is its zone's: the empty record reports none.
+    if (blank.location.cacheKey() != key || blank.location.timezone != place->timezone) blank.location = *place;
     return blank;
 }
 
 const WeatherData& App::shownRecord() {
     const GeoLocation* place = locationManager.hasLocations() ? &locationManager.activeLocation() : nullptr;
-    const std::int64_t now =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
-    const WeatherData& shown = recordToShow(place, weather, placeRecord, now);
+    const WeatherData& shown = recordToShow(place, weather, placeRecord);
     if (&shown != trayRecord || shown.location.cacheKey() != trayPlaceKey) showInTray(shown);
     return shown;
 }

@@ -4,10 +4,9 @@
 // date and ends with that day on the place's clock, wherever the computer is.
 #include "desktop/AlertEngine.h"
 
-#include "model/Dates.h"
+#include "foundation/PlaceTime.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherCodes.h"
-#include "platform/TimeZones.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,34 +23,28 @@ int64_t nowOr(int64_t now) {
                           .count();
 }
 
-// The place's clock: its zone's offset at each time, or the record's offset
-// when the zone is not known.
-OffsetAt placeClock(const WeatherData& data) {
-    return platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds);
-}
-
 // The date `days` after the place's date at `now`.
-std::string placeDay(int days, int64_t now, const OffsetAt& clock) {
-    return addDays(localDateOf(now, clock), days);
+std::string placeDay(int days, int64_t now, const PlaceClock& clock) {
+    return addDays(clock.dateOf(now), days);
 }
 
 // The date of daily entry `i`: the forecast's own, or, when it has none that
 // reads, the place's date at `now` plus `i` days.
-std::string forecastDay(const WeatherData& data, size_t i, int64_t now, const OffsetAt& clock) {
+std::string forecastDay(const WeatherData& data, size_t i, int64_t now, const PlaceClock& clock) {
     const std::string own = i < data.daily.size() ? addDays(data.daily[i].date, 0) : std::string();
     return own.empty() ? placeDay(static_cast<int>(i), now, clock) : own;
 }
 
 // The last second (23:59:59) of a date on the place's clock.
-std::chrono::system_clock::time_point endOfDay(const std::string& date, const OffsetAt& clock) {
+std::chrono::system_clock::time_point endOfDay(const std::string& date, const PlaceClock& clock) {
     int y = 0, m = 0, d = 0;
     int64_t day = 0;
     if (!parseIsoDate(date, y, m, d) || !daysSinceEpoch(y, m, d, day)) return {};
-    return timePointOf(unixOfLocal((day + 1) * 86400, clock) - 1).value_or(std::chrono::system_clock::time_point{});
+    return timePointOf(clock.instantOf((day + 1) * 86400) - 1).value_or(std::chrono::system_clock::time_point{});
 }
 
 WeatherAlert dayAlert(AlertKind kind, const char* title, std::string message, const WeatherData& data,
-                      const std::string& date, const OffsetAt& clock) {
+                      const std::string& date, const PlaceClock& clock) {
     WeatherAlert a;
     a.kind = kind;
     a.title = title;
@@ -100,7 +93,7 @@ TempSwing AlertEngine::findTempSwing(const std::vector<DailyForecast>& daily, do
 std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool imperial, const AlertTuning& tuning,
                                                 int64_t now) const {
     now = nowOr(now);
-    const OffsetAt clock = placeClock(data);
+    const PlaceClock clock = placeClock(data);
     const auto day = [&](size_t i) { return forecastDay(data, i, now, clock); };
     const std::string in = " in " + data.location.name;
     const size_t n = data.daily.size();
@@ -172,7 +165,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
 
 std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data, int64_t now) const {
     now = nowOr(now);
-    const OffsetAt clock = placeClock(data);
+    const PlaceClock clock = placeClock(data);
     std::vector<WeatherAlert> out;
     const auto clearOn = [&](size_t day) { return data.daily.size() > day && data.daily[day].weatherCode < 2; };
     const auto skyAlert = [&](const char* title, std::string message, int day) {
@@ -182,7 +175,7 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
         out.push_back(std::move(a));
     };
 
-    const std::vector<ActiveShower> showers = activeMeteorShowers(now, clock(now));
+    const std::vector<ActiveShower> showers = activeMeteorShowers(now, clock.offsetAt(now));
     if (!showers.empty()) {
         const ActiveShower& s = showers.front();
         const int d = s.daysFromPeak;

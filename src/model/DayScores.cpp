@@ -119,17 +119,31 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
 
 std::string dailyTakeaway(const WeatherData& data, bool imperial) {
     const std::string& key = data.time;
-    const int nowcast = computePrecipNowcast(data).state;
-    if (nowcast == PrecipNowcast::StartsSoon)
+    // Snow by the same rules as the notices and the alerts: the first wet
+    // step's code, and the day's own code for its chance.
+    const PrecipNowcast nowcast = computePrecipNowcast(data);
+    if (nowcast.state == PrecipNowcast::StartsSoon) {
+        if (nowcast.snow)
+            return phraseVariant(key, 1,
+                                 {"Snow moving in soon - allow extra time.", "Snow on the doorstep - dress warm.",
+                                  "Dry for now, but snow lands shortly.", "Snow due any minute - time the errands.",
+                                  "Snow's about to start - head out now or wait it out."});
         return phraseVariant(key, 1,
                              {"Rain moving in soon - grab an umbrella.", "Rain on the doorstep - umbrella recommended.",
                               "Dry for now, but rain lands shortly.", "Rain due any minute - time the errands.",
                               "Rain's about to start - head out now or wait it out."});
-    if (nowcast == PrecipNowcast::Continuing)
+    }
+    if (nowcast.state == PrecipNowcast::Continuing) {
+        if (nowcast.snow)
+            return phraseVariant(key, 2,
+                                 {"Snowy out there - watch your step.", "Snowing now, and it isn't done yet.",
+                                  "Steady snow out the window.", "Boots weather until this snow passes.",
+                                  "Snow in progress - roads will notice."});
         return phraseVariant(key, 2,
                              {"Wet out there - keep the umbrella handy.", "Raining now, and it isn't done yet.",
                               "Steady rain out the window.", "Umbrella weather until this rain passes.",
                               "Rain in progress - shoes will notice."});
+    }
     if (data.airQuality.valid && data.airQuality.pm2_5 >= 55)
         return phraseVariant(key, 10,
                              {"Smoky air today - hazy skies, limit hard efforts outside.",
@@ -162,11 +176,17 @@ std::string dailyTakeaway(const WeatherData& data, bool imperial) {
                              {"Breezy with gusty winds - secure loose items.", "Gusty out - hold onto hats.",
                               "Wind with teeth - gusty through the day.", "Blustery and gusty - doors will slam.",
                               "Gusty winds today - mind loose branches."});
-    if (!data.daily.empty() && data.daily[0].precipitationProbabilityMax >= 60)
+    if (!data.daily.empty() && data.daily[0].precipitationProbabilityMax >= 60) {
+        if (isSnowCode(data.daily[0].weatherCode))
+            return phraseVariant(key, 7,
+                                 {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
+                                  "Dry now; odds favor snow later on.", "Keep plans flexible - snow is probable today.",
+                                  "Boots by the door wouldn't hurt - snow likely."});
         return phraseVariant(key, 7,
                              {"Good chance of rain later - plan for it.", "Rain likely before the day is out.",
                               "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
                               "An umbrella by the door wouldn't hurt - rain likely."});
+    }
     return std::string(weatherCodeToString(data.weatherCode)) +
            phraseVariant(key, 8,
                          {" and steady.", " and holding.", " with no surprises ahead.", " - a quiet weather day.",

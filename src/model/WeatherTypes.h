@@ -122,7 +122,7 @@ struct DailyForecast {
     std::string sunrise;
     std::string sunset;
     double uvIndexMax = 0;
-    double daylightDuration = 0;  // seconds
+    double daylightDuration = -1;  // seconds; -1 when not known
     // Bias correction traces
     bool corrected = false;
     double highCorrection = 0;

@@ -39,11 +39,12 @@ std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t) {
     return zone ? offsetIn(*zone, t) : std::nullopt;
 }
 
-std::function<int(std::int64_t)> zoneOffsets(const std::string& name, int fallback) {
+std::function<int(std::int64_t)> zoneOffsets(const std::string& name) {
     const date::time_zone* zone = findZone(name);
-    if (!zone) return [fallback](std::int64_t) { return fallback; };
-    // The database's zones live as long as the program.
-    return [zone, fallback](std::int64_t t) { return offsetIn(*zone, t).value_or(fallback); };
+    if (!zone) return {};
+    // The database's zones live as long as the program. An instant outside
+    // its reach reads as UTC.
+    return [zone](std::int64_t t) { return offsetIn(*zone, t).value_or(0); };
 }
 
 }  // namespace nbr::platform

@@ -18,8 +18,8 @@ bool isZoneName(const std::string& name);
 // thread.
 std::optional<int> zoneOffsetAt(const std::string& name, std::int64_t t);
 
-// The same as a function of the Unix time, the zone looked up once; a zone
-// the database does not know is `fallback` seconds ahead at every time.
-std::function<int(std::int64_t)> zoneOffsets(const std::string& name, int fallback);
+// The same as a function of the Unix time, the zone looked up once; an empty
+// function when the name is not a zone of the database.
+std::function<int(std::int64_t)> zoneOffsets(const std::string& name);
 
 }  // namespace nbr::platform

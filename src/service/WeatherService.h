@@ -30,6 +30,7 @@
 //   WeatherService_Quakes.cpp    earthquakes
 #pragma once
 
+#include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
 
 #include <atomic>
@@ -447,9 +448,9 @@ public:
     // 30 minutes per place and date.
     void fetchMetNorway(const GeoLocation& loc, WeatherData& data);
     // Highest and lowest air temperature of the local day `date` of a
-    // Locationforecast reply, its UTC instants shifted by utcOffsetSeconds;
+    // Locationforecast reply, its UTC instants read on the place's clock;
     // valid from 18 samples on.
-    static ProviderForecast parseMetNorway(const std::string& body, const std::string& date, int utcOffsetSeconds);
+    static ProviderForecast parseMetNorway(const std::string& body, const std::string& date, const PlaceClock& clock);
 
     // ---- Earthquakes -----------------------------------------------------------
 

@@ -2,6 +2,7 @@
 // fetcher shares (distances, local times, coordinates in queries).
 #include "service/WeatherService.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/Dates.h"
 #include "platform/TimeZones.h"
 #include "service/ServiceHosts.h"
@@ -238,7 +239,7 @@ void readDaily(const json& dl, WeatherData& d) {
         e.sunrise = at(sunrise, j, std::string());
         e.sunset = at(sunset, j, std::string());
         e.uvIndexMax = at(uv, j, 0.0);
-        e.daylightDuration = at(daylight, j, 0.0);
+        e.daylightDuration = at(daylight, j, -1.0);
         d.daily.push_back(std::move(e));
     }
 }
@@ -322,8 +323,7 @@ std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int
 
 bool WeatherService::fromAnotherDay(const WeatherData& data, int64_t now) {
     if (data.time.size() < 10) return false;
-    const OffsetAt clock = platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds);
-    return data.time.compare(0, 10, localDateOf(now, clock)) != 0;
+    return data.time.compare(0, 10, placeClock(data).dateOf(now)) != 0;
 }
 
 std::optional<WeatherData> WeatherService::getCached(const GeoLocation& loc) const {

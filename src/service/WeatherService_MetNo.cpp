@@ -2,6 +2,7 @@
 // and low at the place, from its hourly series read on the place's local day.
 #include "service/WeatherService.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/Dates.h"
 #include "service/ServiceHosts.h"
 #include "service/SourceSupport.h"
@@ -42,14 +43,14 @@ void WeatherService::fetchMetNorway(const GeoLocation& loc, WeatherData& data) {
     const std::string body = httpGet(serviceBase(service::MetNo) + "/weatherapi/locationforecast/2.0/compact?lat=" +
                                      formatFixed(loc.latitude, 4) + "&lon=" + formatFixed(loc.longitude, 4));
     if (body.empty()) return;
-    data.metNorway = parseMetNorway(body, tomorrow, data.utcOffsetSeconds);
+    data.metNorway = parseMetNorway(body, tomorrow, placeClock(data));
     if (!data.metNorway.valid) return;
     std::lock_guard<std::mutex> lock(metNoCacheMutex);
     metNoCache[key] = MetNoCacheEntry{std::chrono::steady_clock::now(), data.metNorway};
 }
 
 ProviderForecast WeatherService::parseMetNorway(const std::string& body, const std::string& date,
-                                                int utcOffsetSeconds) {
+                                                const PlaceClock& clock) {
     ProviderForecast result;
     if (date.size() < 10) return result;
     const json j = json::parse(body, nullptr, false);
@@ -58,7 +59,6 @@ ProviderForecast WeatherService::parseMetNorway(const std::string& body, const s
     if (!series || !series->is_array()) return result;
 
     const std::string target = date.substr(0, 10);
-    const int offsetMinutes = utcOffsetSeconds / 60;  // toward zero: -1830 s is -30 min
     int n = 0;
     double low = 1e9, high = -1e9;
     for (const json& step : *series) {
@@ -70,13 +70,8 @@ ProviderForecast WeatherService::parseMetNorway(const std::string& body, const s
         // Clock fields this far out are no time of day; they would also
         // overflow the minute count.
         if (h < 0 || h > 48 || mi < 0 || mi > 120) continue;
-        const int m = h * 60 + mi + offsetMinutes;
-        const int shift = m >= 0 ? m / 1440 : -((-m + 1439) / 1440);  // floor division
-        char buf[48];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, mo, d);
-        std::string local = buf;
-        if (shift != 0) local = addDays(local, shift);
-        if (local.empty() || local != target) continue;
+        int64_t at = 0;
+        if (!utcSecondsOf(y, mo, d, h, mi, 0, at) || clock.dateOf(at) != target) continue;
 
         const json* instant = object(step, "data") ? object(step["data"], "instant") : nullptr;
         const json* details = instant ? object(*instant, "details") : nullptr;

@@ -1,5 +1,6 @@
 #include "ui/Panel_Cards.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/DayScores.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherCodes.h"
@@ -350,7 +351,7 @@ DiscussionCard discussionCard(const WeatherData& data, const Config& config) {
     card.text = &data.afdText;
     if (!data.afdOffice.empty()) {
         card.officeLine = "WFO " + data.afdOffice;
-        const std::string clock = formatPlaceClock(data.afdIssued, data.utcOffsetSeconds, config.use24hClock);
+        const std::string clock = formatPlaceClock(data.afdIssued, placeClock(data), config.use24hClock);
         if (!clock.empty()) card.officeLine += "  -  issued " + clock;
     }
     return card;

@@ -3,7 +3,7 @@
 #include "model/DayScores.h"
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
-#include "platform/TimeZones.h"
+#include "foundation/PlaceTime.h"
 #include "service/ServiceHosts.h"
 #include "ui/Panel_Sky.h"
 
@@ -28,15 +28,15 @@ CardLine text(std::string s, CardTone tone = CardTone::Normal) {
 
 StarGuide starGuide(const WeatherData& data, const Config& config, int64_t now) {
     StarGuide g;
-    const OffsetAt clock = platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds);
-    const int offset = clock(now);
+    const PlaceClock clock = placeClock(data);
+    const int offset = clock.offsetAt(now);
     const double lat = data.location.latitude, lon = data.location.longitude;
     const int64_t local = now + offset;
     const int64_t localDay = local >= 0 ? local / 86400 : (local - 86399) / 86400;
     const int hour = static_cast<int>((local - localDay * 86400) / 3600);
     g.month = localMonth(now, offset);
     if (hour >= 4 && hour <= 20) {
-        g.when = unixOfLocal(localDay * 86400 + 79200, clock);  // 22:00 by that evening's offset
+        g.when = clock.instantOf(localDay * 86400 + 79200);  // 22:00 by that evening's offset
         g.timeLabel = config.use24hClock ? "at 22:00" : "at 10pm";
     } else {
         g.when = now;

@@ -1,13 +1,15 @@
 #include "ui/Panel_Forecast.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/Dates.h"
 #include "model/WeatherCodes.h"
-#include "platform/TimeZones.h"
 #include "ui/Units.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace nbr::panel {
 
@@ -37,12 +39,6 @@ int hourOf(const std::string& iso) {
     int h = 0;
     if (std::sscanf(iso.c_str() + 11, "%d", &h) != 1 || h < 0 || h > 23) return 0;
     return h;
-}
-
-std::string localTimeText(long long nowEpoch, int utcOffsetSeconds) {
-    const long long s = nowEpoch + utcOffsetSeconds;
-    const long long sec = ((s % 86400) + 86400) % 86400;
-    return utcDateOf(s) + printed<16>("T%02d:%02d", static_cast<int>(sec / 3600), static_cast<int>(sec / 60 % 60));
 }
 
 HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg) {
@@ -118,9 +114,7 @@ std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, 
 
 int dailyColumns(size_t days) { return static_cast<int>(std::min<size_t>(days, 7)); }
 
-std::string placeToday(const WeatherData& data, long long nowEpoch) {
-    return localDateOf(nowEpoch, platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds));
-}
+std::string placeToday(const WeatherData& data, long long nowEpoch) { return placeClock(data).dateOf(nowEpoch); }
 
 std::string dayHeader(const DailyForecast& d, const std::string& today, bool showDates) {
     if (d.date.size() < 10) return {};
@@ -228,46 +222,87 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
     return out;
 }
 
+namespace {
+
+// The daily entry of the place's date `today`; none when the record has none.
+const DailyForecast* dayOf(const WeatherData& data, const std::string& today) {
+    for (const DailyForecast& d : data.daily)
+        if (d.date == today) return &d;
+    return nullptr;
+}
+
+// The instants of a day's sunrise and sunset on the place's clock, when both
+// carry a time and the sunset follows the sunrise (it may fall after the
+// place's midnight).
+std::optional<std::pair<int64_t, int64_t>> sunInstants(const DailyForecast& d, const PlaceClock& clock) {
+    if (secondOfDay(d.sunrise) < 0 || secondOfDay(d.sunset) < 0) return std::nullopt;
+    const std::optional<int64_t> rise = clock.instantOf(d.sunrise), set = clock.instantOf(d.sunset);
+    if (!rise || !set || *set <= *rise) return std::nullopt;
+    return std::pair{*rise, *set};
+}
+
+}  // namespace
+
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     SunTrack t;
-    if (data.daily.empty()) return t;
-    const DailyForecast& d = data.daily[0];
-    const int r = secondOfDay(d.sunrise), s = secondOfDay(d.sunset);
-    if (r < 0 || s < 0 || r >= s) return t;
+    const PlaceClock clock = placeClock(data);
+    const std::string today = clock.dateOf(nowEpoch);
+    const DailyForecast* d = dayOf(data, today);
+    const auto sun = d ? sunInstants(*d, clock) : std::nullopt;
+    if (!sun) return t;
+    const auto [riseAt, setAt] = *sun;
     t.show = true;
-    t.rise = r;
-    t.set = s;
-    const int offset = platform::zoneOffsets(data.location.timezone, data.utcOffsetSeconds)(nowEpoch);
-    t.now = static_cast<int>((((nowEpoch + offset) % 86400) + 86400) % 86400);
-    t.day = r <= t.now && t.now <= s;
-    t.beforeRise = t.now < r;
+    t.rise = secondOfDay(d->sunrise);
+    t.set = secondOfDay(d->sunset);
+    t.day = riseAt <= nowEpoch && nowEpoch <= setAt;
+    t.beforeRise = nowEpoch < riseAt;
     // The sun steps once a minute, with the countdown: moved every second it
     // would shift by a hundredth of a pixel and make every idle frame new.
-    if (t.day) t.fraction = static_cast<float>(t.now - t.now % 60 - r) / static_cast<float>(s - r);
-    t.riseText = formatClock(d.sunrise, use24);
-    t.setText = formatClock(d.sunset, use24);
-    const int left = t.day ? s - t.now : t.beforeRise ? r - t.now : r - t.now + 86400;
+    const long long minute = nowEpoch - ((nowEpoch % 60) + 60) % 60;
+    if (t.day) t.fraction = static_cast<float>(minute - riseAt) / static_cast<float>(setAt - riseAt);
+    t.riseText = formatClock(d->sunrise, use24);
+    t.setText = formatClock(d->sunset, use24);
+    // Counted between instants: a day on which the clock changes is 23 or 25
+    // hours long.
+    int64_t until = t.day ? setAt : riseAt;
+    if (!t.day && !t.beforeRise) {
+        const DailyForecast* next = dayOf(data, addDays(today, 1));
+        const auto nextSun = next ? sunInstants(*next, clock) : std::nullopt;
+        until = nextSun ? nextSun->first : riseAt + 86400;
+    }
+    const int left = static_cast<int>(until - nowEpoch);
     t.countdown = {dhm(t.day ? "Sunset in" : "Sunrise in", left), t.day ? Tone::Amber : Tone::Accent};
     // Whole minutes left are shown: they drop one second past the minute.
     t.changesIn = left % 60 + 1;
-    auto clock = [&](int sec) {
+    auto hm = [&](int sec) {
         sec = ((sec % 86400) + 86400) % 86400;  // golden hours may cross midnight
         return clockHM(sec / 3600, (sec / 60) % 60, use24);
     };
-    t.goldenHours = "Golden hour (soft light):\n  " + clock(r) + " - " + clock(r + 2700) + "\n  " + clock(s - 2700) +
-                    " - " + clock(s);
+    t.goldenHours = "Golden hour (soft light):\n  " + hm(t.rise) + " - " + hm(t.rise + 2700) + "\n  " +
+                    hm(t.set - 2700) + " - " + hm(t.set);
     return t;
 }
 
 bool isNightAt(const WeatherData& data, long long nowEpoch) {
-    const std::string now = localTimeText(nowEpoch, data.utcOffsetSeconds);
-    const int t = secondOfDay(now);
-    for (const DailyForecast& d : data.daily) {
-        if (d.date != now.substr(0, 10)) continue;
-        const int rise = secondOfDay(d.sunrise), set = secondOfDay(d.sunset);
-        if (rise >= 0 && set > rise) return t < rise || t >= set;
-        break;
+    const PlaceClock clock = placeClock(data);
+    const std::string today = clock.dateOf(nowEpoch);
+    // Polar night and midnight sun: the day's whole daylight decides.
+    if (const DailyForecast* d = dayOf(data, today)) {
+        if (d->daylightDuration == 0) return true;
+        if (d->daylightDuration >= 86400 - 60) return false;
     }
+    // Day from a sunrise to its sunset, which may fall after midnight:
+    // yesterday's sunset can still be to come.
+    bool known = false;
+    for (const std::string& date : {addDays(today, -1), today}) {
+        const DailyForecast* d = dayOf(data, date);
+        const auto sun = d ? sunInstants(*d, clock) : std::nullopt;
+        if (!sun) continue;
+        if (sun->first <= nowEpoch && nowEpoch < sun->second) return false;
+        known = known || date == today;
+    }
+    if (known) return true;
+    const int t = secondOfDay(clock.minuteOf(nowEpoch));
     return t < 6 * 3600 || t >= 19 * 3600;
 }
 

@@ -18,17 +18,13 @@ namespace nbr::panel {
 // characters or shorter.
 int hourOf(const std::string& isoLocal);
 
-// The place's local time at `nowEpoch` as the forecast writes its times,
-// "YYYY-MM-DDTHH:MM".
-std::string localTimeText(long long nowEpoch, int utcOffsetSeconds);
-
 // The four text rows of one hour's column: the hour reads "Now" when it is
 // the hour that holds the present time, else its own clock hour.
 struct HourCells {
     std::string hour, temperature, condition, rain;
 };
 HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg);
-// The cells of every hour at the local time `localNow` (localTimeText), and
+// The cells of every hour at the local time `localNow` (PlaceClock::minuteOf), and
 // everything they are made of (what the strip remembers them by between
 // frames). The list normally begins with the next full hour, so its first
 // column is "Now" only while the present time is on that hour.
@@ -73,7 +69,7 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
 
 struct SunTrack {
     bool show = false;  // usable sunrise and sunset
-    int rise = 0, set = 0, now = 0;  // local seconds of the day
+    int rise = 0, set = 0;  // local seconds of the day
     bool day = false;     // between sunrise and sunset, both included
     bool beforeRise = false;
     float fraction = 0;   // of the day gone, while `day`
@@ -82,13 +78,14 @@ struct SunTrack {
     int changesIn = 0;              // seconds until the countdown reads differently
     std::string goldenHours;        // tooltip text
 };
-// From the first daily entry, at `nowEpoch` (the place's offset then applied).
+// From the daily entry of the place's date at `nowEpoch`; the countdown runs
+// between instants, so it holds across a daylight-saving change.
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24);
 
-// Whether it is night at the place at `nowEpoch`: from the day's sunset to the
-// next sunrise by the record's sun times for the local date (before sunrise,
-// or from sunset on), or, when the record has no usable times for it, local
-// hours before 6 and after 18.
+// Whether it is night at the place at `nowEpoch`: outside every sunrise-to-
+// sunset span of the record's days (a sunset may fall after midnight); all
+// day on a day without daylight, never on one of 24 hours; when the record
+// has no usable times for the place's date, local hours before 6 and after 18.
 bool isNightAt(const WeatherData& data, long long nowEpoch);
 
 }  // namespace nbr::panel

@@ -1,5 +1,6 @@
 #include "ui/Panel_Places.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/Utf8.h"
 #include "ui/PanelText.h"
 #include "ui/Units.h"
@@ -32,23 +33,21 @@ std::string utcOffsetText(int seconds) {
     return printed<32>("UTC%+d", h);
 }
 
-bool knowsUtcOffset(const WeatherData& data) {
-    return data.utcOffsetSeconds != 0 || data.fetchedAt.time_since_epoch().count() >= 1;
-}
-
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24) {
-    if (!knowsUtcOffset(data)) return {};
-    const long long s = nowEpoch + data.utcOffsetSeconds;
+    const PlaceClock clock = placeClock(data);
+    if (!clock.known()) return {};
+    const int offset = clock.offsetAt(nowEpoch);
+    const long long s = nowEpoch + offset;
     const int hour = static_cast<int>(((s % 86400) + 86400) % 86400 / 3600);
     const int minute = static_cast<int>(((s % 3600) + 3600) % 3600 / 60);
-    return clockHM(hour, minute, use24) + "  " + utcOffsetText(data.utcOffsetSeconds);
+    return clockHM(hour, minute, use24) + "  " + utcOffsetText(offset);
 }
 
-long long nextMinuteStart(long long nowEpoch, int utcOffsetSeconds) {
+long long nextMinuteStart(long long nowEpoch, int offsetSeconds) {
     const auto next = [nowEpoch](long long offset) {
         return nowEpoch + 60 - (((nowEpoch + offset) % 60) + 60) % 60;
     };
-    return std::min(next(0), next(utcOffsetSeconds));
+    return std::min(next(0), next(offsetSeconds));
 }
 
 std::string mailboxBadge(int unread) {

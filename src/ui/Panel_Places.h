@@ -19,19 +19,15 @@ std::string placeTitle(const GeoLocation& place);
 // "UTC+5:45", "UTC-3", "UTC+0".
 std::string utcOffsetText(int seconds);
 
-// Whether the record tells the place's offset from UTC: it has a fetch time
-// or an offset other than 0. An empty record of a place whose zone is not
-// known has neither; clock times of that place are not shown then.
-bool knowsUtcOffset(const WeatherData& data);
-
-// "<local clock>  <offset>" at `nowEpoch` for the bar; empty while the
-// record does not know the offset.
+// "<local clock>  <offset>" at `nowEpoch` for the bar, by the place's clock
+// at that instant; empty while the clock is not known (an empty record of a
+// place whose zone is not known).
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24);
 
 // The next start of a minute after `nowEpoch`, by the wall clock or by the
-// place's clock (`utcOffsetSeconds`), whichever comes first: when the clock
-// texts change.
-long long nextMinuteStart(long long nowEpoch, int utcOffsetSeconds);
+// place's clock (`offsetSeconds` ahead of UTC then), whichever comes first:
+// when the clock texts change.
+long long nextMinuteStart(long long nowEpoch, int offsetSeconds);
 
 // Count on the mailbox badge: "" for none, "1".."9", then "9+".
 std::string mailboxBadge(int unread);

@@ -2,7 +2,7 @@
 
 #include "model/Constellations.h"
 #include "model/WeatherCodes.h"
-#include "platform/TimeZones.h"
+#include "foundation/PlaceTime.h"
 #include "ui/Panel_Cards.h"
 #include "ui/Panel_Places.h"
 
@@ -108,8 +108,8 @@ namespace {
 int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // Minute of the place's day of a Unix time.
-int localMinuteOfDay(int64_t t, const OffsetAt& offsetAt) {
-    const int64_t s = t + offsetAt(t);
+int localMinuteOfDay(int64_t t, const PlaceClock& clock) {
+    const int64_t s = clock.localSeconds(t);
     return static_cast<int>((s - floorDiv(s, 86400) * 86400) / 60);
 }
 
@@ -123,10 +123,10 @@ CardLine item(std::string text, CardTone tone = CardTone::Normal, bool sameLine 
 
 }  // namespace
 
-std::string passDayWord(int64_t start, int64_t now, const OffsetAt& offsetAt) {
+std::string passDayWord(int64_t start, int64_t now, const PlaceClock& clock) {
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    const int64_t day = floorDiv(start + offsetAt(start), 86400), today = floorDiv(now + offsetAt(now), 86400);
-    if (day == today) return localMinuteOfDay(start, offsetAt) / 60 < 17 ? "today" : "tonight";
+    const int64_t day = floorDiv(clock.localSeconds(start), 86400), today = floorDiv(clock.localSeconds(now), 86400);
+    if (day == today) return localMinuteOfDay(start, clock) / 60 < 17 ? "today" : "tonight";
     if (day == today + 1) return "tomorrow";
     return kDays[((day % 7) + 7 + 4) % 7];  // day 0 of the epoch was a Thursday
 }
@@ -151,12 +151,12 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
     const double lat = d.location.latitude, lon = d.location.longitude;
     const bool use24 = config.use24hClock;
     // Times on the far side of a daylight-saving change read by the offset then.
-    const OffsetAt offsetAt = platform::zoneOffsets(d.location.timezone, d.utcOffsetSeconds);
+    const PlaceClock clock = placeClock(d);
 
     out.push_back(item(v.moon.phaseName));
     out.push_back(item(textf("%.0f%% illuminated", v.moon.illumination * 100), CardTone::Disabled));
     const std::string rs =
-        knowsUtcOffset(d) ? moonRiseSetText(moonRiseSet(now, lat, lon, offsetAt), use24) : std::string();
+        clock.known() ? moonRiseSetText(moonRiseSet(now, lat, lon, clock.offsets()), use24) : std::string();
     if (!rs.empty()) out.push_back(item(rs, CardTone::Disabled));
     const size_t afterMoon = out.size();
 
@@ -180,7 +180,7 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
         out.push_back(std::move(w));
     }
 
-    const std::vector<ActiveShower> showers = activeMeteorShowers(now, offsetAt(now));
+    const std::vector<ActiveShower> showers = activeMeteorShowers(now, clock.offsetAt(now));
     if (!showers.empty()) {
         const ActiveShower& s = showers.front();
         CardLine m = s.nearPeak                ? item(textf("Meteors: %s, near peak", s.name), CardTone::Amber)
@@ -206,15 +206,15 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
 
     if (d.issComputed && !d.issPasses.empty()) {
         const IssPass& p = d.issPasses.front();
-        CardLine l = item(textf("ISS: %s %s %s, max %.0f deg", passDayWord(p.start, now, offsetAt).c_str(),
-                                skyClock(localMinuteOfDay(p.start, offsetAt), use24).c_str(),
+        CardLine l = item(textf("ISS: %s %s %s, max %.0f deg", passDayWord(p.start, now, clock).c_str(),
+                                skyClock(localMinuteOfDay(p.start, clock), use24).c_str(),
                                 windDirectionToString(p.startAzimuth), p.maxElevation));
         l.tipLines.push_back(item("Visible ISS passes:"));
         for (size_t k = 0; k < d.issPasses.size() && k < 4; ++k) {
             const IssPass& q = d.issPasses[k];
             l.tipLines.push_back(item(textf("%s %s  %s to %s, max %.0f deg, %d min",
-                                            passDayWord(q.start, now, offsetAt).c_str(),
-                                            skyClock(localMinuteOfDay(q.start, offsetAt), use24).c_str(),
+                                            passDayWord(q.start, now, clock).c_str(),
+                                            skyClock(localMinuteOfDay(q.start, clock), use24).c_str(),
                                             windDirectionToString(q.startAzimuth), windDirectionToString(q.endAzimuth),
                                             q.maxElevation, static_cast<int>((q.end - q.start + 30) / 60))));
         }
@@ -223,7 +223,7 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
         out.push_back(std::move(l));
     }
 
-    const int inSeason = constellationsInSeason(localMonth(now, offsetAt(now)), lat);
+    const int inSeason = constellationsInSeason(localMonth(now, clock.offsetAt(now)), lat);
     if (inSeason > 0) {
         CardLine l = item(textf("Stars: %d constellations in season", inSeason));
         l.tooltip = "click for the constellation guide";

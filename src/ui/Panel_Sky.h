@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/Config.h"
+#include "model/PlaceClock.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherTypes.h"
 #include "ui/Panel_Cards.h"
@@ -69,7 +70,7 @@ std::string moonRiseSetText(const MoonRiseSet& rs, bool use24);
 // "today" (local start hour below 17) / "tonight", "tomorrow", or the
 // weekday name, for a pass starting at `start` seen at `now`, each read on
 // the place's clock then.
-std::string passDayWord(int64_t start, int64_t now, const OffsetAt& offsetAt);
+std::string passDayWord(int64_t start, int64_t now, const PlaceClock& clock);
 
 // Local calendar month 1..12 at `now`.
 int localMonth(int64_t now, int utcOffsetSeconds);

@@ -16,6 +16,7 @@
 
 #include "model/Basemap.h"
 #include "model/MapTiles.h"
+#include "model/PlaceClock.h"
 #include "model/RadarFrames.h"
 #include "ui/Texture.h"
 
@@ -68,6 +69,11 @@ public:
 
     // ---- Drawing (GUI thread) ----
     void setWind(bool shown, double direction, double speed, double gust, bool imperial);
+    // The place's clock and the clock setting the frame times are read by.
+    void setClock(PlaceClock clock, bool use24h) {
+        placeClock = std::move(clock);
+        use24 = use24h;
+    }
     void render();
     void loadBasemap();
     void buildProjection(int zoom);
@@ -116,6 +122,8 @@ public:
     bool windShown = false;
     double windDirection = 0, windSpeed = 0, windGust = 0;
     bool windImperial = false;
+    PlaceClock placeClock;
+    bool use24 = false;
     // The least size the window is given when it opens or makes room for
     // the toasts: the controls, a useful canvas and the attribution.
     static inline const ImVec2 kLeastSize{300, 320};
@@ -168,7 +176,9 @@ struct RadarTimeLabel {
     std::string text;
     enum Tone { Live, Amber, Fg } tone = Fg;
 };
-RadarTimeLabel radarTimeLabel(std::int64_t frameTime, bool nowcast, std::int64_t now);
+// Frame times read on the place's clock, in the clock setting's form.
+RadarTimeLabel radarTimeLabel(std::int64_t frameTime, bool nowcast, std::int64_t now, const PlaceClock& clock,
+                              bool use24);
 
 // The wind badge caption: compass name, speed and, when the gust is more than
 // 5 above it, the gust, in mph or km/h.

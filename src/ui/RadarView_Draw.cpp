@@ -4,6 +4,7 @@
 
 #include "ui/Theme.h"
 #include "ui/UIDraw.h"
+#include "ui/Units.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,7 +66,7 @@ void drawLines(ImDrawList* dl, const LineLayer& layer, const Bounds& b, ImVec2 o
 
 }  // namespace
 
-RadarTimeLabel radarTimeLabel(std::int64_t t, bool nowcast, std::int64_t now) {
+RadarTimeLabel radarTimeLabel(std::int64_t t, bool nowcast, std::int64_t now, const PlaceClock& clock, bool use24) {
     RadarTimeLabel label;
     if (t <= 0) {
         label.tone = nowcast ? RadarTimeLabel::Amber : RadarTimeLabel::Live;
@@ -73,16 +74,15 @@ RadarTimeLabel radarTimeLabel(std::int64_t t, bool nowcast, std::int64_t now) {
         return label;
     }
     const long long m = (t - now) / 60;
-    const std::time_t tt = static_cast<std::time_t>(t);
-    std::tm tm{};
-    char clock[32] = "";
-    if (localtime_r(&tt, &tm)) std::strftime(clock, sizeof clock, "%I:%M %p", &tm);
-    const char* clockText = clock[0] == '0' ? clock + 1 : clock;
+    const std::int64_t local = clock.localSeconds(t);
+    const int minute = static_cast<int>((local % 86400 + 86400) % 86400 / 60);
+    // A place whose clock is not known yet: its frames in UTC, and said so.
+    const std::string clockText = clockHM(minute / 60, minute % 60, use24) + (clock.known() ? "" : " UTC");
     char rel[48];
     if (m >= -2 && m <= 2) std::snprintf(rel, sizeof rel, "now");
     else if (m < 0) std::snprintf(rel, sizeof rel, "-%lld min", -m);
     else std::snprintf(rel, sizeof rel, "+%lld min%s", m, nowcast ? " forecast" : "");
-    label.text = std::string(clockText) + "  (" + rel + ")";
+    label.text = clockText + "  (" + rel + ")";
     label.tone = nowcast ? RadarTimeLabel::Amber : (m >= -2 && m <= 2 ? RadarTimeLabel::Live : RadarTimeLabel::Fg);
     return label;
 }
@@ -163,7 +163,8 @@ void RadarView::render() {
     ImGui::SameLine();
     if (n > 0) {
         const FrameInfo& f = info[static_cast<size_t>(index)];
-        const RadarTimeLabel label = radarTimeLabel(f.time, f.nowcast, static_cast<std::int64_t>(std::time(nullptr)));
+        const RadarTimeLabel label =
+            radarTimeLabel(f.time, f.nowcast, static_cast<std::int64_t>(std::time(nullptr)), placeClock, use24);
         ImGui::TextColored(toneColor(label.tone), "%s", label.text.c_str());
         char fmt[32];
         std::snprintf(fmt, sizeof fmt, "%d / %d", index + 1, n);

@@ -62,7 +62,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     dataFetchedAt = data.fetchedAt;
     skill = &data.skill;
     frameSecond = wallSeconds();
-    timedChange = panel::nextMinuteStart(frameSecond, data.utcOffsetSeconds);
+    timedChange = panel::nextMinuteStart(frameSecond, placeClock(data).offsetAt(frameSecond));
     night = panel::isNightAt(data, frameSecond);
 
     const ImGuiViewport* vp = ImGui::GetMainViewport();
@@ -133,7 +133,7 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::EndChild();
     ImGui::SameLine();
     ImGui::BeginChild("rightcol", ImVec2(0, l.top), true);
-    renderHourlyForecast(data.hourly, data.utcOffsetSeconds);
+    renderHourlyForecast(data.hourly, placeClock(data));
     ImGui::Separator();
     renderSkyCarousel(data);
     ImGui::EndChild();

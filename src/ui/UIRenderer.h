@@ -5,6 +5,7 @@
 
 #include "foundation/LocationManager.h"
 #include "foundation/Config.h"
+#include "foundation/PlaceTime.h"
 #include "model/LastAnswer.h"
 #include "model/WeatherTypes.h"
 #include "ui/PanelText.h"
@@ -89,8 +90,8 @@ public:
     void renderCurrentMetrics(const WeatherData& data);
 
     // ---- Hourly and daily forecast, sun tracker (UIRenderer_Forecast.cpp) ----
-    // `utcOffsetSeconds`: the place's, for the hour that holds the present time.
-    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, int utcOffsetSeconds);
+    // `clock`: the place's, for the hour that holds the present time.
+    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const PlaceClock& clock);
     void renderHourlyChart(const std::vector<HourlyForecast>& hourly, float columnWidth, float leftInset);
     void renderHourlyTooltip(const HourlyForecast& hour);
     // `today`: the place's date, whose column is called "Today".

@@ -27,7 +27,7 @@ ImU32 barBackground(int themeId) {
 }
 }  // namespace
 
-void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly, int utcOffsetSeconds) {
+void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const PlaceClock& clock) {
     if (hourly.empty()) return;
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::TextUnformatted("24-Hour Forecast");
@@ -58,7 +58,7 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly,
         dl->AddLine(ImVec2(x, g.y), ImVec2(x, g.y + 4 * rowH), gridColour(config.themeId), 1.0f);
     }
 
-    const std::string now = panel::localTimeText(frameSecond, utcOffsetSeconds);
+    const std::string now = clock.minuteOf(frameSecond);
     const std::vector<panel::HourCells>& cells = hourStripMemo.get(
         panel::hourStripInputs(hourly, config, now), [&] { return panel::hourStrip(hourly, config, now); });
     const float rowX = ImGui::GetCursorPosX();

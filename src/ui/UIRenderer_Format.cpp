@@ -1,5 +1,6 @@
 // Numbers with units and clock texts in the user's settings.
 #include "model/Dates.h"
+#include "model/PlaceClock.h"
 #include "ui/UIRenderer.h"
 #include "ui/Units.h"
 
@@ -97,14 +98,18 @@ std::string formatClock(const std::string& iso, bool use24) {
     return clockOf(iso, h, m) ? clockHM(h, m, use24) : std::string();
 }
 
-std::string formatPlaceClock(const std::string& iso, int utcOffsetSeconds, bool use24) {
+std::string formatPlaceClock(const std::string& iso, const PlaceClock& clock, bool use24) {
     int h = 0, m = 0;
     if (!clockOf(iso, h, m)) return {};
     const std::optional<int> zone = isoZoneOffset(iso);
     if (!zone) return clockHM(h, m, use24);
-    // The written clock moved from its zone to the place's.
-    const long long minute = ((h * 60LL + m + (utcOffsetSeconds - *zone) / 60) % 1440 + 1440) % 1440;
-    return clockHM(static_cast<int>(minute / 60), static_cast<int>(minute % 60), use24);
+    // The instant written, read on the place's clock.
+    int year = 0, month = 0, day = 0;
+    int64_t written = 0;
+    if (!parseIsoDate(iso, year, month, day) || !utcSecondsOf(year, month, day, h, m, 0, written)) return {};
+    const int64_t local = clock.localSeconds(written - *zone);
+    const int minute = static_cast<int>((local % 86400 + 86400) % 86400 / 60);
+    return clockHM(minute / 60, minute % 60, use24);
 }
 
 }  // namespace nbr

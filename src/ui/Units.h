@@ -4,6 +4,7 @@
 #pragma once
 
 #include "foundation/Config.h"
+#include "model/PlaceClock.h"
 
 #include <string>
 
@@ -28,9 +29,9 @@ std::string clockHM(int hour, int minute, bool use24);
 // The clock text of the time in a local "YYYY-MM-DDTHH:MM" string; empty when
 // the string holds no time.
 std::string formatClock(const std::string& isoLocal, bool use24);
-// The same for an ISO time at a place `utcOffsetSeconds` ahead of UTC: a time
-// with a zone suffix ("Z", "-05:00") is moved to the place's clock; one
-// without is the place's own time and reads as written.
-std::string formatPlaceClock(const std::string& iso, int utcOffsetSeconds, bool use24);
+// The same for an ISO time at a place: a time with a zone suffix ("Z",
+// "-05:00") is read on the place's clock at that instant; one without is the
+// place's own time and reads as written.
+std::string formatPlaceClock(const std::string& iso, const PlaceClock& clock, bool use24);
 
 }  // namespace nbr

@@ -1,0 +1,17 @@
+// The clocks of places and of their records, from the system's zone database.
+#pragma once
+
+#include "model/PlaceClock.h"
+#include "model/WeatherTypes.h"
+
+namespace nbr {
+
+// A place's own clock: its zone's, when the zone is one the system knows;
+// otherwise not known.
+PlaceClock placeClock(const GeoLocation& place);
+
+// The clock a record is read by: its place's zone's; while the zone is not
+// known, the offset the forecast reported, once a forecast has arrived.
+PlaceClock placeClock(const WeatherData& data);
+
+}  // namespace nbr
