@@ -299,5 +299,33 @@ TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     EXPECT_EQ(changedPixels(before, after, x0, names, x1, y1), 0);
 }
 
+// Oslo half a minute after the spring change, with the forecast fetched at
+// +1 a minute before it: the header clock, "Now" and the night picture are
+// those of a record fetched after the change, and not those of a place whose
+// zone is not known (its clock stays at +1 and reads 2:00 AM).
+TEST_F(CardScreenshotTest, OsloHeaderAfterTheSpringChange) {
+    usePlace(test::Place::Oslo);
+    app.config.use24hClock = true;
+    for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2027-03-28", static_cast<int>(i));
+    data.daily[0].sunrise = "2027-03-28T06:55", data.daily[0].sunset = "2027-03-28T19:48";
+    for (size_t h = 0; h < data.hourly.size(); ++h) {
+        char time[24];
+        std::snprintf(time, sizeof time, "2027-03-28T%02zu:00", 3 + h);  // 02:00 is skipped that day
+        data.hourly[h].time = time;
+    }
+    data.utcOffsetSeconds = 3600;
+    ui->wallSeconds = [] { return std::int64_t{1806195630}; };  // 01:00:30 UTC
+    const Frame stale = dashboard(data);
+    save(stale, "oslo-after-the-spring-change");
+    WeatherData fresh = data, noZone = data;
+    fresh.utcOffsetSeconds = 7200;
+    noZone.location.timezone.clear();
+    const auto current = regionOf("current"), strip = regionOf("hourlyScroll");
+    EXPECT_EQ(changedPixels(stale, dashboard(fresh), 0, 0, stale.width, strip[3]), 0);
+    const Frame unknown = dashboard(noZone);
+    EXPECT_GT(changedPixels(stale, unknown, 0, 0, stale.width, current[1]), 20);  // "03:00  UTC+2"
+    EXPECT_GT(changedPixels(stale, unknown, strip[0], strip[1], strip[2], strip[3]), 20);  // "Now" at 03:00
+}
+
 }  // namespace
 }  // namespace nbr
