@@ -179,18 +179,24 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
 }
 
 // Removing a place takes its toasts and notifications along, and a refresh
-// of it still under way brings none back; another Boston keeps its own.
+// of it still under way brings none back; another Boston keeps its own, and
+// so does the place while a second entry of it is saved.
 TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
     WeatherData elsewhere = boston();
     elsewhere.location.latitude = 40;
     app.locationManager.addLocation(boston().location);  // the active place
     app.locationManager.addLocation(elsewhere.location);
+    app.locationManager.addLocation(boston().location);
     app.locationManager.setActive(1);
     apply(elsewhere, {alert("2030-01-02", "Rain there")});
     app.locationManager.setActive(0);
     apply(boston(), {alert("2030-01-01", "Rain here")});
     app.visibleAlerts = app.alerts;
     app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
+    app.renderer->actions.removeActive = true;
+    app.processEvents();
+    EXPECT_EQ(app.notifications.size(), 2u);  // the other entry still shows them
+    app.locationManager.setActive(1);
     app.renderer->actions.removeActive = true;
     app.processEvents();
     apply(boston(), {alert("2030-01-03", "Rain here later")});

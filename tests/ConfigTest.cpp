@@ -1,6 +1,10 @@
 #include "foundation/Config.h"
 #include "TestEnv.h"
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <climits>
 #include <filesystem>
 
@@ -9,6 +13,23 @@ namespace {
 
 using test::readFile;
 using test::writeFile;
+
+// While it lives, this thread lacks the power to override file permissions
+// (root has it), so a file's or folder's mode holds for it as for a user.
+class NoPermissionOverride {
+public:
+    NoPermissionOverride() {
+        syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+        syscall(SYS_capset, &header_, lowered);
+    }
+    ~NoPermissionOverride() { syscall(SYS_capset, &header_, saved_); }
+
+private:
+    __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2]{};
+};
 
 class ConfigTest : public test::DataDirTest {
 protected:
@@ -162,6 +183,10 @@ TEST_F(ConfigTest, ActiveIndexIsBroughtIntoRange) {
     EXPECT_EQ(loadText("{\"activeLocationIndex\":-3," + two + "}").activeLocationIndex, 0);
     EXPECT_EQ(loadText(R"({"activeLocationIndex":5,"locations":[]})").activeLocationIndex, 0);
     EXPECT_EQ(loadText(R"({"activeLocationIndex":5})").activeLocationIndex, 0);
+    // Entries left out do not move it off the place the file names.
+    EXPECT_EQ(loadText(R"({"activeLocationIndex":1,"locations":[7,{"name":"A"},{"name":"B"}]})").activeLocationIndex, 0);
+    EXPECT_EQ(loadText(R"({"activeLocationIndex":1,"locations":[{"name":"A"},7,{"name":"B"}]})").activeLocationIndex, 0);
+    EXPECT_EQ(loadText(R"({"activeLocationIndex":3,"locations":[7,{"name":"A"},{"name":"B"}]})").activeLocationIndex, 1);
 }
 
 TEST_F(ConfigTest, LocationsInEveryJsonShape) {
@@ -220,6 +245,7 @@ TEST_F(ConfigTest, BadFilesLoadAsFarAsTheyReadAndAreKept) {
         const std::string copy = path() + ".bad" + (kept.empty() ? "" : "." + std::to_string(kept.size()));
         EXPECT_EQ(c.unreadable.copy, copy);
         EXPECT_EQ(readFile(copy), text);
+        EXPECT_EQ(loadText(text).unreadable.copy, copy);  // the same file found again: no second copy
         c.save();  // the next save replaces the unreadable file...
         Config again;
         again.load();
@@ -228,6 +254,37 @@ TEST_F(ConfigTest, BadFilesLoadAsFarAsTheyReadAndAreKept) {
         kept.push_back(copy);
     }
     for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(std::filesystem::exists(kept[i]), i + 5 >= kept.size()) << i;
+}
+
+// A file that may not be read, or that does not read and cannot be copied,
+// is left as it is for the rest of the run: every save says why.
+TEST_F(ConfigTest, AFileNotReadOrNotCopiedIsNeverReplaced) {
+    const struct {
+        const char* text;
+        unsigned fileMode, folderMode;
+        const char* error;
+    } rows[] = {{R"({"settings":{"windUnit":2},"locations":[{"name":"Home"}]})", 0000, 0700, "Permission denied"},
+                {R"({"settings":{"windUnit":2},"locations":[7]})", 0600, 0500, ""}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        writeFile(path(), r.text);
+        std::filesystem::permissions(path(), std::filesystem::perms(r.fileMode));
+        std::filesystem::permissions(dataDir(), std::filesystem::perms(r.folderMode));
+        Config c;
+        {
+            NoPermissionOverride denied;
+            EXPECT_TRUE(c.load());
+        }
+        std::filesystem::permissions(dataDir(), std::filesystem::perms(0700));
+        std::filesystem::permissions(path(), std::filesystem::perms(0600));
+        EXPECT_EQ(c.unreadable.error, r.error);
+        EXPECT_TRUE(c.locations.empty());
+        EXPECT_TRUE(c.unreadable.copy.empty());
+        EXPECT_FALSE(c.save());  // the folder may be written now: still not over the file
+        EXPECT_NE(c.saveError.find("is left as it is"), std::string::npos) << c.saveError;
+        EXPECT_EQ(readFile(path()), r.text);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataDir()), {}), 1);
+    }
 }
 
 TEST_F(ConfigTest, FailedPlaceKeepsTheSavedPlacesInTheBadFile) {

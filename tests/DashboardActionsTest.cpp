@@ -97,6 +97,11 @@ protected:
 };
 
 TEST_F(DashboardActionsTest, ButtonsFillTheRecordOnlyForEntriesThatMayBeUsed) {
+    std::strcpy(ui.searchInput, "Oslo");
+    ui.submitSearch();
+    ui.submitSearch();  // two searches under way: the first answer leaves one
+    ui.setSearchResults({});
+    EXPECT_EQ(ui.searchWindowNote().text, "Searching...");
     ui.setSearchResults({GeoLocation{"Oslo", "NO", "Oslo", 59.9, 10.75, "Europe/Oslo", false}});
     ui.showSearch = true;
     ui.pickSearchResult(1);  // past the end

@@ -481,8 +481,10 @@ TEST(PanelStatus, StatusTextOrderAndAge) {
     EXPECT_EQ(statusChangesIn(at, at + seconds(60)), 60);
     EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(3599001)), 1);
     Config c;  // the settings file's trouble: a failed save first
-    c.unreadable = {false, 2, "/d/config.json.bad.3"};
+    c.unreadable = {false, 2, "/d/config.json.bad.3", ""};
     EXPECT_EQ(settingsNotice(c).text, "2 saved places could not be read; the file is kept as /d/config.json.bad.3");
+    c.unreadable = {false, 0, "", "Permission denied"};
+    EXPECT_EQ(settingsNotice(c).text, "Your saved places could not be read: Permission denied");
     c.saveError = "Read-only file system";
     EXPECT_EQ(settingsNotice(c).text, "Couldn't save your settings: Read-only file system");
     EXPECT_EQ(newerVersionText(""), "");

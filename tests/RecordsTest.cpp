@@ -191,6 +191,23 @@ TEST(DatesTest, AddDaysCrossesMonthAndYearEnds) {
     EXPECT_EQ(addDays("2024-6-5", 0), "2024-06-05");
 }
 
+// Oslo's clock in 2027: 02:00-03:00 is skipped on 28 March and shown twice
+// on 31 October.
+TEST(DatesTest, AClockReadingIsTakenTheFirstTimeItIsShown) {
+    const auto utc = [](int month, int day, int hour, int minute) {
+        int64_t t = 0;
+        EXPECT_TRUE(utcSecondsOf(2027, month, day, hour, minute, 0, t));
+        return t;
+    };
+    const OffsetAt oslo = [&](int64_t t) { return t >= utc(3, 28, 1, 0) && t < utc(10, 31, 1, 0) ? 7200 : 3600; };
+    const struct { int64_t local, want; } rows[] = {
+        {utc(10, 31, 2, 30), utc(10, 31, 0, 30)},  // shown twice: the first, in summer time
+        {utc(10, 31, 3, 30), utc(10, 31, 2, 30)},
+        {utc(3, 28, 2, 30), utc(3, 28, 1, 30)},  // skipped: by the offset from before
+        {utc(7, 1, 12, 0), utc(7, 1, 10, 0)}};
+    for (const auto& r : rows) EXPECT_EQ(unixOfLocal(r.local, oslo), r.want) << r.local;
+}
+
 TEST(DatesTest, AddDaysRejectsWhatIsNotADate) {
     EXPECT_EQ(addDays("", 1), "");
     EXPECT_EQ(addDays("2024-13-01", 1), "");

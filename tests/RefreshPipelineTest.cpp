@@ -170,6 +170,18 @@ TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
     EXPECT_EQ(app.notifications.size(), filed);
     EXPECT_EQ(app.acknowledgedKeys, std::set<std::string>{renamedKey});
     EXPECT_NE(readFile(tmp_.path() + "/alert_state.json").find(renamedKey), std::string::npos);
+
+    // Renamed again while a second entry of the same place is saved: that
+    // entry keeps the history and the dismissed alert.
+    const GeoLocation downtown = app.locationManager.activeLocation();
+    app.locationManager.addLocation(downtown);
+    app.renderer->openEdit();
+    std::strcpy(app.renderer->editName, "Uptown");
+    app.renderer->saveEdit();
+    app.processEvents();
+    work();
+    EXPECT_GE(app.historyStore.logFor(newKey).truth.size(), 21u);
+    EXPECT_EQ(app.acknowledgedKeys.count(renamedKey), 1u);
 }
 
 TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {

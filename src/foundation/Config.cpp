@@ -8,11 +8,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <sstream>
 #include <system_error>
 
 namespace nbr {
@@ -109,12 +110,13 @@ SavedLocation readPlace(const json& p) {
 // Unreadable settings files kept at most; older copies are removed.
 constexpr size_t kUnreadableCopies = 5;
 
-// Keeps a copy of the unreadable file `path` under a name no earlier copy
-// has: <name>.bad, then <name>.bad.1, .bad.2, ... one past the highest number
-// there. Only the newest kUnreadableCopies are kept, the oldest removed
-// first; the same file found again (it could not be saved over since) is not
-// copied twice. The copy's path, or empty when it could not be made.
-std::string keepUnreadableCopy(const std::string& path) {
+// Keeps a copy of the unreadable file `path`, which holds `text`, under a name
+// no earlier copy has: <name>.bad, then <name>.bad.1, .bad.2, ... one past the
+// highest number there. Only the newest kUnreadableCopies are kept, the
+// oldest removed first; the same file found again (it could not be saved over
+// since) is not copied twice. The copy is synced with its folder before it
+// counts as kept. The copy's path, or empty when it could not be made.
+std::string keepUnreadableCopy(const std::string& path, const std::string& text) {
     namespace fs = std::filesystem;
     const fs::path file(path);
     const std::string base = file.filename().string() + ".bad";
@@ -132,15 +134,14 @@ std::string keepUnreadableCopy(const std::string& path) {
             if (r.ec == std::errc() && r.ptr == last && n > 0) copies[n] = it->path();
         }
     }
-    if (!copies.empty()) {
-        const std::optional<std::string> newest = platform::readFile(copies.rbegin()->second);
-        if (newest && newest == platform::readFile(path)) return copies.rbegin()->second;
-    }
+    if (!copies.empty() && platform::readFile(copies.rbegin()->second) == text) return copies.rbegin()->second;
     const unsigned long next = copies.empty() ? 0 : copies.rbegin()->first + 1;
     const std::string copy = path + ".bad" + (next == 0 ? std::string() : "." + std::to_string(next));
-    // Fails rather than replace a file of that name.
-    if (!fs::copy_file(path, copy, fs::copy_options::none, ec)) return {};
-    fs::permissions(copy, fs::perms(platform::kPrivateFileMode), ec);
+    if (!platform::createFileSynced(copy, text)) {
+        Log::warn("config.json could not be copied to %s: %s", copy.c_str(),
+                  std::generic_category().message(errno).c_str());
+        return {};
+    }
     copies[next] = copy;
     while (copies.size() > kUnreadableCopies) {
         fs::remove(copies.begin()->second, ec);
@@ -167,10 +168,14 @@ std::string Config::configPath() const { return configDir() + "/config.json"; }
 bool Config::load() {
     unreadable = {};
     const std::string path = configPath();
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return true;
-    std::ifstream in(path);
-    if (!in) return true;
+    int error = 0;
+    const std::optional<std::string> text = platform::readFile(path, &error);
+    if (!text && error != ENOENT) {  // not there: no settings yet
+        unreadable.error = std::generic_category().message(error);
+        Log::warn("config.json could not be read (%s); it is left as it is", unreadable.error.c_str());
+    }
+    if (!text) return true;
+    std::istringstream in(*text);
     try {
         json root;
         in >> root;  // stops after the first complete value
@@ -178,13 +183,18 @@ bool Config::load() {
         activeLocationIndex = intValue(root, "activeLocationIndex", 0);
         if (root.contains("locations")) {
             locations.clear();
-            size_t index = 0;
+            // The index counts the file's entries: a place left out before the
+            // active one does not move it; one left out itself gives the first.
+            const int named = activeLocationIndex;
+            int index = 0;
             for (const json& p : root["locations"]) {
                 try {  // a value that is not an object throws too
                     locations.push_back(readPlace(p));
+                    if (index == named) activeLocationIndex = static_cast<int>(locations.size()) - 1;
                 } catch (const json::exception& e) {
                     ++unreadable.placesSkipped;
-                    Log::warn("saved place %zu could not be read (%s); left out", index, e.what());
+                    if (index == named) activeLocationIndex = 0;
+                    Log::warn("saved place %d could not be read (%s); left out", index, e.what());
                 }
                 ++index;
             }
@@ -198,16 +208,22 @@ bool Config::load() {
         Log::warn("config.json could not be read (%s)", e.what());
     }
     if (unreadable.any()) {
-        in.close();
-        unreadable.copy = keepUnreadableCopy(path);
-        Log::warn("config.json kept as %s",
-                  unreadable.copy.empty() ? "nothing (copy failed)" : unreadable.copy.c_str());
+        unreadable.copy = keepUnreadableCopy(path, *text);
+        if (unreadable.copy.empty()) Log::warn("no copy of config.json could be kept; it is left as it is");
+        else Log::warn("config.json kept as %s", unreadable.copy.c_str());
     }
     correctRanges(*this);
     return true;
 }
 
 bool Config::save() {
+    if (unreadable.keepsFile()) {
+        saveError = unreadable.error.empty()
+                        ? "no copy of the unreadable config.json could be kept, so it is left as it is"
+                        : "config.json could not be read (" + unreadable.error + ") and is left as it is";
+        Log::warn("settings not saved: %s", saveError.c_str());
+        return false;
+    }
     platform::createPrivateDirectories(configDir());
 
     json settings = {

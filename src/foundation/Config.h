@@ -57,7 +57,12 @@ public:
                                // after the bad key and every place were dropped
         int placesSkipped = 0; // places left out, each unreadable alone
         std::string copy;      // where the file was kept; empty when no copy could be made
-        bool any() const { return file || placesSkipped > 0; }
+        std::string error;     // why the file could not be opened or read
+                               // ("Permission denied"); nothing of it was read
+        bool any() const { return file || placesSkipped > 0 || !error.empty(); }
+        // The file is left as it is for the rest of the run: it could not be
+        // read, or it did not read and no copy of it could be kept.
+        bool keepsFile() const { return !error.empty() || (any() && copy.empty()); }
     };
     Unreadable unreadable;
     // Why the last save failed ("Permission denied"); empty once one succeeds.
@@ -68,14 +73,18 @@ public:
     std::string configPath() const;
 
     // Replaces the members with what config.json holds, as far as it reads.
-    // A file that does not read keeps the settings read before the bad key
-    // and drops the places; a place that does not read is left out alone.
-    // Either way the file is kept as config.json.bad (then .bad.1, .bad.2,
-    // ...: never over an earlier copy, the newest five kept) and `unreadable`
-    // says so. Always true.
+    // Only a missing file means no settings yet; one that cannot be opened or
+    // read changes nothing and `unreadable.error` says why. A file that does
+    // not read keeps the settings read before the bad key and drops the
+    // places; a place that does not read is left out alone, and the active
+    // place stays the entry the file names (the first place when that entry
+    // is left out). Either way the file is kept, synced, as config.json.bad
+    // (then .bad.1, .bad.2, ...: never over an earlier copy, the newest five
+    // kept) and `unreadable` says so. Always true.
     bool load();
     // Writes every member through a temporary file and a rename; false (and
-    // `saveError` set, the old file untouched) when that fails.
+    // `saveError` set, the old file untouched) when that fails, and while
+    // `unreadable.keepsFile()`.
     bool save();
 
     // Saved places. Each operation that changes something saves at once; an

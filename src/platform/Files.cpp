@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace nbr::platform {
 
@@ -115,13 +113,44 @@ bool syncParentDir(const std::string& path) {
     return rc == 0;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(text).str();
+std::optional<std::string> readFile(const std::string& path, int* error) {
+    const auto failed = [error]() -> std::optional<std::string> {
+        if (error) *error = errno;
+        return std::nullopt;
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return failed();
+    std::string text;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            text.append(chunk, static_cast<size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            const int e = errno;
+            ::close(fd);
+            errno = e;
+            return failed();
+        }
+    }
+    ::close(fd);
+    return text;
+}
+
+bool createFileSynced(const std::string& path, std::string_view content) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFileMode);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, content.data(), content.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && syncParentDir(path);
+    if (!ok) {
+        const int e = errno;
+        ::unlink(path.c_str());
+        errno = e;
+    }
+    return ok;
 }
 
 bool createPrivateDirectories(const std::string& path) {

@@ -37,8 +37,16 @@ private:
     int error_ = 0;
 };
 
-// The whole file as bytes, or nothing when it cannot be opened or read.
-std::optional<std::string> readFile(const std::string& path);
+// The whole file as bytes, or nothing when it cannot be opened or read; then
+// `error` (when given) holds the errno of the step that failed, so a caller
+// can tell a file that is not there (ENOENT) from one it may not read.
+std::optional<std::string> readFile(const std::string& path, int* error = nullptr);
+
+// Creates `path` holding `content`, never over a file of that name, with mode
+// kPrivateFileMode: every write checked, the file and its folder synced, so
+// it is on disk before anything may replace the file it copies. False (errno
+// set, nothing left behind) when a step fails.
+bool createFileSynced(const std::string& path, std::string_view content);
 
 // Writes `content` to `path` + ".tmp", checks every write, syncs it to disk and
 // renames it over `path` in one step, so readers see either the old file or

@@ -35,6 +35,7 @@ Line settingsNotice(const Config& c) {
     if (!c.saveError.empty()) return {saveFailureText(c), Tone::Error};
     const Config::Unreadable& u = c.unreadable;
     if (!u.any()) return {};
+    if (!u.error.empty()) return {"Your saved places could not be read: " + u.error, Tone::Error};
     std::string t = u.file ? "Your saved places and settings could not be read"
                            : printed("%d saved place%s could not be read", u.placesSkipped,
                                      u.placesSkipped == 1 ? "" : "s");

@@ -26,8 +26,8 @@ long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::
 // otherwise.
 std::string saveFailureText(const Config& c);
 // What the person must know about the settings file, in the error tone: a
-// save that failed, else what the start could not read and where the file
-// is kept (for the rest of the run); empty text when neither.
+// save that failed, else what the start could not read and why, or where the
+// file is kept (for the rest of the run); empty text when neither.
 Line settingsNotice(const Config& c);
 
 // " -  v1.2.0 is out (host)"; empty when no newer version is known.
