@@ -66,6 +66,8 @@ void frames(benchmark::State& state, bool mini) {
     nbr::UIRenderer ui(places, config);
     ui.weatherIcons.id = 1;  // icons take their place in the layout (no texture is drawn here)
     ui.miniMode = mini;
+    // 10:15 at the place on the record's first day, so its sun tracker shows.
+    ui.wallSeconds = [] { return std::int64_t{1796915700}; };
     const nbr::WeatherData d = bostonLike();
     for (auto _ : state) {
         io.DeltaTime = 1.0f / 60;
