@@ -77,12 +77,14 @@ void App::updateFromBackground() {
 
 void App::applyWeatherResult(WorkResult& res) {
     std::lock_guard<std::mutex> lock(dataMutex);
-    // A late answer for a place no longer shown (switched from, removed or
-    // renamed while fetched) is left out: the worker answers in order, so the
-    // shown place's own answer, asked for since, is still to come.
+    // A late answer or failure for a place no longer shown (switched from,
+    // removed or renamed while fetched) is left out: the worker
+    // answers in order, so the shown place's own, asked for since, is still
+    // to come.
     const bool places = locationManager.hasLocations();
-    if (res.weather && (placeGone(res.weather->location) ||
-                        (places && res.weather->location.cacheKey() != locationManager.activeLocation().cacheKey()))) {
+    const GeoLocation* about = res.place ? &*res.place : res.weather ? &res.weather->location : nullptr;
+    if (about &&
+        (placeGone(*about) || (places && about->cacheKey() != locationManager.activeLocation().cacheKey()))) {
         if (!places) fetchInProgress = false;
         return;
     }

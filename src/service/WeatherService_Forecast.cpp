@@ -262,20 +262,29 @@ WeatherService::~WeatherService() = default;
 
 // ---- Base forecast ------------------------------------------------------------
 
-std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc) {
+std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc, ForecastFailure* why) {
     if (auto cached = freshCopy(loc, kForecastMaxAgeMinutes)) return cached;
 
     const std::string url = serviceBase(service::Forecast) + "/v1/forecast?latitude=" +
                             formatFixed(loc.latitude, 6) + "&longitude=" + formatFixed(loc.longitude, 6) +
                             kForecastQuery;
-    const std::string body = httpGet(url);
-    if (body.empty()) return std::nullopt;
+    const HttpReply reply = httpFetch(url);
+    const auto failed = [&](ForecastFailure::Kind kind) {
+        if (why) *why = {kind, reply.status};
+        return std::nullopt;
+    };
+    if (reply.status == 0) return failed(ForecastFailure::Unreachable);
+    if (!reply.ok()) return failed(ForecastFailure::Answered);
 
     WeatherData data;
     try {
-        data = parseWeatherResponse(body, loc);
+        data = parseWeatherResponse(reply.body, loc);
+    } catch (const json::exception&) {
+        return failed(ForecastFailure::Unreadable);
+    } catch (const std::runtime_error&) {
+        return failed(ForecastFailure::Answered);  // the service's own error reply
     } catch (const std::exception&) {
-        return std::nullopt;
+        return failed(ForecastFailure::Unreadable);
     }
     std::lock_guard<std::mutex> lock(forecastCacheMutex);
     storeForecastLocked(loc.cacheKey(), data);
