@@ -172,6 +172,32 @@ TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
     EXPECT_NE(readFile(tmp_.path() + "/alert_state.json").find(renamedKey), std::string::npos);
 }
 
+// Moved in the edit window, a place starts anew: no zone until the new
+// spot's forecast names one (then kept with the saved place), none of the
+// old spot's record or alerts.
+TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
+    app.config.alertGustKmh = -1;  // any wind raises High Wind
+    app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
+    app.locationManager.addLocation(place("boston"));
+    const auto work = [&] {
+        while (auto r = app.requestQueue.tryPop()) app.handleFetchWeather(*r);
+        app.updateFromBackground();
+    };
+    app.requestWeatherUpdate(app.locationManager.activeLocation());
+    work();
+    ASSERT_FALSE(app.notifications.empty());
+    app.renderer->openEdit();
+    app.renderer->editLatitude = place("oslo").latitude, app.renderer->editLongitude = place("oslo").longitude;
+    app.renderer->saveEdit();
+    app.processEvents();
+    EXPECT_EQ(app.locationManager.activeLocation().timezone, "");
+    EXPECT_TRUE(app.shownRecord().daily.empty() && app.alerts.empty() && app.notifications.empty());
+    work();
+    EXPECT_EQ(&app.shownRecord(), &app.weather);
+    EXPECT_EQ(app.locationManager.activeLocation().timezone, "Europe/Oslo");
+    EXPECT_NE(readFile(dataDir() + "/config.json").find("Europe/Oslo"), std::string::npos);
+}
+
 // The error says what the service answered (no answer: WorkerConcurrency).
 TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
     App::WorkRequest typed;  // coordinates the service has no forecast for

@@ -177,9 +177,9 @@ public:
     // ---- Applying results (App_Results.cpp) ----
     void updateFromBackground();
     // A weather result of the active place: record, status, tray texts and
-    // badge, new alerts filed once per key, the rain-soon notice, the list
-    // cut to 50. A result (answer or failure) of a place no longer shown is
-    // left out.
+    // badge, the zone the reply names kept on the saved place, new alerts
+    // filed once per key, the rain-soon notice, the list cut to 50. A result
+    // (answer or failure) of a place no longer shown is left out.
     void applyWeatherResult(WorkResult& res);
     // Files "Rain Soon" when the nowcast has rain starting within 30 minutes.
     // The caller holds dataMutex.
@@ -205,8 +205,9 @@ public:
     // ---- Saved places (App_Places.cpp) ----
     // The active place was edited from `before`: the keys of its alerts and
     // the place of its shown and filed alerts follow a new name at once; its
-    // history, archive and flags follow on the worker when it stands where
-    // it stood (a place moved elsewhere starts anew there).
+    // history, archive and flags follow on the worker. All of this only
+    // while it stands where it stood: a place moved elsewhere starts anew
+    // there, and what the old spot had goes as with a removal.
     void followEditedPlace(const GeoLocation& before);
     // `removed` left the saved places: its toasts and notifications go with
     // it, and a refresh of it still under way shows nothing.

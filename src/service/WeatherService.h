@@ -124,8 +124,10 @@ public:
     // neither is available, and then `why` (when given) tells why.
     std::optional<WeatherData> fetchWeather(const GeoLocation& loc, ForecastFailure* why = nullptr);
 
-    // Turns a forecast reply into a record for `loc`. Throws on an error reply,
-    // malformed JSON and values of the wrong type.
+    // Turns a forecast reply into a record for `loc`, in the zone the reply
+    // names when that is a zone of the system's database (else in `loc`'s
+    // own). Throws on an error reply, malformed JSON and values of the wrong
+    // type.
     static WeatherData parseWeatherResponse(const std::string& body, const GeoLocation& loc);
 
     // ---- Forecast cache ------------------------------------------------------

@@ -297,6 +297,11 @@ WeatherData WeatherService::parseWeatherResponse(const std::string& body, const 
 
     WeatherData d;
     d.location = loc;
+    // The zone the service names for the coordinates; a name the database
+    // does not know leaves the place's own.
+    const auto zone = root.find("timezone");
+    if (zone != root.end() && zone->is_string() && platform::isZoneName(zone->get<std::string>()))
+        d.location.timezone = zone->get<std::string>();
     d.fetchedAt = std::chrono::steady_clock::now();
     d.utcOffsetSeconds = intMember(root, "utc_offset_seconds", 0);
     if (const json* cur = section(root, "current")) readCurrent(*cur, d);
