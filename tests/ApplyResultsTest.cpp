@@ -111,14 +111,19 @@ TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
 }
 
 // Only the active place's own record is shown, else the place alone in its
-// own zone (the tray too); a late answer for another place is left out.
+// own zone (the tray too); a late answer or failure for another place is left out.
 TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
     WeatherData b = boston(), late = boston();
     b.location = late.location = {"Boston", "US", "", 42.36, -71.06, "America/New_York", false};
     late.temperature = 30;
     for (const GeoLocation& g : {b.location, GeoLocation{"Cabin", "", "", 61.2, 7.1, "", false}})  // typed: no zone
         app.config.locations.push_back(SavedLocation{g});
-    const auto fail = [&] { app.resultQueue.push(App::WorkResult{}), app.updateFromBackground(); };
+    const auto failFor = [&](const GeoLocation& g, const char* error) {
+        App::WorkResult r;
+        r.place = g, r.error = error;
+        app.resultQueue.push(std::move(r)), app.updateFromBackground();
+    };
+    const auto fail = [&] { failFor(app.locationManager.activeLocation(), ""); };
     // Each step, the place then shown and its offset (standard, summer) when it has no record.
     const struct { std::function<void()> step; const char* place; int hours[2]; std::u16string tip; } rows[] = {
         {fail, "Boston", {-5, -4}, u"No data - Boston"},  // the first fetch fails
@@ -126,6 +131,7 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         {[&] { app.locationManager.setActive(1), fail(); }, "Cabin", {0, 0}, u"No data - Cabin"},
         {[&] { app.fetchInProgress = true, apply(late, {alert("2030-01-01", "Rain")}); }, "Cabin", {0, 0},
          u"No data - Cabin"},
+        {[&] { failFor(b.location, "Boston's failure"); }, "Cabin", {0, 0}, u"No data - Cabin"},
         {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"}};
     for (const auto& r : rows) {
         r.step();
@@ -142,8 +148,9 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         EXPECT_EQ(app.tray.tooltip(), r.tip);
         EXPECT_EQ(app.tray.currentQuickLook().valid, own);
     }
-    EXPECT_DOUBLE_EQ(app.weather.temperature, b.temperature);  // the late answer was left out,
+    EXPECT_DOUBLE_EQ(app.weather.temperature, b.temperature);  // the late answer and failure were left out,
     EXPECT_TRUE(app.fetchInProgress);                          // still waiting for the Cabin's own
+    EXPECT_EQ(app.status, "Update failed");                    // the Cabin's own failure
     EXPECT_TRUE(app.notifications.empty());
 }
 

@@ -444,8 +444,8 @@ TEST_F(DashboardDisplayTest, UnreadableAndUnsavedSettingsAreShownOnScreen) {
         << failedPng;
 }
 
-// The services go away after Boston's refresh: the next place, a place added
-// and an edit show the place alone with the error; a search says it failed.
+// The services go away after Boston's refresh: the next place, a place added,
+// an edit and a move show the place alone with the error; a search says it failed.
 TEST_F(DashboardDisplayTest, OfflineThePlaceShowsAloneAndTheSearchSaysItFailed) {
     addPlace("boston");
     addPlace("halifax");
@@ -473,6 +473,16 @@ TEST_F(DashboardDisplayTest, OfflineThePlaceShowsAloneAndTheSearchSaysItFailed) 
     EXPECT_LT(inked(off, current, theme::Fg) + inked(off, daily, theme::Fg), 20u);
     EXPECT_GT(inked(off, {0, 0, off.width, current.y}, theme::Fg), 100u);
     EXPECT_GT(inked(off, {0, daily.y + daily.h, off.width, 60}, theme::Error), 100u);
+    EXPECT_EQ(window(UIRenderer::kToastsWindow), nullptr);
+
+    // Boston moved by an edit: none of the old spot's weather or toasts.
+    app.locationManager.setActive(0);
+    ASSERT_TRUE(turnUntil([&] { return window(UIRenderer::kToastsWindow) != nullptr; }));  // its own again
+    ui.openEdit(), std::strcpy(ui.editName, "Moved"), ui.editLatitude = 40.71, ui.saveEdit();
+    ASSERT_TRUE(turnUntil([&] { return !app.fetchInProgress && app.shownRecord().location.name == "Moved"; }));
+    const test::Screenshot moved = shot();
+    SCOPED_TRACE(save(moved, "moved-place"));
+    EXPECT_LT(inked(moved, current, theme::Fg) + inked(moved, daily, theme::Fg), 20u);  // no old temperature
     EXPECT_EQ(window(UIRenderer::kToastsWindow), nullptr);
 
     // The search window says a search runs, then why it failed.

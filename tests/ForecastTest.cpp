@@ -68,6 +68,9 @@ TEST_F(ForecastTest, FillsTheRecordFromARealisticReply) {
 
         EXPECT_EQ(d.location.cacheKey(), loc.cacheKey());
         EXPECT_EQ(d.location.timezone, loc.timezone);
+        json noZone = r;  // a name that is no zone leaves the place's own
+        noZone["timezone"] = "localtime";
+        EXPECT_EQ(WeatherService::parseWeatherResponse(noZone.dump(), loc).location.timezone, loc.timezone);
         EXPECT_EQ(d.utcOffsetSeconds, r["utc_offset_seconds"].get<int>());
         EXPECT_EQ(d.time, c["time"].get<std::string>());
         EXPECT_DOUBLE_EQ(d.temperature, c["temperature_2m"].get<double>());

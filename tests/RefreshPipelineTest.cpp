@@ -184,13 +184,50 @@ TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
     EXPECT_EQ(app.acknowledgedKeys.count(renamedKey), 1u);
 }
 
+// Moved in the edit window, a place starts anew: no zone until the new
+// spot's forecast names one (then kept with the saved place), none of the
+// old spot's record or alerts.
+TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
+    app.config.alertGustKmh = -1;  // any wind raises High Wind
+    app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
+    app.locationManager.addLocation(place("boston"));
+    const auto work = [&] {
+        while (auto r = app.requestQueue.tryPop()) app.handleFetchWeather(*r);
+        app.updateFromBackground();
+    };
+    app.requestWeatherUpdate(app.locationManager.activeLocation());
+    work();
+    ASSERT_FALSE(app.notifications.empty());
+    app.renderer->openEdit();
+    app.renderer->editLatitude = place("oslo").latitude, app.renderer->editLongitude = place("oslo").longitude;
+    app.renderer->saveEdit();
+    app.processEvents();
+    EXPECT_EQ(app.locationManager.activeLocation().timezone, "");
+    EXPECT_TRUE(app.shownRecord().daily.empty() && app.alerts.empty() && app.notifications.empty());
+    work();
+    EXPECT_EQ(&app.shownRecord(), &app.weather);
+    EXPECT_EQ(app.locationManager.activeLocation().timezone, "Europe/Oslo");
+    EXPECT_NE(readFile(dataDir() + "/config.json").find("Europe/Oslo"), std::string::npos);
+}
+
+// The error says what the service answered (no answer: WorkerConcurrency).
 TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
-    server.setReply("forecast", "/v1/forecast", replay::Reply::withStatus(500));
-    app.handleFetchWeather(request("boston"));
-    const std::vector<App::WorkResult> got = drain();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_FALSE(got[0].weather);
-    EXPECT_EQ(got[0].error, "Couldn't reach the weather service - check your connection.");
+    App::WorkRequest typed;  // coordinates the service has no forecast for
+    typed.location = {"Typed", "", "", 52.52, -0.127, "", false};
+    const struct { std::optional<replay::Reply> reply; App::WorkRequest asked; const char* error; } rows[] = {
+        {replay::Reply::withStatus(500), request("boston"), "The weather service answered with an error (HTTP 500)."},
+        {std::nullopt, typed, "The weather service has no forecast for this place (HTTP 404)."},
+        {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."}};
+    for (const auto& row : rows) {
+        server.clearReplies();
+        if (row.reply) server.setReply("forecast", "/v1/forecast", *row.reply);
+        app.handleFetchWeather(row.asked);
+        const std::vector<App::WorkResult> got = drain();
+        ASSERT_EQ(got.size(), 1u) << row.error;
+        EXPECT_FALSE(got[0].weather);
+        EXPECT_EQ(got[0].place.value_or(GeoLocation{}).cacheKey(), row.asked.location.cacheKey());
+        EXPECT_EQ(got[0].error, row.error);
+    }
     EXPECT_FALSE(std::filesystem::exists(app.historyStore.dir));
 }
 

@@ -91,6 +91,9 @@ public:
 
     struct WorkResult {
         int kind = WorkKind::FetchWeather;
+        // FetchWeather: the place asked about, which an answer or a failure
+        // is applied to (a record's own place when not given).
+        std::optional<GeoLocation> place;
         std::optional<WeatherData> weather;
         std::vector<WeatherAlert> alerts;
         std::vector<GeoLocation> searchResults;
@@ -173,8 +176,10 @@ public:
 
     // ---- Applying results (App_Results.cpp) ----
     void updateFromBackground();
-    // A weather result: record, status, tray texts and badge, new alerts
-    // filed once per key, the rain-soon notice, the list cut to 50.
+    // A weather result of the active place: record, status, tray texts and
+    // badge, the zone the reply names kept on the saved place, new alerts
+    // filed once per key, the rain-soon notice, the list cut to 50. A result
+    // (answer or failure) of a place no longer shown is left out.
     void applyWeatherResult(WorkResult& res);
     // Files "Rain Soon" when the nowcast has rain starting within 30 minutes.
     // The caller holds dataMutex.
@@ -200,8 +205,9 @@ public:
     // ---- Saved places (App_Places.cpp) ----
     // The active place was edited from `before`: the keys of its alerts and
     // the place of its shown and filed alerts follow a new name at once; its
-    // history, archive and flags follow on the worker when it stands where
-    // it stood (a place moved elsewhere starts anew there).
+    // history, archive and flags follow on the worker. All of this only
+    // while it stands where it stood: a place moved elsewhere starts anew
+    // there, and what the old spot had goes as with a removal.
     void followEditedPlace(const GeoLocation& before);
     // `removed` left the saved places: its toasts and notifications go with
     // it, and a refresh of it still under way shows nothing.
@@ -215,7 +221,8 @@ public:
     // ---- Refresh pipeline (App_Refresh.cpp) ----
     // Answers a weather request with a quick result (the base forecast) and,
     // unless the worker is stopping, a final one (enriched, analysed,
-    // corrected, with every alert); one error result when no forecast came.
+    // corrected, with every alert); one error result saying why when no
+    // forecast came. Each carries the place asked about.
     void handleFetchWeather(const WorkRequest& request);
     // Lends the skill of the nearest saved place within 50 km to a place
     // with too few scored days of its own.
@@ -311,6 +318,9 @@ public:
 
 // The flyout card's texts of a record, in the display units.
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config);
+
+// The status line's words for a forecast that did not come.
+std::string forecastFailureText(const WeatherService::ForecastFailure& f);
 
 // The record shown for the active place (null when none is saved): `last`
 // while it is that place's own; otherwise `blank`, which holds no weather,

@@ -301,8 +301,12 @@ void App::processEvents() {
     }
     if (a.updateActive && locationManager.hasLocations()) {
         const GeoLocation before = locationManager.activeLocation();
-        // The shown record follows the edit only when it is the place's own.
-        const bool own = weather.location.cacheKey() == before.cacheKey();
+        // A place moved elsewhere has no known zone until its forecast names
+        // one, and shows no weather until its own arrives. The shown record
+        // follows a rename only when it is the place's own.
+        const bool moved = !sameSpot(a.editedLocation, before);
+        const bool own = !moved && weather.location.cacheKey() == before.cacheKey();
+        if (moved) a.editedLocation.timezone.clear();
         locationManager.updateActive(a.editedLocation);
         followEditedPlace(before);
         if (own) {

@@ -13,6 +13,11 @@ void App::followEditedPlace(const GeoLocation& before) {
     const GeoLocation& after = locationManager.activeLocation();
     const std::string oldKey = before.cacheKey(), newKey = after.cacheKey();
     if (oldKey == newKey) return;
+    // The old spot's alerts are not the new one's: they go as with a removal.
+    if (!sameSpot(before, after)) {
+        forgetRemovedPlace(before);
+        return;
+    }
     // Another saved place with the same name, or the very same key, keeps
     // what it shares with this one.
     bool nameShared = false, keyShared = false;
@@ -46,10 +51,7 @@ void App::followEditedPlace(const GeoLocation& before) {
         alertsDirty = true;
     }
     // The stored files tell of the spot the place stands on: they follow a
-    // new name there, and stay behind when the place moves.
-    GeoLocation renamedOnly = after;
-    renamedOnly.name = before.name;
-    if (renamedOnly.cacheKey() != oldKey) return;
+    // new name there.
     WorkRequest r;
     r.kind = WorkKind::RenamePlace;
     r.location = after;

@@ -45,14 +45,26 @@ std::vector<double> observedRun(const std::vector<HistoryDay>& rows, const std::
 
 }  // namespace
 
+std::string forecastFailureText(const WeatherService::ForecastFailure& f) {
+    using Failure = WeatherService::ForecastFailure;
+    if (f.kind == Failure::Unreachable) return "Couldn't reach the weather service - check your connection.";
+    if (f.kind == Failure::Unreadable) return "The weather service sent a reply that could not be read.";
+    std::string text = f.status == 404 ? "The weather service has no forecast for this place"
+                                       : "The weather service answered with an error";
+    if (f.status < 200 || f.status > 299) text += " (HTTP " + std::to_string(f.status) + ")";
+    return text + ".";
+}
+
 void App::handleFetchWeather(const WorkRequest& request) {
-    std::optional<WeatherData> fetched = weatherService.fetchWeather(request.location);
+    WeatherService::ForecastFailure failure;
+    std::optional<WeatherData> fetched = weatherService.fetchWeather(request.location, &failure);
     if (!fetched) {
-        Log::warn("weather fetch failed for %s (%.4f,%.4f)", request.location.name.c_str(),
-                  request.location.latitude, request.location.longitude);
         WorkResult res;
         res.kind = request.kind;
-        res.error = "Couldn't reach the weather service - check your connection.";
+        res.place = request.location;
+        res.error = forecastFailureText(failure);
+        Log::warn("weather fetch failed for %s (%.4f,%.4f): %s", request.location.name.c_str(),
+                  request.location.latitude, request.location.longitude, res.error.c_str());
         resultQueue.push(std::move(res));
         return;
     }
@@ -70,6 +82,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
     {
         WorkResult quick;
         quick.kind = request.kind;
+        quick.place = request.location;
         quick.weather = data;
         quick.alerts = rules;
         resultQueue.push(std::move(quick));
@@ -100,6 +113,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
 
     WorkResult final;
     final.kind = request.kind;
+    final.place = request.location;
     if (request.alertsEnabled) {
         final.alerts = weatherService.fetchOfficialAlerts(request.location);
         final.alerts.insert(final.alerts.end(), rules.begin(), rules.end());

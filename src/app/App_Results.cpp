@@ -5,6 +5,7 @@
 
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
+#include "platform/TimeZones.h"
 #include "ui/Panel_Places.h"
 
 #include <cstdio>
@@ -77,12 +78,14 @@ void App::updateFromBackground() {
 
 void App::applyWeatherResult(WorkResult& res) {
     std::lock_guard<std::mutex> lock(dataMutex);
-    // A late answer for a place no longer shown (switched from, removed or
-    // renamed while fetched) is left out: the worker answers in order, so the
-    // shown place's own answer, asked for since, is still to come.
+    // A late answer or failure for a place no longer shown (switched from,
+    // removed, renamed or moved while fetched) is left out: the worker
+    // answers in order, so the shown place's own, asked for since, is still
+    // to come.
     const bool places = locationManager.hasLocations();
-    if (res.weather && (placeGone(res.weather->location) ||
-                        (places && res.weather->location.cacheKey() != locationManager.activeLocation().cacheKey()))) {
+    const GeoLocation* about = res.place ? &*res.place : res.weather ? &res.weather->location : nullptr;
+    if (about &&
+        (placeGone(*about) || (places && about->cacheKey() != locationManager.activeLocation().cacheKey()))) {
         if (!places) fetchInProgress = false;
         return;
     }
@@ -93,6 +96,13 @@ void App::applyWeatherResult(WorkResult& res) {
     }
     status.clear();
     weather = std::move(*res.weather);
+    // The zone the service named for the place is kept with it.
+    if (places && platform::isZoneName(weather.location.timezone) &&
+        weather.location.timezone != locationManager.activeLocation().timezone) {
+        GeoLocation zoned = locationManager.activeLocation();
+        zoned.timezone = weather.location.timezone;
+        locationManager.updateActive(zoned);
+    }
     alerts = std::move(res.alerts);
     for (WeatherAlert& a : alerts) a.placeKey = weather.location.cacheKey();
     alertsDirty = true;

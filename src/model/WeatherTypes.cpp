@@ -5,12 +5,14 @@
 
 namespace nbr {
 
-std::string GeoLocation::cacheKey() const {
+std::string GeoLocation::cacheKey() const { return name + '@' + spot(); }
+
+std::string GeoLocation::spot() const {
     std::ostringstream out;
     out.imbue(std::locale::classic());
     out.setf(std::ios::fixed);
     out.precision(4);
-    out << name << '@' << latitude << ',' << longitude;
+    out << latitude << ',' << longitude;
     return out.str();
 }
 

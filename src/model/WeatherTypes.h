@@ -27,10 +27,16 @@ struct GeoLocation {
     std::string timezone;
     bool customLabel = false;  // name typed by the user
 
-    // name "@" latitude "," longitude, both fixed with 4 decimals: the key of
-    // every per-place cache and file.
+    // name "@" spot(): the key of every per-place cache and file.
     std::string cacheKey() const;
+    // latitude "," longitude, both fixed with 4 decimals: where the place
+    // stands, as its key tells it.
+    std::string spot() const;
 };
+
+// Whether two places stand on the same spot (their keys' coordinates agree):
+// an edit that keeps it renames a place, one that changes it moves the place.
+inline bool sameSpot(const GeoLocation& a, const GeoLocation& b) { return a.spot() == b.spot(); }
 
 // Latitude -90..90 and longitude -180..180 (NaN is neither): coordinates
 // typed by the user or read from a reply outside these are no place on Earth.

@@ -5,7 +5,7 @@
 // none throws to its caller.
 //
 // The member functions are spread over one source file per concern:
-//   WeatherService_Transfer.cpp  httpGet, certificate bundle, abort
+//   WeatherService_Transfer.cpp  httpFetch, httpGet, certificate bundle, abort
 //   WeatherService_Forecast.cpp  base forecast, forecast cache, shared helpers
 //   WeatherService_Search.cpp    place search
 //   WeatherService_Sky.cpp       space-station passes, constellation facts
@@ -87,10 +87,20 @@ public:
 
     // ---- Transfer ------------------------------------------------------------
 
-    // Blocking GET of a full URL. Returns the body of a 2xx reply, or "" on any
-    // failure (transport error, time-out, abort, other status, body over
-    // 32 MiB, URL refused). Failures other than an abort log one warning whose
-    // label is the URL's scheme and host only. Safe from any thread.
+    // What one GET brought: the reply's status and body (of any status), or
+    // status 0 and no body when no whole reply came (transport error,
+    // time-out, abort, body over 32 MiB, URL refused).
+    struct HttpReply {
+        long status = 0;
+        std::string body;
+        bool ok() const { return status >= 200 && status <= 299; }
+    };
+
+    // Blocking GET of a full URL. Failures other than an abort log one
+    // warning whose label is the URL's scheme and host only. Safe from any
+    // thread.
+    HttpReply httpFetch(const std::string& url);
+    // The same, giving the body of a 2xx reply, or "" on any failure.
     std::string httpGet(const std::string& url);
 
     // Uses the certificate bundle at `path` for every transfer and exports it
@@ -101,13 +111,24 @@ public:
 
     // ---- Base forecast -------------------------------------------------------
 
+    // Why no forecast came: the service could not be reached, it answered
+    // with an error (an HTTP status, or its own error reply), or its reply
+    // could not be read.
+    struct ForecastFailure {
+        enum Kind { Unreachable, Answered, Unreadable };
+        Kind kind = Unreachable;
+        long status = 0;  // the reply's HTTP status; 0 when none came
+    };
+
     // The place's forecast from the cache when younger than 10 minutes and of
     // the place's present day, else fetched, parsed and cached; empty when
-    // neither is available.
-    std::optional<WeatherData> fetchWeather(const GeoLocation& loc);
+    // neither is available, and then `why` (when given) tells why.
+    std::optional<WeatherData> fetchWeather(const GeoLocation& loc, ForecastFailure* why = nullptr);
 
-    // Turns a forecast reply into a record for `loc`. Throws on an error reply,
-    // malformed JSON and values of the wrong type.
+    // Turns a forecast reply into a record for `loc`, in the zone the reply
+    // names when that is a zone of the system's database (else in `loc`'s
+    // own). Throws on an error reply, malformed JSON and values of the wrong
+    // type.
     static WeatherData parseWeatherResponse(const std::string& body, const GeoLocation& loc);
 
     // ---- Forecast cache ------------------------------------------------------

@@ -263,20 +263,29 @@ WeatherService::~WeatherService() = default;
 
 // ---- Base forecast ------------------------------------------------------------
 
-std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc) {
+std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc, ForecastFailure* why) {
     if (auto cached = freshCopy(loc, kForecastMaxAgeMinutes)) return cached;
 
     const std::string url = serviceBase(service::Forecast) + "/v1/forecast?latitude=" +
                             formatFixed(loc.latitude, 6) + "&longitude=" + formatFixed(loc.longitude, 6) +
                             kForecastQuery;
-    const std::string body = httpGet(url);
-    if (body.empty()) return std::nullopt;
+    const HttpReply reply = httpFetch(url);
+    const auto failed = [&](ForecastFailure::Kind kind) {
+        if (why) *why = {kind, reply.status};
+        return std::nullopt;
+    };
+    if (reply.status == 0) return failed(ForecastFailure::Unreachable);
+    if (!reply.ok()) return failed(ForecastFailure::Answered);
 
     WeatherData data;
     try {
-        data = parseWeatherResponse(body, loc);
+        data = parseWeatherResponse(reply.body, loc);
+    } catch (const json::exception&) {
+        return failed(ForecastFailure::Unreadable);
+    } catch (const std::runtime_error&) {
+        return failed(ForecastFailure::Answered);  // the service's own error reply
     } catch (const std::exception&) {
-        return std::nullopt;
+        return failed(ForecastFailure::Unreadable);
     }
     std::lock_guard<std::mutex> lock(forecastCacheMutex);
     storeForecastLocked(loc.cacheKey(), data);
@@ -289,6 +298,11 @@ WeatherData WeatherService::parseWeatherResponse(const std::string& body, const 
 
     WeatherData d;
     d.location = loc;
+    // The zone the service names for the coordinates; a name the database
+    // does not know leaves the place's own.
+    const auto zone = root.find("timezone");
+    if (zone != root.end() && zone->is_string() && platform::isZoneName(zone->get<std::string>()))
+        d.location.timezone = zone->get<std::string>();
     d.fetchedAt = std::chrono::steady_clock::now();
     d.utcOffsetSeconds = intMember(root, "utc_offset_seconds", 0);
     if (const json* cur = section(root, "current")) readCurrent(*cur, d);

@@ -86,6 +86,11 @@ void WeatherService::setCaBundlePath(const std::string& path) {
 const std::string& WeatherService::caBundlePath() { return g_caBundlePath; }
 
 std::string WeatherService::httpGet(const std::string& url) {
+    HttpReply reply = httpFetch(url);
+    return reply.ok() ? std::move(reply.body) : std::string();
+}
+
+WeatherService::HttpReply WeatherService::httpFetch(const std::string& url) {
     if (abortFlag.load()) return {};
     const std::string label = logLabel(url);
     const bool overridden = !serviceBaseOverride().empty();
@@ -137,11 +142,9 @@ std::string WeatherService::httpGet(const std::string& url) {
             Log::warn("http: %s (%s)", curl_easy_strerror(rc), label.c_str());
         return {};
     }
-    if (status < 200 || status > 299) {
-        Log::warn("http: status %ld (%s)", status, label.c_str());
-        return {};
-    }
-    return std::move(t.body);
+    HttpReply reply{status, std::move(t.body)};
+    if (!reply.ok()) Log::warn("http: status %ld (%s)", status, label.c_str());
+    return reply;
 }
 
 }  // namespace nbr
