@@ -4,16 +4,23 @@
 
 #include <chrono>
 #include <exception>
+#include <mutex>
 
 namespace nbr::platform {
 
 namespace {
+
+// The library reads the database lazily (the zone list at the first look-up,
+// a zone's rules at its first use): one lock keeps the workers' first uses
+// apart.
+std::mutex databaseMutex;
 
 // Names are looked up among the zones the database lists, never opened as
 // paths. The database folder also holds "localtime" (this computer's own
 // zone) and "posixrules", which name no place.
 const date::time_zone* findZone(const std::string& name) {
     if (name.empty() || name == "localtime" || name == "posixrules") return nullptr;
+    std::lock_guard<std::mutex> lock(databaseMutex);
     try {
         return date::locate_zone(name);
     } catch (const std::exception&) {
@@ -22,6 +29,7 @@ const date::time_zone* findZone(const std::string& name) {
 }
 
 std::optional<int> offsetIn(const date::time_zone& zone, std::int64_t t) {
+    std::lock_guard<std::mutex> lock(databaseMutex);
     try {
         const date::sys_info info = zone.get_info(date::sys_seconds{std::chrono::seconds{t}});
         return static_cast<int>(info.offset.count());
