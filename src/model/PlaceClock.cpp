@@ -12,12 +12,16 @@ PlaceClock PlaceClock::fixed(int seconds) { return PlaceClock(fixedOffset(second
 
 std::string PlaceClock::dateOf(int64_t t) const { return utcDateOf(localSeconds(t)); }
 
-std::string PlaceClock::minuteOf(int64_t t) const {
+int PlaceClock::minuteOfDay(int64_t t) const {
     const int64_t s = localSeconds(t);
-    const int64_t sec = ((s % 86400) + 86400) % 86400;
-    char clock[8];
-    std::snprintf(clock, sizeof clock, "T%02d:%02d", static_cast<int>(sec / 3600), static_cast<int>(sec / 60 % 60));
-    return utcDateOf(s) + clock;
+    return static_cast<int>((s % 86400 + 86400) % 86400 / 60);
+}
+
+std::string PlaceClock::minuteOf(int64_t t) const {
+    const int minute = minuteOfDay(t);
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "T%02d:%02d", minute / 60, minute % 60);
+    return dateOf(t) + clock;
 }
 
 int64_t PlaceClock::instantOf(int64_t local) const { return known_ ? unixOfLocal(local, offsets_) : local; }

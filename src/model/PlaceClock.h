@@ -25,6 +25,8 @@ public:
     int offsetAt(int64_t t) const { return known_ ? offsets_(t) : 0; }
     // Seconds since 1970-01-01 00:00 as the clock reads at `t`.
     int64_t localSeconds(int64_t t) const { return t + offsetAt(t); }
+    // Minutes since the place's midnight at `t`, 0..1439.
+    int minuteOfDay(int64_t t) const;
     // "YYYY-MM-DD" of the place's day that holds `t`.
     std::string dateOf(int64_t t) const;
     // "YYYY-MM-DDTHH:MM", as the forecast service writes local times.

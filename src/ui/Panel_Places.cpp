@@ -36,11 +36,8 @@ std::string utcOffsetText(int seconds) {
 std::string placeClockText(const WeatherData& data, long long nowEpoch, bool use24) {
     const PlaceClock clock = placeClock(data);
     if (!clock.known()) return {};
-    const int offset = clock.offsetAt(nowEpoch);
-    const long long s = nowEpoch + offset;
-    const int hour = static_cast<int>(((s % 86400) + 86400) % 86400 / 3600);
-    const int minute = static_cast<int>(((s % 3600) + 3600) % 3600 / 60);
-    return clockHM(hour, minute, use24) + "  " + utcOffsetText(offset);
+    const int minute = clock.minuteOfDay(nowEpoch);
+    return clockHM(minute / 60, minute % 60, use24) + "  " + utcOffsetText(clock.offsetAt(nowEpoch));
 }
 
 long long nextMinuteStart(long long nowEpoch, int offsetSeconds) {

@@ -107,12 +107,6 @@ namespace {
 
 int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
-// Minute of the place's day of a Unix time.
-int localMinuteOfDay(int64_t t, const PlaceClock& clock) {
-    const int64_t s = clock.localSeconds(t);
-    return static_cast<int>((s - floorDiv(s, 86400) * 86400) / 60);
-}
-
 CardLine item(std::string text, CardTone tone = CardTone::Normal, bool sameLine = false) {
     CardLine l;
     l.text = std::move(text);
@@ -126,7 +120,7 @@ CardLine item(std::string text, CardTone tone = CardTone::Normal, bool sameLine 
 std::string passDayWord(int64_t start, int64_t now, const PlaceClock& clock) {
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     const int64_t day = floorDiv(clock.localSeconds(start), 86400), today = floorDiv(clock.localSeconds(now), 86400);
-    if (day == today) return localMinuteOfDay(start, clock) / 60 < 17 ? "today" : "tonight";
+    if (day == today) return clock.minuteOfDay(start) / 60 < 17 ? "today" : "tonight";
     if (day == today + 1) return "tomorrow";
     return kDays[((day % 7) + 7 + 4) % 7];  // day 0 of the epoch was a Thursday
 }
@@ -207,14 +201,14 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
     if (d.issComputed && !d.issPasses.empty()) {
         const IssPass& p = d.issPasses.front();
         CardLine l = item(textf("ISS: %s %s %s, max %.0f deg", passDayWord(p.start, now, clock).c_str(),
-                                skyClock(localMinuteOfDay(p.start, clock), use24).c_str(),
+                                skyClock(clock.minuteOfDay(p.start), use24).c_str(),
                                 windDirectionToString(p.startAzimuth), p.maxElevation));
         l.tipLines.push_back(item("Visible ISS passes:"));
         for (size_t k = 0; k < d.issPasses.size() && k < 4; ++k) {
             const IssPass& q = d.issPasses[k];
             l.tipLines.push_back(item(textf("%s %s  %s to %s, max %.0f deg, %d min",
                                             passDayWord(q.start, now, clock).c_str(),
-                                            skyClock(localMinuteOfDay(q.start, clock), use24).c_str(),
+                                            skyClock(clock.minuteOfDay(q.start), use24).c_str(),
                                             windDirectionToString(q.startAzimuth), windDirectionToString(q.endAzimuth),
                                             q.maxElevation, static_cast<int>((q.end - q.start + 30) / 60))));
         }

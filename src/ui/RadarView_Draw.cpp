@@ -74,8 +74,7 @@ RadarTimeLabel radarTimeLabel(std::int64_t t, bool nowcast, std::int64_t now, co
         return label;
     }
     const long long m = (t - now) / 60;
-    const std::int64_t local = clock.localSeconds(t);
-    const int minute = static_cast<int>((local % 86400 + 86400) % 86400 / 60);
+    const int minute = clock.minuteOfDay(t);
     // A place whose clock is not known yet: its frames in UTC, and said so.
     const std::string clockText = clockHM(minute / 60, minute % 60, use24) + (clock.known() ? "" : " UTC");
     char rel[48];

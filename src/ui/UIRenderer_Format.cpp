@@ -107,8 +107,7 @@ std::string formatPlaceClock(const std::string& iso, const PlaceClock& clock, bo
     int year = 0, month = 0, day = 0;
     int64_t written = 0;
     if (!parseIsoDate(iso, year, month, day) || !utcSecondsOf(year, month, day, h, m, 0, written)) return {};
-    const int64_t local = clock.localSeconds(written - *zone);
-    const int minute = static_cast<int>((local % 86400 + 86400) % 86400 / 60);
+    const int minute = clock.minuteOfDay(written - *zone);
     return clockHM(minute / 60, minute % 60, use24);
 }
 
