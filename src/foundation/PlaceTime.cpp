@@ -1,5 +1,6 @@
 #include "foundation/PlaceTime.h"
 
+#include "model/ReplyTime.h"
 #include "platform/TimeZones.h"
 
 namespace nbr {
@@ -11,6 +12,10 @@ PlaceClock placeClock(const WeatherData& data) {
     if (zone.known()) return zone;
     const bool reported = data.utcOffsetSeconds != 0 || data.fetchedAt.time_since_epoch().count() >= 1;
     return reported ? PlaceClock::fixed(data.utcOffsetSeconds) : PlaceClock();
+}
+
+const DailyForecast* todayOf(const WeatherData& data, int64_t now) {
+    return dayOn(data, placeClock(data).dateOf(now));
 }
 
 }  // namespace nbr

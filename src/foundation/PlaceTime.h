@@ -14,4 +14,9 @@ PlaceClock placeClock(const GeoLocation& place);
 // known, the offset the forecast reported, once a forecast has arrived.
 PlaceClock placeClock(const WeatherData& data);
 
+// The daily entry of the place's date at `now` (Unix seconds); null when the
+// record holds none, as an old record past the place's midnight may not:
+// readers of "today" then show nothing rather than another day's values.
+const DailyForecast* todayOf(const WeatherData& data, int64_t now);
+
 }  // namespace nbr

@@ -27,6 +27,12 @@ std::string PlaceClock::minuteOf(int64_t t) const {
 int64_t PlaceClock::instantOf(int64_t local) const { return known_ ? unixOfLocal(local, offsets_) : local; }
 
 std::optional<int64_t> PlaceClock::instantOf(const std::string& localTime) const {
+    const std::optional<int64_t> local = localSecondsOf(localTime);
+    if (!local) return std::nullopt;
+    return instantOf(*local);
+}
+
+std::optional<int64_t> PlaceClock::localSecondsOf(const std::string& localTime) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
     if (!parseIsoDate(localTime, year, month, day)) return std::nullopt;
     if (localTime.size() > 10) {
@@ -36,7 +42,7 @@ std::optional<int64_t> PlaceClock::instantOf(const std::string& localTime) const
     }
     int64_t local = 0;
     if (!utcSecondsOf(year, month, day, hour, minute, 0, local)) return std::nullopt;
-    return instantOf(local);
+    return local;
 }
 
 }  // namespace nbr

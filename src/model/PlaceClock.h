@@ -38,6 +38,9 @@ public:
     // The same for a local "YYYY-MM-DDTHH:MM" (a bare date is its midnight);
     // none when the text is no such time.
     std::optional<int64_t> instantOf(const std::string& localTime) const;
+    // Seconds since 1970-01-01 00:00 that a local "YYYY-MM-DDTHH:MM" (or a
+    // bare date) reads on any clock; none when the text is no such time.
+    static std::optional<int64_t> localSecondsOf(const std::string& localTime);
     // The offsets as a function, for computations that take one.
     const OffsetAt& offsets() const { return offsets_; }
 

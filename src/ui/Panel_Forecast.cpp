@@ -2,6 +2,7 @@
 
 #include "foundation/PlaceTime.h"
 #include "model/Dates.h"
+#include "model/ReplyTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Units.h"
 
@@ -224,13 +225,6 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
 
 namespace {
 
-// The daily entry of the place's date `today`; none when the record has none.
-const DailyForecast* dayOf(const WeatherData& data, const std::string& today) {
-    for (const DailyForecast& d : data.daily)
-        if (d.date == today) return &d;
-    return nullptr;
-}
-
 // The instants of a day's sunrise and sunset on the place's clock, when both
 // carry a time and the sunset follows the sunrise (it may fall after the
 // place's midnight).
@@ -247,7 +241,7 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     SunTrack t;
     const PlaceClock clock = placeClock(data);
     const std::string today = clock.dateOf(nowEpoch);
-    const DailyForecast* d = dayOf(data, today);
+    const DailyForecast* d = dayOn(data, today);
     const auto sun = d ? sunInstants(*d, clock) : std::nullopt;
     if (!sun) return t;
     const auto [riseAt, setAt] = *sun;
@@ -266,7 +260,7 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     // hours long.
     int64_t until = t.day ? setAt : riseAt;
     if (!t.day && !t.beforeRise) {
-        const DailyForecast* next = dayOf(data, addDays(today, 1));
+        const DailyForecast* next = dayOn(data, addDays(today, 1));
         const auto nextSun = next ? sunInstants(*next, clock) : std::nullopt;
         until = nextSun ? nextSun->first : riseAt + 86400;
     }
@@ -287,7 +281,7 @@ bool isNightAt(const WeatherData& data, long long nowEpoch) {
     const PlaceClock clock = placeClock(data);
     const std::string today = clock.dateOf(nowEpoch);
     // Polar night and midnight sun: the day's whole daylight decides.
-    if (const DailyForecast* d = dayOf(data, today)) {
+    if (const DailyForecast* d = dayOn(data, today)) {
         if (d->daylightDuration == 0) return true;
         if (d->daylightDuration >= 86400 - 60) return false;
     }
@@ -295,7 +289,7 @@ bool isNightAt(const WeatherData& data, long long nowEpoch) {
     // yesterday's sunset can still be to come.
     bool known = false;
     for (const std::string& date : {addDays(today, -1), today}) {
-        const DailyForecast* d = dayOf(data, date);
+        const DailyForecast* d = dayOn(data, date);
         const auto sun = d ? sunInstants(*d, clock) : std::nullopt;
         if (!sun) continue;
         if (sun->first <= nowEpoch && nowEpoch < sun->second) return false;
