@@ -21,7 +21,7 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
     (void)placeTitle(d.location);
     (void)placeClockText(d, 1796000000, c.use24hClock);
     (void)utcOffsetText(d.utcOffsetSeconds);
-    (void)currentAdvice(d, c);
+    (void)currentAdvice(d, c, 1796000000);
     (void)currentMetrics(d, c);
     (void)pressureLine(d, c);
     (void)pressureWarning(d);
@@ -42,7 +42,7 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
         (void)dailyTooltip(day, k, &d.skill, c);
     }
     (void)sunTrack(d, 1796000000, c.use24hClock);
-    (void)miniStrip(d, c, true);
+    (void)miniStrip(d, c, true, 1796000000);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ namespace {
 
 using std::chrono::system_clock;
 
+constexpr int64_t kNoon = 1893499200;  // 2030-01-01 12:00 UTC, Boston's record's day
+
 WeatherData boston() {
     WeatherData w;
     w.location.name = "Boston";
@@ -23,6 +25,7 @@ WeatherData boston() {
     w.windSpeed = 20;
     w.windDirection = 270;
     DailyForecast today;
+    today.date = "2030-01-01";
     today.temperatureMax = 25.4;
     today.temperatureMin = 14.6;
     today.precipitationProbabilityMax = 35;
@@ -38,7 +41,7 @@ Config units(bool fahrenheit, int windUnit) {
 }
 
 TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
-    TrayQuickLook q = quickLookOf(boston(), units(false, 1));
+    TrayQuickLook q = quickLookOf(boston(), units(false, 1), kNoon);
     EXPECT_EQ(q.heading, u"Boston, Massachusetts, US");
     EXPECT_EQ(q.temperature, u"22°C");
     EXPECT_EQ(q.condition, u"Partly Cloudy");
@@ -49,20 +52,30 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     EXPECT_TRUE(q.valid);
     WeatherData noChance = boston();
     noChance.daily[0].precipitationProbabilityMax = -1;  // the forecast gave none
-    EXPECT_EQ(quickLookOf(noChance, units(false, 1)).rain, u"Rain --");
+    EXPECT_EQ(quickLookOf(noChance, units(false, 1), kNoon).rain, u"Rain --");
+    // A day later the second entry is today's; a day after that none is.
+    WeatherData old = boston();
+    old.daily.push_back(old.daily[0]);
+    old.daily[1].date = "2030-01-02", old.daily[1].temperatureMax = 30;
+    EXPECT_EQ(quickLookOf(old, units(false, 1), kNoon + 86400).highLow, u"High 30°    Low 15°");
+    EXPECT_TRUE(quickLookOf(old, units(false, 1), kNoon + 2 * 86400).rain.empty());
+    // Values the service did not give.
+    old.temperature = old.apparentTemperature = kUnknownTemperature, old.windDirection = kUnknownAmount;
+    q = quickLookOf(old, units(false, 1), kNoon);
+    EXPECT_EQ(q.temperature + q.feelsLike + q.wind, u"--Feels like --Wind 20 km/h");
 
     WeatherData w = boston();
     w.location.customLabel = true;
     w.daily.clear();
-    q = quickLookOf(w, units(true, 2));
+    q = quickLookOf(w, units(true, 2), kNoon);
     EXPECT_EQ(q.heading, u"Boston");
     EXPECT_EQ(q.temperature, u"71°F");
     EXPECT_EQ(q.feelsLike, u"Feels like 68°");
     EXPECT_TRUE(q.highLow.empty());
     EXPECT_TRUE(q.rain.empty());
     EXPECT_EQ(q.wind, u"Wind W 5.6 m/s");
-    for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, units(true, unit)).wind, u"Wind W 12 mph");
-    EXPECT_EQ(quickLookOf(w, units(true, 3)).wind, u"Wind W 11 kn");
+    for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, units(true, unit), kNoon).wind, u"Wind W 12 mph");
+    EXPECT_EQ(quickLookOf(w, units(true, 3), kNoon).wind, u"Wind W 11 kn");
 }
 
 class ApplyResultsTest : public DataDirTest {
@@ -214,10 +227,14 @@ TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
 }
 
 TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
+    app.wallClock = [] { return system_clock::from_time_t(kNoon - 2 * 3600); };
     const auto withRainIn = [](int steps, int code = 61) {
         WeatherData w = boston();
-        for (int i = 0; i < 8; ++i)
-            w.minutely15.push_back({"2030-01-01T10:" + std::to_string(10 + i * 5), i >= steps ? 0.4 : 0.0, code});
+        for (int i = 0; i < 8; ++i) {  // quarter hours from 10:00, the present
+            char time[32];
+            std::snprintf(time, sizeof time, "2030-01-01T%02d:%02d", 10 + i / 4, i % 4 * 15);
+            w.minutely15.push_back({time, i >= steps ? 0.4 : 0.0, code});
+        }
         return w;
     };
     apply(withRainIn(3), {});  // 45 minutes away: not yet

@@ -269,6 +269,8 @@ TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     usePlace(test::Place::Oslo);
     data.weatherCode = 73;
     data.minutely15.assign(8, {"", 0.4, 73});
+    for (size_t i = 0; i < 8; ++i)  // quarter hours from the shot's time
+        data.minutely15[i].time = PlaceClock::fixed(data.utcOffsetSeconds).minuteOf(fivePm + 900 * int64_t(i));
     data.minutely15[0].precipitation = 0;
     const Frame snowing = shotAt(fivePm, data);
     save(snowing, "oslo-snowing");

@@ -104,6 +104,7 @@ TEST(AlmanacCard, TodayAgainstNormalAndTheSeasonalOutlook) {
         WeatherData d;
         d.normals = {true, 20, 11};
         d.daily.resize(1);
+        d.daily[0].date = "2026-05-28";  // the place's date at the time below, on an unknown clock
         d.daily[0].temperatureMax = c.todayHigh;
         d.seasonalAnomaly = {true, 30, c.anomaly};
         Config cfg = metric();
@@ -152,6 +153,7 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
 
     d.time = "2026-06-01T12:00";
     d.daily.resize(1);
+    d.daily[0].date = "2026-05-28";
     d.hourly.resize(24);
     const auto plan = panel::planCard(d, 1780000000);
     ASSERT_EQ(plan.size(), 10u);

@@ -32,6 +32,21 @@ WeatherData quietDay(const std::string& time = "2026-03-02T10:00") {
     return d;
 }
 
+// The scores and the takeaway of a fresh record, whose first entry is today,
+// at 2026-03-02 10:00 UTC, when the steps of fromNow below start.
+constexpr int64_t kQuietNow = 1772445600;
+DayScores computeDayScores(const WeatherData& d, int64_t moon) {
+    return nbr::computeDayScores(d, d.daily.empty() ? nullptr : &d.daily[0], moon);
+}
+std::string dailyTakeaway(const WeatherData& d, bool imperial) {
+    return nbr::dailyTakeaway(d, d.daily.empty() ? nullptr : &d.daily[0], kQuietNow, imperial);
+}
+std::vector<MinutelyForecast> fromNow(std::vector<MinutelyForecast> steps) {
+    static const char* const kTimes[] = {"2026-03-02T10:00", "2026-03-02T10:15", "2026-03-02T10:30"};
+    for (size_t i = 0; i < steps.size(); ++i) steps[i].time = kTimes[i];
+    return steps;
+}
+
 HourlyForecast hour(const std::string& time, double cloud, double pop = 0) {
     HourlyForecast h;
     h.time = time;
@@ -51,6 +66,16 @@ TEST(DayScoresTest, NoDailyDataGivesNoScores) {
     d.daily.clear();
     const DayScores s = computeDayScores(d, kNewMoon);
     for (const DayScore* one : {&s.stargazing, &s.laundry, &s.running}) expectScore(*one, -1, "--", "");
+    // The entry of the place's date counts (the second past midnight), and an
+    // activity whose main input is not known has no score.
+    d = quietDay();
+    d.daily.push_back(d.daily[0]);
+    d.daily[1].precipitationProbabilityMax = 40;
+    EXPECT_EQ(computeDayScores(d, &d.daily[1], kNewMoon).stargazing.reason, "rain risk");
+    d.cloudCover = kUnknownAmount, d.apparentTemperature = kUnknownTemperature;
+    const DayScores u = computeDayScores(d, kNewMoon);
+    EXPECT_EQ(u.stargazing.score + u.running.score, -2);
+    EXPECT_EQ(u.laundry.score, 10);
 }
 
 TEST(DayScoresTest, StargazingFromCloudMoonAndRain) {
@@ -144,12 +169,12 @@ TEST(DayScoresTest, ScoreLabelsAndRounding) {
     EXPECT_EQ(laundryAt(-30).score, 0);
     EXPECT_EQ(laundryAt(10.4).score, 10);
 
-    // An unreadable humidity gives a defined score, not garbage.
+    // An unreadable or unknown humidity gives no score, never a drier one.
     WeatherData d = quietDay();
-    d.relativeHumidity = kNaN;
-    const DayScore s = computeDayScores(d, kNewMoon).laundry;
-    EXPECT_EQ(s.score, 0);
-    EXPECT_STREQ(s.label, "poor");
+    for (const double h : {kNaN, kUnknownAmount}) {
+        d.relativeHumidity = h;
+        expectScore(computeDayScores(d, kNewMoon).laundry, -1, "--", "");
+    }
 }
 
 TEST(DayScoresTest, RunningFromFeelsLikeHumidityAirWindAndRain) {
@@ -230,19 +255,19 @@ TEST(TakeawayTest, RulesInOrder) {
 
     MinutelyForecast wet, dry;
     wet.precipitation = 0.5;
-    d.minutely15 = {wet, wet};
+    d.minutely15 = fromNow({wet, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain in progress - shoes will notice.");
-    d.minutely15 = {dry, wet};
+    d.minutely15 = fromNow({dry, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain on the doorstep - umbrella recommended.");
     d.minutely15[1].weatherCode = 85;  // snow showers
     EXPECT_EQ(dailyTakeaway(d, false), "Snow on the doorstep - dress warm.");
-    d.minutely15 = {d.minutely15[1], d.minutely15[1]};
+    d.minutely15 = fromNow({d.minutely15[1], d.minutely15[1]});
     EXPECT_EQ(dailyTakeaway(d, false), "Snow in progress - roads will notice.");
 
     // Dry and rain-ending nowcasts have no phrase of their own.
-    d.minutely15 = {wet, dry};
+    d.minutely15 = fromNow({wet, dry});
     EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
-    d.minutely15 = {dry, dry};
+    d.minutely15 = fromNow({dry, dry});
     EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
 }
 
@@ -260,6 +285,13 @@ TEST(TakeawayTest, ThresholdsAndUnits) {
     d.hasYesterday = false;
     d.daily[0].temperatureMax = 40;
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    // Past midnight the second entry is today, compared with the first; with
+    // no entry for the day, nothing is said about it.
+    d.daily.push_back(d.daily[0]);
+    d.daily[1].temperatureMax = 32, d.daily[1].uvIndexMax = 8;
+    EXPECT_EQ(dailyTakeaway(d, &d.daily[1], kQuietNow, false), "Cooler air moved in overnight - layer up.");
+    EXPECT_EQ(dailyTakeaway(d, nullptr, kQuietNow, false), "Overcast and holding.");
+    d.daily.pop_back();
 
     // Strong sun only counts from 7 to 16 or when the hour is unknown.
     d.daily[0].uvIndexMax = 8;
@@ -297,7 +329,7 @@ TEST(TakeawayTest, WithoutDailyDataOnlyCurrentRulesApply) {
     EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
     MinutelyForecast dry, wet;
     wet.precipitation = 1;
-    d.minutely15 = {dry, dry, wet};
+    d.minutely15 = fromNow({dry, dry, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain due any minute - time the errands.");
 }
 

@@ -246,7 +246,7 @@ TEST_F(EnrichmentSourcesTest, UnusableRepliesLeaveTheBlocksAsTheyWere) {
     before.flood.valid = true;
     before.flood.riverDischarge = 3;
     const Reply replies[] = {Reply::html(), Reply::json(""), Reply::json("{\"current\":{\"us_aqi\":"),
-                             Reply::json("{\"current\":{\"us_aqi\":null},\"daily\":7}"),
+                             Reply::json("{\"current\":{\"us_aqi\":\"x\"},\"daily\":7}"),
                              // the only report is 85 km away
                              Reply::json("[{\"icaoId\":\"KFAR\",\"lat\":43.1229,\"lon\":-71.0598,\"temp\":1}]")};
     for (const Reply& reply : replies) {

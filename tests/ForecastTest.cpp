@@ -272,7 +272,6 @@ TEST_F(ForecastTest, BrokenRepliesGiveNoRecord) {
         {"current is an array", edited([](json& j) { j["current"] = json::array({1, 2}); })},
         {"hourly is a string", edited([](json& j) { j["hourly"] = "none"; })},
         {"column is an object", edited([](json& j) { j["daily"]["temperature_2m_max"] = json::object(); })},
-        {"current value null", edited([](json& j) { j["current"]["temperature_2m"] = nullptr; })},
         {"current value text", edited([](json& j) { j["current"]["wind_speed_10m"] = "calm"; })},
         {"offset text", edited([](json& j) { j["utc_offset_seconds"] = "-18000"; })},
         // Numbers no int can hold are no codes (converting them is undefined).
@@ -291,6 +290,8 @@ TEST_F(ForecastTest, BrokenRepliesGiveNoRecord) {
     EXPECT_EQ(server.count("forecast"), bodies.size());
 }
 
+// A null element, or a null or absent current value, is not known: the rest
+// of the reply is read.
 TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     const GeoLocation boston = place("boston");
     json j = replyFor(boston);
@@ -307,6 +308,8 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     j["daily"]["sunrise"][2] = nullptr;
     j["daily"]["precipitation_probability_max"][3] = nullptr;
     j["daily"]["weather_code"][4] = nullptr;
+    j["current"]["temperature_2m"] = j["current"]["weather_code"] = j["current"]["visibility"] = nullptr;
+    j["current"].erase("dew_point_2m");
     serve(j.dump());
 
     const auto d = svc.fetchWeather(boston);
@@ -327,6 +330,9 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     EXPECT_EQ(d->daily[2].precipitationProbabilityMax, -1);  // missing, not 0 %
     EXPECT_EQ(d->daily[3].weatherCode, 0);
     EXPECT_EQ(d->daily[0].sunrise, j["daily"]["sunrise"][1].get<std::string>());
+    EXPECT_EQ(d->temperature + d->dewPoint, 2 * kUnknownTemperature);
+    EXPECT_EQ(d->visibility + d->weatherCode, 2 * kUnknownAmount);
+    EXPECT_DOUBLE_EQ(d->relativeHumidity, j["current"]["relative_humidity_2m"].get<double>());
 }
 
 // ---- The parse rules on hand-made replies ---------------------------------------
@@ -385,6 +391,7 @@ TEST(ForecastParseTest, WithoutCurrentTheReplyStartsEverything) {
                  "temperature_2m_min":[1.5],"weather_code":[3,61,2]}})";
     const WeatherData d = WeatherService::parseWeatherResponse(body, loc);
     EXPECT_EQ(d.time, "");
+    EXPECT_EQ(d.temperature + d.windSpeed, kUnknownTemperature + kUnknownAmount);  // no current block
     EXPECT_EQ(d.location.name, "X");
     EXPECT_EQ(d.utcOffsetSeconds, 0);
     ASSERT_EQ(d.hourly.size(), 24u);

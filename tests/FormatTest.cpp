@@ -22,6 +22,7 @@ TEST_F(FormatTest, TemperatureInBothUnitsAndAValueRoundingToZeroHasNoMinus) {
     EXPECT_EQ(ui.formatTemp(-40), "-40F");
     EXPECT_EQ(ui.formatTemp(21.4), "71F");  // 70.52
     EXPECT_EQ(ui.formatTemp(1.7e308), "--");  // beyond a double once converted
+    EXPECT_EQ(ui.formatTemp(kUnknownTemperature), "--");
     config.useFahrenheit = false;
     EXPECT_EQ(ui.formatTemp(0), "0C");
     EXPECT_EQ(ui.formatTemp(-0.4), "0C");
@@ -63,6 +64,9 @@ TEST_F(FormatTest, PrecipitationSnowAndPressure) {
     EXPECT_EQ(ui.formatPressure(1013.25), "29.92 inHg");
     config.pressureUnit = 1;
     EXPECT_EQ(ui.formatPressure(1013.25), "1013 hPa");
+    for (const std::string& t : {ui.formatPrecip(-1), ui.formatSnow(-1), ui.formatPressure(-1), ui.formatSpeed(-1),
+                                 ui.formatVisibility(-1)})
+        EXPECT_EQ(t, "--");  // a value the service did not give
 }
 
 TEST_F(FormatTest, VisibilityFollowsWindUnitNotAUnitOfItsOwn) {

@@ -324,6 +324,10 @@ TEST(HistoryRecord, ObservationsAtMostHourlyAcrossRestarts) {
     d.time = "2024-05-01T14:00";  // clock went back
     s.store.record(d);
     EXPECT_EQ(obsCount(), 2u);
+    d.time = "2024-05-01T18:00", d.temperature = nbr::kUnknownTemperature;  // not observed
+    s.store.record(d);
+    EXPECT_EQ(obsCount(), 2u);
+    d.temperature = 20;
     d.time = "2024-05-01T23:30";
     s.store.record(d);
     d.time = "2024-05-02T00:30";  // across midnight

@@ -39,9 +39,10 @@ TEST(MarineReaders, NothingHereIsToldApartFromNoAnswer) {
 
     // Station ids go into request paths: only short codes of letters and digits.
     const auto stations = WS::parseTideStations(
-        R"({"stations":[{"id":"../x"},{"id":"12345678901234567"},{"id":"8443970","lat":42.35,"lng":-71.05}]})");
-    ASSERT_EQ(stations.size(), 1u);
-    EXPECT_EQ(stations[0].id, "8443970");
+        R"({"stations":[{"id":"../x"},{"id":"12345678901234567"},{"id":"8443970","lat":42.35,"lng":-71.05},
+            {"id":"8443971"},{"id":"8443972","lat":null,"lng":1},{"id":"8443973","lat":1,"lng":1}]})");
+    ASSERT_EQ(stations.size(), 2u);  // those without coordinates are nowhere
+    EXPECT_EQ(stations[0].id + stations[1].id, "84439708443973");
 }
 
 TEST(BuoyReaders, TablePositionsAndTheNewestObservation) {

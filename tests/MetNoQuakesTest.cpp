@@ -93,6 +93,8 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     EXPECT_DOUBLE_EQ(q.events[1].distanceKm, -1);  // no geometry: unknown
     EXPECT_EQ(q.events[2].place, "p3");
     EXPECT_DOUBLE_EQ(q.events[2].hoursAgo, 4.0);
+    usgs["features"][0]["properties"].erase("time");  // no time: not one of the past week
+    EXPECT_EQ(WeatherService::parseQuakes(usgs.dump(), lat, lon, now).events[0].place, "p1");
     EXPECT_FALSE(WeatherService::parseQuakes(R"({"features":{}})", lat, lon, now).valid);
 
     // EMSC: magnitude and distance limits, times without seconds, largest first.

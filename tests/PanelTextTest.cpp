@@ -137,6 +137,21 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
 
 // ---- Current conditions ----
 
+constexpr int64_t kRecordNow = 1796638500;  // 2026-12-07 10:15 UTC, the record's time
+
+// Quarter-hour steps of `mm` from the record's time, all of one code.
+std::vector<MinutelyForecast> stepsFromNow(std::initializer_list<double> mm, int code) {
+    std::vector<MinutelyForecast> out;
+    for (double v : mm) out.push_back({PlaceClock().minuteOf(kRecordNow + 900 * int64_t(out.size())), v, code});
+    return out;
+}
+
+// The advice and the mini strip at the record's own time.
+Line currentAdvice(const WeatherData& d, const Config& c) { return panel::currentAdvice(d, c, kRecordNow); }
+MiniStrip miniStrip(const WeatherData& d, const Config& c, bool refreshing) {
+    return panel::miniStrip(d, c, refreshing, kRecordNow);
+}
+
 WeatherData currentRecord() {
     WeatherData d;
     d.time = "2026-12-07T10:15";
@@ -185,6 +200,16 @@ TEST(PanelCurrent, MetricRowsAppearByTheirConditionsWithTheirColours) {
     m = currentMetrics(d, metric());
     EXPECT_EQ(m[m.size() - 2].text, "Stn KBOS 4C (10 km)");
     EXPECT_EQ(m.back().text, "Stn gusts 45 km/h");
+
+    // Values the service did not give show as "--", never as 0.
+    d = currentRecord();
+    d.relativeHumidity = d.windSpeed = d.windDirection = d.windGusts = d.precipitation = d.cloudCover = kUnknownAmount;
+    d.dewPoint = d.apparentTemperature = kUnknownTemperature;
+    std::string all = feelsLikeText(d, metric());
+    for (const Line& l : currentMetrics(d, metric())) all += "|" + l.text;
+    EXPECT_EQ(all, "(feels like --)|Humidity --|Dew --|Wind --|Gusts --|Precip --|Cloud --");
+    d.windSpeed = 10;  // a speed without its direction
+    EXPECT_EQ(currentMetrics(d, metric())[2].text, "Wind 10 km/h");
 }
 
 TEST(PanelCurrent, PressureSunAndDaylightLines) {
@@ -215,10 +240,7 @@ TEST(PanelCurrent, PressureSunAndDaylightLines) {
 
 TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     WeatherData d = currentRecord();
-    auto steps = [&](std::initializer_list<double> mm, int code = 61) {
-        d.minutely15.clear();
-        for (double v : mm) d.minutely15.push_back({"", v, code});
-    };
+    auto steps = [&](std::initializer_list<double> mm, int code = 61) { d.minutely15 = stepsFromNow(mm, code); };
     steps({0, 0, 0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain starting in ~30 min");
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Amber);
@@ -536,22 +558,25 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(m.place, "Halifax");
     EXPECT_EQ(miniStrip(d, c, true).place, "Halifax  (updating...)");
     DailyForecast t;
-    t.temperatureMax = 10, t.temperatureMin = 0, t.precipitationProbabilityMax = 40;
+    t.date = "2026-12-07", t.temperatureMax = 10, t.temperatureMin = 0, t.precipitationProbabilityMax = 40;
     d.daily = {t};
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High 50F / Low 32F   rain 40%");
+    EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
     c.miniStat = 1;
     d.windSpeed = 10;
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Feels 32F   wind 6 mph N");
     c.miniStat = 2;
     d.relativeHumidity = 80;
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Humidity 80%   dew 32F");
-    d.minutely15 = {{"", 0, 0}, {"", 0.2, 0}};
+    d.relativeHumidity = kUnknownAmount, d.dewPoint = kUnknownTemperature;
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "Humidity --   dew --");
+    d.minutely15 = stepsFromNow({0, 0.2}, 0);
     m = miniStrip(d, c, false);
     EXPECT_EQ(m.stat.text, "Rain in ~15 min");
     EXPECT_EQ(m.stat.tone, Tone::Amber);
-    d.minutely15 = {{"", 0.2, 0}, {"", 0, 0}};
+    d.minutely15 = stepsFromNow({0.2, 0}, 0);
     EXPECT_EQ(miniStrip(d, c, false).stat.tone, Tone::Live);
-    d.minutely15 = {{"", 0, 0}, {"", 0.2, 85}};
+    d.minutely15 = stepsFromNow({0, 0.2}, 85);
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
 
     EXPECT_EQ(notificationTime(std::chrono::system_clock::now()).size(), 11u);  // "MM/DD HH:MM"

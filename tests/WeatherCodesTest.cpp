@@ -1,3 +1,4 @@
+#include "model/PlaceClock.h"
 #include "model/WeatherCodes.h"
 
 #include <gtest/gtest.h>
@@ -138,20 +139,25 @@ TEST(CategoryTest, WindBearingWithoutAValueIsNotAvailable) {
     EXPECT_STREQ(windDirectionToString(-kInf), "N/A");
 }
 
+constexpr int64_t kFirstStep = 1796638500;  // 2026-12-07 10:15 UTC
+
+// Quarter hours from kFirstStep, written at the reply's offset of -5 h.
 WeatherData withSteps(std::initializer_list<double> mm) {
     WeatherData d;
+    d.utcOffsetSeconds = -5 * 3600;
     for (double v : mm) {
         MinutelyForecast m;
+        m.time = PlaceClock::fixed(d.utcOffsetSeconds).minuteOf(kFirstStep + 900 * int64_t(d.minutely15.size()));
         m.precipitation = v;
         d.minutely15.push_back(m);
     }
     return d;
 }
 
-void expectNowcast(const WeatherData& d, int state, int minutes) {
-    const PrecipNowcast n = computePrecipNowcast(d);
-    EXPECT_EQ(n.state, state);
-    EXPECT_EQ(n.minutes, minutes);
+void expectNowcast(const WeatherData& d, int state, int minutes, int64_t now = kFirstStep) {
+    const PrecipNowcast n = computePrecipNowcast(d, now);
+    EXPECT_EQ(n.state, state) << now - kFirstStep;
+    EXPECT_EQ(n.minutes, minutes) << now - kFirstStep;
 }
 
 TEST(NowcastTest, EmptyOrUniformSeries) {
@@ -173,6 +179,18 @@ TEST(NowcastTest, FirstChangeGivesTheMinutes) {
     expectNowcast(withSteps({0, 0.5, 0, 0.5}), PrecipNowcast::StartsSoon, 15);
 }
 
+// The step holding the present is "now"; a step covers its quarter hour, and
+// steps that no longer reach the present say nothing (an old record).
+TEST(NowcastTest, CountedFromThePresent) {
+    const WeatherData d = withSteps({0, 0, 0.3, 0.3, 0});
+    const struct { int64_t after; int state, minutes; } rows[] = {
+        {-1, PrecipNowcast::NoData, 0},           {20 * 60, PrecipNowcast::StartsSoon, 10},
+        {29 * 60 + 1, PrecipNowcast::StartsSoon, 1}, {30 * 60, PrecipNowcast::EndsSoon, 30},
+        {74 * 60 + 59, PrecipNowcast::Dry, 0},    {75 * 60, PrecipNowcast::NoData, 0},
+        {2 * 3600, PrecipNowcast::NoData, 0}};
+    for (const auto& r : rows) expectNowcast(d, r.state, r.minutes, kFirstStep + r.after);
+}
+
 // What falls is named by the first wet step's code: the one that starts it,
 // or the present one while it is wet.
 TEST(NowcastTest, SnowWhenTheFirstWetStepHasASnowCode) {
@@ -180,9 +198,9 @@ TEST(NowcastTest, SnowWhenTheFirstWetStepHasASnowCode) {
         {0, 0.3, 0, 71, true},     {0, 0.3, 73, 61, false},   {0.3, 0, 86, 0, true}, {0.3, 0.3, 85, 61, true},
         {0.2, 0.2, 70, 70, false}, {0.2, 0.2, 78, 78, false}, {0, 0, 75, 75, false}};
     for (const auto& r : rows) {
-        WeatherData d;
-        d.minutely15 = {{"", r.mm0, r.code0}, {"", r.mm1, r.code1}};
-        EXPECT_STREQ(computePrecipNowcast(d).what(), r.snow ? "Snow" : "Rain") << r.code0 << " " << r.code1;
+        WeatherData d = withSteps({r.mm0, r.mm1});
+        d.minutely15[0].weatherCode = r.code0, d.minutely15[1].weatherCode = r.code1;
+        EXPECT_STREQ(computePrecipNowcast(d, kFirstStep).what(), r.snow ? "Snow" : "Rain") << r.code0 << " " << r.code1;
     }
 }
 

@@ -293,6 +293,10 @@ public:
     std::function<std::chrono::system_clock::time_point()> wallClock = [] {
         return std::chrono::system_clock::now();
     };
+    // The wall clock in Unix seconds.
+    std::int64_t wallSeconds() const {
+        return std::chrono::duration_cast<std::chrono::seconds>(wallClock().time_since_epoch()).count();
+    }
     // Longest wait of the idle worker before it looks at workerRunning again.
     Clock::duration workerWakeInterval = std::chrono::seconds(5);
     // The GUI library's context and backends are up.
@@ -316,8 +320,10 @@ public:
     int shownCursor = -2;
 };
 
-// The flyout card's texts of a record, in the display units.
-TrayQuickLook quickLookOf(const WeatherData& w, const Config& config);
+// The flyout card's texts of a record at `now` (Unix seconds), in the display
+// units; High, Low and Rain are those of the place's date, left out when the
+// record has no entry for it.
+TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now);
 
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);

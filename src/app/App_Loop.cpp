@@ -113,7 +113,14 @@ bool App::scheduledRefresh() {
     const Clock::time_point t = now();
     const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
     const bool due = m >= (hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes);
-    if ((due || placeDayTurned()) && locationManager.hasLocations()) {
+    const bool dayTurned = placeDayTurned();
+    if (dayTurned) {
+        // The tray's "today" moves on with the place's day, also while the
+        // refresh asked for below does not come.
+        trayRecord = nullptr;
+        (void)shownRecord();
+    }
+    if ((due || dayTurned) && locationManager.hasLocations()) {
         requestWeatherUpdate(locationManager.activeLocation());
         lastRefresh = t;
     }
@@ -121,8 +128,7 @@ bool App::scheduledRefresh() {
 }
 
 bool App::placeDayTurned() {
-    const std::int64_t wall =
-        std::chrono::duration_cast<std::chrono::seconds>(wallClock().time_since_epoch()).count();
+    const std::int64_t wall = wallSeconds();
     std::lock_guard<std::mutex> lock(dataMutex);
     if (!WeatherService::fromAnotherDay(weather, wall)) return false;
     // Once per shown record: a fetch that fails waits for the next poll.
@@ -236,8 +242,9 @@ void App::buildFrame() {
     renderer->render(shown, &shown == &weather ? visibleAlerts : noAlerts, notifications, fetchInProgress, status);
     frameBuild.timedChange = renderer->timedChange;
     if (radar.open) {
-        radar.setWind(&shown == &weather && !weather.location.name.empty(), weather.windDirection, weather.windSpeed,
-                      weather.windGusts, config.windUnit == 0);
+        const bool wind = knownAmount(weather.windDirection) && knownAmount(weather.windSpeed);
+        radar.setWind(&shown == &weather && !weather.location.name.empty() && wind, weather.windDirection,
+                      weather.windSpeed, weather.windGusts, config.windUnit == 0);
         radar.setClock(placeClock(shown), config.use24hClock);
         const std::uint64_t textureChanges = radar.textureChanges;
         radar.render();

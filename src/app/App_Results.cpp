@@ -3,6 +3,7 @@
 // notice, and the answers the dashboard waits for.
 #include "app/App.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
 #include "platform/TimeZones.h"
@@ -27,20 +28,23 @@ std::string printed(const char* format, double value) {
 
 std::string App::formatTemp(double celsius) const { return units::temp(config, celsius); }
 
-TrayQuickLook quickLookOf(const WeatherData& w, const Config& config) {
+TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now) {
     const bool fahrenheit = config.useFahrenheit;
     const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
-    const auto degrees = [&](double c) { return utf8ToWide(printed("%.0f°", temp(c))); };
+    const auto degrees = [&](double c) {
+        return knownTemperature(c) ? utf8ToWide(printed("%.0f°", temp(c))) : std::u16string(u"--");
+    };
     TrayQuickLook q;
     q.heading = utf8ToWide(panel::placeTitle(w.location));
-    q.temperature = utf8ToWide(printed(fahrenheit ? "%.0f°F" : "%.0f°C", temp(w.temperature)));
+    q.temperature = knownTemperature(w.temperature) ? degrees(w.temperature) + (fahrenheit ? u"F" : u"C") : u"--";
     q.condition = utf8ToWide(weatherCodeToString(w.weatherCode));
     q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
-    if (!w.daily.empty()) {
-        q.highLow = u"High " + degrees(w.daily[0].temperatureMax) + u"    Low " + degrees(w.daily[0].temperatureMin);
-        q.rain = utf8ToWide("Rain " + units::chance(w.daily[0].precipitationProbabilityMax));
+    if (const DailyForecast* today = todayOf(w, now)) {
+        q.highLow = u"High " + degrees(today->temperatureMax) + u"    Low " + degrees(today->temperatureMin);
+        q.rain = utf8ToWide("Rain " + units::chance(today->precipitationProbabilityMax));
     }
-    q.wind = u"Wind " + utf8ToWide(windDirectionToString(w.windDirection)) + u" " +
+    const bool bearing = knownAmount(w.windDirection) && knownAmount(w.windSpeed);
+    q.wind = u"Wind " + (bearing ? utf8ToWide(windDirectionToString(w.windDirection)) + u" " : u"") +
              utf8ToWide(units::speed(config, w.windSpeed));
     q.valid = true;
     return q;
@@ -110,7 +114,7 @@ void App::applyWeatherResult(WorkResult& res) {
     showInTray(weather);
 
     if (!config.alertsEnabled) return;
-    const auto now = std::chrono::system_clock::now();
+    const auto now = wallClock();
     for (const WeatherAlert& a : alerts) {
         if (a.expires != std::chrono::system_clock::time_point{} && now > a.expires) continue;
         if (!alertEngine.alreadyNotified(a, 0)) {
@@ -134,18 +138,13 @@ void App::applyWeatherResult(WorkResult& res) {
 }
 
 void App::fileRainNotice(std::chrono::system_clock::time_point now) {
-    const PrecipNowcast nowcast = computePrecipNowcast(weather);
+    const PrecipNowcast nowcast = computePrecipNowcast(weather, std::chrono::system_clock::to_time_t(now));
     if (nowcast.state == PrecipNowcast::NoData || nowcast.state == PrecipNowcast::Dry) {
         lastRainKey.clear();
         return;
     }
     if (nowcast.state != PrecipNowcast::StartsSoon || nowcast.minutes > kRainNoticeMinutes) return;
-    std::string firstWet;
-    for (const MinutelyForecast& m : weather.minutely15) {
-        if (m.precipitation <= 0.05) continue;
-        firstWet = m.time;
-        break;
-    }
+    const std::string& firstWet = weather.minutely15[static_cast<size_t>(nowcast.changeStep)].time;
     const std::string key = weather.location.cacheKey() + "|" + firstWet;
     if (key == lastRainKey) return;
     lastRainKey = key;

@@ -45,8 +45,8 @@ void App::showInTray(const WeatherData& shown) {
     tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
                                " - " + weather.location.name));
     const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
-    char text[32];
-    std::snprintf(text, sizeof text, "%.0f", t);
+    char text[32] = "--";  // a temperature the service did not give
+    if (knownTemperature(weather.temperature)) std::snprintf(text, sizeof text, "%.0f", t);
     platform::RgbaImage badge = createBadgeIcon(text);
     if (!badge.empty()) {
         tray.setIcon(badge);
@@ -54,7 +54,7 @@ void App::showInTray(const WeatherData& shown) {
         if (window) platform::gui::setWindowIcon(window, badge);
         trayIcon = std::move(badge);
     }
-    tray.setQuickLook(quickLookOf(weather, config));
+    tray.setQuickLook(quickLookOf(weather, config, wallSeconds()));
 }
 
 }  // namespace nbr

@@ -69,7 +69,7 @@ bool AlertEngine::hasFreezingPrecipitation(int code) const {
 }
 
 bool AlertEngine::hasHighWind(const WeatherData& data, double thresholdKmh) const {
-    return data.windGusts > thresholdKmh;
+    return knownAmount(data.windGusts) && data.windGusts > thresholdKmh;
 }
 
 TempSwing AlertEngine::findTempSwing(const std::vector<DailyForecast>& daily, double thresholdC) const {

@@ -27,9 +27,9 @@ void HistoryStore::record(WeatherData& data) {
     std::vector<std::string> pending;
 
     // At most one observation per hour of observation time; a clock that
-    // went back logs nothing.
+    // went back, or a temperature the service did not give, logs nothing.
     const int64_t now = isoToMinutes(data.time);
-    if (now >= 0) {
+    if (now >= 0 && knownTemperature(data.temperature)) {
         const int64_t last = log.lastObsTime.empty() ? -1 : isoToMinutes(log.lastObsTime);
         if (last < 0 || now - last >= kObsIntervalMinutes) {
             ObsRecord r;

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 namespace nbr {
 namespace {
@@ -43,6 +44,7 @@ int hourOf(const std::string& time) {
     return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
 }
 
+// Tonight's cloud cover, -1 when not known.
 double stargazingCloud(const WeatherData& data) {
     const int hour = hourOf(data.time);
     if (hour != -1 && (hour < 5 || hour > 20)) return data.cloudCover;
@@ -55,16 +57,26 @@ double stargazingCloud(const WeatherData& data) {
     return data.cloudCover;
 }
 
+// The high of the day before `today`: yesterday's, kept aside, when today is
+// the first entry; else the entry before it. None when not known.
+std::optional<double> highBefore(const WeatherData& data, const DailyForecast& today) {
+    for (std::size_t i = 0; i < data.daily.size(); ++i) {
+        if (&data.daily[i] != &today) continue;
+        if (i > 0) return data.daily[i - 1].temperatureMax;
+        if (data.hasYesterday) return data.yesterdayHigh;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-DayScores computeDayScores(const WeatherData& data, int64_t now) {
+DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now) {
     DayScores out;
-    if (data.daily.empty()) return out;
-    const double rainChance = data.daily[0].precipitationProbabilityMax;
+    if (!today) return out;
+    const double rainChance = today->precipitationProbabilityMax;
 
-    {
+    if (const double c = stargazingCloud(data); knownAmount(c)) {
         const double m = computeMoon(now).illumination;
-        const double c = stargazingCloud(data);
         double raw = 10 - c / 12 - 3 * m;
         if (rainChance >= 40) raw -= 2;
         const char* reason = c >= 60      ? "too cloudy"
@@ -73,7 +85,7 @@ DayScores computeDayScores(const WeatherData& data, int64_t now) {
                                                 : "clear and dark";
         setScore(out.stargazing, raw, reason);
     }
-    {
+    if (knownAmount(data.relativeHumidity)) {
         double P = 0;
         const std::size_t n = std::min<std::size_t>(12, data.hourly.size());
         for (std::size_t i = 0; i < n; ++i) P = std::max(P, data.hourly[i].precipitationProbability);
@@ -83,9 +95,9 @@ DayScores computeDayScores(const WeatherData& data, int64_t now) {
         const char* reason = P >= 40 ? "rain likely within 12 h" : H >= 75 ? "air's too damp" : "dry hours ahead";
         setScore(out.laundry, raw, reason);
     }
-    {
+    if (knownTemperature(data.apparentTemperature)) {
         const double T = data.apparentTemperature;
-        const double H = data.relativeHumidity;
+        const double H = data.relativeHumidity;  // not known (-1): no penalty
         const bool badAir = data.airQuality.valid && data.airQuality.usAqi > 100;
         double raw = 10;
         if (T < 5) raw -= (5 - T) / 3;
@@ -117,11 +129,11 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
     return chosen ? chosen : "";
 }
 
-std::string dailyTakeaway(const WeatherData& data, bool imperial) {
+std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, int64_t now, bool imperial) {
     const std::string& key = data.time;
     // Snow by the same rules as the notices and the alerts: the first wet
     // step's code, and the day's own code for its chance.
-    const PrecipNowcast nowcast = computePrecipNowcast(data);
+    const PrecipNowcast nowcast = computePrecipNowcast(data, now);
     if (nowcast.state == PrecipNowcast::StartsSoon) {
         if (nowcast.snow)
             return phraseVariant(key, 1,
@@ -150,8 +162,8 @@ std::string dailyTakeaway(const WeatherData& data, bool imperial) {
                               "Wildfire smoke in the air - expect haze.",
                               "Hazy with smoke - sensitive groups take it easy.", "Smoke is thickening the air today.",
                               "Air carries smoke - haze over everything."});
-    if (data.hasYesterday && !data.daily.empty()) {
-        double d = data.daily[0].temperatureMax - data.yesterdayHigh;
+    if (const std::optional<double> before = today ? highBefore(data, *today) : std::nullopt) {
+        double d = today->temperatureMax - *before;
         if (imperial) d *= 1.8;
         if (d >= 8)
             return phraseVariant(key, 3,
@@ -165,7 +177,7 @@ std::string dailyTakeaway(const WeatherData& data, bool imperial) {
                                   "A cooler day than yesterday, clearly."});
     }
     const int hour = hourOf(data.time);
-    if (!data.daily.empty() && data.daily[0].uvIndexMax >= 6 && (hour == -1 || (hour >= 7 && hour <= 16)))
+    if (today && today->uvIndexMax >= 6 && (hour == -1 || (hour >= 7 && hour <= 16)))
         return phraseVariant(key, 5,
                              {"Strong sun today - sunscreen if you're out midday.",
                               "High UV midday - sunscreen if you're out.", "The midday sun means business - SPF up.",
@@ -176,8 +188,8 @@ std::string dailyTakeaway(const WeatherData& data, bool imperial) {
                              {"Breezy with gusty winds - secure loose items.", "Gusty out - hold onto hats.",
                               "Wind with teeth - gusty through the day.", "Blustery and gusty - doors will slam.",
                               "Gusty winds today - mind loose branches."});
-    if (!data.daily.empty() && data.daily[0].precipitationProbabilityMax >= 60) {
-        if (isSnowCode(data.daily[0].weatherCode))
+    if (today && today->precipitationProbabilityMax >= 60) {
+        if (isSnowCode(today->weatherCode))
             return phraseVariant(key, 7,
                                  {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
                                   "Dry now; odds favor snow later on.", "Keep plans flexible - snow is probable today.",

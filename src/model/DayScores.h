@@ -22,16 +22,23 @@ struct DayScores {
     DayScore running;
 };
 
-// `now` (Unix seconds) is used only for the moon's illumination.
-DayScores computeDayScores(const WeatherData& data, int64_t now);
+// `today`: the daily entry of the place's date (callers take it from the
+// place's clock), null when the record holds none; then every score is "--".
+// An activity whose main input is not known (cloud cover, humidity, the
+// feels-like temperature) is "--" too. `now` (Unix seconds) is used only for
+// the moon's illumination.
+DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now);
 
 // One of `phrases`, chosen by the first 10 bytes of `key` (callers pass the
 // current time text, so the choice holds for a day) and by `seed` (one per
 // list, so lists do not move in step). "" for an empty list.
 const char* phraseVariant(const std::string& key, int seed, std::initializer_list<const char*> phrases);
 
-// One sentence summing up the day. `imperial`: temperatures shown in
-// Fahrenheit, which scales the warmer/cooler threshold to display degrees.
-std::string dailyTakeaway(const WeatherData& data, bool imperial);
+// One sentence summing up the day. `today`: the entry of the place's date in
+// `data.daily`, null when there is none (no phrase about the day then); `now`
+// (Unix seconds) is the present the rain nowcast counts from. `imperial`:
+// temperatures shown in Fahrenheit, which scales the warmer/cooler threshold
+// to display degrees.
+std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, int64_t now, bool imperial);
 
 }  // namespace nbr

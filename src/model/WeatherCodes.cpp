@@ -1,9 +1,12 @@
 #include "model/WeatherCodes.h"
 
+#include "model/ReplyTime.h"
+
 #include <climits>
 #include <cmath>
 #include <cstddef>
 #include <iterator>
+#include <optional>
 
 namespace nbr {
 namespace {
@@ -54,6 +57,7 @@ const CodeRow* findCode(int code) {
 }
 
 constexpr double kWetMm = 0.05;
+constexpr int64_t kStepSeconds = 15 * 60;
 
 bool isWet(const MinutelyForecast& step) { return step.precipitation > kWetMm; }
 
@@ -137,20 +141,29 @@ const char* windDirectionToString(double degrees) {
 
 bool isSnowCode(int code) { return (code >= 71 && code <= 77) || code == 85 || code == 86; }
 
-PrecipNowcast computePrecipNowcast(const WeatherData& data) {
+PrecipNowcast computePrecipNowcast(const WeatherData& data, int64_t now) {
     const std::vector<MinutelyForecast>& steps = data.minutely15;
     PrecipNowcast out;
-    if (steps.empty()) return out;
-    const bool wetNow = isWet(steps[0]);
+    // The step holding the present; none when no step does.
+    std::size_t current = steps.size();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const std::optional<int64_t> start = replyInstant(data, steps[i].time);
+        if (start && *start <= now && now - *start < kStepSeconds) current = i;
+    }
+    if (current == steps.size()) return out;
+    const bool wetNow = isWet(steps[current]);
     out.state = wetNow ? PrecipNowcast::Continuing : PrecipNowcast::Dry;
-    out.snow = wetNow && isSnowCode(steps[0].weatherCode);
-    for (std::size_t i = 1; i < steps.size(); ++i) {
-        if (isWet(steps[i]) != wetNow) {
-            out.state = wetNow ? PrecipNowcast::EndsSoon : PrecipNowcast::StartsSoon;
-            out.minutes = i <= static_cast<std::size_t>(INT_MAX / 15) ? static_cast<int>(i) * 15 : INT_MAX;
-            if (!wetNow) out.snow = isSnowCode(steps[i].weatherCode);
-            break;
-        }
+    out.snow = wetNow && isSnowCode(steps[current].weatherCode);
+    for (std::size_t i = current + 1; i < steps.size(); ++i) {
+        if (isWet(steps[i]) == wetNow) continue;
+        const std::optional<int64_t> start = replyInstant(data, steps[i].time);
+        if (!start || *start <= now) continue;  // no time, or not later than the present
+        out.state = wetNow ? PrecipNowcast::EndsSoon : PrecipNowcast::StartsSoon;
+        const int64_t ahead = (*start - now + 59) / 60;
+        out.minutes = ahead <= INT_MAX ? static_cast<int>(ahead) : INT_MAX;
+        out.changeStep = static_cast<int>(i);
+        if (!wetNow) out.snow = isSnowCode(steps[i].weatherCode);
+        break;
     }
     return out;
 }

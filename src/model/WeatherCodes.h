@@ -6,21 +6,27 @@
 
 #include "model/WeatherTypes.h"
 
+#include <cstdint>
+
 namespace nbr {
 
-// What the next quarter hours hold, from WeatherData::minutely15.
+// What the next quarter hours hold, from WeatherData::minutely15, counted
+// from the present: the step holding it is "now".
 struct PrecipNowcast {
     enum State : int {
-        NoData = 0,      // the series is empty
+        NoData = 0,      // no step holds the present (none, or all past or to come)
         Dry = 1,         // dry now and in every later step
         StartsSoon = 2,  // dry now, a later step is wet
         EndsSoon = 3,    // wet now, a later step is dry
         Continuing = 4,  // wet now and in every later step
     };
     int state = NoData;
-    // StartsSoon and EndsSoon: 15 times the index of the first step whose
-    // wetness differs from step 0. 0 otherwise.
+    // StartsSoon and EndsSoon: whole minutes, rounded up and at least 1, from
+    // the present to the start of the first step whose wetness differs from
+    // the present one. 0 otherwise.
     int minutes = 0;
+    // StartsSoon and EndsSoon: that step's index in minutely15; -1 otherwise.
+    int changeStep = -1;
     // The first wet step's weather code is a snow code.
     bool snow = false;
     // What falls, for the texts: "Snow" or "Rain".
@@ -49,7 +55,8 @@ int classifyPressureTrend(double deltaHpa);
 // 8-point compass text of a bearing in degrees; "N/A" when negative or not finite.
 const char* windDirectionToString(double degrees);
 
-// A step is wet when its precipitation is above 0.05 mm.
-PrecipNowcast computePrecipNowcast(const WeatherData& data);
+// A step is wet when its precipitation is above 0.05 mm. A step covers the
+// quarter hour from the instant its time names; `now` is Unix seconds.
+PrecipNowcast computePrecipNowcast(const WeatherData& data, int64_t now);
 
 }  // namespace nbr

@@ -3,7 +3,8 @@
 // All are plain values, copied between threads; none holds a lock or a
 // pointer into another. Units are metric as the forecast service delivers
 // them (degC, km/h, mm, cm of snow, hPa). Missing values are -1 for
-// quantities that cannot be negative and -999 for temperatures.
+// quantities that cannot be negative and for weather codes, and -999 for
+// temperatures.
 #pragma once
 
 #include "model/SkillTypes.h"
@@ -15,6 +16,14 @@
 #include <vector>
 
 namespace nbr {
+
+// The markers of a value the service did not give, and the tests for them
+// (NaN is not known either).
+inline constexpr double kUnknownTemperature = -999;
+inline constexpr double kUnknownAmount = -1;
+inline constexpr int kUnknownCode = -1;
+inline bool knownTemperature(double celsius) { return celsius > -900; }
+inline bool knownAmount(double value) { return value >= 0; }
 
 // ---- Places and alerts ------------------------------------------------------
 

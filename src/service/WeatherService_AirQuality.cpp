@@ -26,10 +26,11 @@ AirQuality WeatherService::parseAirQuality(const std::string& body) {
     if (cur == root.end()) return aq;
     if (!cur->is_object()) throw json::type_error::create(302, "current has the wrong type", &*cur);
 
-    // A pollutant of another type (null included) makes the reply unusable.
+    // A pollutant the service has no value of (null or absent) is not known;
+    // one of another type makes the reply unusable.
     const auto pollutant = [&](const char* key) {
         const auto it = cur->find(key);
-        if (it == cur->end()) return -1.0;
+        if (it == cur->end() || it->is_null()) return -1.0;
         if (!it->is_number()) throw json::type_error::create(302, std::string(key) + " is not a number", &*it);
         return it->get<double>();
     };

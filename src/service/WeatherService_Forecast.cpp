@@ -104,23 +104,33 @@ std::optional<size_t> firstNotBefore(const std::vector<std::optional<std::string
     return std::nullopt;
 }
 
+// A number of the current block; `unknown` when the service sent null or
+// left it out. A value of another type throws, as the rest of the reply does.
+double currentValue(const json& cur, const char* key, double unknown) {
+    auto it = cur.find(key);
+    return it == cur.end() || it->is_null() ? unknown : it->get<double>();
+}
+
+// The current block; every value it lacks is unknown, also when the reply
+// has no block at all.
 void readCurrent(const json& cur, WeatherData& d) {
-    d.temperature = cur.value("temperature_2m", 0.0);
-    d.relativeHumidity = cur.value("relative_humidity_2m", 0.0);
-    d.apparentTemperature = cur.value("apparent_temperature", 0.0);
-    d.precipitation = cur.value("precipitation", 0.0);
-    d.rain = cur.value("rain", 0.0);
-    d.snowfall = cur.value("snowfall", 0.0);
-    d.weatherCode = intMember(cur, "weather_code", 0);
-    d.cloudCover = cur.value("cloud_cover", 0.0);
-    d.pressureMsl = cur.value("pressure_msl", 0.0);
-    d.dewPoint = cur.value("dew_point_2m", 0.0);
-    d.visibility = cur.value("visibility", 0.0);
-    d.uvIndex = cur.value("uv_index", 0.0);
-    d.windSpeed = cur.value("wind_speed_10m", 0.0);
-    d.windDirection = cur.value("wind_direction_10m", 0.0);
-    d.windGusts = cur.value("wind_gusts_10m", 0.0);
-    d.time = cur.value("time", std::string());
+    d.temperature = currentValue(cur, "temperature_2m", kUnknownTemperature);
+    d.relativeHumidity = currentValue(cur, "relative_humidity_2m", kUnknownAmount);
+    d.apparentTemperature = currentValue(cur, "apparent_temperature", kUnknownTemperature);
+    d.precipitation = currentValue(cur, "precipitation", kUnknownAmount);
+    d.rain = currentValue(cur, "rain", kUnknownAmount);
+    d.snowfall = currentValue(cur, "snowfall", kUnknownAmount);
+    d.weatherCode = intMember(cur, "weather_code", kUnknownCode);
+    d.cloudCover = currentValue(cur, "cloud_cover", kUnknownAmount);
+    d.pressureMsl = currentValue(cur, "pressure_msl", kUnknownAmount);
+    d.dewPoint = currentValue(cur, "dew_point_2m", kUnknownTemperature);
+    d.visibility = currentValue(cur, "visibility", kUnknownAmount);
+    d.uvIndex = currentValue(cur, "uv_index", kUnknownAmount);
+    d.windSpeed = currentValue(cur, "wind_speed_10m", kUnknownAmount);
+    d.windDirection = currentValue(cur, "wind_direction_10m", kUnknownAmount);
+    d.windGusts = currentValue(cur, "wind_gusts_10m", kUnknownAmount);
+    const auto time = cur.find("time");
+    d.time = time == cur.end() || time->is_null() ? std::string() : time->get<std::string>();
 }
 
 void readHourly(const json& h, WeatherData& d) {
@@ -305,7 +315,8 @@ WeatherData WeatherService::parseWeatherResponse(const std::string& body, const 
         d.location.timezone = zone->get<std::string>();
     d.fetchedAt = std::chrono::steady_clock::now();
     d.utcOffsetSeconds = intMember(root, "utc_offset_seconds", 0);
-    if (const json* cur = section(root, "current")) readCurrent(*cur, d);
+    const json* cur = section(root, "current");
+    readCurrent(cur ? *cur : json::object(), d);
     if (const json* h = section(root, "hourly")) readHourly(*h, d);
     if (const json* m = section(root, "minutely_15")) readQuarterHours(*m, d);
     if (const json* dl = section(root, "daily")) readDaily(*dl, d);

@@ -28,10 +28,11 @@ std::string textMember(const json& obj, const char* key, const char* def = "") {
     return it->get<std::string>();
 }
 
-// A number member, 0 when absent; throws when present with another type.
-double numberMember(const json& obj, const char* key) {
+// A number member, none when absent or null; throws when present with
+// another type.
+std::optional<double> numberMember(const json& obj, const char* key) {
     const auto it = obj.find(key);
-    if (it == obj.end()) return 0;
+    if (it == obj.end() || it->is_null()) return std::nullopt;
     if (!it->is_number()) throw json::type_error::create(302, std::string(key) + " is not a number", &*it);
     return it->get<double>();
 }
@@ -82,8 +83,11 @@ std::vector<WeatherService::TideStation> WeatherService::parseTideStations(const
             TideStation t;
             t.id = textMember(s, "id");
             t.name = textMember(s, "name");
-            t.latitude = numberMember(s, "lat");
-            t.longitude = numberMember(s, "lng");
+            // A station without coordinates is nowhere in particular.
+            const std::optional<double> lat = numberMember(s, "lat"), lng = numberMember(s, "lng");
+            if (!lat || !lng) continue;
+            t.latitude = *lat;
+            t.longitude = *lng;
             if (source::plainId(t.id, kMaxStationIdLength) && coordinatesInRange(t.latitude, t.longitude))
                 list.push_back(std::move(t));
         }

@@ -17,11 +17,12 @@ namespace {
 
 constexpr double kNwsDayReuseSeconds = 1800;
 
-// Period temperature in degrees Celsius; none when it is not a number.
+// Period temperature in degrees Celsius; none when it is absent or not a
+// number.
 std::optional<double> periodCelsius(const json& period) {
-    const json* t = member(period, "temperature");
-    if (t && !t->is_number()) return std::nullopt;
-    const double value = t ? t->get<double>() : 0.0;
+    const std::optional<double> t = source::number(period, "temperature");
+    if (!t) return std::nullopt;
+    const double value = *t;
     const auto unit = source::text(period, "temperatureUnit");
     if (!unit) return std::nullopt;
     const std::string u = member(period, "temperatureUnit") ? *unit : "F";

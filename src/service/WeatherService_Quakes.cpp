@@ -81,11 +81,12 @@ QuakeInfo WeatherService::parseQuakes(const std::string& body, double lat, doubl
         if (!props) continue;
         const auto mag = source::number(*props, "mag");
         const auto place = source::text(*props, "place");
-        if (!mag || !place) continue;
+        const auto time = source::number(*props, "time");  // without one, no "hours ago"
+        if (!mag || !place || !time) continue;
         QuakeEvent e;
         e.magnitude = *mag;
         e.place = *place;
-        if (const auto t = source::number(*props, "time")) e.hoursAgo = (static_cast<double>(now) - *t / 1000.0) / 3600.0;
+        e.hoursAgo = (static_cast<double>(now) - *time / 1000.0) / 3600.0;
         e.distanceKm = kUnknownDistance;
         if (const json* geometry = object(f, "geometry")) {
             const json* c = member(*geometry, "coordinates");

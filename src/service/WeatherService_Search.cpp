@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <climits>
+#include <optional>
 
 namespace nbr {
 
@@ -56,15 +57,32 @@ std::vector<GeoLocation> WeatherService::parseGeocodeResponse(const std::string&
     if (!it->is_array() && !it->is_object())
         throw json::type_error::create(302, "results has the wrong type", &*it);
     for (const json& r : *it) {
+        if (!r.is_object()) throw json::type_error::create(302, "a result is not an object", &r);
+        // A null member counts as absent; one of another type throws.
+        const auto present = [&r](const char* key) {
+            const auto m = r.find(key);
+            return m != r.end() && !m->is_null() ? &*m : nullptr;
+        };
+        const auto text = [&](const char* key) {
+            const json* m = present(key);
+            return m ? m->get<std::string>() : std::string();
+        };
+        const auto number = [&](const char* key) {
+            const json* m = present(key);
+            return m ? std::optional<double>(m->get<double>()) : std::nullopt;
+        };
         GeoLocation g;
-        g.name = r.value("name", std::string());
-        g.country = r.value("country_code", std::string());
-        g.admin1 = r.value("admin1", std::string());
-        g.latitude = r.value("latitude", 0.0);
-        g.longitude = r.value("longitude", 0.0);
-        g.timezone = r.value("timezone", std::string());
-        // A result that is no place on Earth cannot be shown or asked about.
-        if (coordinatesInRange(g.latitude, g.longitude)) places.push_back(std::move(g));
+        g.name = text("name");
+        g.country = text("country_code");
+        g.admin1 = text("admin1");
+        g.timezone = text("timezone");
+        const std::optional<double> latitude = number("latitude"), longitude = number("longitude");
+        // A result without coordinates, or that is no place on Earth, cannot
+        // be shown or asked about.
+        if (!latitude || !longitude || !coordinatesInRange(*latitude, *longitude)) continue;
+        g.latitude = *latitude;
+        g.longitude = *longitude;
+        places.push_back(std::move(g));
     }
     return places;
 }

@@ -178,8 +178,8 @@ std::vector<CardLine> almanacCard(const WeatherData& data, const Config& config,
     std::vector<CardLine> out;
     out.push_back(line(textf("Normal: high %s / low %s", units::temp(config, data.normals.tmax).c_str(),
                              units::temp(config, data.normals.tmin).c_str())));
-    if (!data.daily.empty()) {
-        double d = data.daily[0].temperatureMax - data.normals.tmax;
+    if (const DailyForecast* today = todayOf(data, now)) {
+        double d = today->temperatureMax - data.normals.tmax;
         if (imperial) d *= 1.8;
         CardLine l = d >= 1    ? line(textf("Today's high runs %.0f above average", d), CardTone::Amber)
                      : d <= -1 ? line(textf("Today's high runs %.0f below average", -d), CardTone::Live)
@@ -289,7 +289,7 @@ std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config)
 }
 
 std::vector<CardLine> planCard(const WeatherData& data, int64_t now) {
-    const DayScores s = computeDayScores(data, now);
+    const DayScores s = computeDayScores(data, todayOf(data, now), now);
     const std::pair<const char*, const DayScore*> rows[] = {
         {"Stargazing", &s.stargazing}, {"Laundry", &s.laundry}, {"Running", &s.running}};
     std::vector<CardLine> out;

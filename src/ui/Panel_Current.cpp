@@ -1,5 +1,6 @@
 #include "ui/Panel_Current.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/DayScores.h"
 #include "model/WeatherCodes.h"
 #include "ui/Units.h"
@@ -39,24 +40,28 @@ std::string feelsLikeText(const WeatherData& data, const Config& cfg) {
     return "(feels like " + units::temp(cfg, data.apparentTemperature) + ")";
 }
 
-Line currentAdvice(const WeatherData& data, const Config& cfg) {
-    const PrecipNowcast n = computePrecipNowcast(data);
+std::string takeaway(const WeatherData& data, const Config& cfg, int64_t now) {
+    return dailyTakeaway(data, todayOf(data, now), now, cfg.useFahrenheit);
+}
+
+Line currentAdvice(const WeatherData& data, const Config& cfg, int64_t now) {
+    const PrecipNowcast n = computePrecipNowcast(data, now);
     switch (n.state) {
     case PrecipNowcast::StartsSoon: return {print64("%s starting in ~%d min", n.what(), n.minutes), Tone::Amber};
     case PrecipNowcast::EndsSoon: return {print64("%s stopping in ~%d min", n.what(), n.minutes), Tone::Live};
     case PrecipNowcast::Continuing: return {print64("%s continuing for the next 2h", n.what()), Tone::Amber};
-    default: return {dailyTakeaway(data, cfg.useFahrenheit), Tone::Accent};
+    default: return {takeaway(data, cfg, now), Tone::Accent};
     }
 }
 
 std::vector<Line> currentMetrics(const WeatherData& d, const Config& cfg) {
     std::vector<Line> m;
-    m.push_back({print64("Humidity %.0f%%", d.relativeHumidity)});
+    m.push_back({"Humidity " + units::chance(d.relativeHumidity)});
     m.push_back({"Dew " + units::temp(cfg, d.dewPoint)});
-    m.push_back({print64("Wind %s %s", units::speed(cfg, d.windSpeed).c_str(), windDirectionToString(d.windDirection))});
+    m.push_back({"Wind " + units::wind(cfg, d.windSpeed, d.windDirection)});
     m.push_back({"Gusts " + units::speed(cfg, d.windGusts)});
     m.push_back({"Precip " + units::precip(cfg, d.precipitation)});
-    m.push_back({print64("Cloud %.0f%%", d.cloudCover)});
+    m.push_back({"Cloud " + units::chance(d.cloudCover)});
     if (d.visibility > 0) m.push_back({"Vis " + units::visibility(cfg, d.visibility)});
     if (d.snowfall > 0) m.push_back({"Snow " + units::snow(cfg, d.snowfall)});
     if (d.uvIndex >= 0.5) m.push_back({print64("UV %.0f %s", d.uvIndex, uvCategory(d.uvIndex)), uvTone(d.uvIndex)});

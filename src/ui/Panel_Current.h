@@ -6,6 +6,7 @@
 #include "model/WeatherTypes.h"
 #include "ui/PanelText.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,13 @@ bool hasCurrentConditions(const WeatherData& data);
 // "(feels like 25F)"
 std::string feelsLikeText(const WeatherData& data, const Config& cfg);
 
-// The rain nowcast when rain starts, stops or goes on; otherwise the day's
-// takeaway sentence in the accent colour.
-Line currentAdvice(const WeatherData& data, const Config& cfg);
+// The day's takeaway sentence at `now` (Unix seconds), about the entry of the
+// place's date.
+std::string takeaway(const WeatherData& data, const Config& cfg, int64_t now);
+
+// The rain nowcast at `now` when rain starts, stops or goes on; otherwise the
+// day's takeaway sentence in the accent colour.
+Line currentAdvice(const WeatherData& data, const Config& cfg, int64_t now);
 
 // The metric cells in grid order; rows whose condition fails are left out.
 std::vector<Line> currentMetrics(const WeatherData& data, const Config& cfg);

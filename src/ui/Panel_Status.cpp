@@ -1,5 +1,6 @@
 #include "ui/Panel_Status.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/Units.h"
@@ -62,7 +63,7 @@ std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {
 
 std::string toastText(const WeatherAlert& a) { return a.title + ": " + a.message; }
 
-MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
+MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, int64_t now) {
     MiniStrip m;
     m.place = d.location.name + (refreshing ? "  (updating...)" : "");
     if (!hasCurrentConditions(d)) {
@@ -70,21 +71,21 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing) {
         return m;
     }
     m.top = units::temp(cfg, d.temperature) + "  " + weatherCodeToShortString(d.weatherCode);
-    const PrecipNowcast n = computePrecipNowcast(d);
+    const PrecipNowcast n = computePrecipNowcast(d, now);
     if (n.state == PrecipNowcast::StartsSoon) {
         m.stat = {printed("%s in ~%d min", n.what(), n.minutes), Tone::Amber};
     } else if (n.state == PrecipNowcast::EndsSoon) {
         m.stat = {printed("%s ends in ~%d min", n.what(), n.minutes), Tone::Live};
     } else if (cfg.miniStat == 1) {
-        m.stat = {"Feels " + units::temp(cfg, d.apparentTemperature) + "   wind " + units::speed(cfg, d.windSpeed) +
-                      " " + windDirectionToString(d.windDirection),
+        m.stat = {"Feels " + units::temp(cfg, d.apparentTemperature) + "   wind " +
+                      units::wind(cfg, d.windSpeed, d.windDirection),
                   Tone::Dim};
     } else if (cfg.miniStat == 2) {
-        m.stat = {printed("Humidity %.0f%%   dew ", d.relativeHumidity) + units::temp(cfg, d.dewPoint), Tone::Dim};
-    } else if (!d.daily.empty()) {
-        const DailyForecast& t = d.daily[0];
-        m.stat = {"High " + units::temp(cfg, t.temperatureMax) + " / Low " + units::temp(cfg, t.temperatureMin) +
-                      "   rain " + units::chance(t.precipitationProbabilityMax),
+        m.stat = {"Humidity " + units::chance(d.relativeHumidity) + "   dew " + units::temp(cfg, d.dewPoint),
+                  Tone::Dim};
+    } else if (const DailyForecast* t = todayOf(d, now)) {
+        m.stat = {"High " + units::temp(cfg, t->temperatureMax) + " / Low " + units::temp(cfg, t->temperatureMin) +
+                      "   rain " + units::chance(t->precipitationProbabilityMax),
                   Tone::Dim};
     }
     return m;

@@ -7,6 +7,7 @@
 #include "ui/PanelText.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace nbr::panel {
@@ -42,13 +43,14 @@ std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry);
 // "Title: message"
 std::string toastText(const WeatherAlert& a);
 
-// The mini strip's lines; `stat.text` is empty when no stat line is shown.
+// The mini strip's lines at `now` (Unix seconds); `stat.text` is empty when
+// no stat line is shown.
 struct MiniStrip {
     std::string top;  // temperature and short condition; "No data" without a record
     Line stat;
     std::string place;
 };
-MiniStrip miniStrip(const WeatherData& data, const Config& cfg, bool refreshing);
+MiniStrip miniStrip(const WeatherData& data, const Config& cfg, bool refreshing, int64_t now);
 
 // "12/07 14:05" in local time.
 std::string notificationTime(std::chrono::system_clock::time_point t);

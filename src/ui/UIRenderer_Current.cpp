@@ -1,6 +1,5 @@
 // The current-conditions column: header with icon, temperature and advice,
 // then the metrics grid, pressure and sun lines.
-#include "model/DayScores.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/UIDraw.h"
@@ -18,7 +17,7 @@ void UIRenderer::renderCurrentConditions(const WeatherData& data) {
     const float lineH = ImGui::GetTextLineHeightWithSpacing();
     const bool icon = weatherIcons.id != 0 && weatherCodeToIconCell(data.weatherCode, night) >= 0;
     const float iconH = icon ? std::clamp(0.4f * avail.x, 80.0f, 116.0f) : ImGui::GetTextLineHeight();
-    const std::string takeaway = dailyTakeaway(data, config.useFahrenheit);
+    const std::string takeaway = panel::takeaway(data, config, frameSecond);
     const float textH = ImGui::CalcTextSize(takeaway.c_str(), nullptr, false, avail.x).y;
     const float headH = 2 * ImGui::GetStyle().ItemSpacing.y + iconH + lineH + textH + lineH + 8;
 
@@ -55,7 +54,7 @@ void UIRenderer::renderCurrentHeader(const WeatherData& data) {
     draw::text(formatTemp(data.temperature));
     ImGui::SameLine();
     draw::text(panel::feelsLikeText(data, config), panel::Tone::Dim);
-    const panel::Line advice = panel::currentAdvice(data, config);
+    const panel::Line advice = panel::currentAdvice(data, config, frameSecond);
     draw::text(advice.text, advice.tone, true);
 }
 

@@ -122,7 +122,7 @@ void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
                      ImVec2(col / 6.0f, row / 5.0f), ImVec2((col + 1) / 6.0f, (row + 1) / 5.0f));
         ImGui::SameLine();
     }
-    const panel::MiniStrip m = panel::miniStrip(data, config, refreshing);
+    const panel::MiniStrip m = panel::miniStrip(data, config, refreshing, frameSecond);
     ImGui::BeginGroup();
     draw::text(m.top);
     if (!m.stat.text.empty()) draw::text(m.stat.text, m.stat.tone);

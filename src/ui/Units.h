@@ -1,6 +1,7 @@
 // Values of the weather record (degC, km/h, mm, cm, hPa, m) as text in the
-// units the settings ask for. The renderer's formatters and the panels' text
-// functions both print through these; so do the clock texts.
+// units the settings ask for; a value the record marks as not known is "--".
+// The renderer's formatters and the panels' text functions both print
+// through these; so do the clock texts.
 #pragma once
 
 #include "foundation/Config.h"
@@ -17,8 +18,12 @@ std::string precip(const Config& c, double mm);
 std::string snow(const Config& c, double cm);
 std::string pressure(const Config& c, double hPa);
 std::string visibility(const Config& c, double metres);
-// A chance in percent; "--" when the forecast gave none (negative).
+// A percentage (a chance, humidity, cloud cover); "--" when the forecast gave
+// none (negative).
 std::string chance(double percent);
+// "12 mph SW": the speed and the compass point it blows from; the speed alone
+// when the direction is not known, "--" when the speed is not.
+std::string wind(const Config& c, double kmh, double degrees);
 
 }  // namespace nbr::units
 
