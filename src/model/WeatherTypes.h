@@ -330,6 +330,10 @@ struct WeatherData {
     double yesterdayHigh = 0;
     double yesterdayLow = 0;
     double yesterdayPrecip = -1;
+    // The day before today's sunrise and sunset, as the reply wrote them: its
+    // sunset may fall after today's midnight.
+    std::string yesterdaySunrise;
+    std::string yesterdaySunset;
     ForecastSkill skill;
     std::vector<HistoryDay> history;
     std::chrono::steady_clock::time_point fetchedAt{};

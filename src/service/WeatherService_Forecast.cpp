@@ -217,6 +217,10 @@ void readDaily(const json& dl, WeatherData& d) {
         t = 0;
     }
 
+    if (y) {
+        d.yesterdaySunrise = at(sunrise, *y, std::string());
+        d.yesterdaySunset = at(sunset, *y, std::string());
+    }
     // Yesterday counts only with its high known.
     if (y && *y < tmax.size() && tmax[*y]) {
         d.hasYesterday = true;
