@@ -4,6 +4,7 @@
 
 #include "foundation/PlaceTime.h"
 #include "model/Dates.h"
+#include "model/ReplyTime.h"
 #include "platform/TimeZones.h"
 #include "service/ServiceHosts.h"
 
@@ -340,8 +341,11 @@ std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int
 }
 
 bool WeatherService::fromAnotherDay(const WeatherData& data, int64_t now) {
-    if (data.time.size() < 10) return false;
-    return data.time.compare(0, 10, placeClock(data).dateOf(now)) != 0;
+    // The reply's present, written at its own offset, on the place's clock.
+    const std::optional<int64_t> made = replyInstant(data, data.time);
+    if (!made) return false;
+    const PlaceClock clock = placeClock(data);
+    return clock.dateOf(*made) != clock.dateOf(now);
 }
 
 std::optional<WeatherData> WeatherService::getCached(const GeoLocation& loc) const {
