@@ -233,7 +233,9 @@ TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
     const struct { std::optional<replay::Reply> reply; App::WorkRequest asked; const char* error; } rows[] = {
         {replay::Reply::withStatus(500), request("boston"), "The weather service answered with an error (HTTP 500)."},
         {std::nullopt, typed, "The weather service has no forecast for this place (HTTP 404)."},
-        {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."}};
+        {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."},
+        {replay::Reply::json("{}").cutShort(), request("boston"),  // answered, but not whole
+         "The weather service sent a reply that could not be read."}};
     for (const auto& row : rows) {
         server.clearReplies();
         if (row.reply) server.setReply("forecast", "/v1/forecast", *row.reply);

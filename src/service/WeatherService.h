@@ -93,6 +93,9 @@ public:
     struct HttpReply {
         long status = 0;
         std::string body;
+        // No whole reply, though the service answered: its body was over
+        // 32 MiB, cut off, or in an encoding that could not be undone.
+        bool unreadable = false;
         bool ok() const { return status >= 200 && status <= 299; }
     };
 

@@ -274,7 +274,7 @@ std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc, 
         if (why) *why = {kind, reply.status};
         return std::nullopt;
     };
-    if (reply.status == 0) return failed(ForecastFailure::Unreachable);
+    if (reply.status == 0) return failed(reply.unreadable ? ForecastFailure::Unreadable : ForecastFailure::Unreachable);
     if (!reply.ok()) return failed(ForecastFailure::Answered);
 
     WeatherData data;
