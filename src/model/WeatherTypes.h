@@ -82,6 +82,9 @@ struct WeatherAlert {
 // by its source's identifier.
 std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
                                            const std::string& newName);
+// Whether `key` is the key of an alert filed for a place called `name`
+// (never so for an official warning's key).
+bool isPlaceAlertKey(const std::string& key, const std::string& name);
 
 // An alert as filed in the application's notification list.
 struct Notification {

@@ -279,7 +279,7 @@ std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc, 
         if (why) *why = {kind, reply.status};
         return std::nullopt;
     };
-    if (reply.status == 0) return failed(ForecastFailure::Unreachable);
+    if (reply.status == 0) return failed(reply.unreadable ? ForecastFailure::Unreadable : ForecastFailure::Unreachable);
     if (!reply.ok()) return failed(ForecastFailure::Answered);
 
     WeatherData data;
@@ -406,31 +406,23 @@ bool readIsoFields(const std::string& text, std::tm& tm, const char*& rest) {
     tm.tm_hour = v[3];
     tm.tm_min = v[4];
     tm.tm_sec = v[5];
-    tm.tm_isdst = -1;
     return true;
 }
 
 }  // namespace
 
-std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
-    std::tm tm{};
-    const char* rest = nullptr;
-    if (!readIsoFields(text, tm, rest)) return {};
-    const std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1)) return {};
-    return timePointOf(t).value_or(std::chrono::system_clock::time_point{});
-}
-
-std::chrono::system_clock::time_point parseIsoTime(const std::string& text) {
+std::chrono::system_clock::time_point parseIsoTime(const std::string& text, const PlaceClock& clock) {
     std::tm tm{};
     const char* rest = nullptr;
     if (!readIsoFields(text, tm, rest)) return {};
     const std::optional<int> offset =
         zoneSuffixOffset(std::string_view(rest, static_cast<size_t>(text.data() + text.size() - rest)));
-    if (!offset) return parseIsoLocal(text);
+    // The fields as a UTC calendar time: the instant itself once the suffix's
+    // offset is taken off, or else the reading of the place's clock.
     const std::time_t t = timegm(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};
-    return timePointOf(t - *offset).value_or(std::chrono::system_clock::time_point{});
+    const int64_t instant = offset ? t - *offset : clock.instantOf(t);
+    return timePointOf(instant).value_or(std::chrono::system_clock::time_point{});
 }
 
 std::string formatFixed(double value, int decimals) {
