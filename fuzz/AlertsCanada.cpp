@@ -4,6 +4,7 @@
 #include "service/WeatherService.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    nbr::fuzz::checkExpiries(nbr::WeatherService::parseCanadaAlerts(nbr::fuzz::text(data, size)));
+    nbr::fuzz::checkExpiries(
+        nbr::WeatherService::parseCanadaAlerts(nbr::fuzz::text(data, size), nbr::fuzz::zonedClock()));
     return 0;
 }

@@ -4,6 +4,6 @@
 #include "service/WeatherService.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    nbr::fuzz::checkExpiries(nbr::WeatherService::parseMetAlerts(nbr::fuzz::text(data, size)));
+    nbr::fuzz::checkExpiries(nbr::WeatherService::parseMetAlerts(nbr::fuzz::text(data, size), nbr::fuzz::zonedClock()));
     return 0;
 }

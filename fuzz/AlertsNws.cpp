@@ -4,6 +4,7 @@
 #include "service/WeatherService.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    nbr::fuzz::checkExpiries(nbr::WeatherService::parseNwsAlerts(nbr::fuzz::text(data, size), "Boston"));
+    nbr::fuzz::checkExpiries(
+        nbr::WeatherService::parseNwsAlerts(nbr::fuzz::text(data, size), "Boston", nbr::fuzz::zonedClock()));
     return 0;
 }

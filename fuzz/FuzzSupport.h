@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
+#include "platform/TimeZones.h"
 
 namespace nbr::fuzz {
 
@@ -22,6 +24,13 @@ inline const std::string& scratchDir() {
         return mkdtemp(tmpl.data()) ? tmpl : std::string("/tmp");
     }();
     return dir;
+}
+
+// A clock with daylight-saving changes, for readers that read times written
+// without an offset on the place's clock.
+inline const PlaceClock& zonedClock() {
+    static const PlaceClock clock(platform::zoneOffsets("America/New_York"));
+    return clock;
 }
 
 inline void writeFile(const std::string& path, const std::string& bytes) {

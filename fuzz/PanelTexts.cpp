@@ -19,18 +19,21 @@ namespace {
 void panels(const nbr::WeatherData& d, const nbr::Config& c) {
     using namespace nbr::panel;
     (void)placeTitle(d.location);
-    (void)placeClockText(d, 1796000000, c.use24hClock);
+    // The reply's own present, so that the readers of "today" find its days.
+    const long long now = nbr::replyInstant(d, d.time).value_or(1796000000);
+    (void)placeClockText(d, now, c.use24hClock);
     (void)utcOffsetText(d.utcOffsetSeconds);
-    (void)currentAdvice(d, c, 1796000000);
+    (void)currentAdvice(d, c, now);
     (void)currentMetrics(d, c);
     (void)pressureLine(d, c);
     (void)pressureWarning(d);
-    (void)sunLine(d, c);
-    (void)daylightLine(d);
-    (void)hourStrip(d.hourly, c, nbr::placeClock(d).minuteOf(1796000000));
-    for (const nbr::HourlyForecast& h : d.hourly) (void)hourlyTooltip(h, c);
-    (void)isNightAt(d, 1796000000);
-    const std::string today = placeToday(d, 1796000000);
+    (void)sunLine(d, c, now);
+    (void)daylightLine(d, now);
+    const nbr::RecordClock clock = nbr::recordClock(d);
+    (void)hourStrip(d.hourly, c, clock, now);
+    for (const nbr::HourlyForecast& h : d.hourly) (void)hourlyTooltip(h, c, clock);
+    (void)isNightAt(d, now);
+    const std::string today = placeToday(d, now);
     (void)hourlyChartLevels(d.hourly, c.useFahrenheit);
     for (int k = 0; k < dailyColumns(d.daily.size()); ++k) {
         const nbr::DailyForecast& day = d.daily[static_cast<size_t>(k)];
@@ -39,10 +42,10 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
         (void)dayTemperatures(day, c);
         (void)dayConfidence(day);
         (void)dayRain(day);
-        (void)dailyTooltip(day, k, &d.skill, c);
+        (void)dailyTooltip(day, k, &d.skill, c, clock);
     }
-    (void)sunTrack(d, 1796000000, c.use24hClock);
-    (void)miniStrip(d, c, true, 1796000000);
+    (void)sunTrack(d, now, c.use24hClock);
+    (void)miniStrip(d, c, true, now);
 }
 
 }  // namespace

@@ -62,6 +62,11 @@ TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     again.renamePlace("Home", "Hjem", false);
     const std::vector<std::string> acked = again.acknowledgedKeys(kNow);
     EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Hjem|x", "2|Tromsø|x"}));
+    // Forgetting a place drops its name's keys but those kept, from the file too.
+    again.forgetPlace("Hjem", {"2|Hjem|b"});
+    EXPECT_EQ(again.acknowledgedKeys(kNow), std::vector<std::string>{"2|Tromsø|x"});
+    const std::string saved = readFile(path());
+    EXPECT_TRUE(saved.find("Hjem|a") == std::string::npos && saved.find("Hjem|b") != std::string::npos) << saved;
 }
 
 TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {

@@ -224,6 +224,8 @@ TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
     ASSERT_EQ(app.notifications.size(), 1u);
     EXPECT_EQ(app.notifications[0].alert.message, "Rain there");
     EXPECT_EQ(app.pendingToastKeys, std::set<std::string>{app.notifications[0].alert.deduplicationKey()});
+    apply(elsewhere, {alert("2030-01-02", "Rain there"), alert("2030-01-01", "Rain there too")});
+    EXPECT_EQ(app.notifications.size(), 2u);  // its own still told; the removed Boston's key forgotten
 }
 
 TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {

@@ -7,6 +7,7 @@
 #include "PlaceRecords.h"
 #include "app/App.h"
 #include "model/Dates.h"
+#include "ui/PanelText.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
 
@@ -279,6 +280,47 @@ TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     EXPECT_GT(changedPixels(snowing, shotAt(fivePm, data), c[0], c[1], c[2], c[3]), 20);
 }
 
+// The Sky card's sun at high latitudes, from replies as the service writes
+// them: Tromso at 1 PM under the midnight sun (the sun drawn high, "Midnight
+// sun" in amber, where a polar night draws none), and Fairbanks at 00:10 in
+// June, before the day before's sunset at 00:33 (the sun still drawn, gone
+// by 00:40).
+TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
+    usePlace(test::Place::Oslo);
+    const auto skyAt = [&](int64_t t, const WeatherData& d) {
+        ui->frameSecond = t;
+        return card(panel::SkySky, d, true);
+    };
+    const auto amber = [](const Frame& f) { return pixelsOfColour(f, theme::Amber, 0, 0, 560, 300); };
+    card(panel::SkySky, data, false);  // the first frame after the window's resize
+    const auto sunDays = [&](const char* first, const char* rise, const char* set, int daylight) {
+        for (size_t i = 0; i < data.daily.size(); ++i) {
+            const std::string day = addDays(first, int(i)), next = std::string(set) == "next" ? addDays(day, 1) : day;
+            data.daily[i] = {.date = day, .sunrise = day + "T" + rise, .sunset = next + "T00:00",
+                             .daylightDuration = double(daylight)};
+        }
+    };
+    data.location.latitude = 69.65, data.location.longitude = 18.96;
+    data.utcOffsetSeconds = 7200;
+    sunDays("2027-06-20", "00:00", "next", 86400);
+    const Frame midnightSun = skyAt(1813489200, data);  // 13:00 CEST
+    save(midnightSun, "tromso-sky-midnight-sun");
+    sunDays("2027-06-20", "00:00", "same", 0);
+    const Frame polar = skyAt(1813489200, data);
+    save(polar, "tromso-sky-polar");
+    EXPECT_GT(amber(midnightSun), amber(polar) + 100);
+
+    data.location.latitude = 64.84, data.location.longitude = -147.72, data.location.timezone = "America/Anchorage";
+    data.utcOffsetSeconds = -28800;
+    data.yesterdaySunrise = "2027-06-10T02:59", data.yesterdaySunset = "2027-06-11T00:33";
+    data.daily.resize(2);
+    data.daily[0] = {.date = "2027-06-11", .sunrise = "2027-06-11T02:58", .sunset = "2027-06-12T00:35"};
+    data.daily[1] = {.date = "2027-06-12", .sunrise = "2027-06-12T02:57", .sunset = "2027-06-13T00:36"};
+    const Frame lateSun = skyAt(1812701400, data);  // 00:10 AKDT
+    save(lateSun, "fairbanks-sky-after-midnight");
+    EXPECT_GT(amber(lateSun), amber(skyAt(1812703200, data)) + 100);  // 00:40
+}
+
 // Oslo just after its midnight, the day of the spring change, with the
 // forecast of the evening before: only the day names' row of the table
 // changes ("Today" moves on; the day before is "Sat").
@@ -309,24 +351,28 @@ TEST_F(CardScreenshotTest, OsloHeaderAfterTheSpringChange) {
     usePlace(test::Place::Oslo);
     app.config.use24hClock = true;
     for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2027-03-28", static_cast<int>(i));
-    data.daily[0].sunrise = "2027-03-28T06:55", data.daily[0].sunset = "2027-03-28T19:48";
-    for (size_t h = 0; h < data.hourly.size(); ++h) {
-        char time[24];
-        std::snprintf(time, sizeof time, "2027-03-28T%02zu:00", 3 + h);  // 02:00 is skipped that day
-        data.hourly[h].time = time;
-    }
-    data.utcOffsetSeconds = 3600;
+    // The same forecast as the service writes it before the change (+1) and
+    // after it (+2): every time of a reply at the offset it reported.
+    const auto writtenAt = [&](int hours) {
+        WeatherData w = data;
+        w.utcOffsetSeconds = hours * 3600;
+        w.daily[0].sunrise = panel::printed<24>("2027-03-28T%02d:55", 4 + hours);
+        w.daily[0].sunset = panel::printed<24>("2027-03-28T%02d:48", 17 + hours);
+        for (size_t h = 0; h < w.hourly.size(); ++h)
+            w.hourly[h].time = panel::printed<24>("2027-03-28T%02zu:00", 1 + hours + h);  // from 01:00 UTC
+        return w;
+    };
     ui->wallSeconds = [] { return std::int64_t{1806195630}; };  // 01:00:30 UTC
-    const Frame stale = dashboard(data);
-    save(stale, "oslo-after-the-spring-change");
-    WeatherData fresh = data, noZone = data;
-    fresh.utcOffsetSeconds = 7200;
+    const WeatherData stale = writtenAt(1), fresh = writtenAt(2);
+    WeatherData noZone = stale;
     noZone.location.timezone.clear();
+    const Frame shown = dashboard(stale);
+    save(shown, "oslo-after-the-spring-change");
     const auto current = regionOf("current"), strip = regionOf("hourlyScroll");
-    EXPECT_EQ(changedPixels(stale, dashboard(fresh), 0, 0, stale.width, strip[3]), 0);
+    EXPECT_EQ(changedPixels(shown, dashboard(fresh), 0, 0, shown.width, shown.height), 0);
     const Frame unknown = dashboard(noZone);
-    EXPECT_GT(changedPixels(stale, unknown, 0, 0, stale.width, current[1]), 20);  // "03:00  UTC+2"
-    EXPECT_GT(changedPixels(stale, unknown, strip[0], strip[1], strip[2], strip[3]), 20);  // "Now" at 03:00
+    EXPECT_GT(changedPixels(shown, unknown, 0, 0, shown.width, current[1]), 20);  // "03:00  UTC+2"
+    EXPECT_GT(changedPixels(shown, unknown, strip[0], strip[1], strip[2], strip[3]), 20);  // "04:00" after "Now"
 }
 
 }  // namespace

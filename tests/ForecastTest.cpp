@@ -439,21 +439,17 @@ TEST(ServiceHelpersTest, HaversineDistances) {
 }
 
 TEST(ServiceHelpersTest, LocalIsoTimes) {
-    std::tm tm{};
-    tm.tm_year = 2024 - 1900;
-    tm.tm_mon = 4;
-    tm.tm_mday = 1;
-    tm.tm_isdst = -1;
-    const auto midnight = std::chrono::system_clock::from_time_t(std::mktime(&tm));
-    EXPECT_EQ(parseIsoLocal("2024-05-01"), midnight);
-    EXPECT_EQ(parseIsoLocal("2024-05-01T14:30"), midnight + std::chrono::minutes(14 * 60 + 30));
-    EXPECT_EQ(parseIsoLocal("2024-05-01T14:30:15Z"), midnight + std::chrono::seconds(14 * 3600 + 30 * 60 + 15));
-    EXPECT_EQ(parseIsoLocal("2024-05-01T14"), midnight + std::chrono::hours(14));
+    const PlaceClock clock = PlaceClock::fixed(7200);
+    const auto midnight = std::chrono::system_clock::from_time_t(1714521600 - 7200);  // 2024-05-01 at UTC+2
+    EXPECT_EQ(parseIsoTime("2024-05-01", clock), midnight);
+    EXPECT_EQ(parseIsoTime("2024-05-01T14:30", clock), midnight + std::chrono::minutes(14 * 60 + 30));
+    EXPECT_EQ(parseIsoTime("2024-05-01T14:30:15Z", clock), midnight + std::chrono::seconds(16 * 3600 + 30 * 60 + 15));
+    EXPECT_EQ(parseIsoTime("2024-05-01T14", clock), midnight + std::chrono::hours(14));
     const std::chrono::system_clock::time_point zero{};
     for (const char* bad : {"", "2024", "2024-05", "May 1 2024", "T14:00", "99999999999-01-01",
                             "2024-99999999999-01", "-2147483648--2147483648--2147483648"}) {
         SCOPED_TRACE(bad);
-        EXPECT_EQ(parseIsoLocal(bad), zero);
+        EXPECT_EQ(parseIsoTime(bad, clock), zero);
     }
 }
 

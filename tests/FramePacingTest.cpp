@@ -138,6 +138,7 @@ TEST_F(AppClockTest, ThePlacesNewDayRefreshesOnce) {
     std::int64_t wall = 0;
     app.wallClock = [&] { return std::chrono::system_clock::time_point(std::chrono::seconds(wall)); };
     app.weather.location.timezone = "Europe/Oslo";
+    app.weather.utcOffsetSeconds = 3600;  // the offset the reply's times are written at
     const struct { std::int64_t at; bool hidden; const char* recordTime; size_t requests; } rows[] = {
         {kOsloMidnight - 60, false, "2026-01-15T23:45", 0}, {kOsloMidnight, false, "2026-01-15T23:45", 1},
         {kOsloMidnight + 60, false, "2026-01-15T23:45", 0},  // that fetch failed: the poll tries again

@@ -1,5 +1,6 @@
 // Official alerts by country, and the time texts they carry.
 #include "ReplayEnv.h"
+#include "foundation/PlaceTime.h"
 #include "service/WeatherService.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@ int64_t unixOf(system_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
 }
 int64_t unixNow() { return unixOf(system_clock::now()); }
+const PlaceClock kUtc;  // a place whose zone is not known
 
 class OfficialAlertsTest : public ReplayTest {
 protected:
@@ -90,7 +92,7 @@ TEST(OfficialAlertReaders, UnreadableFeaturesAreSkippedAndReadingGoesOn) {
         {"id":"outer","properties":{"expires":"2024-07-18T20:00:00-07:00","areaDesc":"Maricopa"}},
         {"id":"outer","properties":{"id":"inner"}},
         {"id":7,"properties":{"id":"inner7"}}]})",
-                                                   "Phoenix");
+                                                   "Phoenix", kUtc);
     ASSERT_EQ(us.size(), 3u);
     // The alert's own id first, the feature's only when it has none; an odd
     // outer id does not cost an alert that has its own.
@@ -106,7 +108,7 @@ TEST(OfficialAlertReaders, UnreadableFeaturesAreSkippedAndReadingGoesOn) {
         "b":{"properties":{"event":"frost","description":")" + long401 + R"("}},
         "a":{"properties":{"headline":"","event":"fog"}},
         "c":{"properties":{"headline":null,"event":"wind","expires":17}},
-        "d":{"properties":{"headline":"snowfall warning","expires":"2025-01-02T10:00:00Z"}}}})");
+        "d":{"properties":{"headline":"snowfall warning","expires":"2025-01-02T10:00:00Z"}}}})", kUtc);
     ASSERT_EQ(ca.size(), 2u);  // "a" has an empty headline, "c" a numeric expiry
     EXPECT_EQ(ca[0].title, "frost");
     EXPECT_EQ(ca[0].id, "frost");  // no identifier: the title
@@ -116,7 +118,7 @@ TEST(OfficialAlertReaders, UnreadableFeaturesAreSkippedAndReadingGoesOn) {
 
     const auto no = WeatherService::parseMetAlerts(R"({"features":[
         {"properties":{"event":"gale","description":"Strong wind"},"when":{"interval":["2025-01-01T00:00:00+00:00"]}},
-        {"properties":{"title":"Flood","id":"f1"},"when":{"interval":["x","2025-01-02T06:00:00+01:00"]}}]})");
+        {"properties":{"title":"Flood","id":"f1"},"when":{"interval":["x","2025-01-02T06:00:00+01:00"]}}]})", kUtc);
     ASSERT_EQ(no.size(), 2u);
     EXPECT_EQ(no[0].title, "gale");
     EXPECT_EQ(no[0].expires, system_clock::time_point{});  // one-element interval: no expiry
@@ -128,7 +130,7 @@ TEST(OfficialAlertReaders, RealRepliesRead) {
     const std::filesystem::path real = NIMBREL_FIXTURES_REAL;
     if (!std::filesystem::exists(real)) GTEST_SKIP() << "no real replies beside the project";
     const auto us = WeatherService::parseNwsAlerts(readFile(real / "nws/alerts_active_point_33.25_-112.30_2024-07-18.json"),
-                                                   "Phoenix");
+                                                   "Phoenix", kUtc);
     ASSERT_EQ(us.size(), 2u);
     for (const WeatherAlert& a : us) {
         EXPECT_FALSE(a.id.empty());
@@ -139,12 +141,16 @@ TEST(OfficialAlertReaders, RealRepliesRead) {
     // The Canadian and Norwegian feeds captured here are CAP XML, not the JSON
     // collections these readers take: nothing is read and nothing breaks.
     for (const auto& entry : std::filesystem::directory_iterator(real / "eccc"))
-        EXPECT_TRUE(WeatherService::parseCanadaAlerts(readFile(entry.path())).empty()) << entry.path();
-    EXPECT_TRUE(WeatherService::parseMetAlerts(readFile(real / "metno/metalerts_cap_gale_2021-09-21.cap.xml")).empty());
+        EXPECT_TRUE(WeatherService::parseCanadaAlerts(readFile(entry.path()), kUtc).empty()) << entry.path();
+    EXPECT_TRUE(WeatherService::parseMetAlerts(readFile(real / "metno/metalerts_cap_gale_2021-09-21.cap.xml"), kUtc)
+                    .empty());
 }
 
-TEST(IsoTimeTest, ZoneSuffixesAreUtcMinusTheOffsetAndPlainTimesLocal) {
+// Plain times are readings of the place's clock (Oslo), never the computer's.
+TEST(IsoTimeTest, ZoneSuffixesAreUtcMinusTheOffsetAndPlainTimesOnThePlacesClock) {
     TimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    GeoLocation oslo;
+    oslo.timezone = "Europe/Oslo";
     struct Case {
         const char* text;
         int64_t expected;
@@ -156,15 +162,17 @@ TEST(IsoTimeTest, ZoneSuffixesAreUtcMinusTheOffsetAndPlainTimesLocal) {
         {"2025-01-02T10:00:00-0500", 1735812000 + 18000},
         {"2025-01-02T10:00:00-00:30", 1735812000 + 1800},
         {"2025-01-02T10:00:00+01", 1735812000 - 3600},
-        {"2025-01-02T10:00:00", 1735812000 + 18000},  // local: New York winter
-        {"2025-07-02T10:00", 1751450400 + 14400},      // local: daylight saving
+        {"2025-01-02T10:00:00", 1735812000 - 3600},  // Oslo winter
+        {"2025-07-02T10:00", 1751450400 - 7200},      // Oslo summer
+        {"2025-10-26T02:30", 1761438600},             // the repeated hour: the first time
         {"2025-01", 0},
         // Beyond what a time point holds: no time, so no expiry.
         {"2200-01-01T00:00:00Z", 7258118400},
         {"3000-01-01T00:00:00Z", 0},
         {"3000-01-01T00:00:00", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(unixOf(parseIsoTime(c.text)), c.expected) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(unixOf(parseIsoTime(c.text, placeClock(oslo))), c.expected) << c.text;
+    EXPECT_EQ(unixOf(parseIsoTime("2025-01-02T10:00:00", kUtc)), 1735812000);  // zone not known: UTC
 }
 
 }  // namespace

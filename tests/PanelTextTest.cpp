@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -227,15 +228,33 @@ TEST(PanelCurrent, PressureSunAndDaylightLines) {
     EXPECT_EQ(pressureLine(d, metric()), "");
     EXPECT_EQ(pressureWarning(d), "");
 
-    EXPECT_EQ(sunLine(d, imperial()), "");
-    EXPECT_EQ(daylightLine(d), "");
-    DailyForecast today;
+    const long long noon = 1796644800;  // 2026-12-07 12:00 UTC; the record's place is at UTC-1
+    d.utcOffsetSeconds = -3600;
+    EXPECT_EQ(sunLine(d, imperial(), noon), "");
+    EXPECT_EQ(daylightLine(d, noon), "");
+    DailyForecast today, tomorrow;
+    today.date = "2026-12-07", tomorrow.date = "2026-12-08";
     today.sunrise = "2026-12-07";  // no time
     today.sunset = "2026-12-07T16:12";
     today.daylightDuration = 33242.57;
     d.daily = {today};
-    EXPECT_EQ(sunLine(d, imperial()), "Sun   - 4:12 PM");
-    EXPECT_EQ(daylightLine(d), "Daylight 9h 14m");
+    EXPECT_EQ(sunLine(d, imperial(), noon), "Sun   - 4:12 PM");
+    EXPECT_EQ(daylightLine(d, noon), "Daylight 9h 14m");
+    // The place's day, not the record's first: a day later offline nothing,
+    // then the day the record holds; times on the place's clock, which a
+    // zone may set apart from the reply's offset; a day without sunset.
+    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "");
+    EXPECT_EQ(daylightLine(d, noon + 86400), "");
+    tomorrow.sunrise = "2026-12-08T07:01", tomorrow.sunset = "2026-12-08T16:11", tomorrow.daylightDuration = 33000;
+    d.daily = {today, tomorrow};
+    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "Sun  7:01 AM - 4:11 PM");
+    EXPECT_EQ(daylightLine(d, noon + 86400), "Daylight 9h 10m");
+    d.location.timezone = "Atlantic/Azores";  // UTC-1 in December: the same readings
+    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "Sun  7:01 AM - 4:11 PM");
+    d.location.timezone = "UTC";
+    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "Sun  8:01 AM - 5:11 PM");
+    d.daily[1].sunrise = "2026-12-08T00:00", d.daily[1].sunset = "2026-12-09T00:00";
+    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "Sun  Midnight sun");
 }
 
 TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
@@ -265,21 +284,23 @@ TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
     std::vector<HourlyForecast> hours(3);
     for (size_t i = 0; i < hours.size(); ++i) hours[i].time = "2026-12-07T1" + std::to_string(i) + ":00";
     Config cfg = imperial();
-    std::string now = "2026-12-07T09:30";
+    long long now = 1796635800;  // 2026-12-07 09:30 UTC
+    RecordClock clock{0, PlaceClock::fixed(0)};
     const std::function<void()> changes[] = {
-        [&] { now = "2026-12-07T10:40"; },  [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
+        [&] { now += 4200; },  [&] { hours[1].time = "2026-12-07T23:00"; },  [&] { hours[2].temperature = 0.4; },
+        [&] { clock.replyOffset = 3600; }, [&] { clock.place = PlaceClock::fixed(7200); },
         [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
         [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
         [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
     };
     LastAnswer<std::vector<HourCells>> memo;
     auto remembered = [&] {
-        return memo.get(hourStripInputs(hours, cfg, now), [&] { return hourStrip(hours, cfg, now); });
+        return memo.get(hourStripInputs(hours, cfg, clock, now), [&] { return hourStrip(hours, cfg, clock, now); });
     };
     remembered();
     for (size_t k = 0; k < std::size(changes); ++k) {
         changes[k]();
-        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg, now);
+        const std::vector<HourCells> got = remembered(), want = hourStrip(hours, cfg, clock, now);
         ASSERT_EQ(got.size(), want.size()) << k;
         for (size_t i = 0; i < want.size(); ++i) {
             EXPECT_EQ(got[i].hour, want[i].hour) << k;
@@ -296,25 +317,26 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     h.temperature = 20;
     h.weatherCode = 61;
     h.precipitationProbability = 45.4;
-    EXPECT_EQ(hourCells(h, true, imperial()).hour, "Now");
-    EXPECT_EQ(hourCells(h, false, imperial()).hour, "12AM");
-    EXPECT_EQ(hourCells(h, false, metric()).hour, "00:00");
+    const RecordClock utc{0, PlaceClock::fixed(0)};
+    EXPECT_EQ(hourCells(h, true, imperial(), utc).hour, "Now");
+    EXPECT_EQ(hourCells(h, false, imperial(), utc).hour, "12AM");
+    EXPECT_EQ(hourCells(h, false, metric(), utc).hour, "00:00");
     h.time = "2026-12-07T13:00";
-    const HourCells c = hourCells(h, false, imperial());
+    const HourCells c = hourCells(h, false, imperial(), utc);
     EXPECT_EQ(c.hour, "1PM");
     EXPECT_EQ(c.temperature, "68F");
     EXPECT_EQ(c.rain, "45%");
     h.time = "2026-12-07";
-    EXPECT_EQ(hourCells(h, false, imperial()).hour, "12AM");
+    EXPECT_EQ(hourCells(h, false, imperial(), utc).hour, "12AM");
 
     h.time = "2026-12-07T12:00";
-    std::vector<Line> tip = hourlyTooltip(h, imperial());
+    std::vector<Line> tip = hourlyTooltip(h, imperial(), utc);
     EXPECT_EQ(tip[0].text, "12 PM");
     EXPECT_TRUE(tip[1].separatorBefore);
     EXPECT_TRUE(has(tip, "No precipitation", Tone::Dim));
     h.snowfall = 1.0;
-    tip = hourlyTooltip(h, metric());
-    EXPECT_EQ(tip[0].text, "12:00");
+    tip = hourlyTooltip(h, metric(), RecordClock{3600, PlaceClock::fixed(7200)});
+    EXPECT_EQ(tip[0].text, "13:00");  // written at +1, shown at +2
     EXPECT_TRUE(hasText(tip, "Snow: 1.0 cm"));
     EXPECT_FALSE(hasText(tip, "No precipitation"));
 
@@ -329,20 +351,34 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
-// quarter hour, and its list starts at the first hour not before it.
+// quarter hour, and its list starts at the first hour not before it. Then
+// replies written at the offset in force when they were made, read after a
+// change: Oslo at 01:30 on the spring change day (+1; its 02:00 is 03:00
+// CEST) and New York past the autumn change (-4; its 02:00 is 01:00 EST).
 TEST(PanelForecast, ColumnIsNowOnlyWhileItsHourHoldsThePresent) {
-    std::string hours;
-    for (int h = 0; h < 24; ++h) hours += printed<32>("%s\"2026-12-07T%02d:00\"", h ? "," : "", h);
-    const struct { const char* quarter; int minutesPastFive; const char* first[3]; } rows[] = {
-        {"17:00", 0, {"Now", "6PM", "7PM"}},  {"17:00", 14, {"Now", "6PM", "7PM"}}, {"17:15", 15, {"6PM", "7PM", "8PM"}},
-        {"17:45", 59, {"6PM", "7PM", "8PM"}}, {"16:45", 70, {"5PM", "Now", "7PM"}}};  // the last: an older record
+    const auto hoursOf = [](const char* day) {
+        std::string hours;
+        for (int h = 0; h < 24; ++h) hours += printed<40>("%s\"%sT%02d:00\"", h ? "," : "", day, h);
+        return hours;
+    };
+    const struct { const char* zone; int offset; const char* current; long long now; const char* first[3]; } rows[] = {
+        {"", -14400, "2026-12-07T17:00", 1796677200, {"Now", "6PM", "7PM"}},
+        {"", -14400, "2026-12-07T17:00", 1796677200 + 14 * 60, {"Now", "6PM", "7PM"}},
+        {"", -14400, "2026-12-07T17:15", 1796677200 + 15 * 60, {"6PM", "7PM", "8PM"}},
+        {"", -14400, "2026-12-07T17:45", 1796677200 + 59 * 60, {"6PM", "7PM", "8PM"}},
+        {"", -14400, "2026-12-07T16:45", 1796677200 + 70 * 60, {"5PM", "Now", "7PM"}},  // an older record
+        {"Europe/Oslo", 3600, "2027-03-28T01:30", 1806193800, {"3AM", "4AM", "5AM"}},
+        {"America/New_York", -14400, "2027-11-07T00:45", 1825567800, {"1AM", "Now", "2AM"}},  // 01:10 EST
+    };
     for (const auto& r : rows) {
+        const std::string day(r.current, 10);
         const WeatherData d = WeatherService::parseWeatherResponse(
-            std::string(R"({"current":{"time":"2026-12-07T)") + r.quarter + R"("},"hourly":{"time":[)" + hours + "]}}",
+            printed<128>(R"({"timezone":"%s","utc_offset_seconds":%d,"current":{"time":"%s"},)", r.zone, r.offset,
+                         r.current) +
+                R"("hourly":{"time":[)" + hoursOf(day.c_str()) + "]}}",
             GeoLocation{});
-        const std::string now = PlaceClock::fixed(-14400).minuteOf(1796677200 + r.minutesPastFive * 60);
-        const auto cells = hourStrip(d.hourly, imperial(), now);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(cells.at(size_t(i)).hour, r.first[i]) << r.minutesPastFive;
+        const auto cells = hourStrip(d.hourly, imperial(), recordClock(d), r.now);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(cells.at(size_t(i)).hour, r.first[i]) << r.current << " " << r.now;
     }
 }
 
@@ -399,26 +435,35 @@ TEST(PanelForecast, DailyTooltipLines) {
     skill.leads[1] = {10, 0, 0, 1.0, 1.0};
     skill.leads[2] = {9, 0, 0, 1.0, 1.0};
     const char* high = "Confidence: high (tight model spread, local err ";
-    EXPECT_TRUE(hasText(dailyTooltip(d, 1, &skill, metric()), std::string(high) + "1.0 deg)"));
-    EXPECT_TRUE(hasText(dailyTooltip(d, 1, &skill, imperial()), std::string(high) + "1.8 deg)"));
-    EXPECT_FALSE(hasText(dailyTooltip(d, 0, &skill, metric()), "Confidence"));  // today
-    EXPECT_FALSE(hasText(dailyTooltip(d, 2, &skill, metric()), "Confidence"));  // 9 scored days
-    EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric()), "Confidence"));
+    EXPECT_TRUE(hasText(dailyTooltip(d, 1, &skill, metric(), {}), std::string(high) + "1.0 deg)"));
+    EXPECT_TRUE(hasText(dailyTooltip(d, 1, &skill, imperial(), {}), std::string(high) + "1.8 deg)"));
+    EXPECT_FALSE(hasText(dailyTooltip(d, 0, &skill, metric(), {}), "Confidence"));  // today
+    EXPECT_FALSE(hasText(dailyTooltip(d, 2, &skill, metric(), {}), "Confidence"));  // 9 scored days
+    EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Confidence"));
 
     DailyForecast r;
     r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
     r.hasRunTrend = true, r.runTrendDaysBack = 1, r.runTrendTempDelta = 1.9, r.runTrendPrecipDelta = -2.5;
     r.precipitationSum = 5, r.amountScaled = true, r.amountFactor = 0.5;
-    std::vector<Line> tip = dailyTooltip(r, 3, nullptr, metric());
+    std::vector<Line> tip = dailyTooltip(r, 3, nullptr, metric(), {});
     EXPECT_TRUE(has(tip, "Sources disagree: 40-70% across 4", Tone::Amber));
     EXPECT_TRUE(has(tip, "Run trend: steady over recent model runs", Tone::Dim));
     EXPECT_TRUE(has(tip, "Scaled x0.5 for local amount bias (forecast 10.0 mm)", Tone::Live));
     r.runTrendTempDelta = 0.4, r.runTrendPrecipDelta = 3.0;
-    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric()), "Run trend: precip +3.0 mm vs 1d-ago run", Tone::Amber));
+    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: precip +3.0 mm vs 1d-ago run", Tone::Amber));
     r.runTrendTempDelta = -2.0;
-    EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric()), "Run trend: high -2.0 deg, precip +3.0 mm"));
+    EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg, precip +3.0 mm"));
     r.amountFactor = 0;  // never divides by zero
-    EXPECT_FALSE(hasText(dailyTooltip(r, 3, nullptr, metric()), "Scaled"));
+    EXPECT_FALSE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Scaled"));
+    // Sun times written at the reply's offset show on the place's clock; a
+    // day without them says so.
+    r.sunrise = "2027-03-28T05:55", r.sunset = "2027-03-28T18:48";
+    GeoLocation place;
+    place.timezone = "Europe/Oslo";
+    const RecordClock oslo{3600, placeClock(place)};
+    EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric(), oslo), "Sunrise: 06:55   Sunset: 19:48"));
+    r.sunrise = r.sunset = "2027-12-01T00:00";
+    EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric(), oslo), "Polar night"));
 }
 
 TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
@@ -459,32 +504,84 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
     }
     EXPECT_EQ(sunTrack(d, 1796601600, true).goldenHours, "Golden hour (soft light):\n  06:00 - 06:45\n  17:15 - 18:00");
     EXPECT_FALSE(sunTrack(d, 1796601600 + 86400, true).show);  // the record holds no entry for that day
-    // Oslo's change days, the record fetched at +1 before the spring change:
-    // counted between instants, and after sunset to the next day's sunrise.
-    d.location.timezone = "Europe/Oslo";
-    DailyForecast spring, after, autumn;
-    spring.date = "2027-03-28", spring.sunrise = "2027-03-28T06:55", spring.sunset = "2027-03-28T19:48";
-    after.date = "2027-03-29", after.sunrise = "2027-03-29T06:52", after.sunset = "2027-03-29T19:50";
-    autumn.date = "2027-10-31", autumn.sunrise = "2027-10-31T07:20", autumn.sunset = "2027-10-31T16:40";
-    const struct { long long utc; const DailyForecast* day; const char* countdown; } changes[] = {
-        {1806193800, &spring, "Sunrise in 4h 25m"},  // 01:30 CET
-        {1806228000, &spring, "Sunset in 7h 48m"},   // 12:00 CEST
-        {1806262200, &spring, "Sunrise in 9h 22m"},  // 21:30 CEST
-        {1824939000, &autumn, "Sunrise in 6h 50m"},  // 01:30 CEST, the clock goes back at 03:00
-    };
-    for (const auto& c : changes) {
-        d.daily = {*c.day, after};
-        EXPECT_EQ(sunTrack(d, c.utc, true).countdown.text, c.countdown) << c.utc;
-    }
-    d.daily = {t};
     const char* unusable[][2] = {{"2026-12-07", "2026-12-07T18:00"},
                                  {"2026-12-07T06:00", "2026-12-07"},
                                  {"2026-12-07T18:00", "2026-12-07T06:00"}};
     for (auto& u : unusable) {
         d.daily[0].sunrise = u[0];
         d.daily[0].sunset = u[1];
-        EXPECT_FALSE(sunTrack(d, 0, true).show) << u[0] << " " << u[1];
+        EXPECT_FALSE(sunTrack(d, 1796601600, true).show) << u[0] << " " << u[1];
     }
+}
+
+// Replies as the service writes them: every time at the offset it reported,
+// the day before today included, midnight sun as 00:00 to the next 00:00 and
+// polar night as 00:00 = 00:00. Oslo across its changes (fetched at +1 before
+// the spring one, at +2 before the autumn one), Fairbanks after its June
+// sunset past midnight, Tromso under the midnight sun and after the year's
+// last sunset.
+TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
+    // Days as sunrise and sunset texts; the date is the sunrise's.
+    const auto reply = [](const char* zone, int offset, const char* now, std::vector<std::array<const char*, 2>> days) {
+        std::string dates, rises, sets;
+        for (const auto& [rise, set] : days) {
+            const char* sep = dates.empty() ? "" : ",";
+            dates += printed<32>("%s\"%.10s\"", sep, rise);
+            rises += printed<32>("%s\"%s\"", sep, rise), sets += printed<32>("%s\"%s\"", sep, set);
+        }
+        return WeatherService::parseWeatherResponse(
+            printed<160>(R"({"timezone":"%s","utc_offset_seconds":%d,"current":{"time":"%s"},"daily":{"time":[)", zone,
+                         offset, now) +
+                dates + R"(],"sunrise":[)" + rises + R"(],"sunset":[)" + sets + "]}}",
+            GeoLocation{});
+    };
+    const WeatherData osloSpring = reply("Europe/Oslo", 3600, "2027-03-28T01:30",
+                                         {{"2027-03-27T05:58", "2027-03-27T18:45"},
+                                          {"2027-03-28T05:55", "2027-03-28T18:48"},
+                                          {"2027-03-29T05:52", "2027-03-29T18:50"}}),
+                      osloAutumn = reply("Europe/Oslo", 7200, "2027-10-31T01:30",
+                                         {{"2027-10-30T08:18", "2027-10-30T17:43"},
+                                          {"2027-10-31T08:20", "2027-10-31T17:40"},
+                                          {"2027-11-01T08:23", "2027-11-01T17:37"}}),
+                      fairbanks = reply("America/Anchorage", -28800, "2027-06-11T00:10",
+                                        {{"2027-06-10T02:59", "2027-06-11T00:33"},
+                                         {"2027-06-11T02:58", "2027-06-12T00:35"}}),
+                      tromsoJune = reply("Europe/Oslo", 7200, "2027-06-20T13:00",
+                                         {{"2027-06-19T00:00", "2027-06-20T00:00"},
+                                          {"2027-06-20T00:00", "2027-06-21T00:00"},
+                                          {"2027-06-21T00:00", "2027-06-22T00:00"}}),
+                      tromsoNov = reply("Europe/Oslo", 3600, "2027-11-27T12:00",
+                                        {{"2027-11-26T10:58", "2027-11-26T11:50"},
+                                         {"2027-11-27T11:05", "2027-11-27T11:42"},
+                                         {"2027-11-28T00:00", "2027-11-28T00:00"},
+                                         {"2027-11-29T00:00", "2027-11-29T00:00"}});
+    const struct {
+        const WeatherData* d;
+        long long utc;
+        const char* countdown;
+        bool day, night;  // the sun above the horizon; the dashboard's night picture
+        const char* labels;
+    } rows[] = {
+        {&osloSpring, 1806193800, "Sunrise in 4h 25m", false, true, "06:55 19:48"},  // 01:30 CET
+        {&osloSpring, 1806228000, "Sunset in 7h 48m", true, false, "06:55 19:48"},   // 12:00 CEST
+        {&osloSpring, 1806262200, "Sunrise in 9h 22m", false, true, "06:55 19:48"},  // 21:30 CEST
+        {&osloAutumn, 1824939000, "Sunrise in 6h 50m", false, true, "07:20 16:40"},  // 01:30 CEST
+        {&fairbanks, 1812701400, "Sunset in 0h 23m", true, false, "02:59 00:33"},    // 00:10, the 10th's sun
+        {&fairbanks, 1812703200, "Sunrise in 2h 18m", false, true, "02:58 00:35"},   // 00:40
+        {&tromsoJune, 1813489200, "Midnight sun", true, false, " "},                 // 13:00
+        {&tromsoNov, 1827313200, "Polar night", false, true, "11:05 11:42"},         // 12:00, after the last sunset
+        {&tromsoNov, 1827225900, "Sunset in 0h 05m", true, false, "10:58 11:50"},  // 11:45 the day before
+    };
+    for (const auto& r : rows) {
+        const SunTrack s = sunTrack(*r.d, r.utc, true);
+        ASSERT_TRUE(s.show) << r.utc;
+        EXPECT_EQ(s.countdown.text, r.countdown) << r.utc;
+        EXPECT_EQ(s.day, r.day) << r.utc;
+        EXPECT_EQ(isNightAt(*r.d, r.utc), r.night) << r.utc;
+        EXPECT_EQ(s.riseText + " " + s.setText, r.labels) << r.utc;
+        EXPECT_EQ(s.goldenHours.empty(), !s.hasSpan) << r.utc;  // none on a day without sunrise and sunset
+    }
+    EXPECT_EQ(sunTrack(tromsoNov, 1827313200, true).goldenHours, "Golden hour (soft light):\n  11:05 - 11:42");
 }
 
 // ---- Status bar, toasts, mini strip, notifications ----

@@ -186,8 +186,11 @@ TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
 
 // Moved in the edit window, a place starts anew: no zone until the new
 // spot's forecast names one (then kept with the saved place), none of the
-// old spot's record or alerts.
+// old spot's record or alerts, nor its told and dismissed alert keys unless
+// a second entry still stands there.
 TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
+    const std::string state = tmp_.path() + "/alert_state.json";
+    app.alertEngine.setStatePath(state);
     app.config.alertGustKmh = -1;  // any wind raises High Wind
     app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
     app.locationManager.addLocation(place("boston"));
@@ -198,16 +201,29 @@ TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
     app.requestWeatherUpdate(app.locationManager.activeLocation());
     work();
     ASSERT_FALSE(app.notifications.empty());
-    app.renderer->openEdit();
-    app.renderer->editLatitude = place("oslo").latitude, app.renderer->editLongitude = place("oslo").longitude;
-    app.renderer->saveEdit();
+    app.renderer->actions.acknowledgeKey = app.notifications[0].alert.deduplicationKey();
     app.processEvents();
+    const auto moveTo = [&](double latitude, double longitude) {
+        app.renderer->openEdit();
+        app.renderer->editLatitude = latitude, app.renderer->editLongitude = longitude;
+        app.renderer->saveEdit();
+        app.processEvents();
+    };
+    moveTo(place("oslo").latitude, place("oslo").longitude);
     EXPECT_EQ(app.locationManager.activeLocation().timezone, "");
     EXPECT_TRUE(app.shownRecord().daily.empty() && app.alerts.empty() && app.notifications.empty());
+    EXPECT_TRUE(app.acknowledgedKeys.empty());
+    EXPECT_EQ(readFile(state).find("|Boston|"), std::string::npos);
     work();
     EXPECT_EQ(&app.shownRecord(), &app.weather);
     EXPECT_EQ(app.locationManager.activeLocation().timezone, "Europe/Oslo");
     EXPECT_NE(readFile(dataDir() + "/config.json").find("Europe/Oslo"), std::string::npos);
+    ASSERT_FALSE(app.notifications.empty());  // told like a new place's
+    const std::string told = app.notifications[0].alert.deduplicationKey();
+
+    app.locationManager.addLocation(app.locationManager.activeLocation());
+    moveTo(59.95, 10.8);
+    EXPECT_NE(readFile(state).find(told), std::string::npos);
 }
 
 // The error says what the service answered (no answer: WorkerConcurrency).
@@ -217,7 +233,9 @@ TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
     const struct { std::optional<replay::Reply> reply; App::WorkRequest asked; const char* error; } rows[] = {
         {replay::Reply::withStatus(500), request("boston"), "The weather service answered with an error (HTTP 500)."},
         {std::nullopt, typed, "The weather service has no forecast for this place (HTTP 404)."},
-        {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."}};
+        {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."},
+        {replay::Reply::json("{}").cutShort(), request("boston"),  // answered, but not whole
+         "The weather service sent a reply that could not be read."}};
     for (const auto& row : rows) {
         server.clearReplies();
         if (row.reply) server.setReply("forecast", "/v1/forecast", *row.reply);

@@ -8,12 +8,20 @@
 #include "service/WeatherService.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 #include "ui/UIRenderer.h"
 
 #include <gtest/gtest.h>
 
 namespace nbr {
 namespace {
+
+// The items a frame lays out, as the drawing helpers note them: label,
+// rectangle and clip rectangle.
+std::string laidOut;
+void noteLaidOut(const char* label, ImVec2 a, ImVec2 b, ImVec2 c, ImVec2 d) {
+    laidOut += panel::textf("%s %g,%g %g,%g in %g,%g %g,%g\n", label, a.x, a.y, b.x, b.y, c.x, c.y, d.x, d.y);
+}
 
 class SkyFrameTest : public ::testing::Test {
 protected:
@@ -25,6 +33,13 @@ protected:
     void render(const WeatherData& data, float dt = 1.0f / 60) {
         gui.frame([&] { ui.render(data, {}, {}, false, ""); }, dt);
     }
+    std::string layout(const WeatherData& data, float dt) {
+        laidOut.clear();
+        draw::itemHook = noteLaidOut;
+        render(data, dt);
+        draw::itemHook = nullptr;
+        return laidOut;
+    }
 
     test::GuiContext gui{1280, 800};
     Config config;
@@ -35,6 +50,7 @@ protected:
 
 TEST_F(SkyFrameTest, CarouselTurnsOnTheFrameClock) {
     config.carouselSeconds = 1;
+    ui.wallSeconds = [] { return std::int64_t{1768500000}; };
     const WeatherData data = test::placeRecord(test::Place::Boston);
     const size_t tabs = panel::skyTabs(data).size();
     ASSERT_GT(tabs, 2u);
@@ -44,6 +60,16 @@ TEST_F(SkyFrameTest, CarouselTurnsOnTheFrameClock) {
     EXPECT_EQ(ui.carouselIndex, 1);
     for (size_t i = 0; i < tabs; ++i) render(data, 1.0f);
     EXPECT_EQ(ui.carouselIndex, 1);  // a full turn
+    // In a short window, where cards scroll, once each card has been shown
+    // at that size: the frame that turns is the new card's, laid out as it
+    // stays (its scroll bar too), not the old card's.
+    ImGui::GetIO().DisplaySize = ImVec2(700, 500);
+    for (size_t i = 0; i < 2 * tabs; ++i) {
+        const std::string before = layout(data, 0.01f), turned = layout(data, 1.0f);
+        if (i < tabs) continue;
+        EXPECT_NE(turned, before);
+        EXPECT_EQ(turned, layout(data, 0.01f)) << "card " << ui.carouselIndex;
+    }
     config.carouselSeconds = 0;
     for (int i = 0; i < 5; ++i) render(data, 1.0f);
     EXPECT_EQ(ui.carouselIndex, 1);

@@ -161,7 +161,7 @@ TEST(DashboardLayoutTest, NightRunsFromSunsetToSunriseElseByTheClock) {
         oslo{.date = "2026-06-21", .sunrise = "2026-06-21T03:54", .sunset = "2026-06-21T22:44"};
     const struct { const DailyForecast* day; int hhmm; bool night; } rows[] = {
         {&halifax, 1820, true}, {&halifax, 1634, false}, {&halifax, 739, true}, {&oslo, 530, false},
-        {&oslo, 2244, true},    {&oslo, 2930, true}};  // the last: 05:30 the next day, by the clock
+        {&oslo, 2245, true},    {&oslo, 2930, true}};  // the last: 05:30 the next day, by the clock
     for (const auto& r : rows) {
         WeatherData d;
         d.utcOffsetSeconds = r.day == &halifax ? -4 * 3600 : 2 * 3600;
@@ -171,12 +171,13 @@ TEST(DashboardLayoutTest, NightRunsFromSunsetToSunriseElseByTheClock) {
     }
     // Where the sun's times don't fit one day: Reykjavik's June sunset after
     // midnight, Tromsø's midnight sun and polar night by the day's daylight;
-    // Oslo at 20:00 CEST on the day of the spring change, fetched at +1.
+    // Oslo at 20:00 CEST on the day of the spring change, fetched at +1 (the
+    // reply's times are written at that offset).
     const DailyForecast rvk21{.date = "2027-06-21", .sunrise = "2027-06-21T02:55", .sunset = "2027-06-22T00:03"},
         rvk22{.date = "2027-06-22", .sunrise = "2027-06-22T02:56", .sunset = "2027-06-23T00:03"},
         midnightSun{.date = "2027-06-21", .sunrise = "", .sunset = "", .daylightDuration = 86400},
         polarNight{.date = "2027-12-21", .sunrise = "", .sunset = "", .daylightDuration = 0},
-        osloSpring{.date = "2027-03-28", .sunrise = "2027-03-28T06:55", .sunset = "2027-03-28T19:48"};
+        osloSpring{.date = "2027-03-28", .sunrise = "2027-03-28T05:55", .sunset = "2027-03-28T18:48"};
     const struct { const char* zone; std::vector<DailyForecast> days; long long utc; bool night; } zoned[] = {
         {"Atlantic/Reykjavik", {rvk21, rvk22}, 1813620600, false},  // 23:30
         {"Atlantic/Reykjavik", {rvk21, rvk22}, 1813622460, false},  // 00:01, before the 21st's sunset

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -67,6 +68,11 @@ public:
     // is remembered already), and saves. The old keys stay as well when
     // `keepOld` (another place still goes by that name).
     void renamePlace(const std::string& oldName, const std::string& newName, bool keepOld);
+    // Forgets the filed and acknowledged keys of a place called `name` (a
+    // place removed, or moved to another spot) other than those in `keep`,
+    // and saves: alerts of a place of that name are then filed and told
+    // afresh. Official warnings' keys stay.
+    void forgetPlace(const std::string& name, const std::set<std::string>& keep);
 
 private:
     void pruneLocked(int64_t now);

@@ -125,6 +125,13 @@ void AlertEngine::renamePlace(const std::string& oldName, const std::string& new
     saveLocked();
 }
 
+void AlertEngine::forgetPlace(const std::string& name, const std::set<std::string>& keep) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto ofPlace = [&](const auto& e) { return !keep.count(e.first) && isPlaceAlertKey(e.first, name); };
+    if (std::erase_if(notified, ofPlace) + std::erase_if(acked, ofPlace) == 0) return;
+    saveLocked();
+}
+
 void AlertEngine::pruneLocked(int64_t now) {
     const TimePoint t = fromSeconds(now);
     std::erase_if(notified, [t](const auto& e) { return e.second <= t; });

@@ -1,6 +1,5 @@
 #include "foundation/PlaceTime.h"
 
-#include "model/ReplyTime.h"
 #include "platform/TimeZones.h"
 
 namespace nbr {
@@ -13,6 +12,8 @@ PlaceClock placeClock(const WeatherData& data) {
     const bool reported = data.utcOffsetSeconds != 0 || data.fetchedAt.time_since_epoch().count() >= 1;
     return reported ? PlaceClock::fixed(data.utcOffsetSeconds) : PlaceClock();
 }
+
+RecordClock recordClock(const WeatherData& data) { return {data.utcOffsetSeconds, placeClock(data)}; }
 
 const DailyForecast* todayOf(const WeatherData& data, int64_t now) {
     return dayOn(data, placeClock(data).dateOf(now));

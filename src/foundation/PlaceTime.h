@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/PlaceClock.h"
+#include "model/ReplyTime.h"
 #include "model/WeatherTypes.h"
 
 namespace nbr {
@@ -13,6 +14,10 @@ PlaceClock placeClock(const GeoLocation& place);
 // The clock a record is read by: its place's zone's; while the zone is not
 // known, the offset the forecast reported, once a forecast has arrived.
 PlaceClock placeClock(const WeatherData& data);
+
+// The record's times as its place reads them: written at the reply's offset,
+// shown on the place's clock.
+RecordClock recordClock(const WeatherData& data);
 
 // The daily entry of the place's date at `now` (Unix seconds); null when the
 // record holds none, as an old record past the place's midnight may not:

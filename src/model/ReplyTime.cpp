@@ -1,13 +1,20 @@
 #include "model/ReplyTime.h"
 
-#include "model/PlaceClock.h"
-
 namespace nbr {
 
 std::optional<int64_t> replyInstant(const WeatherData& data, const std::string& time) {
-    const std::optional<int64_t> local = PlaceClock::localSecondsOf(time);
+    return RecordClock{data.utcOffsetSeconds, {}}.instantOf(time);
+}
+
+std::optional<int64_t> RecordClock::instantOf(const std::string& replyTime) const {
+    const std::optional<int64_t> local = PlaceClock::localSecondsOf(replyTime);
     if (!local) return std::nullopt;
-    return *local - data.utcOffsetSeconds;
+    return *local - replyOffset;
+}
+
+std::string RecordClock::shown(const std::string& replyTime) const {
+    const std::optional<int64_t> t = instantOf(replyTime);
+    return t ? place.minuteOf(*t) : std::string();
 }
 
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date) {

@@ -6,6 +6,7 @@
 // instant reads there.
 #pragma once
 
+#include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
 
 #include <cstdint>
@@ -17,6 +18,17 @@ namespace nbr {
 // The instant a local time of the record's forecast reply names; none when
 // the text is no time.
 std::optional<int64_t> replyInstant(const WeatherData& data, const std::string& time);
+
+// A record's times as its place reads them.
+struct RecordClock {
+    int replyOffset = 0;  // the offset the reply's times are written at
+    PlaceClock place;     // the clock that shows them
+
+    std::optional<int64_t> instantOf(const std::string& replyTime) const;
+    // The place's "YYYY-MM-DDTHH:MM" at the instant a reply's time names; ""
+    // when the text is no time.
+    std::string shown(const std::string& replyTime) const;
+};
 
 // The daily entry of `date` ("YYYY-MM-DD"); null when the record has none.
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date);

@@ -42,4 +42,8 @@ std::optional<std::string> renamedAlertKey(const std::string& key, const std::st
     return key.substr(0, first + 1) + newName + key.substr(last);
 }
 
+bool isPlaceAlertKey(const std::string& key, const std::string& name) {
+    return renamedAlertKey(key, name, name).has_value();
+}
+
 }  // namespace nbr

@@ -91,6 +91,9 @@ struct WeatherAlert {
 // by its source's identifier.
 std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
                                            const std::string& newName);
+// Whether `key` is the key of an alert filed for a place called `name`
+// (never so for an official warning's key).
+bool isPlaceAlertKey(const std::string& key, const std::string& name);
 
 // An alert as filed in the application's notification list.
 struct Notification {
@@ -339,6 +342,10 @@ struct WeatherData {
     double yesterdayHigh = 0;
     double yesterdayLow = 0;
     double yesterdayPrecip = -1;
+    // The day before today's sunrise and sunset, as the reply wrote them: its
+    // sunset may fall after today's midnight.
+    std::string yesterdaySunrise;
+    std::string yesterdaySunset;
     ForecastSkill skill;
     std::vector<HistoryDay> history;
     std::chrono::steady_clock::time_point fetchedAt{};

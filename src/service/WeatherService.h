@@ -93,6 +93,9 @@ public:
     struct HttpReply {
         long status = 0;
         std::string body;
+        // No whole reply, though the service answered: its body was over
+        // 32 MiB, cut off, or in an encoding that could not be undone.
+        bool unreadable = false;
         bool ok() const { return status >= 200 && status <= 299; }
     };
 
@@ -381,10 +384,12 @@ public:
     // too). Empty on any failure.
     std::vector<WeatherAlert> fetchOfficialAlerts(const GeoLocation& place);
     // Readers of the three replies; a feature that cannot be read is skipped.
-    // The Canadian and Norwegian readers leave `location` empty.
-    static std::vector<WeatherAlert> parseNwsAlerts(const std::string& body, const std::string& placeName);
-    static std::vector<WeatherAlert> parseCanadaAlerts(const std::string& body);
-    static std::vector<WeatherAlert> parseMetAlerts(const std::string& body);
+    // The Canadian and Norwegian readers leave `location` empty. Times written
+    // without an offset are readings of `clock`, the place's.
+    static std::vector<WeatherAlert> parseNwsAlerts(const std::string& body, const std::string& placeName,
+                                                    const PlaceClock& clock);
+    static std::vector<WeatherAlert> parseCanadaAlerts(const std::string& body, const PlaceClock& clock);
+    static std::vector<WeatherAlert> parseMetAlerts(const std::string& body, const PlaceClock& clock);
 
     // ---- Consensus rain chance -----------------------------------------------
 
@@ -550,13 +555,12 @@ private:
 // Great-circle distance in km between two points given in degrees.
 double haversineKm(double lat1, double lon1, double lat2, double lon2);
 
-// Reads "YYYY-MM-DD[THH:MM[:SS]]" as the computer's local time (any suffix is
-// ignored). The zero time point when fewer than three numbers read or the
-// time does not convert or lies beyond what a time point holds.
-std::chrono::system_clock::time_point parseIsoLocal(const std::string& text);
-// The same, except that a time with a zone suffix ("Z", "+05:30", "-0500")
-// is taken as that zone's clock time: UTC minus the offset.
-std::chrono::system_clock::time_point parseIsoTime(const std::string& text);
+// Reads "YYYY-MM-DD[THH:MM[:SS]]" and an optional zone suffix. With a suffix
+// ("Z", "+05:30", "-0500") the time is that zone's clock time: UTC minus the
+// offset; without one it is a reading of `clock` (a repeated hour is taken
+// the first time). The zero time point when fewer than three numbers read or
+// the time lies beyond what a time point holds.
+std::chrono::system_clock::time_point parseIsoTime(const std::string& text, const PlaceClock& clock);
 
 // `value` in fixed notation with `decimals` digits after a point, independent
 // of the locale (coordinates in request queries).

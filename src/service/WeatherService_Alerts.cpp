@@ -3,6 +3,7 @@
 // kept for 180 seconds per place.
 #include "service/WeatherService.h"
 
+#include "foundation/PlaceTime.h"
 #include "model/Utf8.h"
 #include "service/ServiceHosts.h"
 
@@ -46,8 +47,8 @@ std::string firstOf(const json& o, const char* key, const char* otherKey, std::s
     return fallback;
 }
 
-std::chrono::system_clock::time_point expiryOf(const std::string& when) {
-    return when.empty() ? std::chrono::system_clock::time_point{} : parseIsoTime(when);
+std::chrono::system_clock::time_point expiryOf(const std::string& when, const PlaceClock& clock) {
+    return when.empty() ? std::chrono::system_clock::time_point{} : parseIsoTime(when, clock);
 }
 
 WeatherAlert officialAlert(std::chrono::system_clock::time_point issued) {
@@ -114,10 +115,13 @@ std::vector<WeatherAlert> WeatherService::fetchOfficialAlerts(const GeoLocation&
     const std::string body = httpGet(url);
     std::vector<WeatherAlert> alerts;
     if (!body.empty()) {
+        // Times without an offset are read on the place's clock; while the
+        // place's zone is not known that clock reads as UTC.
+        const PlaceClock clock = placeClock(place);
         if (source == AlertSource::Us) {
-            alerts = parseNwsAlerts(body, place.name);
+            alerts = parseNwsAlerts(body, place.name, clock);
         } else {
-            alerts = source == AlertSource::Canada ? parseCanadaAlerts(body) : parseMetAlerts(body);
+            alerts = source == AlertSource::Canada ? parseCanadaAlerts(body, clock) : parseMetAlerts(body, clock);
             for (WeatherAlert& a : alerts) a.location = place.name;
         }
     }
@@ -126,7 +130,8 @@ std::vector<WeatherAlert> WeatherService::fetchOfficialAlerts(const GeoLocation&
     return alerts;
 }
 
-std::vector<WeatherAlert> WeatherService::parseNwsAlerts(const std::string& body, const std::string& placeName) {
+std::vector<WeatherAlert> WeatherService::parseNwsAlerts(const std::string& body, const std::string& placeName,
+                                                         const PlaceClock& clock) {
     std::vector<WeatherAlert> alerts;
     const json root = json::parse(body, nullptr, false);
     if (!root.is_object()) return alerts;
@@ -144,7 +149,7 @@ std::vector<WeatherAlert> WeatherService::parseNwsAlerts(const std::string& body
             if (auto id = text(*p, "id")) a.id = *id;
             else a.id = text(f, "id").value_or("");
             a.severity = text(*p, "severity").value_or("");
-            a.expires = expiryOf(firstOf(*p, "ends", "expires", ""));
+            a.expires = expiryOf(firstOf(*p, "ends", "expires", ""), clock);
             a.title = text(*p, "event").value_or("Weather Alert");
             a.message = text(*p, "headline").value_or("");
             if (a.message.empty()) a.message = text(*p, "areaDesc").value_or("");
@@ -156,16 +161,16 @@ std::vector<WeatherAlert> WeatherService::parseNwsAlerts(const std::string& body
     return alerts;
 }
 
-std::vector<WeatherAlert> WeatherService::parseCanadaAlerts(const std::string& body) {
-    return readFeatures(body, [](const json&, const json& props, WeatherAlert& a) {
+std::vector<WeatherAlert> WeatherService::parseCanadaAlerts(const std::string& body, const PlaceClock& clock) {
+    return readFeatures(body, [&clock](const json&, const json& props, WeatherAlert& a) {
         a.title = firstOf(props, "headline", "event", "Alert");
         a.id = text(props, "identifier").value_or(a.title);
-        a.expires = expiryOf(text(props, "expires").value_or(""));
+        a.expires = expiryOf(text(props, "expires").value_or(""), clock);
     });
 }
 
-std::vector<WeatherAlert> WeatherService::parseMetAlerts(const std::string& body) {
-    return readFeatures(body, [](const json& feature, const json& props, WeatherAlert& a) {
+std::vector<WeatherAlert> WeatherService::parseMetAlerts(const std::string& body, const PlaceClock& clock) {
+    return readFeatures(body, [&clock](const json& feature, const json& props, WeatherAlert& a) {
         a.title = firstOf(props, "title", "event", "Alert");
         a.id = text(props, "id").value_or(a.title);
         auto when = feature.find("when");
@@ -173,7 +178,7 @@ std::vector<WeatherAlert> WeatherService::parseMetAlerts(const std::string& body
             auto interval = when->find("interval");
             if (interval != when->end() && interval->is_array() && interval->size() >= 2 &&
                 (*interval)[1].is_string())
-                a.expires = expiryOf((*interval)[1].get<std::string>());
+                a.expires = expiryOf((*interval)[1].get<std::string>(), clock);
         }
     });
 }

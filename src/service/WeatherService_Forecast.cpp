@@ -4,6 +4,7 @@
 
 #include "foundation/PlaceTime.h"
 #include "model/Dates.h"
+#include "model/ReplyTime.h"
 #include "platform/TimeZones.h"
 #include "service/ServiceHosts.h"
 
@@ -227,6 +228,10 @@ void readDaily(const json& dl, WeatherData& d) {
         t = 0;
     }
 
+    if (y) {
+        d.yesterdaySunrise = at(sunrise, *y, std::string());
+        d.yesterdaySunset = at(sunset, *y, std::string());
+    }
     // Yesterday counts only with its high known.
     if (y && *y < tmax.size() && tmax[*y]) {
         d.hasYesterday = true;
@@ -284,7 +289,7 @@ std::optional<WeatherData> WeatherService::fetchWeather(const GeoLocation& loc, 
         if (why) *why = {kind, reply.status};
         return std::nullopt;
     };
-    if (reply.status == 0) return failed(ForecastFailure::Unreachable);
+    if (reply.status == 0) return failed(reply.unreadable ? ForecastFailure::Unreadable : ForecastFailure::Unreachable);
     if (!reply.ok()) return failed(ForecastFailure::Answered);
 
     WeatherData data;
@@ -347,8 +352,11 @@ std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int
 }
 
 bool WeatherService::fromAnotherDay(const WeatherData& data, int64_t now) {
-    if (data.time.size() < 10) return false;
-    return data.time.compare(0, 10, placeClock(data).dateOf(now)) != 0;
+    // The reply's present, written at its own offset, on the place's clock.
+    const std::optional<int64_t> made = replyInstant(data, data.time);
+    if (!made) return false;
+    const PlaceClock clock = placeClock(data);
+    return clock.dateOf(*made) != clock.dateOf(now);
 }
 
 std::optional<WeatherData> WeatherService::getCached(const GeoLocation& loc) const {
@@ -409,31 +417,23 @@ bool readIsoFields(const std::string& text, std::tm& tm, const char*& rest) {
     tm.tm_hour = v[3];
     tm.tm_min = v[4];
     tm.tm_sec = v[5];
-    tm.tm_isdst = -1;
     return true;
 }
 
 }  // namespace
 
-std::chrono::system_clock::time_point parseIsoLocal(const std::string& text) {
-    std::tm tm{};
-    const char* rest = nullptr;
-    if (!readIsoFields(text, tm, rest)) return {};
-    const std::time_t t = std::mktime(&tm);
-    if (t == static_cast<std::time_t>(-1)) return {};
-    return timePointOf(t).value_or(std::chrono::system_clock::time_point{});
-}
-
-std::chrono::system_clock::time_point parseIsoTime(const std::string& text) {
+std::chrono::system_clock::time_point parseIsoTime(const std::string& text, const PlaceClock& clock) {
     std::tm tm{};
     const char* rest = nullptr;
     if (!readIsoFields(text, tm, rest)) return {};
     const std::optional<int> offset =
         zoneSuffixOffset(std::string_view(rest, static_cast<size_t>(text.data() + text.size() - rest)));
-    if (!offset) return parseIsoLocal(text);
+    // The fields as a UTC calendar time: the instant itself once the suffix's
+    // offset is taken off, or else the reading of the place's clock.
     const std::time_t t = timegm(&tm);
     if (t == static_cast<std::time_t>(-1)) return {};
-    return timePointOf(t - *offset).value_or(std::chrono::system_clock::time_point{});
+    const int64_t instant = offset ? t - *offset : clock.instantOf(t);
+    return timePointOf(instant).value_or(std::chrono::system_clock::time_point{});
 }
 
 std::string formatFixed(double value, int decimals) {

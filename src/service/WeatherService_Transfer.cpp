@@ -140,7 +140,11 @@ WeatherService::HttpReply WeatherService::httpFetch(const std::string& url) {
             Log::warn("http: %s (%s)", kRefused, label.c_str());
         else if (rc != CURLE_ABORTED_BY_CALLBACK)  // an abort at shut-down is silent
             Log::warn("http: %s (%s)", curl_easy_strerror(rc), label.c_str());
-        return {};
+        HttpReply failed;
+        // A write error comes only from the body limit in writeCallback.
+        failed.unreadable = rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED || rc == CURLE_PARTIAL_FILE ||
+                            rc == CURLE_BAD_CONTENT_ENCODING;
+        return failed;
     }
     HttpReply reply{status, std::move(t.body)};
     if (!reply.ok()) Log::warn("http: status %ld (%s)", status, label.c_str());

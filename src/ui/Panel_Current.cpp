@@ -3,6 +3,7 @@
 #include "foundation/PlaceTime.h"
 #include "model/DayScores.h"
 #include "model/WeatherCodes.h"
+#include "ui/Panel_Forecast.h"
 #include "ui/Units.h"
 
 #include <cstdio>
@@ -98,18 +99,20 @@ std::string pressureWarning(const WeatherData& d) {
                           "Pressure sliding fast - weather-sensitive, heads up"});
 }
 
-std::string sunLine(const WeatherData& d, const Config& cfg) {
-    if (d.daily.empty()) return {};
-    const std::string rise = formatClock(d.daily[0].sunrise, cfg.use24hClock);
-    const std::string set = formatClock(d.daily[0].sunset, cfg.use24hClock);
-    if (rise.empty() && set.empty()) return {};
-    return "Sun  " + rise + " - " + set;
+std::string sunLine(const WeatherData& d, const Config& cfg, long long now) {
+    const DailyForecast* today = todayOf(d, now);
+    if (!today) return {};
+    const SunTimes sun = sunTimes(*today, recordClock(d), cfg.use24hClock);
+    if (!sun.word.empty()) return "Sun  " + sun.word;
+    if (sun.rise.empty() && sun.set.empty()) return {};
+    return "Sun  " + sun.rise + " - " + sun.set;
 }
 
-std::string daylightLine(const WeatherData& d) {
-    if (d.daily.empty() || !(d.daily[0].daylightDuration > 0)) return {};
+std::string daylightLine(const WeatherData& d, long long now) {
+    const DailyForecast* today = todayOf(d, now);
+    if (!today || !(today->daylightDuration > 0)) return {};
     // Whole minutes; a nonsense length larger than an int holds is not a day.
-    const double secs = d.daily[0].daylightDuration;
+    const double secs = today->daylightDuration;
     if (secs > 1e9) return {};
     const int m = static_cast<int>(secs / 60.0);
     return print64("Daylight %dh %02dm", m / 60, m % 60);

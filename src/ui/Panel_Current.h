@@ -35,9 +35,11 @@ std::string pressureLine(const WeatherData& data, const Config& cfg);
 // A warning phrase on a steep three-hour fall; empty otherwise.
 std::string pressureWarning(const WeatherData& data);
 
-// "Sun  6:58 AM - 4:12 PM"; empty without daily data or sun times.
-std::string sunLine(const WeatherData& data, const Config& cfg);
-// "Daylight 9h 14m"; empty without a day length.
-std::string daylightLine(const WeatherData& data);
+// Of the place's day at `now`: "Sun  6:58 AM - 4:12 PM" on its clock, or
+// "Sun  Midnight sun"; empty when the record holds no such day or it has no
+// sun times.
+std::string sunLine(const WeatherData& data, const Config& cfg, long long now);
+// "Daylight 9h 14m" of the place's day at `now`; empty without a day length.
+std::string daylightLine(const WeatherData& data, long long now);
 
 }  // namespace nbr::panel

@@ -3,10 +3,12 @@
 #include "foundation/PlaceTime.h"
 #include "model/Dates.h"
 #include "model/ReplyTime.h"
+#include "model/SunSpan.h"
 #include "model/WeatherCodes.h"
 #include "ui/Units.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -17,14 +19,6 @@ namespace nbr::panel {
 namespace {
 
 const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-
-// Second of the day of the "HH:MM" at character 11; -1 when there is none.
-int secondOfDay(const std::string& iso) {
-    int h = 0, m = 0;
-    if (iso.size() < 16 || std::sscanf(iso.c_str() + 11, "%d:%d", &h, &m) != 2) return -1;
-    if (h < 0 || h > 48 || m < 0 || m > 59) return -1;
-    return h * 3600 + m * 60;
-}
 
 // "YYYY-MM-DDTHH": the hour a local time falls in.
 std::string hourPart(const std::string& time) { return time.substr(0, 13); }
@@ -42,15 +36,33 @@ int hourOf(const std::string& iso) {
     return h;
 }
 
-HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg) {
+namespace {
+
+// "3PM" or "15:00" for an hour of the day; `spaced`: "3 PM".
+std::string hourLabel(int hour, bool use24, bool spaced) {
+    if (use24) return printed("%02d:00", hour);
+    return printed(spaced ? "%d %s" : "%d%s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM");
+}
+
+// The hour of an entry on the place's clock; 0 for a time that does not read
+// (a text of 12 characters or less).
+int shownHour(const HourlyForecast& h, const RecordClock& clock) {
+    if (h.time.size() <= 12) return 0;
+    const std::optional<int64_t> t = clock.instantOf(h.time);
+    return t ? clock.place.minuteOfDay(*t) / 60 : hourOf(h.time);
+}
+
+// The reply's own "YYYY-MM-DDTHH" at `now`: the hour of the entry that holds
+// it, as the reply writes that entry.
+std::string replyHourAt(const RecordClock& clock, long long now) {
+    return hourPart(PlaceClock::fixed(clock.replyOffset).minuteOf(now));
+}
+
+}  // namespace
+
+HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg, const RecordClock& clock) {
     HourCells c;
-    if (now) {
-        c.hour = "Now";
-    } else {
-        const int hour = hourOf(h.time);
-        c.hour = cfg.use24hClock ? printed("%02d:00", hour)
-                                 : printed("%d%s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM");
-    }
+    c.hour = now ? "Now" : hourLabel(shownHour(h, clock), cfg.use24hClock, false);
     c.temperature = units::temp(cfg, h.temperature);
     c.condition = weatherCodeToShortString(h.weatherCode);
     c.rain = printed("%.0f%%", h.precipitationProbability);
@@ -58,29 +70,31 @@ HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg) {
 }
 
 std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg,
-                                 const std::string& localNow) {
+                                 const RecordClock& clock, long long now) {
+    const std::string hourNow = replyHourAt(clock, now);
     std::vector<HourCells> cells;
     cells.reserve(hourly.size());
     for (const HourlyForecast& h : hourly)
-        cells.push_back(hourCells(h, h.time.size() >= 13 && hourPart(h.time) == hourPart(localNow), cfg));
+        cells.push_back(hourCells(h, h.time.size() >= 13 && hourPart(h.time) == hourNow, cfg, clock));
     return cells;
 }
 
-// What hourCells reads.
-InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const std::string& localNow) {
-    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size(), hourPart(localNow));
+// What hourCells reads. The place's clock enters by its offsets over the
+// day the strip spans: a change of them within it is a change of the zone.
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const RecordClock& clock,
+                         long long now) {
+    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size(), replyHourAt(clock, now), clock.replyOffset,
+                 clock.place.offsetAt(now), clock.place.offsetAt(now + 86400));
     for (const HourlyForecast& h : hourly)
         key.add(h.time).add(h.temperature).add(h.weatherCode).add(h.precipitationProbability);
     return key;
 }
 
-std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg) {
+std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg, const RecordClock& clock) {
     std::vector<Line> out;
     bool sep = false;
     if (h.time.size() > 12) {
-        const int hour = hourOf(h.time);
-        out.push_back({cfg.use24hClock ? printed("%02d:00", hour)
-                                       : printed("%d %s", hour % 12 == 0 ? 12 : hour % 12, hour < 12 ? "AM" : "PM")});
+        out.push_back({hourLabel(shownHour(h, clock), cfg.use24hClock, true)});
         sep = true;
     }
     out.push_back({std::string("Condition: ") + weatherCodeToString(h.weatherCode), Tone::Normal, sep});
@@ -145,7 +159,8 @@ Line dayRain(const DailyForecast& d) {
     return {units::chance(d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
 }
 
-std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg) {
+std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg,
+                               const RecordClock& clock) {
     std::vector<Line> out;
     out.push_back({"Date: " + d.date});
     out.push_back({std::string("Condition: ") + weatherCodeToString(d.weatherCode)});
@@ -216,87 +231,71 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
     if (d.rainSum > 0) out.push_back({"Rain: " + units::precip(cfg, d.rainSum)});
     if (d.snowfallSum > 0) out.push_back({"Snowfall: " + units::snow(cfg, d.snowfallSum)});
     if (d.uvIndexMax > 0) out.push_back({printed("Max UV: %.0f (%s)", d.uvIndexMax, uvCategory(d.uvIndexMax))});
-    if (!d.sunrise.empty() || !d.sunset.empty())
-        out.push_back({"Sunrise: " + formatClock(d.sunrise, cfg.use24hClock) +
-                           "   Sunset: " + formatClock(d.sunset, cfg.use24hClock),
-                       Tone::Normal, true});
+    if (!d.sunrise.empty() || !d.sunset.empty()) {
+        const SunTimes sun = sunTimes(d, clock, cfg.use24hClock);
+        out.push_back({sun.word.empty() ? "Sunrise: " + sun.rise + "   Sunset: " + sun.set : sun.word, Tone::Normal, true});
+    }
     return out;
 }
 
-namespace {
-
-// The instants of a day's sunrise and sunset on the place's clock, when both
-// carry a time and the sunset follows the sunrise (it may fall after the
-// place's midnight).
-std::optional<std::pair<int64_t, int64_t>> sunInstants(const DailyForecast& d, const PlaceClock& clock) {
-    if (secondOfDay(d.sunrise) < 0 || secondOfDay(d.sunset) < 0) return std::nullopt;
-    const std::optional<int64_t> rise = clock.instantOf(d.sunrise), set = clock.instantOf(d.sunset);
-    if (!rise || !set || *set <= *rise) return std::nullopt;
-    return std::pair{*rise, *set};
+SunTimes sunTimes(const DailyForecast& d, const RecordClock& clock, bool use24) {
+    const SunDay day = sunDayOf(clock.replyOffset, d);
+    if (day.kind == SunDay::MidnightSun) return {{}, {}, "Midnight sun"};
+    if (day.kind == SunDay::PolarNight) return {{}, {}, "Polar night"};
+    // A text without its clock time shows nothing.
+    const auto shown = [&](const std::string& t) { return formatClock(t.size() >= 16 ? clock.shown(t) : t, use24); };
+    return {shown(d.sunrise), shown(d.sunset), {}};
 }
-
-}  // namespace
 
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     SunTrack t;
     const PlaceClock clock = placeClock(data);
-    const std::string today = clock.dateOf(nowEpoch);
-    const DailyForecast* d = dayOn(data, today);
-    const auto sun = d ? sunInstants(*d, clock) : std::nullopt;
-    if (!sun) return t;
-    const auto [riseAt, setAt] = *sun;
+    const SunNow sun = sunAt(data, clock, nowEpoch);
+    if (sun.kind == SunNow::Unknown) return t;
     t.show = true;
-    t.rise = secondOfDay(d->sunrise);
-    t.set = secondOfDay(d->sunset);
-    t.day = riseAt <= nowEpoch && nowEpoch <= setAt;
-    t.beforeRise = nowEpoch < riseAt;
+    t.day = sun.sunUp();
     // The sun steps once a minute, with the countdown: moved every second it
     // would shift by a hundredth of a pixel and make every idle frame new.
     const long long minute = nowEpoch - ((nowEpoch % 60) + 60) % 60;
-    if (t.day) t.fraction = static_cast<float>(minute - riseAt) / static_cast<float>(setAt - riseAt);
-    t.riseText = formatClock(d->sunrise, use24);
-    t.setText = formatClock(d->sunset, use24);
     // Counted between instants: a day on which the clock changes is 23 or 25
     // hours long.
-    int64_t until = t.day ? setAt : riseAt;
-    if (!t.day && !t.beforeRise) {
-        const DailyForecast* next = dayOn(data, addDays(today, 1));
-        const auto nextSun = next ? sunInstants(*next, clock) : std::nullopt;
-        until = nextSun ? nextSun->first : riseAt + 86400;
+    const int left = static_cast<int>(std::min<int64_t>(sun.next - nowEpoch, INT_MAX));
+    switch (sun.kind) {
+    case SunNow::Day:
+        t.fraction = static_cast<float>(minute - sun.rise) / static_cast<float>(sun.set - sun.rise);
+        t.countdown = {dhm("Sunset in", left), Tone::Amber};
+        break;
+    case SunNow::MidnightSun:
+        t.fraction = 0.5f;  // high all day
+        t.countdown = {"Midnight sun", Tone::Amber};
+        break;
+    default:
+        t.beforeRise = sun.hasSpan && nowEpoch < sun.rise;
+        t.countdown = sun.hasNext ? Line{dhm("Sunrise in", left), Tone::Accent} : Line{"Polar night", Tone::Accent};
+        break;
     }
-    const int left = static_cast<int>(until - nowEpoch);
-    t.countdown = {dhm(t.day ? "Sunset in" : "Sunrise in", left), t.day ? Tone::Amber : Tone::Accent};
-    // Whole minutes left are shown: they drop one second past the minute.
-    t.changesIn = left % 60 + 1;
-    auto hm = [&](int sec) {
-        sec = ((sec % 86400) + 86400) % 86400;  // golden hours may cross midnight
-        return clockHM(sec / 3600, (sec / 60) % 60, use24);
-    };
-    t.goldenHours = "Golden hour (soft light):\n  " + hm(t.rise) + " - " + hm(t.rise + 2700) + "\n  " +
-                    hm(t.set - 2700) + " - " + hm(t.set);
+    // Whole minutes left are shown: they drop one second past the minute. A
+    // word is looked at again each minute.
+    t.changesIn = sun.hasNext ? left % 60 + 1 : static_cast<int>(60 - (nowEpoch - minute));
+    if (!sun.hasSpan) return t;  // no sunrise or sunset today: no clock labels, no golden hours
+    t.hasSpan = true;
+    const auto hm = [&](int64_t at) { return formatClock(clock.minuteOf(at), use24); };
+    t.riseText = hm(sun.rise);
+    t.setText = hm(sun.set);
+    // The soft light of the first and last 45 minutes; a day shorter than both
+    // is soft light throughout.
+    constexpr int64_t kGolden = 2700;
+    t.goldenHours = "Golden hour (soft light):\n  " + hm(sun.rise) + " - ";
+    if (sun.set - sun.rise < 2 * kGolden) t.goldenHours += hm(sun.set);
+    else t.goldenHours += hm(sun.rise + kGolden) + "\n  " + hm(sun.set - kGolden) + " - " + hm(sun.set);
     return t;
 }
 
 bool isNightAt(const WeatherData& data, long long nowEpoch) {
     const PlaceClock clock = placeClock(data);
-    const std::string today = clock.dateOf(nowEpoch);
-    // Polar night and midnight sun: the day's whole daylight decides.
-    if (const DailyForecast* d = dayOn(data, today)) {
-        if (d->daylightDuration == 0) return true;
-        if (d->daylightDuration >= 86400 - 60) return false;
-    }
-    // Day from a sunrise to its sunset, which may fall after midnight:
-    // yesterday's sunset can still be to come.
-    bool known = false;
-    for (const std::string& date : {addDays(today, -1), today}) {
-        const DailyForecast* d = dayOn(data, date);
-        const auto sun = d ? sunInstants(*d, clock) : std::nullopt;
-        if (!sun) continue;
-        if (sun->first <= nowEpoch && nowEpoch < sun->second) return false;
-        known = known || date == today;
-    }
-    if (known) return true;
-    const int t = secondOfDay(clock.minuteOf(nowEpoch));
+    const SunNow sun = sunAt(data, clock, nowEpoch);
+    if (sun.kind != SunNow::Unknown) return !sun.sunUp();
+    const int t = clock.minuteOfDay(nowEpoch) * 60;
     return t < 6 * 3600 || t >= 19 * 3600;
 }
 

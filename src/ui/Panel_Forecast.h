@@ -4,6 +4,7 @@
 
 #include "foundation/Config.h"
 #include "model/LastAnswer.h"
+#include "model/ReplyTime.h"
 #include "model/WeatherTypes.h"
 #include "ui/PanelText.h"
 
@@ -19,20 +20,22 @@ namespace nbr::panel {
 int hourOf(const std::string& isoLocal);
 
 // The four text rows of one hour's column: the hour reads "Now" when it is
-// the hour that holds the present time, else its own clock hour.
+// the hour that holds the present time, else the hour the place's clock
+// shows then.
 struct HourCells {
     std::string hour, temperature, condition, rain;
 };
-HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg);
-// The cells of every hour at the local time `localNow` (PlaceClock::minuteOf), and
-// everything they are made of (what the strip remembers them by between
-// frames). The list normally begins with the next full hour, so its first
-// column is "Now" only while the present time is on that hour.
+HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg, const RecordClock& clock);
+// The cells of every hour at `now` (Unix seconds), and everything they are
+// made of (what the strip remembers them by between frames). The list
+// normally begins with the next full hour, so its first column is "Now" only
+// while the present time is on that hour.
 std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg,
-                                 const std::string& localNow);
-InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const std::string& localNow);
+                                 const RecordClock& clock, long long now);
+InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const RecordClock& clock,
+                         long long now);
 
-std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg);
+std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg, const RecordClock& clock);
 
 // Heights of the temperature line's points, 0 (coldest) to 1 (warmest), in
 // display degrees; a flat series sits at 0.5. Empty for fewer than 2 hours.
@@ -63,29 +66,39 @@ Line dayConfidence(const DailyForecast& d);
 Line dayRain(const DailyForecast& d);
 
 // The day's tooltip for column k; `skill` may be null.
-std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg);
+std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg,
+                               const RecordClock& clock);
+
+// A day's sunrise and sunset as the place's clock shows them ("" for a text
+// without its time); for a day without either, "Midnight sun" or "Polar
+// night" in `word` instead.
+struct SunTimes {
+    std::string rise, set, word;
+};
+SunTimes sunTimes(const DailyForecast& d, const RecordClock& clock, bool use24);
 
 // ---- Sun tracker ----
 
 struct SunTrack {
-    bool show = false;  // usable sunrise and sunset
-    int rise = 0, set = 0;  // local seconds of the day
-    bool day = false;     // between sunrise and sunset, both included
+    bool show = false;      // the record tells the sun's day at the place now
+    bool day = false;       // the sun is up
+    bool hasSpan = false;   // the arc spans a sunrise and a sunset (none on a day without them)
     bool beforeRise = false;
-    float fraction = 0;   // of the day gone, while `day`
+    float fraction = 0;     // of the day gone, while `day`
     std::string riseText, setText;  // clock labels under the arc ends
-    Line countdown;                 // "Sunset in 2h 05m"
+    Line countdown;                 // "Sunset in 2h 05m", "Midnight sun", "Polar night"
     int changesIn = 0;              // seconds until the countdown reads differently
-    std::string goldenHours;        // tooltip text
+    std::string goldenHours;        // tooltip text; empty without a span
 };
-// From the daily entry of the place's date at `nowEpoch`; the countdown runs
-// between instants, so it holds across a daylight-saving change.
+// The sunrise-to-sunset span that holds at `nowEpoch` (yesterday's, when its
+// sunset falls after midnight, or today's); the countdown runs between
+// instants, so it holds across a daylight-saving change, and to the next
+// sunrise the record holds, none before a polar night.
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24);
 
-// Whether it is night at the place at `nowEpoch`: outside every sunrise-to-
-// sunset span of the record's days (a sunset may fall after midnight); all
-// day on a day without daylight, never on one of 24 hours; when the record
-// has no usable times for the place's date, local hours before 6 and after 18.
+// Whether it is night at the place at `nowEpoch`, by the same span as the sun
+// tracker; when the record tells nothing of the place's date, local hours
+// before 6 and from 19.
 bool isNightAt(const WeatherData& data, long long nowEpoch);
 
 }  // namespace nbr::panel

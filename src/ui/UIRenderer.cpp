@@ -133,13 +133,14 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::EndChild();
     ImGui::SameLine();
     ImGui::BeginChild("rightcol", ImVec2(0, l.top), true);
-    renderHourlyForecast(data.hourly, placeClock(data));
+    const RecordClock clock = recordClock(data);
+    renderHourlyForecast(data.hourly, clock);
     ImGui::Separator();
     renderSkyCarousel(data);
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);
-    renderDailyForecast(data.daily, panel::placeToday(data, frameSecond));
+    renderDailyForecast(data.daily, panel::placeToday(data, frameSecond), clock);
     ImGui::EndChild();
     ImGui::PopStyleColor();
 }

@@ -90,13 +90,15 @@ public:
     void renderCurrentMetrics(const WeatherData& data);
 
     // ---- Hourly and daily forecast, sun tracker (UIRenderer_Forecast.cpp) ----
-    // `clock`: the place's, for the hour that holds the present time.
-    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const PlaceClock& clock);
+    // `clock`: how the record's times read at the place (the hour that holds
+    // the present time, the hours and sun times it shows).
+    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const RecordClock& clock);
     void renderHourlyChart(const std::vector<HourlyForecast>& hourly, float columnWidth, float leftInset);
-    void renderHourlyTooltip(const HourlyForecast& hour);
+    void renderHourlyTooltip(const HourlyForecast& hour, const RecordClock& clock);
     // `today`: the place's date, whose column is called "Today".
-    void renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today);
-    void renderDailyTooltip(const DailyForecast& day, int column);
+    void renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today,
+                             const RecordClock& clock);
+    void renderDailyTooltip(const DailyForecast& day, int column, const RecordClock& clock);
     void renderSunTracker(const WeatherData& data);
     static constexpr float kSunTrackerMinWidth = 170.0f;
 

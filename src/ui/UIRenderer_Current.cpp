@@ -73,12 +73,12 @@ void UIRenderer::renderCurrentMetrics(const WeatherData& data) {
         const std::string warning = panel::pressureWarning(data);
         if (!warning.empty()) draw::text(warning, panel::Tone::Amber, true);
     }
-    const std::string sun = panel::sunLine(data, config);
+    const std::string sun = panel::sunLine(data, config, frameSecond);
     if (!sun.empty()) {
         ImGui::Spacing();
         draw::text(sun);
     }
-    const std::string daylight = panel::daylightLine(data);
+    const std::string daylight = panel::daylightLine(data, frameSecond);
     if (!daylight.empty()) draw::text(daylight);
 }
 

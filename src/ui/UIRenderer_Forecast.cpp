@@ -27,7 +27,7 @@ ImU32 barBackground(int themeId) {
 }
 }  // namespace
 
-void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const PlaceClock& clock) {
+void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const RecordClock& clock) {
     if (hourly.empty()) return;
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::TextUnformatted("24-Hour Forecast");
@@ -58,9 +58,9 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly,
         dl->AddLine(ImVec2(x, g.y), ImVec2(x, g.y + 4 * rowH), gridColour(config.themeId), 1.0f);
     }
 
-    const std::string now = clock.minuteOf(frameSecond);
-    const std::vector<panel::HourCells>& cells = hourStripMemo.get(
-        panel::hourStripInputs(hourly, config, now), [&] { return panel::hourStrip(hourly, config, now); });
+    const std::vector<panel::HourCells>& cells =
+        hourStripMemo.get(panel::hourStripInputs(hourly, config, clock, frameSecond),
+                          [&] { return panel::hourStrip(hourly, config, clock, frameSecond); });
     const float rowX = ImGui::GetCursorPosX();
     auto row = [&](std::string panel::HourCells::*field) {
         for (size_t i = 0; i < n; ++i) {
@@ -86,7 +86,7 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly,
                 if (i < n) {
                     const float x0 = p.x + kInset + kColumn * static_cast<float>(i);
                     dl->AddRectFilled(ImVec2(x0, p.y), ImVec2(x0 + kColumn, bottom), IM_COL32(255, 255, 255, 15));
-                    renderHourlyTooltip(hourly[i]);
+                    renderHourlyTooltip(hourly[i], clock);
                 }
             }
         }
@@ -123,13 +123,14 @@ void UIRenderer::renderHourlyChart(const std::vector<HourlyForecast>& hourly, fl
     ImGui::Dummy(ImVec2(static_cast<float>(n) * w + inset, 26));
 }
 
-void UIRenderer::renderHourlyTooltip(const HourlyForecast& hour) {
+void UIRenderer::renderHourlyTooltip(const HourlyForecast& hour, const RecordClock& clock) {
     ImGui::BeginTooltip();
-    draw::lines(panel::hourlyTooltip(hour, config));
+    draw::lines(panel::hourlyTooltip(hour, config, clock));
     ImGui::EndTooltip();
 }
 
-void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today) {
+void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today,
+                                     const RecordClock& clock) {
     if (daily.empty()) return;
     ImGui::TextUnformatted("7-Day Forecast");
     ImGui::SameLine();
@@ -140,7 +141,7 @@ void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily, co
         ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders | ImGuiTableFlags_SizingStretchSame;
     if (!ImGui::BeginTable("forecast", cols, flags)) return;
     auto hoverTip = [&](int c) {
-        if (ImGui::IsItemHovered()) renderDailyTooltip(daily[static_cast<size_t>(c)], c);
+        if (ImGui::IsItemHovered()) renderDailyTooltip(daily[static_cast<size_t>(c)], c, clock);
     };
 
     ImGui::TableNextRow();
@@ -211,9 +212,9 @@ void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily, co
     }
 }
 
-void UIRenderer::renderDailyTooltip(const DailyForecast& day, int column) {
+void UIRenderer::renderDailyTooltip(const DailyForecast& day, int column, const RecordClock& clock) {
     ImGui::BeginTooltip();
-    draw::lines(panel::dailyTooltip(day, column, skill, config));
+    draw::lines(panel::dailyTooltip(day, column, skill, config, clock));
     ImGui::EndTooltip();
 }
 
@@ -226,7 +227,7 @@ void UIRenderer::renderSunTracker(const WeatherData& data) {
     const ImVec2 q = ImGui::GetCursorScreenPos();
     ImGui::Dummy(ImVec2(w, h));
     draw::noteItem("sunTracker");
-    if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", t.goldenHours.c_str());
+    if (!t.goldenHours.empty() && ImGui::IsItemHovered()) ImGui::SetTooltip("%s", t.goldenHours.c_str());
 
     ImDrawList* dl = ImGui::GetWindowDrawList();
     const float b = q.y + h - 26, x0 = q.x + w / 2, r = std::min(w / 2 - 26, h - 44);
@@ -252,7 +253,10 @@ void UIRenderer::renderSunTracker(const WeatherData& data) {
                         ImVec2(sun.x + 11 * std::cos(ra), sun.y + 11 * std::sin(ra)), amber, 1.2f);
         }
     } else {
-        dl->AddCircleFilled(ImVec2(t.beforeRise ? x0 - r : x0 + r, b + 9), 5, IM_COL32(107, 74, 46, 255));
+        // Below the horizon: under the sunrise or the sunset, or in the
+        // middle on a day that has neither.
+        const float x = !t.hasSpan ? x0 : t.beforeRise ? x0 - r : x0 + r;
+        dl->AddCircleFilled(ImVec2(x, b + 9), 5, IM_COL32(107, 74, 46, 255));
     }
 
     auto centredAt = [&](const std::string& s, float cx, float top, ImU32 col) {

@@ -75,10 +75,16 @@ void UIRenderer::renderSkyCarousel(const WeatherData& data) {
     }
     // The card gets the rest of the column, and at least the height of the
     // smallest moon picture: in a short window the column scrolls to it.
+    // Each card has a region of its own, so the frame that turns to a card
+    // takes the scroll bar and position from that card's content as last
+    // shown, not from the card before.
+    const int kind = tabs[static_cast<size_t>(s.index)].kind;
+    ImGui::PushID(kind);
     ImGui::BeginChild("skyBody", ImVec2(0, std::max(ImGui::GetContentRegionAvail().y, kMoonMinSize)), false);
     carouselHovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_ChildWindows);
-    renderSkyCard(tabs[static_cast<size_t>(s.index)].kind, data);
+    renderSkyCard(kind, data);
     ImGui::EndChild();
+    ImGui::PopID();
     carouselIndex = s.index;
     carouselAutoRotate = s.autoRotate;
     carouselTimer = s.timer;

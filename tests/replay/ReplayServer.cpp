@@ -257,6 +257,11 @@ Reply& Reply::delayed(int ms) {
     return *this;
 }
 
+Reply& Reply::cutShort() {
+    cut = true;
+    return *this;
+}
+
 namespace {
 
 std::string gzipBytes(const std::string& in) {
@@ -403,7 +408,15 @@ ReplayServer::ReplayServer() : impl_(std::make_unique<Impl>()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         res.status = reply.status;
         for (const auto& [k, v] : reply.headers) res.set_header(k, v);
-        if (reply.gzip) {
+        if (reply.cut) {
+            const size_t half = reply.body.size() / 2;
+            res.set_content_provider(reply.body.size(), reply.contentType,
+                                     [body = reply.body, half](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset >= half) return false;  // drops the connection
+                                         sink.write(body.data() + offset, half - offset);
+                                         return true;
+                                     });
+        } else if (reply.gzip) {
             res.set_header("Content-Encoding", "gzip");
             res.set_content(gzipBytes(reply.body), reply.contentType);
         } else {

@@ -78,6 +78,7 @@ struct Reply {
     std::vector<std::pair<std::string, std::string>> headers;
     bool gzip = false;  // send the body gzip-encoded
     int delayMs = 0;    // wait before answering
+    bool cut = false;   // announce the whole body's length, send half and close
 
     static Reply json(std::string body);
     static Reply text(std::string body, std::string contentType = "text/plain");
@@ -90,6 +91,7 @@ struct Reply {
     static Reply pass();
     Reply& gzipped();
     Reply& delayed(int ms);
+    Reply& cutShort();
 };
 
 class ReplayServer;
