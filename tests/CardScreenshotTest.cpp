@@ -293,19 +293,20 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
     };
     const auto amber = [](const Frame& f) { return pixelsOfColour(f, theme::Amber, 0, 0, 560, 300); };
     card(panel::SkySky, data, false);  // the first frame after the window's resize
-    const auto sunDays = [&](const char* first, const char* rise, const char* set, int daylight) {
+    // Every day of the record alike: sunrise at 00:00 and sunset at the next
+    // day's 00:00, or both at the day's 00:00.
+    const auto sunDays = [&](int daysLong) {
         for (size_t i = 0; i < data.daily.size(); ++i) {
-            const std::string day = addDays(first, int(i)), next = std::string(set) == "next" ? addDays(day, 1) : day;
-            data.daily[i] = {.date = day, .sunrise = day + "T" + rise, .sunset = next + "T00:00",
-                             .daylightDuration = double(daylight)};
+            const std::string day = addDays("2027-06-20", int(i));
+            data.daily[i] = {.date = day, .sunrise = day + "T00:00", .sunset = addDays(day, daysLong) + "T00:00"};
         }
     };
     data.location.latitude = 69.65, data.location.longitude = 18.96;
     data.utcOffsetSeconds = 7200;
-    sunDays("2027-06-20", "00:00", "next", 86400);
+    sunDays(1);
     const Frame midnightSun = skyAt(1813489200, data);  // 13:00 CEST
     save(midnightSun, "tromso-sky-midnight-sun");
-    sunDays("2027-06-20", "00:00", "same", 0);
+    sunDays(0);
     const Frame polar = skyAt(1813489200, data);
     save(polar, "tromso-sky-polar");
     EXPECT_GT(amber(midnightSun), amber(polar) + 100);

@@ -12,11 +12,6 @@ std::optional<int64_t> RecordClock::instantOf(const std::string& replyTime) cons
     return *local - replyOffset;
 }
 
-std::string RecordClock::shown(const std::string& replyTime) const {
-    const std::optional<int64_t> t = instantOf(replyTime);
-    return t ? place.minuteOf(*t) : std::string();
-}
-
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date) {
     for (const DailyForecast& d : data.daily)
         if (d.date == date) return &d;

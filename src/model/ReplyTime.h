@@ -24,10 +24,8 @@ struct RecordClock {
     int replyOffset = 0;  // the offset the reply's times are written at
     PlaceClock place;     // the clock that shows them
 
+    // The instant a reply's time names; none when the text is no time.
     std::optional<int64_t> instantOf(const std::string& replyTime) const;
-    // The place's "YYYY-MM-DDTHH:MM" at the instant a reply's time names; ""
-    // when the text is no time.
-    std::string shown(const std::string& replyTime) const;
 };
 
 // The daily entry of `date` ("YYYY-MM-DD"); null when the record has none.

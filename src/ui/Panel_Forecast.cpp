@@ -20,6 +20,12 @@ namespace {
 
 const char* const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
+// The clock text of an instant on a place's clock.
+std::string clockAt(const PlaceClock& clock, int64_t at, bool use24) {
+    const int minute = clock.minuteOfDay(at);
+    return clockHM(minute / 60, minute % 60, use24);
+}
+
 // "YYYY-MM-DDTHH": the hour a local time falls in.
 std::string hourPart(const std::string& time) { return time.substr(0, 13); }
 
@@ -243,7 +249,10 @@ SunTimes sunTimes(const DailyForecast& d, const RecordClock& clock, bool use24) 
     if (day.kind == SunDay::MidnightSun) return {{}, {}, "Midnight sun"};
     if (day.kind == SunDay::PolarNight) return {{}, {}, "Polar night"};
     // A text without its clock time shows nothing.
-    const auto shown = [&](const std::string& t) { return formatClock(t.size() >= 16 ? clock.shown(t) : t, use24); };
+    const auto shown = [&](const std::string& t) {
+        const std::optional<int64_t> at = t.size() >= 16 ? clock.instantOf(t) : std::nullopt;
+        return at ? clockAt(clock.place, *at, use24) : formatClock(t, use24);
+    };
     return {shown(d.sunrise), shown(d.sunset), {}};
 }
 
@@ -279,7 +288,7 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     t.changesIn = sun.hasNext ? left % 60 + 1 : static_cast<int>(60 - (nowEpoch - minute));
     if (!sun.hasSpan) return t;  // no sunrise or sunset today: no clock labels, no golden hours
     t.hasSpan = true;
-    const auto hm = [&](int64_t at) { return formatClock(clock.minuteOf(at), use24); };
+    const auto hm = [&](int64_t at) { return clockAt(clock, at, use24); };
     t.riseText = hm(sun.rise);
     t.setText = hm(sun.set);
     // The soft light of the first and last 45 minutes; a day shorter than both
