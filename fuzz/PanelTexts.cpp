@@ -23,12 +23,13 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
     const long long now = nbr::replyInstant(d, d.time).value_or(1796000000);
     (void)placeClockText(d, now, c.use24hClock);
     (void)utcOffsetText(d.utcOffsetSeconds);
-    (void)currentAdvice(d, c, now);
+    const nbr::DailyForecast* todayEntry = nbr::todayOf(d, now);
+    (void)currentAdvice(d, todayEntry, c, now);
     (void)currentMetrics(d, c);
     (void)pressureLine(d, c);
     (void)pressureWarning(d);
-    (void)sunLine(d, c, now);
-    (void)daylightLine(d, now);
+    (void)sunLine(d, todayEntry, c);
+    (void)daylightLine(todayEntry);
     const nbr::RecordClock clock = nbr::recordClock(d);
     (void)hourStrip(d.hourly, c, clock, now);
     for (const nbr::HourlyForecast& h : d.hourly) (void)hourlyTooltip(h, c, clock);

@@ -148,7 +148,9 @@ std::vector<MinutelyForecast> stepsFromNow(std::initializer_list<double> mm, int
 }
 
 // The advice and the mini strip at the record's own time.
-Line currentAdvice(const WeatherData& d, const Config& c) { return panel::currentAdvice(d, c, kRecordNow); }
+Line currentAdvice(const WeatherData& d, const Config& c) {
+    return panel::currentAdvice(d, todayOf(d, kRecordNow), c, kRecordNow);
+}
 MiniStrip miniStrip(const WeatherData& d, const Config& c, bool refreshing) {
     return panel::miniStrip(d, c, refreshing, kRecordNow);
 }
@@ -230,26 +232,26 @@ TEST(PanelCurrent, PressureSunAndDaylightLines) {
 
     const long long noon = 1796644800;  // 2026-12-07 12:00 UTC; the record's place is at UTC-1
     d.utcOffsetSeconds = -3600;
-    EXPECT_EQ(sunLine(d, imperial(), noon), "");
-    EXPECT_EQ(daylightLine(d, noon), "");
+    EXPECT_EQ(sunLine(d, todayOf(d, noon), imperial()), "");
+    EXPECT_EQ(daylightLine(todayOf(d, noon)), "");
     DailyForecast today, tomorrow;
     today.date = "2026-12-07", tomorrow.date = "2026-12-08";
     today.sunrise = "2026-12-07";  // no time
     today.sunset = "2026-12-07T16:12";
     today.daylightDuration = 33242.57;
     d.daily = {today};
-    EXPECT_EQ(sunLine(d, imperial(), noon), "Sun   - 4:12 PM");
-    EXPECT_EQ(daylightLine(d, noon), "Daylight 9h 14m");
+    EXPECT_EQ(sunLine(d, todayOf(d, noon), imperial()), "Sun   - 4:12 PM");
+    EXPECT_EQ(daylightLine(todayOf(d, noon)), "Daylight 9h 14m");
     // The place's day, not the record's first: a day later offline nothing,
     // then the day the record holds; a day without sunset.
-    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "");
-    EXPECT_EQ(daylightLine(d, noon + 86400), "");
+    EXPECT_EQ(sunLine(d, todayOf(d, noon + 86400), imperial()), "");
+    EXPECT_EQ(daylightLine(todayOf(d, noon + 86400)), "");
     tomorrow.sunrise = "2026-12-08T07:01", tomorrow.sunset = "2026-12-08T16:11", tomorrow.daylightDuration = 33000;
     d.daily = {today, tomorrow};
-    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "Sun  7:01 AM - 4:11 PM");
-    EXPECT_EQ(daylightLine(d, noon + 86400), "Daylight 9h 10m");
+    EXPECT_EQ(sunLine(d, todayOf(d, noon + 86400), imperial()), "Sun  7:01 AM - 4:11 PM");
+    EXPECT_EQ(daylightLine(todayOf(d, noon + 86400)), "Daylight 9h 10m");
     d.daily[1].sunrise = "2026-12-08T00:00", d.daily[1].sunset = "2026-12-09T00:00";
-    EXPECT_EQ(sunLine(d, imperial(), noon + 86400), "Sun  Midnight sun");
+    EXPECT_EQ(sunLine(d, todayOf(d, noon + 86400), imperial()), "Sun  Midnight sun");
 }
 
 TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {

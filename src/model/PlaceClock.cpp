@@ -46,27 +46,22 @@ int digits(const std::string& t, size_t at, size_t n) {
 
 }  // namespace
 
-std::optional<int64_t> PlaceClock::localSecondsOf(const std::string& localTime) {
+std::optional<int64_t> PlaceClock::localSecondsOf(const std::string& t) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    // The forecast service's own "YYYY-MM-DDTHH:MM", read without the
-    // scanner: every frame reads a few of them.
-    const std::string& t = localTime;
-    if (t.size() == 16 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':') {
-        year = digits(t, 0, 4), month = digits(t, 5, 2), day = digits(t, 8, 2);
-        hour = digits(t, 11, 2), minute = digits(t, 14, 2);
-        if (year >= 0 && month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour >= 0 && hour <= 24 &&
-            minute >= 0 && minute <= 59) {
-            int64_t local = 0;
-            if (!utcSecondsOf(year, month, day, hour, minute, 0, local)) return std::nullopt;
-            return local;
-        }
-    }
-    if (!parseIsoDate(localTime, year, month, day)) return std::nullopt;
-    if (localTime.size() > 10) {
-        if (localTime[10] != 'T' || std::sscanf(localTime.c_str() + 11, "%2d:%2d", &hour, &minute) != 2 || hour < 0 ||
-            hour > 24 || minute < 0 || minute > 59)
+    // The forecast service's own "YYYY-MM-DDTHH:MM" is read without the
+    // scanner (every frame reads a few); any other form with it.
+    const bool own = t.size() == 16 && t[4] == '-' && t[7] == '-' && t[10] == 'T' && t[13] == ':' &&
+                     (year = digits(t, 0, 4)) >= 0 && (month = digits(t, 5, 2)) >= 0 &&
+                     (day = digits(t, 8, 2)) >= 0 && (hour = digits(t, 11, 2)) >= 0 &&
+                     (minute = digits(t, 14, 2)) >= 0;
+    if (!own) {
+        hour = minute = 0;
+        if (!parseIsoDate(t, year, month, day)) return std::nullopt;
+        if (t.size() > 10 && (t[10] != 'T' || std::sscanf(t.c_str() + 11, "%2d:%2d", &hour, &minute) != 2))
             return std::nullopt;
     }
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 24 || minute < 0 || minute > 59)
+        return std::nullopt;
     int64_t local = 0;
     if (!utcSecondsOf(year, month, day, hour, minute, 0, local)) return std::nullopt;
     return local;

@@ -41,17 +41,13 @@ std::string feelsLikeText(const WeatherData& data, const Config& cfg) {
     return "(feels like " + units::temp(cfg, data.apparentTemperature) + ")";
 }
 
-std::string takeaway(const WeatherData& data, const Config& cfg, int64_t now) {
-    return dailyTakeaway(data, todayOf(data, now), now, cfg.useFahrenheit);
-}
-
-Line currentAdvice(const WeatherData& data, const Config& cfg, int64_t now) {
+Line currentAdvice(const WeatherData& data, const DailyForecast* today, const Config& cfg, int64_t now) {
     const PrecipNowcast n = computePrecipNowcast(data, now);
     switch (n.state) {
     case PrecipNowcast::StartsSoon: return {print64("%s starting in ~%d min", n.what(), n.minutes), Tone::Amber};
     case PrecipNowcast::EndsSoon: return {print64("%s stopping in ~%d min", n.what(), n.minutes), Tone::Live};
     case PrecipNowcast::Continuing: return {print64("%s continuing for the next 2h", n.what()), Tone::Amber};
-    default: return {takeaway(data, cfg, now), Tone::Accent};
+    default: return {dailyTakeaway(data, today, now, cfg.useFahrenheit), Tone::Accent};
     }
 }
 
@@ -99,8 +95,7 @@ std::string pressureWarning(const WeatherData& d) {
                           "Pressure sliding fast - weather-sensitive, heads up"});
 }
 
-std::string sunLine(const WeatherData& d, const Config& cfg, long long now) {
-    const DailyForecast* today = todayOf(d, now);
+std::string sunLine(const WeatherData& d, const DailyForecast* today, const Config& cfg) {
     if (!today) return {};
     const SunTimes sun = sunTimes(*today, recordClock(d), cfg.use24hClock);
     if (!sun.word.empty()) return "Sun  " + sun.word;
@@ -108,8 +103,7 @@ std::string sunLine(const WeatherData& d, const Config& cfg, long long now) {
     return "Sun  " + sun.rise + " - " + sun.set;
 }
 
-std::string daylightLine(const WeatherData& d, long long now) {
-    const DailyForecast* today = todayOf(d, now);
+std::string daylightLine(const DailyForecast* today) {
     if (!today || !(today->daylightDuration > 0)) return {};
     // Whole minutes; a nonsense length larger than an int holds is not a day.
     const double secs = today->daylightDuration;

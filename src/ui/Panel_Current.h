@@ -19,13 +19,10 @@ bool hasCurrentConditions(const WeatherData& data);
 // "(feels like 25F)"
 std::string feelsLikeText(const WeatherData& data, const Config& cfg);
 
-// The day's takeaway sentence at `now` (Unix seconds), about the entry of the
-// place's date.
-std::string takeaway(const WeatherData& data, const Config& cfg, int64_t now);
-
-// The rain nowcast at `now` when rain starts, stops or goes on; otherwise the
-// day's takeaway sentence in the accent colour.
-Line currentAdvice(const WeatherData& data, const Config& cfg, int64_t now);
+// The rain nowcast at `now` (Unix seconds) when rain starts, stops or goes
+// on; otherwise the takeaway sentence of `today` (the entry of the place's
+// date, null when the record holds none) in the accent colour.
+Line currentAdvice(const WeatherData& data, const DailyForecast* today, const Config& cfg, int64_t now);
 
 // The metric cells in grid order; rows whose condition fails are left out.
 std::vector<Line> currentMetrics(const WeatherData& data, const Config& cfg);
@@ -35,11 +32,11 @@ std::string pressureLine(const WeatherData& data, const Config& cfg);
 // A warning phrase on a steep three-hour fall; empty otherwise.
 std::string pressureWarning(const WeatherData& data);
 
-// Of the place's day at `now`: "Sun  6:58 AM - 4:12 PM" on its clock, or
-// "Sun  Midnight sun"; empty when the record holds no such day or it has no
-// sun times.
-std::string sunLine(const WeatherData& data, const Config& cfg, long long now);
-// "Daylight 9h 14m" of the place's day at `now`; empty without a day length.
-std::string daylightLine(const WeatherData& data, long long now);
+// Of `today`, the record's entry of the place's date: "Sun  6:58 AM - 4:12
+// PM" on the place's clock, or "Sun  Midnight sun"; empty without the entry
+// (null) or its sun times.
+std::string sunLine(const WeatherData& data, const DailyForecast* today, const Config& cfg);
+// "Daylight 9h 14m" of `today`; empty without the entry or a day length.
+std::string daylightLine(const DailyForecast* today);
 
 }  // namespace nbr::panel

@@ -64,6 +64,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     frameSecond = wallSeconds();
     timedChange = panel::nextMinuteStart(frameSecond, placeClock(data).offsetAt(frameSecond));
     night = panel::isNightAt(data, frameSecond);
+    todayEntry = todayOf(data, frameSecond);
 
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(vp->Pos);

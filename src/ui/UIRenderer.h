@@ -138,6 +138,9 @@ public:
     bool showStars = false, starFactsRequested = false;
     std::unordered_map<std::string, std::string> starFacts;
     bool night = false;
+    // The record's entry of the place's date in this frame; null when it
+    // holds none.
+    const DailyForecast* todayEntry = nullptr;
     // The clocks a frame's texts are worked out from (tests set their own),
     // the wall-clock second of the frame being built (a panel drawn on its
     // own before any frame takes the renderer's start), and the first second at

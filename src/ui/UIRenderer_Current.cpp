@@ -1,5 +1,6 @@
 // The current-conditions column: header with icon, temperature and advice,
 // then the metrics grid, pressure and sun lines.
+#include "model/DayScores.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/UIDraw.h"
@@ -17,7 +18,7 @@ void UIRenderer::renderCurrentConditions(const WeatherData& data) {
     const float lineH = ImGui::GetTextLineHeightWithSpacing();
     const bool icon = weatherIcons.id != 0 && weatherCodeToIconCell(data.weatherCode, night) >= 0;
     const float iconH = icon ? std::clamp(0.4f * avail.x, 80.0f, 116.0f) : ImGui::GetTextLineHeight();
-    const std::string takeaway = panel::takeaway(data, config, frameSecond);
+    const std::string takeaway = dailyTakeaway(data, todayEntry, frameSecond, config.useFahrenheit);
     const float textH = ImGui::CalcTextSize(takeaway.c_str(), nullptr, false, avail.x).y;
     const float headH = 2 * ImGui::GetStyle().ItemSpacing.y + iconH + lineH + textH + lineH + 8;
 
@@ -54,7 +55,7 @@ void UIRenderer::renderCurrentHeader(const WeatherData& data) {
     draw::text(formatTemp(data.temperature));
     ImGui::SameLine();
     draw::text(panel::feelsLikeText(data, config), panel::Tone::Dim);
-    const panel::Line advice = panel::currentAdvice(data, config, frameSecond);
+    const panel::Line advice = panel::currentAdvice(data, todayEntry, config, frameSecond);
     draw::text(advice.text, advice.tone, true);
 }
 
@@ -73,12 +74,12 @@ void UIRenderer::renderCurrentMetrics(const WeatherData& data) {
         const std::string warning = panel::pressureWarning(data);
         if (!warning.empty()) draw::text(warning, panel::Tone::Amber, true);
     }
-    const std::string sun = panel::sunLine(data, config, frameSecond);
+    const std::string sun = panel::sunLine(data, todayEntry, config);
     if (!sun.empty()) {
         ImGui::Spacing();
         draw::text(sun);
     }
-    const std::string daylight = panel::daylightLine(data, frameSecond);
+    const std::string daylight = panel::daylightLine(todayEntry);
     if (!daylight.empty()) draw::text(daylight);
 }
 
