@@ -2,6 +2,8 @@
 
 #include "platform/TimeZones.h"
 
+#include <algorithm>
+
 namespace nbr {
 
 PlaceClock placeClock(const GeoLocation& place) { return PlaceClock(platform::zoneOffsets(place.timezone)); }
@@ -15,8 +17,29 @@ PlaceClock placeClock(const WeatherData& data) {
 
 RecordClock recordClock(const WeatherData& data) { return {data.utcOffsetSeconds, placeClock(data)}; }
 
-const DailyForecast* todayOf(const WeatherData& data, int64_t now) {
-    return dayOn(data, placeClock(data).dateOf(now));
+const DailyForecast* todayOf(const WeatherData& data, int64_t now) { return dayAhead(data, now, 0); }
+
+std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count) {
+    // The hours are in time order: the first one still running at `now`.
+    const auto& hours = data.hourly;
+    const auto first = std::partition_point(hours.begin(), hours.end(), [&](const HourlyForecast& h) {
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        return !start || *start + 3600 <= now;
+    });
+    const size_t from = static_cast<size_t>(first - hours.begin());
+    return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
+}
+
+std::span<const DailyForecast> daysFrom(const WeatherData& data, int64_t now) {
+    const std::string today = placeClock(data).dateOf(now);
+    const auto& days = data.daily;
+    const auto first =
+        std::partition_point(days.begin(), days.end(), [&](const DailyForecast& d) { return d.date < today; });
+    return std::span<const DailyForecast>(days).subspan(static_cast<size_t>(first - days.begin()));
+}
+
+const DailyForecast* dayAhead(const WeatherData& data, int64_t now, int days) {
+    return dayOn(data, addDays(placeClock(data).dateOf(now), days));
 }
 
 }  // namespace nbr

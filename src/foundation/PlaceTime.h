@@ -5,6 +5,10 @@
 #include "model/ReplyTime.h"
 #include "model/WeatherTypes.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
 namespace nbr {
 
 // A place's own clock: its zone's, when the zone is one the system knows;
@@ -23,5 +27,20 @@ RecordClock recordClock(const WeatherData& data);
 // record holds none, as an old record past the place's midnight may not:
 // readers of "today" then show nothing rather than another day's values.
 const DailyForecast* todayOf(const WeatherData& data, int64_t now);
+
+// The record as of `now` (Unix seconds), whatever moment it was fetched at.
+// Each reader of "the coming hours", "the coming days" or "tomorrow" takes
+// its slice here, never from the front of the lists.
+//
+// The hours from the one holding `now` (an hour covers the 60 minutes from
+// the instant its time names), at most `count`; empty once the record's
+// hours no longer reach now.
+std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count = 24);
+// The days from the place's date at `now` on; empty when the record holds
+// none of them.
+std::span<const DailyForecast> daysFrom(const WeatherData& data, int64_t now);
+// The entry of the place's date plus `days` at `now`; null when the record
+// holds none (todayOf is dayAhead(data, now, 0)).
+const DailyForecast* dayAhead(const WeatherData& data, int64_t now, int days);
 
 }  // namespace nbr

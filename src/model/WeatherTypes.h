@@ -24,6 +24,7 @@ inline constexpr double kUnknownAmount = -1;
 inline constexpr int kUnknownCode = -1;
 inline bool knownTemperature(double celsius) { return celsius > -900; }
 inline bool knownAmount(double value) { return value >= 0; }
+inline bool knownCode(int code) { return code >= 0; }
 
 // ---- Places and alerts ------------------------------------------------------
 
