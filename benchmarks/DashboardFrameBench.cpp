@@ -17,7 +17,7 @@ nbr::WeatherData bostonLike() {
     d.location.admin1 = "Massachusetts";
     d.location.country = "US";
     d.location.timezone = "America/New_York";
-    d.time = "2026-12-07T10:15";
+    d.time = "2026-12-10T10:15";
     d.temperature = 3.4;
     d.apparentTemperature = -1.2;
     d.weatherCode = 61;
@@ -30,7 +30,7 @@ nbr::WeatherData bostonLike() {
     d.fetchedAt = std::chrono::steady_clock::now();
     for (int i = 0; i < 24; ++i) {
         nbr::HourlyForecast h;
-        h.time = "2026-12-07T" + std::string(i + 10 < 20 ? "1" : "2") + std::to_string((i + 10) % 10) + ":00";
+        h.time = "2026-12-10T" + std::string(i + 10 < 20 ? "1" : "2") + std::to_string((i + 10) % 10) + ":00";
         h.temperature = 2 + i * 0.3;
         h.weatherCode = 61;
         h.precipitationProbability = 50 + i;
