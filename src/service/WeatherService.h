@@ -356,7 +356,7 @@ public:
     void fetchStreamGauge(const GeoLocation& loc, WeatherData& data);
 
     // The flood block of a river-discharge reply (gauge fields at their
-    // defaults); nothing when the reply is read but has no usable first value.
+    // defaults); nothing when the reply is read but has no known day.
     // Throws the JSON library's errors when the body is not JSON or not of the
     // expected shape (root not an object, "daily" neither object nor null).
     static std::optional<FloodInfo> parseFlood(const std::string& body);
