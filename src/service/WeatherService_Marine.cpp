@@ -82,7 +82,6 @@ std::vector<WeatherService::TideStation> WeatherService::parseTideStations(const
         const auto stations = root.find("stations");
         if (stations == root.end()) return list;
         for (const json& s : *stations) {
-            if (s.is_null()) continue;
             // A station without coordinates is nowhere in particular.
             const std::optional<double> lat = numberMember(s, "lat"), lng = numberMember(s, "lng");
             if (!lat || !lng || !coordinatesInRange(*lat, *lng)) continue;
@@ -112,9 +111,8 @@ std::vector<TideEvent> WeatherService::parseTidePredictions(const std::string& b
         if (predictions == root.end()) return events;
         for (const json& p : *predictions) {
             if (events.size() >= kTideEventLimit) break;
-            // An entry that is no object, or without its time or kind, is no
+            // An entry without its time or kind (or no object at all) is no
             // tide: only that entry is passed over.
-            if (!p.is_object()) continue;
             const std::optional<std::string> t = textMember(p, "t"), type = textMember(p, "type");
             if (!t || !type) continue;
             TideEvent e;
