@@ -10,6 +10,8 @@
 #include "TestEnv.h"
 #include "replay/Routes_Archive.h"
 
+#include <nlohmann/json.hpp>
+
 using nbr::ArchiveStore;
 using nbr::test::readFile;
 using nbr::test::TempDir;
@@ -64,8 +66,11 @@ TEST(ArchiveFile, StoredLinesAndWhatLoadingKeeps) {
     Store s;
     EXPECT_EQ(s.store.pathFor("Oslo@59.9139,10.7522"), s.store.dir + "/Oslo_59.9139_10.7522.jsonl");
     EXPECT_EQ(ArchiveStore::lineOf({"2024-05-01", 12.25, 3.5, 0}), "{\"d\":\"2024-05-01\",\"n\":3.5,\"p\":0.0,\"x\":12.25}");
+    EXPECT_EQ(ArchiveStore::lineOf({"2024-05-01", 12.25, 3.5, nbr::kUnknownAmount}),
+              "{\"d\":\"2024-05-01\",\"n\":3.5,\"x\":12.25}");
     writeFile(s.store.pathFor("K"),
-              "{\"x\":11,\"d\":\"2024-05-02\",\"n\":3}\r\n\n"       // any key order, CRLF, no "p"
+              "{\"x\":11,\"d\":\"2024-05-02\",\"n\":3}\r\n\n"       // any key order, CRLF, no "p": rain unknown
+              "{\"d\":\"2024-05-03\",\"n\":1,\"p\":0}\n"              // no high
               "{\"d\":\"2024-04-30\",\"x\":9,\"n\":1,\"p\":0}\n"     // earlier than the line before
               "{\"d\":\"2024-5-03\",\"x\":9,\"n\":1,\"p\":0}\n"      // 9 characters
               "{\"d\":\"2024-13-03\",\"x\":9,\"n\":1,\"p\":0}\n"     // no date
@@ -75,7 +80,7 @@ TEST(ArchiveFile, StoredLinesAndWhatLoadingKeeps) {
     const auto& days = s.store.entryFor("K").days;
     ASSERT_EQ(days.size(), 2u);
     EXPECT_EQ(days[0].tmax, 11);
-    EXPECT_EQ(days[0].precip, 0);
+    EXPECT_EQ(days[0].precip, nbr::kUnknownAmount);
     EXPECT_EQ(days[1].date, "2024-05-03");
     EXPECT_TRUE(s.store.entryFor("K").repairFrom.empty());  // nothing lost between kept days
 }
@@ -85,11 +90,16 @@ TEST(ArchiveReply, TakesTheDaysThatAreThereAndNothingFromABadReply) {
     ASSERT_EQ(days.size(), 3u);
     EXPECT_EQ(days[2].date, "2024-05-03");
     EXPECT_EQ(days[1].precip, 2.5);
+    nlohmann::json nulled = nlohmann::json::parse(reply("2024-05-01", {"10", "11", "12"}));
+    nulled["daily"]["precipitation_sum"][1] = nullptr;  // unknown, never 0; the days after it stay
+    days = ArchiveStore::parseArchive(nulled.dump());
+    ASSERT_EQ(days.size(), 3u);
+    EXPECT_EQ(days[1].precip, nbr::kUnknownAmount);
     days = ArchiveStore::parseArchive(
         "{\"daily\":{\"time\":[\"2024-05-01\",\"05/02/2024\",\"2024-05-03\"],\"temperature_2m_max\":[1,2,3],"
         "\"temperature_2m_min\":[0,0,0]}}");
-    ASSERT_EQ(days.size(), 2u);  // a time that is no date is left out; no rain reads as 0
-    EXPECT_EQ(days[1].precip, 0);
+    ASSERT_EQ(days.size(), 2u);  // a time that is no date is left out; no rain list: rain unknown
+    EXPECT_EQ(days[1].precip, nbr::kUnknownAmount);
     EXPECT_TRUE(ArchiveStore::parseArchive(reply("2024-05-01", {"10"}, "\"error\":true,")).empty());
     EXPECT_TRUE(ArchiveStore::parseArchive("{\"daily\":{\"time\":[\"2024-05-01\"],\"temperature_2m_max\":[1]}}").empty());
 }

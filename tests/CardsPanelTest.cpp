@@ -44,11 +44,12 @@ TEST(AirAndPollenCards, ColourBandsAndMissingValues) {
 
 TEST(TidesCard, PredictionsWavesWaterAndBuoyInBothUnitSystems) {
     WeatherData d;
-    d.tides = {true, true, "Boston, MA", {{"04:12", true, 3.21}, {"dawn", false, -0.1}}, 1.2, 6.4, true, "44013",
-               30, 1.5, 6.0};
+    d.tides = {true, true, "Boston, MA", {{"04:12", true, 3.21}, {"dawn", false, -0.1}, {"11:28", true, {}}}, 1.2, 6.4,
+               true, "44013", 30, 1.5, 6.0};
     EXPECT_EQ(texts(panel::tidesCard(d, Config{})),
-              (Texts{"Boston, MA", "High  4:12 AM  (10.5 ft)", "Low   dawn  (-0.3 ft)", "Waves ~3.9 ft", "(model)",
-                     "Water 44F at Boston, MA", "Buoy 44013 (19 mi):", "waves 4.9 ft", " water 43F"}));
+              (Texts{"Boston, MA", "High  4:12 AM  (10.5 ft)", "Low   dawn  (-0.3 ft)", "High  11:28 AM",
+                     "Waves ~3.9 ft", "(model)", "Water 44F at Boston, MA", "Buoy 44013 (19 mi):", "waves 4.9 ft",
+                     " water 43F"}));
     Config m = metric();
     m.use24hClock = true;
     EXPECT_EQ(panel::tidesCard(d, m)[1].text, "High  04:12  (3.2 m)");

@@ -5,6 +5,8 @@
 #include "SourceFixtures.h"
 #include "service/WeatherService.h"
 
+#include <nlohmann/json.hpp>
+
 #include <filesystem>
 #include <thread>
 
@@ -79,7 +81,7 @@ TEST_F(EnrichmentSourcesTest, BostonFillsEveryBlockWithTheExactRequests) {
     ASSERT_EQ(t.events.size(), 4u);
     EXPECT_EQ(t.events[3].time, "22:14");  // six tides in the reply, the first four kept
     EXPECT_TRUE(t.events[3].high);
-    EXPECT_DOUBLE_EQ(t.events[3].height, 3.115);
+    EXPECT_DOUBLE_EQ(t.events[3].height.value_or(0), 3.115);
     EXPECT_DOUBLE_EQ(t.waterTemperature, 6.8);
     EXPECT_TRUE(t.hasBuoy);
     EXPECT_EQ(t.buoyId, "44013");
@@ -218,6 +220,14 @@ TEST_F(EnrichmentSourcesTest, RepliesThatDoNotParseNeverSetABit) {
     EXPECT_EQ(server.count("marine"), 0u);
     EXPECT_EQ(server.count("coops"), 1u);  // predictions only
     EXPECT_EQ(server.count("ndbc"), 1u);   // the buoy's unusable file, not the table
+}
+
+TEST_F(EnrichmentSourcesTest, StationsWithoutIdsNeverMarkThePlaceFarFromTheCoast) {
+    nlohmann::json list = nlohmann::json::parse(filledFixture("coops/stations.json"));
+    for (auto& s : list["stations"]) s["id"] = nullptr;
+    server.setReply("coops", kTideList, Reply::json(list.dump()));
+    EXPECT_FALSE(refresh(place("boston")).tides.hasPredictions);  // none can be asked
+    EXPECT_FALSE(svc.negHas(place("boston").cacheKey(), WS::kNegTideStation));
 }
 
 TEST_F(EnrichmentSourcesTest, AFailedTideStationListIsTriedAgainAfterHalfAnHour) {

@@ -4,11 +4,14 @@
 #include "SourceFixtures.h"
 #include "service/WeatherService.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 
 namespace nbr {
 namespace {
 
+using nlohmann::json;
 using WS = WeatherService;
 
 TEST(MarineReaders, NothingHereIsToldApartFromNoAnswer) {
@@ -25,7 +28,7 @@ TEST(MarineReaders, NothingHereIsToldApartFromNoAnswer) {
         EXPECT_THROW(WS::parseWaterTemperature(body), std::exception) << body;
     }
     // A short time is dropped but the tide stays; a height that is no number
-    // reads 0; a time that is not text ends the list.
+    // is unknown; a time that is not text ends the list.
     const auto events = WS::parseTidePredictions(
         "{\"predictions\":[{\"t\":\"2024-05-01 9:05\",\"v\":\"\",\"type\":\"H\"},"
         "{\"t\":\"2024-05-01 14:07\",\"v\":null,\"type\":\"X\"},{\"t\":5,\"v\":\"1\",\"type\":\"L\"}]}");
@@ -33,9 +36,18 @@ TEST(MarineReaders, NothingHereIsToldApartFromNoAnswer) {
     EXPECT_EQ(events[0].time, "");
     EXPECT_TRUE(events[0].high);
     EXPECT_EQ(events[1].time, "14:07");
-    EXPECT_EQ(events[1].height, 0.0);
-    // An entry that is no object ends the list: no invented low tide.
+    EXPECT_FALSE(events[1].height);
+    // An entry that is no object, or without its kind, is no tide: no invented low tide.
     EXPECT_TRUE(WS::parseTidePredictions("{\"predictions\":[7,{\"t\":\"2024-05-01 14:07\"}]}").empty());
+
+    // One null in a realistic reply costs only its own value or tide.
+    for (const char* key : {"v", "t", "type"}) {
+        json p = json::parse(test::filledFixture("coops/predictions_8443970.json", "boston"));
+        p["predictions"][0][key] = nullptr;
+        const auto tides = WS::parseTidePredictions(p.dump());
+        ASSERT_EQ(tides.size(), 4u) << key;
+        EXPECT_EQ(tides[0].time + (tides[0].height ? "" : " unknown"), *key == 'v' ? "03:41 unknown" : "09:52");
+    }
 
     // Station ids go into request paths: only short codes of letters and digits.
     const auto stations = WS::parseTideStations(
@@ -43,6 +55,9 @@ TEST(MarineReaders, NothingHereIsToldApartFromNoAnswer) {
             {"id":"8443971"},{"id":"8443972","lat":null,"lng":1},{"id":"8443973","lat":1,"lng":1}]})");
     ASSERT_EQ(stations.size(), 2u);  // those without coordinates are nowhere
     EXPECT_EQ(stations[0].id + stations[1].id, "84439708443973");
+    json list = json::parse(test::filledFixture("coops/stations.json"));
+    list["stations"][0]["id"] = list["stations"][1]["name"] = nullptr;  // costs only that value
+    EXPECT_EQ(WS::parseTideStations(list.dump()).size(), list["stations"].size());
 }
 
 TEST(BuoyReaders, TablePositionsAndTheNewestObservation) {

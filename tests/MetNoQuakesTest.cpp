@@ -112,13 +112,16 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     add(3.3, lat, "2024-03-10T05", "short");
     add(3.6, lat, "2024-03-10T07:00:00+01:00", "offset");
     add(4.9, lat + 360.0, "2024-03-10T06:00:00Z", "impossible");  // would read as the place itself
+    add(2.5, lat, "2024-03-10T06:00:00Z", "");
+    emsc["features"].back()["properties"]["flynn_region"] = nullptr;  // kept, unnamed
     QuakeInfo e = WeatherService::parseEmscQuakes(emsc.dump(), lat, lon, now);
-    ASSERT_EQ(e.events.size(), 3u);
+    ASSERT_EQ(e.events.size(), 4u);
     EXPECT_EQ(e.events[0].place, "no seconds");
     EXPECT_NEAR(e.events[0].hoursAgo, 6.0 + 10.0 / 60, 1e-9);
     EXPECT_EQ(e.events[1].place, "offset");
     EXPECT_DOUBLE_EQ(e.events[1].hoursAgo, 6.0);
     EXPECT_EQ(e.events[2].place, "edge");
+    EXPECT_EQ(e.events[3].place, "");
 
     // Merge: the EMSC M4.4 ten minutes after the USGS M4.1 is the same
     // event; an M4.7 then is not (0.6 apart); at most five, largest first.
@@ -162,6 +165,9 @@ TEST(MetNoQuakesReal, RealRepliesRead) {
     EXPECT_EQ(q.events[0].place, "50 km E of Tomioka, Japan");
     EXPECT_NEAR(q.events[0].hoursAgo, 2.0, 0.001);
     EXPECT_NEAR(q.events[0].distanceKm, 150, 50);
+    json nulled = json::parse(japan);
+    nulled["features"][0]["properties"]["place"] = nullptr;  // kept, unnamed
+    EXPECT_EQ(WeatherService::parseQuakes(nulled.dump(), 37.0, 140.0, 1735326605808 / 1000 + 7200).events[0].place, "");
 }
 
 class MetNoQuakesFetch : public ReplayTest {};

@@ -46,6 +46,9 @@ TEST(NwsReaders, TomorrowsPeriodsGiveHighLowAndRainChance) {
     EXPECT_DOUBLE_EQ(f.temperatureMax, 21);
     EXPECT_DOUBLE_EQ(f.temperatureMin, 10);
     EXPECT_DOUBLE_EQ(f.precipitationProbability, -1);
+    json night = period("2024-05-02T18:00", false, 50, "F", 30);
+    night["temperatureUnit"] = nullptr;  // that default too
+    EXPECT_DOUBLE_EQ(day({period("2024-05-02T06:00", true, 21, "C", nullptr), night}).temperatureMin, 10);
 
     // The night alone is not a day; short starts and odd periods never count.
     f = day({period("2024-05-02T18:00", false, 50, "F", 30)});
@@ -90,6 +93,12 @@ TEST(NwsReaders, RealReplies) {
     const auto first = WeatherService::parseAfdList(fgz);
     EXPECT_EQ(first.url, "https://api.weather.gov/products/798a1c6b-1317-4a4c-bb68-71091b3003da");
     EXPECT_EQ(first.issued, "2024-07-30T21:04:00+00:00");
+    json list = json::parse(fgz);
+    list["@graph"][0]["issuanceTime"] = nullptr;  // costs only the time
+    const auto undated = WeatherService::parseAfdList(list.dump());
+    EXPECT_EQ(undated.url + undated.issued, first.url);
+    list["@graph"][0]["@id"] = nullptr;  // costs only that entry
+    EXPECT_EQ(WeatherService::parseAfdList(list.dump()).url, list["@graph"][1]["@id"]);
     EXPECT_EQ(WeatherService::parseAfdList(tbw).url, "https://api.weather.gov/products/775e1b6c-abb0-4245-afd7-d4b12ade9240");
     EXPECT_NE(WeatherService::parseAfdProduct(product).find(".SYNOPSIS..."), std::string::npos);
 }

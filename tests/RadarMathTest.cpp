@@ -7,6 +7,7 @@
 #include "ui/RadarView.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 
@@ -175,12 +176,18 @@ TEST(RadarFramesTest, FrameListsAndTheFrameShownFirst) {
     EXPECT_EQ(radar::chooseFrameIndex(chosen, 0, 0, 0), 0);
     EXPECT_EQ(radar::chooseFrameIndex(chosen, 4, 0, 0), 0);
 
-    // Frames without a path are dropped; a missing time is 0; missing parts add nothing.
-    list = radar::parseFrameList(R"({"host":"h","radar":{"past":[{"path":""},{"path":"/a"}],"nowcast":[{"time":5}]}})");
+    // Frames without a path or a time are dropped, the others stay; missing parts add nothing.
+    list = radar::parseFrameList(R"({"host":"h","radar":{"past":[{"path":"","time":1},{"path":"/a"},null,)"
+                                 R"({"path":"/b","time":7}],"nowcast":[{"time":5}]}})");
     ASSERT_TRUE(list);
     ASSERT_EQ(list->frames.size(), 1u);
-    EXPECT_EQ(list->frames[0].time, 0);
+    EXPECT_EQ(list->frames[0].time, 7);
     EXPECT_EQ(list->pastCount, 1);
+    nlohmann::json nulled = nlohmann::json::parse(listJson(10, 3));
+    nulled["radar"]["past"][4]["time"] = nulled["radar"]["nowcast"][0]["path"] = nullptr;
+    list = radar::parseFrameList(nulled.dump());
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->frames.size() + list->pastCount, 11u + 9);
     // Huge and fractional times are held, not wrapped.
     list = radar::parseFrameList(R"({"radar":{"past":[{"path":"/a","time":1e30},{"path":"/b","time":12.9}]}})");
     ASSERT_TRUE(list);

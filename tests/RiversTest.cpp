@@ -7,11 +7,12 @@ namespace {
 
 using WS = WeatherService;
 
-TEST(RiverReaders, FirstValueDecidesAndUnreadableRepliesThrow) {
+TEST(RiverReaders, FirstKnownDayDecidesAndUnreadableRepliesThrow) {
     const auto first = [](const char* rd) { return WS::parseFlood(std::string("{\"daily\":{\"river_discharge\":") + rd + "}}"); };
     EXPECT_EQ(first("[5.0,null,7.5,6.0]")->riverDischargeMax, 7.5);
     EXPECT_EQ(first("[2.0,1.0]")->riverDischargeMax, 2.0);
-    for (const char* rd : {"[null,3.0]", "[]", "\"5\"", "null"}) EXPECT_FALSE(first(rd)) << rd;
+    EXPECT_EQ(first("[null,669,691,null]")->riverDischarge + first("[null,669,691]")->riverDischargeMax, 669 + 691);
+    for (const char* rd : {"[null,null]", "[]", "\"5\"", "null"}) EXPECT_FALSE(first(rd)) << rd;
     EXPECT_FALSE(WS::parseFlood("{\"error\":true,\"reason\":\"x\"}"));
     EXPECT_FALSE(WS::parseFlood("{\"daily\":null}"));
     for (const char* body : {"<html></html>", "[1]", "{\"daily\":5}", "{\"error\":\"yes\",\"daily\":{}}"})

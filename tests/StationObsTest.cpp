@@ -17,10 +17,10 @@ json report(const char* id, double lat, json extra = json::object()) {
 
 TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
     // Equal distances: the first wins; no value carries over from a farther
-    // report; a report without a temperature, or with a latitude that reads
-    // as the place itself only by wrapping around, is never chosen.
+    // report; a report with a latitude that reads as the place itself only by
+    // wrapping around is never chosen.
     const json list = {report("FAR", 0.5, {{"wgst", 30}, {"visib", 3}}), report("TIE1", 0.1), report("TIE2", -0.1),
-                       report("NOTEMP", 0.0, {{"temp", nullptr}}), report("WRAPPED", 360.0), 7};
+                       report("WRAPPED", 360.0), 7};
     StationObs o = WeatherService::parseMetar(list.dump(), 0, 0);
     EXPECT_EQ(o.id, "TIE1");
     EXPECT_EQ(o.windGusts, -1);
@@ -38,6 +38,9 @@ TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
     EXPECT_DOUBLE_EQ(o.windGusts, 30 * 1.852);
     EXPECT_DOUBLE_EQ(o.visibilityKm, 3 * 1.60934);
     EXPECT_FALSE(WeatherService::parseMetar("{\"error\":\"bad bbox\"}", 0, 0).valid);
+    o = WeatherService::parseMetar(json::array({report("NOTEMP", 0, {{"temp", nullptr}, {"wspd", 10}})}).dump(), 0, 0);
+    EXPECT_EQ(o.temperature, kUnknownTemperature);  // the report and its wind stay
+    EXPECT_DOUBLE_EQ(o.windSpeed, 10 * 1.852);
 }
 
 }  // namespace

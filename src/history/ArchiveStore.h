@@ -13,6 +13,7 @@
 
 #include "history/PlaceFile.h"
 #include "model/SkillTypes.h"
+#include "model/WeatherTypes.h"
 
 #include <chrono>
 #include <functional>
@@ -29,7 +30,7 @@ public:
         std::string date;  // YYYY-MM-DD
         double tmax = 0;   // degrees Celsius
         double tmin = 0;
-        double precip = 0;  // mm; 0 when the service gave none
+        double precip = 0;  // mm; kUnknownAmount when the service gave none
     };
 
     struct Entry {

@@ -200,7 +200,9 @@ ArchiveInsights ArchiveStore::computeInsights(const std::vector<Day>& days, cons
     std::map<int, Mean> byYear;
     for (const auto& day : days) {
         if (day.date.size() < 10 || std::string_view(day.date).substr(5, 2) != month) continue;
-        const double rain = std::isfinite(day.precip) ? day.precip : 0.0;
+        // A day of unknown rain adds nothing and does not count as a day of the month.
+        if (!std::isfinite(day.precip) || !knownAmount(day.precip)) continue;
+        const double rain = day.precip;
         if (std::string_view(day.date).substr(0, 7) == yearMonth) {
             current += rain;
             currentSeen = true;
@@ -270,14 +272,17 @@ AnalogOutlook ArchiveStore::computeAnalogs(const std::vector<Day>& days, const s
     const int k = std::max(kMinAnalogs, close);
 
     double high = 0, low = 0, trend = 0;
-    int wet = 0;
+    int wet = 0, rainKnown = 0;  // the rain share is of the matches whose rain is known
     for (int c = 0; c < k; ++c) {
         const Day& next = days[candidates[c].next];
         const Day& last = days[candidates[c].next - 1];
         high += next.tmax;
         low += next.tmin;
         trend += next.tmax - last.tmax;
-        if (next.precip >= kWetDay) ++wet;
+        if (knownAmount(next.precip)) {
+            ++rainKnown;
+            if (next.precip >= kWetDay) ++wet;
+        }
         out.nextHighs.push_back(next.tmax);
     }
     out.valid = true;
@@ -285,7 +290,7 @@ AnalogOutlook ArchiveStore::computeAnalogs(const std::vector<Day>& days, const s
     out.nextHighAvg = high / k;
     out.nextLowAvg = low / k;
     out.trendAvg = trend / k;
-    out.rainPct = wet * 100.0 / k;
+    out.rainPct = rainKnown > 0 ? wet * 100.0 / rainKnown : kUnknownAmount;
     out.years = yearsSpanned(days);
     return out;
 }

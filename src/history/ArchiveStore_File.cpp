@@ -37,7 +37,8 @@ bool finiteNumber(const json& v, double& out) {
 
 // One file line as a day; false for a line of any other shape. A value that
 // is present but not a finite number makes the line unreadable (a null would
-// otherwise read as 0 and pass for an observation).
+// otherwise read as 0 and pass for an observation); a rain amount left out
+// is unknown.
 bool readLine(const char* begin, const char* end, ArchiveStore::Day& day) {
     const json j = json::parse(begin, end, nullptr, false);
     if (!j.is_object()) return false;
@@ -45,10 +46,11 @@ bool readLine(const char* begin, const char* end, ArchiveStore::Day& day) {
     if (d == j.end() || !d->is_string()) return false;
     day = {};
     day.date = d->get<std::string>();
+    day.precip = kUnknownAmount;
     const std::pair<const char*, double*> numbers[] = {{"x", &day.tmax}, {"n", &day.tmin}, {"p", &day.precip}};
     for (const auto& [key, out] : numbers) {
         const auto v = j.find(key);
-        if (v != j.end() && !finiteNumber(*v, *out)) return false;
+        if (v == j.end() ? out != &day.precip : !finiteNumber(*v, *out)) return false;
     }
     return isDate(day.date);
 }
@@ -76,7 +78,7 @@ std::string ArchiveStore::lineOf(const Day& day) {
     j["d"] = day.date;
     j["x"] = day.tmax;
     j["n"] = day.tmin;
-    j["p"] = day.precip;
+    if (knownAmount(day.precip)) j["p"] = day.precip;  // an unknown amount is left out
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
@@ -140,7 +142,9 @@ std::vector<ArchiveStore::Day> ArchiveStore::parseArchive(const std::string& bod
         // they read as dates.
         if (!isDate(day.date) || !finiteNumber((*highs)[i], day.tmax) || !finiteNumber((*lows)[i], day.tmin))
             continue;
-        if (!hasRain || i >= rain->size() || !finiteNumber((*rain)[i], day.precip)) day.precip = 0;
+        // A day without its rain amount keeps it unknown, never 0.
+        if (!hasRain || i >= rain->size() || !finiteNumber((*rain)[i], day.precip) || !knownAmount(day.precip))
+            day.precip = kUnknownAmount;
         days.push_back(std::move(day));
     }
     return days;

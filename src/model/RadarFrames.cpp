@@ -12,10 +12,10 @@ namespace {
 using nlohmann::json;
 
 // A whole number of seconds; fractions are cut and values beyond the 64-bit
-// range are held at its ends.
-std::int64_t readTime(const json& e) {
+// range are held at its ends. None when the time is missing or null.
+std::optional<std::int64_t> readTime(const json& e) {
     const auto it = e.find("time");
-    if (it == e.end()) return 0;
+    if (it == e.end() || it->is_null()) return std::nullopt;
     if (it->is_number_float()) {
         const double d = it->get<double>();
         if (!(d == d)) return 0;
@@ -32,11 +32,19 @@ void readFrames(const json& radar, const char* key, bool nowcast, std::vector<Fr
     const auto it = radar.find(key);
     if (it == radar.end()) return;
     for (const json& e : it->get_ref<const json::array_t&>()) {
+        // A frame without its path or time (missing or null) is left out;
+        // the others stand.
+        if (e.is_null()) continue;
+        if (!e.is_object()) throw json::type_error::create(302, "a frame is not an object", &e);
+        const auto path = e.find("path");
+        if (path == e.end() || path->is_null()) continue;
         Frame f;
-        f.path = e.value("path", std::string());
-        f.time = readTime(e);
+        f.path = path->get<std::string>();
+        const std::optional<std::int64_t> time = readTime(e);
+        if (!time || f.path.empty()) continue;
+        f.time = *time;
         f.nowcast = nowcast;
-        if (!f.path.empty()) out.push_back(std::move(f));
+        out.push_back(std::move(f));
     }
 }
 

@@ -26,7 +26,8 @@ struct FrameList {
 };
 
 // Reads the frame-list document: "host", and "radar" with its "past" and
-// "nowcast" arrays of {"path", "time"}; frames without a path are left out.
+// "nowcast" arrays of {"path", "time"}; frames without a path or a time
+// (missing or null) are left out.
 // Nothing when the text is not JSON or a member has the wrong type.
 std::optional<FrameList> parseFrameList(std::string_view body);
 

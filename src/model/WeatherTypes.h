@@ -208,7 +208,7 @@ struct AirQuality {
 struct TideEvent {
     std::string time;  // station local "HH:MM"
     bool high = false;
-    double height = 0;  // m
+    std::optional<double> height;  // m above the station's datum (may be below 0); none when unknown
 };
 
 struct TideInfo {

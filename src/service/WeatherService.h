@@ -301,11 +301,15 @@ public:
     // a null, negative or non-numeric height). Throws the JSON library's
     // parse error when the body is not JSON at all.
     static std::optional<double> parseMarineWave(const std::string& body);
-    // The stations of a tide-station list, in reply order; a malformed part
-    // ends the list, keeping the stations read before it.
+    // The stations of a tide-station list, in reply order: a null entry or
+    // one without coordinates is passed over, one with a null id is kept with
+    // the id empty; a part of the wrong type ends the list, keeping the
+    // stations read before it.
     static std::vector<TideStation> parseTideStations(const std::string& body);
-    // At most four high and low tides of a predictions reply, in reply order;
-    // a malformed part ends the list, keeping the events read before it.
+    // At most four high and low tides of a predictions reply, in reply order:
+    // an entry without its time or kind is passed over, one without a usable
+    // height is kept with the height unknown; a part of the wrong type ends
+    // the list, keeping the events read before it.
     static std::vector<TideEvent> parseTidePredictions(const std::string& body);
     // The latest water temperature of a reply; nothing when the reply is
     // well-formed but holds no reading. Throws the JSON library's parse error
@@ -352,7 +356,7 @@ public:
     void fetchStreamGauge(const GeoLocation& loc, WeatherData& data);
 
     // The flood block of a river-discharge reply (gauge fields at their
-    // defaults); nothing when the reply is read but has no usable first value.
+    // defaults); nothing when the reply is read but has no known day.
     // Throws the JSON library's errors when the body is not JSON or not of the
     // expected shape (root not an object, "daily" neither object nor null).
     static std::optional<FloodInfo> parseFlood(const std::string& body);

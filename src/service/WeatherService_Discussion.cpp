@@ -66,12 +66,14 @@ std::string WeatherService::parseAfdOffice(const std::string& body) {
 WeatherService::AfdListing WeatherService::parseAfdList(const std::string& body) {
     const json j = json::parse(body, nullptr, false);
     const json* graph = member(j, "@graph");
-    if (!graph || !graph->is_array() || graph->empty()) return {};
-    const json& first = graph->front();
-    const auto url = source::text(first, "@id");
-    const auto issued = source::text(first, "issuanceTime");
-    if (!url || !issued) return {};  // values of another type: no product
-    return {*url, *issued};
+    if (!graph || !graph->is_array()) return {};
+    // Newest first: the first entry with a product link; its time is only
+    // shown, so an entry without one (null, or of another type) is still read.
+    for (const json& entry : *graph) {
+        const auto url = source::text(entry, "@id");
+        if (url && !url->empty()) return {*url, source::textOr(entry, "issuanceTime")};
+    }
+    return {};
 }
 
 std::string WeatherService::parseAfdProduct(const std::string& body) {

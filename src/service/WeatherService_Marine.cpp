@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace nbr {
@@ -21,10 +22,11 @@ constexpr double kTideStationRangeKm = 100.0;
 constexpr size_t kTideEventLimit = 4;
 constexpr size_t kMaxStationIdLength = 16;
 
-// A text member, `def` when absent; throws when present with another type.
-std::string textMember(const json& obj, const char* key, const char* def = "") {
+// A text member, none when absent or null; throws when present with another
+// type.
+std::optional<std::string> textMember(const json& obj, const char* key) {
     const auto it = obj.find(key);
-    if (it == obj.end()) return def;
+    if (it == obj.end() || it->is_null()) return std::nullopt;
     return it->get<std::string>();
 }
 
@@ -80,16 +82,19 @@ std::vector<WeatherService::TideStation> WeatherService::parseTideStations(const
         const auto stations = root.find("stations");
         if (stations == root.end()) return list;
         for (const json& s : *stations) {
-            TideStation t;
-            t.id = textMember(s, "id");
-            t.name = textMember(s, "name");
             // A station without coordinates is nowhere in particular.
             const std::optional<double> lat = numberMember(s, "lat"), lng = numberMember(s, "lng");
-            if (!lat || !lng) continue;
+            if (!lat || !lng || !coordinatesInRange(*lat, *lng)) continue;
+            TideStation t;
             t.latitude = *lat;
             t.longitude = *lng;
-            if (source::plainId(t.id, kMaxStationIdLength) && coordinatesInRange(t.latitude, t.longitude))
-                list.push_back(std::move(t));
+            t.name = textMember(s, "name").value_or(std::string());
+            // A station without an id stays (with the id empty): it is there,
+            // so the place is not far from every station, but cannot be asked.
+            const std::optional<std::string> id = textMember(s, "id");
+            if (id && !source::plainId(*id, kMaxStationIdLength)) continue;
+            t.id = id.value_or(std::string());
+            list.push_back(std::move(t));
         }
     } catch (const json::exception&) {
         // The stations read so far stay.
@@ -105,16 +110,18 @@ std::vector<TideEvent> WeatherService::parseTidePredictions(const std::string& b
         const auto predictions = root.find("predictions");
         if (predictions == root.end()) return events;
         for (const json& p : *predictions) {
-            // An entry that is no object is no tide: the reading ends there.
-            if (events.size() >= kTideEventLimit || !p.is_object()) break;
+            if (events.size() >= kTideEventLimit) break;
+            // An entry without its time or kind (or no object at all) is no
+            // tide: only that entry is passed over.
+            const std::optional<std::string> t = textMember(p, "t"), type = textMember(p, "type");
+            if (!t || !type) continue;
             TideEvent e;
-            e.time = clockOf(textMember(p, "t"));
-            e.high = textMember(p, "type") == "H";
-            // A height that is missing, not text or not a number reads as 0;
+            e.time = clockOf(*t);
+            e.high = *type == "H";
+            // A height that is missing, not text or not a number is unknown;
             // the tide itself is still worth showing.
             const auto v = p.find("v");
-            if (v == p.end()) e.height = 0;
-            else if (v->is_string()) e.height = replytext::leadingNumber(v->get_ref<const std::string&>()).value_or(0);
+            if (v != p.end() && v->is_string()) e.height = replytext::leadingNumber(v->get_ref<const std::string&>());
             events.push_back(std::move(e));
         }
     } catch (const json::exception&) {
@@ -177,21 +184,25 @@ void WeatherService::fetchTidesAndMarine(const GeoLocation& loc, WeatherData& da
                     httpGet(serviceBase(service::Coops) + "/mdapi/prod/webapi/stations.json?type=tidepredictions");
                 if (!body.empty()) tideStations = parseTideStations(body);
             }
+            // The nearest station of all decides whether the place is far
+            // from the coast; the nearest one with an id is asked.
+            double nearest = 1e9;
             for (const TideStation& s : tideStations) {
                 const double d = haversineKm(loc.latitude, loc.longitude, s.latitude, s.longitude);
-                if (d < best) {
+                nearest = std::min(nearest, d);
+                if (!s.id.empty() && d < best) {
                     best = d;
                     chosen = s;
                 }
             }
-            if (!tideStations.empty() && best > kTideStationRangeKm) {
+            if (!tideStations.empty() && nearest > kTideStationRangeKm) {
                 negSet(key, kNegTideStation);  // negMutex inside tideStationsMutex: the one allowed order
                 tooFar = true;
             }
         }
 
         const std::string today = data.daily.empty() ? std::string() : data.daily.front().date;
-        if (!tooFar && !chosen.id.empty() && today.size() >= 10) {
+        if (!tooFar && !chosen.id.empty() && best <= kTideStationRangeKm && today.size() >= 10) {
             const std::string begin = today.substr(0, 4) + today.substr(5, 2) + today.substr(8, 2);
             const std::string api = serviceBase(service::Coops) + "/api/prod/datagetter?";
             const std::string predictions = httpGet(

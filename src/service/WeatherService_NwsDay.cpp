@@ -18,14 +18,15 @@ namespace {
 constexpr double kNwsDayReuseSeconds = 1800;
 
 // Period temperature in degrees Celsius; none when it is absent or not a
-// number.
+// number, or its unit is of another type. The forecast is asked for in the
+// service's default US units, so a unit left out or null is Fahrenheit.
 std::optional<double> periodCelsius(const json& period) {
     const std::optional<double> t = source::number(period, "temperature");
     if (!t) return std::nullopt;
     const double value = *t;
-    const auto unit = source::text(period, "temperatureUnit");
-    if (!unit) return std::nullopt;
-    const std::string u = member(period, "temperatureUnit") ? *unit : "F";
+    const json* unitMember = member(period, "temperatureUnit");
+    if (unitMember && !unitMember->is_null() && !unitMember->is_string()) return std::nullopt;
+    const std::string u = unitMember && unitMember->is_string() ? unitMember->get<std::string>() : "F";
     return !u.empty() && u[0] == 'F' ? (value - 32) * 5 / 9 : value;
 }
 
@@ -90,6 +91,9 @@ ProviderForecast WeatherService::parseNwsDaily(const std::string& body, const st
         if (!start || start->size() < 10 || start->compare(0, 10, date) != 0) continue;
         const json* daytime = member(period, "isDaytime");
         if (daytime && !daytime->is_boolean()) continue;
+        // A period without a readable temperature still gives its rain chance.
+        if (const json* pop = source::object(period, "probabilityOfPrecipitation"))
+            if (const auto v = source::number(*pop, "value")) rainChance = std::max(rainChance, *v);
         const auto celsius = periodCelsius(period);
         if (!celsius) continue;
         if (daytime && daytime->get<bool>()) {
@@ -99,8 +103,6 @@ ProviderForecast WeatherService::parseNwsDaily(const std::string& body, const st
             result.temperatureMin = *celsius;
             nightSeen = true;
         }
-        if (const json* pop = source::object(period, "probabilityOfPrecipitation"))
-            if (const auto v = source::number(*pop, "value")) rainChance = std::max(rainChance, *v);
     }
     if (daySeen && nightSeen) {
         result.valid = true;

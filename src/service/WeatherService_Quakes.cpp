@@ -80,12 +80,11 @@ QuakeInfo WeatherService::parseQuakes(const std::string& body, double lat, doubl
         const json* props = object(f, "properties");
         if (!props) continue;
         const auto mag = source::number(*props, "mag");
-        const auto place = source::text(*props, "place");
         const auto time = source::number(*props, "time");  // without one, no "hours ago"
-        if (!mag || !place || !time) continue;
+        if (!mag || !time) continue;
         QuakeEvent e;
         e.magnitude = *mag;
-        e.place = *place;
+        e.place = source::textOr(*props, "place");  // a null or missing name leaves the quake unnamed
         e.hoursAgo = (static_cast<double>(now) - *time / 1000.0) / 3600.0;
         e.distanceKm = kUnknownDistance;
         if (const json* geometry = object(f, "geometry")) {
@@ -115,14 +114,13 @@ QuakeInfo WeatherService::parseEmscQuakes(const std::string& body, double lat, d
         const auto mag = source::number(*props, "mag");
         const auto qlat = source::number(*props, "lat");
         const auto qlon = source::number(*props, "lon");
-        const auto region = source::text(*props, "flynn_region");
         const auto time = source::text(*props, "time");
-        if (!mag || !qlat || !qlon || !region || !time || !coordinatesInRange(*qlat, *qlon)) continue;
+        if (!mag || !qlat || !qlon || !time || !coordinatesInRange(*qlat, *qlon)) continue;
         const auto at = emscSeconds(*time);
         if (!at) continue;
         QuakeEvent e;
         e.magnitude = *mag;
-        e.place = *region;
+        e.place = source::textOr(*props, "flynn_region");
         e.distanceKm = haversineKm(lat, lon, *qlat, *qlon);
         e.hoursAgo = static_cast<double>(now - *at) / 3600.0;
         if (e.magnitude >= kMinMagnitude && e.distanceKm <= kMaxDistanceKm) info.events.push_back(std::move(e));

@@ -45,14 +45,20 @@ std::optional<FloodInfo> WeatherService::parseFlood(const std::string& body) {
         throw json::type_error::create(302, "daily has the wrong type", &*daily);
     if (root.value("error", false) || daily == root.end() || !daily->is_object()) return std::nullopt;
     const auto rd = daily->find("river_discharge");
-    if (rd == daily->end() || !rd->is_array() || rd->empty() || !rd->front().is_number()) return std::nullopt;
+    if (rd == daily->end() || !rd->is_array()) return std::nullopt;
 
+    // Days without a value (nulls) are unknown and skipped: the first known
+    // day stands for now, the largest known one for the week's peak. A list
+    // without any known day says there is no river here.
     FloodInfo f;
-    f.valid = true;
-    f.riverDischarge = rd->front().get<double>();
-    f.riverDischargeMax = f.riverDischarge;
-    for (const json& v : *rd)  // gaps (nulls) are skipped
-        if (v.is_number()) f.riverDischargeMax = std::max(f.riverDischargeMax, v.get<double>());
+    for (const json& v : *rd) {
+        if (!v.is_number()) continue;
+        const double value = v.get<double>();
+        if (!f.valid) f.riverDischarge = f.riverDischargeMax = value;
+        f.riverDischargeMax = std::max(f.riverDischargeMax, value);
+        f.valid = true;
+    }
+    if (!f.valid) return std::nullopt;
     return f;
 }
 

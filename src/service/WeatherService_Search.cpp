@@ -57,6 +57,7 @@ std::vector<GeoLocation> WeatherService::parseGeocodeResponse(const std::string&
     if (!it->is_array() && !it->is_object())
         throw json::type_error::create(302, "results has the wrong type", &*it);
     for (const json& r : *it) {
+        if (r.is_null()) continue;  // an unknown result: the others stand
         if (!r.is_object()) throw json::type_error::create(302, "a result is not an object", &r);
         // A null member counts as absent; one of another type throws.
         const auto present = [&r](const char* key) {

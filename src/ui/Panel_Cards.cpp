@@ -120,8 +120,9 @@ std::vector<CardLine> tidesCard(const WeatherData& data, const Config& config) {
             const std::string when =
                 std::sscanf(e.time.c_str(), "%d:%d", &h, &m) == 2 ? clockHM(h, m, config.use24hClock) : e.time;
             const char* kind = e.high ? "High" : "Low ";
-            out.push_back(imperial ? line(textf("%s  %s  (%.1f ft)", kind, when.c_str(), e.height * kFeetPerMetre))
-                                   : line(textf("%s  %s  (%.1f m)", kind, when.c_str(), e.height)));
+            out.push_back(line(textf("%s  %s%s", kind, when.c_str(),
+                                     !e.height ? "" : imperial ? textf("  (%.1f ft)", *e.height * kFeetPerMetre).c_str()
+                                                               : textf("  (%.1f m)", *e.height).c_str())));
         }
         if (t.waveHeight >= 0) waveLine(true);
     } else if (t.waveHeight >= 0) {
