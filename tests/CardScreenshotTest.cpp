@@ -148,6 +148,10 @@ protected:
         SavedLocation saved;
         static_cast<GeoLocation&>(saved) = data.location;
         app.config.locations.push_back(saved);
+        // Shown at the record's own present.
+        const int64_t present = replyInstant(data, data.time).value_or(0);
+        ui->wallSeconds = [present] { return present; };
+        ui->frameSecond = present;
     }
 
     static constexpr float kCardW = 560, kCardH = 300;
@@ -163,7 +167,7 @@ TEST_F(CardScreenshotTest, EveryCardOfEachPlaceShowsItsTextAndColours) {
     save(empty, "empty-card");
     for (test::Place p : {test::Place::Boston, test::Place::Oslo, test::Place::Halifax}) {
         usePlace(p);
-        for (const panel::SkyTab& tab : panel::skyTabs(data)) {
+        for (const panel::SkyTab& tab : panel::skyTabs(data, ui->skyMinute())) {
             const Frame f = card(tab.kind, data, true);
             const std::string name = std::string(test::placeName(p)) + "-" + tab.label;
             save(f, name);
