@@ -8,6 +8,7 @@
 #include "app/App.h"
 #include "model/Dates.h"
 #include "ui/PanelText.h"
+#include "ui/Panel_Forecast.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
 
@@ -243,7 +244,8 @@ std::array<int, 4> regionOf(const std::string& name) {
     return {};
 }
 
-// Halifax at 5:20 PM in December, 45 minutes after sunset; then Oslo snowing.
+// Halifax at 5:20 PM in December, 45 minutes after sunset; then Oslo snowing;
+// then Honolulu with values the service did not give.
 TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     freeTexture(ui->weatherIcons);
     ui->weatherIcons = loadTexture(std::string(NIMBREL_RESOURCES_DIR) + "/weather-icons.png", false);
@@ -282,6 +284,42 @@ TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     for (MinutelyForecast& m : data.minutely15) m.weatherCode = 61;  // the same steps of rain
     const auto c = regionOf("current");
     EXPECT_GT(changedPixels(snowing, shotAt(fivePm, data), c[0], c[1], c[2], c[3]), 20);
+
+    // Honolulu at 2:30 PM, its hours from 4 PM and tomorrow's high, low and
+    // code unknown: "--" in those cells, no icon, no point or rain bar; the
+    // columns before stay as they are with the values known.
+    data.location = {"Honolulu", "US", "Hawaii", 21.3069, -157.8583, "Pacific/Honolulu", false};
+    static_cast<GeoLocation&>(app.config.locations[0]) = data.location;
+    data.utcOffsetSeconds = -36000;
+    data.time = "2026-12-15T14:30";
+    data.minutely15.clear();
+    data.temperature = 26, data.weatherCode = 1;
+    const int64_t twoPm = 1797292800 + 24 * 3600;  // 2026-12-15 14:00 at UTC-10
+    for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2026-12-15", int(i));
+    for (size_t h = 0; h < data.hourly.size(); ++h) {
+        HourlyForecast& hour = data.hourly[h];
+        hour.time = PlaceClock::fixed(-36000).minuteOf(twoPm + 3600 * int64_t(h));
+        hour.temperature = h == 1 ? 28 : 24 + double(h % 3), hour.weatherCode = 2, hour.precipitationProbability = 40;
+    }
+    WeatherData unknown = data;
+    for (size_t h = 2; h < unknown.hourly.size(); ++h)
+        unknown.hourly[h].temperature = kUnknownTemperature, unknown.hourly[h].weatherCode = kUnknownCode,
+        unknown.hourly[h].precipitationProbability = kUnknownAmount;
+    unknown.daily[1].temperatureMax = unknown.daily[1].temperatureMin = kUnknownTemperature;
+    unknown.daily[1].weatherCode = kUnknownCode;
+    const int64_t at = twoPm + 1800;
+    const Frame known = shotAt(at, data), shown = shotAt(at, unknown);
+    save(shown, "honolulu-unknown-values");
+    const auto hours = regionOf("hourlyScroll"), days = regionOf("dailywrap");
+    const int column = 64, fourPm = hours[0] + 6 + 2 * column;
+    EXPECT_EQ(changedPixels(known, shown, hours[0], hours[1], fourPm - column / 2 - 2, hours[3]), 0);
+    EXPECT_GT(changedPixels(known, shown, fourPm, hours[1], hours[2], hours[3]), 1000);
+    EXPECT_GT(changedPixels(known, shown, days[0], days[1], days[2], days[3]), 1000);  // tomorrow's column
+    const std::vector<panel::HourCells> cells =
+        panel::hourStrip(hoursFrom(unknown, at, 24), app.config, recordClock(unknown), at);
+    EXPECT_EQ(cells.at(1).temperature + " " + cells.at(2).temperature + cells.at(2).condition + cells.at(2).rain,
+              "28C ------");
+    EXPECT_EQ(panel::dayTemperatures(*dayAhead(unknown, at, 1), app.config), "--/--");
 }
 
 // The Sky card's sun at high latitudes, from replies as the service writes
@@ -327,8 +365,8 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
 }
 
 // Oslo just after its midnight, the day of the spring change, with the
-// forecast of the evening before: only the day names' row of the table
-// changes ("Today" moves on; the day before is "Sat").
+// forecast of the evening before: the table moves on to start at the new
+// day, "Today" with that day's values (the day before is no longer shown).
 TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     usePlace(test::Place::Oslo);
     for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2027-03-27", static_cast<int>(i));
@@ -345,7 +383,8 @@ TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     const int x0 = int(t->Pos.x), x1 = int(t->Pos.x + t->Size.x), y0 = int(t->Pos.y), y1 = int(t->Pos.y + t->Size.y);
     const int names = int(t->Pos.y + 3 * ImGui::GetTextLineHeightWithSpacing() + 4);  // under the title line
     EXPECT_GT(changedPixels(before, after, x0, y0, x1, names), 40);
-    EXPECT_EQ(changedPixels(before, after, x0, names, x1, y1), 0);
+    EXPECT_GT(changedPixels(before, after, x0, names, x1, y1), 40);
+    EXPECT_EQ(daysFrom(data, wall).front().date, "2027-03-28");
 }
 
 // Oslo half a minute after the spring change, with the forecast fetched at

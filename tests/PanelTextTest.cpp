@@ -2,6 +2,7 @@
 // here: places bar, current conditions, forecast strips, sun tracker, status
 // bar, toasts, mini strip and notification centre.
 #include "foundation/PlaceTime.h"
+#include "model/Dates.h"
 #include "model/Utf8.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
@@ -289,6 +290,7 @@ TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
         [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
         [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
         [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
+        [&] { hours.erase(hours.begin()); },  // the strip moved on by an hour
     };
     LastAnswer<std::vector<HourCells>> memo;
     auto remembered = [&] {
@@ -325,6 +327,14 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     EXPECT_EQ(c.rain, "45%");
     h.time = "2026-12-07";
     EXPECT_EQ(hourCells(h, false, imperial(), utc).hour, "12AM");
+    // Values the service did not give: "--", and left out of the tooltip.
+    const HourlyForecast unknown{.time = "2026-12-07T12:00", .temperature = kUnknownTemperature,
+                                 .weatherCode = kUnknownCode, .precipitation = kUnknownAmount,
+                                 .snowfall = kUnknownAmount, .precipitationProbability = kUnknownAmount,
+                                 .windSpeed = kUnknownAmount};
+    const HourCells u = hourCells(unknown, false, metric(), utc);
+    EXPECT_EQ(u.temperature + " " + u.condition + " " + u.rain, "-- -- --");
+    EXPECT_EQ(hourlyTooltip(unknown, metric(), utc).size(), 1u);  // the hour alone
 
     h.time = "2026-12-07T12:00";
     std::vector<Line> tip = hourlyTooltip(h, imperial(), utc);
@@ -345,6 +355,63 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     const std::vector<float> lv = hourlyChartLevels(hours, false);
     EXPECT_FLOAT_EQ(lv[0], 0.0f);
     EXPECT_FLOAT_EQ(lv[1], 1.0f);
+    // An unknown temperature has no point and no part in the scale.
+    hours[0].temperature = kUnknownTemperature, hours[2].temperature = 5;
+    const std::vector<float> known = hourlyChartLevels(hours, false);
+    EXPECT_TRUE(std::isnan(known[0]));
+    EXPECT_FLOAT_EQ(known[1], 1.0f);
+    EXPECT_FLOAT_EQ(known[2], 0.0f);
+}
+
+// Oslo's record fetched at 22:00 on Friday 27 March and not fetched again: a
+// week of hours from the one holding the reply's present (or the 24 that
+// follow it) and seven days, its times written at the reply's +1 also past
+// the spring change on the 29th.
+constexpr int64_t kOsloFetched = 1774645200;  // 2026-03-27 21:00 UTC
+WeatherData osloFetchedFriday(int hours) {
+    WeatherData d;
+    d.location.timezone = "Europe/Oslo";
+    d.utcOffsetSeconds = 3600;
+    d.time = "2026-03-27T22:00";
+    for (int i = 0; i < hours; ++i) d.hourly.push_back({.time = PlaceClock::fixed(3600).minuteOf(kOsloFetched + 3600 * i)});
+    d.daily.resize(7);
+    for (int i = 0; i < 7; ++i) d.daily[size_t(i)].date = addDays("2026-03-27", i);
+    return d;
+}
+
+// The strip starts with the hour holding now, "Now", and the table with
+// today, however old the record; neither shows what is past.
+TEST(PanelForecast, StripAndTableStartAtNow) {
+    const struct { int hours; int64_t now; size_t cells; const char* first; size_t days; const char* heads; } rows[] = {
+        {168, kOsloFetched + 1800, 24, "Now 11PM 12AM", 7, "Today Sat"},
+        {168, kOsloFetched + 86400, 24, "Now 11PM 12AM", 6, "Today Sun"},          // a day old
+        {168, kOsloFetched + 2 * 86400 - 3600, 24, "Now 11PM 12AM", 5, "Today Mon"},  // two, 22:00 CEST
+        {168, kOsloFetched + 6 * 86400 + 1800, 24, "Now 12AM 1AM", 1, "Today"},     // the last day
+        {168, kOsloFetched + 7 * 86400 - 3 * 3600, 3, "Now 9PM 10PM", 0, ""},        // the last hours
+        {24, kOsloFetched + 86400, 0, "", 6, "Today Sun"},                             // hours no longer reaching now
+        {168, kOsloFetched + 8 * 86400, 0, "", 0, ""},
+    };
+    for (const auto& r : rows) {
+        const WeatherData d = osloFetchedFriday(r.hours);
+        const std::vector<HourCells> cells = hourStrip(hoursFrom(d, r.now, 24), imperial(), recordClock(d), r.now);
+        std::string first;
+        for (size_t i = 0; i < cells.size() && i < 3; ++i) first += (i ? " " : "") + cells[i].hour;
+        const std::span<const DailyForecast> days = daysFrom(d, r.now);
+        std::string heads;
+        for (size_t i = 0; i < days.size() && i < 2; ++i)
+            heads += (i ? " " : "") + dayHeader(days[i], placeToday(d, r.now), false);
+        EXPECT_EQ(cells.size(), r.cells) << r.now - kOsloFetched;
+        EXPECT_EQ(first, r.first) << r.now - kOsloFetched;
+        EXPECT_EQ(days.size(), r.days) << r.now - kOsloFetched;
+        EXPECT_EQ(heads, r.heads) << r.now - kOsloFetched;
+    }
+    // A fresh reply at 01:47 whose first hour is 01:00: that hour is "Now".
+    WeatherData fresh;
+    fresh.time = "2026-12-07T01:45";
+    fresh.hourly = {{.time = "2026-12-07T01:00"}, {.time = "2026-12-07T02:00"}};
+    const int64_t at = 1796605200 + 47 * 60;  // 01:47 UTC
+    const std::vector<HourCells> cells = hourStrip(hoursFrom(fresh, at, 24), metric(), recordClock(fresh), at);
+    EXPECT_EQ(cells.at(0).hour + " " + cells.at(1).hour, "Now 02:00");
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
@@ -415,6 +482,9 @@ TEST(PanelForecast, DailyTableCells) {
     d.lowMax = 7;
     EXPECT_TRUE(dayConfidence(d).text == "low" && dayConfidence(d).tone == Tone::Dim);
 
+    // A low the service did not give, in Fahrenheit too, and no chance.
+    d.temperatureMax = 28, d.temperatureMin = kUnknownTemperature, d.precipitationProbabilityMax = kUnknownAmount;
+    EXPECT_EQ(dayTemperatures(d, imperial()) + " " + dayRain(d).text, "82F/-- --");
     d.precipitationProbabilityMax = 60;
     EXPECT_EQ(dayRain(d).tone, Tone::Normal);
     d.popConsensus = true;
@@ -437,6 +507,9 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_FALSE(hasText(dailyTooltip(d, 0, &skill, metric(), {}), "Confidence"));  // today
     EXPECT_FALSE(hasText(dailyTooltip(d, 2, &skill, metric(), {}), "Confidence"));  // 9 scored days
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Confidence"));
+    d.weatherCode = kUnknownCode, d.temperatureMax = kUnknownTemperature;
+    EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Condition"));
+    EXPECT_TRUE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "High: --   Low: 0C"));
 
     DailyForecast r;
     r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
