@@ -125,10 +125,8 @@ TEST(TrendsCard, AnalogsAndTheRowsOfOtherSourcesLineUp) {
     d.analogs = {true, 14, 10, 12, 4, -1.5, 30, {14, 10, 12}};
     d.daily.resize(3);
     for (size_t i = 0; i < 3; ++i) d.daily[i].date = panel::textf("2026-05-%02zu", 28 + i);
-    d.daily[1].temperatureMax = 13;
-    d.daily[1].temperatureMin = 5;
-    d.daily[2].temperatureMax = 16;
-    d.daily[2].temperatureMin = kUnknownTemperature;
+    d.daily[1].temperatureMax = 13, d.daily[1].temperatureMin = 5;
+    d.daily[2].temperatureMax = 16, d.daily[2].temperatureMin = kUnknownTemperature;
     d.nws = {true, "nws", "2026-05-29", 14, 6, 40};
     auto lines = panel::trendsCard(d, metric(), kNoon);
     EXPECT_EQ(texts(lines), (Texts{"Similar stretches, 10-yr archive (n=14):", "Next day: 12C / 4C avg",
@@ -147,13 +145,10 @@ TEST(TrendsCard, AnalogsAndTheRowsOfOtherSourcesLineUp) {
     // A day on, the record not fetched again: tomorrow is the 30th, and only
     // a view of that date is shown beside the record's own.
     d.metNorway.date = "2026-05-30";
-    lines = panel::trendsCard(d, metric(), kNoon + 86400);
-    EXPECT_EQ(texts(lines).back(), "          Open-Meteo: 16C / --");
-    EXPECT_EQ(lines[lines.size() - 2].text, "Tomorrow  MET Norway: 15C / 7C");
-    EXPECT_EQ(lines.size(), 6u);
+    const Texts later = texts(panel::trendsCard(d, metric(), kNoon + 86400));
+    EXPECT_EQ(Texts(later.begin() + 4, later.end()),
+              (Texts{"Tomorrow  MET Norway: 15C / 7C", "          Open-Meteo: 16C / --"}));
     EXPECT_EQ(panel::trendsCard(d, metric(), kNoon - 86400).size(), 4u);  // no view of the 28th: only the analogs
-    d.daily.resize(1);  // no entry of tomorrow: only the analogs
-    EXPECT_EQ(panel::trendsCard(d, metric(), kNoon + 86400).size(), 4u);
 }
 
 TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {

@@ -141,19 +141,22 @@ TEST_F(AppClockTest, ThePlacesNewDayRefreshesOnce) {
     static_cast<GeoLocation&>(app.weather.location) = app.config.locations[0];
     app.weather.location.timezone = "Europe/Oslo";
     app.weather.utcOffsetSeconds = 3600;  // the offset the reply's times are written at
-    app.config.useFahrenheit = false;
-    for (int d = 0; d < 4; ++d) {  // highs of 15 to 18 degrees from the 15th
-        app.weather.daily.emplace_back();
-        app.weather.daily.back().date = "2026-01-1" + std::to_string(5 + d);
-        app.weather.daily.back().temperatureMax = 15 + d;
+    for (int d = 0; d < 4; ++d) {  // highs of 59 to 64F from the 15th
+        DailyForecast& day = app.weather.daily.emplace_back();
+        day.date = "2026-01-1" + std::to_string(5 + d), day.temperatureMax = 15.0 + d;
     }
-    const struct { std::int64_t at; bool hidden; const char* recordTime; size_t requests; const char16_t* high; } rows[] = {
-        {kOsloMidnight - 60, false, "2026-01-15T23:45", 0, u"High 15°"},
-        {kOsloMidnight, false, "2026-01-15T23:45", 1, u"High 16°"},
-        {kOsloMidnight + 60, false, "2026-01-15T23:45", 0, u"High 16°"},  // that fetch failed: the poll tries again
-        {kOsloMidnight + 86400 - 60, true, "2026-01-15T23:45", 0, u"High 16°"},
-        {kOsloMidnight + 86400, true, "2026-01-15T23:45", 1, u"High 17°"},  // the second midnight, no newer record
-        {kOsloMidnight + 2 * 86400, true, "2026-01-17T00:00", 1, u"High 18°"}};
+    const struct {
+        std::int64_t at;
+        bool hidden;
+        const char* recordTime;
+        size_t requests;
+        const char16_t* high;
+    } rows[] = {
+        {kOsloMidnight - 60, false, "2026-01-15T23:45", 0, u"High 59°"},
+        {kOsloMidnight, false, "2026-01-15T23:45", 1, u"High 61°"},
+        {kOsloMidnight + 60, false, "2026-01-15T23:45", 0, u"High 61°"},  // that fetch failed: the poll tries again
+        {kOsloMidnight + 86400, true, "2026-01-15T23:45", 1, u"High 63°"},  // the second midnight, no newer record
+        {kOsloMidnight + 2 * 86400, true, "2026-01-17T00:00", 1, u"High 64°"}};
     wall = rows[0].at;
     (void)app.shownRecord();  // the tray shows the record
     for (const auto& r : rows) {

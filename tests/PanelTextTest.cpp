@@ -328,10 +328,8 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     h.time = "2026-12-07";
     EXPECT_EQ(hourCells(h, false, imperial(), utc).hour, "12AM");
     // Values the service did not give: "--", and left out of the tooltip.
-    const HourlyForecast unknown{.time = "2026-12-07T12:00", .temperature = kUnknownTemperature,
-                                 .weatherCode = kUnknownCode, .precipitation = kUnknownAmount,
-                                 .snowfall = kUnknownAmount, .precipitationProbability = kUnknownAmount,
-                                 .windSpeed = kUnknownAmount};
+    HourlyForecast unknown{.time = "2026-12-07T12:00", .temperature = kUnknownTemperature, .weatherCode = -1};
+    unknown.precipitation = unknown.snowfall = unknown.precipitationProbability = unknown.windSpeed = -1;
     const HourCells u = hourCells(unknown, false, metric(), utc);
     EXPECT_EQ(u.temperature + " " + u.condition + " " + u.rain, "-- -- --");
     EXPECT_EQ(hourlyTooltip(unknown, metric(), utc).size(), 1u);  // the hour alone
@@ -358,60 +356,41 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     // An unknown temperature has no point and no part in the scale.
     hours[0].temperature = kUnknownTemperature, hours[2].temperature = 5;
     const std::vector<float> known = hourlyChartLevels(hours, false);
-    EXPECT_TRUE(std::isnan(known[0]));
-    EXPECT_FLOAT_EQ(known[1], 1.0f);
-    EXPECT_FLOAT_EQ(known[2], 0.0f);
+    EXPECT_TRUE(std::isnan(known[0]) && known[1] == 1.0f && known[2] == 0.0f);
 }
 
-// Oslo's record fetched at 22:00 on Friday 27 March and not fetched again: a
-// week of hours from the one holding the reply's present (or the 24 that
-// follow it) and seven days, its times written at the reply's +1 also past
-// the spring change on the 29th.
-constexpr int64_t kOsloFetched = 1774645200;  // 2026-03-27 21:00 UTC
-WeatherData osloFetchedFriday(int hours) {
-    WeatherData d;
-    d.location.timezone = "Europe/Oslo";
-    d.utcOffsetSeconds = 3600;
-    d.time = "2026-03-27T22:00";
-    for (int i = 0; i < hours; ++i) d.hourly.push_back({.time = PlaceClock::fixed(3600).minuteOf(kOsloFetched + 3600 * i)});
-    d.daily.resize(7);
-    for (int i = 0; i < 7; ++i) d.daily[size_t(i)].date = addDays("2026-03-27", i);
-    return d;
-}
-
-// The strip starts with the hour holding now, "Now", and the table with
-// today, however old the record; neither shows what is past.
+// Oslo's record fetched at 22:00 on Friday 27 March and not fetched again (a
+// week of hours, or the 24 from the fetch, and seven days, written at +1 also
+// past the spring change): the strip starts with the hour holding now, "Now",
+// and the table with today; nothing past is shown.
 TEST(PanelForecast, StripAndTableStartAtNow) {
-    const struct { int hours; int64_t now; size_t cells; const char* first; size_t days; const char* heads; } rows[] = {
-        {168, kOsloFetched + 1800, 24, "Now 11PM 12AM", 7, "Today Sat"},
-        {168, kOsloFetched + 86400, 24, "Now 11PM 12AM", 6, "Today Sun"},          // a day old
-        {168, kOsloFetched + 2 * 86400 - 3600, 24, "Now 11PM 12AM", 5, "Today Mon"},  // two, 22:00 CEST
-        {168, kOsloFetched + 6 * 86400 + 1800, 24, "Now 12AM 1AM", 1, "Today"},     // the last day
-        {168, kOsloFetched + 7 * 86400 - 3 * 3600, 3, "Now 9PM 10PM", 0, ""},        // the last hours
-        {24, kOsloFetched + 86400, 0, "", 6, "Today Sun"},                             // hours no longer reaching now
-        {168, kOsloFetched + 8 * 86400, 0, "", 0, ""},
-    };
+    constexpr int64_t kFetched = 1774645200;  // 2026-03-27 21:00 UTC
+    WeatherData d;
+    d.location.timezone = "Europe/Oslo", d.utcOffsetSeconds = 3600, d.time = "2026-03-27T22:00", d.daily.resize(7);
+    for (int i = 0; i < 168; ++i) d.hourly.push_back({.time = PlaceClock::fixed(3600).minuteOf(kFetched + 3600 * i)});
+    for (int i = 0; i < 7; ++i) d.daily[size_t(i)].date = addDays("2026-03-27", i);
+    const struct { size_t hours; int64_t now; const char* shown; } rows[] = {
+        {168, kFetched + 1800, "Now 11PM 12AM 24 | Today Sat 7"},
+        {168, kFetched + 86400, "Now 11PM 12AM 24 | Today Sun 6"},             // a day old
+        {168, kFetched + 2 * 86400 - 3600, "Now 11PM 12AM 24 | Today Mon 5"},  // two: 22:00 CEST
+        {168, kFetched + 7 * 86400 - 3 * 3600, "Now 9PM 10PM 3 | 0"},
+        {24, kFetched + 86400, "0 | Today Sun 6"}};  // the hours no longer reach now
     for (const auto& r : rows) {
-        const WeatherData d = osloFetchedFriday(r.hours);
+        d.hourly.resize(r.hours);
         const std::vector<HourCells> cells = hourStrip(hoursFrom(d, r.now, 24), imperial(), recordClock(d), r.now);
-        std::string first;
-        for (size_t i = 0; i < cells.size() && i < 3; ++i) first += (i ? " " : "") + cells[i].hour;
         const std::span<const DailyForecast> days = daysFrom(d, r.now);
-        std::string heads;
-        for (size_t i = 0; i < days.size() && i < 2; ++i)
-            heads += (i ? " " : "") + dayHeader(days[i], placeToday(d, r.now), false);
-        EXPECT_EQ(cells.size(), r.cells) << r.now - kOsloFetched;
-        EXPECT_EQ(first, r.first) << r.now - kOsloFetched;
-        EXPECT_EQ(days.size(), r.days) << r.now - kOsloFetched;
-        EXPECT_EQ(heads, r.heads) << r.now - kOsloFetched;
+        std::string shown;
+        for (size_t i = 0; i < 3 && i < cells.size(); ++i) shown += cells[i].hour + " ";
+        shown += std::to_string(cells.size()) + " | ";
+        for (size_t i = 0; i < 2 && i < days.size(); ++i)
+            shown += dayHeader(days[i], placeToday(d, r.now), false) + " ";
+        EXPECT_EQ(shown + std::to_string(days.size()), r.shown);
     }
     // A fresh reply at 01:47 whose first hour is 01:00: that hour is "Now".
     WeatherData fresh;
-    fresh.time = "2026-12-07T01:45";
     fresh.hourly = {{.time = "2026-12-07T01:00"}, {.time = "2026-12-07T02:00"}};
     const int64_t at = 1796605200 + 47 * 60;  // 01:47 UTC
-    const std::vector<HourCells> cells = hourStrip(hoursFrom(fresh, at, 24), metric(), recordClock(fresh), at);
-    EXPECT_EQ(cells.at(0).hour + " " + cells.at(1).hour, "Now 02:00");
+    EXPECT_EQ(hourStrip(hoursFrom(fresh, at, 24), metric(), recordClock(fresh), at).at(0).hour, "Now");
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
@@ -726,6 +705,8 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     t.date = "2026-12-07", t.temperatureMax = 10, t.temperatureMin = 0, t.precipitationProbabilityMax = 40;
     d.daily = {t};
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High 50F / Low 32F   rain 40%");
+    d.daily[0].temperatureMax = kUnknownTemperature, d.daily[0].precipitationProbabilityMax = kUnknownAmount;
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "High -- / Low 32F   rain --");
     EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
     c.miniStat = 1;
     d.windSpeed = 10;

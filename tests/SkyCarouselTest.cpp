@@ -60,8 +60,9 @@ TEST(SkyCarousel, CardsExistOnlyForDataThatArrived) {
     // 23 hours later, the record not fetched again: the archive's date and
     // tomorrow's views are past, and the hours from now hold no snow; an
     // hour after that, the record's hours no longer reach now.
-    EXPECT_EQ(tabLabels(d, kMar10Noon + 23 * 3600), (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River",
-                                                                             "Almanac", "Plan", "Quakes", "Discussion"}));
+    EXPECT_EQ(tabLabels(d, kMar10Noon + 23 * 3600),
+              (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Plan", "Quakes",
+                                        "Discussion"}));
     EXPECT_EQ(tabLabels(d, kMar10Noon + 24 * 3600).size(), 8u);
 }
 

@@ -250,9 +250,8 @@ std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, 
                                      units::temp(config, t.metNorway->temperatureMax).c_str(),
                                      units::temp(config, t.metNorway->temperatureMin).c_str())));
         if (t.nws) {
-            const std::string rain =
-                knownAmount(t.nws->precipitationProbability) ? "  rain " + units::chance(t.nws->precipitationProbability)
-                                                              : std::string();
+            const double chance = t.nws->precipitationProbability;
+            const std::string rain = knownAmount(chance) ? "  rain " + units::chance(chance) : std::string();
             out.push_back(line(textf("%s  nws:        %s / %s%s", t.metNorway ? "        " : "Tomorrow",
                                      units::temp(config, t.nws->temperatureMax).c_str(),
                                      units::temp(config, t.nws->temperatureMin).c_str(), rain.c_str())));
