@@ -52,7 +52,9 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     EXPECT_TRUE(q.valid);
     WeatherData noChance = boston();
     noChance.daily[0].precipitationProbabilityMax = -1;  // the forecast gave none
+    noChance.daily[0].temperatureMin = kUnknownTemperature;
     EXPECT_EQ(quickLookOf(noChance, units(false, 1), kNoon).rain, u"Rain --");
+    EXPECT_EQ(quickLookOf(noChance, units(true, 1), kNoon).highLow, u"High 78°    Low --");
     // A day later the second entry is today's; a day after that none is.
     WeatherData old = boston();
     old.daily.push_back(old.daily[0]);

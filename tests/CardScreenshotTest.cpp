@@ -8,6 +8,7 @@
 #include "app/App.h"
 #include "model/Dates.h"
 #include "ui/PanelText.h"
+#include "ui/Panel_Forecast.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
 
@@ -148,6 +149,10 @@ protected:
         SavedLocation saved;
         static_cast<GeoLocation&>(saved) = data.location;
         app.config.locations.push_back(saved);
+        // Shown at the record's own present.
+        const int64_t present = replyInstant(data, data.time).value_or(0);
+        ui->wallSeconds = [present] { return present; };
+        ui->frameSecond = present;
     }
 
     static constexpr float kCardW = 560, kCardH = 300;
@@ -163,7 +168,7 @@ TEST_F(CardScreenshotTest, EveryCardOfEachPlaceShowsItsTextAndColours) {
     save(empty, "empty-card");
     for (test::Place p : {test::Place::Boston, test::Place::Oslo, test::Place::Halifax}) {
         usePlace(p);
-        for (const panel::SkyTab& tab : panel::skyTabs(data)) {
+        for (const panel::SkyTab& tab : panel::skyTabs(data, ui->skyMinute())) {
             const Frame f = card(tab.kind, data, true);
             const std::string name = std::string(test::placeName(p)) + "-" + tab.label;
             save(f, name);
@@ -239,7 +244,8 @@ std::array<int, 4> regionOf(const std::string& name) {
     return {};
 }
 
-// Halifax at 5:20 PM in December, 45 minutes after sunset; then Oslo snowing.
+// Halifax at 5:20 PM in December, 45 minutes after sunset; then Oslo snowing;
+// then Honolulu with values the service did not give.
 TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     freeTexture(ui->weatherIcons);
     ui->weatherIcons = loadTexture(std::string(NIMBREL_RESOURCES_DIR) + "/weather-icons.png", false);
@@ -278,6 +284,35 @@ TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     for (MinutelyForecast& m : data.minutely15) m.weatherCode = 61;  // the same steps of rain
     const auto c = regionOf("current");
     EXPECT_GT(changedPixels(snowing, shotAt(fivePm, data), c[0], c[1], c[2], c[3]), 20);
+
+    // Honolulu at 2:30 PM, its hours from 4 PM and tomorrow's high, low and
+    // code unknown: "--" in those cells, no icon, no point or rain bar; the
+    // columns before stay as they are with the values known.
+    data.location = {"Honolulu", "US", "Hawaii", 21.3069, -157.8583, "Pacific/Honolulu", false};
+    static_cast<GeoLocation&>(app.config.locations[0]) = data.location;
+    data.utcOffsetSeconds = -36000, data.time = "2026-12-15T14:30", data.weatherCode = 1, data.minutely15.clear();
+    const int64_t twoPm = 1797292800 + 24 * 3600, at = twoPm + 1800;  // 2026-12-15 14:00 at UTC-10
+    for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2026-12-15", int(i));
+    WeatherData unknown = data;
+    for (size_t h = 0; h < data.hourly.size(); ++h) {
+        const double t = h == 1 ? 26 : 24.0 + h % 2;  // the warmest hour known in both
+        const HourlyForecast known{PlaceClock::fixed(-36000).minuteOf(twoPm + 3600 * int64_t(h)), t, 2, 0, 0, 40};
+        data.hourly[h] = known;
+        unknown.hourly[h] = h < 2 ? known : HourlyForecast{known.time, kUnknownTemperature, kUnknownCode, 0, 0, -1};
+    }
+    unknown.daily[1].temperatureMax = unknown.daily[1].temperatureMin = kUnknownTemperature;
+    unknown.daily[1].weatherCode = kUnknownCode;
+    const Frame known = shotAt(at, data), shown = shotAt(at, unknown);
+    save(shown, "honolulu-unknown-values");
+    const auto hours = regionOf("hourlyScroll"), days = regionOf("dailywrap");
+    const int fourPm = hours[0] + 6 + 2 * 64;
+    EXPECT_EQ(changedPixels(known, shown, hours[0], hours[1], fourPm - 34, hours[3]), 0);
+    EXPECT_GT(changedPixels(known, shown, fourPm, hours[1], hours[2], hours[3]), 1000);
+    EXPECT_GT(changedPixels(known, shown, days[0], days[1], days[2], days[3]), 1000);  // tomorrow's column
+    const auto cells = panel::hourStrip(hoursFrom(unknown, at, 24), app.config, recordClock(unknown), at);
+    EXPECT_EQ(cells.at(1).temperature + " " + cells.at(2).temperature + cells.at(2).condition + cells.at(2).rain,
+              "26C ------");
+    EXPECT_EQ(panel::dayTemperatures(*dayAhead(unknown, at, 1), app.config), "--/--");
 }
 
 // The Sky card's sun at high latitudes, from replies as the service writes
@@ -323,8 +358,8 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
 }
 
 // Oslo just after its midnight, the day of the spring change, with the
-// forecast of the evening before: only the day names' row of the table
-// changes ("Today" moves on; the day before is "Sat").
+// forecast of the evening before: the table moves on to start at the new
+// day, "Today" with that day's values (the day before is no longer shown).
 TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     usePlace(test::Place::Oslo);
     for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2027-03-27", static_cast<int>(i));
@@ -341,7 +376,8 @@ TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     const int x0 = int(t->Pos.x), x1 = int(t->Pos.x + t->Size.x), y0 = int(t->Pos.y), y1 = int(t->Pos.y + t->Size.y);
     const int names = int(t->Pos.y + 3 * ImGui::GetTextLineHeightWithSpacing() + 4);  // under the title line
     EXPECT_GT(changedPixels(before, after, x0, y0, x1, names), 40);
-    EXPECT_EQ(changedPixels(before, after, x0, names, x1, y1), 0);
+    EXPECT_GT(changedPixels(before, after, x0, names, x1, y1), 40);
+    EXPECT_EQ(daysFrom(data, wall).front().date, "2027-03-28");
 }
 
 // Oslo half a minute after the spring change, with the forecast fetched at

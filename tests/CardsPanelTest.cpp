@@ -17,6 +17,8 @@ Texts texts(const std::vector<CardLine>& lines) {
     return out;
 }
 
+constexpr int64_t kNoon = 1779969600;  // 2026-05-28 12:00 UTC
+
 Config metric() {
     Config c;
     c.useFahrenheit = false;
@@ -117,14 +119,17 @@ TEST(AlmanacCard, TodayAgainstNormalAndTheSeasonalOutlook) {
     }
 }
 
+// "Tomorrow" is the place's date plus one at the time shown, each service's
+// row only with its values of that date.
 TEST(TrendsCard, AnalogsAndTheRowsOfOtherSourcesLineUp) {
     WeatherData d;
     d.analogs = {true, 14, 10, 12, 4, -1.5, 30, {14, 10, 12}};
-    d.daily.resize(2);
-    d.daily[1].temperatureMax = 13;
-    d.daily[1].temperatureMin = 5;
-    d.nws = {true, "nws", "", 14, 6, 40};
-    auto lines = panel::trendsCard(d, metric());
+    d.daily.resize(3);
+    for (size_t i = 0; i < 3; ++i) d.daily[i].date = panel::textf("2026-05-%02zu", 28 + i);
+    d.daily[1].temperatureMax = 13, d.daily[1].temperatureMin = 5;
+    d.daily[2].temperatureMax = 16, d.daily[2].temperatureMin = kUnknownTemperature;
+    d.nws = {true, "nws", "2026-05-29", 14, 6, 40};
+    auto lines = panel::trendsCard(d, metric(), kNoon);
     EXPECT_EQ(texts(lines), (Texts{"Similar stretches, 10-yr archive (n=14):", "Next day: 12C / 4C avg",
                                    " trend: cooling (-1.5)", "Rain next day: 30% of matches",
                                    "Tomorrow  nws:        14C / 6C  rain 40%", "          Open-Meteo: 13C / 5C"}));
@@ -132,20 +137,27 @@ TEST(TrendsCard, AnalogsAndTheRowsOfOtherSourcesLineUp) {
     EXPECT_EQ(lines[2].tipLines.back().text, "min 10C   avg 12C   max 14C");
 
     // Both providers: the nws row starts with spaces; every value at column 23.
-    d.metNorway = {true, "metno", "", 15, 7, -1};
+    d.metNorway = {true, "metno", "2026-05-29", 15, 7, -1};
     d.nws.precipitationProbability = -1;
-    lines = panel::trendsCard(d, metric());
+    lines = panel::trendsCard(d, metric(), kNoon);
     const size_t n = lines.size();
     EXPECT_EQ(lines[n - 2].text, "          nws:        14C / 6C");
     for (size_t k = n - 3; k < n; ++k) EXPECT_EQ(lines[k].text.find_first_of("0123456789"), 22u) << lines[k].text;
-    d.daily.resize(1);  // one day: only the analogs
-    EXPECT_EQ(panel::trendsCard(d, metric()).size(), 4u);
+    // A day on, the record not fetched again: tomorrow is the 30th, and only
+    // a view of that date is shown beside the record's own.
+    d.metNorway.date = "2026-05-30";
+    const Texts later = texts(panel::trendsCard(d, metric(), kNoon + 86400));
+    EXPECT_EQ(Texts(later.begin() + 4, later.end()),
+              (Texts{"Tomorrow  MET Norway: 15C / 7C", "          Open-Meteo: 16C / --"}));
+    EXPECT_EQ(panel::trendsCard(d, metric(), kNoon - 86400).size(), 4u);  // no view of the 28th: only the analogs
 }
 
 TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     WeatherData d;
     d.insights = {true, 30, 35, -12, 2005, 1999, true, 21, 12, 1.0, 3, false, 42, 80, {60, 120, 35}};
-    const auto records = panel::recordsCard(d, metric());
+    d.time = "2026-05-28T11:45";  // the archive's insights are of this date
+    EXPECT_TRUE(panel::recordsCard(d, metric(), kNoon + 86400).empty());  // not "this date" any more
+    const auto records = panel::recordsCard(d, metric(), kNoon);
     EXPECT_EQ(texts(records), (Texts{"This date, 30-yr archive:", "Record: 35C ('05)  /  -12C ('99)",
                                      "Last year: 21C / 12C  (rain)", "Streak: 3 days ", "below", " seasonal average",
                                      "Month rain: 42.0 mm of 80.0 mm typical"}));
@@ -156,6 +168,8 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     d.daily.resize(1);
     d.daily[0].date = "2026-05-28";
     d.hourly.resize(24);
+    for (size_t h = 0; h < 24; ++h)  // from 12:00 on the 28th
+        d.hourly[h].time = panel::textf("2026-05-%02zuT%02zu:00", 28 + (12 + h) / 24, (12 + h) % 24);
     const auto plan = panel::planCard(d, 1780000000);
     ASSERT_EQ(plan.size(), 10u);
     EXPECT_EQ(plan[0].text, "Stargazing ");
@@ -171,10 +185,15 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     d.hourly[0].snowDepth = 0.02;
     d.hourly[0].freezingLevelHeight = 850;
     for (auto& h : d.hourly) h.snowfall = 0.5;
-    EXPECT_EQ(texts(panel::winterCard(d, metric())),
+    EXPECT_EQ(texts(panel::winterCard(d, metric(), kNoon + 1800)),
               (Texts{"Snow on the ground: 2 cm", "Next 24h: 12.0 cm of fresh snow", "Freezing level: 850 m up",
                      "(rain below that altitude, snow above)"}));
-    EXPECT_EQ(texts(panel::winterCard(d, Config{}))[2], "Freezing level: 2789 ft up");
+    EXPECT_EQ(texts(panel::winterCard(d, Config{}, kNoon))[2], "Freezing level: 2789 ft up");
+    // Two hours on, from the hour holding now: the 22 hours left, an unknown
+    // snowfall adding none; nothing once the hours no longer reach now.
+    d.hourly[5].snowfall = kUnknownAmount;
+    EXPECT_EQ(texts(panel::winterCard(d, metric(), kNoon + 2 * 3600)), (Texts{"Next 24h: 10.5 cm of fresh snow"}));
+    EXPECT_TRUE(panel::winterCard(d, metric(), kNoon + 24 * 3600).empty());
 
     // The issue time on the place's clock (UTC-5); a time without a zone is the place's own.
     d.afdOffice = "BOX";

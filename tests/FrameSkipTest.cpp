@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <cstdint>
 #include <span>
 #include <thread>
@@ -78,6 +79,9 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     result.weather->location = place;
     result.weather->hourly.resize(24);
     result.weather->daily.resize(7);
+    const int64_t hour = std::time(nullptr) / 3600 * 3600;  // a record of the present, at UTC+0
+    for (size_t i = 0; i < 24; ++i) result.weather->hourly[i].time = PlaceClock().minuteOf(hour + 3600 * int64_t(i));
+    for (size_t i = 0; i < 7; ++i) result.weather->daily[i].date = PlaceClock().dateOf(hour + 86400 * int64_t(i));
     app.resultQueue.push(std::move(result));
     const std::uint64_t shown = presentsOver(6);
     EXPECT_GE(shown, 1u);

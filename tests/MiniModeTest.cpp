@@ -121,6 +121,7 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     place.name = "Boston";
     app.config.locations.push_back(place);
     app.weather.location = place;
+    app.tray.initialize({});
     app.weather.hourly.resize(24);
     app.weather.daily.resize(7);
     WeatherAlert a;
@@ -132,11 +133,14 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     EXPECT_TRUE(app.visibleAlerts.empty());  // acknowledged alerts are not shown
     EXPECT_FALSE(app.alertsDirty);
 
+    EXPECT_EQ(app.tray.tooltip().substr(0, 4), u"32F ");
     app.config.themeId = 1;
     app.config.crispFont = false;
+    app.config.useFahrenheit = false;
     app.renderer->actions.settingsChanged = true;
     app.processEvents();
     EXPECT_FALSE(app.fontsCrisp);
+    EXPECT_EQ(app.tray.tooltip().substr(0, 3), u"0C ");  // the tray in the units chosen, before any refresh
     EXPECT_FLOAT_EQ(theme::Bg.x, 243 / 255.0f);
     app.renderFrame();
 

@@ -2,6 +2,7 @@
 // here: places bar, current conditions, forecast strips, sun tracker, status
 // bar, toasts, mini strip and notification centre.
 #include "foundation/PlaceTime.h"
+#include "model/Dates.h"
 #include "model/Utf8.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
@@ -289,6 +290,7 @@ TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
         [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
         [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
         [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
+        [&] { hours.erase(hours.begin()); },  // the strip moved on by an hour
     };
     LastAnswer<std::vector<HourCells>> memo;
     auto remembered = [&] {
@@ -325,6 +327,12 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     EXPECT_EQ(c.rain, "45%");
     h.time = "2026-12-07";
     EXPECT_EQ(hourCells(h, false, imperial(), utc).hour, "12AM");
+    // Values the service did not give: "--", and left out of the tooltip.
+    HourlyForecast unknown{.time = "2026-12-07T12:00", .temperature = kUnknownTemperature, .weatherCode = -1};
+    unknown.precipitation = unknown.snowfall = unknown.precipitationProbability = unknown.windSpeed = -1;
+    const HourCells u = hourCells(unknown, false, metric(), utc);
+    EXPECT_EQ(u.temperature + " " + u.condition + " " + u.rain, "-- -- --");
+    EXPECT_EQ(hourlyTooltip(unknown, metric(), utc).size(), 1u);  // the hour alone
 
     h.time = "2026-12-07T12:00";
     std::vector<Line> tip = hourlyTooltip(h, imperial(), utc);
@@ -345,6 +353,44 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     const std::vector<float> lv = hourlyChartLevels(hours, false);
     EXPECT_FLOAT_EQ(lv[0], 0.0f);
     EXPECT_FLOAT_EQ(lv[1], 1.0f);
+    // An unknown temperature has no point and no part in the scale.
+    hours[0].temperature = kUnknownTemperature, hours[2].temperature = 5;
+    const std::vector<float> known = hourlyChartLevels(hours, false);
+    EXPECT_TRUE(std::isnan(known[0]) && known[1] == 1.0f && known[2] == 0.0f);
+}
+
+// Oslo's record fetched at 22:00 on Friday 27 March and not fetched again (a
+// week of hours, or the 24 from the fetch, and seven days, written at +1 also
+// past the spring change): the strip starts with the hour holding now, "Now",
+// and the table with today; nothing past is shown.
+TEST(PanelForecast, StripAndTableStartAtNow) {
+    constexpr int64_t kFetched = 1774645200;  // 2026-03-27 21:00 UTC
+    WeatherData d;
+    d.location.timezone = "Europe/Oslo", d.utcOffsetSeconds = 3600, d.time = "2026-03-27T22:00", d.daily.resize(7);
+    for (int i = 0; i < 168; ++i) d.hourly.push_back({.time = PlaceClock::fixed(3600).minuteOf(kFetched + 3600 * i)});
+    for (int i = 0; i < 7; ++i) d.daily[size_t(i)].date = addDays("2026-03-27", i);
+    const struct { size_t hours; int64_t now; const char* shown; } rows[] = {
+        {168, kFetched + 1800, "Now 11PM 12AM 24 | Today Sat 7"},
+        {168, kFetched + 86400, "Now 11PM 12AM 24 | Today Sun 6"},             // a day old
+        {168, kFetched + 2 * 86400 - 3600, "Now 11PM 12AM 24 | Today Mon 5"},  // two: 22:00 CEST
+        {168, kFetched + 7 * 86400 - 3 * 3600, "Now 9PM 10PM 3 | 0"},
+        {24, kFetched + 86400, "0 | Today Sun 6"}};  // the hours no longer reach now
+    for (const auto& r : rows) {
+        d.hourly.resize(r.hours);
+        const std::vector<HourCells> cells = hourStrip(hoursFrom(d, r.now, 24), imperial(), recordClock(d), r.now);
+        const std::span<const DailyForecast> days = daysFrom(d, r.now);
+        std::string shown;
+        for (size_t i = 0; i < 3 && i < cells.size(); ++i) shown += cells[i].hour + " ";
+        shown += std::to_string(cells.size()) + " | ";
+        for (size_t i = 0; i < 2 && i < days.size(); ++i)
+            shown += dayHeader(days[i], placeToday(d, r.now), false) + " ";
+        EXPECT_EQ(shown + std::to_string(days.size()), r.shown);
+    }
+    // A fresh reply at 01:47 whose first hour is 01:00: that hour is "Now".
+    WeatherData fresh;
+    fresh.hourly = {{.time = "2026-12-07T01:00"}, {.time = "2026-12-07T02:00"}};
+    const int64_t at = 1796605200 + 47 * 60;  // 01:47 UTC
+    EXPECT_EQ(hourStrip(hoursFrom(fresh, at, 24), metric(), recordClock(fresh), at).at(0).hour, "Now");
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
@@ -415,6 +461,9 @@ TEST(PanelForecast, DailyTableCells) {
     d.lowMax = 7;
     EXPECT_TRUE(dayConfidence(d).text == "low" && dayConfidence(d).tone == Tone::Dim);
 
+    // A low the service did not give, in Fahrenheit too, and no chance.
+    d.temperatureMax = 28, d.temperatureMin = kUnknownTemperature, d.precipitationProbabilityMax = kUnknownAmount;
+    EXPECT_EQ(dayTemperatures(d, imperial()) + " " + dayRain(d).text, "82F/-- --");
     d.precipitationProbabilityMax = 60;
     EXPECT_EQ(dayRain(d).tone, Tone::Normal);
     d.popConsensus = true;
@@ -437,6 +486,9 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_FALSE(hasText(dailyTooltip(d, 0, &skill, metric(), {}), "Confidence"));  // today
     EXPECT_FALSE(hasText(dailyTooltip(d, 2, &skill, metric(), {}), "Confidence"));  // 9 scored days
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Confidence"));
+    d.weatherCode = kUnknownCode, d.temperatureMax = kUnknownTemperature;
+    EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Condition"));
+    EXPECT_TRUE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "High: --   Low: 0C"));
 
     DailyForecast r;
     r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
@@ -653,6 +705,8 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     t.date = "2026-12-07", t.temperatureMax = 10, t.temperatureMin = 0, t.precipitationProbabilityMax = 40;
     d.daily = {t};
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High 50F / Low 32F   rain 40%");
+    d.daily[0].temperatureMax = kUnknownTemperature, d.daily[0].precipitationProbabilityMax = kUnknownAmount;
+    EXPECT_EQ(miniStrip(d, c, false).stat.text, "High -- / Low 32F   rain --");
     EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
     c.miniStat = 1;
     d.windSpeed = 10;

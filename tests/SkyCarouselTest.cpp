@@ -18,9 +18,9 @@ using panel::CardTone;
 constexpr int64_t kAug12Noon = 1786536000;  // 2026-08-12 12:00 UTC, Perseids at peak
 constexpr int64_t kMar10Noon = 1773144000;  // 2026-03-10 12:00 UTC
 
-std::vector<std::string> tabLabels(const WeatherData& d) {
+std::vector<std::string> tabLabels(const WeatherData& d, int64_t now = kMar10Noon) {
     std::vector<std::string> out;
-    for (const panel::SkyTab& t : panel::skyTabs(d)) out.push_back(t.label);
+    for (const panel::SkyTab& t : panel::skyTabs(d, now)) out.push_back(t.label);
     return out;
 }
 
@@ -33,8 +33,13 @@ const CardLine* findLine(const std::vector<CardLine>& lines, const std::string& 
 TEST(SkyCarousel, CardsExistOnlyForDataThatArrived) {
     WeatherData d;
     EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky"}));
+    // A record of the present, noon UTC.
+    d.time = "2026-03-10T12:00";
     d.daily.resize(7);
+    for (size_t i = 0; i < 7; ++i) d.daily[i].date = panel::textf("2026-03-%02zu", 10 + i);
     d.hourly.resize(24);
+    for (size_t h = 0; h < 24; ++h)
+        d.hourly[h].time = panel::textf("2026-03-%02zuT%02zu:00", 10 + (12 + h) / 24, (12 + h) % 24);
     // Every value missing but one pollen of 0: "Pollen" without "Air".
     d.airQuality.valid = true;
     d.airQuality.grassPollen = 0;
@@ -46,11 +51,19 @@ TEST(SkyCarousel, CardsExistOnlyForDataThatArrived) {
     d.hourly[1].snowfall = 0.01;
     d.airQuality.usAqi = 30;
     d.tides.valid = d.flood.valid = d.normals.valid = d.insights.valid = d.nws.valid = true;
+    d.nws.date = "2026-03-11";
     d.quakes.events.resize(1);
     d.afdText = "text";
     EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Trends",
                                                       "Records", "Plan", "Quakes", "Winter", "Discussion"}));
-    EXPECT_EQ(panel::skyTabs(d).back().kind, panel::SkyDiscussion);
+    EXPECT_EQ(panel::skyTabs(d, kMar10Noon).back().kind, panel::SkyDiscussion);
+    // 23 hours later, the record not fetched again: the archive's date and
+    // tomorrow's views are past, and the hours from now hold no snow; an
+    // hour after that, the record's hours no longer reach now.
+    EXPECT_EQ(tabLabels(d, kMar10Noon + 23 * 3600),
+              (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Plan", "Quakes",
+                                        "Discussion"}));
+    EXPECT_EQ(tabLabels(d, kMar10Noon + 24 * 3600).size(), 8u);
 }
 
 TEST(SkyCarousel, RotationFollowsTheFrameClockAndStopsWhileHovered) {

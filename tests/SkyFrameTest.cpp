@@ -52,7 +52,7 @@ TEST_F(SkyFrameTest, CarouselTurnsOnTheFrameClock) {
     config.carouselSeconds = 1;
     ui.wallSeconds = [] { return std::int64_t{1768500000}; };
     const WeatherData data = test::placeRecord(test::Place::Boston);
-    const size_t tabs = panel::skyTabs(data).size();
+    const size_t tabs = panel::skyTabs(data, 1768500000).size();
     ASSERT_GT(tabs, 2u);
     render(data, 0.5f);
     EXPECT_EQ(ui.carouselIndex, 0);
@@ -116,7 +116,7 @@ TEST_F(SkyFrameTest, FramesHoldUntilTheSecondTheyName) {
     ui.wallSeconds = [&] { return t; };
     ui.steadyNow = [&] { return fetched + std::chrono::seconds(t - from) + std::chrono::milliseconds(500); };
     const auto shownHash = [] { return drawDataHash(*ImGui::GetDrawData(), theme::Bg); };
-    for (size_t card = 0; card < panel::skyTabs(data).size(); ++card) {
+    for (size_t card = 0; card < panel::skyTabs(data, from).size(); ++card) {
         ui.carouselIndex = static_cast<int>(card);
         t = from;
         for (int i = 0; i < 3; ++i) render(data);  // the panels settle

@@ -148,7 +148,8 @@ public:
     // there because the window is hidden.
     bool scheduledRefresh();
     // Whether the place's day has ended since the shown record was made (a
-    // new day's forecast is due); true once per record.
+    // new day's forecast is due); true once per record and place's date, so
+    // at every place midnight while no newer record comes.
     bool placeDayTurned();
     void minimizeToTray();
     void restoreFromTray();
@@ -194,6 +195,9 @@ public:
     // The tray's tooltip, badge and flyout card of the shown record: its
     // weather, or (for the empty record of a place) the place's name alone.
     void showInTray(const WeatherData& shown);
+    // Shows the shown record in the tray again, as of now and in the current
+    // settings' units.
+    void refreshTray();
 
     // ---- Notification delivery (App_Notify.cpp) ----
     // Drops notifications whose alert has expired, with their pending keys.

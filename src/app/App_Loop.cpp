@@ -114,12 +114,9 @@ bool App::scheduledRefresh() {
     const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
     const bool due = m >= (hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes);
     const bool dayTurned = placeDayTurned();
-    if (dayTurned) {
-        // The tray's "today" moves on with the place's day, also while the
-        // refresh asked for below does not come.
-        trayRecord = nullptr;
-        (void)shownRecord();
-    }
+    // The tray's "today" moves on with the place's day, also while the
+    // refresh asked for below does not come.
+    if (dayTurned) refreshTray();
     if ((due || dayTurned) && locationManager.hasLocations()) {
         requestWeatherUpdate(locationManager.activeLocation());
         lastRefresh = t;
@@ -131,8 +128,9 @@ bool App::placeDayTurned() {
     const std::int64_t wall = wallSeconds();
     std::lock_guard<std::mutex> lock(dataMutex);
     if (!WeatherService::fromAnotherDay(weather, wall)) return false;
-    // Once per shown record: a fetch that fails waits for the next poll.
-    std::string shown = weather.location.cacheKey() + "|" + weather.time;
+    // Once per shown record and place's date: a fetch that fails waits for
+    // the next poll, and the next midnight turns the day again.
+    std::string shown = weather.location.cacheKey() + "|" + weather.time + "|" + placeClock(weather).dateOf(wall);
     if (shown == dayTurnedFor) return false;
     dayTurnedFor = std::move(shown);
     return true;
@@ -323,6 +321,7 @@ void App::processEvents() {
         requestWeatherUpdate(locationManager.activeLocation());
     }
     if (a.settingsChanged) {
+        refreshTray();  // its texts and badge in the units just chosen
         config.save();
         applyTheme();
         applyMiniWindowStyle();

@@ -28,6 +28,11 @@ const WeatherData& App::shownRecord() {
     return shown;
 }
 
+void App::refreshTray() {
+    trayRecord = nullptr;
+    (void)shownRecord();
+}
+
 void App::showInTray(const WeatherData& shown) {
     trayRecord = &shown;
     trayPlaceKey = shown.location.cacheKey();

@@ -4,6 +4,7 @@
 #include "model/DayScores.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherCodes.h"
+#include "service/WeatherService.h"
 #include "ui/UIRenderer.h"
 
 #include <algorithm>
@@ -204,7 +205,18 @@ std::vector<CardLine> almanacCard(const WeatherData& data, const Config& config,
     return out;
 }
 
-std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config) {
+TomorrowViews tomorrowViews(const WeatherData& data, int64_t now) {
+    TomorrowViews v;
+    v.own = dayAhead(data, now, 1);
+    if (!v.own) return v;
+    // Each service's values were worked out for one date: shown only for this one.
+    const auto ofTomorrow = [&](const ProviderForecast& p) { return p.valid && p.date == v.own->date; };
+    if (ofTomorrow(data.metNorway)) v.metNorway = &data.metNorway;
+    if (ofTomorrow(data.nws)) v.nws = &data.nws;
+    return v;
+}
+
+std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, int64_t now) {
     const bool imperial = config.useFahrenheit;
     const AnalogOutlook& a = data.analogs;
     std::vector<CardLine> out;
@@ -232,31 +244,35 @@ std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config) 
         out.push_back(std::move(trend));
         if (a.rainPct >= 25) out.push_back(line(textf("Rain next day: %.0f%% of matches", a.rainPct)));
     }
-    if ((data.metNorway.valid || data.nws.valid) && data.daily.size() >= 2) {
+    if (const TomorrowViews t = tomorrowViews(data, now); t.any()) {
         const size_t first = out.size();
-        if (data.metNorway.valid)
+        if (t.metNorway)
             out.push_back(line(textf("Tomorrow  %-12s%s / %s", "MET Norway:",
-                                     units::temp(config, data.metNorway.temperatureMax).c_str(),
-                                     units::temp(config, data.metNorway.temperatureMin).c_str())));
-        if (data.nws.valid) {
-            const std::string rain = data.nws.precipitationProbability >= 0
-                                         ? textf("  rain %.0f%%", data.nws.precipitationProbability)
-                                         : std::string();
-            out.push_back(line(textf("%s  nws:        %s / %s%s", data.metNorway.valid ? "        " : "Tomorrow",
-                                     units::temp(config, data.nws.temperatureMax).c_str(),
-                                     units::temp(config, data.nws.temperatureMin).c_str(), rain.c_str())));
+                                     units::temp(config, t.metNorway->temperatureMax).c_str(),
+                                     units::temp(config, t.metNorway->temperatureMin).c_str())));
+        if (t.nws) {
+            const double chance = t.nws->precipitationProbability;
+            const std::string rain = knownAmount(chance) ? "  rain " + units::chance(chance) : std::string();
+            out.push_back(line(textf("%s  nws:        %s / %s%s", t.metNorway ? "        " : "Tomorrow",
+                                     units::temp(config, t.nws->temperatureMax).c_str(),
+                                     units::temp(config, t.nws->temperatureMin).c_str(), rain.c_str())));
         }
-        out.push_back(line(textf("          Open-Meteo: %s / %s", units::temp(config, data.daily[1].temperatureMax).c_str(),
-                                 units::temp(config, data.daily[1].temperatureMin).c_str()),
+        out.push_back(line(textf("          Open-Meteo: %s / %s", units::temp(config, t.own->temperatureMax).c_str(),
+                                 units::temp(config, t.own->temperatureMin).c_str()),
                            CardTone::Disabled));
         out[first].spacingBefore = a.valid;
     }
     return out;
 }
 
-std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config) {
+bool recordsOfToday(const WeatherData& data, int64_t now) {
+    return data.insights.valid && !WeatherService::fromAnotherDay(data, now);
+}
+
+std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config, int64_t now) {
     const ArchiveInsights& i = data.insights;
     std::vector<CardLine> out;
+    if (!recordsOfToday(data, now)) return out;
     out.push_back(line(textf("This date, %d-yr archive:", i.years), CardTone::Disabled));
     out.push_back(line(textf("Record: %s ('%02d)  /  %s ('%02d)", units::temp(config, i.recordHigh).c_str(),
                              i.recordHighYear % 100, units::temp(config, i.recordLow).c_str(), i.recordLowYear % 100)));
@@ -322,21 +338,23 @@ std::vector<CardLine> quakesCard(const WeatherData& data) {
     return out;
 }
 
-double hourlySnowfallSum(const WeatherData& data) {
+double hourlySnowfallSum(const WeatherData& data, int64_t now) {
     double sum = 0;
-    for (const HourlyForecast& h : data.hourly) sum += h.snowfall;
+    for (const HourlyForecast& h : hoursFrom(data, now, 24))
+        if (knownAmount(h.snowfall)) sum += h.snowfall;
     return sum;
 }
 
-std::vector<CardLine> winterCard(const WeatherData& data, const Config& config) {
+std::vector<CardLine> winterCard(const WeatherData& data, const Config& config, int64_t now) {
     std::vector<CardLine> out;
-    if (data.hourly.empty()) return out;
+    const std::span<const HourlyForecast> hours = hoursFrom(data, now, 1);
+    if (hours.empty()) return out;
     const bool imperial = config.useFahrenheit;
-    const HourlyForecast& first = data.hourly.front();
+    const HourlyForecast& first = hours.front();  // the hour holding now
     if (first.snowDepth > 0.01)
         out.push_back(imperial ? line(textf("Snow on the ground: %.1f in", first.snowDepth * 100 * kInchPerCm))
                                : line(textf("Snow on the ground: %.0f cm", first.snowDepth * 100)));
-    const double fresh = hourlySnowfallSum(data);
+    const double fresh = hourlySnowfallSum(data, now);
     if (fresh > 0.1)
         out.push_back(line(textf("Next 24h: %s of fresh snow", units::snow(config, fresh).c_str()), CardTone::Accent));
     if (first.freezingLevelHeight >= 0) {

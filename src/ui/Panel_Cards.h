@@ -59,11 +59,29 @@ CardTone pollenTone(double value, double moderateFrom, double highFrom);
 std::vector<CardLine> tidesCard(const WeatherData& data, const Config& config);
 std::vector<CardLine> riverCard(const WeatherData& data, const Config& config);
 std::vector<CardLine> almanacCard(const WeatherData& data, const Config& config, int64_t now);
-std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config);
-std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config);
+// Tomorrow at `now` (the place's date plus one): the record's own entry, and
+// each other service's view only when it was worked out for that date.
+struct TomorrowViews {
+    const DailyForecast* own = nullptr;
+    const ProviderForecast* metNorway = nullptr;
+    const ProviderForecast* nws = nullptr;
+    bool any() const { return metNorway || nws; }
+};
+TomorrowViews tomorrowViews(const WeatherData& data, int64_t now);
+// The analogs, and tomorrow of the other services beside the record's own
+// (none while no service's view is of tomorrow at `now`).
+std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, int64_t now);
+// Whether the archive's insights speak of the place's date at `now`: they
+// were worked out for the record's own date.
+bool recordsOfToday(const WeatherData& data, int64_t now);
+// "This date" is the place's date at `now`; no lines while the record's
+// insights are of another date.
+std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config, int64_t now);
 std::vector<CardLine> planCard(const WeatherData& data, int64_t now);
 std::vector<CardLine> quakesCard(const WeatherData& data);
-std::vector<CardLine> winterCard(const WeatherData& data, const Config& config);
+// Snow on the ground and the freezing level of the hour holding `now`, and
+// the fresh snow of the 24 hours from it.
+std::vector<CardLine> winterCard(const WeatherData& data, const Config& config, int64_t now);
 
 // Discussion: the office line (empty when no office is named) and the text.
 struct DiscussionCard {
@@ -72,7 +90,8 @@ struct DiscussionCard {
 };
 DiscussionCard discussionCard(const WeatherData& data, const Config& config);
 
-// Fresh snow over the hourly list, cm.
-double hourlySnowfallSum(const WeatherData& data);
+// Fresh snow over the 24 hours from the one holding `now`, cm; an hour whose
+// snowfall is unknown adds none.
+double hourlySnowfallSum(const WeatherData& data, int64_t now);
 
 }  // namespace nbr::panel

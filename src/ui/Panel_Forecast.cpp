@@ -71,27 +71,29 @@ HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg, const 
     c.hour = now ? "Now" : hourLabel(shownHour(h, clock), cfg.use24hClock, false);
     c.temperature = units::temp(cfg, h.temperature);
     c.condition = weatherCodeToShortString(h.weatherCode);
-    c.rain = printed("%.0f%%", h.precipitationProbability);
+    c.rain = units::chance(h.precipitationProbability);
     return c;
 }
 
-std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg,
-                                 const RecordClock& clock, long long now) {
+std::vector<HourCells> hourStrip(std::span<const HourlyForecast> hours, const Config& cfg, const RecordClock& clock,
+                                 long long now) {
     const std::string hourNow = replyHourAt(clock, now);
     std::vector<HourCells> cells;
-    cells.reserve(hourly.size());
-    for (const HourlyForecast& h : hourly)
+    cells.reserve(hours.size());
+    for (const HourlyForecast& h : hours)
         cells.push_back(hourCells(h, h.time.size() >= 13 && hourPart(h.time) == hourNow, cfg, clock));
     return cells;
 }
 
-// What hourCells reads. The place's clock enters by its offsets over the
-// day the strip spans: a change of them within it is a change of the zone.
-InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const RecordClock& clock,
+// What hourCells reads, the first hour's time included: the strip moves on
+// with the hour holding now. The place's clock enters by its offsets over
+// the day the strip spans: a change of them within it is a change of the
+// zone.
+InputKey hourStripInputs(std::span<const HourlyForecast> hours, const Config& cfg, const RecordClock& clock,
                          long long now) {
-    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hourly.size(), replyHourAt(clock, now), clock.replyOffset,
+    InputKey key(cfg.use24hClock, cfg.useFahrenheit, hours.size(), replyHourAt(clock, now), clock.replyOffset,
                  clock.place.offsetAt(now), clock.place.offsetAt(now + 86400));
-    for (const HourlyForecast& h : hourly)
+    for (const HourlyForecast& h : hours)
         key.add(h.time).add(h.temperature).add(h.weatherCode).add(h.precipitationProbability);
     return key;
 }
@@ -103,22 +105,34 @@ std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg, cons
         out.push_back({hourLabel(shownHour(h, clock), cfg.use24hClock, true)});
         sep = true;
     }
-    out.push_back({std::string("Condition: ") + weatherCodeToString(h.weatherCode), Tone::Normal, sep});
-    out.push_back({"Temp: " + units::temp(cfg, h.temperature)});
-    out.push_back({printed("Precip chance: %.0f%%", h.precipitationProbability)});
-    if (h.precipitation > 0) out.push_back({"Precip: " + units::precip(cfg, h.precipitation)});
-    if (h.snowfall > 0) out.push_back({"Snow: " + units::snow(cfg, h.snowfall)});
-    if (!(h.precipitation > 0) && !(h.snowfall > 0)) out.push_back({"No precipitation", Tone::Dim});
-    out.push_back({"Wind: " + units::speed(cfg, h.windSpeed) + " " + windDirectionToString(h.windDirection)});
+    // Each line only with its value known; the first one carries the
+    // separator below the hour.
+    const auto add = [&](std::string text, Tone tone = Tone::Normal) {
+        out.push_back({std::move(text), tone, sep});
+        sep = false;
+    };
+    if (knownCode(h.weatherCode)) add(std::string("Condition: ") + weatherCodeToString(h.weatherCode));
+    if (knownTemperature(h.temperature)) add("Temp: " + units::temp(cfg, h.temperature));
+    if (knownAmount(h.precipitationProbability)) add("Precip chance: " + units::chance(h.precipitationProbability));
+    if (h.precipitation > 0) add("Precip: " + units::precip(cfg, h.precipitation));
+    if (h.snowfall > 0) add("Snow: " + units::snow(cfg, h.snowfall));
+    // "No precipitation" only when both amounts are known to be none.
+    if (knownAmount(h.precipitation) && knownAmount(h.snowfall) && !(h.precipitation > 0) && !(h.snowfall > 0))
+        add("No precipitation", Tone::Dim);
+    if (knownAmount(h.windSpeed)) add("Wind: " + units::wind(cfg, h.windSpeed, h.windDirection));
     return out;
 }
 
-std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, bool fahrenheit) {
-    if (hourly.size() < 2) return {};
+std::vector<float> hourlyChartLevels(std::span<const HourlyForecast> hours, bool fahrenheit) {
+    if (hours.size() < 2) return {};
     std::vector<float> v;
-    v.reserve(hourly.size());
+    v.reserve(hours.size());
     float mx = -1e9f, mn = 1e9f;
-    for (const HourlyForecast& h : hourly) {
+    for (const HourlyForecast& h : hours) {
+        if (!knownTemperature(h.temperature)) {
+            v.push_back(std::nanf(""));
+            continue;
+        }
         float t = static_cast<float>(h.temperature);
         if (fahrenheit) t = t * 9.0f / 5.0f + 32.0f;
         v.push_back(t);
@@ -169,7 +183,7 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
                                const RecordClock& clock) {
     std::vector<Line> out;
     out.push_back({"Date: " + d.date});
-    out.push_back({std::string("Condition: ") + weatherCodeToString(d.weatherCode)});
+    if (knownCode(d.weatherCode)) out.push_back({std::string("Condition: ") + weatherCodeToString(d.weatherCode)});
     out.push_back({"High: " + units::temp(cfg, d.temperatureMax) + "   Low: " + units::temp(cfg, d.temperatureMin),
                    Tone::Normal, true});
     if (d.corrected)

@@ -8,6 +8,7 @@
 #include "model/WeatherTypes.h"
 #include "ui/PanelText.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,20 +27,25 @@ struct HourCells {
     std::string hour, temperature, condition, rain;
 };
 HourCells hourCells(const HourlyForecast& h, bool now, const Config& cfg, const RecordClock& clock);
-// The cells of every hour at `now` (Unix seconds), and everything they are
-// made of (what the strip remembers them by between frames). The list
-// normally begins with the next full hour, so its first column is "Now" only
-// while the present time is on that hour.
-std::vector<HourCells> hourStrip(const std::vector<HourlyForecast>& hourly, const Config& cfg,
-                                 const RecordClock& clock, long long now);
-InputKey hourStripInputs(const std::vector<HourlyForecast>& hourly, const Config& cfg, const RecordClock& clock,
+// The cells of the hours shown at `now` (Unix seconds; the caller passes the
+// record's hours from the one holding now, hoursFrom), and everything they
+// are made of (what the strip remembers them by between frames). A column
+// reads "Now" only while its hour holds the present time: the first one,
+// unless the record's hours start after now.
+std::vector<HourCells> hourStrip(std::span<const HourlyForecast> hours, const Config& cfg, const RecordClock& clock,
+                                 long long now);
+InputKey hourStripInputs(std::span<const HourlyForecast> hours, const Config& cfg, const RecordClock& clock,
                          long long now);
 
+// The hour's tooltip; a value the record marks unknown is left out, or "--"
+// beside a known one.
 std::vector<Line> hourlyTooltip(const HourlyForecast& h, const Config& cfg, const RecordClock& clock);
 
 // Heights of the temperature line's points, 0 (coldest) to 1 (warmest), in
-// display degrees; a flat series sits at 0.5. Empty for fewer than 2 hours.
-std::vector<float> hourlyChartLevels(const std::vector<HourlyForecast>& hourly, bool fahrenheit);
+// display degrees, scaled to the known temperatures; NaN for an hour whose
+// temperature is unknown (no point drawn). A flat series sits at 0.5. Empty
+// for fewer than 2 hours.
+std::vector<float> hourlyChartLevels(std::span<const HourlyForecast> hours, bool fahrenheit);
 
 // ---- 7-day table ----
 
@@ -55,7 +61,7 @@ std::string placeToday(const WeatherData& data, long long nowEpoch);
 // date shorter than 10 characters or unreadable.
 std::string dayHeader(const DailyForecast& d, const std::string& today, bool showDates);
 
-// "45F/32F"
+// "45F/32F"; "--" for an unknown one.
 std::string dayTemperatures(const DailyForecast& d, const Config& cfg);
 
 // "high", "med" or "low" from the models' spread in degrees Celsius, whatever

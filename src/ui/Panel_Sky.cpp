@@ -11,7 +11,7 @@
 
 namespace nbr::panel {
 
-std::vector<SkyTab> skyTabs(const WeatherData& d) {
+std::vector<SkyTab> skyTabs(const WeatherData& d, int64_t now) {
     std::vector<SkyTab> tabs{{SkySky, "Sky"}};
     const AirQuality& a = d.airQuality;
     if (a.valid && a.usAqi >= 0) tabs.push_back({SkyAir, "Air"});
@@ -21,11 +21,13 @@ std::vector<SkyTab> skyTabs(const WeatherData& d) {
     if (d.tides.valid) tabs.push_back({SkyTides, "Tides"});
     if (d.flood.valid) tabs.push_back({SkyRiver, "River"});
     if (d.normals.valid) tabs.push_back({SkyAlmanac, "Almanac"});
-    if (d.analogs.valid || d.metNorway.valid || d.nws.valid) tabs.push_back({SkyTrends, "Trends"});
-    if (d.insights.valid) tabs.push_back({SkyRecords, "Records"});
-    if (!d.daily.empty() && !d.hourly.empty()) tabs.push_back({SkyPlan, "Plan"});
+    if (d.analogs.valid || tomorrowViews(d, now).any()) tabs.push_back({SkyTrends, "Trends"});
+    if (recordsOfToday(d, now)) tabs.push_back({SkyRecords, "Records"});
+    // The record as of now: today's entry, and the hour holding now.
+    const std::span<const HourlyForecast> present = hoursFrom(d, now, 1);
+    if (todayOf(d, now) && !present.empty()) tabs.push_back({SkyPlan, "Plan"});
     if (!d.quakes.events.empty()) tabs.push_back({SkyQuakes, "Quakes"});
-    if (!d.hourly.empty() && (d.hourly.front().snowDepth > 0.01 || hourlySnowfallSum(d) > 0.1))
+    if (!present.empty() && (present.front().snowDepth > 0.01 || hourlySnowfallSum(d, now) > 0.1))
         tabs.push_back({SkyWinter, "Winter"});
     if (!d.afdText.empty()) tabs.push_back({SkyDiscussion, "Discussion"});
     return tabs;

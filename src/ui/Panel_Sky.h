@@ -26,8 +26,9 @@ struct SkyTab {
     const char* label = "Sky";
 };
 
-// The cards the record has data for, in tab order; "Sky" always first.
-std::vector<SkyTab> skyTabs(const WeatherData& data);
+// The cards the record has data for at `now` (Unix seconds), in tab order;
+// "Sky" always first.
+std::vector<SkyTab> skyTabs(const WeatherData& data, int64_t now);
 
 // The carousel's state between frames.
 struct CarouselState {

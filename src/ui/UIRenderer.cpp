@@ -135,13 +135,15 @@ void UIRenderer::renderBody(const WeatherData& data) {
     ImGui::SameLine();
     ImGui::BeginChild("rightcol", ImVec2(0, l.top), true);
     const RecordClock clock = recordClock(data);
-    renderHourlyForecast(data.hourly, clock);
+    // The record as of now: the hours from the one holding now, the days
+    // from the place's date.
+    renderHourlyForecast(hoursFrom(data, frameSecond, 24), clock);
     ImGui::Separator();
     renderSkyCarousel(data);
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);
-    renderDailyForecast(data.daily, panel::placeToday(data, frameSecond), clock);
+    renderDailyForecast(daysFrom(data, frameSecond), panel::placeToday(data, frameSecond), clock);
     ImGui::EndChild();
     ImGui::PopStyleColor();
 }

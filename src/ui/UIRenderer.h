@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -92,11 +93,11 @@ public:
     // ---- Hourly and daily forecast, sun tracker (UIRenderer_Forecast.cpp) ----
     // `clock`: how the record's times read at the place (the hour that holds
     // the present time, the hours and sun times it shows).
-    void renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const RecordClock& clock);
-    void renderHourlyChart(const std::vector<HourlyForecast>& hourly, float columnWidth, float leftInset);
+    void renderHourlyForecast(std::span<const HourlyForecast> hourly, const RecordClock& clock);
+    void renderHourlyChart(std::span<const HourlyForecast> hourly, float columnWidth, float leftInset);
     void renderHourlyTooltip(const HourlyForecast& hour, const RecordClock& clock);
     // `today`: the place's date, whose column is called "Today".
-    void renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today,
+    void renderDailyForecast(std::span<const DailyForecast> daily, const std::string& today,
                              const RecordClock& clock);
     void renderDailyTooltip(const DailyForecast& day, int column, const RecordClock& clock);
     void renderSunTracker(const WeatherData& data);

@@ -101,11 +101,17 @@ void UIRenderer::renderSkyCardRiver(const WeatherData& data) { drawCardLines(pan
 void UIRenderer::renderSkyCardAlmanac(const WeatherData& data) {
     drawCardLines(panel::almanacCard(data, config, skyMinute()));
 }
-void UIRenderer::renderSkyCardTrends(const WeatherData& data) { drawCardLines(panel::trendsCard(data, config)); }
-void UIRenderer::renderSkyCardRecords(const WeatherData& data) { drawCardLines(panel::recordsCard(data, config)); }
+void UIRenderer::renderSkyCardTrends(const WeatherData& data) {
+    drawCardLines(panel::trendsCard(data, config, skyMinute()));
+}
+void UIRenderer::renderSkyCardRecords(const WeatherData& data) {
+    drawCardLines(panel::recordsCard(data, config, skyMinute()));
+}
 void UIRenderer::renderSkyCardPlan(const WeatherData& data) { drawCardLines(panel::planCard(data, skyMinute())); }
 void UIRenderer::renderSkyCardQuakes(const WeatherData& data) { drawCardLines(panel::quakesCard(data)); }
-void UIRenderer::renderSkyCardWinter(const WeatherData& data) { drawCardLines(panel::winterCard(data, config)); }
+void UIRenderer::renderSkyCardWinter(const WeatherData& data) {
+    drawCardLines(panel::winterCard(data, config, skyMinute()));
+}
 
 void UIRenderer::renderSkyCardDiscussion(const WeatherData& data) {
     const panel::DiscussionCard card = panel::discussionCard(data, config);

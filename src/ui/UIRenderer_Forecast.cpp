@@ -27,7 +27,7 @@ ImU32 barBackground(int themeId) {
 }
 }  // namespace
 
-void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly, const RecordClock& clock) {
+void UIRenderer::renderHourlyForecast(std::span<const HourlyForecast> hourly, const RecordClock& clock) {
     if (hourly.empty()) return;
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::TextUnformatted("24-Hour Forecast");
@@ -94,7 +94,7 @@ void UIRenderer::renderHourlyForecast(const std::vector<HourlyForecast>& hourly,
     ImGui::EndChild();
 }
 
-void UIRenderer::renderHourlyChart(const std::vector<HourlyForecast>& hourly, float w, float inset) {
+void UIRenderer::renderHourlyChart(std::span<const HourlyForecast> hourly, float w, float inset) {
     const std::vector<float> level = panel::hourlyChartLevels(hourly, config.useFahrenheit);
     if (level.empty()) return;
     const size_t n = level.size();
@@ -105,14 +105,19 @@ void UIRenderer::renderHourlyChart(const std::vector<HourlyForecast>& hourly, fl
     auto point = [&](size_t i) {
         return ImVec2(o.x + inset + (static_cast<float>(i) + 0.5f) * w, base - level[i] * 30);
     };
-    for (size_t i = 0; i + 1 < n; ++i) dl->AddLine(point(i), point(i + 1), accent, 2.0f);
-    for (size_t i = 0; i < n; ++i) dl->AddCircleFilled(point(i), 1.6f, accent);
+    // No point for an hour whose temperature is unknown, nor a line to it.
+    const auto known = [&](size_t i) { return !std::isnan(level[i]); };
+    for (size_t i = 0; i + 1 < n; ++i)
+        if (known(i) && known(i + 1)) dl->AddLine(point(i), point(i + 1), accent, 2.0f);
+    for (size_t i = 0; i < n; ++i)
+        if (known(i)) dl->AddCircleFilled(point(i), 1.6f, accent);
     ImGui::Dummy(ImVec2(static_cast<float>(n) * w + inset, 44));
 
     const ImVec2 r = ImGui::GetCursorScreenPos();
     const float half = w * 0.58f * 0.5f;
     const ImU32 amber = ImGui::GetColorU32(theme::Amber);
     for (size_t i = 0; i < n; ++i) {
+        if (!knownAmount(hourly[i].precipitationProbability)) continue;  // no bar for an unknown chance
         const float c = r.x + inset + (static_cast<float>(i) + 0.5f) * w;
         dl->AddRectFilled(ImVec2(c - half, r.y), ImVec2(c + half, r.y + 26), barBackground(config.themeId));
         const float pop = static_cast<float>(hourly[i].precipitationProbability) / 100.0f;
@@ -129,7 +134,7 @@ void UIRenderer::renderHourlyTooltip(const HourlyForecast& hour, const RecordClo
     ImGui::EndTooltip();
 }
 
-void UIRenderer::renderDailyForecast(const std::vector<DailyForecast>& daily, const std::string& today,
+void UIRenderer::renderDailyForecast(std::span<const DailyForecast> daily, const std::string& today,
                                      const RecordClock& clock) {
     if (daily.empty()) return;
     ImGui::TextUnformatted("7-Day Forecast");

@@ -17,7 +17,7 @@ constexpr float kMoonMinSize = 76.0f;
 }
 
 void UIRenderer::renderSkyCarousel(const WeatherData& data) {
-    const std::vector<panel::SkyTab> tabs = panel::skyTabs(data);
+    const std::vector<panel::SkyTab> tabs = panel::skyTabs(data, skyMinute());
     panel::CarouselState s{carouselIndex, carouselAutoRotate, carouselTimer};
     panel::clampCarouselIndex(s, tabs.size());
     // The turn is decided before anything is drawn, so the frame that makes
