@@ -612,7 +612,16 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
-    EXPECT_EQ(toastText(a), "Wind: Gusts to 70 km/h");
+    EXPECT_EQ(toastText(a, ""), "Wind: Gusts to 70 km/h");
+    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday.
+    WeatherAlert rain;
+    rain.kind = AlertKind::RainExpected, rain.title = "Rain Expected", rain.message = "Rain expected tomorrow in Oslo";
+    rain.dayKey = "2025-01-14", rain.dayWords = "tomorrow";
+    WeatherData oslo;
+    oslo.location = {"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false};
+    rain.placeKey = oslo.location.cacheKey();
+    EXPECT_EQ(toastText(rain, placeDateOf(rain.placeKey, {}, oslo, 1736811000)), "Rain Expected: Rain expected today in Oslo");
+    EXPECT_EQ(placeDateOf(rain.placeKey, {SavedLocation{oslo.location}}, WeatherData{}, 1736811000), "2025-01-14");
     a.official = true;
     a.severity = "Unknown";
     EXPECT_EQ(toastLabel(a, "US"), "NWS");
