@@ -115,6 +115,11 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
     EXPECT_EQ(e.timezone, "Europe/Oslo");
     EXPECT_EQ(e.country, "NO");
     EXPECT_DOUBLE_EQ(e.latitude, 60);
+    // The coordinates alone edited: the geocoded name stays, a typed one too.
+    const GeoLocation honolulu{"Honolulu", "United States", "Hawaii", 21.3, -157.86, "Pacific/Honolulu", false};
+    const GeoLocation moved = editedPlace(honolulu, "Honolulu, Hawaii, United States", 21.31, -157.8);
+    EXPECT_TRUE(moved.name == "Honolulu" && !moved.customLabel && moved.latitude == 21.31);
+    EXPECT_TRUE(editedPlace(e, "Home", 61, 11).customLabel);
     EXPECT_FALSE(canSaveEdit("", 10, 10));
     EXPECT_FALSE(canSaveEdit("Home", -91, 10));
     EXPECT_TRUE(canSaveEdit("Home", 0, 0));
