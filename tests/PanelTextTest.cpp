@@ -558,9 +558,11 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
                       tromsoOld = reply("Europe/Oslo", 3600, "2027-11-20T12:00",  // ends before the polar night
                                         {{"2027-11-25T10:50", "2027-11-25T11:58"},
                                          {"2027-11-26T10:58", "2027-11-26T11:50"}});
-    // Chukotka in June: each sunrise falls before the place's midnight, on the date before.
-    WeatherData chukotka = reply("Asia/Anadyr", 43200, "2027-06-29T12:00",
+    // Chukotka in June: each sunrise falls before the place's midnight, on
+    // the date before (the helper dates the days by it: moved on after).
+    WeatherData chukotka = reply("Asia/Anadyr", 43200, "2027-06-28T12:00",
                                  {{"2027-06-28T23:48", "2027-06-29T22:52"}, {"2027-06-29T23:55", "2027-06-30T22:45"}});
+    ASSERT_EQ(chukotka.daily.size(), 2u);
     chukotka.daily[0].date = "2027-06-29", chukotka.daily[1].date = "2027-06-30";
     const struct {
         const WeatherData* d;
