@@ -78,12 +78,10 @@ TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     again.markNotified(il, kNow);
     again.holdFor(ma);
     again.acknowledge("2|Tromsø|c", {}, kNow, ma.placeKey);
-    AlertEngine restarted;
+    AlertEngine restarted, later;
     restarted.setStatePath(path());
-    const GeoLocation springfieldIl{"Tromsø", "US", "", 39.8, -89.65, "", false};
-    EXPECT_TRUE(restarted.forgetPlace(springfieldIl, true, {}).empty());
+    EXPECT_TRUE(restarted.forgetPlace({"Tromsø", "US", "", 39.8, -89.65, "", false}, true, {}).empty());
     EXPECT_TRUE(restarted.alreadyNotified(il, kNow));
-    AlertEngine later;
     later.setStatePath(path());
     const std::set<std::string> gone = later.forgetPlace({"Tromsø", "US", "", 42.1, -72.59, "", false}, false, {});
     EXPECT_TRUE(gone.count("2|Tromsø|c") && gone.count("2|Tromsø|x"));

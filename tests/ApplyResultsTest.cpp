@@ -230,9 +230,7 @@ TEST_F(ApplyResultsTest, ARemovedPlaceTakesItsToastsAndNotificationsAlong) {
     // Another Boston saved and removed once the list is cleared: the one left
     // keeps its filed and dismissed keys, across a restart too.
     const std::string dismissed = app.notifications[0].alert.deduplicationKey();
-    app.renderer->actions.acknowledgeKey = dismissed;
-    app.processEvents();
-    app.renderer->actions.clearNotifications = true;
+    app.renderer->actions.acknowledgeKey = dismissed, app.renderer->actions.clearNotifications = true;
     app.processEvents();
     app.locationManager.addLocation(boston().location);
     app.locationManager.setActive(app.locationManager.locations().size() - 1);
