@@ -109,6 +109,13 @@ TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
         filed.markNotified(rain, r.now);
         EXPECT_EQ(engine.evaluateSkyEvents(oslo, r.now).at(0).dayKey, r.auroraDay) << r.now;
     }
+    // Monday's record tells of Tuesday's rain as tomorrow's; worded on Oslo's Tuesday it is today's.
+    oslo.daily.push_back(oslo.daily[0]);
+    oslo.daily[0].rainSum = 0, oslo.daily[1].date = "2025-01-14";
+    const WeatherAlert tuesday = engine.evaluate(oslo, false, tuning, mon + 9 * 3600).at(0);
+    EXPECT_EQ(tuesday.message, "Rain expected tomorrow in Oslo");
+    EXPECT_EQ(alertMessageOn(tuesday, "2025-01-14"), "Rain expected today in Oslo");
+    EXPECT_EQ(alertMessageOn(tuesday, "2025-01-15"), "Rain expected yesterday in Oslo");
 }
 
 TEST_F(AlertRulesTest, TemperatureSwings) {
@@ -205,6 +212,7 @@ TEST_F(AlertRulesTest, MeteorShowersAndAurora) {
         EXPECT_EQ(alerts[0].title, "Meteor Shower");
         EXPECT_NE(alerts[0].message.find(c.message), std::string::npos) << alerts[0].message;
         EXPECT_EQ(alerts[0].dayKey, c.day);
+        EXPECT_NE(alertMessageOn(alerts[0], c.day).find("peaks tonight"), std::string::npos) << c.message;
     }
     EXPECT_NE(engine.evaluateSkyEvents(clear, dec14noon)[0].message.find("/hr) - clear skies expected"),
               std::string::npos);

@@ -62,11 +62,29 @@ TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     again.renamePlace("Home", "Hjem", false);
     const std::vector<std::string> acked = again.acknowledgedKeys(kNow);
     EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Hjem|x", "2|Tromsø|x"}));
-    // Forgetting a place drops its name's keys but those kept, from the file too.
-    again.forgetPlace("Hjem", {"2|Hjem|b"});
+    // Forgetting a place drops its name's keys but those kept, from the file
+    // too; keys of no known spot stay while another place has the name.
+    const GeoLocation hjem{"Hjem", "NO", "", 69.6, 18.9, "", false};
+    EXPECT_TRUE(again.forgetPlace(hjem, true, {}).empty());
+    EXPECT_EQ(again.forgetPlace(hjem, false, {"2|Hjem|b"}), (std::set<std::string>{"2|Hjem|a", "2|Hjem|x"}));
     EXPECT_EQ(again.acknowledgedKeys(kNow), std::vector<std::string>{"2|Tromsø|x"});
     const std::string saved = readFile(path());
     EXPECT_TRUE(saved.find("Hjem|a") == std::string::npos && saved.find("Hjem|b") != std::string::npos) << saved;
+
+    // Two places of one name: forgetting one spot's keys leaves those also
+    // held for the other, across a restart.
+    WeatherAlert il = alert("c", kNow + 100), ma = il;
+    il.placeKey = "Tromsø@39.8000,-89.6500", ma.placeKey = "Tromsø@42.1000,-72.5900";
+    again.markNotified(il, kNow);
+    again.holdFor(ma);
+    again.acknowledge("2|Tromsø|c", {}, kNow, ma.placeKey);
+    AlertEngine restarted, later;
+    restarted.setStatePath(path());
+    EXPECT_TRUE(restarted.forgetPlace({"Tromsø", "US", "", 39.8, -89.65, "", false}, true, {}).empty());
+    EXPECT_TRUE(restarted.alreadyNotified(il, kNow));
+    later.setStatePath(path());
+    const std::set<std::string> gone = later.forgetPlace({"Tromsø", "US", "", 42.1, -72.59, "", false}, false, {});
+    EXPECT_TRUE(gone.count("2|Tromsø|c") && gone.count("2|Tromsø|x"));
 }
 
 TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {

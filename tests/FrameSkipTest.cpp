@@ -3,6 +3,7 @@
 // And a quiet loop turn, which waits on the window system itself, still wakes
 // for it and for a quit signal.
 #include "AppOnDisplay.h"
+#include "PlaceRecords.h"
 #include "ui/Theme.h"
 
 #include <X11/Xlib.h>
@@ -124,7 +125,21 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     SDL_PushEvent(&user);
     EXPECT_EQ(presentsOver(6), 0u);
 
-    // The frame built when the carousel's turn is due shows the next card, settled: nothing else would.
+    // The frame built when the carousel's turn is due shows the next card,
+    // settled: nothing else would. With a record of every card, each turned
+    // to for the first time: a region takes its scroll bar and wrapping from
+    // the frame before, so a new card's first frame is built twice.
+    {
+        std::lock_guard<std::mutex> lock(app.dataMutex);
+        const GeoLocation at = app.weather.location;
+        app.weather = test::placeRecord(test::Place::Boston);
+        app.weather.location = at;
+        app.frameBuild.changed = true;
+    }
+    SDL_SetWindowSize(app.window, 1280, 800);
+    ASSERT_TRUE(windowEventQueued());
+    presentsOver(6);
+    ASSERT_EQ(presentsOver(6), 0u);
     app.config.carouselSeconds = 1;
     int turns = 0;
     for (const auto end = app.now() + std::chrono::milliseconds(3500); app.now() < end;) {

@@ -116,6 +116,11 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
     EXPECT_EQ(e.timezone, "Europe/Oslo");
     EXPECT_EQ(e.country, "NO");
     EXPECT_DOUBLE_EQ(e.latitude, 60);
+    // The coordinates alone edited: the geocoded name stays, a typed one too.
+    const GeoLocation honolulu{"Honolulu", "United States", "Hawaii", 21.3, -157.86, "Pacific/Honolulu", false};
+    const GeoLocation moved = editedPlace(honolulu, "Honolulu, Hawaii, United States", 21.31, -157.8);
+    EXPECT_TRUE(moved.name == "Honolulu" && !moved.customLabel && moved.latitude == 21.31);
+    EXPECT_TRUE(editedPlace(e, "Home", 61, 11).customLabel);
     EXPECT_FALSE(canSaveEdit("", 10, 10));
     EXPECT_FALSE(canSaveEdit("Home", -91, 10));
     EXPECT_TRUE(canSaveEdit("Home", 0, 0));
@@ -535,7 +540,7 @@ TEST(PanelForecast, SunTrackerPositionsAndCountdowns) {
         {18, 0, true, 1.0f, "Sunset in 0h 00m", Tone::Amber, 1},
         {12, 0, true, 0.5f, "Sunset in 6h 00m", Tone::Amber, 1},
         {12, 0, true, 0.5f, "Sunset in 5h 59m", Tone::Amber, 2, 59},  // the sun moves with the minute
-        {22, 0, false, 0.0f, "Sunrise in 8h 00m", Tone::Accent, 1},
+        {22, 0, false, 0.0f, "", Tone::Accent, 60},  // the record holds no later day: no sunrise guessed
         {4, 30, false, 0.0f, "Sunrise in 1h 30m", Tone::Accent, 1},
         {4, 30, false, 0.0f, "Sunrise in 1h 29m", Tone::Accent, 60, 1},
     };
@@ -601,7 +606,16 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
                                         {{"2027-11-26T10:58", "2027-11-26T11:50"},
                                          {"2027-11-27T11:05", "2027-11-27T11:42"},
                                          {"2027-11-28T00:00", "2027-11-28T00:00"},
-                                         {"2027-11-29T00:00", "2027-11-29T00:00"}});
+                                         {"2027-11-29T00:00", "2027-11-29T00:00"}}),
+                      tromsoOld = reply("Europe/Oslo", 3600, "2027-11-20T12:00",  // ends before the polar night
+                                        {{"2027-11-25T10:50", "2027-11-25T11:58"},
+                                         {"2027-11-26T10:58", "2027-11-26T11:50"}});
+    // Chukotka in June: each sunrise falls before the place's midnight, on
+    // the date before (the helper dates the days by it: moved on after).
+    WeatherData chukotka = reply("Asia/Anadyr", 43200, "2027-06-28T12:00",
+                                 {{"2027-06-28T23:48", "2027-06-29T22:52"}, {"2027-06-29T23:55", "2027-06-30T22:45"}});
+    ASSERT_EQ(chukotka.daily.size(), 2u);
+    chukotka.daily[0].date = "2027-06-29", chukotka.daily[1].date = "2027-06-30";
     const struct {
         const WeatherData* d;
         long long utc;
@@ -618,6 +632,9 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
         {&tromsoJune, 1813489200, "Midnight sun", true, false, " "},                 // 13:00
         {&tromsoNov, 1827313200, "Polar night", false, true, "11:05 11:42"},         // 12:00, after the last sunset
         {&tromsoNov, 1827225900, "Sunset in 0h 05m", true, false, "10:58 11:50"},  // 11:45 the day before
+        {&tromsoOld, 1827255600, "", false, true, "10:58 11:50"},                  // 20:00 on its last day
+        {&chukotka, 1814266800, "Sunrise in 0h 55m", false, true, "23:48 22:52"},  // 23:00
+        {&chukotka, 1814270280, "Sunset in 22h 47m", true, false, "23:55 22:45"},  // 23:58, the 30th's sun
     };
     for (const auto& r : rows) {
         const SunTrack s = sunTrack(*r.d, r.utc, true);
@@ -664,7 +681,16 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
-    EXPECT_EQ(toastText(a), "Wind: Gusts to 70 km/h");
+    EXPECT_EQ(toastText(a, ""), "Wind: Gusts to 70 km/h");
+    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday.
+    WeatherAlert rain;
+    rain.kind = AlertKind::RainExpected, rain.title = "Rain Expected", rain.message = "Rain expected tomorrow in Oslo";
+    rain.dayKey = "2025-01-14", rain.dayWords = "tomorrow";
+    WeatherData oslo;
+    oslo.location = {"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false};
+    rain.placeKey = oslo.location.cacheKey();
+    EXPECT_EQ(toastText(rain, placeDateOf(rain.placeKey, {}, oslo, 1736811000)), "Rain Expected: Rain expected today in Oslo");
+    EXPECT_EQ(placeDateOf(rain.placeKey, {SavedLocation{oslo.location}}, WeatherData{}, 1736811000), "2025-01-14");
     a.official = true;
     a.severity = "Unknown";
     EXPECT_EQ(toastLabel(a, "US"), "NWS");

@@ -334,15 +334,19 @@ void App::processEvents() {
         acknowledgedKeys.insert(a.acknowledgeKey);
         alertsDirty = true;
         std::chrono::system_clock::time_point until{};
+        std::string place;
         for (Notification& n : notifications) {
             if (n.alert.deduplicationKey() != a.acknowledgeKey) continue;
             n.acknowledged = true;
             until = n.alert.expires;
+            place = n.alert.placeKey;
         }
-        if (until == std::chrono::system_clock::time_point{})
-            for (const WeatherAlert& v : visibleAlerts)
-                if (v.deduplicationKey() == a.acknowledgeKey) until = v.expires;
-        alertEngine.acknowledge(a.acknowledgeKey, until, 0);
+        for (const WeatherAlert& v : visibleAlerts) {
+            if (v.deduplicationKey() != a.acknowledgeKey) continue;
+            if (until == std::chrono::system_clock::time_point{}) until = v.expires;
+            if (place.empty()) place = v.placeKey;
+        }
+        alertEngine.acknowledge(a.acknowledgeKey, until, 0, place);
     }
     if (a.markAllRead) {
         std::lock_guard<std::mutex> lock(dataMutex);
@@ -352,7 +356,7 @@ void App::processEvents() {
             n.acknowledged = true;
             const std::string key = n.alert.deduplicationKey();
             acknowledgedKeys.insert(key);
-            alertEngine.acknowledge(key, n.alert.expires, 0);
+            alertEngine.acknowledge(key, n.alert.expires, 0, n.alert.placeKey);
         }
     }
     if (a.clearNotifications) {

@@ -2,6 +2,8 @@
 // as one daily digest; and the pruning of expired ones, from the toasts too.
 #include "app/App.h"
 
+#include "foundation/PlaceTime.h"
+
 #include <ctime>
 
 namespace nbr {
@@ -48,8 +50,15 @@ void App::maybeNotify() {
             if (minute < config.digestMinute || lastDigestDay == day) return;
             lastDigestDay = day;
         }
-        for (const Notification& n : notifications)
-            if (pendingToastKeys.count(n.alert.deduplicationKey())) due.push_back(n.alert);
+        // Told in the words of the place's date now, which may be a later
+        // one than the alert was made on.
+        const int64_t now = std::chrono::system_clock::to_time_t(wallClock());
+        for (const Notification& n : notifications) {
+            if (!pendingToastKeys.count(n.alert.deduplicationKey())) continue;
+            due.push_back(n.alert);
+            due.back().message =
+                alertMessageOn(n.alert, placeDateOf(n.alert.placeKey, locationManager.locations(), shownRecord(), now));
+        }
         pendingToastKeys.clear();
     }
     frameBuild.changed = true;

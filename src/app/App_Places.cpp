@@ -73,15 +73,16 @@ void App::forgetRemovedPlace(const GeoLocation& removed) {
     std::erase_if(alerts, ofPlace);
     std::erase_if(visibleAlerts, ofPlace);
     alertsDirty = true;
-    // Alert keys go by the place's name: they are forgotten, so that a place
-    // of that name saved later, or this one at the spot it moved to, has its
-    // alerts filed and told anew. Keys still listed for a place of the same
-    // name elsewhere stay, or its alerts would be filed twice.
+    // Alert keys go by the place's name: this spot's are forgotten, so that
+    // a place of that name saved later, or this one at the spot it moved to,
+    // has its alerts filed and told anew. Keys held for a place of the same
+    // name elsewhere, or still listed for one, stay, or its alerts would be
+    // filed and told twice.
     std::set<std::string> held;
     for (const Notification& n : notifications) held.insert(n.alert.deduplicationKey());
-    std::erase_if(acknowledgedKeys,
-                  [&](const std::string& k) { return !held.count(k) && isPlaceAlertKey(k, removed.name); });
-    alertEngine.forgetPlace(removed.name, held);
+    const bool nameShared = std::any_of(locationManager.locations().begin(), locationManager.locations().end(),
+                                        [&removed](const SavedLocation& p) { return p.name == removed.name; });
+    for (const std::string& k : alertEngine.forgetPlace(removed, nameShared, held)) acknowledgedKeys.erase(k);
 }
 
 bool App::placeGone(const GeoLocation& place) const {

@@ -115,7 +115,9 @@ void App::handleFetchWeather(const WorkRequest& request) {
     final.kind = request.kind;
     final.place = request.location;
     if (request.alertsEnabled) {
-        final.alerts = weatherService.fetchOfficialAlerts(request.location);
+        // The record's place carries the zone its forecast just named: times
+        // without an offset are read on that clock, on a place's first refresh too.
+        final.alerts = weatherService.fetchOfficialAlerts(data.location);
         final.alerts.insert(final.alerts.end(), rules.begin(), rules.end());
         for (WeatherAlert& a : alertEngine.evaluateSkyEvents(data, unixNow())) final.alerts.push_back(std::move(a));
     }

@@ -123,6 +123,7 @@ void App::applyWeatherResult(WorkResult& res) {
             pendingToastKeys.insert(a.deduplicationKey());
             continue;
         }
+        alertEngine.holdFor(a);
         const std::string key = a.deduplicationKey();
         for (Notification& n : notifications) {
             if (n.alert.deduplicationKey() != key) continue;

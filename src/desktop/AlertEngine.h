@@ -56,11 +56,16 @@ public:
     // or malformed) and drops expired entries; never writes.
     void setStatePath(const std::string& path);
     bool alreadyNotified(const WeatherAlert& alert, int64_t now) const;
-    // Remembers the alert's key until its expiry (24 hours when it has none)
-    // and saves.
+    // Remembers the alert's key until its expiry (24 hours when it has none),
+    // held for the alert's place, and saves.
     void markNotified(const WeatherAlert& alert, int64_t now);
-    // Remembers an acknowledged key until `until` (24 hours when zero) and saves.
-    void acknowledge(const std::string& key, TimePoint until, int64_t now);
+    // Holds an alert's key, filed or acknowledged already (for another place
+    // of the same name), for the alert's place as well, and saves when that
+    // is new.
+    void holdFor(const WeatherAlert& alert);
+    // Remembers an acknowledged key until `until` (24 hours when zero), held
+    // for the place of `placeKey` (its cacheKey) when given, and saves.
+    void acknowledge(const std::string& key, TimePoint until, int64_t now, const std::string& placeKey = {});
     // The acknowledged keys still remembered at `now`.
     std::vector<std::string> acknowledgedKeys(int64_t now) const;
     // Carries the filed and acknowledged keys of a place called `oldName`
@@ -68,19 +73,23 @@ public:
     // is remembered already), and saves. The old keys stay as well when
     // `keepOld` (another place still goes by that name).
     void renamePlace(const std::string& oldName, const std::string& newName, bool keepOld);
-    // Forgets the filed and acknowledged keys of a place called `name` (a
-    // place removed, or moved to another spot) other than those in `keep`,
-    // and saves: alerts of a place of that name are then filed and told
-    // afresh. Official warnings' keys stay.
-    void forgetPlace(const std::string& name, const std::set<std::string>& keep);
+    // Forgets the filed and acknowledged keys of `place` (removed, or moved
+    // to another spot) other than those in `keep`, and saves: its alerts are
+    // then filed and told afresh. A key also held for another spot stays for
+    // that one; a key held for no known spot stays when `nameShared` (another
+    // saved place goes by the name). Official warnings' keys stay. Returns
+    // the keys forgotten.
+    std::set<std::string> forgetPlace(const GeoLocation& place, bool nameShared, const std::set<std::string>& keep);
 
 private:
+    void ownLocked(const std::string& key, const std::string& placeKey);
     void pruneLocked(int64_t now);
     void saveLocked() const;
 
     mutable std::mutex mutex;
     std::unordered_map<std::string, TimePoint> notified;
     std::unordered_map<std::string, TimePoint> acked;
+    std::unordered_map<std::string, std::set<std::string>> owners;  // key: the spots it is held for
     std::string statePath;
 };
 

@@ -5,6 +5,7 @@
 #include "desktop/AlertEngine.h"
 
 #include "foundation/PlaceTime.h"
+#include "model/Dates.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherCodes.h"
 
@@ -55,6 +56,15 @@ WeatherAlert dayAlert(AlertKind kind, const char* title, std::string message, co
     return a;
 }
 
+// Notes the words that name the alert's day in its message, as seen from the
+// place's date `today`, so that they can be worded again on a later date.
+void wordDay(WeatherAlert& a, const std::string& today) {
+    const std::optional<int> days = daysBetween(today, a.dayKey);
+    if (!days) return;
+    std::string words = alertDayWords(*days, a.kind == AlertKind::SkyEvent);
+    if (a.message.find(words) != std::string::npos) a.dayWords = std::move(words);
+}
+
 bool hasHail(int code) { return code == 96 || code == 99; }
 
 }  // namespace
@@ -97,7 +107,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     const auto day = [&](size_t i) { return forecastDay(data, i, now, clock); };
     const std::string in = " in " + data.location.name;
     const size_t n = data.daily.size();
-    const auto dayWord = [](size_t i) { return i == 0 ? "today" : "tomorrow"; };
+    const auto dayWord = [](size_t i) { return alertDayWords(static_cast<int>(i), false); };
     std::vector<WeatherAlert> out;
 
     if (isSevereWeatherCode(data.weatherCode))
@@ -118,7 +128,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
         else std::snprintf(temp, sizeof temp, "%.0fC", swing.temperature);
         out.push_back(dayAlert(AlertKind::TemperatureChange, "Temperature Change",
                                std::string("Temps ") + (swing.warming ? "warming to" : "dropping to") + " " + temp +
-                                   " " + (swing.dayIndex == 1 ? "tomorrow" : "in the next few days") + in,
+                                   " " + alertDayWords(swing.dayIndex, false) + in,
                                data, day(static_cast<size_t>(swing.dayIndex)), clock));
     }
 
@@ -159,7 +169,11 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
         out.push_back(dayAlert(AlertKind::FreezingPrecipitation, "Freezing Precipitation",
                                weatherCodeToString(data.weatherCode) + in, data, day(0), clock));
 
-    for (WeatherAlert& a : out) a.issued = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(now));
+    const std::string today = clock.dateOf(now);
+    for (WeatherAlert& a : out) {
+        a.issued = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(now));
+        wordDay(a, today);
+    }
     return out;
 }
 
@@ -172,6 +186,7 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
         const std::string date = placeDay(day, now, clock);
         WeatherAlert a = dayAlert(AlertKind::SkyEvent, title, std::move(message), data, date, clock);
         a.issued = std::chrono::system_clock::now();
+        wordDay(a, clock.dateOf(now));
         out.push_back(std::move(a));
     };
 
@@ -181,8 +196,7 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
         const int d = s.daysFromPeak;
         if (s.zhr >= 40 && d >= -1 && d <= 2) {
             const int e = std::max(d, 0);
-            const std::string night =
-                d <= 0 ? "tonight" : d == 1 ? "tomorrow night" : "in " + std::to_string(d) + " nights";
+            const std::string night = alertDayWords(e, true);
             char msg[160];
             std::snprintf(msg, sizeof msg, "%s peaks %s (up to ~%d/hr)", s.name, night.c_str(), s.zhr);
             std::string message = msg;

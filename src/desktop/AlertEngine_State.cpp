@@ -1,5 +1,10 @@
 // The remembered alert keys: which alerts were filed as notifications and
 // which the user acknowledged, each until a time, kept in alert_state.json.
+// Beside them the file tells which spots each key was filed or acknowledged
+// for ("places"): a key goes by its place's name only, so two places of one
+// name share it, and forgetting one of them must leave the other's. A key
+// without spots (a file written before they were kept) belongs to no place in
+// particular.
 #include "desktop/AlertEngine.h"
 
 #include "model/Dates.h"
@@ -41,13 +46,24 @@ void readMap(const json& root, const char* name, std::unordered_map<std::string,
     }
 }
 
+// The spot of a place key (name "@" spot): what follows the last "@".
+std::string spotOf(const std::string& placeKey) {
+    const size_t at = placeKey.rfind('@');
+    return at == std::string::npos ? placeKey : placeKey.substr(at + 1);
+}
+
 }  // namespace
+
+void AlertEngine::ownLocked(const std::string& key, const std::string& placeKey) {
+    if (!placeKey.empty()) owners[key].insert(spotOf(placeKey));
+}
 
 void AlertEngine::setStatePath(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex);
     statePath = path;
     notified.clear();
     acked.clear();
+    owners.clear();
     const std::optional<std::string> text = platform::readFile(path);
     if (!text) return;
     try {
@@ -58,10 +74,16 @@ void AlertEngine::setStatePath(const std::string& path) {
         if (root.is_object()) {
             readMap(root, "notified", notified);
             readMap(root, "acked", acked);
+            if (auto places = root.find("places"); places != root.end() && places->is_object())
+                for (const auto& [key, spots] : places->items())
+                    if (spots.is_array())
+                        for (const json& spot : spots)
+                            if (spot.is_string()) owners[key].insert(spot.get<std::string>());
         }
     } catch (const std::exception&) {
         notified.clear();
         acked.clear();
+        owners.clear();
     }
     pruneLocked(nowOr(0));
 }
@@ -78,14 +100,24 @@ void AlertEngine::markNotified(const WeatherAlert& alert, int64_t now) {
     const std::string key = alert.deduplicationKey();
     std::lock_guard<std::mutex> lock(mutex);
     notified[key] = alert.expires == TimePoint{} ? fromSeconds(now + 86400) : alert.expires;
+    ownLocked(key, alert.placeKey);
     pruneLocked(now);
     saveLocked();
 }
 
-void AlertEngine::acknowledge(const std::string& key, TimePoint until, int64_t now) {
+void AlertEngine::holdFor(const WeatherAlert& alert) {
+    if (alert.placeKey.empty()) return;
+    const std::string key = alert.deduplicationKey();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!notified.count(key) && !acked.count(key)) return;
+    if (owners[key].insert(spotOf(alert.placeKey)).second) saveLocked();
+}
+
+void AlertEngine::acknowledge(const std::string& key, TimePoint until, int64_t now, const std::string& placeKey) {
     now = nowOr(now);
     std::lock_guard<std::mutex> lock(mutex);
     acked[key] = until == TimePoint{} ? fromSeconds(now + 86400) : until;
+    ownLocked(key, placeKey);
     pruneLocked(now);
     saveLocked();
 }
@@ -103,6 +135,12 @@ void AlertEngine::renamePlace(const std::string& oldName, const std::string& new
     if (oldName == newName) return;
     std::lock_guard<std::mutex> lock(mutex);
     bool changed = false;
+    // The spots a key is held for stand where they stood: the new key is
+    // held for them too.
+    std::vector<std::pair<std::string, std::set<std::string>>> moved;
+    for (const auto& [key, spots] : owners)
+        if (std::optional<std::string> to = renamedAlertKey(key, oldName, newName)) moved.emplace_back(*to, spots);
+    for (auto& [key, spots] : moved) owners[key].insert(spots.begin(), spots.end());
     for (auto* keys : {&notified, &acked}) {
         std::vector<std::pair<std::string, TimePoint>> renamed;
         for (auto it = keys->begin(); it != keys->end();) {
@@ -125,17 +163,39 @@ void AlertEngine::renamePlace(const std::string& oldName, const std::string& new
     saveLocked();
 }
 
-void AlertEngine::forgetPlace(const std::string& name, const std::set<std::string>& keep) {
+std::set<std::string> AlertEngine::forgetPlace(const GeoLocation& place, bool nameShared,
+                                              const std::set<std::string>& keep) {
     std::lock_guard<std::mutex> lock(mutex);
-    const auto ofPlace = [&](const auto& e) { return !keep.count(e.first) && isPlaceAlertKey(e.first, name); };
-    if (std::erase_if(notified, ofPlace) + std::erase_if(acked, ofPlace) == 0) return;
+    const std::string spot = place.spot();
+    std::set<std::string> forgotten;
+    bool changed = false;
+    for (const auto* keys : {&notified, &acked}) {
+        for (const auto& [key, until] : *keys) {
+            if (keep.count(key) || !isPlaceAlertKey(key, place.name)) continue;
+            auto own = owners.find(key);
+            // A key of this spot goes once no other spot holds it; a key of
+            // no known spot stays while another place of the name is saved.
+            const bool ofOthers = own == owners.end() ? nameShared
+                                                      : std::any_of(own->second.begin(), own->second.end(),
+                                                                    [&](const std::string& s) { return s != spot; });
+            if (!ofOthers) forgotten.insert(key);
+            else if (own != owners.end()) changed = own->second.erase(spot) > 0 || changed;
+        }
+    }
+    if (forgotten.empty() && !changed) return forgotten;
+    const auto gone = [&](const auto& e) { return forgotten.count(e.first) > 0; };
+    std::erase_if(notified, gone);
+    std::erase_if(acked, gone);
+    std::erase_if(owners, gone);
     saveLocked();
+    return forgotten;
 }
 
 void AlertEngine::pruneLocked(int64_t now) {
     const TimePoint t = fromSeconds(now);
     std::erase_if(notified, [t](const auto& e) { return e.second <= t; });
     std::erase_if(acked, [t](const auto& e) { return e.second <= t; });
+    std::erase_if(owners, [this](const auto& e) { return !notified.count(e.first) && !acked.count(e.first); });
 }
 
 void AlertEngine::saveLocked() const {
@@ -143,6 +203,10 @@ void AlertEngine::saveLocked() const {
     json doc = {{"acked", json::object()}, {"notified", json::object()}};
     for (const auto& [key, until] : acked) doc["acked"][key] = toSeconds(until);
     for (const auto& [key, until] : notified) doc["notified"][key] = toSeconds(until);
+    // Written only when some key is held for a spot: a file of keys alone
+    // stays as it was.
+    for (const auto& [key, spots] : owners)
+        if (!spots.empty()) doc["places"][key] = spots;
     // Through a temporary file and a rename: a crash mid-write never leaves
     // a torn file that would forget every acknowledgement.
     platform::writeFileAtomic(statePath, doc.dump(-1, ' ', false, json::error_handler_t::replace));

@@ -17,6 +17,18 @@ PlaceClock placeClock(const WeatherData& data) {
 
 RecordClock recordClock(const WeatherData& data) { return {data.utcOffsetSeconds, placeClock(data)}; }
 
+std::string placeDateOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
+                        const WeatherData& shown, int64_t now) {
+    if (placeKey.empty()) return {};
+    if (shown.location.cacheKey() == placeKey) return placeClock(shown).dateOf(now);
+    for (const SavedLocation& p : places) {
+        if (p.cacheKey() != placeKey) continue;
+        const PlaceClock clock = placeClock(p);
+        return clock.known() ? clock.dateOf(now) : std::string();
+    }
+    return {};
+}
+
 const DailyForecast* todayOf(const WeatherData& data, int64_t now) { return dayAhead(data, now, 0); }
 
 std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count) {

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace nbr {
 
@@ -18,6 +20,12 @@ PlaceClock placeClock(const GeoLocation& place);
 // The clock a record is read by: its place's zone's; while the zone is not
 // known, the offset the forecast reported, once a forecast has arrived.
 PlaceClock placeClock(const WeatherData& data);
+
+// The date at `now` on the clock of the place keyed `placeKey` (its
+// cacheKey): the shown record's clock for its own place, else the saved
+// place's zone; "" when the place or its zone is not known.
+std::string placeDateOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
+                        const WeatherData& shown, int64_t now);
 
 // The record's times as its place reads them: written at the reply's offset,
 // shown on the place's clock.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 
 namespace nbr {
@@ -22,6 +23,15 @@ int dayOfYear(const std::string& date) {
     if (!parseIsoDate(date, y, m, d) || !daysSinceEpoch(y, m, d, at) || !daysSinceEpoch(y, 1, 1, first))
         return 0;
     return static_cast<int>(at - first + 1);
+}
+
+std::optional<int> daysBetween(const std::string& from, const std::string& to) {
+    int y = 0, m = 0, d = 0;
+    int64_t a = 0, b = 0;
+    if (!parseIsoDate(from, y, m, d) || !daysSinceEpoch(y, m, d, a)) return std::nullopt;
+    if (!parseIsoDate(to, y, m, d) || !daysSinceEpoch(y, m, d, b)) return std::nullopt;
+    if (b - a < INT_MIN || b - a > INT_MAX) return std::nullopt;
+    return static_cast<int>(b - a);
 }
 
 std::string addDays(const std::string& date, int days) {

@@ -21,6 +21,10 @@ std::string addDays(const std::string& date, int days);
 // month is not 1-12, the day not 1-31 or the year out of reach.
 bool daysSinceEpoch(int year, int month, int day, int64_t& days);
 
+// Whole days from date `from` to date `to` (negative when `to` comes first);
+// nothing when either is no date.
+std::optional<int> daysBetween(const std::string& from, const std::string& to);
+
 // Reads the leading "year-month-day" of a text (month 1-12, day 1-31; the day
 // is not checked against its month).
 bool parseIsoDate(const std::string& date, int& year, int& month, int& day);

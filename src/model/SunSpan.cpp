@@ -60,7 +60,10 @@ SunNow sunAt(const WeatherData& data, const PlaceClock& place, int64_t now) {
     else if (addDays(data.daily[0].date, -1) == today) t = 0;
     else return out;
 
-    const SunDay cur = recordDay(data, t), prev = t > 0 ? recordDay(data, t - 1) : SunDay{};
+    // Tomorrow's sunrise may fall before the place's midnight (written on
+    // today's date): its span then holds already.
+    const SunDay cur = recordDay(data, t), prev = t > 0 ? recordDay(data, t - 1) : SunDay{},
+                 next = t < days ? recordDay(data, t + 1) : SunDay{};
     const auto holds = [now](const SunDay& d) { return d.rise <= now && now <= d.set; };
     for (const SunDay* d : {&prev, &cur}) {
         if (d->kind == SunDay::MidnightSun && holds(*d)) {
@@ -68,7 +71,7 @@ SunNow sunAt(const WeatherData& data, const PlaceClock& place, int64_t now) {
             return out;
         }
     }
-    for (const SunDay* d : {&prev, &cur}) {
+    for (const SunDay* d : {&prev, &cur, &next}) {
         if (d->kind == SunDay::Normal && holds(*d)) {
             out = {SunNow::Day, true, d->rise, d->set, d->set, true};
             return out;
@@ -83,23 +86,28 @@ SunNow sunAt(const WeatherData& data, const PlaceClock& place, int64_t now) {
         if (out.hasNext) return out;
         break;
     }
-    // After the sunset: the next sunrise the record holds. A record that ends
-    // (or loses its times) before one is taken to rise about when today did,
-    // unless a polar night lies between.
-    bool polar = cur.kind == SunDay::PolarNight;
+    // After the sunset: the next sunrise the record holds. A day of the
+    // record without usable times is taken to rise about when today did,
+    // unless a polar night lies between; past the record's last day nothing
+    // is guessed (a polar night may begin there).
+    bool polar = cur.kind == SunDay::PolarNight, held = false;
     for (size_t k = t + 1; k <= days; ++k) {
         const SunDay d = recordDay(data, k);
-        if (d.kind == SunDay::Normal) {
+        if (d.kind == SunDay::Normal && d.rise > now) {
             out.next = d.rise;
             out.hasNext = true;
             return out;
         }
-        if (d.kind != SunDay::PolarNight) break;
-        polar = true;
+        if (d.kind == SunDay::PolarNight) polar = true;
+        else if (d.kind != SunDay::Normal) {
+            held = true;
+            break;
+        }
     }
-    if (!polar && cur.kind == SunDay::Normal) {
+    out.polarAhead = polar;
+    if (held && !polar && cur.kind == SunDay::Normal) {
         out.next = cur.rise + kDay;
-        out.hasNext = true;
+        out.hasNext = out.next > now;
     }
     return out;
 }

@@ -34,15 +34,18 @@ struct SunNow {
     enum Kind { Unknown, Day, Night, MidnightSun, PolarNight };
     Kind kind = Unknown;
     // The sunrise-to-sunset span that holds now by day (yesterday's while its
-    // sunset, after midnight, is still to come), else the place's today's;
-    // none on a day without sunrise or sunset.
+    // sunset, after midnight, is still to come; tomorrow's once its sunrise,
+    // before midnight, has passed), else the place's today's; none on a day
+    // without sunrise or sunset.
     bool hasSpan = false;
     int64_t rise = 0, set = 0;
     // By day the span's sunset; by night the next sunrise the record holds
-    // (today's or a later day's); none when none is held before a polar
-    // night or midnight sun (0 then).
+    // (today's or a later day's, never one past); none when none is held
+    // before a polar night or midnight sun, or the record ends first (0 then).
     int64_t next = 0;
     bool hasNext = false;
+    // By night: a day of polar night lies before the next sunrise (or is today).
+    bool polarAhead = false;
 
     bool sunUp() const { return kind == Day || kind == MidnightSun; }
 };

@@ -1,5 +1,7 @@
 #include "model/WeatherTypes.h"
 
+#include "model/Dates.h"
+
 #include <locale>
 #include <sstream>
 
@@ -44,6 +46,21 @@ std::optional<std::string> renamedAlertKey(const std::string& key, const std::st
 
 bool isPlaceAlertKey(const std::string& key, const std::string& name) {
     return renamedAlertKey(key, name, name).has_value();
+}
+
+std::string alertDayWords(int days, bool night) {
+    if (days < 0) return night ? "last night" : "yesterday";
+    if (days == 0) return night ? "tonight" : "today";
+    if (days == 1) return night ? "tomorrow night" : "tomorrow";
+    return night ? "in " + std::to_string(days) + " nights" : "in the next few days";
+}
+
+std::string alertMessageOn(const WeatherAlert& alert, const std::string& placeDate) {
+    const std::optional<int> days = daysBetween(placeDate, alert.dayKey);
+    const size_t at = alert.dayWords.empty() ? std::string::npos : alert.message.find(alert.dayWords);
+    if (!days || *days < -1 || at == std::string::npos) return alert.message;
+    std::string text = alert.message;
+    return text.replace(at, alert.dayWords.size(), alertDayWords(*days, alert.kind == AlertKind::SkyEvent));
 }
 
 }  // namespace nbr

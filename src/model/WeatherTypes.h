@@ -81,6 +81,9 @@ struct WeatherAlert {
     std::chrono::system_clock::time_point expires{};  // zero: no expiry
     std::string dayKey;    // the place's date "YYYY-MM-DD" a rule alert concerns
     std::string placeKey;  // cacheKey of the place it concerns; empty for none
+    // The words in `message` naming its day ("tomorrow", "tonight") as worded
+    // on the place's date it was made; empty when it names none.
+    std::string dayWords;
 
     // Decides whether two alerts are the same one.
     std::string deduplicationKey() const;
@@ -95,6 +98,16 @@ std::optional<std::string> renamedAlertKey(const std::string& key, const std::st
 // Whether `key` is the key of an alert filed for a place called `name`
 // (never so for an official warning's key).
 bool isPlaceAlertKey(const std::string& key, const std::string& name);
+
+// The words naming the day `days` after the place's date: "today",
+// "tomorrow", "in the next few days", "yesterday"; of a night, "tonight",
+// "tomorrow night", "in 2 nights", "last night".
+std::string alertDayWords(int days, bool night);
+// An alert's message on the place's date `placeDate`: a day alert (of a
+// night for a sky event) names its day as seen from that date; any other
+// message, a date that does not read, or a day gone for longer than since
+// yesterday leaves it as made.
+std::string alertMessageOn(const WeatherAlert& alert, const std::string& placeDate);
 
 // An alert as filed in the application's notification list.
 struct Notification {

@@ -294,7 +294,8 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
         break;
     default:
         t.beforeRise = sun.hasSpan && nowEpoch < sun.rise;
-        t.countdown = sun.hasNext ? Line{dhm("Sunrise in", left), Tone::Accent} : Line{"Polar night", Tone::Accent};
+        // No countdown past what the record holds.
+        t.countdown = {sun.hasNext ? dhm("Sunrise in", left) : sun.polarAhead ? "Polar night" : "", Tone::Accent};
         break;
     }
     // Whole minutes left are shown: they drop one second past the minute. A

@@ -80,9 +80,13 @@ GeoLocation coordinatePlace(const std::string& label, double latitude, double lo
 
 GeoLocation editedPlace(const GeoLocation& active, const std::string& name, double latitude, double longitude) {
     GeoLocation g = active;
-    g.name = utf8Valid(name);
     g.latitude = latitude;
     g.longitude = longitude;
+    // The name field opens with the place's title: left as it was, the name
+    // stays the place's own (a geocoded place keeps its short name).
+    const std::string typed = utf8Valid(name);
+    if (typed == utf8Valid(placeTitle(active))) return g;
+    g.name = typed;
     g.customLabel = true;
     return g;
 }

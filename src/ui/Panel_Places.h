@@ -53,7 +53,8 @@ CoordinateEntry checkCoordinateEntry(double latitude, double longitude);
 GeoLocation coordinatePlace(const std::string& label, double latitude, double longitude);
 
 // The active place as the edit window saves it (region, country and time
-// zone kept, the name marked as typed by the user).
+// zone kept). A name other than the place's title is marked as typed by the
+// user; the title left as it was keeps the place's own name.
 GeoLocation editedPlace(const GeoLocation& active, const std::string& name, double latitude, double longitude);
 
 // Whether the edit window's Save takes effect.

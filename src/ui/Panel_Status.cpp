@@ -61,7 +61,9 @@ std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {
     return t;
 }
 
-std::string toastText(const WeatherAlert& a) { return a.title + ": " + a.message; }
+std::string toastText(const WeatherAlert& a, const std::string& placeDate) {
+    return a.title + ": " + alertMessageOn(a, placeDate);
+}
 
 MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, int64_t now) {
     MiniStrip m;

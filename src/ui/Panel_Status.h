@@ -40,8 +40,8 @@ float toastWindowHeight(size_t count, float viewportHeight);
 // Label line above an official alert's text ("NWS - Severe" for a place in
 // the US, "Official" elsewhere); empty for other alerts.
 std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry);
-// "Title: message"
-std::string toastText(const WeatherAlert& a);
+// "Title: message", the message worded on the place's date `placeDate`.
+std::string toastText(const WeatherAlert& a, const std::string& placeDate);
 
 // The mini strip's lines at `now` (Unix seconds); `stat.text` is empty when
 // no stat line is shown.

@@ -107,7 +107,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
         modal = true;
     }
     if (showNotifications && !modal) {
-        renderNotificationCenter(notifications);
+        renderNotificationCenter(notifications, data);
         modal = true;
     }
 
@@ -117,7 +117,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
     else if (showStars) renderStarsWindow(data);
 
     ImGui::End();
-    renderToasts(visibleAlerts, data.location.country);
+    renderToasts(visibleAlerts, data);
     renderMeteorEffect();
 }
 

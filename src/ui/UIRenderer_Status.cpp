@@ -1,5 +1,6 @@
 // The status bar, the alert toasts, the mini strip and the notification
 // centre.
+#include "foundation/PlaceTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/Panel_Status.h"
@@ -53,7 +54,11 @@ void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     if (draw::smallButton("Settings")) showSettings = !showSettings;
 }
 
-void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const std::string& placeCountry) {
+std::string UIRenderer::alertPlaceDate(const WeatherAlert& a, const WeatherData& data) const {
+    return placeDateOf(a.placeKey, locationManager.locations(), data, frameSecond);
+}
+
+void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const WeatherData& data) {
     if (visibleAlerts.empty()) return;
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x - 330 - 16, vp->Pos.y + 46));
@@ -85,10 +90,10 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
                                  ImGui::GetStyle().ItemSpacing.x;
             ImGui::BeginGroup();
             ImGui::PushTextWrapPos(wrapAt);
-            const std::string label = panel::toastLabel(a, placeCountry);
+            const std::string label = panel::toastLabel(a, data.location.country);
             if (!label.empty()) draw::text(label, panel::Tone::Amber);
             // A long alert is shortened to a few lines; hovering shows it whole.
-            const std::string body = panel::toastText(a), joined = draw::numbersWithUnits(body);
+            const std::string body = panel::toastText(a, alertPlaceDate(a, data)), joined = draw::numbersWithUnits(body);
             const std::string shown = draw::elidedLines(joined, wrapAt - ImGui::GetCursorPosX(), kToastLines);
             ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
             ImGui::PopTextWrapPos();
@@ -134,7 +139,7 @@ void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
     if (ImGui::SmallButton("Full")) actions.toggleMini = true;
 }
 
-void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notifications) {
+void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notifications, const WeatherData& data) {
     bool open = true;
     if (beginModal("Notifications", 380, 360, &open)) {
         if (notifications.empty()) {
@@ -152,7 +157,7 @@ void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notif
                 const Notification& n = *it;
                 draw::text(panel::notificationTime(n.receivedAt), panel::notificationTimeTone(n));
                 ImGui::SameLine();
-                draw::text(n.alert.message, panel::notificationTextTone(n), true);
+                draw::text(alertMessageOn(n.alert, alertPlaceDate(n.alert, data)), panel::notificationTextTone(n), true);
                 if (!n.acknowledged) {
                     ImGui::PushID(i);
                     if (ImGui::SmallButton("Dismiss")) actions.acknowledgeKey = n.alert.deduplicationKey();
