@@ -1,5 +1,7 @@
 #include "model/ReplyTime.h"
 
+#include <algorithm>
+
 namespace nbr {
 
 namespace {
@@ -18,6 +20,17 @@ std::optional<int64_t> replyInstant(const WeatherData& data, const std::string& 
 
 std::optional<int64_t> RecordClock::instantOf(const std::string& replyTime) const {
     return writtenAt(replyOffset, replyTime);
+}
+
+std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count) {
+    // The hours are in time order: the first one still running at `now`.
+    const auto& hours = data.hourly;
+    const auto first = std::partition_point(hours.begin(), hours.end(), [&](const HourlyForecast& h) {
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        return !start || *start + 3600 <= now;
+    });
+    const size_t from = static_cast<size_t>(first - hours.begin());
+    return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
 }
 
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date) {
