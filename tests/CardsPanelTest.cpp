@@ -1,5 +1,6 @@
 // What the carousel's data cards show for records made here: texts, colours
 // and tooltips, one group of cases per card.
+#include "model/PlaceClock.h"
 #include "ui/Panel_Cards.h"
 
 #include <gtest/gtest.h>
@@ -154,7 +155,9 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     d.time = "2026-06-01T12:00";
     d.daily.resize(1);
     d.daily[0].date = "2026-05-28";
-    d.hourly.resize(24);
+    d.hourly.resize(24);  // from the hour holding 1780000000 (20:26 UTC)
+    for (size_t i = 0; i < d.hourly.size(); ++i)
+        d.hourly[i].time = PlaceClock::fixed(0).minuteOf(1779998400 + 3600 * int64_t(i));
     const auto plan = panel::planCard(d, 1780000000);
     ASSERT_EQ(plan.size(), 10u);
     EXPECT_EQ(plan[0].text, "Stargazing ");
