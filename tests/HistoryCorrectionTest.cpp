@@ -94,6 +94,18 @@ TEST(HistoryCorrection, LeadRowsShiftTheirDaysAndTheirHours) {
     EXPECT_NEAR(w.hourly[30].tempCorrection, -0.4, 1e-12);    // tomorrow follows day 1
     EXPECT_NEAR(w.hourly[30].temperature, 14.6, 1e-12);
 
+    // A temperature the service did not give is never shifted into a value.
+    constexpr double kU = nbr::kUnknownTemperature;
+    WeatherData gaps = forecast();
+    gaps.daily[2].temperatureMax = gaps.hourly[30].temperature = kU;
+    HistoryStore::applyCorrection(gaps, s);
+    EXPECT_EQ(gaps.daily[2].temperatureMax, kU);
+    EXPECT_EQ(gaps.daily[2].highCorrection, 0);
+    EXPECT_EQ(gaps.daily[2].lowCorrection, 3.0);
+    EXPECT_EQ(gaps.hourly[30].temperature + gaps.hourly[30].tempCorrection, kU);
+    HistoryStore::removeCorrection(gaps);
+    EXPECT_EQ(gaps.daily[2].temperatureMax + gaps.hourly[30].temperature, 2 * kU);
+
     // Applying twice is applying once; a block that is not valid leaves the forecast raw.
     WeatherData twice = w;
     HistoryStore::applyCorrection(twice, s);
@@ -118,6 +130,10 @@ TEST(HistoryCorrection, HourOfDayBiasAppliesToEveryHourEvenWithoutDays) {
     EXPECT_NEAR(w.hourly[31].temperature, 13.8, 1e-12);
     EXPECT_EQ(w.hourly[8].tempCorrection, 0);
     EXPECT_EQ(w.hourly[9].tempCorrection, 0);
+    w = forecast();
+    w.hourly[7].temperature = nbr::kUnknownTemperature;
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_EQ(w.hourly[7].temperature, nbr::kUnknownTemperature);
 }
 
 TEST(HistoryCorrection, TomorrowBlendsWithSourcesByTheirAccuracy) {
@@ -149,6 +165,17 @@ TEST(HistoryCorrection, TomorrowBlendsWithSourcesByTheirAccuracy) {
     d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, 22.5, NAN);
     EXPECT_NEAR(d.highCorrection, (21 + 22.5 + 21) / 3 - 21, 1e-12);
     EXPECT_EQ(d.lowCorrection, 0.0);
+    // An unknown own high is not blended into a value; nor does an unknown
+    // source value count.
+    s.models = {{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}};
+    WeatherData w = forecast();
+    w.daily[1].temperatureMax = nbr::kUnknownTemperature;
+    w.modelSeries.push_back({"icon", {0, 30}, {0, 11}, {}});
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_EQ(w.daily[1].temperatureMax, nbr::kUnknownTemperature);
+    EXPECT_FALSE(w.daily[1].corrected);
+    d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, nbr::kUnknownTemperature, 11);
+    EXPECT_EQ(d.highCorrection, 0.0);
     // Errors weigh by their inverse square, never below 0.3.
     d = blended({{"icon", 10, 0.1, 0, -1}, {"metnorway", 10, 2, 0, -1}}, 22, 11, false);
     const double wIcon = 1 / (0.3 * 0.3);
@@ -169,6 +196,10 @@ TEST(HistoryCorrection, RainChanceIsCalibratedByItsBin) {
     EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, 40);
     EXPECT_EQ(w.hourly[3].rawPrecipitationProbability, -1);
     EXPECT_FALSE(w.daily[2].popCalibrated);
+    w = forecast();
+    w.hourly[30].precipitationProbability = nbr::kUnknownAmount;  // stays unknown
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_EQ(w.hourly[30].precipitationProbability + w.hourly[30].rawPrecipitationProbability, -2);
 
     // A chance of 0 is calibrated, its hours are not rescaled; a missing
     // chance (-1) stays missing.
@@ -217,6 +248,12 @@ TEST(HistoryCorrection, RainAmountsScaleOnlyWithEnoughSamplesAndAClearFactor) {
     EXPECT_EQ(w.daily[1].amountFactor, 1.5);
     HistoryStore::removeCorrection(w);
     expectRaw(w);
+    w.daily[3].rainSum = nbr::kUnknownAmount;  // an unknown part of a known sum stays unknown
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_EQ(w.daily[3].precipitationSum, 6.0);
+    EXPECT_EQ(w.daily[3].rainSum, nbr::kUnknownAmount);
+    HistoryStore::removeCorrection(w);
+    EXPECT_EQ(w.daily[3].rainSum, nbr::kUnknownAmount);
 
     for (auto [samples, factor] : {std::pair{9, 1.5}, std::pair{10, 1.1}}) {
         s.rainSamples = samples;

@@ -23,11 +23,13 @@ std::optional<int64_t> RecordClock::instantOf(const std::string& replyTime) cons
 }
 
 std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count) {
-    // The hours are in time order: the first one still running at `now`.
+    // The hours are in time order: the first one still running at `now`. A
+    // time that does not read (a null in the reply) is passed over, never
+    // taken for a past or a coming hour, so the search is a linear one.
     const auto& hours = data.hourly;
-    const auto first = std::partition_point(hours.begin(), hours.end(), [&](const HourlyForecast& h) {
+    const auto first = std::find_if(hours.begin(), hours.end(), [&](const HourlyForecast& h) {
         const std::optional<int64_t> start = replyInstant(data, h.time);
-        return !start || *start + 3600 <= now;
+        return start && *start + 3600 > now;
     });
     const size_t from = static_cast<size_t>(first - hours.begin());
     return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
