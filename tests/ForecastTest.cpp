@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <span>
 #include <ctime>
 #include <thread>
 
@@ -337,13 +338,11 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     EXPECT_EQ(d->hourly[23].time, "");
     EXPECT_DOUBLE_EQ(d->hourly[1].temperature, j["hourly"]["temperature_2m"][start + 1].get<double>());
     EXPECT_EQ(d->hourly[2].weatherCode, h["weather_code"][start + 2].get<int>());
-    for (size_t k = 3; k < d->hourly.size(); ++k) {
-        const HourlyForecast& e = d->hourly[k];
-        EXPECT_EQ(e.temperature, kUnknownTemperature) << k;
-        EXPECT_EQ(e.weatherCode, kUnknownCode) << k;
+    for (const HourlyForecast& e : std::span(d->hourly).subspan(3)) {
+        EXPECT_EQ(e.temperature + e.weatherCode, kUnknownTemperature + kUnknownCode) << e.time;
         for (double v : {e.precipitationProbability, e.precipitation, e.snowfall, e.uvIndex, e.windSpeed,
                          e.windDirection, e.freezingLevelHeight})
-            EXPECT_EQ(v, kUnknownAmount) << k;
+            EXPECT_EQ(v, kUnknownAmount) << e.time;
     }
     EXPECT_FALSE(d->hasPressureTrend);
     EXPECT_EQ(d->minutely15.size(), 8u);
@@ -355,11 +354,10 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     EXPECT_EQ(d->daily[1].sunrise, "");
     EXPECT_EQ(d->daily[2].precipitationProbabilityMax, kUnknownAmount);  // missing, not 0 %
     EXPECT_EQ(d->daily[3].weatherCode, kUnknownCode);
-    const DailyForecast& tomorrow = d->daily[1];
-    EXPECT_EQ(tomorrow.weatherCode, kUnknownCode);
-    EXPECT_EQ(tomorrow.temperatureMax + tomorrow.temperatureMin, 2 * kUnknownTemperature);
-    for (double v : {tomorrow.precipitationSum, tomorrow.rainSum, tomorrow.snowfallSum,
-                     tomorrow.precipitationProbabilityMax, tomorrow.uvIndexMax, tomorrow.daylightDuration})
+    const DailyForecast& t = d->daily[1];  // tomorrow: nothing known
+    EXPECT_EQ(t.temperatureMax + t.temperatureMin + t.weatherCode, 2 * kUnknownTemperature + kUnknownCode);
+    for (double v : {t.precipitationSum, t.rainSum, t.snowfallSum, t.precipitationProbabilityMax,
+                     t.uvIndexMax, t.daylightDuration})
         EXPECT_EQ(v, kUnknownAmount);
     EXPECT_EQ(d->daily[0].rainSum, kUnknownAmount);
     EXPECT_EQ(d->daily[0].sunrise, j["daily"]["sunrise"][1].get<std::string>());

@@ -110,7 +110,8 @@ TEST(HistoryFile, RefreshWritesSortedCompactLinesInRecordingOrder) {
     EXPECT_EQ(log.truth.at(0).precip, -1);
     EXPECT_EQ(log.fcst.at(0).pop + log.fcst.at(0).code, kUnknownAmount + kUnknownCode);
     for (const char* hour : {"2024-05-01|14", "2024-05-02|13"}) EXPECT_TRUE(log.hfKeys.count(hour)) << hour;
-    for (const char* hour : {"2024-05-01|13", "2024-05-01|15", "2024-05-02|14"}) EXPECT_FALSE(log.hfKeys.count(hour)) << hour;
+    for (const char* hour : {"2024-05-01|13", "2024-05-01|15", "2024-05-02|14"})
+        EXPECT_FALSE(log.hfKeys.count(hour)) << hour;
 
     // Yesterday without its low is no verified day.
     WeatherData next = refreshAt("2024-05-02T09:00");

@@ -93,7 +93,8 @@ ForecastSkill HistoryStore::computeSkill(const std::vector<FcstRecord>& fcst,
         const TruthRecord* t = truthOf(f.date);
         if (!t) continue;
         const double dHigh = f.tmax - t->tmax, dLow = f.tmin - t->tmin;
-        if (known(f.tmax, f.tmin) && known(t->tmax, t->tmin) && finite(dHigh, dLow)) leadPairs[f.lead].emplace_back(dHigh, dLow);
+        if (known(f.tmax, f.tmin) && known(t->tmax, t->tmin) && finite(dHigh, dLow))
+            leadPairs[f.lead].emplace_back(dHigh, dLow);
         if (f.lead != 1 || !observedAmount(t->precip)) continue;
         // A missing chance (-1) was no forecast of 0 %.
         if (std::isfinite(f.pop) && f.pop >= 0) {
