@@ -1,6 +1,7 @@
 // The alert rules with a fixed clock and time zone, one test per rule family.
 #include "TestEnv.h"
 #include "desktop/AlertEngine.h"
+#include "model/Dates.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,8 @@ int64_t unixOf(std::chrono::system_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
 }
 
-WeatherData record(int currentCode, std::vector<int> dayCodes) {
+// Days dated from `first` on, the place's date at kNow unless told.
+WeatherData record(int currentCode, std::vector<int> dayCodes, const std::string& first = "2025-01-15") {
     WeatherData d;
     d.location.name = "Boston";
     d.location.latitude = 42.36;
@@ -23,6 +25,7 @@ WeatherData record(int currentCode, std::vector<int> dayCodes) {
     d.weatherCode = currentCode;
     for (int code : dayCodes) {
         DailyForecast day;
+        day.date = addDays(first, static_cast<int>(d.daily.size()));
         day.weatherCode = code;
         day.temperatureMax = 5;
         day.temperatureMin = 0;
@@ -81,9 +84,9 @@ TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
     EXPECT_EQ(late[0].dayKey, "2025-01-15");
     EXPECT_EQ(unixOf(late[0].expires), kEndOfToday);
     // Across the end of the month and of daylight saving.
-    EXPECT_EQ(engine.evaluate(record(0, {0, 96}), false, tuning, 1738328400)[0].dayKey, "2025-02-01");
+    EXPECT_EQ(engine.evaluate(record(0, {0, 96}, "2025-01-31"), false, tuning, 1738328400)[0].dayKey, "2025-02-01");
     const int64_t nov1 = 1730476800;  // 2024-11-01 12:00 EDT
-    const auto dst = engine.evaluate(record(0, {0, 0, 0, 99}), false, tuning, nov1);
+    const auto dst = engine.evaluate(record(0, {0, 0, 0, 99}, "2024-11-01"), false, tuning, nov1);
     EXPECT_EQ(dst[0].dayKey, "2024-11-04");
     EXPECT_EQ(unixOf(dst[0].expires), 1730782799);  // 23:59:59 EST
 
@@ -99,15 +102,21 @@ TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
     const struct { const char* computer; int64_t now; bool filedBefore; const char* auroraDay; } rows[] = {
         {"PST8PDT", mon + 7 * 3600, false, "2025-01-13"}, {"PST8PDT", mon + 9 * 3600, true, "2025-01-13"},
         {"NZST-12NZDT,M9.5.0,M4.1.0/3", mon + 11 * 3600 + 1800, true, "2025-01-13"},  // Tuesday there
-        {"PST8PDT", mon + 23 * 3600 + 1800, false, "2025-01-14"}};  // Oslo's Tuesday: Monday's rain has ended
+        {"PST8PDT", mon + 23 * 3600 + 1800, false, "2025-01-14"}};  // Oslo's Tuesday: Monday is past
     AlertEngine filed;
     for (const auto& r : rows) {
         TimeZone computer(r.computer);
-        const WeatherAlert rain = engine.evaluate(oslo, false, tuning, r.now).at(0);
+        const auto alerts = engine.evaluate(oslo, false, tuning, r.now);
+        EXPECT_EQ(engine.evaluateSkyEvents(oslo, r.now).at(0).dayKey, r.auroraDay) << r.now;
+        // A past day of the record raises nothing.
+        if (r.auroraDay != std::string("2025-01-13")) {
+            EXPECT_TRUE(alerts.empty()) << r.now;
+            continue;
+        }
+        const WeatherAlert rain = alerts.at(0);
         EXPECT_EQ(rain.deduplicationKey() + " " + std::to_string(unixOf(rain.expires)), "2|Oslo|2025-01-13 1736809199");
         EXPECT_EQ(filed.alreadyNotified(rain, r.now), r.filedBefore) << r.now;
         filed.markNotified(rain, r.now);
-        EXPECT_EQ(engine.evaluateSkyEvents(oslo, r.now).at(0).dayKey, r.auroraDay) << r.now;
     }
     // Monday's record tells of Tuesday's rain as tomorrow's; worded on Oslo's Tuesday it is today's.
     oslo.daily.push_back(oslo.daily[0]);
@@ -119,6 +128,7 @@ TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
 }
 
 TEST_F(AlertRulesTest, TemperatureSwings) {
+    constexpr double kU = kUnknownTemperature;
     struct Case {
         std::vector<std::pair<double, double>> highLow;
         bool imperial;
@@ -132,11 +142,17 @@ TEST_F(AlertRulesTest, TemperatureSwings) {
         {{{20, 10}, {18.25, 11.75}}, false, "", 0},  // 8.25 both ways
         {{{20, 10}}, false, "", 0},
         {{{10, 0}, {18.5, 1.5}, {10, 0}, {30, 0}, {60, 0}}, false, "Temps warming to 30C in the next few days in Boston", 3},
+        // A temperature the service did not give is never one end of a swing.
+        {{{29, 22}, {kU, kU}, {28, 21}, {27, 21}}, false, "", 0},
+        {{{20, 10}, {15, kU}}, false, "", 0},
+        {{{20, kU}, {30, 12}}, false, "", 0},
+        {{{10, 0}, {kU, kU}, {10, 0}, {30, 0}}, false, "Temps warming to 30C in the next few days in Boston", 3},
     };
     for (const Case& c : cases) {
         WeatherData d = record(0, {});
         for (auto [hi, lo] : c.highLow) {
             DailyForecast day;
+            day.date = addDays("2025-01-15", static_cast<int>(d.daily.size()));
             day.temperatureMax = hi;
             day.temperatureMin = lo;
             d.daily.push_back(day);
@@ -158,6 +174,7 @@ TEST_F(AlertRulesTest, TemperatureSwings) {
 }
 
 TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
+    constexpr double kUA = kUnknownAmount;
     struct Case {
         double rain0, pop0, snow0, rain1, pop1, snow1, gust;
         bool imperial;
@@ -174,6 +191,10 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
         // A day of snow does not count by its chance; its rain sum still does.
         {0, 90, 0, 0, 70, 0, 0, false, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}, 85, 61},
         {1.5, 90, 0, 0, 0, 0, 0, false, {"Rain Expected@2025-01-15: Rain expected today in Boston"}, 71},
+        // Unknown sums, chances and gusts raise nothing; nor does a chance
+        // on a day whose code is not known (it may be snow).
+        {kUA, kUA, kUA, kUA, kUA, kUA, kUA, false, {}},
+        {kUA, 90, kUA, kUA, 0, kUA, kUA, false, {}, kUnknownCode},
     };
     for (const Case& c : cases) {
         WeatherData d = record(0, {0, 0});
@@ -194,7 +215,7 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
 TEST_F(AlertRulesTest, MeteorShowersAndAurora) {
     // Geminids peak on 14 December (zhr 120 or more).
     const int64_t dec14noon = 1734195600;  // 2024-12-14 12:00 EST
-    WeatherData clear = record(0, {1, 3, 0});
+    WeatherData clear = record(0, {1, 3, 0}, "2024-12-14");
     struct Case {
         int64_t now;
         const char* message;
@@ -224,6 +245,8 @@ TEST_F(AlertRulesTest, MeteorShowersAndAurora) {
     const auto aurora = engine.evaluateSkyEvents(north, kNow);
     ASSERT_EQ(aurora.size(), 1u);
     EXPECT_EQ(aurora[0].message, "Aurora likely tonight (Kp 6) - clear skies expected");
+    north.daily[0].weatherCode = kUnknownCode;  // no claim of clear skies
+    EXPECT_EQ(engine.evaluateSkyEvents(north, kNow).at(0).message, "Aurora likely tonight (Kp 6)");
     north.kpIndex = -1;
     EXPECT_TRUE(engine.evaluateSkyEvents(north, kNow).empty());
 }

@@ -1,5 +1,6 @@
 // What the carousel's data cards show for records made here: texts, colours
 // and tooltips, one group of cases per card.
+#include "model/PlaceClock.h"
 #include "ui/Panel_Cards.h"
 
 #include <gtest/gtest.h>

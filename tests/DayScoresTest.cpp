@@ -13,7 +13,19 @@ constexpr int64_t kNewMoon = 947182440;                 // 2000-01-06 18:14 UTC
 constexpr int64_t kFullMoon = kNewMoon + 1275721;       // half a mean month later
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A day with nothing to say: mild, dry, calm, no moon.
+// kNewMoon's day at hh:mm UTC: still a dark moon.
+int64_t newMoonAt(int hh, int mm) { return kNewMoon - (18 * 60 + 14) * 60 + (hh * 60 + mm) * 60; }
+
+HourlyForecast hour(const std::string& time, double cloud, double pop = 0) {
+    HourlyForecast h;
+    h.time = time;
+    h.cloudCover = cloud;
+    h.precipitationProbability = pop;
+    return h;
+}
+
+// A day with nothing to say: mild, dry, calm, no moon, and twelve dry hours
+// (of unknown cloud) from its time.
 WeatherData quietDay(const std::string& time = "2026-03-02T10:00") {
     WeatherData d;
     d.time = time;
@@ -29,6 +41,7 @@ WeatherData quietDay(const std::string& time = "2026-03-02T10:00") {
     today.temperatureMax = 15;
     today.uvIndexMax = 2;
     d.daily.push_back(today);
+    for (int h = 10; h < 22; ++h) d.hourly.push_back(hour("2026-03-02T" + std::to_string(h) + ":00", -1));
     return d;
 }
 
@@ -45,14 +58,6 @@ std::vector<MinutelyForecast> fromNow(std::vector<MinutelyForecast> steps) {
     static const char* const kTimes[] = {"2026-03-02T10:00", "2026-03-02T10:15", "2026-03-02T10:30"};
     for (size_t i = 0; i < steps.size(); ++i) steps[i].time = kTimes[i];
     return steps;
-}
-
-HourlyForecast hour(const std::string& time, double cloud, double pop = 0) {
-    HourlyForecast h;
-    h.time = time;
-    h.cloudCover = cloud;
-    h.precipitationProbability = pop;
-    return h;
 }
 
 void expectScore(const DayScore& s, int score, const char* label, const std::string& reason) {
@@ -101,32 +106,40 @@ TEST(DayScoresTest, StargazingFromCloudMoonAndRain) {
     EXPECT_EQ(computeDayScores(d, kFullMoon).stargazing.reason, "too cloudy");
 }
 
+// The hour of the day is the present's (`now` on the reply's clock), never
+// the reply's own time.
 TEST(DayScoresTest, StargazingByDayLooksAtTonightsCloud) {
-    WeatherData d = quietDay("2026-01-15T14:00");
+    WeatherData d = quietDay("2000-01-06T14:00");
     d.cloudCover = 100;
-    d.hourly = {hour("2026-01-15T14:00", 100), hour("2026-01-15T20:00", 0),
-                hour("2026-01-15T21:00", -1),  // no value: skipped
-                hour("2026-01-15T2", 0),       // too short: skipped
-                hour("2026-01-15T22:00", 12), hour("2026-01-15T23:00", 90)};
-    expectScore(computeDayScores(d, kNewMoon).stargazing, 9, "great", "clear and dark");
+    d.hourly = {hour("2000-01-06T14:00", 100), hour("2000-01-06T20:00", 0),
+                hour("2000-01-06T21:00", -1),  // no value: skipped
+                hour("2000-01-06T2", 0),       // too short: skipped
+                hour("2000-01-06T22:00", 12), hour("2000-01-06T23:00", 90)};
+    expectScore(computeDayScores(d, newMoonAt(14, 0)).stargazing, 9, "great", "clear and dark");
 
-    // Late in the evening the current cover is what counts.
-    d.time = "2026-01-15T22:10";
-    EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
-    d.time = "2026-01-15T04:59";
-    EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
+    // Late in the evening the hour holding now counts, or without one the
+    // current cover.
+    EXPECT_EQ(computeDayScores(d, newMoonAt(22, 10)).stargazing.score, 9);
+    d.hourly[4].cloudCover = -1;
+    EXPECT_EQ(computeDayScores(d, newMoonAt(22, 10)).stargazing.score, 2);
+    EXPECT_EQ(computeDayScores(d, newMoonAt(4, 59)).stargazing.score, 2);
+    // A record fetched in the clear morning, read at 23:30 under cloud.
+    d.cloudCover = 0;
+    expectScore(computeDayScores(d, newMoonAt(23, 30)).stargazing, 2, "poor", "too cloudy");
+    d.cloudCover = 100;
+    d.hourly[4].cloudCover = 12;
 
-    // From 5 to 20 and when the hour cannot be read, the evening hour counts.
-    for (const char* t : {"2026-01-15T05:00", "2026-01-15T20:59", "", "2026-01-15", "2026-01-15T2", "2026-01-15Txx:00"}) {
+    // From 5 to 20 the evening hour to come counts, whatever the reply's time.
+    for (const char* t : {"2000-01-06T23:00", "", "2000-01-06", "2000-01-06Txx:00"}) {
         SCOPED_TRACE(t);
         d.time = t;
-        EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 9);
+        EXPECT_EQ(computeDayScores(d, newMoonAt(5, 0)).stargazing.score, 9);
+        EXPECT_EQ(computeDayScores(d, newMoonAt(20, 59)).stargazing.score, 9);
     }
 
     // No qualifying evening hour: the current cover stays.
-    d.time = "2026-01-15T14:00";
-    d.hourly = {hour("2026-01-15T14:00", 0), hour("2026-01-15T21:00", -1)};
-    EXPECT_EQ(computeDayScores(d, kNewMoon).stargazing.score, 2);
+    d.hourly = {hour("2000-01-06T14:00", 0), hour("2000-01-06T21:00", -1)};
+    EXPECT_EQ(computeDayScores(d, newMoonAt(14, 0)).stargazing.score, 2);
 }
 
 TEST(DayScoresTest, LaundryFromRainChanceHumidityAndWind) {
@@ -136,18 +149,31 @@ TEST(DayScoresTest, LaundryFromRainChanceHumidityAndWind) {
     d.windSpeed = 12;
     expectScore(computeDayScores(d, kNewMoon).laundry, 10, "great", "dry hours ahead");
 
-    // The wettest of the first 12 hours counts; the 13th does not.
+    // The wettest of the 12 hours from now counts; the 13th does not, nor
+    // an hour already past.
     d.relativeHumidity = 40;
     d.windSpeed = 10;  // not above 10: no bonus
-    for (int i = 0; i < 13; ++i) d.hourly.push_back(hour("2026-03-02T10:00", 0, i == 12 ? 100 : 10));
+    d.hourly.clear();
+    for (int i = 0; i < 15; ++i) d.hourly.push_back(hour("2026-03-02T" + std::to_string(10 + i) + ":00", 0, 10));
+    d.hourly[14].precipitationProbability = 100;
     d.hourly[5].precipitationProbability = 48;
-    expectScore(computeDayScores(d, kNewMoon).laundry, 6, "decent", "rain likely within 12 h");
+    expectScore(computeDayScores(d, kQuietNow - 2 * 3600).laundry, 6, "decent", "rain likely within 12 h");
+    const int64_t later = kQuietNow + 6 * 3600 + 1800;  // 16:30: 16:00 to 03:00 counts
+    EXPECT_EQ(computeDayScores(d, &d.daily[0], later).laundry.reason, "rain likely within 12 h");
+    d.hourly[14].precipitationProbability = 10;
+    expectScore(computeDayScores(d, &d.daily[0], later).laundry, 9, "great", "dry hours ahead");
 
-    // A negative or unreadable chance never lowers P below 0.
-    for (HourlyForecast& h : d.hourly) h.precipitationProbability = h.precipitationProbability == 48 ? kNaN : -1;
-    expectScore(computeDayScores(d, kNewMoon).laundry, 10, "great", "dry hours ahead");
+    // An unknown or unreadable chance is no dry hour: no score (drizzle with
+    // the chances left out is never "dry hours ahead"); nor without hours.
+    for (const double pop : {kUnknownAmount, kNaN}) {
+        d.hourly[7].precipitationProbability = pop;
+        expectScore(computeDayScores(d, kNewMoon).laundry, -1, "--", "");
+    }
+    d.hourly[7].precipitationProbability = 0;
+    expectScore(computeDayScores(d, kQuietNow + 20 * 86400).laundry, -1, "--", "");
 
     // Damp air: 10 - (76 - 40) / 12 = 7.
+    for (HourlyForecast& h : d.hourly) h.precipitationProbability = 0;
     d.relativeHumidity = 76;
     expectScore(computeDayScores(d, kNewMoon).laundry, 7, "decent", "air's too damp");
 }
@@ -282,8 +308,13 @@ TEST(TakeawayTest, ThresholdsAndUnits) {
     d.daily[0].temperatureMax = 15.5;
     EXPECT_EQ(dailyTakeaway(d, true), "Cooler air moved in overnight - layer up.");
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
-    d.hasYesterday = false;
+    // An unknown high on either side is no change.
+    d.daily[0].temperatureMax = kUnknownTemperature;
+    EXPECT_EQ(dailyTakeaway(d, true), "Overcast and holding.");
     d.daily[0].temperatureMax = 40;
+    d.yesterdayHigh = kUnknownTemperature;
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
+    d.hasYesterday = false;
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
     // Past midnight the second entry is today, compared with the first; with
     // no entry for the day, nothing is said about it.
@@ -293,16 +324,19 @@ TEST(TakeawayTest, ThresholdsAndUnits) {
     EXPECT_EQ(dailyTakeaway(d, nullptr, kQuietNow, false), "Overcast and holding.");
     d.daily.pop_back();
 
-    // Strong sun only counts from 7 to 16 or when the hour is unknown.
+    // Strong sun only counts from 7 to 16 of the present hour (now on the
+    // reply's clock), never by the reply's own time: not at 22:30 on a record
+    // fetched in the morning.
     d.daily[0].uvIndexMax = 8;
-    d.time = "2026-03-02T17:00";
-    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
-    d.time = "2026-03-02T06:59";
-    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
-    d.time = "2026-03-02T16:59";
-    EXPECT_EQ(dailyTakeaway(d, false), "The midday sun means business - SPF up.");
-    d.time = "2026-03-02T";
-    EXPECT_EQ(dailyTakeaway(d, false), "The midday sun means business - SPF up.");
+    const auto at = [&](int64_t now) { return nbr::dailyTakeaway(d, &d.daily[0], now, false); };
+    EXPECT_EQ(at(kQuietNow + 7 * 3600), "Overcast and holding.");
+    EXPECT_EQ(at(kQuietNow - 3 * 3600 - 60), "Overcast and holding.");
+    EXPECT_EQ(at(kQuietNow + 7 * 3600 - 60), "The midday sun means business - SPF up.");
+    d.time = "2026-03-02T08:00";
+    EXPECT_EQ(at(kQuietNow + 12 * 3600 + 1800), "Overcast and holding.");
+    d.utcOffsetSeconds = -10 * 3600;  // 22:30 UTC is 12:30 on the reply's clock
+    EXPECT_EQ(at(kQuietNow + 12 * 3600 + 1800), "The midday sun means business - SPF up.");
+    d.utcOffsetSeconds = 0;
     d.daily[0].uvIndexMax = 5.99;
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
 

@@ -94,6 +94,16 @@ TEST(HistoryCorrection, LeadRowsShiftTheirDaysAndTheirHours) {
     EXPECT_NEAR(w.hourly[30].tempCorrection, -0.4, 1e-12);    // tomorrow follows day 1
     EXPECT_NEAR(w.hourly[30].temperature, 14.6, 1e-12);
 
+    // A temperature the service did not give is never shifted into a value
+    // (by its day's row or its hour's).
+    ForecastSkill hours = s;
+    hours.hourBias[6] = {12, 1.8};
+    WeatherData gaps = forecast();
+    gaps.daily[2].temperatureMax = gaps.hourly[30].temperature = nbr::kUnknownTemperature;
+    HistoryStore::applyCorrection(gaps, hours);
+    EXPECT_EQ(gaps.daily[2].temperatureMax + gaps.hourly[30].temperature, 2 * nbr::kUnknownTemperature);
+    EXPECT_EQ(gaps.daily[2].lowCorrection, 3.0);
+
     // Applying twice is applying once; a block that is not valid leaves the forecast raw.
     WeatherData twice = w;
     HistoryStore::applyCorrection(twice, s);
@@ -149,6 +159,9 @@ TEST(HistoryCorrection, TomorrowBlendsWithSourcesByTheirAccuracy) {
     d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, 22.5, NAN);
     EXPECT_NEAR(d.highCorrection, (21 + 22.5 + 21) / 3 - 21, 1e-12);
     EXPECT_EQ(d.lowCorrection, 0.0);
+    // An unknown source value does not count.
+    d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, nbr::kUnknownTemperature, 11);
+    EXPECT_EQ(d.highCorrection, 0.0);
     // Errors weigh by their inverse square, never below 0.3.
     d = blended({{"icon", 10, 0.1, 0, -1}, {"metnorway", 10, 2, 0, -1}}, 22, 11, false);
     const double wIcon = 1 / (0.3 * 0.3);
@@ -169,6 +182,10 @@ TEST(HistoryCorrection, RainChanceIsCalibratedByItsBin) {
     EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, 40);
     EXPECT_EQ(w.hourly[3].rawPrecipitationProbability, -1);
     EXPECT_FALSE(w.daily[2].popCalibrated);
+    w = forecast();
+    w.hourly[30].precipitationProbability = nbr::kUnknownAmount;  // stays unknown
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_EQ(w.hourly[30].precipitationProbability + w.hourly[30].rawPrecipitationProbability, -2);
 
     // A chance of 0 is calibrated, its hours are not rescaled; a missing
     // chance (-1) stays missing.
@@ -217,6 +234,9 @@ TEST(HistoryCorrection, RainAmountsScaleOnlyWithEnoughSamplesAndAClearFactor) {
     EXPECT_EQ(w.daily[1].amountFactor, 1.5);
     HistoryStore::removeCorrection(w);
     expectRaw(w);
+    w.daily[3].rainSum = nbr::kUnknownAmount;  // an unknown part of a known sum stays unknown
+    HistoryStore::applyCorrection(w, s);
+    EXPECT_EQ(w.daily[3].precipitationSum + w.daily[3].rainSum, 6.0 + nbr::kUnknownAmount);
 
     for (auto [samples, factor] : {std::pair{9, 1.5}, std::pair{10, 1.1}}) {
         s.rainSamples = samples;

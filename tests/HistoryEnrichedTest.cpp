@@ -63,12 +63,16 @@ TEST(HistoryEnriched, ArchiveDaysOfTheLast90DaysAreLoggedOnceNewestFirst) {
     // Yesterday's truth came from the forecast service and stays.
     s.log(d).truth.push_back({"2024-04-30", 99, 98, 0, false});
     s.log(d).truthDates.insert("2024-04-30");
-    // 120 days up to today: today and yesterday are not taken from the archive.
-    const auto days = archiveDays("2024-05-01", 120);
+    // 120 days up to today: today and yesterday are not taken from the archive,
+    // nor a day without both temperatures.
+    auto days = archiveDays("2024-05-01", 120);
+    days[110].tmin = nbr::kUnknownTemperature;
+    days[111].tmax = std::nan("");
     s.store.recordEnriched(d, &days);
 
     const auto& log = s.log(d);
-    ASSERT_EQ(log.truth.size(), 90u);  // 2024-02-01 to 2024-04-29, and the service's own
+    ASSERT_EQ(log.truth.size(), 88u);  // 2024-02-01 to 2024-04-29, and the service's own
+    EXPECT_FALSE(log.truthDates.count(days[110].date) || log.truthDates.count(days[111].date));
     EXPECT_EQ(log.truth[0].tmax, 99);
     EXPECT_EQ(log.truth[1].date, "2024-04-29");
     EXPECT_EQ(log.truth.back().date, "2024-02-01");
@@ -76,7 +80,7 @@ TEST(HistoryEnriched, ArchiveDaysOfTheLast90DaysAreLoggedOnceNewestFirst) {
     EXPECT_EQ(readFile(s.file(d)).find(HistoryStore::lineOf(
                   HistoryStore::TruthRecord{"2024-04-29", days[117].tmax, 5, days[117].precip, true}) + "\n"),
               0u);
-    EXPECT_EQ(d.skill.daysRecorded, 90);
+    EXPECT_EQ(d.skill.daysRecorded, 88);
     EXPECT_EQ(d.history.size(), 60u);
 
     // Next refresh the same day: nothing new from the archive.
@@ -138,6 +142,13 @@ TEST(HistoryEnriched, EverySourceLogsTomorrowOncePerDay) {
     s.store.recordEnriched(next, nullptr);
     ASSERT_EQ(s.log(d).mfcst.size(), 6u);
     EXPECT_EQ(s.log(d).mfcst.back().pop, 45);
+
+    // The service's own day without its high is no forecast of it.
+    Store u;
+    next.daily[1].temperatureMax = nbr::kUnknownTemperature;
+    u.store.recordEnriched(next, nullptr);
+    EXPECT_TRUE(u.log(next).mfcst.empty());
+    next.daily[1].temperatureMax = 21;
 
     // No tomorrow's date: no source lines at all.
     Store t;

@@ -75,6 +75,10 @@ TEST(HistorySkill, LeadRowsUseTheNewest45PairsWithMedianAndMeanError) {
     // Lead 1: four pairs {4,1,3,2}: an even count takes the mean of the middle two.
     for (int i = 0; i < 4; ++i) f.push_back({day(i - 1), day(i), 1, 10 + double((i * 3) % 4 + 1), 0, 0, -1, 0});
     f.push_back({day(60), day(61), 1, 99, 99, 0, -1, 0});  // never verified
+    // Unknown temperatures on either side are never scored.
+    constexpr double kU = nbr::kUnknownTemperature;
+    f.push_back({day(7), day(10), 3, kU, 0, 0, -1, 0});
+    EXPECT_EQ(score({{day(67), day(70), 3, 10, 0, 0, -1, 0}}, {{day(70), kU, kU, -1, false}}).leads[3].n, 0);
     const auto s = score(f, t);
     EXPECT_TRUE(s.valid);
     EXPECT_EQ(s.daysRecorded, 50);
@@ -163,8 +167,10 @@ TEST(HistorySkill, SourceRowsNeedEightDaysAndSortByError) {
 }
 
 TEST(HistorySkill, HourRowsMatchObservationsByDateAndHour) {
-    std::vector<HistoryStore::HFcstRecord> hf = {{"2024-05-01", 7, 12}, {"2024-05-01", 8, 12}, {"2024-05-02", 7, 15}};
+    std::vector<HistoryStore::HFcstRecord> hf = {{"2024-05-01", 7, 12}, {"2024-05-01", 8, 12}, {"2024-05-02", 7, 15},
+                                                 {"2024-05-01", 9, nbr::kUnknownTemperature}};
     std::vector<HistoryStore::ObsRecord> obs = {{"2024-05-01T07:30", 10, 0, 0, 0, 0, 0},
+                                                {"2024-05-01T09:00", 10, 0, 0, 0, 0, 0},
                                                 {"2024-05-01T8", 0, 0, 0, 0, 0, 0},
                                                 {"2024-05-02T07:00", 20, 0, 0, 0, 0, 0},
                                                 {"2024-05-02T07:45", 14, 0, 0, 0, 0, 0}};
@@ -173,6 +179,7 @@ TEST(HistorySkill, HourRowsMatchObservationsByDateAndHour) {
     EXPECT_EQ(s.hourBias[7].n, 2);
     EXPECT_EQ(s.hourBias[7].bias, 1.5);  // {2, 1}: the later observation of an hour replaces the earlier
     EXPECT_EQ(s.hourBias[8].n, 0);
+    EXPECT_EQ(s.hourBias[9].n, 0);  // no forecast made
     s = score({}, {}, {}, hf, {});
     EXPECT_FALSE(s.valid);
     EXPECT_EQ(s.hourBias[7].n, 0);
@@ -212,6 +219,8 @@ TEST(HistorySkill, HistoryRowsKeepTheNewest60VerifiedDays) {
     log.fcst.push_back({day(73), day(74), 1, 7, 6, 0, -1, 0});
     log.fcst.push_back({day(72), day(74), 2, 9, 9, 0, -1, 0});   // not day-ahead
     log.fcst.push_back({day(80), day(81), 1, 9, 9, 0, -1, 0});   // no truth: no row
+    log.truth.push_back({day(90), nbr::kUnknownTemperature, 1, -1, false});  // not verified: no row
+    log.fcst.push_back({day(72), day(73), 1, nbr::kUnknownTemperature, 0, 0, -1, 0});  // no forecast shown
     WeatherData d;
     d.history.resize(3);
     HistoryStore::buildHistory(d, log);
@@ -221,6 +230,7 @@ TEST(HistorySkill, HistoryRowsKeepTheNewest60VerifiedDays) {
     EXPECT_EQ(d.history.back().observedHigh, 100);
     EXPECT_TRUE(d.history.back().hasForecast);
     EXPECT_EQ(d.history.back().forecastHigh, 7);
+    EXPECT_FALSE(d.history.end()[-2].hasForecast);
     EXPECT_FALSE(d.history.front().hasForecast);
     EXPECT_FALSE(d.history.front().hasLastYear);
 }

@@ -2,6 +2,7 @@
 // and rewrites, and the recorder's rules for what one refresh logs.
 #include "history/HistoryStore.h"
 #include "model/Dates.h"
+#include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
 
 #include "TestEnv.h"
@@ -11,6 +12,11 @@
 #include <sstream>
 
 using nbr::HistoryStore;
+using nbr::HourlyForecast;
+using nbr::kUnknownAmount;
+using nbr::kUnknownCode;
+using nbr::kUnknownTemperature;
+using nbr::PlaceClock;
 using nbr::WeatherData;
 using nbr::test::readFile;
 using nbr::test::TempDir;
@@ -65,36 +71,55 @@ TEST(HistoryFile, RefreshWritesSortedCompactLinesInRecordingOrder) {
     d.yesterdayHigh = 20;
     d.yesterdayLow = 10.5;
     d.yesterdayPrecip = -1;
-    d.daily.resize(3);
+    d.daily.resize(4);
     d.daily[0].date = "2024-05-01";
     d.daily[1] = {};
-    d.daily[1].date = "2024-05-02";
+    d.daily[1].date = "2024-05-02";  // a low that is no number: no forecast
     d.daily[1].temperatureMax = 22;
     d.daily[1].temperatureMin = std::nan("");
     d.daily[1].precipitationProbabilityMax = 40;
     d.daily[1].precipitationSum = 2.5;
     d.daily[1].weatherCode = 61;
     d.daily[2].date = "";  // skipped
-    d.hourly.resize(3);
-    d.hourly[0].time = "2024-05-01T07:00";
-    d.hourly[0].temperature = 14;
-    d.hourly[1].time = "2024-05-01T7";  // too short to hold an hour
-    d.hourly[2].time = "2024-05-01T00:00";
-    d.hourly[2].temperature = -0.5;
+    d.daily[3].date = "2024-05-04";  // chance, amount and code unknown: left out
+    d.daily[3].temperatureMax = 25;
+    d.daily[3].temperatureMin = 15;
+    d.daily[3].precipitationProbabilityMax = d.daily[3].precipitationSum = kUnknownAmount;
+    d.daily[3].weatherCode = kUnknownCode;
+    // Hours from 13:00: the 24 from the one holding 14:15 are logged, but not
+    // one without a temperature or without an hour.
+    for (int i = 0; i < 26; ++i) {
+        HourlyForecast h;
+        h.time = PlaceClock::fixed(0).minuteOf(1714568400 + 3600 * int64_t(i));
+        h.temperature = i * 0.5;
+        d.hourly.push_back(h);
+    }
+    d.hourly[2].temperature = kUnknownTemperature;
+    d.hourly[3].time = "2024-05-01T1";  // too short to hold an hour
     s.store.record(d);
 
-    EXPECT_EQ(readFile(s.file(d)),
-              "{\"code\":3,\"hum\":55.0,\"precip\":0.0,\"pres\":1013.25,\"t\":\"obs\",\"temp\":21.5,"
-              "\"time\":\"2024-05-01T14:15\",\"wind\":12.0}\n"
-              "{\"date\":\"2024-04-30\",\"t\":\"truth\",\"tmax\":20.0,\"tmin\":10.5}\n"
-              "{\"code\":61,\"date\":\"2024-05-02\",\"lead\":1,\"made\":\"2024-05-01\",\"pop\":40.0,"
-              "\"precip\":2.5,\"t\":\"fcst\",\"tmax\":22.0,\"tmin\":null}\n"
-              "{\"c\":14.0,\"d\":\"2024-05-01\",\"h\":7,\"t\":\"hf\"}\n"
-              "{\"c\":-0.5,\"d\":\"2024-05-01\",\"h\":0,\"t\":\"hf\"}\n");
+    const auto lines = linesOf(readFile(s.file(d)));
+    ASSERT_EQ(lines.size(), 3u + 22u);
+    EXPECT_EQ(lines[0], "{\"code\":3,\"hum\":55.0,\"precip\":0.0,\"pres\":1013.25,\"t\":\"obs\",\"temp\":21.5,"
+                        "\"time\":\"2024-05-01T14:15\",\"wind\":12.0}");
+    EXPECT_EQ(lines[1], "{\"date\":\"2024-04-30\",\"t\":\"truth\",\"tmax\":20.0,\"tmin\":10.5}");
+    EXPECT_EQ(lines[2], "{\"date\":\"2024-05-04\",\"lead\":3,\"made\":\"2024-05-01\",\"t\":\"fcst\",\"tmax\":25.0,"
+                        "\"tmin\":15.0}");
+    EXPECT_EQ(lines[3], "{\"c\":0.5,\"d\":\"2024-05-01\",\"h\":14,\"t\":\"hf\"}");
     const auto& log = s.store.logs.at(d.location.cacheKey());
     EXPECT_EQ(log.truth.at(0).precip, -1);
-    EXPECT_TRUE(log.hfKeys.count("2024-05-01|7"));
-    EXPECT_TRUE(log.hfKeys.count("2024-05-01|0"));
+    EXPECT_EQ(log.fcst.at(0).pop + log.fcst.at(0).code, kUnknownAmount + kUnknownCode);
+    for (const char* hour : {"2024-05-01|14", "2024-05-02|13"}) EXPECT_TRUE(log.hfKeys.count(hour)) << hour;
+    for (const char* hour : {"2024-05-01|13", "2024-05-01|15", "2024-05-02|14"})
+        EXPECT_FALSE(log.hfKeys.count(hour)) << hour;
+
+    // Yesterday without its low is no verified day.
+    WeatherData next = refreshAt("2024-05-02T09:00");
+    next.hasYesterday = true;
+    next.yesterdayHigh = 21;
+    next.yesterdayLow = kUnknownTemperature;
+    s.store.record(next);
+    EXPECT_FALSE(log.truthDates.count("2024-05-01"));
 }
 
 TEST(HistoryFile, OtherKindsAndOptionalKeysAreWrittenAsStored) {
@@ -103,8 +128,8 @@ TEST(HistoryFile, OtherKindsAndOptionalKeysAreWrittenAsStored) {
               "{\"date\":\"2024-04-30\",\"precip\":3.5,\"src\":\"arc\",\"t\":\"truth\",\"tmax\":20.0,\"tmin\":10.0}");
     HistoryStore::MFcstRecord m{"2024-05-01", "2024-05-02", "icon_seamless", 21, 9.25, -1};
     EXPECT_EQ(HistoryStore::lineOf(m),
-              "{\"date\":\"2024-05-02\",\"made\":\"2024-05-01\",\"model\":\"icon_seamless\",\"pop\":-1.0,"
-              "\"t\":\"mfcst\",\"tmax\":21.0,\"tmin\":9.25}");
+              "{\"date\":\"2024-05-02\",\"made\":\"2024-05-01\",\"model\":\"icon_seamless\","
+              "\"t\":\"mfcst\",\"tmax\":21.0,\"tmin\":9.25}");  // no chance: left out
     // A label that is not valid UTF-8 still makes a readable line.
     m.model = "bad\xFF";
     EXPECT_NE(HistoryStore::lineOf(m).find("bad\xEF\xBF\xBD"), std::string::npos);
@@ -158,8 +183,8 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     EXPECT_EQ(log.mfcst[0].pop, -1);
 
     // A rewrite drops what could not be read; truths come first, then the
-    // other kinds in a fixed order; no "precip" for an unknown amount and no
-    // "src" on observations.
+    // other kinds in a fixed order; no key for an unknown value and no "src"
+    // on observations.
     ASSERT_TRUE(s.store.rewrite(key, log));
     const auto lines = linesOf(readFile(s.store.pathFor(key)));
     ASSERT_EQ(lines.size(), 9u);
@@ -168,8 +193,7 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     EXPECT_NE(lines[3].find("\"t\":\"fcst\""), std::string::npos);
     EXPECT_NE(lines[5].find("\"t\":\"mfcst\""), std::string::npos);
     EXPECT_NE(lines[7].find("\"t\":\"hf\""), std::string::npos);
-    EXPECT_EQ(lines[8], "{\"code\":0,\"hum\":0.0,\"precip\":0.0,\"pres\":0.0,\"t\":\"obs\",\"temp\":8.0,"
-                        "\"time\":\"2024-04-02T12:00\",\"wind\":0.0}");
+    EXPECT_EQ(lines[8], "{\"t\":\"obs\",\"temp\":8.0,\"time\":\"2024-04-02T12:00\"}");
     EXPECT_FALSE(std::filesystem::exists(s.store.pathFor(key) + ".tmp"));
 }
 

@@ -162,7 +162,7 @@ TEST(ModelSeries, SpreadAndSeriesRules) {
                                  .dump();
     WeatherData d = recordWithDays(4);
     d.daily[0].temperatureMax = 30.0;
-    d.daily[1].temperatureMax = 26.0;
+    d.daily[1].temperatureMax = kUnknownTemperature;  // stays unknown, never the models' low end
     d.daily[2].temperatureMax = 20.0;
     d.daily[0].temperatureMin = 5.0;
     d.daily[1].temperatureMin = 11.0;
@@ -174,7 +174,8 @@ TEST(ModelSeries, SpreadAndSeriesRules) {
     EXPECT_EQ(d.daily[0].highMax, 28.0);
     EXPECT_EQ(d.daily[0].temperatureMax, 28.0);
     EXPECT_EQ(d.daily[0].temperatureMin, 10.0);
-    EXPECT_EQ(d.daily[1].temperatureMax, 26.0);
+    EXPECT_EQ(d.daily[1].temperatureMax, kUnknownTemperature);
+    EXPECT_TRUE(d.daily[1].hasModelSpread);
     EXPECT_EQ(d.daily[1].temperatureMin, 11.0);
     EXPECT_FALSE(d.daily[2].hasModelSpread);  // one high only
     EXPECT_EQ(d.daily[2].temperatureMax, 20.0);

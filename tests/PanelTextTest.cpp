@@ -269,8 +269,13 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     steps({0.3, 0.2, 0.0});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain stopping in ~30 min");
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
+    // As far as the record's steps reach from now; whole hours as hours.
     steps({0.3, 0.3});
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 30 min");
+    steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
+    steps({0.3, 0.3, 0.3, 0.3, 0.3, kUnknownAmount, 0.0});  // no end claimed past an unknown step
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 75 min");
     steps({0.3, 0.2, 0.0}, 86);  // what falls is named by the first wet step's code
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow stopping in ~30 min");
     steps({});
@@ -399,7 +404,7 @@ TEST(PanelForecast, StripAndTableStartAtNow) {
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
-// quarter hour, and its list starts at the first hour not before it. Then
+// quarter hour, and its list starts at the hour holding it. Then
 // replies written at the offset in force when they were made, read after a
 // change: Oslo at 01:30 on the spring change day (+1; its 02:00 is 03:00
 // CEST) and New York past the autumn change (-4; its 02:00 is 01:00 EST).
@@ -412,11 +417,11 @@ TEST(PanelForecast, ColumnIsNowOnlyWhileItsHourHoldsThePresent) {
     const struct { const char* zone; int offset; const char* current; long long now; const char* first[3]; } rows[] = {
         {"", -14400, "2026-12-07T17:00", 1796677200, {"Now", "6PM", "7PM"}},
         {"", -14400, "2026-12-07T17:00", 1796677200 + 14 * 60, {"Now", "6PM", "7PM"}},
-        {"", -14400, "2026-12-07T17:15", 1796677200 + 15 * 60, {"6PM", "7PM", "8PM"}},
-        {"", -14400, "2026-12-07T17:45", 1796677200 + 59 * 60, {"6PM", "7PM", "8PM"}},
-        {"", -14400, "2026-12-07T16:45", 1796677200 + 70 * 60, {"5PM", "Now", "7PM"}},  // an older record
-        {"Europe/Oslo", 3600, "2027-03-28T01:30", 1806193800, {"3AM", "4AM", "5AM"}},
-        {"America/New_York", -14400, "2027-11-07T00:45", 1825567800, {"1AM", "Now", "2AM"}},  // 01:10 EST
+        {"", -14400, "2026-12-07T17:15", 1796677200 + 15 * 60, {"Now", "6PM", "7PM"}},
+        {"", -14400, "2026-12-07T17:45", 1796677200 + 59 * 60, {"Now", "6PM", "7PM"}},
+        {"", -14400, "2026-12-07T16:45", 1796677200 + 70 * 60, {"4PM", "5PM", "Now"}},  // an older record
+        {"Europe/Oslo", 3600, "2027-03-28T01:30", 1806193800, {"Now", "3AM", "4AM"}},
+        {"America/New_York", -14400, "2027-11-07T00:45", 1825567800, {"12AM", "1AM", "Now"}},  // 01:10 EST
     };
     for (const auto& r : rows) {
         const std::string day(r.current, 10);

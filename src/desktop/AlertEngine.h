@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -45,7 +46,10 @@ public:
                                        int64_t now) const;
     // At most one meteor-shower alert, then at most one aurora alert.
     std::vector<WeatherAlert> evaluateSkyEvents(const WeatherData& data, int64_t now) const;
-    TempSwing findTempSwing(const std::vector<DailyForecast>& daily, double thresholdC) const;
+    // The largest swing between `daily`'s first four days (the first is
+    // today) from one day's low to the next day's high or back; unknown
+    // temperatures are skipped.
+    TempSwing findTempSwing(std::span<const DailyForecast> daily, double thresholdC) const;
     bool isSevereWeatherCode(int code) const;
     bool hasFreezingPrecipitation(int code) const;
     bool hasHighWind(const WeatherData& data, double thresholdKmh) const;

@@ -82,16 +82,22 @@ bool AlertEngine::hasHighWind(const WeatherData& data, double thresholdKmh) cons
     return knownAmount(data.windGusts) && data.windGusts > thresholdKmh;
 }
 
-TempSwing AlertEngine::findTempSwing(const std::vector<DailyForecast>& daily, double thresholdC) const {
+TempSwing AlertEngine::findTempSwing(std::span<const DailyForecast> daily, double thresholdC) const {
     TempSwing result;
     double best = 0.0;
+    // A swing is measured only between temperatures the service gave.
+    const auto known = [](double a, double b) { return knownTemperature(a) && knownTemperature(b); };
     for (size_t i = 1; i <= 3 && i < daily.size(); ++i) {
-        const double rise = daily[i].temperatureMax - daily[i - 1].temperatureMin;
+        const double rise = known(daily[i].temperatureMax, daily[i - 1].temperatureMin)
+                                ? daily[i].temperatureMax - daily[i - 1].temperatureMin
+                                : 0.0;
         if (rise > thresholdC && rise > best) {
             best = rise;
             result = {true, true, daily[i].temperatureMax, static_cast<int>(i)};
         }
-        const double drop = daily[i - 1].temperatureMax - daily[i].temperatureMin;
+        const double drop = known(daily[i - 1].temperatureMax, daily[i].temperatureMin)
+                                ? daily[i - 1].temperatureMax - daily[i].temperatureMin
+                                : 0.0;
         if (drop > thresholdC && drop > best) {
             best = drop;
             result = {true, false, daily[i].temperatureMin, static_cast<int>(i)};
@@ -104,9 +110,13 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
                                                 int64_t now) const {
     now = nowOr(now);
     const PlaceClock clock = placeClock(data);
-    const auto day = [&](size_t i) { return forecastDay(data, i, now, clock); };
+    // The days from the place's date at `now`: an old record's past days
+    // never raise an alert.
+    const std::span<const DailyForecast> days = daysFrom(data, now);
+    const size_t past = data.daily.size() - days.size();
+    const auto day = [&](size_t i) { return forecastDay(data, past + i, now, clock); };
     const std::string in = " in " + data.location.name;
-    const size_t n = data.daily.size();
+    const size_t n = days.size();
     const auto dayWord = [](size_t i) { return alertDayWords(static_cast<int>(i), false); };
     std::vector<WeatherAlert> out;
 
@@ -115,14 +125,14 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
                                weatherCodeToString(data.weatherCode) + in, data, day(0), clock));
 
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
-        const int code = data.daily[i].weatherCode;
+        const int code = days[i].weatherCode;
         if (isSevereWeatherCode(code) && code != data.weatherCode)
             out.push_back(dayAlert(AlertKind::SevereWeather, "Severe Weather Forecast",
                                    std::string(weatherCodeToString(code)) + " expected " + dayWord(i) + in, data,
                                    day(i), clock));
     }
 
-    if (const TempSwing swing = findTempSwing(data.daily, tuning.swingC); swing.found) {
+    if (const TempSwing swing = findTempSwing(days, tuning.swingC); swing.found) {
         char temp[32];
         if (imperial) std::snprintf(temp, sizeof temp, "%.0fF", swing.temperature * 9.0 / 5.0 + 32.0);
         else std::snprintf(temp, sizeof temp, "%.0fC", swing.temperature);
@@ -132,10 +142,14 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
                                data, day(static_cast<size_t>(swing.dayIndex)), clock));
     }
 
-    // A day of snow is not a rainy day by its chance of precipitation.
+    // A day of snow is not a rainy day by its chance of precipitation, and
+    // neither is a day whose code is not known. No rule fires on a value the
+    // service did not give.
     const auto rainy = [&](size_t i) {
-        const DailyForecast& d = data.daily[i];
-        return d.rainSum > 1.0 || (d.precipitationProbabilityMax > 60.0 && !isSnowCode(d.weatherCode));
+        const DailyForecast& d = days[i];
+        return (knownAmount(d.rainSum) && d.rainSum > 1.0) ||
+               (knownAmount(d.precipitationProbabilityMax) && d.precipitationProbabilityMax > 60.0 &&
+                knownCode(d.weatherCode) && !isSnowCode(d.weatherCode));
     };
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         if (!rainy(i)) continue;
@@ -145,7 +159,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     }
 
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
-        if (!(data.daily[i].snowfallSum > tuning.snowCm)) continue;
+        if (!knownAmount(days[i].snowfallSum) || !(days[i].snowfallSum > tuning.snowCm)) continue;
         out.push_back(dayAlert(AlertKind::SnowExpected, "Snow Expected",
                                std::string("Snowfall expected ") + dayWord(i) + in, data, day(i), clock));
         break;
@@ -153,7 +167,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
 
     int hailDay = hasHail(data.weatherCode) ? 0 : -1;
     for (size_t i = 0; hailDay < 0 && i < n; ++i)
-        if (hasHail(data.daily[i].weatherCode)) hailDay = static_cast<int>(i);
+        if (hasHail(days[i].weatherCode)) hailDay = static_cast<int>(i);
     if (hailDay >= 0)
         out.push_back(dayAlert(AlertKind::HailWarning, "Hail Warning", "Thunderstorm with hail" + in, data,
                                day(static_cast<size_t>(hailDay)), clock));
@@ -181,7 +195,10 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
     now = nowOr(now);
     const PlaceClock clock = placeClock(data);
     std::vector<WeatherAlert> out;
-    const auto clearOn = [&](size_t day) { return data.daily.size() > day && data.daily[day].weatherCode < 2; };
+    const auto clearOn = [&](int days) {
+        const DailyForecast* d = dayAhead(data, now, days);
+        return d && knownCode(d->weatherCode) && d->weatherCode < 2;
+    };
     const auto skyAlert = [&](const char* title, std::string message, int day) {
         const std::string date = placeDay(day, now, clock);
         WeatherAlert a = dayAlert(AlertKind::SkyEvent, title, std::move(message), data, date, clock);
@@ -200,7 +217,7 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
             char msg[160];
             std::snprintf(msg, sizeof msg, "%s peaks %s (up to ~%d/hr)", s.name, night.c_str(), s.zhr);
             std::string message = msg;
-            if (clearOn(static_cast<size_t>(e))) message += " - clear skies expected";
+            if (clearOn(e)) message += " - clear skies expected";
             skyAlert("Meteor Shower", std::move(message), e);
         }
     }

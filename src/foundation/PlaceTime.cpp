@@ -31,17 +31,6 @@ std::string placeDateOf(const std::string& placeKey, const std::vector<SavedLoca
 
 const DailyForecast* todayOf(const WeatherData& data, int64_t now) { return dayAhead(data, now, 0); }
 
-std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count) {
-    // The hours are in time order: the first one still running at `now`.
-    const auto& hours = data.hourly;
-    const auto first = std::partition_point(hours.begin(), hours.end(), [&](const HourlyForecast& h) {
-        const std::optional<int64_t> start = replyInstant(data, h.time);
-        return !start || *start + 3600 <= now;
-    });
-    const size_t from = static_cast<size_t>(first - hours.begin());
-    return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
-}
-
 std::span<const DailyForecast> daysFrom(const WeatherData& data, int64_t now) {
     const std::string today = placeClock(data).dateOf(now);
     const auto& days = data.daily;

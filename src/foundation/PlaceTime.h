@@ -5,7 +5,6 @@
 #include "model/ReplyTime.h"
 #include "model/WeatherTypes.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -40,10 +39,9 @@ const DailyForecast* todayOf(const WeatherData& data, int64_t now);
 // Each reader of "the coming hours", "the coming days" or "tomorrow" takes
 // its slice here, never from the front of the lists.
 //
-// The hours from the one holding `now` (an hour covers the 60 minutes from
-// the instant its time names), at most `count`; empty once the record's
-// hours no longer reach now.
-std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count = 24);
+// hoursFrom(data, now, count), the hours from the one holding `now`, needs no
+// zone: it is declared in model/ReplyTime.h, included above.
+//
 // The days from the place's date at `now` on; empty when the record holds
 // none of them.
 std::span<const DailyForecast> daysFrom(const WeatherData& data, int64_t now);

@@ -46,7 +46,7 @@ struct Side {
     double sum = 0;
     double weight = 0;
     void add(double value, double w) {
-        if (!std::isfinite(value)) return;
+        if (!std::isfinite(value) || !knownTemperature(value)) return;
         sum += value * w;
         weight += w;
     }
@@ -56,6 +56,8 @@ void blendTomorrow(WeatherData& data, const ForecastSkill& skill) {
     const LeadSkill& lead1 = skill.leads[1];
     if (skill.models.size() < 2 || lead1.n < kMinLeadSamples) return;
     DailyForecast& day = data.daily[1];
+    // Only a value the service gave is moved; a blend never stands in for one.
+    if (!knownTemperature(day.temperatureMax) || !knownTemperature(day.temperatureMin)) return;
     auto weightOf = [](double e) {
         const double err = std::max(e, kMinErrorForWeight);
         return 1.0 / (err * err);
@@ -112,9 +114,11 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
                 if (!std::isfinite(bias) || std::fabs(bias) < kMinBias) return 0.0;
                 return -std::clamp(bias * w, -kMaxLeadShift, kMaxLeadShift);
             };
-            const double cHigh = amount(row.biasHigh), cLow = amount(row.biasLow);
-            if (cHigh == 0 && cLow == 0) continue;
             DailyForecast& day = data.daily[k];
+            // A temperature the service did not give stays unknown.
+            const double cHigh = knownTemperature(day.temperatureMax) ? amount(row.biasHigh) : 0.0;
+            const double cLow = knownTemperature(day.temperatureMin) ? amount(row.biasLow) : 0.0;
+            if (cHigh == 0 && cLow == 0) continue;
             shiftDay(day, cHigh, cLow);
             day.corrected = true;
             day.highCorrection = cHigh;
@@ -124,7 +128,7 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
         blendTomorrow(data, skill);
         // 3. Hours follow their day.
         for (auto& hour : data.hourly) {
-            if (hour.time.size() < 10) continue;
+            if (hour.time.size() < 10 || !knownTemperature(hour.temperature)) continue;
             for (size_t k = 1; k <= lastLead; ++k) {
                 const DailyForecast& day = data.daily[k];
                 if (!day.corrected || day.date.size() != 10 || hour.time.compare(0, 10, day.date) != 0) continue;
@@ -138,7 +142,7 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
     // 4. Hour-of-day bias, every hour of every day.
     for (auto& hour : data.hourly) {
         int h = -1;
-        if (!readHour(hour.time, h) || h < 0 || h > 23) continue;
+        if (!knownTemperature(hour.temperature) || !readHour(hour.time, h) || h < 0 || h > 23) continue;
         const HourBias& row = skill.hourBias[h];
         if (row.n < kMinHourSamples || !std::isfinite(row.bias) || std::fabs(row.bias) < kMinBias) continue;
         const double c = std::clamp(shrink(row.n) * row.bias, -kMaxLeadShift, kMaxLeadShift);
@@ -165,7 +169,9 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
             // chance moved too little to be marked.
             if (p > 0 && tomorrow.date.size() == 10) {
                 for (auto& hour : data.hourly) {
-                    if (hour.time.size() < 10 || hour.time.compare(0, 10, tomorrow.date) != 0) continue;
+                    if (hour.time.size() < 10 || hour.time.compare(0, 10, tomorrow.date) != 0 ||
+                        !knownAmount(hour.precipitationProbability))
+                        continue;
                     hour.rawPrecipitationProbability = hour.precipitationProbability;
                     hour.precipitationProbability = std::min(100.0, hour.precipitationProbability * cal / p);
                 }
@@ -180,7 +186,7 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
             DailyForecast& day = data.daily[k];
             if (day.amountScaled || !(day.precipitationSum > 0)) continue;
             day.precipitationSum *= skill.rainFactor;
-            day.rainSum *= skill.rainFactor;
+            if (knownAmount(day.rainSum)) day.rainSum *= skill.rainFactor;
             day.amountScaled = true;
             day.amountFactor = skill.rainFactor;
         }
@@ -202,7 +208,7 @@ void HistoryStore::removeCorrection(WeatherData& data) {
         }
         if (day.amountScaled && day.amountFactor > 0) {
             day.precipitationSum /= day.amountFactor;
-            day.rainSum /= day.amountFactor;
+            if (knownAmount(day.rainSum)) day.rainSum /= day.amountFactor;
             day.amountScaled = false;
             day.amountFactor = 1.0;
         }

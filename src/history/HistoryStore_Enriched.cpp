@@ -41,7 +41,8 @@ void HistoryStore::recordEnriched(WeatherData& data, const std::vector<ArchiveSt
         for (auto it = days->rbegin(); it != days->rend(); ++it) {
             if (it->date > yesterday) continue;
             if (!cutoff.empty() && it->date < cutoff) break;
-            if (log.truthDates.count(it->date)) continue;
+            // A day without both temperatures is no verified day.
+            if (log.truthDates.count(it->date) || !knownTemperature(it->tmax) || !knownTemperature(it->tmin)) continue;
             TruthRecord r;
             r.date = it->date;
             r.tmax = it->tmax;
@@ -60,7 +61,9 @@ void HistoryStore::recordEnriched(WeatherData& data, const std::vector<ArchiveSt
         auto addSource = [&](const std::string& model, double tmax, double tmin, double pop) {
             // A value that is no number would be written as null and make the
             // line unreadable.
-            if (!std::isfinite(tmax) || !std::isfinite(tmin)) return;
+            // An unknown temperature is no forecast.
+            if (!std::isfinite(tmax) || !std::isfinite(tmin) || !knownTemperature(tmax) || !knownTemperature(tmin))
+                return;
             MFcstRecord r;
             r.made = today;
             r.date = tomorrow.date;

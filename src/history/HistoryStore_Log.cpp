@@ -3,6 +3,7 @@
 
 #include "history/PlaceFile.h"
 #include "model/Dates.h"
+#include "model/WeatherTypes.h"
 #include "platform/Files.h"
 
 #include <charconv>
@@ -180,8 +181,11 @@ void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const ch
     if (!o.read(begin, end)) return;
     std::string kind;
     if (!readText(o, "t", kind)) return;
+    // A value a line leaves out is not known.
     if (kind == "obs") {
         HistoryStore::ObsRecord r;
+        r.hum = r.pres = r.wind = r.precip = kUnknownAmount;
+        r.code = kUnknownCode;
         if (!(readText(o, "time", r.time) && readNumber(o, "temp", r.temp) &&
               readNumber(o, "hum", r.hum) && readNumber(o, "pres", r.pres) &&
               readNumber(o, "wind", r.wind) && readNumber(o, "precip", r.precip) &&
@@ -192,6 +196,9 @@ void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const ch
         log.obs.push_back(std::move(r));
     } else if (kind == "fcst") {
         HistoryStore::FcstRecord r;
+        r.tmax = r.tmin = kUnknownTemperature;
+        r.pop = kUnknownAmount;
+        r.code = kUnknownCode;
         if (!(readText(o, "made", r.made) && readText(o, "date", r.date) &&
               readInt(o, "lead", r.lead) && readNumber(o, "tmax", r.tmax) &&
               readNumber(o, "tmin", r.tmin) && readNumber(o, "pop", r.pop) &&
@@ -202,6 +209,7 @@ void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const ch
         log.fcst.push_back(std::move(r));
     } else if (kind == "truth") {
         HistoryStore::TruthRecord r;
+        r.tmax = r.tmin = kUnknownTemperature;
         std::string src;
         if (!(readText(o, "date", r.date) && readNumber(o, "tmax", r.tmax) &&
               readNumber(o, "tmin", r.tmin) && readNumber(o, "precip", r.precip) &&
@@ -213,6 +221,7 @@ void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const ch
         log.truth.push_back(std::move(r));
     } else if (kind == "mfcst") {
         HistoryStore::MFcstRecord r;
+        r.tmax = r.tmin = kUnknownTemperature;
         if (!(readText(o, "made", r.made) && readText(o, "date", r.date) &&
               readText(o, "model", r.model) && readNumber(o, "tmax", r.tmax) &&
               readNumber(o, "tmin", r.tmin) && readNumber(o, "pop", r.pop)))
@@ -222,6 +231,7 @@ void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const ch
         log.mfcst.push_back(std::move(r));
     } else if (kind == "hf") {
         HistoryStore::HFcstRecord r;
+        r.temp = kUnknownTemperature;
         if (!(readText(o, "d", r.date) && readInt(o, "h", r.hour) && readNumber(o, "c", r.temp)))
             return;
         if (r.date.empty() || r.hour < 0 || r.hour > 23) return;
@@ -373,19 +383,29 @@ std::string HistoryStore::keyOf(const HFcstRecord& r) {
 }
 
 // Doubles are stored as JSON floats so they always carry a fraction or an
-// exponent; the library writes a non-finite value as null.
+// exponent; the library writes a non-finite value as null. A value that is
+// not known is left out of its line (read back as not known), never written
+// as a number.
 namespace {
+
+void putAmount(json& j, const char* key, double value) {
+    if (std::isfinite(value) && knownAmount(value)) j[key] = value;
+}
+
+void putCode(json& j, const char* key, int code) {
+    if (knownCode(code)) j[key] = code;
+}
 
 json obsJson(const HistoryStore::ObsRecord& r) {
     json j;
     j["t"] = "obs";
     j["time"] = r.time;
     j["temp"] = r.temp;
-    j["hum"] = r.hum;
-    j["pres"] = r.pres;
-    j["wind"] = r.wind;
-    j["precip"] = r.precip;
-    j["code"] = r.code;
+    putAmount(j, "hum", r.hum);
+    putAmount(j, "pres", r.pres);
+    putAmount(j, "wind", r.wind);
+    putAmount(j, "precip", r.precip);
+    putCode(j, "code", r.code);
     return j;
 }
 
@@ -407,9 +427,9 @@ std::string HistoryStore::lineOf(const FcstRecord& r) {
     j["lead"] = r.lead;
     j["tmax"] = r.tmax;
     j["tmin"] = r.tmin;
-    j["pop"] = r.pop;
-    j["precip"] = r.precip;
-    j["code"] = r.code;
+    putAmount(j, "pop", r.pop);
+    putAmount(j, "precip", r.precip);
+    putCode(j, "code", r.code);
     return dump(j);
 }
 
@@ -419,8 +439,7 @@ std::string HistoryStore::lineOf(const TruthRecord& r) {
     j["date"] = r.date;
     j["tmax"] = r.tmax;
     j["tmin"] = r.tmin;
-    // An unknown amount is left out (a null would make the line unreadable).
-    if (std::isfinite(r.precip) && r.precip >= 0) j["precip"] = r.precip;
+    putAmount(j, "precip", r.precip);
     if (r.fromArchive) j["src"] = "arc";
     return dump(j);
 }
@@ -433,7 +452,7 @@ std::string HistoryStore::lineOf(const MFcstRecord& r) {
     j["model"] = r.model;
     j["tmax"] = r.tmax;
     j["tmin"] = r.tmin;
-    j["pop"] = r.pop;
+    putAmount(j, "pop", r.pop);
     return dump(j);
 }
 

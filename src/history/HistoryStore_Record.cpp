@@ -3,6 +3,7 @@
 // and the hourly temperatures), then scores and corrects the record.
 #include "history/HistoryStore.h"
 
+#include "model/ReplyTime.h"
 #include "model/WeatherTypes.h"
 
 namespace nbr {
@@ -12,6 +13,7 @@ namespace {
 constexpr size_t kMinTimeLength = 16;    // YYYY-MM-DDTHH:MM
 constexpr int64_t kObsIntervalMinutes = 60;
 constexpr size_t kMaxLead = 6;
+constexpr size_t kLoggedHours = 24;
 
 }  // namespace
 
@@ -46,8 +48,9 @@ void HistoryStore::record(WeatherData& data) {
         }
     }
 
-    // Yesterday's verified day; the first truth of a date stays.
-    if (data.hasYesterday) {
+    // Yesterday's verified day, with both temperatures known; the first
+    // truth of a date stays.
+    if (data.hasYesterday && knownTemperature(data.yesterdayHigh) && knownTemperature(data.yesterdayLow)) {
         const std::string yesterday = previousDate(today);
         if (!yesterday.empty() && !log.truthDates.count(yesterday)) {
             TruthRecord r;
@@ -61,10 +64,13 @@ void HistoryStore::record(WeatherData& data) {
         }
     }
 
-    // The first forecast made each day for each of the next six dates.
+    // The first forecast made each day for each of the next six dates; a day
+    // whose high or low the service did not give is no forecast (a later
+    // refresh may log it).
     for (size_t lead = 1; lead < data.daily.size() && lead <= kMaxLead; ++lead) {
         const DailyForecast& day = data.daily[lead];
-        if (day.date.empty()) continue;
+        if (day.date.empty() || !knownTemperature(day.temperatureMax) || !knownTemperature(day.temperatureMin))
+            continue;
         FcstRecord r;
         r.made = today;
         r.date = day.date;
@@ -81,8 +87,11 @@ void HistoryStore::record(WeatherData& data) {
         log.fcst.push_back(std::move(r));
     }
 
-    // The first forecast seen for each date and hour.
-    for (const auto& hour : data.hourly) {
+    // The first forecast seen for each date and hour, of the day from the
+    // reply's present; an hour without a temperature is no forecast.
+    const std::optional<int64_t> present = replyInstant(data, data.time);
+    for (const auto& hour : hoursFrom(data, present.value_or(0), kLoggedHours)) {
+        if (!knownTemperature(hour.temperature)) continue;
         HFcstRecord r;
         if (!readHour(hour.time, r.hour) || r.hour < 0 || r.hour > 23) continue;
         r.date = hour.time.substr(0, 10);

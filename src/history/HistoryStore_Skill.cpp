@@ -50,6 +50,9 @@ double mean(const std::vector<double>& v) {
 
 bool finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 
+// Both temperatures known (a NaN is not).
+bool known(double a, double b) { return knownTemperature(a) && knownTemperature(b); }
+
 // A known, finite observed amount.
 bool observedAmount(double precip) { return std::isfinite(precip) && precip >= 0; }
 
@@ -90,7 +93,8 @@ ForecastSkill HistoryStore::computeSkill(const std::vector<FcstRecord>& fcst,
         const TruthRecord* t = truthOf(f.date);
         if (!t) continue;
         const double dHigh = f.tmax - t->tmax, dLow = f.tmin - t->tmin;
-        if (finite(dHigh, dLow)) leadPairs[f.lead].emplace_back(dHigh, dLow);
+        if (known(f.tmax, f.tmin) && known(t->tmax, t->tmin) && finite(dHigh, dLow))
+            leadPairs[f.lead].emplace_back(dHigh, dLow);
         if (f.lead != 1 || !observedAmount(t->precip)) continue;
         // A missing chance (-1) was no forecast of 0 %.
         if (std::isfinite(f.pop) && f.pop >= 0) {
@@ -145,7 +149,7 @@ ForecastSkill HistoryStore::computeSkill(const std::vector<FcstRecord>& fcst,
         if (!t) continue;
         const double eHigh = std::fabs(m.tmax - t->tmax), eLow = std::fabs(m.tmin - t->tmin);
         SourceSamples& s = sources[m.model];
-        if (finite(eHigh, eLow)) {
+        if (known(m.tmax, m.tmin) && known(t->tmax, t->tmin) && finite(eHigh, eLow)) {
             s.errors.push_back(eHigh);
             s.errors.push_back(eLow);
         }
@@ -179,12 +183,12 @@ ForecastSkill HistoryStore::computeSkill(const std::vector<FcstRecord>& fcst,
         observed.reserve(obs.size());
         for (const auto& o : obs) {
             int hour = 0;
-            if (!std::isfinite(o.temp) || !readHour(o.time, hour)) continue;
+            if (!knownTemperature(o.temp) || !std::isfinite(o.temp) || !readHour(o.time, hour)) continue;
             observed[o.time.substr(0, 10) + "|" + std::to_string(hour)] = o.temp;
         }
         std::vector<double> diffs[24];
         for (const auto& h : hf) {
-            if (h.hour < 0 || h.hour > 23) continue;
+            if (h.hour < 0 || h.hour > 23 || !knownTemperature(h.temp)) continue;
             auto it = observed.find(keyOf(h));
             if (it == observed.end()) continue;
             const double d = h.temp - it->second;
@@ -216,7 +220,9 @@ ForecastSkill HistoryStore::neighborSkill(const std::string& key) {
 
 void HistoryStore::buildHistory(WeatherData& data, const Log& log) {
     std::map<std::string, HistoryDay> rows;
+    // Only known temperatures are shown and compared.
     for (const auto& t : log.truth) {
+        if (!known(t.tmax, t.tmin)) continue;
         HistoryDay& row = rows[t.date];
         row.date = t.date;
         row.hasObserved = true;
@@ -224,7 +230,7 @@ void HistoryStore::buildHistory(WeatherData& data, const Log& log) {
         row.observedLow = t.tmin;
     }
     for (const auto& f : log.fcst) {
-        if (f.lead != 1) continue;
+        if (f.lead != 1 || !known(f.tmax, f.tmin)) continue;
         auto it = rows.find(f.date);
         if (it == rows.end()) continue;
         it->second.hasForecast = true;

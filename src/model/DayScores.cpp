@@ -1,5 +1,6 @@
 #include "model/DayScores.h"
 
+#include "model/ReplyTime.h"
 #include "model/SkyEvents.h"
 #include "model/WeatherCodes.h"
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <span>
 
 namespace nbr {
 namespace {
@@ -44,17 +46,50 @@ int hourOf(const std::string& time) {
     return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
 }
 
+// The hour of the day at `now` on the reply's clock: the hour its hourly
+// list holds now in, whenever the reply was fetched.
+int presentHour(const WeatherData& data, int64_t now) {
+    const int64_t local = now + data.utcOffsetSeconds;
+    return static_cast<int>(((local % 86400) + 86400) % 86400 / 3600);
+}
+
+// The hourly entry holding `now`; null when the record holds none.
+const HourlyForecast* hourHolding(const WeatherData& data, int64_t now) {
+    const std::span<const HourlyForecast> hours = hoursFrom(data, now, 1);
+    if (hours.empty()) return nullptr;
+    const std::optional<int64_t> start = replyInstant(data, hours.front().time);
+    return start && *start <= now ? &hours.front() : nullptr;
+}
+
 // Tonight's cloud cover, -1 when not known.
-double stargazingCloud(const WeatherData& data) {
-    const int hour = hourOf(data.time);
-    if (hour != -1 && (hour < 5 || hour > 20)) return data.cloudCover;
-    // Daytime or unknown hour: tonight's cover from the first late-evening hour.
-    for (const HourlyForecast& h : data.hourly) {
-        if (!(h.cloudCover >= 0) || h.time.size() < 13) continue;
+double stargazingCloud(const WeatherData& data, int64_t now) {
+    const int hour = presentHour(data, now);
+    if (hour < 5 || hour > 20) {
+        // Night: the hour holding now, or the reply's own cover.
+        const HourlyForecast* h = hourHolding(data, now);
+        return h && knownAmount(h->cloudCover) ? h->cloudCover : data.cloudCover;
+    }
+    // Daytime: tonight's cover from the first late-evening hour to come.
+    for (const HourlyForecast& h : hoursFrom(data, now)) {
+        if (!knownAmount(h.cloudCover) || h.time.size() < 13) continue;
         const int hh = hourOf(h.time);
         if (hh >= 21 && hh <= 23) return h.cloudCover;
     }
     return data.cloudCover;
+}
+
+// The highest chance of rain of the 12 hours from now; none when the record
+// holds no hour from now or any of them lacks its chance (an unknown chance
+// is no dry hour).
+std::optional<double> rainChanceWithin12h(const WeatherData& data, int64_t now) {
+    const std::span<const HourlyForecast> hours = hoursFrom(data, now, 12);
+    if (hours.empty()) return std::nullopt;
+    double highest = 0;
+    for (const HourlyForecast& h : hours) {
+        if (!knownAmount(h.precipitationProbability)) return std::nullopt;
+        highest = std::max(highest, h.precipitationProbability);
+    }
+    return highest;
 }
 
 // The high of the day before `today`: yesterday's, kept aside, when today is
@@ -62,8 +97,10 @@ double stargazingCloud(const WeatherData& data) {
 std::optional<double> highBefore(const WeatherData& data, const DailyForecast& today) {
     for (std::size_t i = 0; i < data.daily.size(); ++i) {
         if (&data.daily[i] != &today) continue;
-        if (i > 0) return data.daily[i - 1].temperatureMax;
-        if (data.hasYesterday) return data.yesterdayHigh;
+        const double high = i > 0 ? data.daily[i - 1].temperatureMax
+                            : data.hasYesterday ? data.yesterdayHigh
+                                                : kUnknownTemperature;
+        if (knownTemperature(high)) return high;
     }
     return std::nullopt;
 }
@@ -75,7 +112,7 @@ DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, 
     if (!today) return out;
     const double rainChance = today->precipitationProbabilityMax;
 
-    if (const double c = stargazingCloud(data); knownAmount(c)) {
+    if (const double c = stargazingCloud(data, now); knownAmount(c)) {
         const double m = computeMoon(now).illumination;
         double raw = 10 - c / 12 - 3 * m;
         if (rainChance >= 40) raw -= 2;
@@ -85,10 +122,9 @@ DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, 
                                                 : "clear and dark";
         setScore(out.stargazing, raw, reason);
     }
-    if (knownAmount(data.relativeHumidity)) {
-        double P = 0;
-        const std::size_t n = std::min<std::size_t>(12, data.hourly.size());
-        for (std::size_t i = 0; i < n; ++i) P = std::max(P, data.hourly[i].precipitationProbability);
+    const std::optional<double> rainSoon = rainChanceWithin12h(data, now);
+    if (knownAmount(data.relativeHumidity) && rainSoon) {
+        const double P = *rainSoon;
         const double H = data.relativeHumidity;
         double raw = 10 - P / 12 - (H - 40) / 12;
         if (data.windSpeed > 10) raw += 1;
@@ -162,7 +198,9 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, i
                               "Wildfire smoke in the air - expect haze.",
                               "Hazy with smoke - sensitive groups take it easy.", "Smoke is thickening the air today.",
                               "Air carries smoke - haze over everything."});
-    if (const std::optional<double> before = today ? highBefore(data, *today) : std::nullopt) {
+    if (const std::optional<double> before = today && knownTemperature(today->temperatureMax)
+                                                  ? highBefore(data, *today)
+                                                  : std::nullopt) {
         double d = today->temperatureMax - *before;
         if (imperial) d *= 1.8;
         if (d >= 8)
@@ -176,8 +214,8 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, i
                                   "Cooler air moved in overnight - layer up.", "Noticeably cooler than yesterday.",
                                   "A cooler day than yesterday, clearly."});
     }
-    const int hour = hourOf(data.time);
-    if (today && today->uvIndexMax >= 6 && (hour == -1 || (hour >= 7 && hour <= 16)))
+    const int hour = presentHour(data, now);
+    if (today && today->uvIndexMax >= 6 && hour >= 7 && hour <= 16)
         return phraseVariant(key, 5,
                              {"Strong sun today - sunscreen if you're out midday.",
                               "High UV midday - sunscreen if you're out.", "The midday sun means business - SPF up.",

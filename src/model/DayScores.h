@@ -25,8 +25,9 @@ struct DayScores {
 // `today`: the daily entry of the place's date (callers take it from the
 // place's clock), null when the record holds none; then every score is "--".
 // An activity whose main input is not known (cloud cover, humidity, the
-// feels-like temperature) is "--" too. `now` (Unix seconds) is used only for
-// the moon's illumination.
+// feels-like temperature, and for laundry the chances of rain of the 12
+// hours from `now`) is "--" too. `now` (Unix seconds) is the present the
+// hours are counted from and the moon's illumination is taken at.
 DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now);
 
 // One of `phrases`, chosen by the first 10 bytes of `key` (callers pass the
@@ -36,7 +37,8 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
 
 // One sentence summing up the day. `today`: the entry of the place's date in
 // `data.daily`, null when there is none (no phrase about the day then); `now`
-// (Unix seconds) is the present the rain nowcast counts from. `imperial`:
+// (Unix seconds) is the present the rain nowcast and the hour of the day
+// count from. `imperial`:
 // temperatures shown in Fahrenheit, which scales the warmer/cooler threshold
 // to display degrees.
 std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, int64_t now, bool imperial);

@@ -1,5 +1,7 @@
 #include "model/ReplyTime.h"
 
+#include <algorithm>
+
 namespace nbr {
 
 namespace {
@@ -18,6 +20,19 @@ std::optional<int64_t> replyInstant(const WeatherData& data, const std::string& 
 
 std::optional<int64_t> RecordClock::instantOf(const std::string& replyTime) const {
     return writtenAt(replyOffset, replyTime);
+}
+
+std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count) {
+    // The hours are in time order: the first one still running at `now`. A
+    // time that does not read (a null in the reply) is passed over, never
+    // taken for a past or a coming hour, so the search is a linear one.
+    const auto& hours = data.hourly;
+    const auto first = std::find_if(hours.begin(), hours.end(), [&](const HourlyForecast& h) {
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        return start && *start + 3600 > now;
+    });
+    const size_t from = static_cast<size_t>(first - hours.begin());
+    return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
 }
 
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date) {

@@ -9,8 +9,10 @@
 #include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace nbr {
@@ -27,6 +29,12 @@ struct RecordClock {
     // The instant a reply's time names; none when the text is no time.
     std::optional<int64_t> instantOf(const std::string& replyTime) const;
 };
+
+// The hours from the one holding `now` (Unix seconds; an hour covers the 60
+// minutes from the instant its time names), at most `count`; empty once the
+// record's hours no longer reach now. Each reader of "the coming hours"
+// takes its slice here, never from the front of the list.
+std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count = 24);
 
 // The daily entry of `date` ("YYYY-MM-DD"); null when the record has none.
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date);

@@ -146,25 +146,36 @@ PrecipNowcast computePrecipNowcast(const WeatherData& data, int64_t now) {
     PrecipNowcast out;
     // The step holding the present; none when no step does.
     std::size_t current = steps.size();
+    int64_t reach = 0;  // the end of the last step told so far
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const std::optional<int64_t> start = replyInstant(data, steps[i].time);
-        if (start && *start <= now && now - *start < kStepSeconds) current = i;
+        if (start && *start <= now && now - *start < kStepSeconds) {
+            current = i;
+            reach = *start + kStepSeconds;
+        }
     }
-    if (current == steps.size()) return out;
+    // A step of unknown precipitation is neither wet nor dry: nothing is said.
+    if (current == steps.size() || !knownAmount(steps[current].precipitation)) return out;
     const bool wetNow = isWet(steps[current]);
     out.state = wetNow ? PrecipNowcast::Continuing : PrecipNowcast::Dry;
     out.snow = wetNow && isSnowCode(steps[current].weatherCode);
+    // The record tells only as far as its steps follow on from the present
+    // with their precipitation known; no change is claimed beyond.
     for (std::size_t i = current + 1; i < steps.size(); ++i) {
-        if (isWet(steps[i]) == wetNow) continue;
         const std::optional<int64_t> start = replyInstant(data, steps[i].time);
-        if (!start || *start <= now) continue;  // no time, or not later than the present
-        out.state = wetNow ? PrecipNowcast::EndsSoon : PrecipNowcast::StartsSoon;
-        const int64_t ahead = (*start - now + 59) / 60;
-        out.minutes = ahead <= INT_MAX ? static_cast<int>(ahead) : INT_MAX;
-        out.changeStep = static_cast<int>(i);
-        if (!wetNow) out.snow = isSnowCode(steps[i].weatherCode);
-        break;
+        if (!start || *start != reach || !knownAmount(steps[i].precipitation)) break;
+        if (isWet(steps[i]) != wetNow) {
+            out.state = wetNow ? PrecipNowcast::EndsSoon : PrecipNowcast::StartsSoon;
+            const int64_t ahead = (*start - now + 59) / 60;
+            out.minutes = ahead <= INT_MAX ? static_cast<int>(ahead) : INT_MAX;
+            out.changeStep = static_cast<int>(i);
+            if (!wetNow) out.snow = isSnowCode(steps[i].weatherCode);
+            return out;
+        }
+        reach = *start + kStepSeconds;
     }
+    const int64_t told = (reach - now) / 60;
+    out.reachMinutes = told <= INT_MAX ? static_cast<int>(told) : INT_MAX;
     return out;
 }
 

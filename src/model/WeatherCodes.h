@@ -14,12 +14,15 @@ namespace nbr {
 // from the present: the step holding it is "now".
 struct PrecipNowcast {
     enum State : int {
-        NoData = 0,      // no step holds the present (none, or all past or to come)
-        Dry = 1,         // dry now and in every later step
+        NoData = 0,      // no step holds the present, or its precipitation is not known
+        Dry = 1,         // dry now and in every later step told
         StartsSoon = 2,  // dry now, a later step is wet
         EndsSoon = 3,    // wet now, a later step is dry
-        Continuing = 4,  // wet now and in every later step
+        Continuing = 4,  // wet now and in every later step told
     };
+    // The steps told are those that follow on from the present one without a
+    // gap and with their precipitation known: a change is claimed only
+    // within them.
     int state = NoData;
     // StartsSoon and EndsSoon: whole minutes, rounded up and at least 1, from
     // the present to the start of the first step whose wetness differs from
@@ -27,6 +30,9 @@ struct PrecipNowcast {
     int minutes = 0;
     // StartsSoon and EndsSoon: that step's index in minutely15; -1 otherwise.
     int changeStep = -1;
+    // Dry and Continuing: whole minutes (rounded down) from the present to
+    // the end of the last step told, how far the record reaches; 0 otherwise.
+    int reachMinutes = 0;
     // The first wet step's weather code is a snow code.
     bool snow = false;
     // What falls, for the texts: "Snow" or "Rain".

@@ -319,9 +319,11 @@ struct WeatherData {
     double windGusts = 0;
     std::string time;  // local "YYYY-MM-DDTHH:MM" of the observation
 
-    std::vector<HourlyForecast> hourly;        // at most 24
-    std::vector<DailyForecast> daily;          // entry 0 is today
-    std::vector<MinutelyForecast> minutely15;  // at most 8
+    // From the hour holding the reply's present, at most a week (168); read
+    // the coming hours as of now with hoursFrom.
+    std::vector<HourlyForecast> hourly;
+    std::vector<DailyForecast> daily;          // entry 0 is the reply's today
+    std::vector<MinutelyForecast> minutely15;  // from the step holding the reply's present, at most 8
 
     AirQuality airQuality;
     ArchiveNormals normals;

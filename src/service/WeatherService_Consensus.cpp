@@ -44,7 +44,8 @@ void WeatherService::applyPopConsensus(WeatherData& data) {
         };
         std::vector<Value> values;
         // A missing own value (negative) is no forecast of 0 %.
-        if (day.precipitationProbabilityMax >= 0) values.push_back({day.precipitationProbabilityMax, weight("openmeteo")});
+        if (knownAmount(day.precipitationProbabilityMax))
+            values.push_back({day.precipitationProbabilityMax, weight("openmeteo")});
         for (const ModelDailySeries& s : data.modelSeries)
             if (i < s.precipitationProbabilities.size() && !std::isnan(s.precipitationProbabilities[i]))
                 values.push_back({s.precipitationProbabilities[i], weight(s.model)});

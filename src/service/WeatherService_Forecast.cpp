@@ -16,6 +16,7 @@
 #include <cmath>
 #include <ctime>
 #include <stdexcept>
+#include <type_traits>
 
 namespace nbr {
 
@@ -24,7 +25,7 @@ using nlohmann::json;
 namespace {
 
 constexpr int kForecastMaxAgeMinutes = 10;
-constexpr size_t kHourlySteps = 24;
+constexpr size_t kHourlySteps = 7 * 24;
 constexpr size_t kQuarterHourSteps = 8;
 
 constexpr char kForecastQuery[] =
@@ -90,19 +91,31 @@ std::vector<std::optional<T>> column(const json& obj, const char* key) {
     return out;
 }
 
+// Element `i` of a list read by column(); `unknown` when the service sent
+// null there or the list stops short of it.
 template <typename T>
-T at(const std::vector<std::optional<T>>& col, size_t i, T missing) {
-    return i < col.size() && col[i] ? *col[i] : missing;
+T at(const std::vector<std::optional<T>>& col, size_t i, T unknown) {
+    return i < col.size() && col[i] ? *col[i] : unknown;
 }
 
-// First index whose time is not before `now` in byte order; none when `now`
-// is empty or every time is earlier.
-std::optional<size_t> firstNotBefore(const std::vector<std::optional<std::string>>& times,
-                                     const std::string& now) {
-    if (now.empty()) return std::nullopt;
+// Member `field` of each entry from the list's elements `from` on (entry k
+// takes element from + k): every value of the hourly, quarter-hour and daily
+// lists is read here, so a gap is always the field's unknown.
+template <typename Entry, typename T>
+void fill(std::vector<Entry>& entries, size_t from, T Entry::*field, const std::vector<std::optional<T>>& col,
+          std::type_identity_t<T> unknown) {
+    for (size_t k = 0; k < entries.size(); ++k) entries[k].*field = at(col, from + k, unknown);
+}
+
+// The entry holding the present `now`: the last whose time is not after it
+// in byte order (a time without a value is passed over); the first entry
+// when `now` is empty or every time is later.
+size_t holding(const std::vector<std::optional<std::string>>& times, const std::string& now) {
+    size_t found = 0;
+    if (now.empty()) return found;
     for (size_t i = 0; i < times.size(); ++i)
-        if (at(times, i, std::string()) >= now) return i;
-    return std::nullopt;
+        if (times[i] && !times[i]->empty() && *times[i] <= now) found = i;
+    return found;
 }
 
 // A number of the current block; `unknown` when the service sent null or
@@ -134,78 +147,54 @@ void readCurrent(const json& cur, WeatherData& d) {
     d.time = time == cur.end() || time->is_null() ? std::string() : time->get<std::string>();
 }
 
+// The hours from the one holding the reply's present, up to a week: views
+// take their slice as of their own now, so an old record still has hours.
 void readHourly(const json& h, WeatherData& d) {
+    using H = HourlyForecast;
     const auto time = column<std::string>(h, "time");
-    const auto temp = column<double>(h, "temperature_2m");
-    const auto code = column<int>(h, "weather_code");
-    const auto precip = column<double>(h, "precipitation");
-    const auto snow = column<double>(h, "snowfall");
-    const auto pop = column<double>(h, "precipitation_probability");
-    const auto uv = column<double>(h, "uv_index");
     const auto pressure = column<double>(h, "surface_pressure");
-    const auto wind = column<double>(h, "wind_speed_10m");
-    const auto windDir = column<double>(h, "wind_direction_10m");
-    const auto snowDepth = column<double>(h, "snow_depth");
-    const auto freezing = column<double>(h, "freezing_level_height");
-    const auto cloud = column<double>(h, "cloud_cover");
-
-    size_t start = 0;
-    if (auto i = firstNotBefore(time, d.time)) {
-        start = *i;
-        // The trend needs both pressures; a gap in either leaves it out.
-        if (start > 2 && start < pressure.size() && pressure[start] && pressure[start - 3]) {
-            d.pressureTrend3h = *pressure[start] - *pressure[start - 3];
-            d.hasPressureTrend = true;
-        }
+    const size_t start = holding(time, d.time);
+    // The trend needs both pressures; a gap in either leaves it out.
+    if (!d.time.empty() && start > 2 && start < pressure.size() && pressure[start] && pressure[start - 3]) {
+        d.pressureTrend3h = *pressure[start] - *pressure[start - 3];
+        d.hasPressureTrend = true;
     }
-    const size_t end = std::min(time.size(), start + kHourlySteps);
-    for (size_t j = start; j < end; ++j) {
-        HourlyForecast e;
-        e.time = at(time, j, std::string());
-        e.temperature = at(temp, j, 0.0);
-        e.weatherCode = at(code, j, 0);
-        e.precipitation = at(precip, j, 0.0);
-        e.snowfall = at(snow, j, 0.0);
-        e.precipitationProbability = at(pop, j, 0.0);
-        e.uvIndex = at(uv, j, 0.0);
-        e.surfacePressure = at(pressure, j, 0.0);
-        e.windSpeed = at(wind, j, 0.0);
-        e.windDirection = at(windDir, j, 0.0);
-        e.snowDepth = at(snowDepth, j, -1.0);
-        e.freezingLevelHeight = at(freezing, j, -1.0);
-        e.cloudCover = at(cloud, j, -1.0);
-        d.hourly.push_back(std::move(e));
-    }
+    d.hourly.resize(time.size() - std::min(time.size(), start));
+    if (d.hourly.size() > kHourlySteps) d.hourly.resize(kHourlySteps);
+    fill(d.hourly, start, &H::time, time, std::string());
+    fill(d.hourly, start, &H::temperature, column<double>(h, "temperature_2m"), kUnknownTemperature);
+    fill(d.hourly, start, &H::weatherCode, column<int>(h, "weather_code"), kUnknownCode);
+    fill(d.hourly, start, &H::precipitation, column<double>(h, "precipitation"), kUnknownAmount);
+    fill(d.hourly, start, &H::snowfall, column<double>(h, "snowfall"), kUnknownAmount);
+    fill(d.hourly, start, &H::precipitationProbability, column<double>(h, "precipitation_probability"),
+         kUnknownAmount);
+    fill(d.hourly, start, &H::uvIndex, column<double>(h, "uv_index"), kUnknownAmount);
+    fill(d.hourly, start, &H::surfacePressure, pressure, kUnknownAmount);
+    fill(d.hourly, start, &H::windSpeed, column<double>(h, "wind_speed_10m"), kUnknownAmount);
+    fill(d.hourly, start, &H::windDirection, column<double>(h, "wind_direction_10m"), kUnknownAmount);
+    fill(d.hourly, start, &H::snowDepth, column<double>(h, "snow_depth"), kUnknownAmount);
+    fill(d.hourly, start, &H::freezingLevelHeight, column<double>(h, "freezing_level_height"), kUnknownAmount);
+    fill(d.hourly, start, &H::cloudCover, column<double>(h, "cloud_cover"), kUnknownAmount);
 }
 
 void readQuarterHours(const json& m, WeatherData& d) {
+    using Q = MinutelyForecast;
     const auto time = column<std::string>(m, "time");
-    const auto precip = column<double>(m, "precipitation");
-    const auto code = column<int>(m, "weather_code");
-    const size_t start = firstNotBefore(time, d.time).value_or(0);
-    const size_t end = std::min(time.size(), start + kQuarterHourSteps);
-    for (size_t j = start; j < end; ++j) {
-        MinutelyForecast e;
-        e.time = at(time, j, std::string());
-        e.precipitation = at(precip, j, 0.0);
-        e.weatherCode = at(code, j, 0);
-        d.minutely15.push_back(std::move(e));
-    }
+    const size_t start = holding(time, d.time);
+    d.minutely15.resize(std::min(time.size() - std::min(time.size(), start), kQuarterHourSteps));
+    fill(d.minutely15, start, &Q::time, time, std::string());
+    fill(d.minutely15, start, &Q::precipitation, column<double>(m, "precipitation"), kUnknownAmount);
+    fill(d.minutely15, start, &Q::weatherCode, column<int>(m, "weather_code"), kUnknownCode);
 }
 
 void readDaily(const json& dl, WeatherData& d) {
+    using D = DailyForecast;
     const auto time = column<std::string>(dl, "time");
-    const auto code = column<int>(dl, "weather_code");
     const auto tmax = column<double>(dl, "temperature_2m_max");
     const auto tmin = column<double>(dl, "temperature_2m_min");
     const auto precip = column<double>(dl, "precipitation_sum");
-    const auto rain = column<double>(dl, "rain_sum");
-    const auto snow = column<double>(dl, "snowfall_sum");
-    const auto pop = column<double>(dl, "precipitation_probability_max");
     const auto sunrise = column<std::string>(dl, "sunrise");
     const auto sunset = column<std::string>(dl, "sunset");
-    const auto uv = column<double>(dl, "uv_index_max");
-    const auto daylight = column<double>(dl, "daylight_duration");
 
     const size_t n = time.size();
     const std::string today = d.time.substr(0, 10);
@@ -236,27 +225,24 @@ void readDaily(const json& dl, WeatherData& d) {
     if (y && *y < tmax.size() && tmax[*y]) {
         d.hasYesterday = true;
         d.yesterdayHigh = *tmax[*y];
-        d.yesterdayLow = at(tmin, *y, 0.0);
-        d.yesterdayPrecip = at(precip, *y, -1.0);
+        d.yesterdayLow = at(tmin, *y, kUnknownTemperature);
+        d.yesterdayPrecip = at(precip, *y, kUnknownAmount);
     }
 
-    for (size_t j = *t; j < n; ++j) {
-        DailyForecast e;
-        e.date = at(time, j, std::string());
-        e.weatherCode = at(code, j, 0);
-        e.temperatureMax = at(tmax, j, 0.0);
-        e.temperatureMin = at(tmin, j, 0.0);
-        e.precipitationSum = at(precip, j, 0.0);
-        e.rainSum = at(rain, j, 0.0);
-        e.snowfallSum = at(snow, j, 0.0);
-        // A missing chance stays missing (-1), not a forecast of 0 %.
-        e.precipitationProbabilityMax = at(pop, j, -1.0);
-        e.sunrise = at(sunrise, j, std::string());
-        e.sunset = at(sunset, j, std::string());
-        e.uvIndexMax = at(uv, j, 0.0);
-        e.daylightDuration = at(daylight, j, -1.0);
-        d.daily.push_back(std::move(e));
-    }
+    d.daily.resize(n - std::min(n, *t));
+    fill(d.daily, *t, &D::date, time, std::string());
+    fill(d.daily, *t, &D::weatherCode, column<int>(dl, "weather_code"), kUnknownCode);
+    fill(d.daily, *t, &D::temperatureMax, tmax, kUnknownTemperature);
+    fill(d.daily, *t, &D::temperatureMin, tmin, kUnknownTemperature);
+    fill(d.daily, *t, &D::precipitationSum, precip, kUnknownAmount);
+    fill(d.daily, *t, &D::rainSum, column<double>(dl, "rain_sum"), kUnknownAmount);
+    fill(d.daily, *t, &D::snowfallSum, column<double>(dl, "snowfall_sum"), kUnknownAmount);
+    fill(d.daily, *t, &D::precipitationProbabilityMax, column<double>(dl, "precipitation_probability_max"),
+         kUnknownAmount);
+    fill(d.daily, *t, &D::sunrise, sunrise, std::string());
+    fill(d.daily, *t, &D::sunset, sunset, std::string());
+    fill(d.daily, *t, &D::uvIndexMax, column<double>(dl, "uv_index_max"), kUnknownAmount);
+    fill(d.daily, *t, &D::daylightDuration, column<double>(dl, "daylight_duration"), kUnknownAmount);
 }
 
 // Reads an optionally signed decimal integer at `p` after optional blanks, as

@@ -122,8 +122,10 @@ void WeatherService::parseUncertaintyBand(const std::string& body, WeatherData& 
         day.highMax = *hMax;
         day.lowMin = *lMin;
         day.lowMax = *lMax;
-        pullInto(day.temperatureMax, day.highMin, day.highMax);
-        pullInto(day.temperatureMin, day.lowMin, day.lowMax);
+        // The service's own value is pulled into the models' range; one it did
+        // not give stays unknown.
+        if (knownTemperature(day.temperatureMax)) pullInto(day.temperatureMax, day.highMin, day.highMax);
+        if (knownTemperature(day.temperatureMin)) pullInto(day.temperatureMin, day.lowMin, day.lowMax);
     }
 }
 

@@ -46,7 +46,11 @@ Line currentAdvice(const WeatherData& data, const DailyForecast* today, const Co
     switch (n.state) {
     case PrecipNowcast::StartsSoon: return {print64("%s starting in ~%d min", n.what(), n.minutes), Tone::Amber};
     case PrecipNowcast::EndsSoon: return {print64("%s stopping in ~%d min", n.what(), n.minutes), Tone::Live};
-    case PrecipNowcast::Continuing: return {print64("%s continuing for the next 2h", n.what()), Tone::Amber};
+    case PrecipNowcast::Continuing:
+        return {n.reachMinutes >= 60 && n.reachMinutes % 60 == 0
+                    ? print64("%s continuing for the next %dh", n.what(), n.reachMinutes / 60)
+                    : print64("%s continuing for the next %d min", n.what(), n.reachMinutes),
+                Tone::Amber};
     default: return {dailyTakeaway(data, today, now, cfg.useFahrenheit), Tone::Accent};
     }
 }
