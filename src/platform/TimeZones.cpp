@@ -5,6 +5,7 @@
 #include <chrono>
 #include <exception>
 #include <mutex>
+#include <string>
 
 namespace nbr::platform {
 
@@ -20,9 +21,16 @@ std::mutex databaseMutex;
 // zone) and "posixrules", which name no place.
 const date::time_zone* findZone(const std::string& name) {
     if (name.empty() || name == "localtime" || name == "posixrules") return nullptr;
+    // A frame reads its place's clock many times: each thread keeps the zone
+    // it found last (zones live as long as the program).
+    thread_local std::string lastName;
+    thread_local const date::time_zone* lastZone = nullptr;
+    if (lastZone && name == lastName) return lastZone;
     std::lock_guard<std::mutex> lock(databaseMutex);
     try {
-        return date::locate_zone(name);
+        lastZone = date::locate_zone(name);
+        lastName = name;
+        return lastZone;
     } catch (const std::exception&) {
         return nullptr;
     }
