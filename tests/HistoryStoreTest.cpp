@@ -12,7 +12,6 @@
 #include <sstream>
 
 using nbr::HistoryStore;
-using nbr::kUnknownTemperature;
 using nbr::WeatherData;
 using nbr::test::readFile;
 using nbr::test::TempDir;
@@ -77,11 +76,11 @@ TEST(HistoryFile, RefreshWritesSortedCompactLinesInRecordingOrder) {
     d.daily[1].precipitationSum = 2.5;
     d.daily[1].weatherCode = 61;
     d.daily[2].date = "";  // skipped
-    d.daily[3] = d.daily[1], d.daily[3].date = "2024-05-04", d.daily[3].temperatureMin = kUnknownTemperature;
+    d.daily[3] = d.daily[1], d.daily[3].date = "2024-05-04", d.daily[3].temperatureMin = nbr::kUnknownTemperature;
     // From 13:00: the 24 hours from the one holding 14:15, but for one without a temperature or an hour.
     for (int64_t i = 0; i < 26; ++i)
         d.hourly.push_back({nbr::PlaceClock::fixed(0).minuteOf(1714568400 + 3600 * i), i * 0.5});
-    d.hourly[2].temperature = kUnknownTemperature;
+    d.hourly[2].temperature = nbr::kUnknownTemperature;
     d.hourly[3].time = "2024-05-01T1";  // too short to hold an hour
     s.store.record(d);
 
@@ -100,7 +99,7 @@ TEST(HistoryFile, RefreshWritesSortedCompactLinesInRecordingOrder) {
     EXPECT_TRUE(log.hfKeys.count("2024-05-02|13"));
 
     WeatherData next = refreshAt("2024-05-02T09:00");
-    next.hasYesterday = true, next.yesterdayHigh = 21, next.yesterdayLow = kUnknownTemperature;
+    next.hasYesterday = true, next.yesterdayHigh = 21, next.yesterdayLow = nbr::kUnknownTemperature;
     s.store.record(next);
     EXPECT_FALSE(log.truthDates.count("2024-05-01"));  // yesterday without its low is no verified day
 }
