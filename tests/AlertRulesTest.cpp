@@ -16,7 +16,6 @@ int64_t unixOf(std::chrono::system_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
 }
 
-// Days dated from `first` on, the place's date at kNow unless told.
 WeatherData record(int currentCode, std::vector<int> dayCodes, const std::string& first = "2025-01-15") {
     WeatherData d;
     d.location.name = "Boston";

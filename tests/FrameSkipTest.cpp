@@ -122,10 +122,9 @@ TEST_F(FrameSkipTest, UnchangedDashboardIsNotDrawnAgainUntilItOrTheWindowChanges
     SDL_PushEvent(&user);
     EXPECT_EQ(presentsOver(6), 0u);
 
-    // The frame built when the carousel's turn is due shows the next card,
-    // settled: nothing else would; also a card shown for the first time.
+    // The frame built when the carousel's turn is due shows the next card, settled: nothing else would.
     App::WorkResult every;
-    every.weather = test::placeRecord(test::Place::Boston);
+    every.weather = test::placeRecord(test::Place::Boston);  // every card, each to be shown for the first time
     every.weather->location = place;
     const int64_t late = std::time(nullptr) - replyInstant(*every.weather, every.weather->time).value_or(0);
     app.renderer->wallSeconds = [late] { return std::time(nullptr) - late; };  // shown as of its present
