@@ -5,8 +5,6 @@
 #include "SourceFixtures.h"
 #include "service/WeatherService.h"
 
-#include <nlohmann/json.hpp>
-
 #include <filesystem>
 #include <thread>
 
@@ -222,14 +220,6 @@ TEST_F(EnrichmentSourcesTest, RepliesThatDoNotParseNeverSetABit) {
     EXPECT_EQ(server.count("ndbc"), 1u);   // the buoy's unusable file, not the table
 }
 
-TEST_F(EnrichmentSourcesTest, StationsWithoutIdsNeverMarkThePlaceFarFromTheCoast) {
-    nlohmann::json list = nlohmann::json::parse(filledFixture("coops/stations.json"));
-    for (auto& s : list["stations"]) s["id"] = nullptr;
-    server.setReply("coops", kTideList, Reply::json(list.dump()));
-    EXPECT_FALSE(refresh(place("boston")).tides.hasPredictions);  // none can be asked
-    EXPECT_FALSE(svc.negHas(place("boston").cacheKey(), WS::kNegTideStation));
-}
-
 TEST_F(EnrichmentSourcesTest, AFailedTideStationListIsTriedAgainAfterHalfAnHour) {
     const GeoLocation boston = place("boston");
     server.setReply("coops", kTideList, Reply::withStatus(503, "busy"));
@@ -299,6 +289,11 @@ TEST_F(EnrichmentSourcesTest, StationsCountWithinTheirRangesAndTiesKeepTheFirst)
         const std::vector<std::string> firstTwice = {"T1", "T1"};  // predictions, water temperature
         EXPECT_EQ(stations, c.tideNear ? firstTwice : std::vector<std::string>());
     }
+    // A station without an id is near all the same, but cannot be asked.
+    at.name = "no id", svc.tideStations = {{"", "no id", 40, -100}};
+    server.clearRequests();
+    svc.fetchTidesAndMarine(at, d);
+    EXPECT_FALSE(svc.negHas(at.cacheKey(), WS::kNegTideStation) || server.count("coops"));
 }
 
 // Several enrichments at once: each station list is downloaded once while the

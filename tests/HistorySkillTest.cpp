@@ -75,8 +75,7 @@ TEST(HistorySkill, LeadRowsUseTheNewest45PairsWithMedianAndMeanError) {
     // Lead 1: four pairs {4,1,3,2}: an even count takes the mean of the middle two.
     for (int i = 0; i < 4; ++i) f.push_back({day(i - 1), day(i), 1, 10 + double((i * 3) % 4 + 1), 0, 0, -1, 0});
     f.push_back({day(60), day(61), 1, 99, 99, 0, -1, 0});  // never verified
-    // Unknown temperatures on either side are never scored.
-    constexpr double kU = nbr::kUnknownTemperature;
+    constexpr double kU = nbr::kUnknownTemperature;  // on either side: never scored
     f.push_back({day(7), day(10), 3, kU, 0, 0, -1, 0});
     EXPECT_EQ(score({{day(67), day(70), 3, 10, 0, 0, -1, 0}}, {{day(70), kU, kU, -1, false}}).leads[3].n, 0);
     const auto s = score(f, t);

@@ -12,11 +12,6 @@
 #include <sstream>
 
 using nbr::HistoryStore;
-using nbr::HourlyForecast;
-using nbr::kUnknownAmount;
-using nbr::kUnknownCode;
-using nbr::kUnknownTemperature;
-using nbr::PlaceClock;
 using nbr::WeatherData;
 using nbr::test::readFile;
 using nbr::test::TempDir;
@@ -74,52 +69,39 @@ TEST(HistoryFile, RefreshWritesSortedCompactLinesInRecordingOrder) {
     d.daily.resize(4);
     d.daily[0].date = "2024-05-01";
     d.daily[1] = {};
-    d.daily[1].date = "2024-05-02";  // a low that is no number: no forecast
+    d.daily[1].date = "2024-05-02";
     d.daily[1].temperatureMax = 22;
-    d.daily[1].temperatureMin = std::nan("");
+    d.daily[1].temperatureMin = 12;
     d.daily[1].precipitationProbabilityMax = 40;
     d.daily[1].precipitationSum = 2.5;
     d.daily[1].weatherCode = 61;
     d.daily[2].date = "";  // skipped
-    d.daily[3].date = "2024-05-04";  // chance, amount and code unknown: left out
-    d.daily[3].temperatureMax = 25;
-    d.daily[3].temperatureMin = 15;
-    d.daily[3].precipitationProbabilityMax = d.daily[3].precipitationSum = kUnknownAmount;
-    d.daily[3].weatherCode = kUnknownCode;
-    // Hours from 13:00: the 24 from the one holding 14:15 are logged, but not
-    // one without a temperature or without an hour.
-    for (int i = 0; i < 26; ++i) {
-        HourlyForecast h;
-        h.time = PlaceClock::fixed(0).minuteOf(1714568400 + 3600 * int64_t(i));
-        h.temperature = i * 0.5;
-        d.hourly.push_back(h);
-    }
-    d.hourly[2].temperature = kUnknownTemperature;
+    d.daily[3] = d.daily[1], d.daily[3].date = "2024-05-04", d.daily[3].temperatureMin = nbr::kUnknownTemperature;
+    // From 13:00: the 24 hours from the one holding 14:15, but for one without a temperature or an hour.
+    for (int64_t i = 0; i < 26; ++i)
+        d.hourly.push_back({nbr::PlaceClock::fixed(0).minuteOf(1714568400 + 3600 * i), i * 0.5});
+    d.hourly[2].temperature = nbr::kUnknownTemperature;
     d.hourly[3].time = "2024-05-01T1";  // too short to hold an hour
     s.store.record(d);
 
-    const auto lines = linesOf(readFile(s.file(d)));
-    ASSERT_EQ(lines.size(), 3u + 22u);
-    EXPECT_EQ(lines[0], "{\"code\":3,\"hum\":55.0,\"precip\":0.0,\"pres\":1013.25,\"t\":\"obs\",\"temp\":21.5,"
-                        "\"time\":\"2024-05-01T14:15\",\"wind\":12.0}");
-    EXPECT_EQ(lines[1], "{\"date\":\"2024-04-30\",\"t\":\"truth\",\"tmax\":20.0,\"tmin\":10.5}");
-    EXPECT_EQ(lines[2], "{\"date\":\"2024-05-04\",\"lead\":3,\"made\":\"2024-05-01\",\"t\":\"fcst\",\"tmax\":25.0,"
-                        "\"tmin\":15.0}");
-    EXPECT_EQ(lines[3], "{\"c\":0.5,\"d\":\"2024-05-01\",\"h\":14,\"t\":\"hf\"}");
+    const std::string file = readFile(s.file(d));
+    EXPECT_EQ(linesOf(file).size(), 3u + 22u);  // no forecast of 05-04; hours to 13:00 the next day
+    EXPECT_EQ(file.substr(0, file.find("{\"c\":2.0,\"d\":\"2024-05-01\",\"h\":17,")),
+              "{\"code\":3,\"hum\":55.0,\"precip\":0.0,\"pres\":1013.25,\"t\":\"obs\",\"temp\":21.5,"
+              "\"time\":\"2024-05-01T14:15\",\"wind\":12.0}\n"
+              "{\"date\":\"2024-04-30\",\"t\":\"truth\",\"tmax\":20.0,\"tmin\":10.5}\n"
+              "{\"code\":61,\"date\":\"2024-05-02\",\"lead\":1,\"made\":\"2024-05-01\",\"pop\":40.0,"
+              "\"precip\":2.5,\"t\":\"fcst\",\"tmax\":22.0,\"tmin\":12.0}\n"
+              "{\"c\":0.5,\"d\":\"2024-05-01\",\"h\":14,\"t\":\"hf\"}\n");
     const auto& log = s.store.logs.at(d.location.cacheKey());
     EXPECT_EQ(log.truth.at(0).precip, -1);
-    EXPECT_EQ(log.fcst.at(0).pop + log.fcst.at(0).code, kUnknownAmount + kUnknownCode);
-    for (const char* hour : {"2024-05-01|14", "2024-05-02|13"}) EXPECT_TRUE(log.hfKeys.count(hour)) << hour;
-    for (const char* hour : {"2024-05-01|13", "2024-05-01|15", "2024-05-02|14"})
-        EXPECT_FALSE(log.hfKeys.count(hour)) << hour;
+    EXPECT_TRUE(log.hfKeys.count("2024-05-01|14"));
+    EXPECT_TRUE(log.hfKeys.count("2024-05-02|13"));
 
-    // Yesterday without its low is no verified day.
     WeatherData next = refreshAt("2024-05-02T09:00");
-    next.hasYesterday = true;
-    next.yesterdayHigh = 21;
-    next.yesterdayLow = kUnknownTemperature;
+    next.hasYesterday = true, next.yesterdayHigh = 21, next.yesterdayLow = nbr::kUnknownTemperature;
     s.store.record(next);
-    EXPECT_FALSE(log.truthDates.count("2024-05-01"));
+    EXPECT_FALSE(log.truthDates.count("2024-05-01"));  // yesterday without its low is no verified day
 }
 
 TEST(HistoryFile, OtherKindsAndOptionalKeysAreWrittenAsStored) {
@@ -183,8 +165,8 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     EXPECT_EQ(log.mfcst[0].pop, -1);
 
     // A rewrite drops what could not be read; truths come first, then the
-    // other kinds in a fixed order; no key for an unknown value and no "src"
-    // on observations.
+    // other kinds in a fixed order; no "precip" for an unknown amount and no
+    // "src" on observations.
     ASSERT_TRUE(s.store.rewrite(key, log));
     const auto lines = linesOf(readFile(s.store.pathFor(key)));
     ASSERT_EQ(lines.size(), 9u);

@@ -58,12 +58,10 @@ inline WeatherData placeRecord(Place place) {
         d.daily[i].temperatureMin = -6 + static_cast<double>(i);
         d.daily[i].precipitationProbabilityMax = 10;
     }
-    d.hourly.resize(24);  // from the hour holding the record's present
-    for (int h = 0; h < 24; ++h) {
-        char hour[8];
-        std::snprintf(hour, sizeof hour, "T%02d:00", (14 + h) % 24);
-        d.hourly[static_cast<size_t>(h)].time = januaryDay(15 + (14 + h) / 24) + hour;
-    }
+    d.hourly.resize(24);
+    for (int h = 14; h < 38; ++h)  // from the hour holding the record's present
+        d.hourly[size_t(h - 14)].time =
+            januaryDay(15 + h / 24) + (h % 24 < 10 ? "T0" : "T") + std::to_string(h % 24) + ":00";
     d.normals = {true, 3, -5};
     d.seasonalAnomaly = {true, 40, 0.8};
     d.analogs = {true, 11, 10, 3.5, -4.5, -1.2, 36, {1, 2.5, 4, 6, 3, 2, 5, 4.5, 3.5, 2, 6}};

@@ -85,8 +85,7 @@ TEST_F(PlaceSearchTest, ParseRulesForOddReplies) {
     EXPECT_EQ(walked[0].country + walked[0].admin1, "");
     EXPECT_EQ(walked[0].latitude, 60.39);
 
-    // A null result is passed over.
-    EXPECT_EQ(searchReply(R"({"results":[null,)" + one + "]}").size(), 1u);
+    EXPECT_EQ(searchReply(R"({"results":[null,)" + one + "]}").size(), 1u);  // a null result is passed over
     // Duplicates stay; a result that is no place on Earth does not.
     EXPECT_EQ(searchReply(R"({"results":[)" + one + "," + one + "]}").size(), 2u);
     EXPECT_EQ(searchReply(R"({"results":[)" + one + R"(,{"name":"X","latitude":-215.68,"longitude":1}]})").size(), 1u);

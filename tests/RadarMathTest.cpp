@@ -7,7 +7,6 @@
 #include "ui/RadarView.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 
@@ -178,16 +177,12 @@ TEST(RadarFramesTest, FrameListsAndTheFrameShownFirst) {
 
     // Frames without a path or a time are dropped, the others stay; missing parts add nothing.
     list = radar::parseFrameList(R"({"host":"h","radar":{"past":[{"path":"","time":1},{"path":"/a"},null,)"
-                                 R"({"path":"/b","time":7}],"nowcast":[{"time":5}]}})");
+                                 R"({"path":null,"time":2},{"path":"/c","time":null},{"path":"/b","time":7}],)"
+                                 R"("nowcast":[{"time":5}]}})");
     ASSERT_TRUE(list);
     ASSERT_EQ(list->frames.size(), 1u);
     EXPECT_EQ(list->frames[0].time, 7);
     EXPECT_EQ(list->pastCount, 1);
-    nlohmann::json nulled = nlohmann::json::parse(listJson(10, 3));
-    nulled["radar"]["past"][4]["time"] = nulled["radar"]["nowcast"][0]["path"] = nullptr;
-    list = radar::parseFrameList(nulled.dump());
-    ASSERT_TRUE(list);
-    EXPECT_EQ(list->frames.size() + list->pastCount, 11u + 9);
     // Huge and fractional times are held, not wrapped.
     list = radar::parseFrameList(R"({"radar":{"past":[{"path":"/a","time":1e30},{"path":"/b","time":12.9}]}})");
     ASSERT_TRUE(list);

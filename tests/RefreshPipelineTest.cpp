@@ -214,8 +214,7 @@ TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
     EXPECT_TRUE(app.shownRecord().daily.empty() && app.alerts.empty() && app.notifications.empty());
     EXPECT_TRUE(app.acknowledgedKeys.empty());
     EXPECT_EQ(readFile(state).find("|Boston|"), std::string::npos);
-    // An official time without an offset is read on the clock of the zone
-    // the same refresh's forecast names (12:00 in Oslo is 11:00 UTC).
+    // An official time without an offset is on the clock the forecast names: 12:00 in Oslo is 11:00 UTC.
     server.setReply("nws", "/alerts/active",
                     replay::Reply::json(R"({"features":[{"properties":{"id":"w","ends":"2030-01-01T12:00:00"}}]})"));
     work();

@@ -7,7 +7,7 @@ namespace {
 
 using WS = WeatherService;
 
-TEST(RiverReaders, FirstKnownDayDecidesAndUnreadableRepliesThrow) {
+TEST(RiverReaders, FirstValueDecidesAndUnreadableRepliesThrow) {
     const auto first = [](const char* rd) { return WS::parseFlood(std::string("{\"daily\":{\"river_discharge\":") + rd + "}}"); };
     EXPECT_EQ(first("[5.0,null,7.5,6.0]")->riverDischargeMax, 7.5);
     EXPECT_EQ(first("[2.0,1.0]")->riverDischargeMax, 2.0);

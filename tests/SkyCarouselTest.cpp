@@ -33,8 +33,7 @@ const CardLine* findLine(const std::vector<CardLine>& lines, const std::string& 
 TEST(SkyCarousel, CardsExistOnlyForDataThatArrived) {
     WeatherData d;
     EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky"}));
-    // A record of the present, noon UTC.
-    d.time = "2026-03-10T12:00";
+    d.time = "2026-03-10T12:00";  // of the present
     d.daily.resize(7);
     for (size_t i = 0; i < 7; ++i) d.daily[i].date = panel::textf("2026-03-%02zu", 10 + i);
     d.hourly.resize(24);
@@ -57,9 +56,8 @@ TEST(SkyCarousel, CardsExistOnlyForDataThatArrived) {
     EXPECT_EQ(tabLabels(d), (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Trends",
                                                       "Records", "Plan", "Quakes", "Winter", "Discussion"}));
     EXPECT_EQ(panel::skyTabs(d, kMar10Noon).back().kind, panel::SkyDiscussion);
-    // 23 hours later, the record not fetched again: the archive's date and
-    // tomorrow's views are past, and the hours from now hold no snow; an
-    // hour after that, the record's hours no longer reach now.
+    // 23 hours later, not fetched again: the archive's date and tomorrow are past, the hours
+    // from now hold no snow; an hour after that, the hours no longer reach now.
     EXPECT_EQ(tabLabels(d, kMar10Noon + 23 * 3600),
               (std::vector<std::string>{"Sky", "Air", "Pollen", "Tides", "River", "Almanac", "Plan", "Quakes",
                                         "Discussion"}));
