@@ -2,7 +2,6 @@
 // here: places bar, current conditions, forecast strips, sun tracker, status
 // bar, toasts, mini strip and notification centre.
 #include "foundation/PlaceTime.h"
-#include "model/Dates.h"
 #include "model/Utf8.h"
 #include "service/WeatherService.h"
 #include "ui/Panel_Current.h"
@@ -116,10 +115,8 @@ TEST(PanelPlaces, CoordinateEntryAndEditRules) {
     EXPECT_EQ(e.timezone, "Europe/Oslo");
     EXPECT_EQ(e.country, "NO");
     EXPECT_DOUBLE_EQ(e.latitude, 60);
-    // The coordinates alone edited: the geocoded name stays, a typed one too.
-    const GeoLocation honolulu{"Honolulu", "United States", "Hawaii", 21.3, -157.86, "Pacific/Honolulu", false};
-    const GeoLocation moved = editedPlace(honolulu, "Honolulu, Hawaii, United States", 21.31, -157.8);
-    EXPECT_TRUE(moved.name == "Honolulu" && !moved.customLabel && moved.latitude == 21.31);
+    const GeoLocation moved = editedPlace(active, "Oslo, Oslo, NO", 61, 11);  // the title left: its own name stays
+    EXPECT_TRUE(moved.name == "Oslo" && !moved.customLabel && moved.latitude == 61);
     EXPECT_TRUE(editedPlace(e, "Home", 61, 11).customLabel);
     EXPECT_FALSE(canSaveEdit("", 10, 10));
     EXPECT_FALSE(canSaveEdit("Home", -91, 10));
@@ -269,13 +266,10 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     steps({0.3, 0.2, 0.0});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain stopping in ~30 min");
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
-    // As far as the record's steps reach from now; whole hours as hours.
+    steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});  // as far as the steps reach, whole hours as hours
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
     steps({0.3, 0.3});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 30 min");
-    steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});
-    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
-    steps({0.3, 0.3, 0.3, 0.3, 0.3, kUnknownAmount, 0.0});  // no end claimed past an unknown step
-    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 75 min");
     steps({0.3, 0.2, 0.0}, 86);  // what falls is named by the first wet step's code
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow stopping in ~30 min");
     steps({});
@@ -300,7 +294,6 @@ TEST(PanelForecast, RememberedHourStripFollowsEachInput) {
         [&] { hours[2].temperature = -0.4; },         [&] { hours[0].weatherCode = 95; },
         [&] { hours[1].precipitationProbability = 7; }, [&] { cfg.use24hClock = true; },
         [&] { cfg.useFahrenheit = false; },           [&] { hours.pop_back(); },
-        [&] { hours.erase(hours.begin()); },  // the strip moved on by an hour
     };
     LastAnswer<std::vector<HourCells>> memo;
     auto remembered = [&] {
@@ -337,12 +330,10 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     EXPECT_EQ(c.rain, "45%");
     h.time = "2026-12-07";
     EXPECT_EQ(hourCells(h, false, imperial(), utc).hour, "12AM");
-    // Values the service did not give: "--", and left out of the tooltip.
-    HourlyForecast unknown{.time = "2026-12-07T12:00", .temperature = kUnknownTemperature, .weatherCode = -1};
-    unknown.precipitation = unknown.snowfall = unknown.precipitationProbability = unknown.windSpeed = -1;
+    const HourlyForecast unknown{"2026-12-07T12:00", kUnknownTemperature, kUnknownCode, -1, -1, -1, 0, 0, -1};
     const HourCells u = hourCells(unknown, false, metric(), utc);
     EXPECT_EQ(u.temperature + " " + u.condition + " " + u.rain, "-- -- --");
-    EXPECT_EQ(hourlyTooltip(unknown, metric(), utc).size(), 1u);  // the hour alone
+    EXPECT_EQ(hourlyTooltip(unknown, metric(), utc).size(), 1u);  // the hour alone: no unknown value
 
     h.time = "2026-12-07T12:00";
     std::vector<Line> tip = hourlyTooltip(h, imperial(), utc);
@@ -363,44 +354,27 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     const std::vector<float> lv = hourlyChartLevels(hours, false);
     EXPECT_FLOAT_EQ(lv[0], 0.0f);
     EXPECT_FLOAT_EQ(lv[1], 1.0f);
-    // An unknown temperature has no point and no part in the scale.
-    hours[0].temperature = kUnknownTemperature, hours[2].temperature = 5;
+    hours[0].temperature = kUnknownTemperature, hours[2].temperature = 5;  // no point, no part in the scale
     const std::vector<float> known = hourlyChartLevels(hours, false);
     EXPECT_TRUE(std::isnan(known[0]) && known[1] == 1.0f && known[2] == 0.0f);
 }
 
-// Oslo's record fetched at 22:00 on Friday 27 March and not fetched again (a
-// week of hours, or the 24 from the fetch, and seven days, written at +1 also
-// past the spring change): the strip starts with the hour holding now, "Now",
-// and the table with today; nothing past is shown.
+// Oslo's record fetched at 22:00 on 27 March (+1), read days later: strip from the hour holding now, table from today.
 TEST(PanelForecast, StripAndTableStartAtNow) {
     constexpr int64_t kFetched = 1774645200;  // 2026-03-27 21:00 UTC
     WeatherData d;
-    d.location.timezone = "Europe/Oslo", d.utcOffsetSeconds = 3600, d.time = "2026-03-27T22:00", d.daily.resize(7);
+    d.location.timezone = "Europe/Oslo", d.utcOffsetSeconds = 3600, d.daily.resize(7);
     for (int i = 0; i < 168; ++i) d.hourly.push_back({.time = PlaceClock::fixed(3600).minuteOf(kFetched + 3600 * i)});
-    for (int i = 0; i < 7; ++i) d.daily[size_t(i)].date = addDays("2026-03-27", i);
-    const struct { size_t hours; int64_t now; const char* shown; } rows[] = {
-        {168, kFetched + 1800, "Now 11PM 12AM 24 | Today Sat 7"},
-        {168, kFetched + 86400, "Now 11PM 12AM 24 | Today Sun 6"},             // a day old
-        {168, kFetched + 2 * 86400 - 3600, "Now 11PM 12AM 24 | Today Mon 5"},  // two: 22:00 CEST
-        {168, kFetched + 7 * 86400 - 3 * 3600, "Now 9PM 10PM 3 | 0"},
-        {24, kFetched + 86400, "0 | Today Sun 6"}};  // the hours no longer reach now
+    for (int i = 0; i < 7; ++i) d.daily[size_t(i)].date = PlaceClock::fixed(3600).dateOf(kFetched + 86400 * i);
+    const struct { int64_t now; const char* first; size_t hours, days; } rows[] = {
+        {kFetched + 86400 + 1800, "Now", 24, 6}, {kFetched + 2 * 86400 - 1800, "Now", 24, 5},  // a day old; two, CEST
+        {kFetched + 7 * 86400, "", 0, 0}};                                                   // past the hours and days
     for (const auto& r : rows) {
-        d.hourly.resize(r.hours);
         const std::vector<HourCells> cells = hourStrip(hoursFrom(d, r.now, 24), imperial(), recordClock(d), r.now);
         const std::span<const DailyForecast> days = daysFrom(d, r.now);
-        std::string shown;
-        for (size_t i = 0; i < 3 && i < cells.size(); ++i) shown += cells[i].hour + " ";
-        shown += std::to_string(cells.size()) + " | ";
-        for (size_t i = 0; i < 2 && i < days.size(); ++i)
-            shown += dayHeader(days[i], placeToday(d, r.now), false) + " ";
-        EXPECT_EQ(shown + std::to_string(days.size()), r.shown);
+        EXPECT_TRUE(cells.size() == r.hours && (cells.empty() ? "" : cells[0].hour) == r.first) << r.now;
+        EXPECT_TRUE(days.size() == r.days && (days.empty() || days[0].date == placeToday(d, r.now))) << r.now;
     }
-    // A fresh reply at 01:47 whose first hour is 01:00: that hour is "Now".
-    WeatherData fresh;
-    fresh.hourly = {{.time = "2026-12-07T01:00"}, {.time = "2026-12-07T02:00"}};
-    const int64_t at = 1796605200 + 47 * 60;  // 01:47 UTC
-    EXPECT_EQ(hourStrip(hoursFrom(fresh, at, 24), metric(), recordClock(fresh), at).at(0).hour, "Now");
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
@@ -471,7 +445,6 @@ TEST(PanelForecast, DailyTableCells) {
     d.lowMax = 7;
     EXPECT_TRUE(dayConfidence(d).text == "low" && dayConfidence(d).tone == Tone::Dim);
 
-    // A low the service did not give, in Fahrenheit too, and no chance.
     d.temperatureMax = 28, d.temperatureMin = kUnknownTemperature, d.precipitationProbabilityMax = kUnknownAmount;
     EXPECT_EQ(dayTemperatures(d, imperial()) + " " + dayRain(d).text, "82F/-- --");
     d.precipitationProbabilityMax = 60;
@@ -496,9 +469,8 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_FALSE(hasText(dailyTooltip(d, 0, &skill, metric(), {}), "Confidence"));  // today
     EXPECT_FALSE(hasText(dailyTooltip(d, 2, &skill, metric(), {}), "Confidence"));  // 9 scored days
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Confidence"));
-    d.weatherCode = kUnknownCode, d.temperatureMax = kUnknownTemperature;
+    d.weatherCode = kUnknownCode;
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Condition"));
-    EXPECT_TRUE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "High: --   Low: 0C"));
 
     DailyForecast r;
     r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
@@ -611,16 +583,10 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
                                         {{"2027-11-26T10:58", "2027-11-26T11:50"},
                                          {"2027-11-27T11:05", "2027-11-27T11:42"},
                                          {"2027-11-28T00:00", "2027-11-28T00:00"},
-                                         {"2027-11-29T00:00", "2027-11-29T00:00"}}),
-                      tromsoOld = reply("Europe/Oslo", 3600, "2027-11-20T12:00",  // ends before the polar night
-                                        {{"2027-11-25T10:50", "2027-11-25T11:58"},
-                                         {"2027-11-26T10:58", "2027-11-26T11:50"}});
-    // Chukotka in June: each sunrise falls before the place's midnight, on
-    // the date before (the helper dates the days by it: moved on after).
+                                         {"2027-11-29T00:00", "2027-11-29T00:00"}});
     WeatherData chukotka = reply("Asia/Anadyr", 43200, "2027-06-28T12:00",
                                  {{"2027-06-28T23:48", "2027-06-29T22:52"}, {"2027-06-29T23:55", "2027-06-30T22:45"}});
-    ASSERT_EQ(chukotka.daily.size(), 2u);
-    chukotka.daily[0].date = "2027-06-29", chukotka.daily[1].date = "2027-06-30";
+    chukotka.daily[0].date = "2027-06-29", chukotka.daily[1].date = "2027-06-30";  // each sunrise the evening before
     const struct {
         const WeatherData* d;
         long long utc;
@@ -637,7 +603,6 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
         {&tromsoJune, 1813489200, "Midnight sun", true, false, " "},                 // 13:00
         {&tromsoNov, 1827313200, "Polar night", false, true, "11:05 11:42"},         // 12:00, after the last sunset
         {&tromsoNov, 1827225900, "Sunset in 0h 05m", true, false, "10:58 11:50"},  // 11:45 the day before
-        {&tromsoOld, 1827255600, "", false, true, "10:58 11:50"},                  // 20:00 on its last day
         {&chukotka, 1814266800, "Sunrise in 0h 55m", false, true, "23:48 22:52"},  // 23:00
         {&chukotka, 1814270280, "Sunset in 22h 47m", true, false, "23:55 22:45"},  // 23:58, the 30th's sun
     };
@@ -687,14 +652,12 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
     EXPECT_EQ(toastText(a, ""), "Wind: Gusts to 70 km/h");
-    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday.
-    WeatherAlert rain;
-    rain.kind = AlertKind::RainExpected, rain.title = "Rain Expected", rain.message = "Rain expected tomorrow in Oslo";
-    rain.dayKey = "2025-01-14", rain.dayWords = "tomorrow";
     WeatherData oslo;
     oslo.location = {"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false};
+    WeatherAlert rain;  // a day alert made on Oslo's Monday, shown at 00:30 on its Tuesday
+    rain.title = "Rain", rain.message = "Rain due tomorrow", rain.dayKey = "2025-01-14", rain.dayWords = "tomorrow";
     rain.placeKey = oslo.location.cacheKey();
-    EXPECT_EQ(toastText(rain, placeDateOf(rain.placeKey, {}, oslo, 1736811000)), "Rain Expected: Rain expected today in Oslo");
+    EXPECT_EQ(toastText(rain, placeDateOf(rain.placeKey, {}, oslo, 1736811000)), "Rain: Rain due today");
     EXPECT_EQ(placeDateOf(rain.placeKey, {SavedLocation{oslo.location}}, WeatherData{}, 1736811000), "2025-01-14");
     a.official = true;
     a.severity = "Unknown";
