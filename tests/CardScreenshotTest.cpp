@@ -287,7 +287,10 @@ TEST_F(CardScreenshotTest, EveningStripAndSnowNowcast) {
     static_cast<GeoLocation&>(app.config.locations[0]) = data.location;
     data.utcOffsetSeconds = -36000, data.time = "2026-12-15T14:30", data.weatherCode = 1, data.minutely15.clear();
     const int64_t twoPm = 1797292800 + 24 * 3600, at = twoPm + 1800;  // 2026-12-15 14:00 at UTC-10
-    for (size_t i = 0; i < data.daily.size(); ++i) data.daily[i].date = addDays("2026-12-15", int(i));
+    data.temperature = data.apparentTemperature = 27, data.dewPoint = 19;
+    for (size_t i = 0; i < data.daily.size(); ++i)
+        data.daily[i].date = addDays("2026-12-15", int(i)), data.daily[i].temperatureMax = 28 + i % 2,
+        data.daily[i].temperatureMin = 21;
     for (size_t h = 0; h < data.hourly.size(); ++h)  // 3 PM the warmest hour known in both
         data.hourly[h] = {PlaceClock::fixed(-36000).minuteOf(twoPm + 3600 * int64_t(h)), h == 1 ? 26 : 24.0 + h % 2,
                           2, 0, 0, 40};
