@@ -216,11 +216,13 @@ TomorrowViews tomorrowViews(const WeatherData& data, int64_t now) {
     return v;
 }
 
+bool madeToday(const WeatherData& data, int64_t now) { return !WeatherService::fromAnotherDay(data, now); }
+
 std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, int64_t now) {
     const bool imperial = config.useFahrenheit;
     const AnalogOutlook& a = data.analogs;
     std::vector<CardLine> out;
-    if (a.valid) {
+    if (a.valid && madeToday(data, now)) {
         out.push_back(line(textf("Similar stretches, %d-yr archive (n=%d):", a.years, a.matches), CardTone::Disabled));
         out.push_back(line(textf("Next day: %s / %s avg", units::temp(config, a.nextHighAvg).c_str(),
                                  units::temp(config, a.nextLowAvg).c_str())));
@@ -265,14 +267,11 @@ std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, 
     return out;
 }
 
-bool recordsOfToday(const WeatherData& data, int64_t now) {
-    return data.insights.valid && !WeatherService::fromAnotherDay(data, now);
-}
 
 std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config, int64_t now) {
     const ArchiveInsights& i = data.insights;
     std::vector<CardLine> out;
-    if (!recordsOfToday(data, now)) return out;
+    if (!i.valid || !madeToday(data, now)) return out;
     out.push_back(line(textf("This date, %d-yr archive:", i.years), CardTone::Disabled));
     out.push_back(line(textf("Record: %s ('%02d)  /  %s ('%02d)", units::temp(config, i.recordHigh).c_str(),
                              i.recordHighYear % 100, units::temp(config, i.recordLow).c_str(), i.recordLowYear % 100)));

@@ -68,12 +68,14 @@ struct TomorrowViews {
     bool any() const { return metNorway || nws; }
 };
 TomorrowViews tomorrowViews(const WeatherData& data, int64_t now);
-// The analogs, and tomorrow of the other services beside the record's own
-// (none while no service's view is of tomorrow at `now`).
+// Whether the record was made on the place's date at `now`: the archive's
+// insights ("this date") and analogs ("next day") were worked out for the
+// record's own date, and are shown only while it is today.
+bool madeToday(const WeatherData& data, int64_t now);
+// The analogs while the record is of today, and tomorrow of the other
+// services beside the record's own (none while no service's view is of
+// tomorrow at `now`).
 std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, int64_t now);
-// Whether the archive's insights speak of the place's date at `now`: they
-// were worked out for the record's own date.
-bool recordsOfToday(const WeatherData& data, int64_t now);
 // "This date" is the place's date at `now`; no lines while the record's
 // insights are of another date.
 std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config, int64_t now);

@@ -21,8 +21,9 @@ std::vector<SkyTab> skyTabs(const WeatherData& d, int64_t now) {
     if (d.tides.valid) tabs.push_back({SkyTides, "Tides"});
     if (d.flood.valid) tabs.push_back({SkyRiver, "River"});
     if (d.normals.valid) tabs.push_back({SkyAlmanac, "Almanac"});
-    if (d.analogs.valid || tomorrowViews(d, now).any()) tabs.push_back({SkyTrends, "Trends"});
-    if (recordsOfToday(d, now)) tabs.push_back({SkyRecords, "Records"});
+    const bool today = madeToday(d, now);
+    if ((d.analogs.valid && today) || tomorrowViews(d, now).any()) tabs.push_back({SkyTrends, "Trends"});
+    if (d.insights.valid && today) tabs.push_back({SkyRecords, "Records"});
     // The record as of now: today's entry, and the hour holding now.
     const std::span<const HourlyForecast> present = hoursFrom(d, now, 1);
     if (todayOf(d, now) && !present.empty()) tabs.push_back({SkyPlan, "Plan"});
