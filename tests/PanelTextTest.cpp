@@ -266,15 +266,22 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     steps({0.3, 0.2, 0.0});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain stopping in ~30 min");
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
-    steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});  // as far as the steps reach, whole hours as hours
-    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
-    steps({0.3, 0.3});
-    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 30 min");
+    // As far as the wet steps reach from now, in whole quarter hours; less
+    // than one step claims nothing ahead.
+    const std::tuple<size_t, int64_t, const char*> reach[] = {  // wet steps, seconds into the first
+        {8, 0, "Rain continuing for the next 2h"}, {8, 120, "Rain continuing for the next 1h 45m"},
+        {2, 0, "Rain continuing for the next 30 min"}, {4, 120, "Rain continuing for the next 45 min"},
+        {1, 120, "Rain now"}};
+    for (const auto& [wet, later, text] : reach) {
+        steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});
+        d.minutely15.resize(wet);
+        EXPECT_EQ(panel::currentAdvice(d, nullptr, imperial(), kRecordNow + later).text, text);
+    }
     steps({0.3, 0.2, 0.0}, 86);  // what falls is named by the first wet step's code
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow stopping in ~30 min");
     steps({});
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Accent);
-    EXPECT_FALSE(currentAdvice(d, imperial()).text.empty());
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "");  // nothing held from now on: no takeaway
     EXPECT_FALSE(hasCurrentConditions(WeatherData{}));
     EXPECT_TRUE(hasCurrentConditions(d));
 }

@@ -63,6 +63,8 @@ bool isWet(const MinutelyForecast& step) { return step.precipitation > kWetMm; }
 
 }  // namespace
 
+bool namedCode(int code) { return findCode(code) != nullptr; }
+
 const char* weatherCodeToString(int code) {
     const CodeRow* row = findCode(code);
     return row ? row->longText : "Unknown";

@@ -39,6 +39,8 @@ struct PrecipNowcast {
     const char* what() const { return snow ? "Snow" : "Rain"; }
 };
 
+// Whether a WMO code is one with a text and an icon.
+bool namedCode(int code);
 // Long text of a WMO code, "Unknown" for a code without one.
 const char* weatherCodeToString(int code);
 // Short label of a WMO code, "--" for a code without one.
