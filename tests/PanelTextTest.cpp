@@ -478,6 +478,13 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Confidence"));
     d.weatherCode = kUnknownCode;
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Condition"));
+    // The lead counts from the record's own today, whichever column shows the day.
+    WeatherData rec;
+    rec.time = "2026-12-05T09:00";
+    for (const auto& [day, lead] : {std::pair{"2026-12-08", 3}, {"2026-12-05", 0}, {"", -1}}) {
+        d.date = day;
+        EXPECT_EQ(forecastLead(rec, d), lead) << day;
+    }
 
     DailyForecast r;
     r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
