@@ -598,9 +598,15 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
                                          {"2027-11-27T11:05", "2027-11-27T11:42"},
                                          {"2027-11-28T00:00", "2027-11-28T00:00"},
                                          {"2027-11-29T00:00", "2027-11-29T00:00"}});
+    const WeatherData tromsoMay = reply("Europe/Oslo", 7200, "2027-05-19T12:00",
+                                        {{"2027-05-19T01:30", "2027-05-19T23:45"}, {"2027-05-20T00:00", "2027-05-21T00:00"}});
     WeatherData chukotka = reply("Asia/Anadyr", 43200, "2027-06-28T12:00",
                                  {{"2027-06-28T23:48", "2027-06-29T22:52"}, {"2027-06-29T23:55", "2027-06-30T22:45"}});
     chukotka.daily[0].date = "2027-06-29", chukotka.daily[1].date = "2027-06-30";  // each sunrise the evening before
+    // The next day without usable times: a sunrise guessed from today's, never across a polar night.
+    WeatherData chukotkaGap = chukotka, tromsoGap = tromsoNov;
+    chukotkaGap.daily[1].sunrise = chukotkaGap.daily[1].sunset = "";
+    tromsoGap.daily[2].sunrise = tromsoGap.daily[2].sunset = "";
     const struct {
         const WeatherData* d;
         long long utc;
@@ -619,6 +625,9 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
         {&tromsoNov, 1827225900, "Sunset in 0h 05m", true, false, "10:58 11:50"},  // 11:45 the day before
         {&chukotka, 1814266800, "Sunrise in 0h 55m", false, true, "23:48 22:52"},  // 23:00
         {&chukotka, 1814270280, "Sunset in 22h 47m", true, false, "23:55 22:45"},  // 23:58, the 30th's sun
+        {&tromsoMay, 1810763700, "Sunrise in 0h 05m", false, true, "01:30 23:45"},   // 23:55, midnight sun next
+        {&chukotkaGap, 1814269800, "", false, true, "23:48 22:52"},  // 23:50: the guess (23:48) has passed
+        {&tromsoGap, 1827313200, "Polar night", false, true, "11:05 11:42"},  // the polar 28th, then no times
     };
     for (const auto& r : rows) {
         const SunTrack s = sunTrack(*r.d, r.utc, true);
