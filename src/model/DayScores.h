@@ -44,9 +44,9 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
 // count from; the chance of rain "later" is that of the hours left in the
 // place's day on `place`'s clock, and names rain or snow only by a known day
 // code. `imperial`: temperatures shown in Fahrenheit, which scales the
-// warmer/cooler threshold to display degrees. Empty when the record holds
-// nothing from now on (no day, no hour, no step holding now), and rather
-// than an "Unknown" condition.
+// warmer/cooler threshold to display degrees. Empty (nothing told) when
+// neither the nowcast nor the record's days and hours reach now, and where
+// the last phrase would name a condition the code has no text for.
 std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, const PlaceClock& place, int64_t now,
                           bool imperial);
 
