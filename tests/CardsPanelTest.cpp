@@ -119,7 +119,9 @@ TEST(AlmanacCard, TodayAgainstNormalAndTheSeasonalOutlook) {
         cfg.useFahrenheit = c.fahrenheit;
         const auto lines = panel::almanacCard(d, cfg, 1780000000);
         const size_t outlook = c.today ? 2 : 1;
-        if (c.today) EXPECT_EQ(lines[1].text, c.today);
+        if (c.today) {
+            EXPECT_EQ(lines[1].text, c.today);
+        }
         EXPECT_EQ(lines[outlook].text, c.outlook);
         EXPECT_EQ(lines[outlook].tone, c.outlookTone);
     }
