@@ -287,6 +287,8 @@ TEST(TakeawayTest, RulesInOrder) {
     EXPECT_EQ(dailyTakeaway(d, false), "Snow on the doorstep - dress warm.");
     d.minutely15 = fromNow({d.minutely15[1], d.minutely15[1]});
     EXPECT_EQ(dailyTakeaway(d, false), "Snow in progress - roads will notice.");
+    d.minutely15[0].weatherCode = kUnknownCode;  // rain or snow: not told
+    EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
 
     // Dry and rain-ending nowcasts have no phrase of their own.
     d.minutely15 = fromNow({wet, dry});

@@ -180,9 +180,10 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
                           bool imperial) {
     const std::string& key = data.time;
     // Snow by the same rules as the notices and the alerts: the first wet
-    // step's code, and the day's own code for its chance.
+    // step's code (nothing told while it is not known), and the day's own
+    // code for its chance.
     const PrecipNowcast nowcast = computePrecipNowcast(data, now);
-    if (nowcast.state == PrecipNowcast::StartsSoon) {
+    if (nowcast.named && nowcast.state == PrecipNowcast::StartsSoon) {
         if (nowcast.snow)
             return phraseVariant(key, 1,
                                  {"Snow moving in soon - allow extra time.", "Snow on the doorstep - dress warm.",
@@ -193,7 +194,7 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
                               "Dry for now, but rain lands shortly.", "Rain due any minute - time the errands.",
                               "Rain's about to start - head out now or wait it out."});
     }
-    if (nowcast.state == PrecipNowcast::Continuing) {
+    if (nowcast.named && nowcast.state == PrecipNowcast::Continuing) {
         if (nowcast.snow)
             return phraseVariant(key, 2,
                                  {"Snowy out there - watch your step.", "Snowing now, and it isn't done yet.",
