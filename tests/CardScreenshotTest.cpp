@@ -10,6 +10,7 @@
 #include "ui/PanelText.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -128,9 +129,9 @@ protected:
         });
     }
 
-    Frame dashboard(const WeatherData& data, int frames = 3) {
+    Frame dashboard(const WeatherData& data, int frames = 3, const std::string& status = "") {
         Frame f;
-        for (int i = 0; i < frames; ++i) f = frame([&] { ui->render(data, {}, {}, false, ""); });
+        for (int i = 0; i < frames; ++i) f = frame([&] { ui->render(data, {}, {}, false, status); });
         return f;
     }
 
@@ -367,6 +368,46 @@ TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     const int names = int(t->Pos.y + 3 * ImGui::GetTextLineHeightWithSpacing() + 4);  // under the title line
     EXPECT_GT(changedPixels(before, after, x0, y0, x1, names), 40);
     EXPECT_GT(changedPixels(before, after, x0, names, x1, y1), 40);
+}
+
+// Honolulu on 2020-03-11, five planets up: their line wraps within the card.
+TEST_F(CardScreenshotTest, SkyCardPlanetsLineStaysOnTheCard) {
+    usePlace(test::Place::Oslo);
+    data.location = {"Honolulu", "US", "Hawaii", 21.3069, -157.8583, "Pacific/Honolulu", false};
+    ui->frameSecond = 1583884800;
+    static float right = 0;
+    draw::itemHook = [](const char* label, ImVec2, ImVec2 max, ImVec2, ImVec2) {
+        if (std::string(label).rfind("Planets:", 0) == 0) right = max.x;
+    };
+    card(panel::SkySky, data, false);  // the first frame after the window's resize
+    save(card(panel::SkySky, data, true), "honolulu-sky-five-planets");
+    draw::itemHook = nullptr;
+    EXPECT_GT(right, 300.0f);
+    EXPECT_LE(right, kCardW);
+}
+
+// Oslo's record eight days after its fetch, the service failing since: the
+// status keeps the age beside the error, the current block says when its
+// conditions held, the strip and the table that the forecast ran out; each
+// against the frame without it.
+TEST_F(CardScreenshotTest, OsloKeptOfflineForEightDays) {
+    usePlace(test::Place::Oslo);
+    const int64_t fetched = replyInstant(data, data.time).value_or(0), later = fetched + 8 * 86400;
+    data.fetchedAt = std::chrono::system_clock::time_point(std::chrono::seconds(fetched));
+    ui->wallSeconds = [later] { return later; };
+    const std::string error = "The weather service answered with an error (HTTP 500).";
+    const Frame old = dashboard(data, 3, error);
+    save(old, "oslo-offline-eight-days");
+    const auto current = regionOf("current"), right = regionOf("rightcol"), daily = regionOf("dailywrap");
+    WeatherData fresh = data, bare = data;
+    fresh.fetchedAt += std::chrono::hours(8 * 24);
+    bare.hourly.clear(), bare.daily.clear();
+    const Frame noAge = dashboard(fresh), noNotes = dashboard(bare, 3, error);
+    EXPECT_GT(changedPixels(old, noAge, current[0], current[1], current[2], current[3]), 100);
+    EXPECT_GT(changedPixels(old, noNotes, right[0], right[1], right[2], right[1] + 60), 100);
+    EXPECT_GT(changedPixels(old, noNotes, daily[0], daily[1], daily[2], daily[3]), 100);
+    EXPECT_GT(pixelsOfColour(old, theme::Error, 0, daily[3], old.width, old.height), 300);
+    EXPECT_EQ(pixelsOfColour(noAge, theme::Error, 0, daily[3], old.width, old.height), 0);
 }
 
 // Oslo half a minute after the spring change, with the forecast fetched at
