@@ -636,7 +636,7 @@ TEST(PanelStatus, StatusTextOrderAndAge) {
         {3599, "", "Updated 59 min ago", 1},
         {14 * 3600 + 5, "", "Updated 14 hours ago", 3595},
         {2 * 86400 + 7200, "NWS down.", "Updated 2 days ago - NWS down", 79200},
-        {-3 * 3600, "", "Updated just now", 60},
+        {-3 * 3600 - 30, "", "Updated just now", 60},
     };
     for (const auto& a : ages) {
         const Line line = statusText(true, false, a.status, at, t + a.after);
