@@ -86,7 +86,6 @@ bool WeatherService::parseEnsemble(const std::string& body, WeatherData& data) {
     const auto time = hourly->find("time");
     if (time == hourly->end() || !time->is_array() || time->empty()) return false;
     const std::vector<int> dayOf = dayOfEachTime(*time, data.daily);
-    const size_t hours = dayOf.size();
 
     // Each quantity stands on its own members: a day without five known
     // rain totals may still have its highs and lows.
