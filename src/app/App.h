@@ -79,7 +79,6 @@ public:
         GeoLocation location;
         std::string query;
         bool alertsEnabled = true;
-        bool useFahrenheit = true;
         bool historyEnabled = true;
         AlertTuning tuning;
         std::vector<SavedLocation> savedLocations;
