@@ -1,6 +1,5 @@
 // The status bar, the alert toasts, the mini strip and the notification
 // centre.
-#include "foundation/PlaceTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/Panel_Status.h"
