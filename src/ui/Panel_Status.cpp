@@ -7,6 +7,7 @@
 #include "ui/Units.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace nbr::panel {
 
