@@ -230,6 +230,12 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
     again.resultQueue.push(r);
     again.updateFromBackground();
     EXPECT_TRUE(again.notifications.empty());
+    // Another Boston's alert of that kind and day is its own: filed and told as well.
+    WeatherData elsewhere = boston();
+    elsewhere.location.latitude = 40;
+    apply(elsewhere, {alert("2030-01-01", "x")});
+    ASSERT_EQ(app.notifications.size(), 2u);
+    EXPECT_EQ(app.pendingToastKeys, std::set<std::string>{app.notifications[1].alert.deduplicationKey()});
 
     // The list keeps the newest 50.
     std::vector<WeatherAlert> many;
@@ -297,7 +303,7 @@ TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
     apply(withRainIn(2), {});  // 30 minutes
     ASSERT_EQ(app.notifications.size(), 1u);
     EXPECT_EQ(app.notifications[0].alert.title, "Rain Soon");
-    EXPECT_EQ(app.notifications[0].alert.message, "Rain starting in ~30 min in Boston");
+    EXPECT_EQ(alertMessageOn(app.notifications[0].alert, {}), "Rain starting in ~30 min in Boston");
     apply(withRainIn(2), {});  // the same first wet step
     EXPECT_EQ(app.notifications.size(), 1u);
     // Dry clears the shower; the next start is one again, but the alert
@@ -311,7 +317,7 @@ TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
     snow.location.name = "Oslo";
     apply(snow, {});
     const WeatherAlert& n = app.notifications.back().alert;
-    EXPECT_EQ(n.title + ": " + n.message, "Snow Soon: Snow starting in ~15 min in Oslo");
+    EXPECT_EQ(n.title + ": " + alertMessageOn(n, {}), "Snow Soon: Snow starting in ~15 min in Oslo");
 }
 
 }  // namespace

@@ -201,7 +201,6 @@ TEST_F(AppClockTest, WeatherRequestCarriesCopiesOfPlaceAndSettings) {
     EXPECT_EQ(r->kind, App::WorkKind::FetchWeather);
     EXPECT_EQ(r->location.name, "Here");
     EXPECT_TRUE(r->location.customLabel);
-    EXPECT_FALSE(r->useFahrenheit);
     EXPECT_FALSE(r->historyEnabled);
     EXPECT_TRUE(r->alertsEnabled);
     EXPECT_EQ(r->tuning.gustKmh, 80);

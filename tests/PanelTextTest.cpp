@@ -662,14 +662,35 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
-    EXPECT_EQ(toastText(a, ""), "Wind: Gusts to 70 km/h");
-    WeatherData oslo;
-    oslo.location = {"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false};
-    WeatherAlert rain;  // a day alert made on Oslo's Monday, shown at 00:30 on its Tuesday
-    rain.title = "Rain", rain.message = "Rain due tomorrow", rain.dayKey = "2025-01-14", rain.dayWords = "tomorrow";
-    rain.placeKey = oslo.location.cacheKey();
-    EXPECT_EQ(toastText(rain, placeDateOf(rain.placeKey, {}, oslo, 1736811000)), "Rain: Rain due today");
-    EXPECT_EQ(placeDateOf(rain.placeKey, {SavedLocation{oslo.location}}, WeatherData{}, 1736811000), "2025-01-14");
+    EXPECT_EQ(toastText(a, {}), "Wind: Gusts to 70 km/h");
+    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday; two
+    // Springfields, each named by its title; the units of the settings.
+    const GeoLocation oslo{"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false},
+        il{"Springfield", "US", "Illinois", 39.8, -89.65, "America/Chicago", false},
+        ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "America/New_York", false};
+    WeatherData shown;
+    shown.location = oslo;
+    const struct { GeoLocation place; std::vector<SavedLocation> saved; bool fahrenheit; const char* text; } rows[] = {
+        {oslo, {}, false, "Warm: Temps warming to 14C today in Oslo"},
+        {oslo, {}, true, "Warm: Temps warming to 57F today in Oslo"},
+        {il, {SavedLocation{il}}, false, "Warm: Temps warming to 14C tomorrow in Springfield"},
+        {il, {SavedLocation{il}, SavedLocation{ma}}, false,
+         "Warm: Temps warming to 14C tomorrow in Springfield, Illinois, US"},
+        {ma, {SavedLocation{ma}, SavedLocation{ma}}, true, "Warm: Temps warming to 57F tomorrow in Springfield"},
+        {GeoLocation{"Nowhere", "", "", 0, 0, "", false}, {}, false, "Warm: Temps warming to 14C tomorrow in Nowhere"},  // on the day made
+    };
+    for (const auto& r : rows) {
+        WeatherAlert warm;
+        warm.title = "Warm", warm.message = "Temps warming to {temp} {day} in {place}", warm.value = 14;
+        warm.dayKey = "2025-01-14", warm.madeOn = "2025-01-13";
+        warm.location = r.place.name, warm.placeKey = r.place.cacheKey();
+        Config c;
+        c.useFahrenheit = r.fahrenheit;
+        EXPECT_EQ(toastText(warm, alertWording(warm, r.saved, shown, c, 1736811000)), r.text);
+    }
+    // A text of its own names the place after it.
+    const AlertWording titled{"", false, "Springfield, Illinois, US"};
+    EXPECT_EQ(toastText(a, titled), "Wind: Gusts to 70 km/h (Springfield, Illinois, US)");
     a.official = true;
     a.severity = "Unknown";
     EXPECT_EQ(toastLabel(a, "US"), "NWS");
@@ -730,7 +751,18 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     d.minutely15 = stepsFromNow({0, 0.2}, 85);
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
 
-    EXPECT_EQ(notificationTime(std::chrono::system_clock::now()).size(), 11u);  // "MM/DD HH:MM"
+    // The notification list's times: on the place's clock, else the shown place's.
+    Notification n;
+    n.receivedAt = std::chrono::system_clock::from_time_t(1736811000);  // 2025-01-13 23:30 UTC
+    n.alert.placeKey = d.location.cacheKey();
+    d.location.timezone = "Europe/Oslo";
+    const GeoLocation chicago{"Chicago", "US", "Illinois", 41.88, -87.63, "America/Chicago", false};
+    EXPECT_EQ(notificationTime(n, {}, d, false), "01/14 12:30 AM");
+    EXPECT_EQ(notificationTime(n, {}, d, true), "01/14 00:30");
+    n.alert.placeKey = chicago.cacheKey();
+    EXPECT_EQ(notificationTime(n, {SavedLocation{chicago}}, d, false), "01/13 5:30 PM");
+    n.alert.placeKey.clear();
+    EXPECT_EQ(notificationTime(n, {SavedLocation{chicago}}, d, true), "01/14 00:30");
 }
 
 }  // namespace

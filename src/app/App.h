@@ -79,7 +79,6 @@ public:
         GeoLocation location;
         std::string query;
         bool alertsEnabled = true;
-        bool useFahrenheit = true;
         bool historyEnabled = true;
         AlertTuning tuning;
         std::vector<SavedLocation> savedLocations;
@@ -214,9 +213,9 @@ public:
     // there, and what the old spot had goes as with a removal.
     void followEditedPlace(const GeoLocation& before);
     // `removed` left the saved places: its toasts and notifications go with
-    // it, its name's told and dismissed alert keys are forgotten (but those
-    // another place's notifications hold), and a refresh of it still under
-    // way shows nothing. Nothing of this while another saved entry stands at
+    // it, its told and dismissed alert keys are forgotten (those of its name
+    // alone, from an older file, once no saved place bears the name), and a
+    // refresh of it still under way shows nothing. Nothing of this while another saved entry stands at
     // the same name and spot.
     void forgetRemovedPlace(const GeoLocation& removed);
     // Whether a result is about a place removed or renamed in this run and

@@ -236,8 +236,10 @@ void App::buildFrame() {
         std::lock_guard<std::mutex> lock(dataMutex);
         if (alertsDirty) {
             visibleAlerts.clear();
+            // A key of the place's name alone (an older file's) counts too.
             for (const WeatherAlert& a : alerts)
-                if (!acknowledgedKeys.count(a.deduplicationKey())) visibleAlerts.push_back(a);
+                if (!acknowledgedKeys.count(a.deduplicationKey()) && !acknowledgedKeys.count(a.nameKey()))
+                    visibleAlerts.push_back(a);
             alertsDirty = false;
         }
     }
@@ -341,19 +343,15 @@ void App::processEvents() {
         acknowledgedKeys.insert(a.acknowledgeKey);
         alertsDirty = true;
         std::chrono::system_clock::time_point until{};
-        std::string place;
         for (Notification& n : notifications) {
             if (n.alert.deduplicationKey() != a.acknowledgeKey) continue;
             n.acknowledged = true;
             until = n.alert.expires;
-            place = n.alert.placeKey;
         }
-        for (const WeatherAlert& v : visibleAlerts) {
-            if (v.deduplicationKey() != a.acknowledgeKey) continue;
-            if (until == std::chrono::system_clock::time_point{}) until = v.expires;
-            if (place.empty()) place = v.placeKey;
-        }
-        alertEngine.acknowledge(a.acknowledgeKey, until, 0, place);
+        for (const WeatherAlert& v : visibleAlerts)
+            if (v.deduplicationKey() == a.acknowledgeKey && until == std::chrono::system_clock::time_point{})
+                until = v.expires;
+        alertEngine.acknowledge(a.acknowledgeKey, until, 0);
     }
     if (a.markAllRead) {
         std::lock_guard<std::mutex> lock(dataMutex);
@@ -363,7 +361,7 @@ void App::processEvents() {
             n.acknowledged = true;
             const std::string key = n.alert.deduplicationKey();
             acknowledgedKeys.insert(key);
-            alertEngine.acknowledge(key, n.alert.expires, 0, n.alert.placeKey);
+            alertEngine.acknowledge(key, n.alert.expires, 0);
         }
     }
     if (a.clearNotifications) {

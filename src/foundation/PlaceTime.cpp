@@ -17,15 +17,12 @@ PlaceClock placeClock(const WeatherData& data) {
 
 RecordClock recordClock(const WeatherData& data) { return {data.utcOffsetSeconds, placeClock(data)}; }
 
-std::string placeDateOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
-                        const WeatherData& shown, int64_t now) {
+PlaceClock placeClockOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
+                        const WeatherData& shown) {
     if (placeKey.empty()) return {};
-    if (shown.location.cacheKey() == placeKey) return placeClock(shown).dateOf(now);
-    for (const SavedLocation& p : places) {
-        if (p.cacheKey() != placeKey) continue;
-        const PlaceClock clock = placeClock(p);
-        return clock.known() ? clock.dateOf(now) : std::string();
-    }
+    if (shown.location.cacheKey() == placeKey) return placeClock(shown);
+    for (const SavedLocation& p : places)
+        if (p.cacheKey() == placeKey) return placeClock(p);
     return {};
 }
 

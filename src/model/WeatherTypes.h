@@ -72,6 +72,8 @@ enum AlertKind : int {
 struct WeatherAlert {
     AlertKind kind = SevereWeather;
     std::string title;
+    // The text; a rule alert's holds slots worded when it is shown (see
+    // alertMessageOn): "{day}", "{place}", "{temp}" and "{wind}".
     std::string message;
     std::string location;
     std::chrono::system_clock::time_point issued{};
@@ -80,34 +82,46 @@ struct WeatherAlert {
     std::string severity;  // source severity word of an official alert
     std::chrono::system_clock::time_point expires{};  // zero: no expiry
     std::string dayKey;    // the place's date "YYYY-MM-DD" a rule alert concerns
+    std::string madeOn;    // the place's date the alert was made on
     std::string placeKey;  // cacheKey of the place it concerns; empty for none
-    // The words in `message` naming its day ("tomorrow", "tonight") as worded
-    // on the place's date it was made; empty when it names none.
-    std::string dayWords;
+    double value = 0;      // what "{temp}" (degC) or "{wind}" (km/h) stands for
 
-    // Decides whether two alerts are the same one.
+    // Decides whether two alerts are the same one: an official warning by
+    // its source's identifier, any other by its kind, its place (the place's
+    // key, else its name) and its day.
     std::string deduplicationKey() const;
+    // The key the alert went by while keys named the place alone (as older
+    // state files hold them): it counts for every place of that name.
+    std::string nameKey() const;
 };
 
 // The key an alert filed under `key` goes by once its place is called
-// `newName` instead of `oldName`: the same kind and day under the new name.
-// Nothing for a key of another place or of an official warning, which goes
-// by its source's identifier.
+// `newName` instead of `oldName` (a place's key or its name): the same kind
+// and day under the new name. Nothing for a key of another place or of an
+// official warning, which goes by its source's identifier.
 std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
                                            const std::string& newName);
-// Whether `key` is the key of an alert filed for a place called `name`
-// (never so for an official warning's key).
+// Whether `key` is the key of an alert filed for a place called `name` (a
+// place's key or its name; never so for an official warning's key).
 bool isPlaceAlertKey(const std::string& key, const std::string& name);
 
-// The words naming the day `days` after the place's date: "today",
-// "tomorrow", "in the next few days", "yesterday"; of a night, "tonight",
-// "tomorrow night", "in 2 nights", "last night".
+// The words naming the day `days` (0 or more) after the place's date:
+// "today", "tomorrow", "in the next few days"; of a night, "tonight",
+// "tomorrow night", "in 2 nights".
 std::string alertDayWords(int days, bool night);
-// An alert's message on the place's date `placeDate`: a day alert (of a
-// night for a sky event) names its day as seen from that date; any other
-// message, a date that does not read, or a day gone for longer than since
-// yesterday leaves it as made.
-std::string alertMessageOn(const WeatherAlert& alert, const std::string& placeDate);
+
+// How an alert is worded when shown.
+struct AlertWording {
+    std::string placeDate;  // the place's date now; "" when not known
+    bool fahrenheit = false;
+    std::string placeTitle;  // where another saved place shares the name: the place's title
+};
+// An alert's message as worded now: "{day}" names its day (its night for a
+// sky event) as seen from the place's date (from the date it was made on
+// when that is not known), "{temp}" and "{wind}" give `value` in the units
+// asked for, and "{place}" is the place's name, or its title when given. An
+// alert of a titled place without "{place}" ends with the title in brackets.
+std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wording);
 
 // An alert as filed in the application's notification list.
 struct Notification {

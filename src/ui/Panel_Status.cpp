@@ -3,6 +3,7 @@
 #include "foundation/PlaceTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
+#include "ui/Panel_Places.h"
 #include "ui/Units.h"
 
 #include <algorithm>
@@ -89,9 +90,21 @@ std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {
     return t;
 }
 
-std::string toastText(const WeatherAlert& a, const std::string& placeDate) {
-    return a.title + ": " + alertMessageOn(a, placeDate);
+AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation>& places, const WeatherData& shown,
+                          const Config& c, int64_t now) {
+    AlertWording w;
+    if (const PlaceClock clock = placeClockOf(a.placeKey, places, shown); clock.known()) w.placeDate = clock.dateOf(now);
+    w.fahrenheit = c.useFahrenheit;
+    const auto own = std::find_if(places.begin(), places.end(),
+                                  [&](const SavedLocation& p) { return p.cacheKey() == a.placeKey; });
+    if (own != places.end() && std::any_of(places.begin(), places.end(), [&](const SavedLocation& p) {
+            return p.name == own->name && !sameSpot(p, *own);
+        }))
+        w.placeTitle = placeTitle(*own);
+    return w;
 }
+
+std::string toastText(const WeatherAlert& a, const AlertWording& w) { return a.title + ": " + alertMessageOn(a, w); }
 
 MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, int64_t now) {
     MiniStrip m;
@@ -121,12 +134,13 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, in
     return m;
 }
 
-std::string notificationTime(std::chrono::system_clock::time_point t) {
-    const std::time_t secs = std::chrono::system_clock::to_time_t(t);
-    std::tm tm{};
-    char buf[32] = {};
-    if (localtime_r(&secs, &tm)) std::strftime(buf, sizeof buf, "%m/%d %H:%M", &tm);
-    return buf;
+std::string notificationTime(const Notification& n, const std::vector<SavedLocation>& places, const WeatherData& shown,
+                             bool use24) {
+    PlaceClock clock = placeClockOf(n.alert.placeKey, places, shown);
+    if (!clock.known()) clock = placeClock(shown);
+    const std::string local = clock.minuteOf(std::chrono::system_clock::to_time_t(n.receivedAt));
+    if (local.size() < 16) return {};
+    return local.substr(5, 2) + "/" + local.substr(8, 2) + " " + formatClock(local, use24);
 }
 
 Tone notificationTimeTone(const Notification& n) { return n.acknowledged ? Tone::Dim : Tone::Accent; }

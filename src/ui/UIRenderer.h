@@ -110,8 +110,8 @@ public:
     void renderStatusBar(bool refreshing, const std::string& status);
     // `placeCountry`: the shown place's country, which names official alerts.
     void renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const WeatherData& data);
-    // The date now on the clock of the alert's place, its day words' reference.
-    std::string alertPlaceDate(const WeatherAlert& a, const WeatherData& data) const;
+    // How the alert is worded in this frame (see panel::alertWording).
+    AlertWording alertWording(const WeatherAlert& a, const WeatherData& data) const;
     void renderMiniStrip(const WeatherData& data, bool refreshing);
     void renderNotificationCenter(const std::vector<Notification>& notifications, const WeatherData& data);
     static constexpr const char* kToastsWindow = "##toasts";
