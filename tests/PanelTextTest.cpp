@@ -375,6 +375,8 @@ TEST(PanelForecast, StripAndTableStartAtNow) {
         EXPECT_TRUE(cells.size() == r.hours && (cells.empty() ? "" : cells[0].hour) == r.first) << r.now;
         EXPECT_TRUE(days.size() == r.days && (days.empty() || days[0].date == placeToday(d, r.now))) << r.now;
     }
+    d.daily[1].date.clear();  // today undated: not past by its place alone
+    EXPECT_EQ(daysFrom(d, kFetched + 86400 + 1800).size(), 6u);
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
