@@ -331,6 +331,8 @@ public:
 // units; High, Low and Rain are those of the place's date, left out when the
 // record has no entry for it.
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now);
+// The icon's tooltip: "45F Light Snow - Boston".
+std::string trayTooltipOf(const WeatherData& w, const Config& config);
 
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);

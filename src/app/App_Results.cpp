@@ -28,6 +28,10 @@ std::string printed(const char* format, double value) {
 
 std::string App::formatTemp(double celsius) const { return units::temp(config, celsius); }
 
+std::string trayTooltipOf(const WeatherData& w, const Config& config) {
+    return units::temp(config, w.temperature) + " " + conditionText(w.weatherCode) + " - " + w.location.name;
+}
+
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now) {
     const bool fahrenheit = config.useFahrenheit;
     const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
@@ -37,7 +41,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t no
     TrayQuickLook q;
     q.heading = utf8ToWide(panel::placeTitle(w.location));
     q.temperature = knownTemperature(w.temperature) ? degrees(w.temperature) + (fahrenheit ? u"F" : u"C") : u"--";
-    q.condition = utf8ToWide(weatherCodeToString(w.weatherCode));
+    q.condition = utf8ToWide(conditionText(w.weatherCode));
     q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
     if (const DailyForecast* today = todayOf(w, now)) {
         q.highLow = u"High " + degrees(today->temperatureMax) + u"    Low " + degrees(today->temperatureMin);

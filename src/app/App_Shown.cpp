@@ -3,7 +3,6 @@
 #include "app/App.h"
 
 #include "model/Utf8.h"
-#include "model/WeatherCodes.h"
 
 #include <cstdio>
 
@@ -47,8 +46,7 @@ void App::showInTray(const WeatherData& shown) {
         tray.setQuickLook(TrayQuickLook{});
         return;
     }
-    tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
-                               " - " + weather.location.name));
+    tray.setTooltip(utf8ToWide(trayTooltipOf(weather, config)));
     const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
     char text[32] = "--";  // a temperature the service did not give
     if (knownTemperature(weather.temperature)) std::snprintf(text, sizeof text, "%.0f", t);
