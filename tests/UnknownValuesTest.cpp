@@ -88,7 +88,8 @@ WeatherData fullRecord(Place place) {
     for (size_t i = 0; i < d.hourly.size(); ++i) {
         HourlyForecast& h = d.hourly[i];
         h.temperature = -4 + double(i % 6), h.weatherCode = 73, h.precipitation = 0.3, h.snowfall = 0.2;
-        h.precipitationProbability = 70 + double(i % 3) * 10, h.uvIndex = i < 3 ? 1 : 0, h.surfacePressure = 1005;
+        h.precipitationProbability = i == 5 ? 95 : 20 + 2 * double(i);  // one wettest hour
+        h.uvIndex = i < 3 ? 1 : 0, h.surfacePressure = 1005;
         h.windSpeed = 8, h.windDirection = 40, h.snowDepth = 0.05, h.freezingLevelHeight = 300, h.cloudCover = 90;
     }
     for (size_t i = 0; i < d.daily.size(); ++i) {
@@ -292,10 +293,10 @@ void expectNoMarker(const Texts& u, const Texts& f, const std::string& what) {
                     EXPECT_FALSE(lower(s).find(w) != std::string::npos && was.find(w) == std::string::npos)
                         << what << " " << src << ": " << s;
             } else if (src.back() == '#') {
-                EXPECT_TRUE(i < full.size() && wordsLeftOut(s, full[i])) << what << " " << src << "[" << i << "]: " << s;
+                EXPECT_TRUE(i < full.size() && wordsLeftOut(s, full[i])) << what << " " << src << i << ": " << s;
             } else {
-                EXPECT_TRUE(std::any_of(full.begin(), full.end(), [&](const std::string& f) { return wordsLeftOut(s, f); }))
-                    << what << " " << src << ": " << s;
+                const auto was = [&](const std::string& f) { return wordsLeftOut(s, f); };
+                EXPECT_TRUE(std::any_of(full.begin(), full.end(), was)) << what << " " << src << ": " << s;
             }
         }
     }
@@ -334,8 +335,10 @@ TEST(UnknownValues, NoTextFigureOrJudgementComesFromAMarker) {
                     check(d, std::string(list) + "[" + std::to_string(i) + "]." + f.name);
                 }
         };
-        eachOne(&W::hourly, kHourFields, "hourly");
-        eachOne(&W::daily, kDayFields, "daily");
+        if (place == Place::Boston) {  // Oslo, snowing now, adds the nowcast's and the current values' cases
+            eachOne(&W::hourly, kHourFields, "hourly");
+            eachOne(&W::daily, kDayFields, "daily");
+        }
         eachOne(&W::minutely15, kQuarterFields, "minutely15");
         for (const Named<W>& f : kCurrentFields) {
             WeatherData d = full;
