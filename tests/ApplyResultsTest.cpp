@@ -1,7 +1,13 @@
 // Applying weather results on the first thread: tray texts, alert filing
 // once per key, the rain-soon notice and the cap of the notification list.
+#include "PlaceRecords.h"
 #include "TestEnv.h"
 #include "app/App.h"
+#include "foundation/PlaceTime.h"
+#include "model/Utf8.h"
+#include "ui/Panel_Current.h"
+#include "ui/Panel_Forecast.h"
+#include "ui/Panel_Status.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +129,39 @@ TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
     app.updateFromBackground();
     EXPECT_EQ(app.status, failed.error);
     EXPECT_EQ(app.weather.location.name, "Boston");
+}
+
+// Oslo's record kept offline from 2 PM on Jan 15: the status keeps its age
+// beside the error, the current block and the tray (turned by the poll) say
+// when the conditions held, the strip and table that they have run out.
+TEST_F(ApplyResultsTest, AKeptRecordSaysHowOldItIs) {
+    std::int64_t wall = 1768482000, fetched = wall;
+    app.wallClock = [&] { return system_clock::time_point(std::chrono::seconds(wall)); };
+    app.config.useFahrenheit = false;
+    WeatherData oslo = placeRecord(Place::Oslo);
+    oslo.temperature = 22, oslo.weatherCode = 3, oslo.fetchedAt = app.wallClock();
+    app.config.locations.push_back(SavedLocation{oslo.location});
+    apply(oslo, {});
+    app.status = "The weather service answered with an error (HTTP 500).";
+    const std::string error = " ago - the weather service answered with an error (HTTP 500)",
+                      out = " ahead: the kept forecast has run out.";
+    const struct { int64_t after; bool use24; std::string age, asOf, hours, days; } rows[] = {
+        {3600, false, "1 hour", "", "", ""},
+        {7200, false, "2 hours", "2:00 PM, Jan 15", "", ""},
+        {86400, false, "1 day", "2:00 PM, Jan 15", "No hours" + out, ""},
+        {8 * 86400, true, "8 days", "14:00, Jan 15", "No hours" + out, "No days" + out}};
+    for (const auto& r : rows) {
+        wall = fetched + r.after;
+        app.scheduledRefresh();
+        app.config.use24hClock = r.use24;
+        if (r.use24) app.refreshTray();  // as a change of the setting does
+        EXPECT_EQ(panel::statusText(true, false, app.status, oslo.fetchedAt, wall).text, "Updated " + r.age + error);
+        const std::string asOf = r.asOf.empty() ? "" : "as of " + r.asOf;
+        EXPECT_EQ(panel::conditionsAsOf(app.weather, app.config, wall), asOf);
+        EXPECT_EQ(app.tray.tooltip(), utf8ToWide("22C Overcast " + (asOf.empty() ? "" : "(" + asOf + ") ") + "- Oslo"));
+        EXPECT_EQ(panel::forecastRunOut(oslo.hourly.size(), hoursFrom(oslo, wall).size(), "hours"), r.hours);
+        EXPECT_EQ(panel::forecastRunOut(oslo.daily.size(), daysFrom(oslo, wall).size(), "days"), r.days);
+    }
 }
 
 // Only the active place's own record is shown, else the place alone in its

@@ -183,13 +183,15 @@ TEST_F(ForecastTest, FreshForUnderTenMinutesStaleFromTen) {
     ASSERT_TRUE(first);
     const auto setAge = [&](std::chrono::seconds age) {
         std::lock_guard<std::mutex> lock(svc.forecastCacheMutex);
-        svc.forecastCache[boston.cacheKey()].fetchedAt = std::chrono::steady_clock::now() - age;
+        svc.forecastCache[boston.cacheKey()].fetchedAt = std::chrono::system_clock::now() - age;
     };
     setAge(std::chrono::seconds(9 * 60 + 59));
     EXPECT_TRUE(svc.hasFreshCache(boston, 10));
     ASSERT_TRUE(svc.fetchWeather(boston));
     EXPECT_EQ(server.count("forecast"), 1u);
 
+    setAge(std::chrono::seconds(-60));  // the wall clock set back since
+    EXPECT_FALSE(svc.hasFreshCache(boston, 10));
     setAge(std::chrono::seconds(10 * 60));
     EXPECT_FALSE(svc.hasFreshCache(boston, 10));
     EXPECT_TRUE(svc.getCached(boston));  // the age is not looked at
@@ -225,7 +227,7 @@ TEST_F(ForecastTest, FailedRefreshKeepsTheCachedRecord) {
 }
 
 TEST_F(ForecastTest, ThirtyThirdPlaceEvictsTheOldest) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = std::chrono::system_clock::now();
     std::lock_guard<std::mutex> lock(svc.forecastCacheMutex);
     for (int i = 0; i < 33; ++i) {
         WeatherData d;

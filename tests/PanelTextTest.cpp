@@ -21,7 +21,7 @@ namespace nbr::panel {
 namespace {
 
 using std::chrono::seconds;
-using std::chrono::steady_clock;
+using std::chrono::system_clock;
 
 Config imperial() { return Config{}; }
 Config metric() {
@@ -60,7 +60,7 @@ TEST(PanelPlaces, TitleClockOffsetAndBadge) {
 
     WeatherData d;
     EXPECT_EQ(placeClockText(d, 0, false), "");  // UTC+0 before any data: no clock
-    d.fetchedAt = steady_clock::time_point(seconds(5));
+    d.fetchedAt = system_clock::time_point(seconds(5));
     EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, false), "1:07 PM  UTC+0");
     d.utcOffsetSeconds = -12600;  // 13:07 UTC is 09:37 there
     EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, true), "09:37  UTC-3:30");
@@ -80,7 +80,7 @@ TEST(PanelPlaces, TitleClockOffsetAndBadge) {
         WeatherData w;
         w.location.timezone = z.zone;
         w.utcOffsetSeconds = z.fetchedAt;
-        w.fetchedAt = steady_clock::time_point(seconds(z.fetchedAt));  // none for the UTC+0 rows
+        w.fetchedAt = system_clock::time_point(seconds(z.fetchedAt));  // none for the UTC+0 rows
         EXPECT_EQ(placeClockText(w, z.t, true), z.clock) << z.zone << " " << z.t;
         EXPECT_EQ(placeClock(w).minuteOf(z.t), z.hour) << z.zone << " " << z.t;
     }
@@ -622,18 +622,29 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
 // ---- Status bar, toasts, mini strip, notifications ----
 
 TEST(PanelStatus, StatusTextOrderAndAge) {
-    const steady_clock::time_point at(seconds(1000));
-    EXPECT_EQ(statusText(true, true, "boom", at, at).text, "Updating...");
-    EXPECT_EQ(statusText(true, false, "boom", at, at).tone, Tone::Error);
-    EXPECT_EQ(statusText(true, false, "", {}, at).text, "No data");
-    EXPECT_EQ(statusText(true, false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
-    EXPECT_EQ(statusText(true, false, "", at, at + seconds(60)).text, "Updated 1 min ago");
-    EXPECT_EQ(statusText(true, false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
-    EXPECT_EQ(statusText(false, false, "", at, at + seconds(120)).text, "No data");  // the last place removed
-    EXPECT_EQ(statusText(false, true, "boom", at, at).text, "No data");
-    EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(59900)), 1);
-    EXPECT_EQ(statusChangesIn(at, at + seconds(60)), 60);
-    EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(3599001)), 1);
+    const int64_t t = 1806188400;  // 2027-03-27 22:00 UTC
+    const system_clock::time_point at = system_clock::time_point(seconds(t)) - std::chrono::milliseconds(100);
+    EXPECT_EQ(statusText(true, true, "boom", at, t).text, "Updating...");
+    EXPECT_EQ(statusText(true, false, "Boom.", {}, t).text, "Boom.");  // no record to age
+    EXPECT_EQ(statusText(true, false, "", {}, t).text, "No data");
+    EXPECT_EQ(statusText(false, false, "", at, t + 120).text, "No data");  // the last place removed
+    EXPECT_EQ(statusText(false, true, "boom", at, t).text, "No data");
+    // The age on the wall clock whatever the steady clock did: after a
+    // night's sleep, beside an error, and with the clock set back.
+    const struct { int64_t after; std::string status, text; long long changesIn; } ages[] = {
+        {59, "", "Updated just now", 1},
+        {60, "", "Updated 1 min ago", 60},
+        {3599, "", "Updated 59 min ago", 1},
+        {14 * 3600 + 5, "", "Updated 14 hours ago", 3595},
+        {2 * 86400 + 7200, "NWS down.", "Updated 2 days ago - NWS down", 79200},
+        {-3 * 3600 - 30, "", "Updated just now", 60},
+    };
+    for (const auto& a : ages) {
+        const Line line = statusText(true, false, a.status, at, t + a.after);
+        EXPECT_EQ(line.text, a.text) << a.after;
+        EXPECT_EQ(line.tone, a.status.empty() ? Tone::Normal : Tone::Error) << a.after;
+        EXPECT_EQ(statusChangesIn(at, t + a.after), a.changesIn) << a.after;
+    }
     Config c;  // the settings file's trouble: a failed save first
     c.unreadable = {false, 2, "/d/config.json.bad.3", ""};
     EXPECT_EQ(settingsNotice(c).text, "2 saved places could not be read; the file is kept as /d/config.json.bad.3");

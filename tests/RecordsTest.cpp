@@ -133,7 +133,7 @@ TEST(WeatherDataTest, DefaultsCarryTheMissingValueMarkers) {
     EXPECT_TRUE(d.insights.streakAbove);
     EXPECT_EQ(d.insights.monthRain, -1);
     EXPECT_EQ(d.insights.monthRainTypical, -1);
-    EXPECT_EQ(d.fetchedAt, steady_clock::time_point{});
+    EXPECT_EQ(d.fetchedAt, system_clock::time_point{});
     EXPECT_TRUE(d.hourly.empty() && d.daily.empty() && d.modelSeries.empty());
 
     HourlyForecast h;

@@ -151,7 +151,7 @@ Texts textsOf(const WeatherData& d) {
         const TrayQuickLook q = quickLookOf(d, cfg, now);
         for (const std::u16string* s : {&q.temperature, &q.condition, &q.feelsLike, &q.highLow, &q.wind, &q.rain})
             t[u + "tray#"].push_back(wideToUtf8(*s));
-        t[u + "tray#"].push_back(trayTooltipOf(d, cfg));
+        t[u + "tray#"].push_back(trayTooltipOf(d, cfg, now));
         // Hourly strip, its tooltips and chart.
         const std::span<const HourlyForecast> hours = hoursFrom(d, now);
         for (const panel::HourCells& c : panel::hourStrip(hours, cfg, clock, now))

@@ -51,6 +51,7 @@ bool App::trayHostVisible() const {
 
 void App::run() {
     lastRefresh = now();
+    lastRefreshWall = wallSeconds();
     while (running) turn(frameTimeoutMs());
 }
 
@@ -111,15 +112,21 @@ bool App::frameBuildDue() {
 
 bool App::scheduledRefresh() {
     const Clock::time_point t = now();
+    const std::int64_t wall = wallSeconds();
+    const int interval = hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes;
+    // The interval on either clock: on waking from sleep, when the steady
+    // clock stood still, the wall clock has moved on and refreshes at once.
     const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
-    const bool due = m >= (hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes);
+    const bool due = m >= interval || wall - lastRefreshWall >= std::int64_t{interval} * 60;
     const bool dayTurned = placeDayTurned();
-    // The tray's "today" moves on with the place's day, also while the
-    // refresh asked for below does not come.
-    if (dayTurned) refreshTray();
+    // The tray's "today" moves on with the place's day, and its conditions
+    // say their time once old, also while the refresh asked for below does
+    // not come.
+    if (dayTurned || (trayChangesAt != 0 && wall >= trayChangesAt)) refreshTray();
     if ((due || dayTurned) && locationManager.hasLocations()) {
         requestWeatherUpdate(locationManager.activeLocation());
         lastRefresh = t;
+        lastRefreshWall = wall;
     }
     return !hiddenToTray;
 }

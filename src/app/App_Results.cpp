@@ -28,10 +28,6 @@ std::string printed(const char* format, double value) {
 
 std::string App::formatTemp(double celsius) const { return units::temp(config, celsius); }
 
-std::string trayTooltipOf(const WeatherData& w, const Config& config) {
-    return units::temp(config, w.temperature) + " " + conditionText(w.weatherCode) + " - " + w.location.name;
-}
-
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now) {
     const bool fahrenheit = config.useFahrenheit;
     const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };

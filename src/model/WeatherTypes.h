@@ -365,7 +365,9 @@ struct WeatherData {
     std::string yesterdaySunset;
     ForecastSkill skill;
     std::vector<HistoryDay> history;
-    std::chrono::steady_clock::time_point fetchedAt{};
+    // When the reply was read, on the wall clock: the record's age goes on
+    // while the computer sleeps. None (the epoch) before a fetch.
+    std::chrono::system_clock::time_point fetchedAt{};
 };
 
 }  // namespace nbr

@@ -304,7 +304,7 @@ WeatherData WeatherService::parseWeatherResponse(const std::string& body, const 
     const auto zone = root.find("timezone");
     if (zone != root.end() && zone->is_string() && platform::isZoneName(zone->get<std::string>()))
         d.location.timezone = zone->get<std::string>();
-    d.fetchedAt = std::chrono::steady_clock::now();
+    d.fetchedAt = std::chrono::system_clock::now();
     d.utcOffsetSeconds = intMember(root, "utc_offset_seconds", 0);
     const json* cur = section(root, "current");
     readCurrent(cur ? *cur : json::object(), d);
@@ -326,8 +326,11 @@ std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int
         std::lock_guard<std::mutex> lock(forecastCacheMutex);
         auto it = forecastCache.find(loc.cacheKey());
         if (it == forecastCache.end()) return std::nullopt;
-        const auto age = std::chrono::steady_clock::now() - it->second.fetchedAt;
-        if (std::chrono::duration_cast<std::chrono::minutes>(age).count() >= maxAgeMinutes) return std::nullopt;
+        const auto age = std::chrono::system_clock::now() - it->second.fetchedAt;
+        // By the wall clock, which goes on while the computer sleeps; a clock
+        // set back since leaves the age unknown.
+        const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(age).count();
+        if (age.count() < 0 || minutes >= maxAgeMinutes) return std::nullopt;
         copy = it->second;
     }
     // A reply from before the place's midnight holds the day before as today.

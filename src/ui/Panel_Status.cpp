@@ -6,26 +6,54 @@
 #include "ui/Units.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 
 namespace nbr::panel {
 
-Line statusText(bool hasPlace, bool refreshing, const std::string& status,
-                std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now) {
-    if (!hasPlace) return {"No data"};
-    if (refreshing) return {"Updating..."};
-    if (!status.empty()) return {status, Tone::Error};
-    if (fetchedAt.time_since_epoch().count() < 1) return {"No data"};
-    const auto age = now - fetchedAt;
-    if (age < std::chrono::seconds(60)) return {"Updated just now"};
-    const long long minutes = std::chrono::duration_cast<std::chrono::minutes>(age).count();
-    return {"Updated " + std::to_string(minutes) + " min ago"};
+namespace {
+
+// Whole seconds since the fetch at `now` (Unix seconds) on the wall clock; a
+// clock set back before the fetch reads as no time at all.
+int64_t ageSeconds(std::chrono::system_clock::time_point fetchedAt, int64_t now) {
+    return std::max<int64_t>(0, now - fetchedSecond(fetchedAt));
 }
 
-long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now) {
-    using namespace std::chrono;
-    const auto age = now - fetchedAt;
-    return ceil<seconds>(floor<minutes>(age) + minutes(1) - age).count();
+// The unit the age is told in: minutes below an hour, hours below a day, days.
+int64_t ageUnit(int64_t age) { return age < 3600 ? 60 : age < 86400 ? 3600 : 86400; }
+
+std::string ageText(int64_t age) {
+    if (age < 60) return "Updated just now";
+    if (age < 3600) return "Updated " + std::to_string(age / 60) + " min ago";
+    const int64_t n = age / ageUnit(age);
+    return "Updated " + std::to_string(n) + (age < 86400 ? " hour" : " day") + (n == 1 ? "" : "s") + " ago";
+}
+
+// An error as the rest of a sentence: "The service failed." -> "the service
+// failed" (a leading abbreviation stays as written).
+std::string continued(std::string error) {
+    if (!error.empty() && error.back() == '.') error.pop_back();
+    if (error.size() > 1 && std::isupper(static_cast<unsigned char>(error[0])) &&
+        std::islower(static_cast<unsigned char>(error[1])))
+        error[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(error[0])));
+    return error;
+}
+
+}  // namespace
+
+Line statusText(bool hasPlace, bool refreshing, const std::string& status,
+                std::chrono::system_clock::time_point fetchedAt, int64_t now) {
+    if (!hasPlace) return {"No data"};
+    if (refreshing) return {"Updating..."};
+    if (fetchedSecond(fetchedAt) == 0) return status.empty() ? Line{"No data"} : Line{status, Tone::Error};
+    const std::string age = ageText(ageSeconds(fetchedAt, now));
+    if (!status.empty()) return {age + " - " + continued(status), Tone::Error};
+    return {age};
+}
+
+long long statusChangesIn(std::chrono::system_clock::time_point fetchedAt, int64_t now) {
+    const int64_t age = ageSeconds(fetchedAt, now);
+    return ageUnit(age) - age % ageUnit(age);
 }
 
 std::string saveFailureText(const Config& c) {

@@ -15,13 +15,15 @@ namespace nbr::panel {
 // Host name of the project's web site, named in the newer-release notice.
 inline constexpr const char* kProjectSiteHost = "nimbrel.app";
 
-// Left text of the status bar: refresh state, the last error, or the age of
-// the shown data; with no place saved, what a first start shows, whatever is
-// left of a place that is gone.
+// Left text of the status bar: refresh state, or the age of the shown data
+// at `now` (Unix seconds) on the wall clock ("Updated 2 days ago"), with the
+// last error after it; with no place saved, what a first start shows,
+// whatever is left of a place that is gone. A wall clock set back before the
+// fetch reads "just now".
 Line statusText(bool hasPlace, bool refreshing, const std::string& status,
-                std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
-// Whole seconds, rounded up, until the age in that text reads differently.
-long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
+                std::chrono::system_clock::time_point fetchedAt, int64_t now);
+// Whole seconds until the age in that text reads differently.
+long long statusChangesIn(std::chrono::system_clock::time_point fetchedAt, int64_t now);
 
 // "Couldn't save your settings: <reason>" while the last save failed; empty
 // otherwise.

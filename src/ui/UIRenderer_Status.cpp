@@ -21,10 +21,9 @@ constexpr int kToastLines = 3;  // of an alert's text in its toast
 void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::Separator();
-    const auto now = steadyNow();
     const panel::Line left =
-        panel::statusText(locationManager.hasLocations(), refreshing, status, dataFetchedAt, now);
-    changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, now));
+        panel::statusText(locationManager.hasLocations(), refreshing, status, dataFetchedAt, frameSecond);
+    changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, frameSecond));
     const float groupW = draw::textWidth("Settings") + draw::textWidth("Mini") + draw::textWidth("Stars") +
                          6 * style.FramePadding.x + 2 * style.ItemSpacing.x;
     const float startX = ImGui::GetWindowContentRegionMax().x - groupW;  // clear of a scroll bar
