@@ -28,10 +28,13 @@ WeatherData quietDay(const std::string& time = "2026-03-02T10:00") {
     d.windGusts = 10;
     DailyForecast today;
     today.date = "2026-03-02";
+    today.weatherCode = 3;
     today.temperatureMax = 15;
+    today.precipitationProbabilityMax = 0;
     today.uvIndexMax = 2;
     d.daily.push_back(today);
-    for (int h = 10; h < 22; ++h) d.hourly.push_back({.time = "2026-03-02T" + std::to_string(h) + ":00"});
+    for (int h = 10; h < 22; ++h)
+        d.hourly.push_back({.time = "2026-03-02T" + std::to_string(h) + ":00", .precipitationProbability = 0});
     return d;
 }
 
@@ -259,8 +262,7 @@ TEST(TakeawayTest, RulesInOrder) {
     d.airQuality.pm2_5 = 55;
     EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
 
-    MinutelyForecast wet, dry;
-    wet.precipitation = 0.5;
+    const MinutelyForecast wet{"", 0.5, 61}, dry{"", 0, 3};
     d.minutely15 = fromNow({wet, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain in progress - shoes will notice.");
     d.minutely15 = fromNow({dry, wet});
@@ -335,8 +337,7 @@ TEST(TakeawayTest, WithoutDailyDataOnlyCurrentRulesApply) {
     EXPECT_EQ(dailyTakeaway(d, false), "Unknown and holding.");
     d.windGusts = 60;
     EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
-    MinutelyForecast dry, wet;
-    wet.precipitation = 1;
+    const MinutelyForecast dry{"", 0, 3}, wet{"", 1, 61};
     d.minutely15 = fromNow({dry, dry, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain due any minute - time the errands.");
 }

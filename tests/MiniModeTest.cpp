@@ -121,6 +121,7 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     place.name = "Boston";
     app.config.locations.push_back(place);
     app.weather.location = place;
+    app.weather.temperature = 0;
     app.tray.initialize({});
     app.weather.hourly.resize(24);
     app.weather.daily.resize(7);

@@ -318,6 +318,7 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     h.time = "2026-12-07T00:00";
     h.temperature = 20;
     h.weatherCode = 61;
+    h.precipitation = h.snowfall = 0;
     h.precipitationProbability = 45.4;
     const RecordClock utc{0, PlaceClock::fixed(0)};
     EXPECT_EQ(hourCells(h, true, imperial(), utc).hour, "Now");
@@ -348,7 +349,7 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
 
     std::vector<HourlyForecast> hours(1);
     EXPECT_TRUE(hourlyChartLevels(hours, false).empty());
-    hours.resize(3);  // flat: the middle of the band
+    hours.assign(3, {.time = "", .temperature = 0});  // flat: the middle of the band
     for (float v : hourlyChartLevels(hours, true)) EXPECT_FLOAT_EQ(v, 0.5f);
     hours[1].temperature = 10;
     const std::vector<float> lv = hourlyChartLevels(hours, false);
@@ -722,7 +723,7 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     Config c;
     EXPECT_EQ(miniStrip(d, c, false).top, "No data");  // the place without a record of its own
     d.time = "2026-12-07T10:15";
-    d.temperature = 0;
+    d.temperature = d.apparentTemperature = d.dewPoint = 0;
     d.weatherCode = 2;
     MiniStrip m = miniStrip(d, c, false);
     EXPECT_EQ(m.top, "32F  PtCloud");
@@ -737,7 +738,7 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High -- / Low 32F   rain --");
     EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
     c.miniStat = 1;
-    d.windSpeed = 10;
+    d.windSpeed = 10, d.windDirection = 0;
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Feels 32F   wind 6 mph N");
     c.miniStat = 2;
     d.relativeHumidity = 80;

@@ -37,7 +37,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t no
     TrayQuickLook q;
     q.heading = utf8ToWide(panel::placeTitle(w.location));
     q.temperature = knownTemperature(w.temperature) ? degrees(w.temperature) + (fahrenheit ? u"F" : u"C") : u"--";
-    q.condition = utf8ToWide(weatherCodeToString(w.weatherCode));
+    q.condition = utf8ToWide(conditionText(w.weatherCode));
     q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
     if (const DailyForecast* today = todayOf(w, now)) {
         q.highLow = u"High " + degrees(today->temperatureMax) + u"    Low " + degrees(today->temperatureMin);

@@ -13,7 +13,7 @@ namespace nbr {
 
 std::string trayTooltipOf(const WeatherData& w, const Config& config, int64_t now) {
     const std::string asOf = panel::conditionsAsOf(w, config, now);
-    return units::temp(config, w.temperature) + " " + weatherCodeToString(w.weatherCode) +
+    return units::temp(config, w.temperature) + " " + conditionText(w.weatherCode) +
            (asOf.empty() ? "" : " (" + asOf + ")") + " - " + w.location.name;
 }
 

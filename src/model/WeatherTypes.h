@@ -4,7 +4,8 @@
 // pointer into another. Units are metric as the forecast service delivers
 // them (degC, km/h, mm, cm of snow, hPa). Missing values are -1 for
 // quantities that cannot be negative and for weather codes, and -999 for
-// temperatures.
+// temperatures; the weather values of a record and of its entries start out
+// missing, so a value no reader set shows as unknown rather than as 0.
 #pragma once
 
 #include "model/SkillTypes.h"
@@ -134,31 +135,31 @@ struct Notification {
 
 struct HourlyForecast {
     std::string time;  // local "YYYY-MM-DDTHH:MM"
-    double temperature = 0;
-    int weatherCode = 0;
-    double precipitation = 0;
-    double snowfall = 0;
-    double precipitationProbability = 0;
-    double uvIndex = 0;
-    double surfacePressure = 0;
-    double windSpeed = 0;
-    double windDirection = 0;
+    double temperature = kUnknownTemperature;
+    int weatherCode = kUnknownCode;
+    double precipitation = kUnknownAmount;
+    double snowfall = kUnknownAmount;
+    double precipitationProbability = kUnknownAmount;
+    double uvIndex = kUnknownAmount;
+    double surfacePressure = kUnknownAmount;
+    double windSpeed = kUnknownAmount;
+    double windDirection = kUnknownAmount;
     double tempCorrection = 0;                // added to temperature by the bias correction
     double rawPrecipitationProbability = -1;  // chance before calibration; -1 none
-    double snowDepth = -1;
-    double freezingLevelHeight = -1;
-    double cloudCover = -1;
+    double snowDepth = kUnknownAmount;
+    double freezingLevelHeight = kUnknownAmount;
+    double cloudCover = kUnknownAmount;
 };
 
 struct DailyForecast {
     std::string date;  // local "YYYY-MM-DD"
-    int weatherCode = 0;
-    double temperatureMax = 0;
-    double temperatureMin = 0;
-    double precipitationSum = 0;
-    double rainSum = 0;
-    double snowfallSum = 0;
-    double precipitationProbabilityMax = 0;
+    int weatherCode = kUnknownCode;
+    double temperatureMax = kUnknownTemperature;
+    double temperatureMin = kUnknownTemperature;
+    double precipitationSum = kUnknownAmount;
+    double rainSum = kUnknownAmount;
+    double snowfallSum = kUnknownAmount;
+    double precipitationProbabilityMax = kUnknownAmount;
     // Model spread
     bool hasModelSpread = false;
     double highMin = 0;
@@ -167,8 +168,8 @@ struct DailyForecast {
     double lowMax = 0;
     std::string sunrise;
     std::string sunset;
-    double uvIndexMax = 0;
-    double daylightDuration = -1;  // seconds; -1 when not known
+    double uvIndexMax = kUnknownAmount;
+    double daylightDuration = kUnknownAmount;  // seconds
     // Bias correction traces
     bool corrected = false;
     double highCorrection = 0;
@@ -199,8 +200,8 @@ struct DailyForecast {
 
 struct MinutelyForecast {
     std::string time;
-    double precipitation = 0;  // mm in the quarter hour
-    int weatherCode = 0;
+    double precipitation = kUnknownAmount;  // mm in the quarter hour
+    int weatherCode = kUnknownCode;
 };
 
 // One model's daily values, index i belonging to daily entry i; quiet NaN
@@ -316,21 +317,21 @@ struct IssPass {
 
 struct WeatherData {
     GeoLocation location;
-    double temperature = 0;
-    double apparentTemperature = 0;
-    double relativeHumidity = 0;
-    double precipitation = 0;
-    double rain = 0;
-    double snowfall = 0;
-    int weatherCode = 0;
-    double cloudCover = 0;
-    double pressureMsl = 0;
-    double dewPoint = 0;
-    double visibility = 0;  // m
-    double uvIndex = 0;
-    double windSpeed = 0;
-    double windDirection = 0;
-    double windGusts = 0;
+    double temperature = kUnknownTemperature;
+    double apparentTemperature = kUnknownTemperature;
+    double relativeHumidity = kUnknownAmount;
+    double precipitation = kUnknownAmount;
+    double rain = kUnknownAmount;
+    double snowfall = kUnknownAmount;
+    int weatherCode = kUnknownCode;
+    double cloudCover = kUnknownAmount;
+    double pressureMsl = kUnknownAmount;
+    double dewPoint = kUnknownTemperature;
+    double visibility = kUnknownAmount;  // m
+    double uvIndex = kUnknownAmount;
+    double windSpeed = kUnknownAmount;
+    double windDirection = kUnknownAmount;
+    double windGusts = kUnknownAmount;
     std::string time;  // local "YYYY-MM-DDTHH:MM" of the observation
 
     // From the hour holding the reply's present, at most a week (168); read

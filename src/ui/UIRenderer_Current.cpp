@@ -50,7 +50,7 @@ void UIRenderer::renderCurrentHeader(const WeatherData& data) {
         ImGui::SetCursorPosX(ImGui::GetCursorPosX() + std::max(0.0f, (w - 1.25f * s) / 2));
         drawWeatherIcon(data.weatherCode, night, s);
     } else {
-        draw::text(weatherCodeToString(data.weatherCode));
+        draw::text(conditionText(data.weatherCode));
     }
     ImGui::Spacing();
     draw::text(formatTemp(data.temperature));
