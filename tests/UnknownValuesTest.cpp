@@ -195,10 +195,11 @@ Texts textsOf(const WeatherData& d) {
         for (const HistoryDay& day : d.history) addLines(t, u + "chart", panel::chartTooltip(day, cfg));
         // Alerts.
         const AlertEngine engine;
-        for (const WeatherAlert& a : engine.evaluate(d, imperial, {64, 12, 0}, now))
-            t[u + "alerts"].push_back(a.title + ": " + a.message);
+        const AlertWording wording{placeClock(d).dateOf(now), imperial, {}};
+        for (const WeatherAlert& a : engine.evaluate(d, {64, 12, 0}, now))
+            t[u + "alerts"].push_back(a.title + ": " + alertMessageOn(a, wording));
         for (const WeatherAlert& a : engine.evaluateSkyEvents(d, now))
-            t[u + "alerts"].push_back(a.title + ": " + a.message);
+            t[u + "alerts"].push_back(a.title + ": " + alertMessageOn(a, wording));
     }
     const DayScores s = computeDayScores(d, today, now);
     for (const DayScore* x : {&s.stargazing, &s.laundry, &s.running})
