@@ -27,7 +27,7 @@ nbr::WeatherData bostonLike() {
     d.pressureMsl = 1011.6;
     d.uvIndex = 0.9;
     d.utcOffsetSeconds = -18000;
-    d.fetchedAt = std::chrono::steady_clock::now();
+    d.fetchedAt = std::chrono::system_clock::now();
     for (int i = 0; i < 24; ++i) {
         nbr::HourlyForecast h;
         h.time = "2026-12-10T" + std::string(i + 10 < 20 ? "1" : "2") + std::to_string((i + 10) % 10) + ":00";

@@ -33,9 +33,10 @@ WeatherData record(int currentCode, std::vector<int> dayCodes, const std::string
     return d;
 }
 
-std::vector<std::string> titles(const std::vector<WeatherAlert>& alerts) {
+// The alerts as worded on the day they were made.
+std::vector<std::string> titles(const std::vector<WeatherAlert>& alerts, bool fahrenheit = false) {
     std::vector<std::string> out;
-    for (const WeatherAlert& a : alerts) out.push_back(a.title + "@" + a.dayKey + ": " + a.message);
+    for (const WeatherAlert& a : alerts) out.push_back(a.title + "@" + a.dayKey + ": " + alertMessageOn(a, {"", fahrenheit, ""}));
     return out;
 }
 
@@ -50,44 +51,44 @@ TEST_F(AlertRulesTest, SevereHailAndFreezingCodes) {
     using V = std::vector<std::string>;
     // 95 now and today, 96 tomorrow: severe now, forecast only for tomorrow,
     // hail on tomorrow's index.
-    EXPECT_EQ(titles(engine.evaluate(record(95, {95, 96}), false, tuning, kNow)),
+    EXPECT_EQ(titles(engine.evaluate(record(95, {95, 96}), tuning, kNow)),
               (V{"Severe Weather@2025-01-15: Thunderstorm in Boston",
                  "Severe Weather Forecast@2025-01-16: Thunderstorm w/ Hail expected tomorrow in Boston",
                  "Hail Warning@2025-01-16: Thunderstorm with hail in Boston"}));
     // 96 now: severe and hail for today; 66 now: severe and freezing.
-    EXPECT_EQ(titles(engine.evaluate(record(96, {}), false, tuning, kNow)).size(), 2u);
-    const auto freezing = engine.evaluate(record(66, {}), false, tuning, kNow);
+    EXPECT_EQ(titles(engine.evaluate(record(96, {}), tuning, kNow)).size(), 2u);
+    const auto freezing = engine.evaluate(record(66, {}), tuning, kNow);
     ASSERT_EQ(freezing.size(), 2u);
     EXPECT_EQ(freezing[1].title, "Freezing Precipitation");
     EXPECT_EQ(freezing[1].kind, AlertKind::FreezingPrecipitation);
     // Hail on day 5 counts; a severe code on day 2 raises no forecast alert.
-    const auto later = engine.evaluate(record(0, {0, 0, 65, 0, 0, 99}), false, tuning, kNow);
+    const auto later = engine.evaluate(record(0, {0, 0, 65, 0, 0, 99}), tuning, kNow);
     ASSERT_EQ(later.size(), 1u);
     EXPECT_EQ(later[0].dayKey, "2025-01-20");
     // Rule 1 and rule 2 for today would share a key: same kind, place, day.
-    const auto today = engine.evaluate(record(95, {82}), false, tuning, kNow);
+    const auto today = engine.evaluate(record(95, {82}), tuning, kNow);
     ASSERT_EQ(today.size(), 2u);
     EXPECT_EQ(today[0].deduplicationKey(), today[1].deduplicationKey());
     for (int code : {55, 100, -1}) EXPECT_FALSE(engine.isSevereWeatherCode(code)) << code;
 }
 
 TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
-    const auto alerts = engine.evaluate(record(95, {}), false, tuning, kNow);
+    const auto alerts = engine.evaluate(record(95, {}), tuning, kNow);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(unixOf(alerts[0].issued), kNow);
     EXPECT_EQ(unixOf(alerts[0].expires), kEndOfToday);
     EXPECT_EQ(alerts[0].location, "Boston");
     EXPECT_FALSE(alerts[0].official);
     // One second before midnight: still today, expiring a second later.
-    const auto late = engine.evaluate(record(95, {}), false, tuning, kEndOfToday);
+    const auto late = engine.evaluate(record(95, {}), tuning, kEndOfToday);
     EXPECT_EQ(late[0].dayKey, "2025-01-15");
     EXPECT_EQ(unixOf(late[0].expires), kEndOfToday);
     // Across the end of the month and of daylight saving.
-    const WeatherAlert feb1 = engine.evaluate(record(0, {0, 96}, "2025-01-31"), false, tuning, 1738328400).at(0);
+    const WeatherAlert feb1 = engine.evaluate(record(0, {0, 96}, "2025-01-31"), tuning, 1738328400).at(0);
     EXPECT_EQ(feb1.dayKey, "2025-02-01");
-    EXPECT_TRUE(alertMessageOn(feb1, "2025-02-01").ends_with("expected today in Boston"));  // worded on its day
+    EXPECT_TRUE(alertMessageOn(feb1, {"2025-02-01", false, ""}).ends_with("expected today in Boston"));  // worded on its day
     const int64_t nov1 = 1730476800;  // 2024-11-01 12:00 EDT
-    const auto dst = engine.evaluate(record(0, {0, 0, 0, 99}, "2024-11-01"), false, tuning, nov1);
+    const auto dst = engine.evaluate(record(0, {0, 0, 0, 99}, "2024-11-01"), tuning, nov1);
     EXPECT_EQ(dst[0].dayKey, "2024-11-04");
     EXPECT_EQ(unixOf(dst[0].expires), 1730782799);  // 23:59:59 EST
 
@@ -107,11 +108,11 @@ TEST_F(AlertRulesTest, EveryAlertIsStampedWithTheLocalDay) {
     AlertEngine filed;
     for (const auto& r : rows) {
         TimeZone computer(r.computer);
-        const auto alerts = engine.evaluate(oslo, false, tuning, r.now);
+        const auto alerts = engine.evaluate(oslo, tuning, r.now);
         EXPECT_EQ(engine.evaluateSkyEvents(oslo, r.now).at(0).dayKey, r.auroraDay) << r.now;
         if (r.auroraDay == std::string("2025-01-14")) { EXPECT_TRUE(alerts.empty()); continue; }  // Monday is past
         const WeatherAlert rain = alerts.at(0);
-        EXPECT_EQ(rain.deduplicationKey() + " " + std::to_string(unixOf(rain.expires)), "2|Oslo|2025-01-13 1736809199");
+        EXPECT_EQ(rain.deduplicationKey() + " " + std::to_string(unixOf(rain.expires)), "2|Oslo@59.9100,10.7500|2025-01-13 1736809199");
         EXPECT_EQ(filed.alreadyNotified(rain, r.now), r.filedBefore) << r.now;
         filed.markNotified(rain, r.now);
     }
@@ -144,13 +145,13 @@ TEST_F(AlertRulesTest, TemperatureSwings) {
             day.temperatureMin = lo;
             d.daily.push_back(day);
         }
-        const auto alerts = engine.evaluate(d, c.imperial, tuning, kNow);
+        const auto alerts = engine.evaluate(d, tuning, kNow);
         if (!*c.message) {
             EXPECT_TRUE(alerts.empty()) << c.highLow.size();
             continue;
         }
         ASSERT_EQ(alerts.size(), 1u) << c.message;
-        EXPECT_EQ(alerts[0].message, c.message);
+        EXPECT_EQ(alertMessageOn(alerts[0], {"", c.imperial, ""}), c.message);
         EXPECT_EQ(alerts[0].kind, AlertKind::TemperatureChange);
         EXPECT_EQ(alerts[0].dayKey, "2025-01-1" + std::to_string(5 + c.day));
     }
@@ -185,14 +186,14 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
         d.daily[1].rainSum = c.rain1, d.daily[1].precipitationProbabilityMax = c.pop1, d.daily[1].snowfallSum = c.snow1;
         d.windGusts = c.gust;
         d.daily[0].weatherCode = c.code0, d.daily[1].weatherCode = c.code1;
-        EXPECT_EQ(titles(engine.evaluate(d, c.imperial, tuning, kNow)), c.expected);
+        EXPECT_EQ(titles(engine.evaluate(d, tuning, kNow), c.imperial), c.expected);
     }
     // A snow threshold of 2 cm: 2 exactly is not enough.
     AlertTuning two = tuning;
     two.snowCm = 2;
     WeatherData d = record(0, {0});
     d.daily[0].snowfallSum = 2;
-    EXPECT_TRUE(engine.evaluate(d, false, two, kNow).empty());
+    EXPECT_TRUE(engine.evaluate(d, two, kNow).empty());
 }
 
 TEST_F(AlertRulesTest, MeteorShowersAndAurora) {
@@ -214,9 +215,9 @@ TEST_F(AlertRulesTest, MeteorShowersAndAurora) {
         const auto alerts = engine.evaluateSkyEvents(clear, c.now);
         ASSERT_EQ(alerts.size(), 1u) << c.message;
         EXPECT_EQ(alerts[0].title, "Meteor Shower");
-        EXPECT_NE(alerts[0].message.find(c.message), std::string::npos) << alerts[0].message;
+        EXPECT_NE(alertMessageOn(alerts[0], {}).find(c.message), std::string::npos) << alerts[0].message;
         EXPECT_EQ(alerts[0].dayKey, c.day);
-        EXPECT_NE(alertMessageOn(alerts[0], c.day).find("peaks tonight"), std::string::npos) << c.message;
+        EXPECT_NE(alertMessageOn(alerts[0], {c.day, false, ""}).find("peaks tonight"), std::string::npos) << c.message;
     }
     EXPECT_NE(engine.evaluateSkyEvents(clear, dec14noon)[0].message.find("/hr) - clear skies expected"),
               std::string::npos);
@@ -227,9 +228,9 @@ TEST_F(AlertRulesTest, MeteorShowersAndAurora) {
     north.kpIndex = 6;
     const auto aurora = engine.evaluateSkyEvents(north, kNow);
     ASSERT_EQ(aurora.size(), 1u);
-    EXPECT_EQ(aurora[0].message, "Aurora likely tonight (Kp 6) - clear skies expected");
+    EXPECT_EQ(alertMessageOn(aurora[0], {}), "Aurora likely tonight (Kp 6) - clear skies expected");
     north.daily[0].weatherCode = kUnknownCode;  // no claim of clear skies
-    EXPECT_EQ(engine.evaluateSkyEvents(north, kNow).at(0).message, "Aurora likely tonight (Kp 6)");
+    EXPECT_EQ(alertMessageOn(engine.evaluateSkyEvents(north, kNow).at(0), {}), "Aurora likely tonight (Kp 6)");
     north.kpIndex = -1;
     EXPECT_TRUE(engine.evaluateSkyEvents(north, kNow).empty());
 }

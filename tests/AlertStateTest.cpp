@@ -57,28 +57,48 @@ TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     // A later mark replaces the earlier time.
     again.markNotified(alert("b", kNow + 10), kNow);
     EXPECT_FALSE(again.alreadyNotified(alert("b", 0), kNow + 10));
+}
 
-    // A rename carries the keys over, and keeps them for another place of the old name.
-    again.renamePlace("Tromsø", "Home", true);
-    again.renamePlace("Home", "Hjem", false);
-    const std::vector<std::string> acked = again.acknowledgedKeys(kNow);
-    EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Hjem|x", "2|Tromsø|x"}));
-    // Forgetting a place drops its name's keys but those kept, from the file too.
-    const GeoLocation hjem{"Hjem", "NO", "", 69.6, 18.9, "", false};
-    EXPECT_TRUE(again.forgetPlace(hjem, true, {}).empty());  // keys of no spot, while the name is shared
-    EXPECT_EQ(again.forgetPlace(hjem, false, {"2|Hjem|b"}), (std::set<std::string>{"2|Hjem|a", "2|Hjem|x"}));
-    EXPECT_EQ(again.acknowledgedKeys(kNow), std::vector<std::string>{"2|Tromsø|x"});
-    const std::string saved = readFile(path());
-    EXPECT_TRUE(saved.find("Hjem|a") == std::string::npos && saved.find("Hjem|b") != std::string::npos) << saved;
+// Two Springfields are told and dismissed apart; a key of the name alone,
+// from an older file, counts for both. A rename moves the renamed place's
+// keys only, and a removal forgets the removed place's.
+TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
+    const GeoLocation il{"Springfield", "US", "Illinois", 39.8, -89.65, "", false},
+        ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "", false};
+    GeoLocation home = il;
+    home.name = "Home";
+    const auto of = [](const GeoLocation& p, const char* day, int64_t expires = 0) {
+        WeatherAlert a = alert(day, expires, p.cacheKey().c_str());
+        a.location = p.name;
+        return a;
+    };
+    const std::string f = std::to_string(kNow + 3600), soon = std::to_string(kNow + 100);
+    writeFile(path(), "{\"acked\":{\"2|Springfield|old\":" + f + "},\"notified\":{\"2|Springfield|old\":" + f +
+                          "},\"places\":{\"2|Springfield|old\":[\"39.8000,-89.6500\"]}}");
+    {
+        AlertEngine e;
+        e.setStatePath(path());
+        e.markNotified(of(il, "new", kNow + 100), kNow);
+        e.acknowledge(of(ma, "new").deduplicationKey(), {}, kNow);
+    }
+    AlertEngine e;
+    e.setStatePath(path());  // as after a restart
+    const std::string maNew = "2|Springfield@42.1000,-72.5900|new";
+    std::vector<std::string> acked = e.acknowledgedKeys(kNow);
+    EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Springfield|old", maNew}));
+    const struct { WeatherAlert alert; bool told; } told[] = {
+        {of(il, "old"), true}, {of(ma, "old"), true}, {of(il, "new"), true}, {of(ma, "new"), false}};
+    for (const auto& t : told) EXPECT_EQ(e.alreadyNotified(t.alert, kNow), t.told) << t.alert.deduplicationKey();
 
-    // Two places of one name: a key goes with the last spot it was filed, dismissed or held for.
-    again.markNotified(alert("c", kNow + 100, "Tromsø@39.8000,-89.6500"), kNow);
-    again.holdFor(alert("c", 0, "Tromsø@42.1000,-72.5900"));
-    again.acknowledge("2|Tromsø|d", {}, kNow, "Tromsø@42.1000,-72.5900");
-    again.setStatePath(path());  // as after a restart
-    again.forgetPlace({"Tromsø", "US", "", 39.8, -89.65, "", false}, false, {});
-    EXPECT_EQ(again.forgetPlace({"Tromsø", "US", "", 42.1, -72.59, "", false}, false, {}),
-              (std::set<std::string>{"2|Tromsø|c", "2|Tromsø|d"}));
+    e.renamePlace(il, home, false, true);
+    EXPECT_TRUE(e.alreadyNotified(of(home, "new"), kNow));
+    EXPECT_FALSE(e.alreadyNotified(of(il, "new"), kNow));
+    EXPECT_TRUE(e.alreadyNotified(of(ma, "old"), kNow));
+    EXPECT_EQ(e.forgetPlace(ma, true), std::set<std::string>{maNew});
+    EXPECT_EQ(e.forgetPlace(ma, false), std::set<std::string>{"2|Springfield|old"});
+    EXPECT_EQ(readFile(path()), "{\"acked\":{\"2|Home@39.8000,-89.6500|old\":" + f +
+                                    "},\"notified\":{\"2|Home@39.8000,-89.6500|new\":" + soon +
+                                    ",\"2|Home@39.8000,-89.6500|old\":" + f + "}}");
 }
 
 TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {

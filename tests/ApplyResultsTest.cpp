@@ -1,7 +1,13 @@
 // Applying weather results on the first thread: tray texts, alert filing
 // once per key, the rain-soon notice and the cap of the notification list.
+#include "PlaceRecords.h"
 #include "TestEnv.h"
 #include "app/App.h"
+#include "foundation/PlaceTime.h"
+#include "model/Utf8.h"
+#include "ui/Panel_Current.h"
+#include "ui/Panel_Forecast.h"
+#include "ui/Panel_Status.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +131,39 @@ TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
     EXPECT_EQ(app.weather.location.name, "Boston");
 }
 
+// Oslo's record kept offline from 2 PM on Jan 15: the status keeps its age
+// beside the error, the current block and the tray (turned by the poll) say
+// when the conditions held, the strip and table that they have run out.
+TEST_F(ApplyResultsTest, AKeptRecordSaysHowOldItIs) {
+    std::int64_t wall = 1768482000, fetched = wall;
+    app.wallClock = [&] { return system_clock::time_point(std::chrono::seconds(wall)); };
+    app.config.useFahrenheit = false;
+    WeatherData oslo = placeRecord(Place::Oslo);
+    oslo.temperature = 22, oslo.weatherCode = 3, oslo.fetchedAt = app.wallClock();
+    app.config.locations.push_back(SavedLocation{oslo.location});
+    apply(oslo, {});
+    app.status = "The weather service answered with an error (HTTP 500).";
+    const std::string error = " ago - the weather service answered with an error (HTTP 500)",
+                      out = " ahead: the kept forecast has run out.";
+    const struct { int64_t after; bool use24; std::string age, asOf, hours, days; } rows[] = {
+        {3600, false, "1 hour", "", "", ""},
+        {7200, false, "2 hours", "2:00 PM, Jan 15", "", ""},
+        {86400, false, "1 day", "2:00 PM, Jan 15", "No hours" + out, ""},
+        {8 * 86400, true, "8 days", "14:00, Jan 15", "No hours" + out, "No days" + out}};
+    for (const auto& r : rows) {
+        wall = fetched + r.after;
+        app.scheduledRefresh();
+        app.config.use24hClock = r.use24;
+        if (r.use24) app.refreshTray();  // as a change of the setting does
+        EXPECT_EQ(panel::statusText(true, false, app.status, oslo.fetchedAt, wall).text, "Updated " + r.age + error);
+        const std::string asOf = r.asOf.empty() ? "" : "as of " + r.asOf;
+        EXPECT_EQ(panel::conditionsAsOf(app.weather, app.config, wall), asOf);
+        EXPECT_EQ(app.tray.tooltip(), utf8ToWide("22C Overcast " + (asOf.empty() ? "" : "(" + asOf + ") ") + "- Oslo"));
+        EXPECT_EQ(panel::forecastRunOut(oslo.hourly.size(), hoursFrom(oslo, wall).size(), "hours"), r.hours);
+        EXPECT_EQ(panel::forecastRunOut(oslo.daily.size(), daysFrom(oslo, wall).size(), "days"), r.days);
+    }
+}
+
 // Only the active place's own record is shown, else the place alone in its
 // own zone (the tray too); a late answer or failure for another place is left out.
 TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
@@ -191,6 +230,12 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
     again.resultQueue.push(r);
     again.updateFromBackground();
     EXPECT_TRUE(again.notifications.empty());
+    // Another Boston's alert of that kind and day is its own: filed and told as well.
+    WeatherData elsewhere = boston();
+    elsewhere.location.latitude = 40;
+    apply(elsewhere, {alert("2030-01-01", "x")});
+    ASSERT_EQ(app.notifications.size(), 2u);
+    EXPECT_EQ(app.pendingToastKeys, std::set<std::string>{app.notifications[1].alert.deduplicationKey()});
 
     // The list keeps the newest 50.
     std::vector<WeatherAlert> many;
@@ -258,7 +303,7 @@ TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
     apply(withRainIn(2), {});  // 30 minutes
     ASSERT_EQ(app.notifications.size(), 1u);
     EXPECT_EQ(app.notifications[0].alert.title, "Rain Soon");
-    EXPECT_EQ(app.notifications[0].alert.message, "Rain starting in ~30 min in Boston");
+    EXPECT_EQ(alertMessageOn(app.notifications[0].alert, {}), "Rain starting in ~30 min in Boston");
     apply(withRainIn(2), {});  // the same first wet step
     EXPECT_EQ(app.notifications.size(), 1u);
     // Dry clears the shower; the next start is one again, but the alert
@@ -272,7 +317,7 @@ TEST_F(ApplyResultsTest, RainSoonIsAnnouncedOncePerShower) {
     snow.location.name = "Oslo";
     apply(snow, {});
     const WeatherAlert& n = app.notifications.back().alert;
-    EXPECT_EQ(n.title + ": " + n.message, "Snow Soon: Snow starting in ~15 min in Oslo");
+    EXPECT_EQ(n.title + ": " + alertMessageOn(n, {}), "Snow Soon: Snow starting in ~15 min in Oslo");
 }
 
 }  // namespace

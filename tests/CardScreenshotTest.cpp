@@ -10,6 +10,7 @@
 #include "ui/PanelText.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
+#include "ui/UIDraw.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -23,6 +24,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -128,9 +130,9 @@ protected:
         });
     }
 
-    Frame dashboard(const WeatherData& data, int frames = 3) {
+    Frame dashboard(const WeatherData& data, int frames = 3, const std::string& status = "") {
         Frame f;
-        for (int i = 0; i < frames; ++i) f = frame([&] { ui->render(data, {}, {}, false, ""); });
+        for (int i = 0; i < frames; ++i) f = frame([&] { ui->render(data, {}, {}, false, status); });
         return f;
     }
 
@@ -345,6 +347,14 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
     const Frame lateSun = skyAt(1812701400, data);  // 00:10 AKDT
     save(lateSun, "fairbanks-sky-after-midnight");
     EXPECT_GT(amber(lateSun), amber(skyAt(1812703200, data)) + 100);  // 00:40
+
+    // Five planets up (2020-03-11): their line wraps within the card.
+    static float right = 0;
+    draw::itemHook = [](const char* l, ImVec2, ImVec2 m, ImVec2, ImVec2) { right = std::strncmp(l, "Planets", 7) ? right : m.x; };
+    save(skyAt(1583884800, data), "sky-five-planets");
+    draw::itemHook = nullptr;
+    EXPECT_GT(right, 300.0f);
+    EXPECT_LE(right, kCardW);
 }
 
 // Oslo just after its midnight, the day of the spring change, with the
@@ -367,6 +377,28 @@ TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     const int names = int(t->Pos.y + 3 * ImGui::GetTextLineHeightWithSpacing() + 4);  // under the title line
     EXPECT_GT(changedPixels(before, after, x0, y0, x1, names), 40);
     EXPECT_GT(changedPixels(before, after, x0, names, x1, y1), 40);
+}
+
+// Oslo's record eight days after its fetch, the service failing since: the
+// status keeps the age beside the error, the current block says when its
+// conditions held (in amber), the strip and the table that the forecast ran
+// out (in the dim tone, where the table's key would be).
+TEST_F(CardScreenshotTest, OsloKeptOfflineForEightDays) {
+    usePlace(test::Place::Oslo);
+    const int64_t fetched = replyInstant(data, data.time).value_or(0), later = fetched + 8 * 86400;
+    data.fetchedAt = std::chrono::system_clock::time_point(std::chrono::seconds(fetched));
+    ui->wallSeconds = [later] { return later; };
+    const Frame old = dashboard(data, 3, "The weather service answered with an error (HTTP 500).");
+    save(old, "oslo-offline-eight-days");
+    const auto c = regionOf("current"), right = regionOf("rightcol"), daily = regionOf("dailywrap");
+    data.fetchedAt += std::chrono::hours(8 * 24);
+    const Frame noAge = dashboard(data);
+    const auto amber = [&](const Frame& f) { return pixelsOfColour(f, theme::Amber, c[0], c[1], c[2], c[3]); };
+    EXPECT_GT(amber(old), amber(noAge) + 100);
+    EXPECT_GT(pixelsOfColour(old, theme::Dim, right[0], right[1], right[2], right[1] + 60), 100);
+    EXPECT_GT(pixelsOfColour(old, theme::Dim, daily[0], daily[1], daily[2], daily[3]), 100);
+    EXPECT_GT(pixelsOfColour(old, theme::Error, 0, daily[3], old.width, old.height), 300);
+    EXPECT_EQ(pixelsOfColour(noAge, theme::Error, 0, daily[3], old.width, old.height), 0);
 }
 
 // Oslo half a minute after the spring change, with the forecast fetched at

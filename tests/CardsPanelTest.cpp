@@ -171,10 +171,15 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     EXPECT_EQ(records.back().tipLines.back().text, "range 35.0 mm - 120.0 mm");
 
     d.time = "2026-06-01T12:00";
+    d.cloudCover = 0, d.relativeHumidity = 40, d.apparentTemperature = 12, d.windSpeed = 5, d.windGusts = 10;
     d.daily.resize(1);
     d.daily[0].date = "2026-05-28";
+    d.daily[0].precipitationProbabilityMax = 0;
     d.hourly.resize(24);
-    for (size_t h = 0; h < 24; ++h) d.hourly[h].time = PlaceClock::fixed(0).minuteOf(kNoon + 3600 * int64_t(h));
+    for (size_t h = 0; h < 24; ++h) {
+        d.hourly[h].time = PlaceClock::fixed(0).minuteOf(kNoon + 3600 * int64_t(h));
+        d.hourly[h].precipitationProbability = 0;
+    }
     const auto plan = panel::planCard(d, 1780000000);
     ASSERT_EQ(plan.size(), 10u);
     EXPECT_EQ(plan[0].text, "Stargazing ");

@@ -68,7 +68,7 @@ protected:
         d.uvIndex = 3;
         d.airQuality = {true, 120, 30, 40};
         d.station = {true, "KBOS", 3, 4, 10, 40, 10};
-        d.fetchedAt = std::chrono::steady_clock::now();
+        d.fetchedAt = std::chrono::system_clock::now();
         for (int i = 0; i < 24; ++i) {
             HourlyForecast h;
             h.time = "2026-12-07T" + std::to_string(10 + i / 2) + ":00";

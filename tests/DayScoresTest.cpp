@@ -277,8 +277,7 @@ TEST(TakeawayTest, RulesInOrder) {
     d.airQuality.pm2_5 = 55;
     EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
 
-    MinutelyForecast wet, dry;
-    wet.precipitation = 0.5;
+    const MinutelyForecast wet{"", 0.5, 61}, dry{"", 0, 3};
     d.minutely15 = fromNow({wet, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain in progress - shoes will notice.");
     d.minutely15 = fromNow({dry, wet});
@@ -357,8 +356,7 @@ TEST(TakeawayTest, WithoutDailyDataOnlyCurrentRulesApply) {
     d.windGusts = 60;
     EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
     EXPECT_EQ(dailyTakeaway(d, nullptr, kQuietNow + 12 * 3600, false), "");  // no hour ahead: nothing to tell
-    MinutelyForecast dry, wet;
-    wet.precipitation = 1;
+    const MinutelyForecast dry{"", 0, 3}, wet{"", 1, 61};
     d.minutely15 = fromNow({dry, dry, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain due any minute - time the errands.");
 }

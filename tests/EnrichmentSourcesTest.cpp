@@ -289,11 +289,14 @@ TEST_F(EnrichmentSourcesTest, StationsCountWithinTheirRangesAndTiesKeepTheFirst)
         const std::vector<std::string> firstTwice = {"T1", "T1"};  // predictions, water temperature
         EXPECT_EQ(stations, c.tideNear ? firstTwice : std::vector<std::string>());
     }
-    // A station without an id is near all the same, but cannot be asked.
-    at.name = "no id", svc.tideStations = {{"", "no id", 40, -100}};
+    // A station without an id is near all the same, but cannot be asked;
+    // nor is one with an id beyond the range in its stead.
+    const auto [farLat, farLon] = test::pointAtKm(40, -100, 100.5);
+    at.name = "no id", svc.tideStations = {{"", "no id", 40, -100}, {"T3", "far", farLat, farLon}};
     server.clearRequests();
     svc.fetchTidesAndMarine(at, d);
-    EXPECT_FALSE(svc.negHas(at.cacheKey(), WS::kNegTideStation) || server.count("coops"));
+    EXPECT_FALSE(svc.negHas(at.cacheKey(), WS::kNegTideStation));
+    EXPECT_EQ(server.count("coops"), 0u);
 }
 
 // Several enrichments at once: each station list is downloaded once while the

@@ -72,6 +72,9 @@ TEST_F(ForecastTest, FillsTheRecordFromARealisticReply) {
         noZone["timezone"] = "localtime";
         EXPECT_EQ(WeatherService::parseWeatherResponse(noZone.dump(), loc).location.timezone, loc.timezone);
         EXPECT_EQ(d.utcOffsetSeconds, r["utc_offset_seconds"].get<int>());
+        json noOffset = r;  // the zone's at the reply's present
+        noOffset["utc_offset_seconds"] = nullptr;
+        EXPECT_EQ(WeatherService::parseWeatherResponse(noOffset.dump(), loc).utcOffsetSeconds, d.utcOffsetSeconds);
         EXPECT_EQ(d.time, c["time"].get<std::string>());
         EXPECT_DOUBLE_EQ(d.temperature, c["temperature_2m"].get<double>());
         EXPECT_DOUBLE_EQ(d.relativeHumidity, c["relative_humidity_2m"].get<double>());
@@ -183,13 +186,15 @@ TEST_F(ForecastTest, FreshForUnderTenMinutesStaleFromTen) {
     ASSERT_TRUE(first);
     const auto setAge = [&](std::chrono::seconds age) {
         std::lock_guard<std::mutex> lock(svc.forecastCacheMutex);
-        svc.forecastCache[boston.cacheKey()].fetchedAt = std::chrono::steady_clock::now() - age;
+        svc.forecastCache[boston.cacheKey()].fetchedAt = std::chrono::system_clock::now() - age;
     };
     setAge(std::chrono::seconds(9 * 60 + 59));
     EXPECT_TRUE(svc.hasFreshCache(boston, 10));
     ASSERT_TRUE(svc.fetchWeather(boston));
     EXPECT_EQ(server.count("forecast"), 1u);
 
+    setAge(std::chrono::seconds(-60));  // the wall clock set back since
+    EXPECT_FALSE(svc.hasFreshCache(boston, 10));
     setAge(std::chrono::seconds(10 * 60));
     EXPECT_FALSE(svc.hasFreshCache(boston, 10));
     EXPECT_TRUE(svc.getCached(boston));  // the age is not looked at
@@ -225,7 +230,7 @@ TEST_F(ForecastTest, FailedRefreshKeepsTheCachedRecord) {
 }
 
 TEST_F(ForecastTest, ThirtyThirdPlaceEvictsTheOldest) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = std::chrono::system_clock::now();
     std::lock_guard<std::mutex> lock(svc.forecastCacheMutex);
     for (int i = 0; i < 33; ++i) {
         WeatherData d;
@@ -302,7 +307,10 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     j["hourly"]["snow_depth"][start + 1] = nullptr;
     j["hourly"]["cloud_cover"][start + 2] = nullptr;
     j["hourly"]["surface_pressure"][start] = nullptr;  // no trend without it
-    j["hourly"]["time"][start + 23] = nullptr;
+    j["hourly"]["time"][start + 23] = nullptr;  // an hour that cannot be placed is left out
+    size_t quarter = 0;
+    while (j["minutely_15"]["time"][quarter] != now) ++quarter;
+    j["minutely_15"]["time"][quarter + 2] = nullptr;
     for (auto& [key, col] : j["hourly"].items())  // the fourth hour: no values, the temperatures end before it
         if (key != "time") col[start + 3] = nullptr;
     j["hourly"]["temperature_2m"].get_ref<json::array_t&>().resize(start + 3);
@@ -325,7 +333,8 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
     EXPECT_EQ(d->hourly[0].temperature, kUnknownTemperature);
     EXPECT_EQ(d->hourly[1].snowDepth, -1);
     EXPECT_EQ(d->hourly[2].cloudCover, -1);
-    EXPECT_EQ(d->hourly[23].time, "");
+    EXPECT_EQ(d->hourly[23].time, j["hourly"]["time"][start + 24]);
+    EXPECT_EQ(d->hourly[23].windSpeed, j["hourly"]["wind_speed_10m"][start + 24]);
     EXPECT_DOUBLE_EQ(d->hourly[1].temperature, j["hourly"]["temperature_2m"][start + 1].get<double>());
     const HourlyForecast& e = d->hourly[3];
     EXPECT_EQ(e.temperature + e.weatherCode, kUnknownTemperature + kUnknownCode);
@@ -333,7 +342,7 @@ TEST_F(ForecastTest, NullElementsTakeTheFieldsMissingValue) {
                      e.windSpeed, e.windDirection, e.freezingLevelHeight})
         EXPECT_EQ(v, kUnknownAmount);
     EXPECT_FALSE(d->hasPressureTrend);
-    EXPECT_EQ(d->minutely15.size(), 8u);
+    EXPECT_EQ(d->minutely15.size(), 7u);  // one without its time
     for (const MinutelyForecast& q : d->minutely15)  // null, then past the list's end
         EXPECT_EQ(q.precipitation + q.weatherCode, kUnknownAmount + kUnknownCode) << q.time;
     EXPECT_FALSE(d->hasYesterday);
@@ -371,7 +380,7 @@ TEST(ForecastParseTest, HourlyStartsAtTheHourHoldingNow) {
     const std::string hourly = hoursFrom("2024-05-01", 24);
     const auto parse = [&](const std::string& now) {
         return WeatherService::parseWeatherResponse(
-            R"({"current":{"time":")" + now + R"("},"hourly":)" + hourly + "}", loc);
+            R"({"utc_offset_seconds":0,"current":{"time":")" + now + R"("},"hourly":)" + hourly + "}", loc);
     };
     WeatherData d = parse("2024-05-01T14:15");
     ASSERT_EQ(d.hourly.size(), 10u);  // 14:00, holding 14:15, to 23:00, the end of the reply
@@ -392,7 +401,8 @@ TEST(ForecastParseTest, HourlyStartsAtTheHourHoldingNow) {
         EXPECT_EQ(d.hourly[0].time, "2024-05-01T00:00");
         EXPECT_FALSE(d.hasPressureTrend);
     }
-    const std::string week = R"({"current":{"time":"2024-05-01T00:00"},"hourly":)" + hoursFrom("2024-05-01", 200) + "}";
+    const std::string week = R"({"utc_offset_seconds":0,"current":{"time":"2024-05-01T00:00"},"hourly":)" +
+                             hoursFrom("2024-05-01", 200) + "}";
     EXPECT_EQ(WeatherService::parseWeatherResponse(week, loc).hourly.size(), 168u);  // a week at most
     d = parse("2024-05-01T02:00");
     EXPECT_EQ(d.hourly[0].time, "2024-05-01T02:00");
@@ -404,7 +414,7 @@ TEST(ForecastParseTest, HourlyStartsAtTheHourHoldingNow) {
 TEST(ForecastParseTest, WithoutCurrentTheReplyStartsEverything) {
     GeoLocation loc;
     loc.name = "X";
-    const std::string body = R"({"hourly":)" + hoursFrom("2024-05-01", 30) +
+    const std::string body = R"({"timezone":"Pacific/Honolulu","hourly":)" + hoursFrom("2024-05-01", 30) +
                              R"(,"minutely_15":{"time":["a","b","c","d","e","f","g","h","i","j"],"precipitation":[0.1]},
         "daily":{"time":["2024-04-30","2024-05-01","2024-05-02"],"temperature_2m_max":[11.5,12.5],
                  "temperature_2m_min":[1.5],"weather_code":[3,61,2]}})";
@@ -412,7 +422,7 @@ TEST(ForecastParseTest, WithoutCurrentTheReplyStartsEverything) {
     EXPECT_EQ(d.time, "");
     EXPECT_EQ(d.temperature + d.windSpeed, kUnknownTemperature + kUnknownAmount);  // no current block
     EXPECT_EQ(d.location.name, "X");
-    EXPECT_EQ(d.utcOffsetSeconds, 0);
+    EXPECT_EQ(d.utcOffsetSeconds, -36000);  // no offset and no present: the zone's now
     ASSERT_EQ(d.hourly.size(), 30u);
     EXPECT_EQ(d.hourly[0].time, "2024-05-01T00:00");
     ASSERT_EQ(d.minutely15.size(), 8u);
@@ -430,22 +440,49 @@ TEST(ForecastParseTest, WithoutCurrentTheReplyStartsEverything) {
     EXPECT_EQ(d.yesterdayPrecip, -1);
 }
 
-TEST(ForecastParseTest, DailyListStartingTodayHasNoYesterday) {
-    GeoLocation loc;
-    const WeatherData d = WeatherService::parseWeatherResponse(
-        R"({"current":{"time":"2024-05-01T09:45"},"daily":{"time":["2024-05-01","2024-05-02"],
-            "temperature_2m_max":[20,21]}})",
-        loc);
-    ASSERT_EQ(d.daily.size(), 2u);
-    EXPECT_EQ(d.daily[0].date, "2024-05-01");
-    EXPECT_FALSE(d.hasYesterday);
-
-    const WeatherData one = WeatherService::parseWeatherResponse(R"({"daily":{"time":["2024-05-01"]}})", loc);
-    ASSERT_EQ(one.daily.size(), 1u);
-    EXPECT_FALSE(one.hasYesterday);
-    const WeatherData none = WeatherService::parseWeatherResponse("{}", loc);
+TEST(ForecastParseTest, TodayAndYesterdayOnlyByTheirOwnDates) {
+    // A null date is no date: no entry is today or yesterday by its place.
+    const struct {
+        const char* now;
+        const char* dates;
+        std::vector<std::string> days;
+        bool yesterday;
+    } rows[] = {
+        {"2024-05-01T09:45", R"(["2024-05-01","2024-05-02"])", {"2024-05-01", "2024-05-02"}, false},
+        {"2024-05-01T09:45", R"(["2024-04-30",null,"2024-05-02"])", {"", "2024-05-02"}, true},
+        {"2024-05-01T09:45", R"([null,"2024-05-02"])", {"", "2024-05-02"}, false},  // never from tomorrow
+        {"2024-05-01T09:45", R"([null,"2024-05-01","2024-05-02"])", {"2024-05-01", "2024-05-02"}, false},
+        {"2024-05-01T09:45", R"(["2024-04-29","2024-05-01"])", {"2024-05-01"}, false},
+        {"", R"([null,"2024-05-01","2024-05-02"])", {"", "2024-05-01", "2024-05-02"}, false},
+        {"", R"(["2024-05-01"])", {"2024-05-01"}, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.now) + " " + r.dates);
+        const WeatherData d = WeatherService::parseWeatherResponse(
+            std::string(R"({"utc_offset_seconds":0,"current":{"time":")") + r.now + R"("},"daily":{"time":)" +
+                r.dates + R"(,"temperature_2m_max":[20,21,22]}})",
+            GeoLocation{});
+        std::vector<std::string> days;
+        for (const DailyForecast& day : d.daily) days.push_back(day.date);
+        EXPECT_EQ(days, r.days);
+        EXPECT_EQ(d.hasYesterday, r.yesterday);
+    }
+    const WeatherData none = WeatherService::parseWeatherResponse(R"({"utc_offset_seconds":0})", GeoLocation{});
     EXPECT_TRUE(none.hourly.empty());
     EXPECT_TRUE(none.daily.empty());
+}
+
+TEST(ForecastParseTest, WithoutAnOffsetTheZonesAtThePresent) {
+    GeoLocation oslo;
+    oslo.timezone = "Europe/Oslo";
+    const auto offset = [](const std::string& zone, const std::string& now, const GeoLocation& loc) {
+        const std::string body = R"({"timezone":")" + zone + R"(","current":{"time":")" + now + "\"}}";
+        return WeatherService::parseWeatherResponse(body, loc).utcOffsetSeconds;
+    };
+    EXPECT_EQ(offset("America/New_York", "2027-11-07T00:45", {}), -14400);
+    EXPECT_EQ(offset("America/New_York", "2027-11-07T03:00", {}), -18000);  // after the change back
+    EXPECT_EQ(offset("localtime", "2027-07-01T12:00", oslo), 7200);         // no zone named: the place's own
+    EXPECT_THROW(offset("localtime", "", {}), json::exception);              // neither: its times cannot be placed
 }
 
 // ---- Shared helpers ------------------------------------------------------------

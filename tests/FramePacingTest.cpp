@@ -63,8 +63,10 @@ class AppClockTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app.now = [this] { return t; };
+        app.wallClock = [this] { return std::chrono::system_clock::time_point(std::chrono::seconds(wall)); };
         app.lastInput = t;
         app.lastRefresh = t;
+        app.lastRefreshWall = wall;
     }
     void addPlace() {
         SavedLocation p;
@@ -80,6 +82,7 @@ protected:
     }
 
     App::Clock::time_point t = App::Clock::time_point{} + 1000h;
+    std::int64_t wall = 1768517940;  // 2026-01-15 23:59 CET
     App app;
 };
 
@@ -128,6 +131,16 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
     t += 1min;
     EXPECT_TRUE(app.scheduledRefresh());
     EXPECT_EQ(drainRequests(), 0u);
+    // A sleep, the steady clock held: the wall clock's hours refresh at once;
+    // one set back leaves the steady clock's 15 minutes.
+    const std::pair<std::chrono::minutes, std::int64_t> steps[] = {
+        {0min, 14 * 3600}, {0min, -3 * 3600}, {14min, 0}, {1min, 0}};
+    const size_t requests[] = {1, 0, 0, 1};
+    for (size_t i = 0; i < 4; ++i) {
+        t += steps[i].first, wall += steps[i].second;
+        EXPECT_TRUE(app.scheduledRefresh());
+        EXPECT_EQ(drainRequests(), requests[i]) << i;
+    }
 }
 
 // Each of the place's midnights asks for the new day's forecast once per
@@ -135,8 +148,6 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
 TEST_F(AppClockTest, ThePlacesNewDayRefreshesOnce) {
     addPlace();
     constexpr std::int64_t kOsloMidnight = 1768518000;  // 2026-01-16 00:00 CET
-    std::int64_t wall = 0;
-    app.wallClock = [&] { return std::chrono::system_clock::time_point(std::chrono::seconds(wall)); };
     static_cast<GeoLocation&>(app.weather.location) = app.config.locations[0];
     app.weather.location.timezone = "Europe/Oslo";
     app.weather.utcOffsetSeconds = 3600;  // the offset the reply's times are written at
@@ -190,7 +201,6 @@ TEST_F(AppClockTest, WeatherRequestCarriesCopiesOfPlaceAndSettings) {
     EXPECT_EQ(r->kind, App::WorkKind::FetchWeather);
     EXPECT_EQ(r->location.name, "Here");
     EXPECT_TRUE(r->location.customLabel);
-    EXPECT_FALSE(r->useFahrenheit);
     EXPECT_FALSE(r->historyEnabled);
     EXPECT_TRUE(r->alertsEnabled);
     EXPECT_EQ(r->tuning.gustKmh, 80);

@@ -31,6 +31,7 @@ WeatherData refreshAt(const std::string& time = "2024-05-01T14:15") {
     d.location.latitude = 47.5;
     d.location.longitude = -122.25;
     d.time = time;
+    d.temperature = 0;
     d.daily.resize(3);
     for (int k = 0; k < 3; ++k) {
         d.daily[k].date = nbr::addDays("2024-05-01", k);
@@ -171,9 +172,10 @@ TEST(HistoryEnriched, StationObservationsWithinRangeAtMostHourly) {
     d.station = {true, "KSEA", 8, 12.5, 20, -1, -1};
     d.windSpeed = 9;
     d.relativeHumidity = 70;
+    d.weatherCode = 0, d.precipitation = 0, d.pressureMsl = 1013.5;
     s.store.recordEnriched(d, nullptr);
     const std::string station =
-        "{\"code\":0,\"hum\":70.0,\"precip\":0.0,\"pres\":0.0,\"src\":\"stn\",\"t\":\"obs\",\"temp\":12.5,"
+        "{\"code\":0,\"hum\":70.0,\"precip\":0.0,\"pres\":1013.5,\"src\":\"stn\",\"t\":\"obs\",\"temp\":12.5,"
         "\"time\":\"2024-05-01T14:00\",\"wind\":20.0}\n";
     EXPECT_TRUE(readFile(s.file(d)).ends_with(station));
     d.time = "2024-05-01T14:59";  // 59 minutes: not again

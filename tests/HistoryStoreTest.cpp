@@ -32,6 +32,7 @@ WeatherData refreshAt(const std::string& time) {
     d.location.latitude = 47.5;
     d.location.longitude = -122.25;
     d.time = time;
+    d.temperature = 0;
     return d;
 }
 
@@ -362,6 +363,7 @@ TEST(HistoryRecord, FirstForecastOfEachDayAndFirstTruthOfEachDateStay) {
     for (int i = 0; i < 8; ++i) {
         d.daily[i].date = nbr::addDays("2024-05-01", i);
         d.daily[i].temperatureMax = 20 + i;
+        d.daily[i].temperatureMin = 0;
     }
     s.store.record(d);
     const auto& log = s.store.logs.at(d.location.cacheKey());

@@ -114,6 +114,8 @@ TEST(Earthquakes, CatalogueRulesAndMerge) {
     add(4.9, lat + 360.0, "2024-03-10T06:00:00Z", "impossible");  // would read as the place itself
     add(2.5, lat, "2024-03-10T06:00:00Z", "");
     emsc["features"].back()["properties"]["flynn_region"] = nullptr;  // kept, unnamed
+    add(4.0, lat, "2024-03-10T06:00:00Z", "");
+    emsc["features"].back()["properties"]["flynn_region"] = 5;  // another type: skipped
     QuakeInfo e = WeatherService::parseEmscQuakes(emsc.dump(), lat, lon, now);
     ASSERT_EQ(e.events.size(), 4u);
     EXPECT_EQ(e.events[0].place, "no seconds");
@@ -168,6 +170,10 @@ TEST(MetNoQuakesReal, RealRepliesRead) {
     json nulled = json::parse(japan);
     nulled["features"][0]["properties"]["place"] = nullptr;  // kept, unnamed
     EXPECT_EQ(WeatherService::parseQuakes(nulled.dump(), 37.0, 140.0, 1735326605808 / 1000 + 7200).events[0].place, "");
+    nulled["features"][0]["properties"]["place"] = 5;  // another type: skipped
+    const QuakeInfo skipped = WeatherService::parseQuakes(nulled.dump(), 37.0, 140.0, 1735326605808 / 1000 + 7200);
+    ASSERT_EQ(skipped.events.size(), 3u);
+    EXPECT_EQ(skipped.events[0].place, q.events[1].place);
 }
 
 class MetNoQuakesFetch : public ReplayTest {};

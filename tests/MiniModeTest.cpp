@@ -121,14 +121,18 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     place.name = "Boston";
     app.config.locations.push_back(place);
     app.weather.location = place;
+    app.weather.temperature = 0;
     app.tray.initialize({});
     app.weather.hourly.resize(24);
     app.weather.daily.resize(7);
     WeatherAlert a;
     a.title = "Gusts";
     a.dayKey = "2026-01-01";
-    app.alerts = {a, a};
-    app.acknowledgedKeys.insert(a.deduplicationKey());
+    a.location = place.name, a.placeKey = place.cacheKey();
+    WeatherAlert other = a;
+    other.dayKey = "2026-01-02";
+    app.alerts = {a, a, other};
+    app.acknowledgedKeys = {a.deduplicationKey(), other.nameKey()};  // the latter as an older file holds it
     app.renderFrame();
     EXPECT_TRUE(app.visibleAlerts.empty());  // acknowledged alerts are not shown
     EXPECT_FALSE(app.alertsDirty);

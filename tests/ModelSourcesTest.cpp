@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -296,20 +297,23 @@ TEST_F(ModelSourcesTest, EnsembleKeptForThreeHoursAndOnlyWhenReadable) {
 
 TEST(Ensemble, PercentilesWetCountAndMemberRules) {
     // The ten totals of the worked example, one member each on day 1; day 2
-    // has exactly five members with 20 hours (the sixth has 19); day 3 four.
+    // has exactly five whole members (the sixth lacks its last hour: unknown,
+    // not 1.5 mm); day 3 four.
     const std::vector<double> example = {0.0, 0.2, 1.0, 2.5, 4.0, 6.0, 9.0, 12.0, 15.0, 30.0};
     std::map<std::string, Column> cols;
     for (size_t m = 0; m < example.size(); ++m) {
         Column rain = oneDay(example[m]);
-        const Column day2 = oneDay(1.5, m < 5 ? 20 : m == 5 ? 19 : 0);
+        const Column day2 = oneDay(1.5, m < 5 ? 24 : m == 5 ? 23 : 0);
         const Column day3 = oneDay(2.0, m < 4 ? 24 : 0);
         rain.insert(rain.end(), day2.begin(), day2.end());
         rain.insert(rain.end(), day3.begin(), day3.end());
         cols["precipitation_m" + std::to_string(m)] = rain;
-        // Five temperature members on day 1 with highs 1..5; four on day 2.
+        // Five temperature members on day 1 with highs 1..5; on day 2 five,
+        // one with a null hour; on day 3 five, without rain members enough.
         Column temp(72, std::nullopt);
         for (int h = 0; h < 24 && m < 5; ++h) temp[static_cast<size_t>(h)] = h == 15 ? m + 1.0 : 0.0;
-        for (int h = 24; h < 48 && m < 4; ++h) temp[static_cast<size_t>(h)] = -1.0;
+        for (int h = 24; h < 72 && m < 5; ++h) temp[static_cast<size_t>(h)] = h == 60 ? 7.0 + m : -1.0;
+        if (m == 4) temp[30] = std::nullopt;
         cols["temperature_2m_m" + std::to_string(m)] = temp;
     }
     WeatherData d = recordWithDays(4);  // the fourth day is not in the reply
@@ -332,8 +336,10 @@ TEST(Ensemble, PercentilesWetCountAndMemberRules) {
     EXPECT_EQ(ens.highs[0], 3.0);  // five members: the third-lowest high
     EXPECT_EQ(ens.lows[0], 0.0);
     EXPECT_EQ(ens.precipitationProbabilities[0], 80.0);
-    EXPECT_TRUE(std::isnan(ens.highs[1]));  // four temperature members
+    EXPECT_TRUE(std::isnan(ens.highs[1]));  // four whole temperature members
     EXPECT_EQ(ens.precipitationProbabilities[1], 100.0);
+    EXPECT_EQ(ens.highs[2], 9.0);  // the temperatures stand on their own members
+    EXPECT_EQ(ens.lows[2], -1.0);
     EXPECT_TRUE(std::isnan(ens.precipitationProbabilities[2]));
     EXPECT_TRUE(std::isnan(ens.precipitationProbabilities[3]));
 }
@@ -380,8 +386,8 @@ TEST_F(ModelSourcesTest, RunTrendFromTheGeneratedReplies) {
 
 TEST(RunTrend, OlderRunPreferredAndHourRules) {
     // Day 1: 24.0 and 3.0 mm now against 21.5 and 5.0 two days back; day 2:
-    // the current run has 19 rain hours; hours of the day before the record
-    // are ignored (the reply starts a day early).
+    // the current run has 19 rain hours, so only its high changes; hours of
+    // the day before the record are ignored (the reply starts a day early).
     Column now(72, 0.0), nowRain(72, 0.0), back2(72, 0.0), back2Rain(72, 0.0), back1(72, 0.0), back1Rain(72, 0.0);
     now[0] = 40.0;  // the day before the record
     now[24 + 15] = 24.0;
@@ -403,22 +409,48 @@ TEST(RunTrend, OlderRunPreferredAndHourRules) {
     EXPECT_EQ(d.daily[0].runTrendDaysBack, 2);
     EXPECT_NEAR(d.daily[0].runTrendTempDelta, 2.5, kEps);
     EXPECT_NEAR(d.daily[0].runTrendPrecipDelta, -2.0, kEps);
-    EXPECT_FALSE(d.daily[1].hasRunTrend);
+    EXPECT_EQ(d.daily[1].runTrendDaysBack, 2);
+    EXPECT_TRUE(same(NaN, d.daily[1].runTrendPrecipDelta));
 }
 
-TEST(RunTrend, ComparisonsBeyondTheLargestDoubleAreNoTrend) {
-    // Rain summing past the largest double: two days back on day 0 (so one
-    // day back is compared), the current run on day 1 (so nothing is).
-    std::map<std::string, Column> cols;
-    for (const char* key : {"temperature_2m", "precipitation", "temperature_2m_previous_day1",
-                            "precipitation_previous_day1", "temperature_2m_previous_day2", "precipitation_previous_day2"})
-        cols[key] = Column(48, 0.0);
-    cols["precipitation_previous_day2"][0] = cols["precipitation_previous_day2"][1] = cols["precipitation"][24] =
-        cols["precipitation"][25] = std::numeric_limits<double>::max();
-    WeatherData d = recordWithDays(2);
-    WeatherService::parseRunTrend(hourlyReply(2, cols), d);
-    EXPECT_EQ(d.daily[0].runTrendDaysBack, 1);
-    EXPECT_FALSE(d.daily[1].hasRunTrend);
+TEST(RunTrend, UnknownDaysLeaveOnlyTheirOwnQuantityOut) {
+    // Each day: highs 20, 19 and 18 from the newest run back; rain 3.0 + 2.6,
+    // 4.0 and 14.0 mm. A row sets hours of one column (no hours: drops it).
+    std::map<std::string, Column> base;
+    const double high[] = {20.0, 19.0, 18.0}, rain[] = {3.0, 4.0, 14.0}, max = std::numeric_limits<double>::max();
+    for (int run = 0; run < 3; ++run) {
+        Column& t = base[gen::runTemperatureKey(run)] = Column(48, 0.0);
+        Column& r = base[gen::runPrecipitationKey(run)] = Column(48, 0.0);
+        for (size_t day : {0u, 24u}) t[day + 15] = high[run], r[day + 3] = rain[run], r[day + 4] = run ? 0.0 : 2.6;
+    }
+    const struct {
+        const char* key;
+        std::vector<size_t> hours;
+        std::optional<double> value;
+        std::array<int, 2> back;
+        std::array<double, 2> temp, precip;
+    } rows[] = {
+        {"", {}, {}, {2, 2}, {2.0, 2.0}, {-8.4, -8.4}},
+        {"precipitation", {4}, {}, {2, 2}, {2.0, 2.0}, {NaN, -8.4}},  // not -11.0
+        {"precipitation", {}, {}, {2, 2}, {2.0, 2.0}, {NaN, NaN}},
+        {"temperature_2m", {40}, {}, {2, 2}, {2.0, NaN}, {-8.4, -8.4}},
+        {"precipitation_previous_day2", {30}, {}, {2, 1}, {2.0, 1.0}, {-8.4, 1.6}},  // the run knowing more
+        // Rain summing past the largest double is no total.
+        {"precipitation_previous_day2", {0, 1}, max, {1, 2}, {1.0, 2.0}, {1.6, -8.4}},
+        {"precipitation", {24, 25}, max, {2, 2}, {2.0, 2.0}, {-8.4, NaN}},
+    };
+    for (const auto& r : rows) {
+        std::map<std::string, Column> cols = base;
+        if (r.hours.empty()) cols.erase(r.key);
+        for (size_t h : r.hours) cols[r.key][h] = r.value;
+        WeatherData d = recordWithDays(2);
+        WeatherService::parseRunTrend(hourlyReply(2, cols), d);
+        for (size_t day = 0; day < 2; ++day) {
+            EXPECT_EQ(d.daily[day].runTrendDaysBack, r.back[day]) << r.key << day;
+            EXPECT_TRUE(same(r.temp[day], d.daily[day].runTrendTempDelta)) << r.key << day;
+            EXPECT_TRUE(same(r.precip[day], d.daily[day].runTrendPrecipDelta)) << r.key << day;
+        }
+    }
 }
 
 // ---- Seasonal --------------------------------------------------------------------------------

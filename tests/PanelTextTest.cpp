@@ -21,7 +21,7 @@ namespace nbr::panel {
 namespace {
 
 using std::chrono::seconds;
-using std::chrono::steady_clock;
+using std::chrono::system_clock;
 
 Config imperial() { return Config{}; }
 Config metric() {
@@ -60,7 +60,7 @@ TEST(PanelPlaces, TitleClockOffsetAndBadge) {
 
     WeatherData d;
     EXPECT_EQ(placeClockText(d, 0, false), "");  // UTC+0 before any data: no clock
-    d.fetchedAt = steady_clock::time_point(seconds(5));
+    d.fetchedAt = system_clock::time_point(seconds(5));
     EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, false), "1:07 PM  UTC+0");
     d.utcOffsetSeconds = -12600;  // 13:07 UTC is 09:37 there
     EXPECT_EQ(placeClockText(d, 3600 * 13 + 60 * 7, true), "09:37  UTC-3:30");
@@ -80,7 +80,7 @@ TEST(PanelPlaces, TitleClockOffsetAndBadge) {
         WeatherData w;
         w.location.timezone = z.zone;
         w.utcOffsetSeconds = z.fetchedAt;
-        w.fetchedAt = steady_clock::time_point(seconds(z.fetchedAt));  // none for the UTC+0 rows
+        w.fetchedAt = system_clock::time_point(seconds(z.fetchedAt));  // none for the UTC+0 rows
         EXPECT_EQ(placeClockText(w, z.t, true), z.clock) << z.zone << " " << z.t;
         EXPECT_EQ(placeClock(w).minuteOf(z.t), z.hour) << z.zone << " " << z.t;
     }
@@ -325,6 +325,7 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
     h.time = "2026-12-07T00:00";
     h.temperature = 20;
     h.weatherCode = 61;
+    h.precipitation = h.snowfall = 0;
     h.precipitationProbability = 45.4;
     const RecordClock utc{0, PlaceClock::fixed(0)};
     EXPECT_EQ(hourCells(h, true, imperial(), utc).hour, "Now");
@@ -355,7 +356,7 @@ TEST(PanelForecast, HourCellsTooltipAndChart) {
 
     std::vector<HourlyForecast> hours(1);
     EXPECT_TRUE(hourlyChartLevels(hours, false).empty());
-    hours.resize(3);  // flat: the middle of the band
+    hours.assign(3, {.time = "", .temperature = 0});  // flat: the middle of the band
     for (float v : hourlyChartLevels(hours, true)) EXPECT_FLOAT_EQ(v, 0.5f);
     hours[1].temperature = 10;
     const std::vector<float> lv = hourlyChartLevels(hours, false);
@@ -382,6 +383,8 @@ TEST(PanelForecast, StripAndTableStartAtNow) {
         EXPECT_TRUE(cells.size() == r.hours && (cells.empty() ? "" : cells[0].hour) == r.first) << r.now;
         EXPECT_TRUE(days.size() == r.days && (days.empty() || days[0].date == placeToday(d, r.now))) << r.now;
     }
+    d.daily[1].date.clear();  // today undated: not past by its place alone
+    EXPECT_EQ(daysFrom(d, kFetched + 86400 + 1800).size(), 6u);
 }
 
 // The first columns through an hour at UTC-4: the reply's current time is the
@@ -644,18 +647,29 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
 // ---- Status bar, toasts, mini strip, notifications ----
 
 TEST(PanelStatus, StatusTextOrderAndAge) {
-    const steady_clock::time_point at(seconds(1000));
-    EXPECT_EQ(statusText(true, true, "boom", at, at).text, "Updating...");
-    EXPECT_EQ(statusText(true, false, "boom", at, at).tone, Tone::Error);
-    EXPECT_EQ(statusText(true, false, "", {}, at).text, "No data");
-    EXPECT_EQ(statusText(true, false, "", at, at + std::chrono::milliseconds(59900)).text, "Updated just now");
-    EXPECT_EQ(statusText(true, false, "", at, at + seconds(60)).text, "Updated 1 min ago");
-    EXPECT_EQ(statusText(true, false, "", at, at + seconds(3599)).text, "Updated 59 min ago");
-    EXPECT_EQ(statusText(false, false, "", at, at + seconds(120)).text, "No data");  // the last place removed
-    EXPECT_EQ(statusText(false, true, "boom", at, at).text, "No data");
-    EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(59900)), 1);
-    EXPECT_EQ(statusChangesIn(at, at + seconds(60)), 60);
-    EXPECT_EQ(statusChangesIn(at, at + std::chrono::milliseconds(3599001)), 1);
+    const int64_t t = 1806188400;  // 2027-03-27 22:00 UTC
+    const system_clock::time_point at = system_clock::time_point(seconds(t)) - std::chrono::milliseconds(100);
+    EXPECT_EQ(statusText(true, true, "boom", at, t).text, "Updating...");
+    EXPECT_EQ(statusText(true, false, "Boom.", {}, t).text, "Boom.");  // no record to age
+    EXPECT_EQ(statusText(true, false, "", {}, t).text, "No data");
+    EXPECT_EQ(statusText(false, false, "", at, t + 120).text, "No data");  // the last place removed
+    EXPECT_EQ(statusText(false, true, "boom", at, t).text, "No data");
+    // The age on the wall clock whatever the steady clock did: after a
+    // night's sleep, beside an error, and with the clock set back.
+    const struct { int64_t after; std::string status, text; long long changesIn; } ages[] = {
+        {59, "", "Updated just now", 1},
+        {60, "", "Updated 1 min ago", 60},
+        {3599, "", "Updated 59 min ago", 1},
+        {14 * 3600 + 5, "", "Updated 14 hours ago", 3595},
+        {2 * 86400 + 7200, "NWS down.", "Updated 2 days ago - NWS down", 79200},
+        {-3 * 3600 - 30, "", "Updated just now", 60},
+    };
+    for (const auto& a : ages) {
+        const Line line = statusText(true, false, a.status, at, t + a.after);
+        EXPECT_EQ(line.text, a.text) << a.after;
+        EXPECT_EQ(line.tone, a.status.empty() ? Tone::Normal : Tone::Error) << a.after;
+        EXPECT_EQ(statusChangesIn(at, t + a.after), a.changesIn) << a.after;
+    }
     Config c;  // the settings file's trouble: a failed save first
     c.unreadable = {false, 2, "/d/config.json.bad.3", ""};
     EXPECT_EQ(settingsNotice(c).text, "2 saved places could not be read; the file is kept as /d/config.json.bad.3");
@@ -674,14 +688,35 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
-    EXPECT_EQ(toastText(a, ""), "Wind: Gusts to 70 km/h");
-    WeatherData oslo;
-    oslo.location = {"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false};
-    WeatherAlert rain;  // a day alert made on Oslo's Monday, shown at 00:30 on its Tuesday
-    rain.title = "Rain", rain.message = "Rain due tomorrow", rain.dayKey = "2025-01-14", rain.dayWords = "tomorrow";
-    rain.placeKey = oslo.location.cacheKey();
-    EXPECT_EQ(toastText(rain, placeDateOf(rain.placeKey, {}, oslo, 1736811000)), "Rain: Rain due today");
-    EXPECT_EQ(placeDateOf(rain.placeKey, {SavedLocation{oslo.location}}, WeatherData{}, 1736811000), "2025-01-14");
+    EXPECT_EQ(toastText(a, {}), "Wind: Gusts to 70 km/h");
+    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday; two
+    // Springfields, each named by its title; the units of the settings.
+    const GeoLocation oslo{"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false},
+        il{"Springfield", "US", "Illinois", 39.8, -89.65, "America/Chicago", false},
+        ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "America/New_York", false};
+    WeatherData shown;
+    shown.location = oslo;
+    const struct { GeoLocation place; std::vector<SavedLocation> saved; bool fahrenheit; const char* text; } rows[] = {
+        {oslo, {}, false, "Warm: Temps warming to 14C today in Oslo"},
+        {oslo, {}, true, "Warm: Temps warming to 57F today in Oslo"},
+        {il, {SavedLocation{il}}, false, "Warm: Temps warming to 14C tomorrow in Springfield"},
+        {il, {SavedLocation{il}, SavedLocation{ma}}, false,
+         "Warm: Temps warming to 14C tomorrow in Springfield, Illinois, US"},
+        {ma, {SavedLocation{ma}, SavedLocation{ma}}, true, "Warm: Temps warming to 57F tomorrow in Springfield"},
+        {GeoLocation{"Nowhere", "", "", 0, 0, "", false}, {}, false, "Warm: Temps warming to 14C tomorrow in Nowhere"},  // on the day made
+    };
+    for (const auto& r : rows) {
+        WeatherAlert warm;
+        warm.title = "Warm", warm.message = "Temps warming to {temp} {day} in {place}", warm.value = 14;
+        warm.dayKey = "2025-01-14", warm.madeOn = "2025-01-13";
+        warm.location = r.place.name, warm.placeKey = r.place.cacheKey();
+        Config c;
+        c.useFahrenheit = r.fahrenheit;
+        EXPECT_EQ(toastText(warm, alertWording(warm, r.saved, shown, c, 1736811000)), r.text);
+    }
+    // A text of its own names the place after it.
+    const AlertWording titled{"", false, "Springfield, Illinois, US"};
+    EXPECT_EQ(toastText(a, titled), "Wind: Gusts to 70 km/h (Springfield, Illinois, US)");
     a.official = true;
     a.severity = "Unknown";
     EXPECT_EQ(toastLabel(a, "US"), "NWS");
@@ -711,7 +746,7 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     Config c;
     EXPECT_EQ(miniStrip(d, c, false).top, "No data");  // the place without a record of its own
     d.time = "2026-12-07T10:15";
-    d.temperature = 0;
+    d.temperature = d.apparentTemperature = d.dewPoint = 0;
     d.weatherCode = 2;
     MiniStrip m = miniStrip(d, c, false);
     EXPECT_EQ(m.top, "32F  PtCloud");
@@ -726,7 +761,7 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High -- / Low 32F   rain --");
     EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
     c.miniStat = 1;
-    d.windSpeed = 10;
+    d.windSpeed = 10, d.windDirection = 0;
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Feels 32F   wind 6 mph N");
     c.miniStat = 2;
     d.relativeHumidity = 80;
@@ -742,7 +777,18 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     d.minutely15 = stepsFromNow({0, 0.2}, 85);
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
 
-    EXPECT_EQ(notificationTime(std::chrono::system_clock::now()).size(), 11u);  // "MM/DD HH:MM"
+    // The notification list's times: on the place's clock, else the shown place's.
+    Notification n;
+    n.receivedAt = std::chrono::system_clock::from_time_t(1736811000);  // 2025-01-13 23:30 UTC
+    n.alert.placeKey = d.location.cacheKey();
+    d.location.timezone = "Europe/Oslo";
+    const GeoLocation chicago{"Chicago", "US", "Illinois", 41.88, -87.63, "America/Chicago", false};
+    EXPECT_EQ(notificationTime(n, {}, d, false), "01/14 12:30 AM");
+    EXPECT_EQ(notificationTime(n, {}, d, true), "01/14 00:30");
+    n.alert.placeKey = chicago.cacheKey();
+    EXPECT_EQ(notificationTime(n, {SavedLocation{chicago}}, d, false), "01/13 5:30 PM");
+    n.alert.placeKey.clear();
+    EXPECT_EQ(notificationTime(n, {SavedLocation{chicago}}, d, true), "01/14 00:30");
 }
 
 }  // namespace

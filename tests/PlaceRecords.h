@@ -49,19 +49,29 @@ inline const char* placeName(Place p) {
 inline WeatherData placeRecord(Place place) {
     WeatherData d;
     d.time = "2026-01-15T14:00";
+    // A calm, clear and dry afternoon at 0 degC.
+    d.temperature = d.apparentTemperature = d.dewPoint = 0;
+    d.weatherCode = 0;
+    d.precipitation = d.rain = d.snowfall = d.windSpeed = d.windDirection = d.windGusts = 0;
     d.cloudCover = 20;
     d.relativeHumidity = 55;
     d.daily.resize(7);
     for (size_t i = 0; i < d.daily.size(); ++i) {
         d.daily[i].date = januaryDay(15 + static_cast<int>(i));
+        d.daily[i].weatherCode = 0;
         d.daily[i].temperatureMax = 2 + static_cast<double>(i);
         d.daily[i].temperatureMin = -6 + static_cast<double>(i);
+        d.daily[i].precipitationSum = d.daily[i].rainSum = d.daily[i].snowfallSum = d.daily[i].uvIndexMax = 0;
         d.daily[i].precipitationProbabilityMax = 10;
     }
     d.hourly.resize(24);
-    for (int h = 14; h < 38; ++h)  // from the hour holding the record's present
-        d.hourly[size_t(h - 14)].time =
-            januaryDay(15 + h / 24) + (h % 24 < 10 ? "T0" : "T") + std::to_string(h % 24) + ":00";
+    for (int h = 14; h < 38; ++h) {  // from the hour holding the record's present
+        HourlyForecast& e = d.hourly[size_t(h - 14)];
+        e.time = januaryDay(15 + h / 24) + (h % 24 < 10 ? "T0" : "T") + std::to_string(h % 24) + ":00";
+        e.temperature = e.precipitation = e.snowfall = e.precipitationProbability = e.uvIndex = 0;
+        e.weatherCode = 0;
+        e.windSpeed = e.windDirection = 0;
+    }
     d.normals = {true, 3, -5};
     d.seasonalAnomaly = {true, 40, 0.8};
     d.analogs = {true, 11, 10, 3.5, -4.5, -1.2, 36, {1, 2.5, 4, 6, 3, 2, 5, 4.5, 3.5, 2, 6}};

@@ -100,12 +100,17 @@ TEST(WeatherAlertTest, DeduplicationKeyRules) {
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-06-30");
     rain.dayKey = "2024-07-01";
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-07-01");
+    // Of a place: by its key; by its name alone in an older file.
+    rain.placeKey = "Oslo@59.9100,10.7500";
+    EXPECT_EQ(rain.deduplicationKey(), "2|Oslo@59.9100,10.7500|2024-07-01");
+    EXPECT_EQ(rain.nameKey(), "2|Oslo|2024-07-01");
 
     // A renamed place's keys, and only its own, go by the new name: key,
     // old name, the key renamed ("" for none).
     const char* renames[][3] = {{"2|Oslo|2024-07-01", "Oslo", "2|Home|2024-07-01"}, {"2|A|B|7", "A|B", "2|Home|7"},
                                 {"2|A|B|7", "A", ""}, {"2|Oslo Fjord|7", "Oslo", ""}, {"OFFICIAL|Oslo|7", "Oslo", ""},
-                                {"2|Oslo", "Oslo", ""}};
+                                {"2|Oslo", "Oslo", ""}, {"2|Oslo@1.0000,2.0000|7", "Oslo", ""},
+                                {"2|Oslo@1.0000,2.0000|7", "Oslo@1.0000,2.0000", "2|Home|7"}};
     for (const auto& r : renames) EXPECT_EQ(renamedAlertKey(r[0], r[1], "Home").value_or(""), r[2]) << r[0];
 }
 
@@ -133,7 +138,7 @@ TEST(WeatherDataTest, DefaultsCarryTheMissingValueMarkers) {
     EXPECT_TRUE(d.insights.streakAbove);
     EXPECT_EQ(d.insights.monthRain, -1);
     EXPECT_EQ(d.insights.monthRainTypical, -1);
-    EXPECT_EQ(d.fetchedAt, steady_clock::time_point{});
+    EXPECT_EQ(d.fetchedAt, system_clock::time_point{});
     EXPECT_TRUE(d.hourly.empty() && d.daily.empty() && d.modelSeries.empty());
 
     HourlyForecast h;

@@ -166,7 +166,7 @@ TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
     EXPECT_EQ(app.weather.daily[1].highCorrection, before.daily[1].highCorrection);
     EXPECT_TRUE(app.weatherService.negHas(newKey, WeatherService::kNegBuoy));
     EXPECT_EQ(server.count("archive"), 1u);  // the archive came along: not fetched again
-    const std::string renamedKey = renamedAlertKey(windKey, "Boston", "Downtown").value_or("");
+    const std::string renamedKey = renamedAlertKey(windKey, oldKey, newKey).value_or("");
     EXPECT_EQ(app.notifications.size(), filed);
     EXPECT_EQ(app.acknowledgedKeys, std::set<std::string>{renamedKey});
     EXPECT_NE(readFile(tmp_.path() + "/alert_state.json").find(renamedKey), std::string::npos);

@@ -11,7 +11,10 @@ TEST(RiverReaders, FirstValueDecidesAndUnreadableRepliesThrow) {
     const auto first = [](const char* rd) { return WS::parseFlood(std::string("{\"daily\":{\"river_discharge\":") + rd + "}}"); };
     EXPECT_EQ(first("[5.0,null,7.5,6.0]")->riverDischargeMax, 7.5);
     EXPECT_EQ(first("[2.0,1.0]")->riverDischargeMax, 2.0);
-    EXPECT_EQ(first("[null,669,691,null]")->riverDischarge + first("[null,669,691]")->riverDischargeMax, 669 + 691);
+    const auto unknownNow = first("[null,668.9,691,null]");  // not the next day's value; the peak stays
+    EXPECT_EQ(unknownNow->riverDischarge, -1);
+    EXPECT_EQ(unknownNow->riverDischargeMax, 691);
+    EXPECT_EQ(first("[\"5\",3]")->riverDischarge, -1);
     for (const char* rd : {"[null,null]", "[]", "\"5\"", "null"}) EXPECT_FALSE(first(rd)) << rd;
     EXPECT_FALSE(WS::parseFlood("{\"error\":true,\"reason\":\"x\"}"));
     EXPECT_FALSE(WS::parseFlood("{\"daily\":null}"));

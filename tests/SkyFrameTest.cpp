@@ -110,11 +110,9 @@ TEST_F(SkyFrameTest, FramesHoldUntilTheSecondTheyName) {
     data.daily[0].sunrise = "2026-01-15T07:10";
     data.daily[0].sunset = "2026-01-15T16:30";
     const std::int64_t sunset = 1768512600, from = sunset - 150;
-    const auto fetched = std::chrono::steady_clock::time_point(std::chrono::hours(100));
-    data.fetchedAt = fetched;
+    data.fetchedAt = std::chrono::system_clock::time_point(std::chrono::seconds(from)) - std::chrono::milliseconds(500);
     std::int64_t t = from;
     ui.wallSeconds = [&] { return t; };
-    ui.steadyNow = [&] { return fetched + std::chrono::seconds(t - from) + std::chrono::milliseconds(500); };
     const auto shownHash = [] { return drawDataHash(*ImGui::GetDrawData(), theme::Bg); };
     for (size_t card = 0; card < panel::skyTabs(data, from).size(); ++card) {
         ui.carouselIndex = static_cast<int>(card);

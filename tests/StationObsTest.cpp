@@ -38,9 +38,16 @@ TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
     EXPECT_DOUBLE_EQ(o.windGusts, 30 * 1.852);
     EXPECT_DOUBLE_EQ(o.visibilityKm, 3 * 1.60934);
     EXPECT_FALSE(WeatherService::parseMetar("{\"error\":\"bad bbox\"}", 0, 0).valid);
-    o = WeatherService::parseMetar(json::array({report("NOTEMP", 0, {{"temp", nullptr}, {"wspd", 10}})}).dump(), 0, 0);
-    EXPECT_EQ(o.temperature, kUnknownTemperature);  // the report and its wind stay
-    EXPECT_DOUBLE_EQ(o.windSpeed, 10 * 1.852);
+    // A report without a numeric temperature is no candidate: the station's
+    // newest report without one does not hide its older one with one.
+    o = WeatherService::parseMetar(json::array({report("TEXT", 0, {{"temp", "26"}}),
+                                                report("KHNL", 0, {{"temp", nullptr}, {"wspd", 10}}),
+                                                report("KHNL", 0, {{"temp", 26}})})
+                                       .dump(),
+                                   0, 0);
+    EXPECT_EQ(o.id, "KHNL");
+    EXPECT_EQ(o.temperature, 26);
+    EXPECT_EQ(o.windSpeed, -1);
 }
 
 }  // namespace

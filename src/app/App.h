@@ -79,7 +79,6 @@ public:
         GeoLocation location;
         std::string query;
         bool alertsEnabled = true;
-        bool useFahrenheit = true;
         bool historyEnabled = true;
         AlertTuning tuning;
         std::vector<SavedLocation> savedLocations;
@@ -214,9 +213,9 @@ public:
     // there, and what the old spot had goes as with a removal.
     void followEditedPlace(const GeoLocation& before);
     // `removed` left the saved places: its toasts and notifications go with
-    // it, its name's told and dismissed alert keys are forgotten (but those
-    // another place's notifications hold), and a refresh of it still under
-    // way shows nothing. Nothing of this while another saved entry stands at
+    // it, its told and dismissed alert keys are forgotten (those of its name
+    // alone, from an older file, once no saved place bears the name), and a
+    // refresh of it still under way shows nothing. Nothing of this while another saved entry stands at
     // the same name and spot.
     void forgetRemovedPlace(const GeoLocation& removed);
     // Whether a result is about a place removed or renamed in this run and
@@ -268,6 +267,7 @@ public:
     WeatherData placeRecord;
     const WeatherData* trayRecord = nullptr;
     std::string trayPlaceKey;
+    std::int64_t trayChangesAt = 0;  // the second the tray's texts turn old; 0 for none to come
     std::vector<WeatherAlert> alerts;
     bool fetchInProgress = false;
     std::string status;
@@ -288,15 +288,18 @@ public:
     std::set<std::string> forgottenPlaces;  // keys of places removed or renamed in this run
     ThreadSafeQueue<WorkRequest> requestQueue;
     ThreadSafeQueue<WorkResult> resultQueue;
+    // The last scheduled refresh on both clocks: the steady one goes on when
+    // the wall clock is set back, the wall clock while the computer sleeps.
     Clock::time_point lastRefresh{};
+    std::int64_t lastRefreshWall = 0;
     std::string dayTurnedFor;  // the record whose place's day was seen to end
     platform::RgbaImage windowIcon;
     std::optional<platform::gui::NativeWindow> hwnd;
 
     // The steady clock the loop reads; replaceable for tests.
     std::function<Clock::time_point()> now = [] { return Clock::now(); };
-    // The wall clock of notification delivery and of the place's day;
-    // replaceable for tests.
+    // The wall clock of notification delivery, of the place's day and of the
+    // poll; replaceable for tests.
     std::function<std::chrono::system_clock::time_point()> wallClock = [] {
         return std::chrono::system_clock::now();
     };
@@ -331,6 +334,9 @@ public:
 // units; High, Low and Rain are those of the place's date, left out when the
 // record has no entry for it.
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now);
+// The tray icon's tooltip of a record at `now` (Unix seconds): "22C Overcast
+// - Oslo", with the conditions' time once they are more than an hour old.
+std::string trayTooltipOf(const WeatherData& w, const Config& config, int64_t now);
 
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);

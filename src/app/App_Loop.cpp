@@ -51,6 +51,7 @@ bool App::trayHostVisible() const {
 
 void App::run() {
     lastRefresh = now();
+    lastRefreshWall = wallSeconds();
     while (running) turn(frameTimeoutMs());
 }
 
@@ -111,15 +112,21 @@ bool App::frameBuildDue() {
 
 bool App::scheduledRefresh() {
     const Clock::time_point t = now();
+    const std::int64_t wall = wallSeconds();
+    const int interval = hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes;
+    // The interval on either clock: on waking from sleep, when the steady
+    // clock stood still, the wall clock has moved on and refreshes at once.
     const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
-    const bool due = m >= (hiddenToTray ? config.backgroundPollMinutes : config.foregroundPollMinutes);
+    const bool due = m >= interval || wall - lastRefreshWall >= std::int64_t{interval} * 60;
     const bool dayTurned = placeDayTurned();
-    // The tray's "today" moves on with the place's day, also while the
-    // refresh asked for below does not come.
-    if (dayTurned) refreshTray();
+    // The tray's "today" moves on with the place's day, and its conditions
+    // say their time once old, also while the refresh asked for below does
+    // not come.
+    if (dayTurned || (trayChangesAt != 0 && wall >= trayChangesAt)) refreshTray();
     if ((due || dayTurned) && locationManager.hasLocations()) {
         requestWeatherUpdate(locationManager.activeLocation());
         lastRefresh = t;
+        lastRefreshWall = wall;
     }
     return !hiddenToTray;
 }
@@ -229,8 +236,10 @@ void App::buildFrame() {
         std::lock_guard<std::mutex> lock(dataMutex);
         if (alertsDirty) {
             visibleAlerts.clear();
+            // A key of the place's name alone (an older file's) counts too.
             for (const WeatherAlert& a : alerts)
-                if (!acknowledgedKeys.count(a.deduplicationKey())) visibleAlerts.push_back(a);
+                if (!acknowledgedKeys.count(a.deduplicationKey()) && !acknowledgedKeys.count(a.nameKey()))
+                    visibleAlerts.push_back(a);
             alertsDirty = false;
         }
     }
@@ -334,19 +343,15 @@ void App::processEvents() {
         acknowledgedKeys.insert(a.acknowledgeKey);
         alertsDirty = true;
         std::chrono::system_clock::time_point until{};
-        std::string place;
         for (Notification& n : notifications) {
             if (n.alert.deduplicationKey() != a.acknowledgeKey) continue;
             n.acknowledged = true;
             until = n.alert.expires;
-            place = n.alert.placeKey;
         }
-        for (const WeatherAlert& v : visibleAlerts) {
-            if (v.deduplicationKey() != a.acknowledgeKey) continue;
-            if (until == std::chrono::system_clock::time_point{}) until = v.expires;
-            if (place.empty()) place = v.placeKey;
-        }
-        alertEngine.acknowledge(a.acknowledgeKey, until, 0, place);
+        for (const WeatherAlert& v : visibleAlerts)
+            if (v.deduplicationKey() == a.acknowledgeKey && until == std::chrono::system_clock::time_point{})
+                until = v.expires;
+        alertEngine.acknowledge(a.acknowledgeKey, until, 0);
     }
     if (a.markAllRead) {
         std::lock_guard<std::mutex> lock(dataMutex);
@@ -356,7 +361,7 @@ void App::processEvents() {
             n.acknowledged = true;
             const std::string key = n.alert.deduplicationKey();
             acknowledgedKeys.insert(key);
-            alertEngine.acknowledge(key, n.alert.expires, 0, n.alert.placeKey);
+            alertEngine.acknowledge(key, n.alert.expires, 0);
         }
     }
     if (a.clearNotifications) {

@@ -2,7 +2,7 @@
 // as one daily digest; and the pruning of expired ones, from the toasts too.
 #include "app/App.h"
 
-#include "foundation/PlaceTime.h"
+#include "ui/Panel_Status.h"
 
 #include <ctime>
 
@@ -51,13 +51,13 @@ void App::maybeNotify() {
             lastDigestDay = day;
         }
         // Told in the words of the place's date now, which may be a later
-        // one than the alert was made on.
+        // one than the alert was made on, and in the units now chosen.
         const int64_t now = std::chrono::system_clock::to_time_t(wallClock());
         for (const Notification& n : notifications) {
             if (!pendingToastKeys.count(n.alert.deduplicationKey())) continue;
             due.push_back(n.alert);
-            due.back().message =
-                alertMessageOn(n.alert, placeDateOf(n.alert.placeKey, locationManager.locations(), shownRecord(), now));
+            due.back().message = alertMessageOn(
+                n.alert, panel::alertWording(n.alert, locationManager.locations(), shownRecord(), config, now));
         }
         pendingToastKeys.clear();
     }

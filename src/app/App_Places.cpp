@@ -26,20 +26,13 @@ void App::followEditedPlace(const GeoLocation& before) {
         keyShared = keyShared || p.cacheKey() == oldKey;
     }
     if (!keyShared) forgottenPlaces.insert(oldKey);
-    const bool renamed = after.name != before.name;
-    if (renamed) alertEngine.renamePlace(before.name, after.name, nameShared);
+    alertEngine.renamePlace(before, after, keyShared, nameShared);
     {
         std::lock_guard<std::mutex> lock(dataMutex);
-        for (std::set<std::string>* keys : {&acknowledgedKeys, &pendingToastKeys}) {
-            if (!renamed) break;
-            const std::vector<std::string> held(keys->begin(), keys->end());
-            for (const std::string& key : held) {
-                std::optional<std::string> to = renamedAlertKey(key, before.name, after.name);
-                if (!to) continue;
-                if (!nameShared) keys->erase(key);
-                keys->insert(std::move(*to));
-            }
-        }
+        const std::vector<std::string> acked = alertEngine.acknowledgedKeys(0);
+        acknowledgedKeys = std::set<std::string>(acked.begin(), acked.end());
+        // The place's shown and filed alerts go by its new name, and a
+        // notice still to be told by its new key.
         const auto follow = [&](WeatherAlert& a) {
             if (a.placeKey != oldKey) return;
             a.placeKey = newKey;
@@ -47,7 +40,12 @@ void App::followEditedPlace(const GeoLocation& before) {
         };
         for (WeatherAlert& a : alerts) follow(a);
         for (WeatherAlert& a : visibleAlerts) follow(a);
-        for (Notification& n : notifications) follow(n.alert);
+        for (Notification& n : notifications) {
+            if (n.alert.placeKey != oldKey) continue;
+            const bool pending = pendingToastKeys.erase(n.alert.deduplicationKey()) > 0;
+            follow(n.alert);
+            if (pending) pendingToastKeys.insert(n.alert.deduplicationKey());
+        }
         alertsDirty = true;
     }
     // The stored files tell of the spot the place stands on: they follow a
@@ -73,16 +71,13 @@ void App::forgetRemovedPlace(const GeoLocation& removed) {
     std::erase_if(alerts, ofPlace);
     std::erase_if(visibleAlerts, ofPlace);
     alertsDirty = true;
-    // Alert keys go by the place's name: this spot's are forgotten, so that
-    // a place of that name saved later, or this one at the spot it moved to,
-    // has its alerts filed and told anew. Keys held for a place of the same
-    // name elsewhere, or still listed for one, stay, or its alerts would be
-    // filed and told twice.
-    std::set<std::string> held;
-    for (const Notification& n : notifications) held.insert(n.alert.deduplicationKey());
+    // This spot's told and dismissed alerts are forgotten, so that a place
+    // of that name saved later, or this one at the spot it moved to, has its
+    // alerts filed and told anew; those of its name alone (from an older
+    // file) stay while another place goes by the name.
     const bool nameShared = std::any_of(locationManager.locations().begin(), locationManager.locations().end(),
                                         [&removed](const SavedLocation& p) { return p.name == removed.name; });
-    for (const std::string& k : alertEngine.forgetPlace(removed, nameShared, held)) acknowledgedKeys.erase(k);
+    for (const std::string& k : alertEngine.forgetPlace(removed, nameShared)) acknowledgedKeys.erase(k);
 }
 
 bool App::placeGone(const GeoLocation& place) const {

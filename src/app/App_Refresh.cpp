@@ -78,7 +78,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
         HistoryStore::removeCorrection(data);
     }
     std::vector<WeatherAlert> rules;
-    if (request.alertsEnabled) rules = alertEngine.evaluate(data, request.useFahrenheit, request.tuning, 0);
+    if (request.alertsEnabled) rules = alertEngine.evaluate(data, request.tuning, 0);
     {
         WorkResult quick;
         quick.kind = request.kind;

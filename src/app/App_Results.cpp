@@ -37,7 +37,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t no
     TrayQuickLook q;
     q.heading = utf8ToWide(panel::placeTitle(w.location));
     q.temperature = knownTemperature(w.temperature) ? degrees(w.temperature) + (fahrenheit ? u"F" : u"C") : u"--";
-    q.condition = utf8ToWide(weatherCodeToString(w.weatherCode));
+    q.condition = utf8ToWide(conditionText(w.weatherCode));
     q.feelsLike = u"Feels like " + degrees(w.apparentTemperature);
     if (const DailyForecast* today = todayOf(w, now)) {
         q.highLow = u"High " + degrees(today->temperatureMax) + u"    Low " + degrees(today->temperatureMin);
@@ -123,7 +123,6 @@ void App::applyWeatherResult(WorkResult& res) {
             pendingToastKeys.insert(a.deduplicationKey());
             continue;
         }
-        alertEngine.holdFor(a);
         const std::string key = a.deduplicationKey();
         for (Notification& n : notifications) {
             if (n.alert.deduplicationKey() != key) continue;
@@ -152,8 +151,7 @@ void App::fileRainNotice(std::chrono::system_clock::time_point now) {
     WeatherAlert notice;
     notice.kind = AlertKind::RainExpected;
     notice.title = std::string(nowcast.what()) + " Soon";
-    notice.message = std::string(nowcast.what()) + " starting in ~" + std::to_string(nowcast.minutes) + " min in " +
-                     weather.location.name;
+    notice.message = std::string(nowcast.what()) + " starting in ~" + std::to_string(nowcast.minutes) + " min in {place}";
     notice.location = weather.location.name;
     notice.placeKey = weather.location.cacheKey();
     notice.issued = now;

@@ -4,10 +4,18 @@
 
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
+#include "ui/Panel_Current.h"
+#include "ui/Units.h"
 
 #include <cstdio>
 
 namespace nbr {
+
+std::string trayTooltipOf(const WeatherData& w, const Config& config, int64_t now) {
+    const std::string asOf = panel::conditionsAsOf(w, config, now);
+    return units::temp(config, w.temperature) + " " + conditionText(w.weatherCode) +
+           (asOf.empty() ? "" : " (" + asOf + ")") + " - " + w.location.name;
+}
 
 const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank) {
     if (!place) {
@@ -36,6 +44,7 @@ void App::refreshTray() {
 void App::showInTray(const WeatherData& shown) {
     trayRecord = &shown;
     trayPlaceKey = shown.location.cacheKey();
+    trayChangesAt = 0;
     if (&shown != &weather) {
         // A place without weather: its name alone, the program's own icon.
         tray.setTooltip(shown.location.name.empty() ? u"" : utf8ToWide("No data - " + shown.location.name));
@@ -47,8 +56,10 @@ void App::showInTray(const WeatherData& shown) {
         tray.setQuickLook(TrayQuickLook{});
         return;
     }
-    tray.setTooltip(utf8ToWide(formatTemp(weather.temperature) + " " + weatherCodeToString(weather.weatherCode) +
-                               " - " + weather.location.name));
+    const std::int64_t now = wallSeconds();
+    tray.setTooltip(utf8ToWide(trayTooltipOf(weather, config, now)));
+    const std::int64_t asOf = panel::conditionsAsOfFrom(weather);
+    trayChangesAt = asOf > now ? asOf : 0;
     const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
     char text[32] = "--";  // a temperature the service did not give
     if (knownTemperature(weather.temperature)) std::snprintf(text, sizeof text, "%.0f", t);
@@ -59,7 +70,7 @@ void App::showInTray(const WeatherData& shown) {
         if (window) platform::gui::setWindowIcon(window, badge);
         trayIcon = std::move(badge);
     }
-    tray.setQuickLook(quickLookOf(weather, config, wallSeconds()));
+    tray.setQuickLook(quickLookOf(weather, config, now));
 }
 
 }  // namespace nbr

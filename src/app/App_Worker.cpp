@@ -10,7 +10,6 @@ void App::requestWeatherUpdate(const GeoLocation& place) {
     r.kind = WorkKind::FetchWeather;
     r.location = place;
     r.alertsEnabled = config.alertsEnabled;
-    r.useFahrenheit = config.useFahrenheit;
     r.historyEnabled = config.historyEnabled;
     r.tuning = AlertTuning{config.alertGustKmh, config.alertSwingC, config.alertSnowCm};
     r.savedLocations = locationManager.locations();

@@ -40,10 +40,9 @@ public:
 
     // ---- Rules: `now` in Unix seconds, 0 for the system clock ---------------
 
-    // The rule alerts of a record, in rule order. `imperial` selects the units
-    // of the temperature and wind messages; comparisons are metric.
-    std::vector<WeatherAlert> evaluate(const WeatherData& data, bool imperial, const AlertTuning& tuning,
-                                       int64_t now) const;
+    // The rule alerts of a record, in rule order, their temperatures and
+    // winds kept metric for the wording (see alertMessageOn).
+    std::vector<WeatherAlert> evaluate(const WeatherData& data, const AlertTuning& tuning, int64_t now) const;
     // At most one meteor-shower alert, then at most one aurora alert.
     std::vector<WeatherAlert> evaluateSkyEvents(const WeatherData& data, int64_t now) const;
     // The largest swing between `daily`'s first four days (the first is
@@ -55,45 +54,43 @@ public:
     bool hasHighWind(const WeatherData& data, double thresholdKmh) const;
 
     // ---- State: `now` in Unix seconds, 0 for the system clock ---------------
+    //
+    // An alert goes by its deduplicationKey; a key of a place's name alone,
+    // from an older file, still counts for every place of that name.
 
     // Replaces the state by what the file holds (nothing when it is missing
     // or malformed) and drops expired entries; never writes.
     void setStatePath(const std::string& path);
     bool alreadyNotified(const WeatherAlert& alert, int64_t now) const;
     // Remembers the alert's key until its expiry (24 hours when it has none),
-    // held for the alert's place, and saves.
+    // and saves.
     void markNotified(const WeatherAlert& alert, int64_t now);
-    // Holds an alert's key, filed or acknowledged already (for another place
-    // of the same name), for the alert's place as well, and saves when that
-    // is new.
-    void holdFor(const WeatherAlert& alert);
-    // Remembers an acknowledged key until `until` (24 hours when zero), held
-    // for the place of `placeKey` (its cacheKey) when given, and saves.
-    void acknowledge(const std::string& key, TimePoint until, int64_t now, const std::string& placeKey = {});
+    // Remembers an acknowledged key until `until` (24 hours when zero), and
+    // saves.
+    void acknowledge(const std::string& key, TimePoint until, int64_t now);
     // The acknowledged keys still remembered at `now`.
     std::vector<std::string> acknowledgedKeys(int64_t now) const;
-    // Carries the filed and acknowledged keys of a place called `oldName`
-    // over to `newName`, each with its time (the later one when the new key
-    // is remembered already), and saves. The old keys stay as well when
-    // `keepOld` (another place still goes by that name).
-    void renamePlace(const std::string& oldName, const std::string& newName, bool keepOld);
+    // Carries the filed and acknowledged keys of the place `before`, renamed
+    // `after` on its spot, over to the new place's key, each with its time
+    // (the later one when the new key is remembered already), and saves.
+    // Those of its key stay as well when `keyShared` (another entry of the
+    // very place is saved); those of its name alone when `nameShared`
+    // (another saved place goes by that name).
+    void renamePlace(const GeoLocation& before, const GeoLocation& after, bool keyShared, bool nameShared);
     // Forgets the filed and acknowledged keys of `place` (removed, or moved
-    // to another spot) other than those in `keep`, and saves: its alerts are
-    // then filed and told afresh. A key also held for another spot stays for
-    // that one; a key held for no known spot stays when `nameShared` (another
-    // saved place goes by the name). Official warnings' keys stay. Returns
-    // the keys forgotten.
-    std::set<std::string> forgetPlace(const GeoLocation& place, bool nameShared, const std::set<std::string>& keep);
+    // to another spot), and those of its name alone unless `nameShared`
+    // (another saved place goes by that name), and saves: its alerts are
+    // then filed and told afresh. Official warnings' keys stay. Returns the
+    // keys forgotten.
+    std::set<std::string> forgetPlace(const GeoLocation& place, bool nameShared);
 
 private:
-    void ownLocked(const std::string& key, const std::string& placeKey);
     void pruneLocked(int64_t now);
     void saveLocked() const;
 
     mutable std::mutex mutex;
     std::unordered_map<std::string, TimePoint> notified;
     std::unordered_map<std::string, TimePoint> acked;
-    std::unordered_map<std::string, std::set<std::string>> owners;  // key: the spots it is held for
     std::string statePath;
 };
 

@@ -51,18 +51,10 @@ WeatherAlert dayAlert(AlertKind kind, const char* title, std::string message, co
     a.title = title;
     a.message = std::move(message);
     a.location = data.location.name;
+    a.placeKey = data.location.cacheKey();
     a.dayKey = date;
     a.expires = endOfDay(date, clock);
     return a;
-}
-
-// Notes the words that name the alert's day in its message, as seen from the
-// place's date `today`, so that they can be worded again on a later date.
-void wordDay(WeatherAlert& a, const std::string& today) {
-    const std::optional<int> days = daysBetween(today, a.dayKey);
-    if (!days) return;
-    std::string words = alertDayWords(*days, a.kind == AlertKind::SkyEvent);
-    if (a.message.find(words) != std::string::npos) a.dayWords = std::move(words);
 }
 
 bool hasHail(int code) { return code == 96 || code == 99; }
@@ -106,8 +98,7 @@ TempSwing AlertEngine::findTempSwing(std::span<const DailyForecast> daily, doubl
     return result;
 }
 
-std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool imperial, const AlertTuning& tuning,
-                                                int64_t now) const {
+std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, const AlertTuning& tuning, int64_t now) const {
     now = nowOr(now);
     const PlaceClock clock = placeClock(data);
     // The days from the place's date at `now`: an old record's past days
@@ -115,9 +106,8 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     const std::span<const DailyForecast> days = daysFrom(data, now);
     const size_t past = data.daily.size() - days.size();
     const auto day = [&](size_t i) { return forecastDay(data, past + i, now, clock); };
-    const std::string in = " in " + data.location.name;
+    const std::string in = " in {place}";
     const size_t n = days.size();
-    const auto dayWord = [](size_t i) { return alertDayWords(static_cast<int>(i), false); };
     std::vector<WeatherAlert> out;
 
     if (isSevereWeatherCode(data.weatherCode))
@@ -128,18 +118,16 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
         const int code = days[i].weatherCode;
         if (isSevereWeatherCode(code) && code != data.weatherCode)
             out.push_back(dayAlert(AlertKind::SevereWeather, "Severe Weather Forecast",
-                                   std::string(weatherCodeToString(code)) + " expected " + dayWord(i) + in, data,
+                                   std::string(weatherCodeToString(code)) + " expected {day}" + in, data,
                                    day(i), clock));
     }
 
     if (const TempSwing swing = findTempSwing(days, tuning.swingC); swing.found) {
-        char temp[32];
-        if (imperial) std::snprintf(temp, sizeof temp, "%.0fF", swing.temperature * 9.0 / 5.0 + 32.0);
-        else std::snprintf(temp, sizeof temp, "%.0fC", swing.temperature);
         out.push_back(dayAlert(AlertKind::TemperatureChange, "Temperature Change",
-                               std::string("Temps ") + (swing.warming ? "warming to" : "dropping to") + " " + temp +
-                                   " " + alertDayWords(swing.dayIndex, false) + in,
+                               std::string("Temps ") + (swing.warming ? "warming to" : "dropping to") + " {temp} {day}" +
+                                   in,
                                data, day(static_cast<size_t>(swing.dayIndex)), clock));
+        out.back().value = swing.temperature;
     }
 
     // A day of snow is not a rainy day by its chance of precipitation, and
@@ -154,14 +142,14 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         if (!rainy(i)) continue;
         out.push_back(dayAlert(AlertKind::RainExpected, "Rain Expected",
-                               std::string("Rain expected ") + dayWord(i) + in, data, day(i), clock));
+                               "Rain expected {day}" + in, data, day(i), clock));
         break;
     }
 
     for (size_t i = 0; i < std::min<size_t>(n, 2); ++i) {
         if (!knownAmount(days[i].snowfallSum) || !(days[i].snowfallSum > tuning.snowCm)) continue;
         out.push_back(dayAlert(AlertKind::SnowExpected, "Snow Expected",
-                               std::string("Snowfall expected ") + dayWord(i) + in, data, day(i), clock));
+                               "Snowfall expected {day}" + in, data, day(i), clock));
         break;
     }
 
@@ -173,10 +161,8 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
                                day(static_cast<size_t>(hailDay)), clock));
 
     if (hasHighWind(data, tuning.gustKmh)) {
-        char wind[48];
-        if (imperial) std::snprintf(wind, sizeof wind, "Wind gusts over %.0f mph", tuning.gustKmh * 0.621371);
-        else std::snprintf(wind, sizeof wind, "Wind gusts over %.0f km/h", tuning.gustKmh);
-        out.push_back(dayAlert(AlertKind::HighWind, "High Wind", wind + in, data, day(0), clock));
+        out.push_back(dayAlert(AlertKind::HighWind, "High Wind", "Wind gusts over {wind}" + in, data, day(0), clock));
+        out.back().value = tuning.gustKmh;
     }
 
     if (hasFreezingPrecipitation(data.weatherCode))
@@ -186,7 +172,7 @@ std::vector<WeatherAlert> AlertEngine::evaluate(const WeatherData& data, bool im
     const std::string today = clock.dateOf(now);
     for (WeatherAlert& a : out) {
         a.issued = std::chrono::system_clock::from_time_t(static_cast<std::time_t>(now));
-        wordDay(a, today);
+        a.madeOn = today;
     }
     return out;
 }
@@ -203,7 +189,7 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
         const std::string date = placeDay(day, now, clock);
         WeatherAlert a = dayAlert(AlertKind::SkyEvent, title, std::move(message), data, date, clock);
         a.issued = std::chrono::system_clock::now();
-        wordDay(a, clock.dateOf(now));
+        a.madeOn = clock.dateOf(now);
         out.push_back(std::move(a));
     };
 
@@ -213,9 +199,8 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
         const int d = s.daysFromPeak;
         if (s.zhr >= 40 && d >= -1 && d <= 2) {
             const int e = std::max(d, 0);
-            const std::string night = alertDayWords(e, true);
             char msg[160];
-            std::snprintf(msg, sizeof msg, "%s peaks %s (up to ~%d/hr)", s.name, night.c_str(), s.zhr);
+            std::snprintf(msg, sizeof msg, "%s peaks {day} (up to ~%d/hr)", s.name, s.zhr);
             std::string message = msg;
             if (clearOn(e)) message += " - clear skies expected";
             skyAlert("Meteor Shower", std::move(message), e);
@@ -224,7 +209,7 @@ std::vector<WeatherAlert> AlertEngine::evaluateSkyEvents(const WeatherData& data
 
     if (auroraChance(data.kpIndex, data.location.latitude) == AuroraChance::Likely) {
         char msg[120];
-        std::snprintf(msg, sizeof msg, "Aurora likely tonight (Kp %.0f)", data.kpIndex);
+        std::snprintf(msg, sizeof msg, "Aurora likely {day} (Kp %.0f)", data.kpIndex);
         std::string message = msg;
         if (clearOn(0)) message += " - clear skies expected";
         skyAlert("Aurora", std::move(message), 0);

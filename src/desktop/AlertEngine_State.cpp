@@ -1,10 +1,10 @@
 // The remembered alert keys: which alerts were filed as notifications and
-// which the user acknowledged, each until a time, kept in alert_state.json.
-// Beside them the file tells which spots each key was filed or acknowledged
-// for ("places"): a key goes by its place's name only, so two places of one
-// name share it, and forgetting one of them must leave the other's. A key
-// without spots (a file written before they were kept) belongs to no place in
-// particular.
+// which the user acknowledged, each until a time, kept in alert_state.json
+// as {"acked": {key: until}, "notified": {key: until}}. A key names its
+// place by the place's key; one of an older file names the place's name
+// alone and is read as one for every place of that name. (Older files may
+// also hold "places", the spots a name's key was held for; it is not needed
+// now that keys tell places apart, and is left out when the file is saved.)
 #include "desktop/AlertEngine.h"
 
 #include "model/Dates.h"
@@ -46,24 +46,13 @@ void readMap(const json& root, const char* name, std::unordered_map<std::string,
     }
 }
 
-// The spot of a place key (name "@" spot): what follows the last "@".
-std::string spotOf(const std::string& placeKey) {
-    const size_t at = placeKey.rfind('@');
-    return at == std::string::npos ? placeKey : placeKey.substr(at + 1);
-}
-
 }  // namespace
-
-void AlertEngine::ownLocked(const std::string& key, const std::string& placeKey) {
-    if (!placeKey.empty()) owners[key].insert(spotOf(placeKey));
-}
 
 void AlertEngine::setStatePath(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex);
     statePath = path;
     notified.clear();
     acked.clear();
-    owners.clear();
     const std::optional<std::string> text = platform::readFile(path);
     if (!text) return;
     try {
@@ -74,25 +63,20 @@ void AlertEngine::setStatePath(const std::string& path) {
         if (root.is_object()) {
             readMap(root, "notified", notified);
             readMap(root, "acked", acked);
-            if (auto places = root.find("places"); places != root.end() && places->is_object())
-                for (const auto& [key, spots] : places->items())
-                    if (spots.is_array())
-                        for (const json& spot : spots)
-                            if (spot.is_string()) owners[key].insert(spot.get<std::string>());
         }
     } catch (const std::exception&) {
         notified.clear();
         acked.clear();
-        owners.clear();
     }
     pruneLocked(nowOr(0));
 }
 
 bool AlertEngine::alreadyNotified(const WeatherAlert& alert, int64_t now) const {
-    const std::string key = alert.deduplicationKey();
+    const TimePoint t = fromSeconds(nowOr(now));
     std::lock_guard<std::mutex> lock(mutex);
-    auto it = notified.find(key);
-    return it != notified.end() && it->second > fromSeconds(nowOr(now));
+    for (const std::string& key : {alert.deduplicationKey(), alert.nameKey()})
+        if (auto it = notified.find(key); it != notified.end() && it->second > t) return true;
+    return false;
 }
 
 void AlertEngine::markNotified(const WeatherAlert& alert, int64_t now) {
@@ -100,24 +84,14 @@ void AlertEngine::markNotified(const WeatherAlert& alert, int64_t now) {
     const std::string key = alert.deduplicationKey();
     std::lock_guard<std::mutex> lock(mutex);
     notified[key] = alert.expires == TimePoint{} ? fromSeconds(now + 86400) : alert.expires;
-    ownLocked(key, alert.placeKey);
     pruneLocked(now);
     saveLocked();
 }
 
-void AlertEngine::holdFor(const WeatherAlert& alert) {
-    if (alert.placeKey.empty()) return;
-    const std::string key = alert.deduplicationKey();
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!notified.count(key) && !acked.count(key)) return;
-    if (owners[key].insert(spotOf(alert.placeKey)).second) saveLocked();
-}
-
-void AlertEngine::acknowledge(const std::string& key, TimePoint until, int64_t now, const std::string& placeKey) {
+void AlertEngine::acknowledge(const std::string& key, TimePoint until, int64_t now) {
     now = nowOr(now);
     std::lock_guard<std::mutex> lock(mutex);
     acked[key] = until == TimePoint{} ? fromSeconds(now + 86400) : until;
-    ownLocked(key, placeKey);
     pruneLocked(now);
     saveLocked();
 }
@@ -131,26 +105,25 @@ std::vector<std::string> AlertEngine::acknowledgedKeys(int64_t now) const {
     return keys;
 }
 
-void AlertEngine::renamePlace(const std::string& oldName, const std::string& newName, bool keepOld) {
-    if (oldName == newName) return;
+void AlertEngine::renamePlace(const GeoLocation& before, const GeoLocation& after, bool keyShared,
+                              bool nameShared) {
+    const std::string from = before.cacheKey(), to = after.cacheKey();
+    if (from == to) return;
     std::lock_guard<std::mutex> lock(mutex);
     bool changed = false;
-    // The spots a key is held for stand where they stood: the new key is
-    // held for them too.
-    std::vector<std::pair<std::string, std::set<std::string>>> moved;
-    for (const auto& [key, spots] : owners)
-        if (std::optional<std::string> to = renamedAlertKey(key, oldName, newName)) moved.emplace_back(*to, spots);
-    for (auto& [key, spots] : moved) owners[key].insert(spots.begin(), spots.end());
     for (auto* keys : {&notified, &acked}) {
         std::vector<std::pair<std::string, TimePoint>> renamed;
         for (auto it = keys->begin(); it != keys->end();) {
-            std::optional<std::string> to = renamedAlertKey(it->first, oldName, newName);
-            if (!to) {
+            // The place's own key, else one of its name alone.
+            std::optional<std::string> moved = renamedAlertKey(it->first, from, to);
+            const bool own = moved.has_value();
+            if (!own) moved = renamedAlertKey(it->first, before.name, to);
+            if (!moved) {
                 ++it;
                 continue;
             }
-            renamed.emplace_back(std::move(*to), it->second);
-            it = keepOld ? std::next(it) : keys->erase(it);
+            renamed.emplace_back(std::move(*moved), it->second);
+            it = (own ? keyShared : nameShared) ? std::next(it) : keys->erase(it);
         }
         for (auto& [key, until] : renamed) {
             TimePoint& slot = (*keys)[key];
@@ -163,30 +136,20 @@ void AlertEngine::renamePlace(const std::string& oldName, const std::string& new
     saveLocked();
 }
 
-std::set<std::string> AlertEngine::forgetPlace(const GeoLocation& place, bool nameShared,
-                                              const std::set<std::string>& keep) {
+std::set<std::string> AlertEngine::forgetPlace(const GeoLocation& place, bool nameShared) {
+    const std::string own = place.cacheKey();
+    const auto gone = [&](const std::string& key) {
+        return isPlaceAlertKey(key, own) || (!nameShared && isPlaceAlertKey(key, place.name));
+    };
     std::lock_guard<std::mutex> lock(mutex);
-    const std::string spot = place.spot();
     std::set<std::string> forgotten;
-    bool changed = false;
-    for (const auto* keys : {&notified, &acked}) {
-        for (const auto& [key, until] : *keys) {
-            if (keep.count(key) || !isPlaceAlertKey(key, place.name)) continue;
-            auto own = owners.find(key);
-            // A key of this spot goes once no other spot holds it; a key of
-            // no known spot stays while another place of the name is saved.
-            const bool ofOthers = own == owners.end() ? nameShared
-                                                      : std::any_of(own->second.begin(), own->second.end(),
-                                                                    [&](const std::string& s) { return s != spot; });
-            if (!ofOthers) forgotten.insert(key);
-            else if (own != owners.end()) changed = own->second.erase(spot) > 0 || changed;
-        }
-    }
-    if (forgotten.empty() && !changed) return forgotten;
-    const auto gone = [&](const auto& e) { return forgotten.count(e.first) > 0; };
-    std::erase_if(notified, gone);
-    std::erase_if(acked, gone);
-    std::erase_if(owners, gone);
+    for (const auto* keys : {&notified, &acked})
+        for (const auto& [key, until] : *keys)
+            if (gone(key)) forgotten.insert(key);
+    if (forgotten.empty()) return forgotten;
+    const auto listed = [&](const auto& e) { return forgotten.count(e.first) > 0; };
+    std::erase_if(notified, listed);
+    std::erase_if(acked, listed);
     saveLocked();
     return forgotten;
 }
@@ -195,7 +158,6 @@ void AlertEngine::pruneLocked(int64_t now) {
     const TimePoint t = fromSeconds(now);
     std::erase_if(notified, [t](const auto& e) { return e.second <= t; });
     std::erase_if(acked, [t](const auto& e) { return e.second <= t; });
-    std::erase_if(owners, [this](const auto& e) { return !notified.count(e.first) && !acked.count(e.first); });
 }
 
 void AlertEngine::saveLocked() const {
@@ -203,10 +165,6 @@ void AlertEngine::saveLocked() const {
     json doc = {{"acked", json::object()}, {"notified", json::object()}};
     for (const auto& [key, until] : acked) doc["acked"][key] = toSeconds(until);
     for (const auto& [key, until] : notified) doc["notified"][key] = toSeconds(until);
-    // Written only when some key is held for a spot: a file of keys alone
-    // stays as it was.
-    for (const auto& [key, spots] : owners)
-        if (!spots.empty()) doc["places"][key] = spots;
     // Through a temporary file and a rename: a crash mid-write never leaves
     // a torn file that would forget every acknowledgement.
     platform::writeFileAtomic(statePath, doc.dump(-1, ' ', false, json::error_handler_t::replace));

@@ -17,15 +17,12 @@ PlaceClock placeClock(const WeatherData& data) {
 
 RecordClock recordClock(const WeatherData& data) { return {data.utcOffsetSeconds, placeClock(data)}; }
 
-std::string placeDateOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
-                        const WeatherData& shown, int64_t now) {
+PlaceClock placeClockOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
+                        const WeatherData& shown) {
     if (placeKey.empty()) return {};
-    if (shown.location.cacheKey() == placeKey) return placeClock(shown).dateOf(now);
-    for (const SavedLocation& p : places) {
-        if (p.cacheKey() != placeKey) continue;
-        const PlaceClock clock = placeClock(p);
-        return clock.known() ? clock.dateOf(now) : std::string();
-    }
+    if (shown.location.cacheKey() == placeKey) return placeClock(shown);
+    for (const SavedLocation& p : places)
+        if (p.cacheKey() == placeKey) return placeClock(p);
     return {};
 }
 
@@ -33,10 +30,19 @@ const DailyForecast* todayOf(const WeatherData& data, int64_t now) { return dayA
 
 std::span<const DailyForecast> daysFrom(const WeatherData& data, int64_t now) {
     const std::string today = placeClock(data).dateOf(now);
-    const auto& days = data.daily;
-    const auto first =
-        std::partition_point(days.begin(), days.end(), [&](const DailyForecast& d) { return d.date < today; });
-    return std::span<const DailyForecast>(days).subspan(static_cast<size_t>(first - days.begin()));
+    // Past are the days dated before today and the undated ones before
+    // today's entry; an undated day is never taken as past by its place alone.
+    size_t first = 0;
+    for (size_t i = 0; i < data.daily.size(); ++i) {
+        const std::string& date = data.daily[i].date;
+        if (date.empty()) continue;
+        if (date >= today) {
+            if (date == today) first = i;
+            break;
+        }
+        first = i + 1;
+    }
+    return std::span<const DailyForecast>(data.daily).subspan(first);
 }
 
 const DailyForecast* dayAhead(const WeatherData& data, int64_t now, int days) {

@@ -20,11 +20,11 @@ PlaceClock placeClock(const GeoLocation& place);
 // known, the offset the forecast reported, once a forecast has arrived.
 PlaceClock placeClock(const WeatherData& data);
 
-// The date at `now` on the clock of the place keyed `placeKey` (its
-// cacheKey): the shown record's clock for its own place, else the saved
-// place's zone; "" when the place or its zone is not known.
-std::string placeDateOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
-                        const WeatherData& shown, int64_t now);
+// The clock of the place keyed `placeKey` (its cacheKey): the shown record's
+// clock for its own place, else the saved place's zone; not known when the
+// place or its zone is not.
+PlaceClock placeClockOf(const std::string& placeKey, const std::vector<SavedLocation>& places,
+                        const WeatherData& shown);
 
 // The record's times as its place reads them: written at the reply's offset,
 // shown on the place's clock.

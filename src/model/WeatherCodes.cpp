@@ -70,6 +70,8 @@ const char* weatherCodeToString(int code) {
     return row ? row->longText : "Unknown";
 }
 
+const char* conditionText(int code) { return knownCode(code) ? weatherCodeToString(code) : "--"; }
+
 const char* weatherCodeToShortString(int code) {
     const CodeRow* row = findCode(code);
     return row ? row->shortText : "--";

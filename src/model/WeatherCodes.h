@@ -45,6 +45,9 @@ struct PrecipNowcast {
 bool namedCode(int code);
 // Long text of a WMO code, "Unknown" for a code without one.
 const char* weatherCodeToString(int code);
+// The condition shown for a code of the record: its long text, "--" while
+// the code is not known.
+const char* conditionText(int code);
 // Short label of a WMO code, "--" for a code without one.
 const char* weatherCodeToShortString(int code);
 // Cell of the weather-icon sheet (6 x 5 cells), -1 for a code without one.

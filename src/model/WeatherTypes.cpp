@@ -2,6 +2,7 @@
 
 #include "model/Dates.h"
 
+#include <cstdio>
 #include <locale>
 #include <sstream>
 
@@ -22,20 +23,33 @@ bool coordinatesInRange(double latitude, double longitude) {
     return latitude >= -90.0 && latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
 }
 
-std::string WeatherAlert::deduplicationKey() const {
-    if (official && !id.empty()) return "OFFICIAL|" + id;
-    std::string key = std::to_string(static_cast<int>(kind)) + "|" + location + "|";
-    if (!dayKey.empty()) return key + dayKey;
+namespace {
+
+std::string alertKey(const WeatherAlert& a, const std::string& place) {
+    if (a.official && !a.id.empty()) return "OFFICIAL|" + a.id;
+    std::string key = std::to_string(static_cast<int>(a.kind)) + "|" + place + "|";
+    if (!a.dayKey.empty()) return key + a.dayKey;
     using Days = std::chrono::duration<int64_t, std::ratio<86400>>;
     // duration_cast truncates toward zero, as the key requires.
-    return key + std::to_string(std::chrono::duration_cast<Days>(issued.time_since_epoch()).count());
+    return key + std::to_string(std::chrono::duration_cast<Days>(a.issued.time_since_epoch()).count());
 }
+
+void fill(std::string& text, const std::string& slot, const std::string& words) {
+    for (size_t at = text.find(slot); at != std::string::npos; at = text.find(slot, at + words.size()))
+        text.replace(at, slot.size(), words);
+}
+
+}  // namespace
+
+std::string WeatherAlert::deduplicationKey() const { return alertKey(*this, placeKey.empty() ? location : placeKey); }
+
+std::string WeatherAlert::nameKey() const { return alertKey(*this, location); }
 
 std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
                                            const std::string& newName) {
-    // "<kind>|<place name>|<day>": the kind is all digits and the day has no
-    // bar, so the name is whatever lies between the first and the last bar,
-    // bars of its own included.
+    // "<kind>|<place>|<day>": the kind is all digits and the day has no bar,
+    // so the place is whatever lies between the first and the last bar, bars
+    // of its own included.
     const size_t first = key.find('|'), last = key.rfind('|');
     if (first == 0 || first == std::string::npos || last == first) return std::nullopt;
     for (size_t i = 0; i < first; ++i)
@@ -49,18 +63,32 @@ bool isPlaceAlertKey(const std::string& key, const std::string& name) {
 }
 
 std::string alertDayWords(int days, bool night) {
-    if (days < 0) return night ? "last night" : "yesterday";
-    if (days == 0) return night ? "tonight" : "today";
+    if (days <= 0) return night ? "tonight" : "today";
     if (days == 1) return night ? "tomorrow night" : "tomorrow";
     return night ? "in " + std::to_string(days) + " nights" : "in the next few days";
 }
 
-std::string alertMessageOn(const WeatherAlert& alert, const std::string& placeDate) {
-    const std::optional<int> days = daysBetween(placeDate, alert.dayKey);
-    const size_t at = alert.dayWords.empty() ? std::string::npos : alert.message.find(alert.dayWords);
-    if (!days || *days < -1 || at == std::string::npos) return alert.message;
+std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wording) {
     std::string text = alert.message;
-    return text.replace(at, alert.dayWords.size(), alertDayWords(*days, alert.kind == AlertKind::SkyEvent));
+    // An official warning's text is its source's own, slots or not.
+    const bool placed = !alert.official && text.find("{place}") != std::string::npos;
+    if (!alert.official) {
+        const std::string& from = wording.placeDate.empty() ? alert.madeOn : wording.placeDate;
+        // A day alert ends with its day: it is never worded as past.
+        const int days = daysBetween(from, alert.dayKey).value_or(0);
+        fill(text, "{day}", alertDayWords(days, alert.kind == AlertKind::SkyEvent));
+        char value[32] = "--";
+        if (knownTemperature(alert.value))
+            std::snprintf(value, sizeof value, wording.fahrenheit ? "%.0fF" : "%.0fC",
+                          wording.fahrenheit ? alert.value * 9.0 / 5.0 + 32.0 : alert.value);
+        fill(text, "{temp}", value);
+        std::snprintf(value, sizeof value, wording.fahrenheit ? "%.0f mph" : "%.0f km/h",
+                      wording.fahrenheit ? alert.value * 0.621371 : alert.value);
+        fill(text, "{wind}", value);
+        fill(text, "{place}", wording.placeTitle.empty() ? alert.location : wording.placeTitle);
+    }
+    if (!placed && !wording.placeTitle.empty()) text += " (" + wording.placeTitle + ")";
+    return text;
 }
 
 }  // namespace nbr

@@ -4,7 +4,8 @@
 // pointer into another. Units are metric as the forecast service delivers
 // them (degC, km/h, mm, cm of snow, hPa). Missing values are -1 for
 // quantities that cannot be negative and for weather codes, and -999 for
-// temperatures.
+// temperatures; the weather values of a record and of its entries start out
+// missing, so a value no reader set shows as unknown rather than as 0.
 #pragma once
 
 #include "model/SkillTypes.h"
@@ -72,6 +73,8 @@ enum AlertKind : int {
 struct WeatherAlert {
     AlertKind kind = SevereWeather;
     std::string title;
+    // The text; a rule alert's holds slots worded when it is shown (see
+    // alertMessageOn): "{day}", "{place}", "{temp}" and "{wind}".
     std::string message;
     std::string location;
     std::chrono::system_clock::time_point issued{};
@@ -80,34 +83,46 @@ struct WeatherAlert {
     std::string severity;  // source severity word of an official alert
     std::chrono::system_clock::time_point expires{};  // zero: no expiry
     std::string dayKey;    // the place's date "YYYY-MM-DD" a rule alert concerns
+    std::string madeOn;    // the place's date the alert was made on
     std::string placeKey;  // cacheKey of the place it concerns; empty for none
-    // The words in `message` naming its day ("tomorrow", "tonight") as worded
-    // on the place's date it was made; empty when it names none.
-    std::string dayWords;
+    double value = 0;      // what "{temp}" (degC) or "{wind}" (km/h) stands for
 
-    // Decides whether two alerts are the same one.
+    // Decides whether two alerts are the same one: an official warning by
+    // its source's identifier, any other by its kind, its place (the place's
+    // key, else its name) and its day.
     std::string deduplicationKey() const;
+    // The key the alert went by while keys named the place alone (as older
+    // state files hold them): it counts for every place of that name.
+    std::string nameKey() const;
 };
 
 // The key an alert filed under `key` goes by once its place is called
-// `newName` instead of `oldName`: the same kind and day under the new name.
-// Nothing for a key of another place or of an official warning, which goes
-// by its source's identifier.
+// `newName` instead of `oldName` (a place's key or its name): the same kind
+// and day under the new name. Nothing for a key of another place or of an
+// official warning, which goes by its source's identifier.
 std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
                                            const std::string& newName);
-// Whether `key` is the key of an alert filed for a place called `name`
-// (never so for an official warning's key).
+// Whether `key` is the key of an alert filed for a place called `name` (a
+// place's key or its name; never so for an official warning's key).
 bool isPlaceAlertKey(const std::string& key, const std::string& name);
 
-// The words naming the day `days` after the place's date: "today",
-// "tomorrow", "in the next few days", "yesterday"; of a night, "tonight",
-// "tomorrow night", "in 2 nights", "last night".
+// The words naming the day `days` (0 or more) after the place's date:
+// "today", "tomorrow", "in the next few days"; of a night, "tonight",
+// "tomorrow night", "in 2 nights".
 std::string alertDayWords(int days, bool night);
-// An alert's message on the place's date `placeDate`: a day alert (of a
-// night for a sky event) names its day as seen from that date; any other
-// message, a date that does not read, or a day gone for longer than since
-// yesterday leaves it as made.
-std::string alertMessageOn(const WeatherAlert& alert, const std::string& placeDate);
+
+// How an alert is worded when shown.
+struct AlertWording {
+    std::string placeDate;  // the place's date now; "" when not known
+    bool fahrenheit = false;
+    std::string placeTitle;  // where another saved place shares the name: the place's title
+};
+// An alert's message as worded now: "{day}" names its day (its night for a
+// sky event) as seen from the place's date (from the date it was made on
+// when that is not known), "{temp}" and "{wind}" give `value` in the units
+// asked for, and "{place}" is the place's name, or its title when given. An
+// alert of a titled place without "{place}" ends with the title in brackets.
+std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wording);
 
 // An alert as filed in the application's notification list.
 struct Notification {
@@ -120,31 +135,31 @@ struct Notification {
 
 struct HourlyForecast {
     std::string time;  // local "YYYY-MM-DDTHH:MM"
-    double temperature = 0;
-    int weatherCode = 0;
-    double precipitation = 0;
-    double snowfall = 0;
-    double precipitationProbability = 0;
-    double uvIndex = 0;
-    double surfacePressure = 0;
-    double windSpeed = 0;
-    double windDirection = 0;
+    double temperature = kUnknownTemperature;
+    int weatherCode = kUnknownCode;
+    double precipitation = kUnknownAmount;
+    double snowfall = kUnknownAmount;
+    double precipitationProbability = kUnknownAmount;
+    double uvIndex = kUnknownAmount;
+    double surfacePressure = kUnknownAmount;
+    double windSpeed = kUnknownAmount;
+    double windDirection = kUnknownAmount;
     double tempCorrection = 0;                // added to temperature by the bias correction
     double rawPrecipitationProbability = -1;  // chance before calibration; -1 none
-    double snowDepth = -1;
-    double freezingLevelHeight = -1;
-    double cloudCover = -1;
+    double snowDepth = kUnknownAmount;
+    double freezingLevelHeight = kUnknownAmount;
+    double cloudCover = kUnknownAmount;
 };
 
 struct DailyForecast {
     std::string date;  // local "YYYY-MM-DD"
-    int weatherCode = 0;
-    double temperatureMax = 0;
-    double temperatureMin = 0;
-    double precipitationSum = 0;
-    double rainSum = 0;
-    double snowfallSum = 0;
-    double precipitationProbabilityMax = 0;
+    int weatherCode = kUnknownCode;
+    double temperatureMax = kUnknownTemperature;
+    double temperatureMin = kUnknownTemperature;
+    double precipitationSum = kUnknownAmount;
+    double rainSum = kUnknownAmount;
+    double snowfallSum = kUnknownAmount;
+    double precipitationProbabilityMax = kUnknownAmount;
     // Model spread
     bool hasModelSpread = false;
     double highMin = 0;
@@ -153,8 +168,8 @@ struct DailyForecast {
     double lowMax = 0;
     std::string sunrise;
     std::string sunset;
-    double uvIndexMax = 0;
-    double daylightDuration = -1;  // seconds; -1 when not known
+    double uvIndexMax = kUnknownAmount;
+    double daylightDuration = kUnknownAmount;  // seconds
     // Bias correction traces
     bool corrected = false;
     double highCorrection = 0;
@@ -185,8 +200,8 @@ struct DailyForecast {
 
 struct MinutelyForecast {
     std::string time;
-    double precipitation = 0;  // mm in the quarter hour
-    int weatherCode = 0;
+    double precipitation = kUnknownAmount;  // mm in the quarter hour
+    int weatherCode = kUnknownCode;
 };
 
 // One model's daily values, index i belonging to daily entry i; quiet NaN
@@ -302,21 +317,21 @@ struct IssPass {
 
 struct WeatherData {
     GeoLocation location;
-    double temperature = 0;
-    double apparentTemperature = 0;
-    double relativeHumidity = 0;
-    double precipitation = 0;
-    double rain = 0;
-    double snowfall = 0;
-    int weatherCode = 0;
-    double cloudCover = 0;
-    double pressureMsl = 0;
-    double dewPoint = 0;
-    double visibility = 0;  // m
-    double uvIndex = 0;
-    double windSpeed = 0;
-    double windDirection = 0;
-    double windGusts = 0;
+    double temperature = kUnknownTemperature;
+    double apparentTemperature = kUnknownTemperature;
+    double relativeHumidity = kUnknownAmount;
+    double precipitation = kUnknownAmount;
+    double rain = kUnknownAmount;
+    double snowfall = kUnknownAmount;
+    int weatherCode = kUnknownCode;
+    double cloudCover = kUnknownAmount;
+    double pressureMsl = kUnknownAmount;
+    double dewPoint = kUnknownTemperature;
+    double visibility = kUnknownAmount;  // m
+    double uvIndex = kUnknownAmount;
+    double windSpeed = kUnknownAmount;
+    double windDirection = kUnknownAmount;
+    double windGusts = kUnknownAmount;
     std::string time;  // local "YYYY-MM-DDTHH:MM" of the observation
 
     // From the hour holding the reply's present, at most a week (168); read
@@ -364,7 +379,9 @@ struct WeatherData {
     std::string yesterdaySunset;
     ForecastSkill skill;
     std::vector<HistoryDay> history;
-    std::chrono::steady_clock::time_point fetchedAt{};
+    // When the reply was read, on the wall clock: the record's age goes on
+    // while the computer sleeps. None (the epoch) before a fetch.
+    std::chrono::system_clock::time_point fetchedAt{};
 };
 
 }  // namespace nbr

@@ -1,5 +1,6 @@
 #include "service/OpenMeteoReply.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace nbr {
@@ -34,6 +35,30 @@ std::vector<int> dayOfEachTime(const json& times, const std::vector<DailyForecas
         auto it = byDate.find(text.substr(0, kDateLength));
         if (it != byDate.end()) out[h] = it->second;
     }
+    return out;
+}
+
+std::vector<std::optional<DayValues>> dayValues(const json& column, const std::vector<int>& dayOf, size_t days) {
+    std::vector<std::optional<DayValues>> out(days);
+    if (!column.is_array()) return out;
+    std::vector<DayValues> sums(days);
+    std::vector<int> hours(days, 0);
+    std::vector<bool> gap(days, false);
+    for (size_t h = 0; h < dayOf.size(); ++h) {
+        if (dayOf[h] < 0 || static_cast<size_t>(dayOf[h]) >= days) continue;
+        const size_t d = static_cast<size_t>(dayOf[h]);
+        ++hours[d];
+        if (h >= column.size() || !column[h].is_number()) {
+            gap[d] = true;
+            continue;
+        }
+        const double v = column[h].get<double>();
+        sums[d].total += v;
+        sums[d].high = std::max(v, sums[d].high);
+        sums[d].low = std::min(v, sums[d].low);
+    }
+    for (size_t d = 0; d < days; ++d)
+        if (!gap[d] && hours[d] >= kMinHoursOfDay) out[d] = sums[d];
     return out;
 }
 

@@ -20,21 +20,14 @@ using nlohmann::json;
 namespace {
 
 constexpr size_t kMaxRequestDays = 7;
-constexpr int kMinHoursPerDay = 20;  // a member counts for a day with this many hourly values
 constexpr size_t kMinMembers = 5;
 constexpr double kWetTotalMm = 1.0;
 constexpr std::string_view kPrecipitationPrefix = "precipitation";
 constexpr std::string_view kTemperaturePrefix = "temperature_2m";
 constexpr char kEnsembleLabel[] = "ens";
 
-// One member's hours on one day.
-struct Agg {
-    double precipSum = 0;
-    int precipCount = 0;
-    double tempMax = -1e9;
-    double tempMin = 1e9;
-    int tempCount = 0;
-};
+// One member's days of one quantity; a day with an unknown hour is unknown.
+using MemberDays = std::vector<std::optional<DayValues>>;
 
 // The element of sorted, non-empty `v` at the nearest-rank position of p.
 double percentile(const std::vector<double>& v, double p) {
@@ -93,32 +86,17 @@ bool WeatherService::parseEnsemble(const std::string& body, WeatherData& data) {
     const auto time = hourly->find("time");
     if (time == hourly->end() || !time->is_array() || time->empty()) return false;
     const std::vector<int> dayOf = dayOfEachTime(*time, data.daily);
-    const size_t hours = dayOf.size();
 
-    std::vector<std::vector<Agg>> precipMembers, tempMembers;
+    // Each quantity stands on its own members: a day without five known
+    // rain totals may still have its highs and lows.
+    std::vector<MemberDays> precipMembers, tempMembers;
     for (const auto& [key, values] : hourly->items()) {
         if (!values.is_array()) continue;
         const bool precip = std::string_view(key).starts_with(kPrecipitationPrefix);
         if (!precip && !std::string_view(key).starts_with(kTemperaturePrefix)) continue;
-        std::vector<Agg>& days = (precip ? precipMembers : tempMembers).emplace_back(n);
-        const size_t count = std::min(hours, values.size());
-        for (size_t h = 0; h < count; ++h) {
-            const int d = dayOf[h];
-            const json& e = values[h];
-            if (d < 0 || !e.is_number()) continue;
-            const double v = e.get<double>();
-            Agg& a = days[static_cast<size_t>(d)];
-            if (precip) {
-                a.precipSum += v;
-                ++a.precipCount;
-            } else {
-                a.tempMax = std::max(v, a.tempMax);
-                a.tempMin = std::min(v, a.tempMin);
-                ++a.tempCount;
-            }
-        }
+        (precip ? precipMembers : tempMembers).push_back(dayValues(values, dayOf, n));
     }
-    if (precipMembers.size() < kMinMembers) return false;
+    if (precipMembers.size() < kMinMembers && tempMembers.size() < kMinMembers) return false;
 
     const double nan = std::numeric_limits<double>::quiet_NaN();
     ModelDailySeries ens;
@@ -132,28 +110,31 @@ bool WeatherService::parseEnsemble(const std::string& body, WeatherData& data) {
         totals.clear();
         // A total past the largest double is no total: that member does not count.
         for (const auto& member : precipMembers)
-            if (member[d].precipCount >= kMinHoursPerDay && std::isfinite(member[d].precipSum))
-                totals.push_back(member[d].precipSum);
-        if (totals.size() < kMinMembers) continue;
-        anyDay = true;
-        std::sort(totals.begin(), totals.end());
-        const auto wet = std::count_if(totals.begin(), totals.end(), [](double t) { return t >= kWetTotalMm; });
-        DailyForecast& day = data.daily[d];
-        day.ensembleMembers = static_cast<uint32_t>(totals.size());
-        day.ensembleWetMembers = static_cast<int>(wet);
-        day.ensembleP10 = percentile(totals, 0.1);
-        day.ensembleP50 = percentile(totals, 0.5);
-        day.ensembleP90 = percentile(totals, 0.9);
-        ens.precipitationProbabilities[d] = static_cast<double>(wet) * 100.0 / static_cast<double>(totals.size());
+            if (member[d] && std::isfinite(member[d]->total)) totals.push_back(member[d]->total);
+        if (totals.size() >= kMinMembers) {
+            anyDay = true;
+            std::sort(totals.begin(), totals.end());
+            const auto wet =
+                std::count_if(totals.begin(), totals.end(), [](double t) { return t >= kWetTotalMm; });
+            DailyForecast& day = data.daily[d];
+            day.ensembleMembers = static_cast<uint32_t>(totals.size());
+            day.ensembleWetMembers = static_cast<int>(wet);
+            day.ensembleP10 = percentile(totals, 0.1);
+            day.ensembleP50 = percentile(totals, 0.5);
+            day.ensembleP90 = percentile(totals, 0.9);
+            ens.precipitationProbabilities[d] =
+                static_cast<double>(wet) * 100.0 / static_cast<double>(totals.size());
+        }
 
         maxima.clear();
         minima.clear();
         for (const auto& member : tempMembers) {
-            if (member[d].tempCount < kMinHoursPerDay) continue;
-            maxima.push_back(member[d].tempMax);
-            minima.push_back(member[d].tempMin);
+            if (!member[d]) continue;
+            maxima.push_back(member[d]->high);
+            minima.push_back(member[d]->low);
         }
         if (maxima.size() < kMinMembers) continue;
+        anyDay = true;
         // For an even count the upper of the two middle values.
         const size_t mid = maxima.size() / 2;
         std::nth_element(maxima.begin(), maxima.begin() + static_cast<std::ptrdiff_t>(mid), maxima.end());

@@ -7,6 +7,7 @@
 #include "model/ReplyTime.h"
 #include "platform/TimeZones.h"
 #include "service/ServiceHosts.h"
+#include "service/SourceSupport.h"
 
 #include <nlohmann/json.hpp>
 
@@ -107,6 +108,13 @@ void fill(std::vector<Entry>& entries, size_t from, T Entry::*field, const std::
     for (size_t k = 0; k < entries.size(); ++k) entries[k].*field = at(col, from + k, unknown);
 }
 
+// Drops the entries whose time the service sent as null: an hour that cannot
+// be placed is shown nowhere. The others keep the values of their own times.
+template <typename Entry>
+void dropUnplaced(std::vector<Entry>& entries) {
+    std::erase_if(entries, [](const Entry& e) { return e.time.empty(); });
+}
+
 // The entry holding the present `now`: the last whose time is not after it
 // in byte order (a time without a value is passed over); the first entry
 // when `now` is empty or every time is later.
@@ -116,6 +124,17 @@ size_t holding(const std::vector<std::optional<std::string>>& times, const std::
     for (size_t i = 0; i < times.size(); ++i)
         if (times[i] && !times[i]->empty() && *times[i] <= now) found = i;
     return found;
+}
+
+// The offset the reply's times are written at: its own, or else the named
+// zone's at the reply's present (the wall clock's when it states none). A
+// reply with neither cannot place its times and is not readable.
+int replyOffset(const json& root, const WeatherData& d) {
+    const auto own = root.find("utc_offset_seconds");
+    if (own != root.end() && !own->is_null()) return wholeNumber("utc_offset_seconds", *own);
+    const PlaceClock zone = placeClock(d.location);
+    if (!zone.known()) throw json::other_error::create(501, "no utc_offset_seconds and no zone", &root);
+    return zone.offsetAt(zone.instantOf(d.time).value_or(source::unixNow()));
 }
 
 // A number of the current block; `unknown` when the service sent null or
@@ -175,6 +194,7 @@ void readHourly(const json& h, WeatherData& d) {
     fill(d.hourly, start, &H::snowDepth, column<double>(h, "snow_depth"), kUnknownAmount);
     fill(d.hourly, start, &H::freezingLevelHeight, column<double>(h, "freezing_level_height"), kUnknownAmount);
     fill(d.hourly, start, &H::cloudCover, column<double>(h, "cloud_cover"), kUnknownAmount);
+    dropUnplaced(d.hourly);
 }
 
 void readQuarterHours(const json& m, WeatherData& d) {
@@ -185,6 +205,7 @@ void readQuarterHours(const json& m, WeatherData& d) {
     fill(d.minutely15, start, &Q::time, time, std::string());
     fill(d.minutely15, start, &Q::precipitation, column<double>(m, "precipitation"), kUnknownAmount);
     fill(d.minutely15, start, &Q::weatherCode, column<int>(m, "weather_code"), kUnknownCode);
+    dropUnplaced(d.minutely15);
 }
 
 void readDaily(const json& dl, WeatherData& d) {
@@ -196,26 +217,32 @@ void readDaily(const json& dl, WeatherData& d) {
     const auto sunrise = column<std::string>(dl, "sunrise");
     const auto sunset = column<std::string>(dl, "sunset");
 
+    // A null date is no date: an entry is today or yesterday by its own date
+    // only, never by its place in the list.
     const size_t n = time.size();
-    const std::string today = d.time.substr(0, 10);
-    std::optional<size_t> t;
-    std::optional<size_t> y;
-    if (!today.empty()) {
-        for (size_t i = 0; i < n; ++i) {
-            if (time[i] && *time[i] == today) {
-                t = i;
-                break;
-            }
+    const auto dateAt = [&](size_t i) { return i < n && time[i] ? *time[i] : std::string(); };
+    std::string today = d.time.substr(0, 10);
+    std::string yesterday = addDays(today, -1);
+    if (yesterday.empty()) {
+        // No present: the list starts at yesterday (one past day is asked
+        // for), when its first two dates say so.
+        today.clear();
+        if (!dateAt(1).empty() && addDays(dateAt(0), 1) == dateAt(1)) {
+            today = dateAt(1);
+            yesterday = dateAt(0);
         }
     }
-    if (t) {
-        if (*t > 0) y = *t - 1;
-    } else if (n >= 2) {
-        t = 1;
-        y = 0;
-    } else {
-        t = 0;
+    // The list from today's entry; without one, from the first entry not
+    // known to be past (an entry without a date stays in the list).
+    size_t t = 0;
+    if (!today.empty()) {
+        const auto own = std::find(time.begin(), time.end(), std::optional<std::string>(today));
+        if (own != time.end()) t = static_cast<size_t>(own - time.begin());
+        else
+            while (t < n && !dateAt(t).empty() && dateAt(t) < today) ++t;
     }
+    std::optional<size_t> y;
+    if (t > 0 && !yesterday.empty() && dateAt(t - 1) == yesterday) y = t - 1;
 
     if (y) {
         d.yesterdaySunrise = at(sunrise, *y, std::string());
@@ -229,20 +256,20 @@ void readDaily(const json& dl, WeatherData& d) {
         d.yesterdayPrecip = at(precip, *y, kUnknownAmount);
     }
 
-    d.daily.resize(n - std::min(n, *t));
-    fill(d.daily, *t, &D::date, time, std::string());
-    fill(d.daily, *t, &D::weatherCode, column<int>(dl, "weather_code"), kUnknownCode);
-    fill(d.daily, *t, &D::temperatureMax, tmax, kUnknownTemperature);
-    fill(d.daily, *t, &D::temperatureMin, tmin, kUnknownTemperature);
-    fill(d.daily, *t, &D::precipitationSum, precip, kUnknownAmount);
-    fill(d.daily, *t, &D::rainSum, column<double>(dl, "rain_sum"), kUnknownAmount);
-    fill(d.daily, *t, &D::snowfallSum, column<double>(dl, "snowfall_sum"), kUnknownAmount);
-    fill(d.daily, *t, &D::precipitationProbabilityMax, column<double>(dl, "precipitation_probability_max"),
+    d.daily.resize(n - t);
+    fill(d.daily, t, &D::date, time, std::string());
+    fill(d.daily, t, &D::weatherCode, column<int>(dl, "weather_code"), kUnknownCode);
+    fill(d.daily, t, &D::temperatureMax, tmax, kUnknownTemperature);
+    fill(d.daily, t, &D::temperatureMin, tmin, kUnknownTemperature);
+    fill(d.daily, t, &D::precipitationSum, precip, kUnknownAmount);
+    fill(d.daily, t, &D::rainSum, column<double>(dl, "rain_sum"), kUnknownAmount);
+    fill(d.daily, t, &D::snowfallSum, column<double>(dl, "snowfall_sum"), kUnknownAmount);
+    fill(d.daily, t, &D::precipitationProbabilityMax, column<double>(dl, "precipitation_probability_max"),
          kUnknownAmount);
-    fill(d.daily, *t, &D::sunrise, sunrise, std::string());
-    fill(d.daily, *t, &D::sunset, sunset, std::string());
-    fill(d.daily, *t, &D::uvIndexMax, column<double>(dl, "uv_index_max"), kUnknownAmount);
-    fill(d.daily, *t, &D::daylightDuration, column<double>(dl, "daylight_duration"), kUnknownAmount);
+    fill(d.daily, t, &D::sunrise, sunrise, std::string());
+    fill(d.daily, t, &D::sunset, sunset, std::string());
+    fill(d.daily, t, &D::uvIndexMax, column<double>(dl, "uv_index_max"), kUnknownAmount);
+    fill(d.daily, t, &D::daylightDuration, column<double>(dl, "daylight_duration"), kUnknownAmount);
 }
 
 // Reads an optionally signed decimal integer at `p` after optional blanks, as
@@ -304,10 +331,10 @@ WeatherData WeatherService::parseWeatherResponse(const std::string& body, const 
     const auto zone = root.find("timezone");
     if (zone != root.end() && zone->is_string() && platform::isZoneName(zone->get<std::string>()))
         d.location.timezone = zone->get<std::string>();
-    d.fetchedAt = std::chrono::steady_clock::now();
-    d.utcOffsetSeconds = intMember(root, "utc_offset_seconds", 0);
+    d.fetchedAt = std::chrono::system_clock::now();
     const json* cur = section(root, "current");
     readCurrent(cur ? *cur : json::object(), d);
+    d.utcOffsetSeconds = replyOffset(root, d);
     if (const json* h = section(root, "hourly")) readHourly(*h, d);
     if (const json* m = section(root, "minutely_15")) readQuarterHours(*m, d);
     if (const json* dl = section(root, "daily")) readDaily(*dl, d);
@@ -326,8 +353,11 @@ std::optional<WeatherData> WeatherService::freshCopy(const GeoLocation& loc, int
         std::lock_guard<std::mutex> lock(forecastCacheMutex);
         auto it = forecastCache.find(loc.cacheKey());
         if (it == forecastCache.end()) return std::nullopt;
-        const auto age = std::chrono::steady_clock::now() - it->second.fetchedAt;
-        if (std::chrono::duration_cast<std::chrono::minutes>(age).count() >= maxAgeMinutes) return std::nullopt;
+        const auto age = std::chrono::system_clock::now() - it->second.fetchedAt;
+        // By the wall clock, which goes on while the computer sleeps; a clock
+        // set back since leaves the age unknown.
+        const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(age).count();
+        if (age.count() < 0 || minutes >= maxAgeMinutes) return std::nullopt;
         copy = it->second;
     }
     // A reply from before the place's midnight holds the day before as today.

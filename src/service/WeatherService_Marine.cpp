@@ -201,7 +201,10 @@ void WeatherService::fetchTidesAndMarine(const GeoLocation& loc, WeatherData& da
             }
         }
 
-        const std::string today = data.daily.empty() ? std::string() : data.daily.front().date;
+        // The reply's own date; its first day's only when it wrote no present.
+        const std::string today = data.time.size() >= 10 ? data.time.substr(0, 10)
+                                  : data.daily.empty()   ? std::string()
+                                                         : data.daily.front().date;
         if (!tooFar && !chosen.id.empty() && best <= kTideStationRangeKm && today.size() >= 10) {
             const std::string begin = today.substr(0, 4) + today.substr(5, 2) + today.substr(8, 2);
             const std::string api = serviceBase(service::Coops) + "/api/prod/datagetter?";

@@ -47,6 +47,13 @@ std::optional<int64_t> emscSeconds(const std::string& text) {
     return at;
 }
 
+// An event's place name: "" when null or absent (the event is kept
+// unnamed); none when of another type (the event is skipped).
+std::optional<std::string> placeName(const json& props, const char* key) {
+    const json* m = member(props, key);
+    return m && m->is_null() ? std::string() : source::text(props, key);
+}
+
 }  // namespace
 
 std::string WeatherService::quakeStartDate(long long now) { return utcDateOf(now - kWeekSeconds); }
@@ -81,10 +88,11 @@ QuakeInfo WeatherService::parseQuakes(const std::string& body, double lat, doubl
         if (!props) continue;
         const auto mag = source::number(*props, "mag");
         const auto time = source::number(*props, "time");  // without one, no "hours ago"
-        if (!mag || !time) continue;
+        const auto name = placeName(*props, "place");
+        if (!mag || !time || !name) continue;
         QuakeEvent e;
         e.magnitude = *mag;
-        e.place = source::textOr(*props, "place");  // a null or missing name leaves the quake unnamed
+        e.place = *name;
         e.hoursAgo = (static_cast<double>(now) - *time / 1000.0) / 3600.0;
         e.distanceKm = kUnknownDistance;
         if (const json* geometry = object(f, "geometry")) {
@@ -115,12 +123,13 @@ QuakeInfo WeatherService::parseEmscQuakes(const std::string& body, double lat, d
         const auto qlat = source::number(*props, "lat");
         const auto qlon = source::number(*props, "lon");
         const auto time = source::text(*props, "time");
-        if (!mag || !qlat || !qlon || !time || !coordinatesInRange(*qlat, *qlon)) continue;
+        const auto name = placeName(*props, "flynn_region");
+        if (!mag || !qlat || !qlon || !time || !name || !coordinatesInRange(*qlat, *qlon)) continue;
         const auto at = emscSeconds(*time);
         if (!at) continue;
         QuakeEvent e;
         e.magnitude = *mag;
-        e.place = source::textOr(*props, "flynn_region");
+        e.place = *name;
         e.distanceKm = haversineKm(lat, lon, *qlat, *qlon);
         e.hoursAgo = static_cast<double>(now - *at) / 3600.0;
         if (e.magnitude >= kMinMagnitude && e.distanceKm <= kMaxDistanceKm) info.events.push_back(std::move(e));

@@ -47,15 +47,16 @@ std::optional<FloodInfo> WeatherService::parseFlood(const std::string& body) {
     const auto rd = daily->find("river_discharge");
     if (rd == daily->end() || !rd->is_array()) return std::nullopt;
 
-    // Days without a value (nulls) are unknown and skipped: the first known
-    // day stands for now, the largest known one for the week's peak. A list
-    // without any known day says there is no river here.
+    // The first day stands for now: when it is null, now is unknown (never
+    // the next day's value). Other days without a value are skipped: the
+    // largest known one is the week's peak. A list without any known day
+    // says there is no river here.
     FloodInfo f;
+    if (!rd->empty() && rd->front().is_number()) f.riverDischarge = rd->front().get<double>();
     for (const json& v : *rd) {
         if (!v.is_number()) continue;
         const double value = v.get<double>();
-        if (!f.valid) f.riverDischarge = f.riverDischargeMax = value;
-        f.riverDischargeMax = std::max(f.riverDischargeMax, value);
+        f.riverDischargeMax = f.valid ? std::max(f.riverDischargeMax, value) : value;
         f.valid = true;
     }
     if (!f.valid) return std::nullopt;

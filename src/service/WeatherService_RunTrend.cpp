@@ -1,6 +1,7 @@
 // The run-to-run trend: per day of the record, how the newest model run's
 // high and rain total differ from what the run of two days before (or, where
-// that one does not cover the day, of one day before) said for it.
+// that one knows less of the day, of one day before) said for it. A day's
+// high or total over an unknown hour is unknown, and its change NaN.
 #include "service/WeatherService.h"
 
 #include "service/OpenMeteoReply.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace nbr {
 
@@ -17,17 +20,6 @@ using nlohmann::json;
 namespace {
 
 constexpr size_t kMaxRequestDays = 7;
-constexpr int kMinHoursPerDay = 20;  // a run covers a day with this many hourly values of each kind
-
-// One run's hours on one day.
-struct RunDay {
-    double tempMax = -1e9;
-    int tempCount = 0;
-    double precipSum = 0;
-    int precipCount = 0;
-
-    bool covered() const { return tempCount >= kMinHoursPerDay && precipCount >= kMinHoursPerDay; }
-};
 
 struct Run {
     const char* temperatureKey;
@@ -41,30 +33,19 @@ constexpr std::array<Run, 3> kRuns{{
     {"temperature_2m_previous_day2", "precipitation_previous_day2"},
 }};
 
-// Calls add(day, value) for every numeric hour of `key` that falls on a
-// record day.
-template <typename Add>
-void eachHour(const json& hourly, const char* key, const std::vector<int>& dayOf, Add add) {
-    auto it = hourly.find(key);
-    if (it == hourly.end() || !it->is_array()) return;
-    const size_t count = std::min(dayOf.size(), it->size());
-    for (size_t h = 0; h < count; ++h) {
-        const json& e = (*it)[h];
-        if (dayOf[h] >= 0 && e.is_number()) add(static_cast<size_t>(dayOf[h]), e.get<double>());
-    }
+// One run's days of one quantity; a day with an unknown hour is unknown.
+using RunDays = std::vector<std::optional<DayValues>>;
+
+RunDays runDays(const json& hourly, const char* key, const std::vector<int>& dayOf, size_t days) {
+    const auto it = hourly.find(key);
+    return it == hourly.end() ? RunDays(days) : dayValues(*it, dayOf, days);
 }
 
-std::vector<RunDay> aggregate(const json& hourly, const Run& run, const std::vector<int>& dayOf, size_t days) {
-    std::vector<RunDay> out(days);
-    eachHour(hourly, run.temperatureKey, dayOf, [&](size_t d, double v) {
-        out[d].tempMax = std::max(v, out[d].tempMax);
-        ++out[d].tempCount;
-    });
-    eachHour(hourly, run.precipitationKey, dayOf, [&](size_t d, double v) {
-        out[d].precipSum += v;
-        ++out[d].precipCount;
-    });
-    return out;
+// The change of one quantity from an old run to the newest; NaN when either
+// is unknown or the difference overflows.
+double change(const std::optional<DayValues>& now, const std::optional<DayValues>& old, double DayValues::*value) {
+    const double delta = now && old ? *now.*value - *old.*value : std::numeric_limits<double>::quiet_NaN();
+    return std::isfinite(delta) ? delta : std::numeric_limits<double>::quiet_NaN();
 }
 
 }  // namespace
@@ -96,27 +77,29 @@ void WeatherService::parseRunTrend(const std::string& body, WeatherData& data) {
     if (time == hourly->end() || !time->is_array() || time->empty()) return;
     const std::vector<int> dayOf = dayOfEachTime(*time, data.daily);
 
-    std::array<std::vector<RunDay>, kRuns.size()> runs;
-    for (size_t r = 0; r < kRuns.size(); ++r) runs[r] = aggregate(*hourly, kRuns[r], dayOf, n);
+    std::array<RunDays, kRuns.size()> highs, rain;
+    for (size_t r = 0; r < kRuns.size(); ++r) {
+        highs[r] = runDays(*hourly, kRuns[r].temperatureKey, dayOf, n);
+        rain[r] = runDays(*hourly, kRuns[r].precipitationKey, dayOf, n);
+    }
 
+    // Each quantity stands on its own columns: a day whose rain is unknown in
+    // a run keeps the change of its high, with the rain change NaN.
     for (size_t d = 0; d < n; ++d) {
-        const RunDay& now = runs[0][d];
-        if (!now.covered()) continue;
-        // The oldest run that covers the day shows the most change.
+        // The run that tells the most changes; of equals the oldest, which
+        // shows the most change.
+        int bestKnown = 0;
         for (size_t back = kRuns.size() - 1; back >= 1; --back) {
-            const RunDay& old = runs[back][d];
-            if (!old.covered()) continue;
-            // Values near the largest double overflow the sums or the
-            // differences: such a comparison is no trend.
-            const double tempDelta = now.tempMax - old.tempMax;
-            const double precipDelta = now.precipSum - old.precipSum;
-            if (!std::isfinite(tempDelta) || !std::isfinite(precipDelta)) continue;
+            const double tempDelta = change(highs[0][d], highs[back][d], &DayValues::high);
+            const double precipDelta = change(rain[0][d], rain[back][d], &DayValues::total);
+            const int known = !std::isnan(tempDelta) + !std::isnan(precipDelta);
+            if (known <= bestKnown) continue;
+            bestKnown = known;
             DailyForecast& day = data.daily[d];
             day.hasRunTrend = true;
             day.runTrendDaysBack = static_cast<int>(back);
             day.runTrendTempDelta = tempDelta;
             day.runTrendPrecipDelta = precipDelta;
-            break;
         }
     }
 }

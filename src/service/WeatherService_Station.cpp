@@ -34,8 +34,11 @@ StationObs WeatherService::parseMetar(const std::string& body, double latitude, 
     double best = 1e9;
     for (const json& report : root) {
         if (!report.is_object()) continue;
-        const auto lat = number(report, "lat"), lon = number(report, "lon");
-        if (!lat || !lon || !coordinatesInRange(*lat, *lon)) continue;
+        // A report without a numeric temperature is no candidate: a station
+        // sends several, and a newer one without it must not hide an older
+        // one with it.
+        const auto lat = number(report, "lat"), lon = number(report, "lon"), temp = number(report, "temp");
+        if (!lat || !lon || !temp || !coordinatesInRange(*lat, *lon)) continue;
         const double d = haversineKm(latitude, longitude, *lat, *lon);
         if (!(d < best)) continue;  // on equal distance the earlier report stays
 
@@ -45,8 +48,7 @@ StationObs WeatherService::parseMetar(const std::string& body, double latitude, 
         const auto id = report.find("icaoId");
         if (id != report.end() && id->is_string()) obs.id = id->get<std::string>();
         obs.distanceKm = d;
-        // A report without a temperature keeps its wind and visibility.
-        if (const auto t = number(report, "temp")) obs.temperature = *t;
+        obs.temperature = *temp;
         if (const auto w = number(report, "wspd")) obs.windSpeed = *w * kKmhPerKnot;
         if (const auto g = number(report, "wgst")) obs.windGusts = *g * kKmhPerKnot;
         const auto visib = report.find("visib");

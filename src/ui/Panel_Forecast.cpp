@@ -35,6 +35,11 @@ std::string dhm(const char* label, int d) {
 
 }  // namespace
 
+std::string forecastRunOut(size_t kept, size_t ahead, const char* what) {
+    if (kept == 0 || ahead > 0) return {};
+    return std::string("No ") + what + " ahead: the kept forecast has run out.";
+}
+
 int hourOf(const std::string& iso) {
     if (iso.size() <= 12) return 0;
     int h = 0;

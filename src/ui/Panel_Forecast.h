@@ -14,6 +14,11 @@
 
 namespace nbr::panel {
 
+// What an empty strip or table says in its place: "No hours ahead: the kept
+// forecast has run out." when the record keeps `kept` entries and none of
+// them (`ahead`) from now on; empty otherwise.
+std::string forecastRunOut(size_t kept, size_t ahead, const char* what);
+
 // ---- Hourly strip ----
 
 // The hour of a local time text (characters 11..), 0 when the text is 12

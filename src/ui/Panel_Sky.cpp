@@ -197,6 +197,7 @@ SkyCardView skyCard(const WeatherData& d, const Config& config, int64_t now) {
             names += p.nearOpposition ? " all night" : p.evening ? " eve" : " dawn";
         }
         CardLine l = item("Planets: " + names);
+        l.wrapped = true;  // five planets are wider than a narrow card
         l.tooltip = "eve = west after sunset, dawn = east before sunrise";
         out.push_back(std::move(l));
     }

@@ -3,29 +3,58 @@
 #include "foundation/PlaceTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
+#include "ui/Panel_Places.h"
 #include "ui/Units.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 
 namespace nbr::panel {
 
-Line statusText(bool hasPlace, bool refreshing, const std::string& status,
-                std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now) {
-    if (!hasPlace) return {"No data"};
-    if (refreshing) return {"Updating..."};
-    if (!status.empty()) return {status, Tone::Error};
-    if (fetchedAt.time_since_epoch().count() < 1) return {"No data"};
-    const auto age = now - fetchedAt;
-    if (age < std::chrono::seconds(60)) return {"Updated just now"};
-    const long long minutes = std::chrono::duration_cast<std::chrono::minutes>(age).count();
-    return {"Updated " + std::to_string(minutes) + " min ago"};
+namespace {
+
+// Whole seconds since the fetch at `now` (Unix seconds) on the wall clock; a
+// clock set back before the fetch reads as no time at all.
+int64_t ageSeconds(std::chrono::system_clock::time_point fetchedAt, int64_t now) {
+    return std::max<int64_t>(0, now - fetchedSecond(fetchedAt));
 }
 
-long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now) {
-    using namespace std::chrono;
-    const auto age = now - fetchedAt;
-    return ceil<seconds>(floor<minutes>(age) + minutes(1) - age).count();
+// The unit the age is told in: minutes below an hour, hours below a day, days.
+int64_t ageUnit(int64_t age) { return age < 3600 ? 60 : age < 86400 ? 3600 : 86400; }
+
+std::string ageText(int64_t age) {
+    if (age < 60) return "Updated just now";
+    if (age < 3600) return "Updated " + std::to_string(age / 60) + " min ago";
+    const int64_t n = age / ageUnit(age);
+    return "Updated " + std::to_string(n) + (age < 86400 ? " hour" : " day") + (n == 1 ? "" : "s") + " ago";
+}
+
+// An error as the rest of a sentence: "The service failed." -> "the service
+// failed" (a leading abbreviation stays as written).
+std::string continued(std::string error) {
+    if (!error.empty() && error.back() == '.') error.pop_back();
+    if (error.size() > 1 && std::isupper(static_cast<unsigned char>(error[0])) &&
+        std::islower(static_cast<unsigned char>(error[1])))
+        error[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(error[0])));
+    return error;
+}
+
+}  // namespace
+
+Line statusText(bool hasPlace, bool refreshing, const std::string& status,
+                std::chrono::system_clock::time_point fetchedAt, int64_t now) {
+    if (!hasPlace) return {"No data"};
+    if (refreshing) return {"Updating..."};
+    if (fetchedSecond(fetchedAt) == 0) return status.empty() ? Line{"No data"} : Line{status, Tone::Error};
+    const std::string age = ageText(ageSeconds(fetchedAt, now));
+    if (!status.empty()) return {age + " - " + continued(status), Tone::Error};
+    return {age};
+}
+
+long long statusChangesIn(std::chrono::system_clock::time_point fetchedAt, int64_t now) {
+    const int64_t age = ageSeconds(fetchedAt, now);
+    return ageUnit(age) - age % ageUnit(age);
 }
 
 std::string saveFailureText(const Config& c) {
@@ -61,9 +90,21 @@ std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {
     return t;
 }
 
-std::string toastText(const WeatherAlert& a, const std::string& placeDate) {
-    return a.title + ": " + alertMessageOn(a, placeDate);
+AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation>& places, const WeatherData& shown,
+                          const Config& c, int64_t now) {
+    AlertWording w;
+    if (const PlaceClock clock = placeClockOf(a.placeKey, places, shown); clock.known()) w.placeDate = clock.dateOf(now);
+    w.fahrenheit = c.useFahrenheit;
+    const auto own = std::find_if(places.begin(), places.end(),
+                                  [&](const SavedLocation& p) { return p.cacheKey() == a.placeKey; });
+    if (own != places.end() && std::any_of(places.begin(), places.end(), [&](const SavedLocation& p) {
+            return p.name == own->name && !sameSpot(p, *own);
+        }))
+        w.placeTitle = placeTitle(*own);
+    return w;
 }
+
+std::string toastText(const WeatherAlert& a, const AlertWording& w) { return a.title + ": " + alertMessageOn(a, w); }
 
 MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, int64_t now) {
     MiniStrip m;
@@ -93,12 +134,13 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, in
     return m;
 }
 
-std::string notificationTime(std::chrono::system_clock::time_point t) {
-    const std::time_t secs = std::chrono::system_clock::to_time_t(t);
-    std::tm tm{};
-    char buf[32] = {};
-    if (localtime_r(&secs, &tm)) std::strftime(buf, sizeof buf, "%m/%d %H:%M", &tm);
-    return buf;
+std::string notificationTime(const Notification& n, const std::vector<SavedLocation>& places, const WeatherData& shown,
+                             bool use24) {
+    PlaceClock clock = placeClockOf(n.alert.placeKey, places, shown);
+    if (!clock.known()) clock = placeClock(shown);
+    const std::string local = clock.minuteOf(std::chrono::system_clock::to_time_t(n.receivedAt));
+    if (local.size() < 16) return {};
+    return local.substr(5, 2) + "/" + local.substr(8, 2) + " " + formatClock(local, use24);
 }
 
 Tone notificationTimeTone(const Notification& n) { return n.acknowledged ? Tone::Dim : Tone::Accent; }

@@ -9,19 +9,22 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace nbr::panel {
 
 // Host name of the project's web site, named in the newer-release notice.
 inline constexpr const char* kProjectSiteHost = "nimbrel.app";
 
-// Left text of the status bar: refresh state, the last error, or the age of
-// the shown data; with no place saved, what a first start shows, whatever is
-// left of a place that is gone.
+// Left text of the status bar: refresh state, or the age of the shown data
+// at `now` (Unix seconds) on the wall clock ("Updated 2 days ago"), with the
+// last error after it; with no place saved, what a first start shows,
+// whatever is left of a place that is gone. A wall clock set back before the
+// fetch reads "just now".
 Line statusText(bool hasPlace, bool refreshing, const std::string& status,
-                std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
-// Whole seconds, rounded up, until the age in that text reads differently.
-long long statusChangesIn(std::chrono::steady_clock::time_point fetchedAt, std::chrono::steady_clock::time_point now);
+                std::chrono::system_clock::time_point fetchedAt, int64_t now);
+// Whole seconds until the age in that text reads differently.
+long long statusChangesIn(std::chrono::system_clock::time_point fetchedAt, int64_t now);
 
 // "Couldn't save your settings: <reason>" while the last save failed; empty
 // otherwise.
@@ -40,8 +43,13 @@ float toastWindowHeight(size_t count, float viewportHeight);
 // Label line above an official alert's text ("NWS - Severe" for a place in
 // the US, "Official" elsewhere); empty for other alerts.
 std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry);
-// "Title: message", the message worded on the place's date `placeDate`.
-std::string toastText(const WeatherAlert& a, const std::string& placeDate);
+// How an alert is worded at `now` (Unix seconds): on its place's date, in
+// the settings' units, naming its place by its title (as the places bar
+// shows it) where another saved place goes by the same name.
+AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation>& places, const WeatherData& shown,
+                          const Config& c, int64_t now);
+// "Title: message", the message worded so.
+std::string toastText(const WeatherAlert& a, const AlertWording& w);
 
 // The mini strip's lines at `now` (Unix seconds); `stat.text` is empty when
 // no stat line is shown.
@@ -52,8 +60,10 @@ struct MiniStrip {
 };
 MiniStrip miniStrip(const WeatherData& data, const Config& cfg, bool refreshing, int64_t now);
 
-// "12/07 14:05" in local time.
-std::string notificationTime(std::chrono::system_clock::time_point t);
+// "12/07 2:05 PM": when a notification was filed, on the clock of its place
+// (of the shown place for one of no place known), in the clock setting's form.
+std::string notificationTime(const Notification& n, const std::vector<SavedLocation>& places, const WeatherData& shown,
+                             bool use24);
 Tone notificationTimeTone(const Notification& n);
 Tone notificationTextTone(const Notification& n);
 

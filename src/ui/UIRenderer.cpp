@@ -138,13 +138,17 @@ void UIRenderer::renderBody(const WeatherData& data) {
     const RecordClock clock = recordClock(data);
     // The record as of now: the hours from the one holding now, the days
     // from the place's date.
-    renderHourlyForecast(hoursFrom(data, frameSecond, 24), clock);
+    const std::span<const HourlyForecast> hours = hoursFrom(data, frameSecond, 24);
+    renderRunOut("24-Hour Forecast", panel::forecastRunOut(data.hourly.size(), hours.size(), "hours"));
+    renderHourlyForecast(hours, clock);
     ImGui::Separator();
     renderSkyCarousel(data);
     ImGui::EndChild();
     ImGui::Separator();
     ImGui::BeginChild("dailywrap", ImVec2(0, l.dailyH), true);
-    renderDailyForecast(daysFrom(data, frameSecond), panel::placeToday(data, frameSecond), clock);
+    const std::span<const DailyForecast> days = daysFrom(data, frameSecond);
+    renderRunOut("7-Day Forecast", panel::forecastRunOut(data.daily.size(), days.size(), "days"));
+    renderDailyForecast(days, panel::placeToday(data, frameSecond), clock);
     ImGui::EndChild();
     ImGui::PopStyleColor();
 }

@@ -94,6 +94,9 @@ public:
     // `clock`: how the record's times read at the place (the hour that holds
     // the present time, the hours and sun times it shows).
     void renderHourlyForecast(std::span<const HourlyForecast> hourly, const RecordClock& clock);
+    // A panel's title and, in its place, the note that it has nothing to show
+    // (nothing drawn without a note).
+    void renderRunOut(const char* title, const std::string& note);
     void renderHourlyChart(std::span<const HourlyForecast> hourly, float columnWidth, float leftInset);
     void renderHourlyTooltip(const HourlyForecast& hour, const RecordClock& clock);
     // `today`: the place's date, whose column is called "Today".
@@ -107,8 +110,8 @@ public:
     void renderStatusBar(bool refreshing, const std::string& status);
     // `placeCountry`: the shown place's country, which names official alerts.
     void renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const WeatherData& data);
-    // The date now on the clock of the alert's place, its day words' reference.
-    std::string alertPlaceDate(const WeatherAlert& a, const WeatherData& data) const;
+    // How the alert is worded in this frame (see panel::alertWording).
+    AlertWording alertWording(const WeatherAlert& a, const WeatherData& data) const;
     void renderMiniStrip(const WeatherData& data, bool refreshing);
     void renderNotificationCenter(const std::vector<Notification>& notifications, const WeatherData& data);
     static constexpr const char* kToastsWindow = "##toasts";
@@ -132,7 +135,7 @@ public:
     std::string detectError;
     std::string newerVersion;
     bool miniMode = false;
-    std::chrono::steady_clock::time_point dataFetchedAt{};
+    std::chrono::system_clock::time_point dataFetchedAt{};
     const ForecastSkill* skill = nullptr;
     const WeatherData* record = nullptr;  // the record of the frame being built
     Texture weatherIcons, moonPhases, constellationAtlas, constellationAtlas2;
@@ -145,7 +148,7 @@ public:
     // The record's entry of the place's date in this frame; null when it
     // holds none.
     const DailyForecast* todayEntry = nullptr;
-    // The clocks a frame's texts are worked out from (tests set their own),
+    // The clock a frame's texts are worked out from (tests set their own),
     // the wall-clock second of the frame being built (a panel drawn on its
     // own before any frame takes the renderer's start), and the first second at
     // which a frame would show something different only because time passed:
@@ -155,7 +158,6 @@ public:
         return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
     };
-    std::function<std::chrono::steady_clock::time_point()> steadyNow = [] { return std::chrono::steady_clock::now(); };
     std::int64_t frameSecond = wallSeconds();
     std::int64_t timedChange = 0;
     void changesAt(std::int64_t second) { timedChange = std::min(timedChange, second); }

@@ -20,7 +20,8 @@ void UIRenderer::renderCurrentConditions(const WeatherData& data) {
     const float iconH = icon ? std::clamp(0.4f * avail.x, 80.0f, 116.0f) : ImGui::GetTextLineHeight();
     const std::string takeaway = dailyTakeaway(data, todayEntry, placeClock(data), frameSecond, config.useFahrenheit);
     const float textH = ImGui::CalcTextSize(takeaway.c_str(), nullptr, false, avail.x).y;
-    const float headH = 2 * ImGui::GetStyle().ItemSpacing.y + iconH + lineH + textH + lineH + 8;
+    const float asOfH = panel::conditionsAsOf(data, config, frameSecond).empty() ? 0 : lineH;
+    const float headH = 2 * ImGui::GetStyle().ItemSpacing.y + iconH + lineH + asOfH + textH + lineH + 8;
 
     if (avail.y - 60 > headH) {
         ImGui::BeginChild("curHead", ImVec2(0, headH), false, ImGuiWindowFlags_NoScrollbar);
@@ -49,12 +50,16 @@ void UIRenderer::renderCurrentHeader(const WeatherData& data) {
         ImGui::SetCursorPosX(ImGui::GetCursorPosX() + std::max(0.0f, (w - 1.25f * s) / 2));
         drawWeatherIcon(data.weatherCode, night, s);
     } else {
-        draw::text(weatherCodeToString(data.weatherCode));
+        draw::text(conditionText(data.weatherCode));
     }
     ImGui::Spacing();
     draw::text(formatTemp(data.temperature));
     ImGui::SameLine();
     draw::text(panel::feelsLikeText(data, config), panel::Tone::Dim);
+    // Conditions kept past their hour say when they held.
+    const std::string asOf = panel::conditionsAsOf(data, config, frameSecond);
+    if (!asOf.empty()) draw::text(asOf, panel::Tone::Amber);
+    else if (const int64_t from = panel::conditionsAsOfFrom(data)) changesAt(from);
     const panel::Line advice = panel::currentAdvice(data, todayEntry, config, frameSecond);
     draw::text(advice.text, advice.tone, true);
 }

@@ -94,6 +94,12 @@ void UIRenderer::renderHourlyForecast(std::span<const HourlyForecast> hourly, co
     ImGui::EndChild();
 }
 
+void UIRenderer::renderRunOut(const char* title, const std::string& note) {
+    if (note.empty()) return;
+    ImGui::TextUnformatted(title);
+    draw::text(note, panel::Tone::Dim, true);
+}
+
 void UIRenderer::renderHourlyChart(std::span<const HourlyForecast> hourly, float w, float inset) {
     const std::vector<float> level = panel::hourlyChartLevels(hourly, config.useFahrenheit);
     if (level.empty()) return;

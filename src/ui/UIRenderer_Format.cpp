@@ -125,4 +125,13 @@ std::string formatPlaceClock(const std::string& iso, const PlaceClock& clock, bo
     return clockHM(minute / 60, minute % 60, use24);
 }
 
+std::string clockAndDate(const PlaceClock& clock, int64_t t, bool use24) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    int year = 0, month = 0, day = 0;
+    if (!parseIsoDate(clock.dateOf(t), year, month, day)) return {};
+    const int minute = clock.minuteOfDay(t);
+    return clockHM(minute / 60, minute % 60, use24) + ", " + kMonths[month - 1] + " " + std::to_string(day);
+}
+
 }  // namespace nbr

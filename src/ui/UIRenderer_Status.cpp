@@ -1,6 +1,5 @@
 // The status bar, the alert toasts, the mini strip and the notification
 // centre.
-#include "foundation/PlaceTime.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/Panel_Status.h"
@@ -21,10 +20,9 @@ constexpr int kToastLines = 3;  // of an alert's text in its toast
 void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     const ImGuiStyle& style = ImGui::GetStyle();
     ImGui::Separator();
-    const auto now = steadyNow();
     const panel::Line left =
-        panel::statusText(locationManager.hasLocations(), refreshing, status, dataFetchedAt, now);
-    changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, now));
+        panel::statusText(locationManager.hasLocations(), refreshing, status, dataFetchedAt, frameSecond);
+    changesAt(frameSecond + panel::statusChangesIn(dataFetchedAt, frameSecond));
     const float groupW = draw::textWidth("Settings") + draw::textWidth("Mini") + draw::textWidth("Stars") +
                          6 * style.FramePadding.x + 2 * style.ItemSpacing.x;
     const float startX = ImGui::GetWindowContentRegionMax().x - groupW;  // clear of a scroll bar
@@ -54,8 +52,8 @@ void UIRenderer::renderStatusBar(bool refreshing, const std::string& status) {
     if (draw::smallButton("Settings")) showSettings = !showSettings;
 }
 
-std::string UIRenderer::alertPlaceDate(const WeatherAlert& a, const WeatherData& data) const {
-    return placeDateOf(a.placeKey, locationManager.locations(), data, frameSecond);
+AlertWording UIRenderer::alertWording(const WeatherAlert& a, const WeatherData& data) const {
+    return panel::alertWording(a, locationManager.locations(), data, config, frameSecond);
 }
 
 void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const WeatherData& data) {
@@ -93,7 +91,7 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
             const std::string label = panel::toastLabel(a, data.location.country);
             if (!label.empty()) draw::text(label, panel::Tone::Amber);
             // A long alert is shortened to a few lines; hovering shows it whole.
-            const std::string body = panel::toastText(a, alertPlaceDate(a, data)), joined = draw::numbersWithUnits(body);
+            const std::string body = panel::toastText(a, alertWording(a, data)), joined = draw::numbersWithUnits(body);
             const std::string shown = draw::elidedLines(joined, wrapAt - ImGui::GetCursorPosX(), kToastLines);
             ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
             ImGui::PopTextWrapPos();
@@ -155,9 +153,10 @@ void UIRenderer::renderNotificationCenter(const std::vector<Notification>& notif
             int i = 0;
             for (auto it = notifications.rbegin(); it != notifications.rend(); ++it, ++i) {
                 const Notification& n = *it;
-                draw::text(panel::notificationTime(n.receivedAt), panel::notificationTimeTone(n));
+                draw::text(panel::notificationTime(n, locationManager.locations(), data, config.use24hClock),
+                           panel::notificationTimeTone(n));
                 ImGui::SameLine();
-                draw::text(alertMessageOn(n.alert, alertPlaceDate(n.alert, data)), panel::notificationTextTone(n), true);
+                draw::text(alertMessageOn(n.alert, alertWording(n.alert, data)), panel::notificationTextTone(n), true);
                 if (!n.acknowledged) {
                     ImGui::PushID(i);
                     if (ImGui::SmallButton("Dismiss")) actions.acknowledgeKey = n.alert.deduplicationKey();

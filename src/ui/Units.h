@@ -38,5 +38,7 @@ std::string formatClock(const std::string& isoLocal, bool use24);
 // "-05:00") is read on the place's clock at that instant; one without is the
 // place's own time and reads as written.
 std::string formatPlaceClock(const std::string& iso, const PlaceClock& clock, bool use24);
+// "10:00 PM, Mar 27" ("22:00, Mar 27" with use24): the instant `t` on `clock`.
+std::string clockAndDate(const PlaceClock& clock, int64_t t, bool use24);
 
 }  // namespace nbr
