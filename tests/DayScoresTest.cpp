@@ -1,7 +1,9 @@
 #include "model/DayScores.h"
+#include "model/PlaceClock.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -44,8 +46,12 @@ constexpr int64_t kQuietNow = 1772445600;
 DayScores computeDayScores(const WeatherData& d, int64_t moon) {
     return nbr::computeDayScores(d, d.daily.empty() ? nullptr : &d.daily[0], moon);
 }
+std::string dailyTakeaway(const WeatherData& d, const DailyForecast* today, int64_t now, bool imperial,
+                          const PlaceClock& place = {}) {
+    return nbr::dailyTakeaway(d, today, place, now, imperial);
+}
 std::string dailyTakeaway(const WeatherData& d, bool imperial) {
-    return nbr::dailyTakeaway(d, d.daily.empty() ? nullptr : &d.daily[0], kQuietNow, imperial);
+    return dailyTakeaway(d, d.daily.empty() ? nullptr : &d.daily[0], kQuietNow, imperial);
 }
 std::vector<MinutelyForecast> fromNow(std::vector<MinutelyForecast> steps) {
     static const char* const kTimes[] = {"2026-03-02T10:00", "2026-03-02T10:15", "2026-03-02T10:30"};
@@ -78,10 +84,19 @@ TEST(DayScoresTest, NoDailyDataGivesNoScores) {
     d.daily.push_back(d.daily[0]);
     d.daily[1].precipitationProbabilityMax = 40;
     EXPECT_EQ(computeDayScores(d, &d.daily[1], kNewMoon).stargazing.reason, "rain risk");
-    d.cloudCover = kUnknownAmount, d.apparentTemperature = kUnknownTemperature;
-    const DayScores u = computeDayScores(d, kNewMoon);
-    EXPECT_EQ(u.stargazing.score + u.running.score, -2);
-    EXPECT_EQ(u.laundry.score, 10);
+    // Each input not known takes the scores that need it (stargazing, laundry, running), and only those.
+    const std::pair<void (*)(WeatherData&), std::array<int, 3>> gaps[] = {
+        {[](WeatherData& w) { w.daily[0].precipitationProbabilityMax = kUnknownAmount; }, {-1, 10, -1}},
+        {[](WeatherData& w) { w.relativeHumidity = kNaN; }, {10, -1, -1}},
+        {[](WeatherData& w) { w.windSpeed = kUnknownAmount; }, {10, -1, 10}},
+        {[](WeatherData& w) { w.windGusts = kUnknownAmount; }, {10, 10, -1}},
+        {[](WeatherData& w) { w.apparentTemperature = kUnknownTemperature; }, {10, 10, -1}},
+        {[](WeatherData& w) { w.cloudCover = kUnknownAmount; }, {-1, 10, 10}}};
+    for (const auto& [unset, scores] : gaps) {
+        unset(d = quietDay());
+        const DayScores u = computeDayScores(d, kNewMoon);
+        EXPECT_EQ((std::array{u.stargazing.score, u.laundry.score, u.running.score}), scores);
+    }
 }
 
 TEST(DayScoresTest, StargazingFromCloudMoonAndRain) {
@@ -240,7 +255,7 @@ TEST(TakeawayTest, RulesInOrder) {
     WeatherData d = quietDay();
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
 
-    d.daily[0].precipitationProbabilityMax = 60;
+    d.hourly[4].precipitationProbability = 60;  // 14:00
     EXPECT_EQ(dailyTakeaway(d, false), "Rain likely before the day is out.");
     d.daily[0].weatherCode = 73;  // a day of snow
     EXPECT_EQ(dailyTakeaway(d, false), "Snow likely before the day is out.");
@@ -271,6 +286,8 @@ TEST(TakeawayTest, RulesInOrder) {
     EXPECT_EQ(dailyTakeaway(d, false), "Snow on the doorstep - dress warm.");
     d.minutely15 = fromNow({d.minutely15[1], d.minutely15[1]});
     EXPECT_EQ(dailyTakeaway(d, false), "Snow in progress - roads will notice.");
+    d.minutely15[0].weatherCode = kUnknownCode;  // rain or snow: not told
+    EXPECT_EQ(dailyTakeaway(d, false), "Hazy with smoke - sensitive groups take it easy.");
 
     // Dry and rain-ending nowcasts have no phrase of their own.
     d.minutely15 = fromNow({wet, dry});
@@ -307,7 +324,7 @@ TEST(TakeawayTest, ThresholdsAndUnits) {
 
     // Strong sun only counts from 7 to 16 of the present hour on the reply's clock.
     d.daily[0].uvIndexMax = 8;
-    const auto at = [&](int64_t now) { return nbr::dailyTakeaway(d, &d.daily[0], now, false); };
+    const auto at = [&](int64_t now) { return dailyTakeaway(d, &d.daily[0], now, false); };
     EXPECT_EQ(at(kQuietNow + 7 * 3600), "Overcast and holding.");
     EXPECT_EQ(at(kQuietNow - 3 * 3600 - 60), "Overcast and holding.");
     EXPECT_EQ(at(kQuietNow + 7 * 3600 - 60), "The midday sun means business - SPF up.");
@@ -317,7 +334,7 @@ TEST(TakeawayTest, ThresholdsAndUnits) {
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
 
     d.windGusts = 47.9;
-    d.daily[0].precipitationProbabilityMax = 59.9;
+    d.hourly[4].precipitationProbability = 59.9;
     d.airQuality.valid = true;
     d.airQuality.pm2_5 = 54.9;
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
@@ -332,14 +349,30 @@ TEST(TakeawayTest, WithoutDailyDataOnlyCurrentRulesApply) {
     d.daily.clear();
     d.hasYesterday = true;
     d.yesterdayHigh = -40;
+    // An empty key hashes to the offset basis; a condition without a name is not told.
+    EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
     d.weatherCode = 1234;
-    // An empty key hashes to the offset basis.
-    EXPECT_EQ(dailyTakeaway(d, false), "Unknown and holding.");
+    EXPECT_EQ(dailyTakeaway(d, false), "");
     d.windGusts = 60;
     EXPECT_EQ(dailyTakeaway(d, false), "Breezy with gusty winds - secure loose items.");
+    EXPECT_EQ(dailyTakeaway(d, nullptr, kQuietNow + 12 * 3600, false), "");  // no hour ahead: nothing to tell
     const MinutelyForecast dry{"", 0, 3}, wet{"", 1, 61};
     d.minutely15 = fromNow({dry, dry, wet});
     EXPECT_EQ(dailyTakeaway(d, false), "Rain due any minute - time the errands.");
+}
+
+TEST(TakeawayTest, RainLaterIsOfTheHoursLeftInThePlacesDay) {
+    WeatherData d = quietDay();
+    d.daily[0].precipitationProbabilityMax = 96;  // the day's own highest chance is not what counts
+    d.hourly[4].precipitationProbability = 70;    // 14:00
+    d.hourly.push_back(hour("2026-03-02T23:00", -1, 80));
+    const auto at = [&](int64_t now, int place) { return dailyTakeaway(d, &d.daily[0], now, false, PlaceClock::fixed(place)); };
+    EXPECT_EQ(at(kQuietNow + 4 * 3600 + 3540, 3600), "Rain likely before the day is out.");  // 14:59
+    // At 15:00 only the 23:00 (UTC) hour is left: the day's on a clock at UTC, the next day's at UTC+1.
+    EXPECT_EQ(at(kQuietNow + 5 * 3600, 0), "Rain likely before the day is out.");
+    EXPECT_EQ(at(kQuietNow + 5 * 3600, 3600), "Overcast and holding.");
+    d.daily[0].weatherCode = kUnknownCode;  // rain or snow: neither is named
+    EXPECT_EQ(at(kQuietNow, 0), "Overcast and holding.");
 }
 
 }  // namespace

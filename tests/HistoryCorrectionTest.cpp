@@ -99,9 +99,13 @@ TEST(HistoryCorrection, LeadRowsShiftTheirDaysAndTheirHours) {
     hours.hourBias[6] = {12, 1.8};
     WeatherData gaps = forecast();
     gaps.daily[2].temperatureMax = gaps.hourly[30].temperature = nbr::kUnknownTemperature;
+    gaps.daily[1].temperatureMin = nbr::kUnknownTemperature;
     HistoryStore::applyCorrection(gaps, hours);
-    EXPECT_EQ(gaps.daily[2].temperatureMax + gaps.hourly[30].temperature, 2 * nbr::kUnknownTemperature);
+    EXPECT_EQ(gaps.daily[2].temperatureMax, nbr::kUnknownTemperature);
+    EXPECT_EQ(gaps.hourly[30].temperature, nbr::kUnknownTemperature);
     EXPECT_EQ(gaps.daily[2].lowCorrection, 3.0);
+    // A day with one known temperature moves its hours by that one's correction alone.
+    EXPECT_NEAR(gaps.hourly[31].tempCorrection, -0.8, 1e-12);
 
     // Applying twice is applying once; a block that is not valid leaves the forecast raw.
     WeatherData twice = w;

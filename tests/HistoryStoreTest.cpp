@@ -135,6 +135,7 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
               "{\"t\":\"obs\",\"time\":\"2024-04-02T10:00\",\"temp\":null}\n"
               "{\"t\":\"obs\",\"time\":\"2024-04-02T11:00\",\"temp\":\"warm\"}\n"
               "{\"t\":\"obs\",\"time\":\"2024-04-02T12:00\",\"temp\":8.0,\"src\":\"stn\"}\n"
+              "{\"t\":\"obs\",\"time\":\"2024-04-02T12:30\",\"hum\":50.0}\n"
               "{\"t\":\"obs\",\"time\":\"2024-04-02T13:00\",\"temp\":9.0} trailing\n"
               "{\"t\":\"hf\",\"d\":\"2024-04-02\",\"c\":5.0}\n"
               "{\"t\":\"hf\",\"d\":\"2024-04-02\",\"h\":24,\"c\":5.0}\n"
@@ -157,9 +158,10 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     ASSERT_EQ(log.fcst.size(), 2u);  // repeated key: both kept, key once
     EXPECT_EQ(log.fcstKeys.size(), 1u);
     EXPECT_EQ(log.fcst[0].precip, -1);
-    ASSERT_EQ(log.obs.size(), 1u);
+    ASSERT_EQ(log.obs.size(), 2u);
     EXPECT_EQ(log.obs[0].time, "2024-04-02T12:00");
-    EXPECT_EQ(log.lastObsTime, "2024-04-02T12:00");
+    EXPECT_EQ(log.obs[1].temp, nbr::kUnknownTemperature);  // a left-out temperature is not known, never 0
+    EXPECT_EQ(log.lastObsTime, "2024-04-02T12:30");
     ASSERT_EQ(log.hf.size(), 1u);
     EXPECT_EQ(log.hf[0].hour, 0);
     ASSERT_EQ(log.mfcst.size(), 2u);  // an unknown nested member is ignored, a known one is not
@@ -170,13 +172,14 @@ TEST(HistoryFile, LoadKeepsReadableLinesAndSkipsTheRest) {
     // "src" on observations.
     ASSERT_TRUE(s.store.rewrite(key, log));
     const auto lines = linesOf(readFile(s.store.pathFor(key)));
-    ASSERT_EQ(lines.size(), 9u);
+    ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0], "{\"date\":\"2024-04-01\",\"t\":\"truth\",\"tmax\":10.0,\"tmin\":1.0}");
     EXPECT_EQ(lines[1].rfind("{\"date\":\"2024-04-02\",\"precip\":0.0,\"src\":\"arc\",", 0), 0u);
     EXPECT_NE(lines[3].find("\"t\":\"fcst\""), std::string::npos);
     EXPECT_NE(lines[5].find("\"t\":\"mfcst\""), std::string::npos);
     EXPECT_NE(lines[7].find("\"t\":\"hf\""), std::string::npos);
     EXPECT_EQ(lines[8], "{\"t\":\"obs\",\"temp\":8.0,\"time\":\"2024-04-02T12:00\"}");
+    EXPECT_EQ(lines[9], "{\"hum\":50.0,\"t\":\"obs\",\"time\":\"2024-04-02T12:30\"}");
     EXPECT_FALSE(std::filesystem::exists(s.store.pathFor(key) + ".tmp"));
 }
 

@@ -266,15 +266,22 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     steps({0.3, 0.2, 0.0});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain stopping in ~30 min");
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
-    steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});  // as far as the steps reach, whole hours as hours
-    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 2h");
-    steps({0.3, 0.3});
-    EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain continuing for the next 30 min");
+    // As far as the wet steps reach from now, in whole quarter hours; less
+    // than one step claims nothing ahead.
+    const std::tuple<size_t, int64_t, const char*> reach[] = {  // wet steps, seconds into the first
+        {8, 0, "Rain continuing for the next 2h"}, {8, 120, "Rain continuing for the next 1h 45m"},
+        {2, 0, "Rain continuing for the next 30 min"}, {4, 120, "Rain continuing for the next 45 min"},
+        {1, 120, "Rain now"}};
+    for (const auto& [wet, later, text] : reach) {
+        steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});
+        d.minutely15.resize(wet);
+        EXPECT_EQ(panel::currentAdvice(d, nullptr, imperial(), kRecordNow + later).text, text);
+    }
     steps({0.3, 0.2, 0.0}, 86);  // what falls is named by the first wet step's code
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Snow stopping in ~30 min");
     steps({});
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Accent);
-    EXPECT_FALSE(currentAdvice(d, imperial()).text.empty());
+    EXPECT_EQ(currentAdvice(d, imperial()).text, "");  // nothing held from now on: no takeaway
     EXPECT_FALSE(hasCurrentConditions(WeatherData{}));
     EXPECT_TRUE(hasCurrentConditions(d));
 }
@@ -474,6 +481,13 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Confidence"));
     d.weatherCode = kUnknownCode;
     EXPECT_FALSE(hasText(dailyTooltip(d, 1, nullptr, metric(), {}), "Condition"));
+    // The lead counts from the record's own today, whichever column shows the day.
+    WeatherData rec;
+    rec.time = "2026-12-05T09:00";
+    for (const auto& [day, lead] : {std::pair{"2026-12-08", 3}, {"2026-12-05", 0}, {"", -1}}) {
+        d.date = day;
+        EXPECT_EQ(forecastLead(rec, d), lead) << day;
+    }
 
     DailyForecast r;
     r.popConsensus = true, r.popMin = 40, r.popMax = 70, r.popSources = 4;
@@ -587,9 +601,15 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
                                          {"2027-11-27T11:05", "2027-11-27T11:42"},
                                          {"2027-11-28T00:00", "2027-11-28T00:00"},
                                          {"2027-11-29T00:00", "2027-11-29T00:00"}});
+    const WeatherData tromsoMay = reply("Europe/Oslo", 7200, "2027-05-19T12:00",
+                                        {{"2027-05-19T01:30", "2027-05-19T23:45"}, {"2027-05-20T00:00", "2027-05-21T00:00"}});
     WeatherData chukotka = reply("Asia/Anadyr", 43200, "2027-06-28T12:00",
                                  {{"2027-06-28T23:48", "2027-06-29T22:52"}, {"2027-06-29T23:55", "2027-06-30T22:45"}});
     chukotka.daily[0].date = "2027-06-29", chukotka.daily[1].date = "2027-06-30";  // each sunrise the evening before
+    // The next day without usable times: a sunrise guessed from today's, never across a polar night.
+    WeatherData chukotkaGap = chukotka, tromsoGap = tromsoNov;
+    chukotkaGap.daily[1].sunrise = chukotkaGap.daily[1].sunset = "";
+    tromsoGap.daily[2].sunrise = tromsoGap.daily[2].sunset = "";
     const struct {
         const WeatherData* d;
         long long utc;
@@ -608,6 +628,9 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
         {&tromsoNov, 1827225900, "Sunset in 0h 05m", true, false, "10:58 11:50"},  // 11:45 the day before
         {&chukotka, 1814266800, "Sunrise in 0h 55m", false, true, "23:48 22:52"},  // 23:00
         {&chukotka, 1814270280, "Sunset in 22h 47m", true, false, "23:55 22:45"},  // 23:58, the 30th's sun
+        {&tromsoMay, 1810763700, "Sunrise in 0h 05m", false, true, "01:30 23:45"},   // 23:55, midnight sun next
+        {&chukotkaGap, 1814269800, "", false, true, "23:48 22:52"},  // 23:50: the guess (23:48) has passed
+        {&tromsoGap, 1827313200, "Polar night", false, true, "11:05 11:42"},  // the polar 28th, then no times
     };
     for (const auto& r : rows) {
         const SunTrack s = sunTrack(*r.d, r.utc, true);

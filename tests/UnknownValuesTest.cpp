@@ -141,7 +141,7 @@ Texts textsOf(const WeatherData& d) {
         // Current block, status and tray.
         t[u + "current#"] = {panel::feelsLikeText(d, cfg), panel::pressureLine(d, cfg), panel::pressureWarning(d),
                              panel::sunLine(d, today, cfg), panel::daylightLine(today)};
-        t[u + "advice~"] = {panel::currentAdvice(d, today, cfg, now).text, dailyTakeaway(d, today, now, imperial)};
+        t[u + "advice~"] = {panel::currentAdvice(d, today, cfg, now).text, dailyTakeaway(d, today, placeClock(d), now, imperial)};
         addLines(t, u + "metrics", panel::currentMetrics(d, cfg));
         for (int stat = 0; stat < 3; ++stat) {
             cfg.miniStat = stat;

@@ -193,15 +193,16 @@ TEST(NowcastTest, CountedFromThePresent) {
 }
 
 // What falls is named by the first wet step's code: the one that starts it,
-// or the present one while it is wet.
+// or the present one while it is wet; neither while that code is not known.
 TEST(NowcastTest, SnowWhenTheFirstWetStepHasASnowCode) {
-    const struct { double mm0, mm1; int code0, code1; bool snow; } rows[] = {
-        {0, 0.3, 0, 71, true},     {0, 0.3, 73, 61, false},   {0.3, 0, 86, 0, true}, {0.3, 0.3, 85, 61, true},
-        {0.2, 0.2, 70, 70, false}, {0.2, 0.2, 78, 78, false}, {0, 0, 75, 75, false}};
+    const struct { double mm0, mm1; int code0, code1; const char* what; } rows[] = {
+        {0, 0.3, 0, 71, "Snow"},     {0, 0.3, 73, 61, "Rain"},   {0.3, 0, 86, 0, "Snow"}, {0.3, 0.3, 85, 61, "Snow"},
+        {0.2, 0.2, 70, 70, "Rain"},  {0.2, 0.2, 78, 78, "Rain"}, {0, 0.3, 71, kUnknownCode, "Precipitation"},
+        {0.3, 0.3, kUnknownCode, 71, "Precipitation"}};
     for (const auto& r : rows) {
         WeatherData d = withSteps({r.mm0, r.mm1});
         d.minutely15[0].weatherCode = r.code0, d.minutely15[1].weatherCode = r.code1;
-        EXPECT_STREQ(computePrecipNowcast(d, kFirstStep).what(), r.snow ? "Snow" : "Rain") << r.code0 << " " << r.code1;
+        EXPECT_STREQ(computePrecipNowcast(d, kFirstStep).what(), r.what) << r.code0 << " " << r.code1;
     }
 }
 

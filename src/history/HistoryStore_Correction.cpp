@@ -126,13 +126,17 @@ void HistoryStore::applyCorrection(WeatherData& data, const ForecastSkill& skill
         }
         // 2. Tomorrow blended with the other sources by their accuracy.
         blendTomorrow(data, skill);
-        // 3. Hours follow their day.
+        // 3. Hours follow their day: the mean of the corrections of its known
+        // temperatures (one that is not known was never corrected).
         for (auto& hour : data.hourly) {
             if (hour.time.size() < 10 || !knownTemperature(hour.temperature)) continue;
             for (size_t k = 1; k <= lastLead; ++k) {
                 const DailyForecast& day = data.daily[k];
                 if (!day.corrected || day.date.size() != 10 || hour.time.compare(0, 10, day.date) != 0) continue;
-                hour.tempCorrection = (day.highCorrection + day.lowCorrection) / 2;
+                const bool high = knownTemperature(day.temperatureMax), low = knownTemperature(day.temperatureMin);
+                hour.tempCorrection = high && low ? (day.highCorrection + day.lowCorrection) / 2
+                                      : high      ? day.highCorrection
+                                                  : day.lowCorrection;
                 hour.temperature += hour.tempCorrection;
                 break;
             }

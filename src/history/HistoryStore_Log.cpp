@@ -184,6 +184,7 @@ void loadLine(HistoryStore::Log& log, FlatObject& o, const char* begin, const ch
     // A value a line leaves out is not known.
     if (kind == "obs") {
         HistoryStore::ObsRecord r;
+        r.temp = kUnknownTemperature;
         r.hum = r.pres = r.wind = r.precip = kUnknownAmount;
         r.code = kUnknownCode;
         if (!(readText(o, "time", r.time) && readNumber(o, "temp", r.temp) &&
@@ -400,7 +401,7 @@ json obsJson(const HistoryStore::ObsRecord& r) {
     json j;
     j["t"] = "obs";
     j["time"] = r.time;
-    j["temp"] = r.temp;
+    if (std::isfinite(r.temp) && knownTemperature(r.temp)) j["temp"] = r.temp;
     putAmount(j, "hum", r.hum);
     putAmount(j, "pres", r.pres);
     putAmount(j, "wind", r.wind);

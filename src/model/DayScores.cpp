@@ -105,6 +105,15 @@ std::optional<double> highBefore(const WeatherData& data, const DailyForecast& t
     return std::nullopt;
 }
 
+// The highest known chance of rain of the hours left in `today` on the
+// place's clock; -1 when none is known.
+double rainChanceLeft(const WeatherData& data, const DailyForecast& today, const PlaceClock& place, int64_t now) {
+    double highest = kUnknownAmount;
+    for (const HourlyForecast& h : hoursLeftIn(data, place, today.date, now))
+        if (knownAmount(h.precipitationProbability)) highest = std::max(highest, h.precipitationProbability);
+    return highest;
+}
+
 }  // namespace
 
 DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now) {
@@ -112,7 +121,7 @@ DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, 
     if (!today) return out;
     const double rainChance = today->precipitationProbabilityMax;
 
-    if (const double c = stargazingCloud(data, now); knownAmount(c)) {
+    if (const double c = stargazingCloud(data, now); knownAmount(c) && knownAmount(rainChance)) {
         const double m = computeMoon(now).illumination;
         double raw = 10 - c / 12 - 3 * m;
         if (rainChance >= 40) raw -= 2;
@@ -123,7 +132,7 @@ DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, 
         setScore(out.stargazing, raw, reason);
     }
     const std::optional<double> rainSoon = rainChanceWithin12h(data, now);
-    if (knownAmount(data.relativeHumidity) && rainSoon) {
+    if (knownAmount(data.relativeHumidity) && knownAmount(data.windSpeed) && rainSoon) {
         const double P = *rainSoon;
         const double H = data.relativeHumidity;
         double raw = 10 - P / 12 - (H - 40) / 12;
@@ -131,9 +140,11 @@ DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, 
         const char* reason = P >= 40 ? "rain likely within 12 h" : H >= 75 ? "air's too damp" : "dry hours ahead";
         setScore(out.laundry, raw, reason);
     }
-    if (knownTemperature(data.apparentTemperature)) {
+    if (knownTemperature(data.apparentTemperature) && knownAmount(data.relativeHumidity) &&
+        knownAmount(data.windGusts) && knownAmount(rainChance)) {
         const double T = data.apparentTemperature;
-        const double H = data.relativeHumidity;  // not known (-1): no penalty
+        const double H = data.relativeHumidity;
+        // The air block is an extra: without it, or without its index, no penalty.
         const bool badAir = data.airQuality.valid && data.airQuality.usAqi > 100;
         double raw = 10;
         if (T < 5) raw -= (5 - T) / 3;
@@ -165,12 +176,14 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
     return chosen ? chosen : "";
 }
 
-std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, int64_t now, bool imperial) {
+std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, const PlaceClock& place, int64_t now,
+                          bool imperial) {
     const std::string& key = data.time;
     // Snow by the same rules as the notices and the alerts: the first wet
-    // step's code, and the day's own code for its chance.
+    // step's code (nothing told while it is not known), and the day's own
+    // code for its chance.
     const PrecipNowcast nowcast = computePrecipNowcast(data, now);
-    if (nowcast.state == PrecipNowcast::StartsSoon) {
+    if (nowcast.named && nowcast.state == PrecipNowcast::StartsSoon) {
         if (nowcast.snow)
             return phraseVariant(key, 1,
                                  {"Snow moving in soon - allow extra time.", "Snow on the doorstep - dress warm.",
@@ -181,7 +194,7 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, i
                               "Dry for now, but rain lands shortly.", "Rain due any minute - time the errands.",
                               "Rain's about to start - head out now or wait it out."});
     }
-    if (nowcast.state == PrecipNowcast::Continuing) {
+    if (nowcast.named && nowcast.state == PrecipNowcast::Continuing) {
         if (nowcast.snow)
             return phraseVariant(key, 2,
                                  {"Snowy out there - watch your step.", "Snowing now, and it isn't done yet.",
@@ -192,6 +205,8 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, i
                               "Steady rain out the window.", "Umbrella weather until this rain passes.",
                               "Rain in progress - shoes will notice."});
     }
+    // Nothing is told of a record that holds nothing from now on.
+    if (!today && hoursFrom(data, now, 1).empty()) return {};
     if (data.airQuality.valid && data.airQuality.pm2_5 >= 55)
         return phraseVariant(key, 10,
                              {"Smoky air today - hazy skies, limit hard efforts outside.",
@@ -226,7 +241,9 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, i
                              {"Breezy with gusty winds - secure loose items.", "Gusty out - hold onto hats.",
                               "Wind with teeth - gusty through the day.", "Blustery and gusty - doors will slam.",
                               "Gusty winds today - mind loose branches."});
-    if (today && today->precipitationProbabilityMax >= 60) {
+    // Rain or snow "later": by the hours left in the place's day, named by the
+    // day's code (a day of unknown code may be either).
+    if (today && knownCode(today->weatherCode) && rainChanceLeft(data, *today, place, now) >= 60) {
         if (isSnowCode(today->weatherCode))
             return phraseVariant(key, 7,
                                  {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
@@ -237,6 +254,7 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, i
                               "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
                               "An umbrella by the door wouldn't hurt - rain likely."});
     }
+    if (!namedCode(data.weatherCode)) return {};
     return std::string(weatherCodeToString(data.weatherCode)) +
            phraseVariant(key, 8,
                          {" and steady.", " and holding.", " with no surprises ahead.", " - a quiet weather day.",

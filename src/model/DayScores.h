@@ -2,6 +2,7 @@
 // the one-line daily takeaway, with a day-stable choice among phrasings.
 #pragma once
 
+#include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
 
 #include <cstdint>
@@ -24,9 +25,11 @@ struct DayScores {
 
 // `today`: the daily entry of the place's date (callers take it from the
 // place's clock), null when the record holds none; then every score is "--".
-// An activity whose main input is not known (cloud cover, humidity, the
-// feels-like temperature, and for laundry the chances of rain of the 12
-// hours from `now`) is "--" too. `now` (Unix seconds) is the present the
+// An activity with any of its inputs not known is "--" too: stargazing needs
+// tonight's cloud cover and the day's chance of rain; laundry the chances of
+// rain of the 12 hours from `now`, the humidity and the wind; running the
+// feels-like temperature, the humidity, the gusts and the day's chance of
+// rain (the air block is an extra: without it there is no penalty). `now` (Unix seconds) is the present the
 // hours are counted from and the moon's illumination is taken at.
 DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now);
 
@@ -38,9 +41,13 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
 // One sentence summing up the day. `today`: the entry of the place's date in
 // `data.daily`, null when there is none (no phrase about the day then); `now`
 // (Unix seconds) is the present the rain nowcast and the hour of the day
-// count from. `imperial`:
-// temperatures shown in Fahrenheit, which scales the warmer/cooler threshold
-// to display degrees.
-std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, int64_t now, bool imperial);
+// count from; the chance of rain "later" is that of the hours left in the
+// place's day on `place`'s clock, and names rain or snow only by a known day
+// code. `imperial`: temperatures shown in Fahrenheit, which scales the
+// warmer/cooler threshold to display degrees. Empty (nothing told) when
+// neither the nowcast nor the record's days and hours reach now, and where
+// the last phrase would name a condition the code has no text for.
+std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, const PlaceClock& place, int64_t now,
+                          bool imperial);
 
 }  // namespace nbr

@@ -1,5 +1,7 @@
 #include "model/ReplyTime.h"
 
+#include "model/Dates.h"
+
 #include <algorithm>
 
 namespace nbr {
@@ -33,6 +35,18 @@ std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, 
     });
     const size_t from = static_cast<size_t>(first - hours.begin());
     return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
+}
+
+std::span<const HourlyForecast> hoursLeftIn(const WeatherData& data, const PlaceClock& place, const std::string& date,
+                                            int64_t now) {
+    const std::span<const HourlyForecast> from = hoursFrom(data, now, data.hourly.size());
+    const std::optional<int64_t> end = place.instantOf(addDays(date, 1));
+    if (!end) return {};
+    const auto past = std::find_if(from.begin(), from.end(), [&](const HourlyForecast& h) {
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        return !start || *start >= *end;
+    });
+    return from.first(static_cast<size_t>(past - from.begin()));
 }
 
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date) {

@@ -36,6 +36,12 @@ struct RecordClock {
 // takes its slice here, never from the front of the list.
 std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count = 24);
 
+// The hours from the one holding `now` to the end of the place's day `date`
+// ("YYYY-MM-DD") on `place`'s clock: the part of that day still to come. The
+// slice stops before the first hour not known to start within the day.
+std::span<const HourlyForecast> hoursLeftIn(const WeatherData& data, const PlaceClock& place, const std::string& date,
+                                            int64_t now);
+
 // The daily entry of `date` ("YYYY-MM-DD"); null when the record has none.
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date);
 

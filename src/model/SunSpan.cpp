@@ -86,14 +86,15 @@ SunNow sunAt(const WeatherData& data, const PlaceClock& place, int64_t now) {
         if (out.hasNext) return out;
         break;
     }
-    // After the sunset: the next sunrise the record holds. A day of the
-    // record without usable times is taken to rise about when today did,
-    // unless a polar night lies between; past the record's last day nothing
-    // is guessed (a polar night may begin there).
+    // After the sunset: the next sunrise the record holds (a day of midnight
+    // sun rises at its start). A day of the record without usable times is
+    // taken to rise about when today did, unless a polar night lies between;
+    // past the record's last day nothing is guessed (a polar night may begin
+    // there).
     bool polar = cur.kind == SunDay::PolarNight, held = false;
     for (size_t k = t + 1; k <= days; ++k) {
         const SunDay d = recordDay(data, k);
-        if (d.kind == SunDay::Normal && d.rise > now) {
+        if ((d.kind == SunDay::Normal || d.kind == SunDay::MidnightSun) && d.rise > now) {
             out.next = d.rise;
             out.hasNext = true;
             return out;

@@ -40,8 +40,9 @@ struct SunNow {
     bool hasSpan = false;
     int64_t rise = 0, set = 0;
     // By day the span's sunset; by night the next sunrise the record holds
-    // (today's or a later day's, never one past); none when none is held
-    // before a polar night or midnight sun, or the record ends first (0 then).
+    // (today's or a later day's, never one past; the start of a coming day of
+    // midnight sun); none when none is held before a polar night, or the
+    // record ends first (0 then).
     int64_t next = 0;
     bool hasNext = false;
     // By night: a day of polar night lies before the next sunrise (or is today).

@@ -63,6 +63,8 @@ bool isWet(const MinutelyForecast& step) { return step.precipitation > kWetMm; }
 
 }  // namespace
 
+bool namedCode(int code) { return findCode(code) != nullptr; }
+
 const char* weatherCodeToString(int code) {
     const CodeRow* row = findCode(code);
     return row ? row->longText : "Unknown";
@@ -160,7 +162,11 @@ PrecipNowcast computePrecipNowcast(const WeatherData& data, int64_t now) {
     if (current == steps.size() || !knownAmount(steps[current].precipitation)) return out;
     const bool wetNow = isWet(steps[current]);
     out.state = wetNow ? PrecipNowcast::Continuing : PrecipNowcast::Dry;
-    out.snow = wetNow && isSnowCode(steps[current].weatherCode);
+    const auto nameBy = [&out](int code) {
+        out.snow = isSnowCode(code);
+        out.named = knownCode(code);
+    };
+    if (wetNow) nameBy(steps[current].weatherCode);
     // The record tells only as far as its steps follow on from the present
     // with their precipitation known; no change is claimed beyond.
     for (std::size_t i = current + 1; i < steps.size(); ++i) {
@@ -171,7 +177,7 @@ PrecipNowcast computePrecipNowcast(const WeatherData& data, int64_t now) {
             const int64_t ahead = (*start - now + 59) / 60;
             out.minutes = ahead <= INT_MAX ? static_cast<int>(ahead) : INT_MAX;
             out.changeStep = static_cast<int>(i);
-            if (!wetNow) out.snow = isSnowCode(steps[i].weatherCode);
+            if (!wetNow) nameBy(steps[i].weatherCode);
             return out;
         }
         reach = *start + kStepSeconds;

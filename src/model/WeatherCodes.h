@@ -33,12 +33,16 @@ struct PrecipNowcast {
     // Dry and Continuing: whole minutes (rounded down) from the present to
     // the end of the last step told, how far the record reaches; 0 otherwise.
     int reachMinutes = 0;
-    // The first wet step's weather code is a snow code.
+    // The first wet step's weather code is a snow code; is known at all.
     bool snow = false;
-    // What falls, for the texts: "Snow" or "Rain".
-    const char* what() const { return snow ? "Snow" : "Rain"; }
+    bool named = false;
+    // What falls, for the texts: "Snow" or "Rain", and "Precipitation" while
+    // the code that would tell them apart is not known.
+    const char* what() const { return !named ? "Precipitation" : snow ? "Snow" : "Rain"; }
 };
 
+// Whether a WMO code is one with a text and an icon.
+bool namedCode(int code);
 // Long text of a WMO code, "Unknown" for a code without one.
 const char* weatherCodeToString(int code);
 // The condition shown for a code of the record: its long text, "--" while

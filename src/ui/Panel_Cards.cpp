@@ -180,7 +180,9 @@ std::vector<CardLine> almanacCard(const WeatherData& data, const Config& config,
     std::vector<CardLine> out;
     out.push_back(line(textf("Normal: high %s / low %s", units::temp(config, data.normals.tmax).c_str(),
                              units::temp(config, data.normals.tmin).c_str())));
-    if (const DailyForecast* today = todayOf(data, now)) {
+    // No comparison with a high or a normal that is not known.
+    const DailyForecast* today = todayOf(data, now);
+    if (today && knownTemperature(today->temperatureMax) && knownTemperature(data.normals.tmax)) {
         double d = today->temperatureMax - data.normals.tmax;
         if (imperial) d *= 1.8;
         CardLine l = d >= 1    ? line(textf("Today's high runs %.0f above average", d), CardTone::Amber)
@@ -337,11 +339,16 @@ std::vector<CardLine> quakesCard(const WeatherData& data) {
     return out;
 }
 
-double hourlySnowfallSum(const WeatherData& data, int64_t now) {
-    double sum = 0;
-    for (const HourlyForecast& h : hoursFrom(data, now, 24))
-        if (knownAmount(h.snowfall)) sum += h.snowfall;
-    return sum;
+FreshSnow hourlySnowfallSum(const WeatherData& data, int64_t now) {
+    constexpr size_t kHours = 24;
+    const std::span<const HourlyForecast> hours = hoursFrom(data, now, kHours);
+    FreshSnow out;
+    out.unknownHours = static_cast<int>(kHours - hours.size());  // past the record's end
+    for (const HourlyForecast& h : hours) {
+        if (knownAmount(h.snowfall)) out.cm += h.snowfall;
+        else ++out.unknownHours;
+    }
+    return out;
 }
 
 std::vector<CardLine> winterCard(const WeatherData& data, const Config& config, int64_t now) {
@@ -353,9 +360,12 @@ std::vector<CardLine> winterCard(const WeatherData& data, const Config& config, 
     if (first.snowDepth > 0.01)
         out.push_back(imperial ? line(textf("Snow on the ground: %.1f in", first.snowDepth * 100 * kInchPerCm))
                                : line(textf("Snow on the ground: %.0f cm", first.snowDepth * 100)));
-    const double fresh = hourlySnowfallSum(data, now);
-    if (fresh > 0.1)
-        out.push_back(line(textf("Next 24h: %s of fresh snow", units::snow(config, fresh).c_str()), CardTone::Accent));
+    // A sum with hours missing says how many.
+    if (const FreshSnow fresh = hourlySnowfallSum(data, now); fresh.cm > 0.1) {
+        const std::string missing = fresh.unknownHours > 0 ? textf(" (%d h unknown)", fresh.unknownHours) : "";
+        out.push_back(line(textf("Next 24h: %s of fresh snow%s", units::snow(config, fresh.cm).c_str(), missing.c_str()),
+                           CardTone::Accent));
+    }
     if (first.freezingLevelHeight >= 0) {
         out.push_back(imperial ? line(textf("Freezing level: %.0f ft up", first.freezingLevelHeight * kFeetPerMetre))
                                : line(textf("Freezing level: %.0f m up", first.freezingLevelHeight)));

@@ -82,7 +82,7 @@ std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config,
 std::vector<CardLine> planCard(const WeatherData& data, int64_t now);
 std::vector<CardLine> quakesCard(const WeatherData& data);
 // Snow on the ground and the freezing level of the hour holding `now`, and
-// the fresh snow of the 24 hours from it.
+// the fresh snow of the 24 hours from it ("(4 h unknown)" when partial).
 std::vector<CardLine> winterCard(const WeatherData& data, const Config& config, int64_t now);
 
 // Discussion: the office line (empty when no office is named) and the text.
@@ -92,8 +92,13 @@ struct DiscussionCard {
 };
 DiscussionCard discussionCard(const WeatherData& data, const Config& config);
 
-// Fresh snow over the 24 hours from the one holding `now`, cm; an hour whose
-// snowfall is unknown adds none.
-double hourlySnowfallSum(const WeatherData& data, int64_t now);
+// Fresh snow over the 24 hours from the one holding `now`: the sum of the
+// hours whose snowfall is known, cm, and how many of the 24 are not known
+// (unknown in the record, or past its end).
+struct FreshSnow {
+    double cm = 0;
+    int unknownHours = 0;
+};
+FreshSnow hourlySnowfallSum(const WeatherData& data, int64_t now);
 
 }  // namespace nbr::panel

@@ -63,12 +63,18 @@ Line currentAdvice(const WeatherData& data, const DailyForecast* today, const Co
     switch (n.state) {
     case PrecipNowcast::StartsSoon: return {print64("%s starting in ~%d min", n.what(), n.minutes), Tone::Amber};
     case PrecipNowcast::EndsSoon: return {print64("%s stopping in ~%d min", n.what(), n.minutes), Tone::Live};
-    case PrecipNowcast::Continuing:
-        return {n.reachMinutes >= 60 && n.reachMinutes % 60 == 0
-                    ? print64("%s continuing for the next %dh", n.what(), n.reachMinutes / 60)
-                    : print64("%s continuing for the next %d min", n.what(), n.reachMinutes),
+    case PrecipNowcast::Continuing: {
+        // Whole quarter hours of what the steps tell, as the steps go; less
+        // than one step ahead claims nothing of what follows.
+        const int told = n.reachMinutes / 15 * 15;
+        if (told < 15) return {print64("%s now", n.what()), Tone::Amber};
+        const int h = told / 60, m = told % 60;
+        return {h == 0   ? print64("%s continuing for the next %d min", n.what(), m)
+                : m == 0 ? print64("%s continuing for the next %dh", n.what(), h)
+                         : print64("%s continuing for the next %dh %02dm", n.what(), h, m),
                 Tone::Amber};
-    default: return {dailyTakeaway(data, today, now, cfg.useFahrenheit), Tone::Accent};
+    }
+    default: return {dailyTakeaway(data, today, placeClock(data), now, cfg.useFahrenheit), Tone::Accent};
     }
 }
 

@@ -184,7 +184,11 @@ Line dayRain(const DailyForecast& d) {
     return {units::chance(d.precipitationProbabilityMax), disagree ? Tone::Amber : Tone::Normal};
 }
 
-std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg,
+int forecastLead(const WeatherData& data, const DailyForecast& d) {
+    return daysBetween(data.time.substr(0, 10), d.date).value_or(-1);
+}
+
+std::vector<Line> dailyTooltip(const DailyForecast& d, int lead, const ForecastSkill* skill, const Config& cfg,
                                const RecordClock& clock) {
     std::vector<Line> out;
     out.push_back({"Date: " + d.date});
@@ -199,9 +203,9 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkil
         out.push_back({"Model range  high " + units::temp(cfg, d.highMin) + "-" + units::temp(cfg, d.highMax) +
                            ", low " + units::temp(cfg, d.lowMin) + "-" + units::temp(cfg, d.lowMax),
                        Tone::Dim});
-        if (skill && k >= 1 && k <= 6 && skill->leads[k].n > 9) {
+        if (skill && lead >= 1 && lead <= 6 && skill->leads[lead].n > 9) {
             const double m = ((d.highMax - d.highMin) + (d.lowMax - d.lowMin)) / 2.0;
-            const double e = (skill->leads[k].maeHigh + skill->leads[k].maeLow) / 2.0;
+            const double e = (skill->leads[lead].maeHigh + skill->leads[lead].maeLow) / 2.0;
             const double shown = cfg.useFahrenheit ? e * 1.8 : e;
             if (m <= 3.0 && e <= 1.5)
                 out.push_back({printed("Confidence: high (tight model spread, local err %.1f deg)", shown), Tone::Live});

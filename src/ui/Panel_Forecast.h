@@ -76,8 +76,14 @@ Line dayConfidence(const DailyForecast& d);
 // "60%", in amber when the sources disagree by 30 points or more.
 Line dayRain(const DailyForecast& d);
 
-// The day's tooltip for column k; `skill` may be null.
-std::vector<Line> dailyTooltip(const DailyForecast& d, int k, const ForecastSkill* skill, const Config& cfg,
+// How many days ahead of the record's own today (the date of the reply's
+// present, whenever it is shown) the forecast of `d` was made; negative for a
+// day before it, -1 when either date does not read.
+int forecastLead(const WeatherData& data, const DailyForecast& d);
+
+// The day's tooltip; `lead` as forecastLead gives it, for the local error of
+// forecasts made that far ahead; `skill` may be null.
+std::vector<Line> dailyTooltip(const DailyForecast& d, int lead, const ForecastSkill* skill, const Config& cfg,
                                const RecordClock& clock);
 
 // A day's sunrise and sunset as the place's clock shows them ("" for a text

@@ -28,7 +28,7 @@ std::vector<SkyTab> skyTabs(const WeatherData& d, int64_t now) {
     const std::span<const HourlyForecast> present = hoursFrom(d, now, 1);
     if (todayOf(d, now) && !present.empty()) tabs.push_back({SkyPlan, "Plan"});
     if (!d.quakes.events.empty()) tabs.push_back({SkyQuakes, "Quakes"});
-    if (!present.empty() && (present.front().snowDepth > 0.01 || hourlySnowfallSum(d, now) > 0.1))
+    if (!present.empty() && (present.front().snowDepth > 0.01 || hourlySnowfallSum(d, now).cm > 0.1))
         tabs.push_back({SkyWinter, "Winter"});
     if (!d.afdText.empty()) tabs.push_back({SkyDiscussion, "Discussion"});
     return tabs;

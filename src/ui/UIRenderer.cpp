@@ -61,6 +61,7 @@ void UIRenderer::render(const WeatherData& data, const std::vector<WeatherAlert>
                         const std::vector<Notification>& notifications, bool refreshing, const std::string& status) {
     dataFetchedAt = data.fetchedAt;
     skill = &data.skill;
+    record = &data;
     frameSecond = wallSeconds();
     timedChange = panel::nextMinuteStart(frameSecond, placeClock(data).offsetAt(frameSecond));
     night = panel::isNightAt(data, frameSecond);

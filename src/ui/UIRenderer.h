@@ -102,7 +102,7 @@ public:
     // `today`: the place's date, whose column is called "Today".
     void renderDailyForecast(std::span<const DailyForecast> daily, const std::string& today,
                              const RecordClock& clock);
-    void renderDailyTooltip(const DailyForecast& day, int column, const RecordClock& clock);
+    void renderDailyTooltip(const DailyForecast& day, const RecordClock& clock);
     void renderSunTracker(const WeatherData& data);
     static constexpr float kSunTrackerMinWidth = 170.0f;
 
@@ -137,6 +137,7 @@ public:
     bool miniMode = false;
     std::chrono::system_clock::time_point dataFetchedAt{};
     const ForecastSkill* skill = nullptr;
+    const WeatherData* record = nullptr;  // the record of the frame being built
     Texture weatherIcons, moonPhases, constellationAtlas, constellationAtlas2;
     Texture meteorSprites[4];
     int meteorClicks = 0;

@@ -18,7 +18,7 @@ void UIRenderer::renderCurrentConditions(const WeatherData& data) {
     const float lineH = ImGui::GetTextLineHeightWithSpacing();
     const bool icon = weatherIcons.id != 0 && weatherCodeToIconCell(data.weatherCode, night) >= 0;
     const float iconH = icon ? std::clamp(0.4f * avail.x, 80.0f, 116.0f) : ImGui::GetTextLineHeight();
-    const std::string takeaway = dailyTakeaway(data, todayEntry, frameSecond, config.useFahrenheit);
+    const std::string takeaway = dailyTakeaway(data, todayEntry, placeClock(data), frameSecond, config.useFahrenheit);
     const float textH = ImGui::CalcTextSize(takeaway.c_str(), nullptr, false, avail.x).y;
     const float asOfH = panel::conditionsAsOf(data, config, frameSecond).empty() ? 0 : lineH;
     const float headH = 2 * ImGui::GetStyle().ItemSpacing.y + iconH + lineH + asOfH + textH + lineH + 8;

@@ -152,7 +152,7 @@ void UIRenderer::renderDailyForecast(std::span<const DailyForecast> daily, const
         ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders | ImGuiTableFlags_SizingStretchSame;
     if (!ImGui::BeginTable("forecast", cols, flags)) return;
     auto hoverTip = [&](int c) {
-        if (ImGui::IsItemHovered()) renderDailyTooltip(daily[static_cast<size_t>(c)], c, clock);
+        if (ImGui::IsItemHovered()) renderDailyTooltip(daily[static_cast<size_t>(c)], clock);
     };
 
     ImGui::TableNextRow();
@@ -223,9 +223,11 @@ void UIRenderer::renderDailyForecast(std::span<const DailyForecast> daily, const
     }
 }
 
-void UIRenderer::renderDailyTooltip(const DailyForecast& day, int column, const RecordClock& clock) {
+void UIRenderer::renderDailyTooltip(const DailyForecast& day, const RecordClock& clock) {
     ImGui::BeginTooltip();
-    draw::lines(panel::dailyTooltip(day, column, skill, config, clock));
+    // The skill of forecasts made as far ahead as this one was, in its record.
+    const int lead = record ? panel::forecastLead(*record, day) : -1;
+    draw::lines(panel::dailyTooltip(day, lead, skill, config, clock));
     ImGui::EndTooltip();
 }
 
