@@ -84,6 +84,8 @@ TEST(RiverCard, RisingOnlyAboveOneAndAHalfTimesAFlowingRiverAndGaugeLines) {
         EXPECT_EQ(panel::riverCard(d, metric()).at(1).text, c.second);
     }
     WeatherData d;
+    d.flood.riverDischargeMax = 668.9;  // today's flow unknown: the week's peak stays
+    EXPECT_EQ(texts(panel::riverCard(d, metric())), (Texts{"7-day peak: 668.9 m3/s", "(modelled - GloFAS)"}));
     d.flood = {true, -1, -1, true, "Charles River", 16.1, 7.25, 1.5};
     const auto gauge = panel::riverCard(d, Config{});
     EXPECT_EQ(texts(gauge), (Texts{"Gauge: Charles River", "  measured 7.25 m3/s", "  stage 4.9 ft",

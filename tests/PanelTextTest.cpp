@@ -501,6 +501,9 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: precip +3.0 mm vs 1d-ago run", Tone::Amber));
     r.runTrendTempDelta = -2.0;
     EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg, precip +3.0 mm"));
+    r.runTrendPrecipDelta = std::nan("");  // the runs' rain unknown: the high's change alone
+    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg vs 1d-ago run", Tone::Amber));
+    r.runTrendPrecipDelta = 3.0;
     r.amountFactor = 0;  // never divides by zero
     EXPECT_FALSE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Scaled"));
     // Sun times written at the reply's offset show on the place's clock; a

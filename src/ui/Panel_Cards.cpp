@@ -151,9 +151,11 @@ std::vector<CardLine> riverCard(const WeatherData& data, const Config& config) {
     const FloodInfo& f = data.flood;
     const bool imperial = config.useFahrenheit;
     std::vector<CardLine> out;
-    const bool modelled = f.riverDischarge >= 0;
+    // The week's peak stands without today's flow.
+    const bool modelled = knownAmount(f.riverDischarge) || knownAmount(f.riverDischargeMax);
     if (modelled) {
-        out.push_back(line(textf("Nearest river: %.1f m3/s now", f.riverDischarge)));
+        if (knownAmount(f.riverDischarge))
+            out.push_back(line(textf("Nearest river: %.1f m3/s now", f.riverDischarge)));
         if (f.riverDischargeMax > 1.5 * f.riverDischarge && f.riverDischarge > 0)
             out.push_back(line(textf("Rising: peaks near %.1f m3/s this week", f.riverDischargeMax), CardTone::Amber));
         else

@@ -238,15 +238,17 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int lead, const ForecastS
             out.push_back({printed("Ensemble: %d/%d members wet", d.ensembleWetMembers, members), Tone::Dim});
     }
     if (d.hasRunTrend) {
-        if (std::fabs(d.runTrendTempDelta) < 2.0 && std::fabs(d.runTrendPrecipDelta) < 3.0) {
+        // A change the runs do not tell (NaN) is left out.
+        const double temp = d.runTrendTempDelta, precip = d.runTrendPrecipDelta;
+        if (!(std::fabs(temp) >= 2.0) && !(std::fabs(precip) >= 3.0)) {
             out.push_back({"Run trend: steady over recent model runs", Tone::Dim});
         } else {
             std::string t = "Run trend:";
-            if (std::fabs(d.runTrendTempDelta) >= 0.5)
-                t += " high " + units::tempDelta(cfg, d.runTrendTempDelta) + " deg,";
-            t += printed<48>(" precip %s%s vs %dd-ago run", d.runTrendPrecipDelta < 0 ? "-" : "+",
-                             units::precip(cfg, std::fabs(d.runTrendPrecipDelta)).c_str(), d.runTrendDaysBack);
-            out.push_back({t, Tone::Amber});
+            if (std::fabs(temp) >= 0.5) t += " high " + units::tempDelta(cfg, temp) + " deg";
+            if (!std::isnan(precip))
+                t += printed<48>("%s precip %s%s", t.back() == ':' ? "" : ",", precip < 0 ? "-" : "+",
+                                 units::precip(cfg, std::fabs(precip)).c_str());
+            out.push_back({t + printed<32>(" vs %dd-ago run", d.runTrendDaysBack), Tone::Amber});
         }
     }
     if (d.precipitationSum > 0) {
