@@ -33,7 +33,6 @@ WeatherData record(int currentCode, std::vector<int> dayCodes, const std::string
     return d;
 }
 
-// The alerts as worded on the day they were made.
 std::vector<std::string> titles(const std::vector<WeatherAlert>& alerts, bool fahrenheit = false) {
     std::vector<std::string> out;
     for (const WeatherAlert& a : alerts) out.push_back(a.title + "@" + a.dayKey + ": " + alertMessageOn(a, {"", fahrenheit, ""}));

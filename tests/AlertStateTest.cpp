@@ -59,14 +59,10 @@ TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     EXPECT_FALSE(again.alreadyNotified(alert("b", 0), kNow + 10));
 }
 
-// Two Springfields are told and dismissed apart; a key of the name alone,
-// from an older file, counts for both. A rename moves the renamed place's
-// keys only, and a removal forgets the removed place's.
+// Two Springfields apart; an older file's key of the name alone counts for both.
 TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
     const GeoLocation il{"Springfield", "US", "Illinois", 39.8, -89.65, "", false},
-        ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "", false};
-    GeoLocation home = il;
-    home.name = "Home";
+        ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "", false}, home{"Home", "US", "", 39.8, -89.65, "", false};
     const auto of = [](const GeoLocation& p, const char* day, int64_t expires = 0) {
         WeatherAlert a = alert(day, expires, p.cacheKey().c_str());
         a.location = p.name;
@@ -75,25 +71,19 @@ TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
     const std::string f = std::to_string(kNow + 3600), soon = std::to_string(kNow + 100);
     writeFile(path(), "{\"acked\":{\"2|Springfield|old\":" + f + "},\"notified\":{\"2|Springfield|old\":" + f +
                           "},\"places\":{\"2|Springfield|old\":[\"39.8000,-89.6500\"]}}");
-    {
-        AlertEngine e;
-        e.setStatePath(path());
-        e.markNotified(of(il, "new", kNow + 100), kNow);
-        e.acknowledge(of(ma, "new").deduplicationKey(), {}, kNow);
-    }
     AlertEngine e;
-    e.setStatePath(path());  // as after a restart
+    e.setStatePath(path());
+    e.markNotified(of(il, "new", kNow + 100), kNow);
+    e.acknowledge(of(ma, "new").deduplicationKey(), {}, kNow);
     const std::string maNew = "2|Springfield@42.1000,-72.5900|new";
     std::vector<std::string> acked = e.acknowledgedKeys(kNow);
     EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Springfield|old", maNew}));
-    const struct { WeatherAlert alert; bool told; } told[] = {
-        {of(il, "old"), true}, {of(ma, "old"), true}, {of(il, "new"), true}, {of(ma, "new"), false}};
-    for (const auto& t : told) EXPECT_EQ(e.alreadyNotified(t.alert, kNow), t.told) << t.alert.deduplicationKey();
-
-    e.renamePlace(il, home, false, true);
-    EXPECT_TRUE(e.alreadyNotified(of(home, "new"), kNow));
-    EXPECT_FALSE(e.alreadyNotified(of(il, "new"), kNow));
-    EXPECT_TRUE(e.alreadyNotified(of(ma, "old"), kNow));
+    const auto told = [&](std::initializer_list<std::pair<WeatherAlert, bool>> rows) {
+        for (const auto& [a, t] : rows) EXPECT_EQ(e.alreadyNotified(a, kNow), t) << a.deduplicationKey();
+    };
+    told({{of(il, "old"), true}, {of(ma, "old"), true}, {of(il, "new"), true}, {of(ma, "new"), false}});
+    e.renamePlace(il, home, false, true);  // moves the renamed place's keys only
+    told({{of(home, "new"), true}, {of(il, "new"), false}, {of(ma, "old"), true}});
     EXPECT_EQ(e.forgetPlace(ma, true), std::set<std::string>{maNew});
     EXPECT_EQ(e.forgetPlace(ma, false), std::set<std::string>{"2|Springfield|old"});
     EXPECT_EQ(readFile(path()), "{\"acked\":{\"2|Home@39.8000,-89.6500|old\":" + f +

@@ -131,11 +131,10 @@ TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
     EXPECT_EQ(app.weather.location.name, "Boston");
 }
 
-// Oslo's record kept offline from 2 PM on Jan 15: the status keeps its age
-// beside the error, the current block and the tray (turned by the poll) say
-// when the conditions held, the strip and table that they have run out.
+// Oslo's record kept offline: the status keeps its age beside the error, the current block and the
+// tray (turned by the poll) say when the conditions held, the strip and table that they have run out.
 TEST_F(ApplyResultsTest, AKeptRecordSaysHowOldItIs) {
-    std::int64_t wall = 1768482000, fetched = wall;
+    std::int64_t wall = 1768482000, fetched = wall;  // 2 PM on Jan 15 in Oslo
     app.wallClock = [&] { return system_clock::time_point(std::chrono::seconds(wall)); };
     app.config.useFahrenheit = false;
     WeatherData oslo = placeRecord(Place::Oslo);
@@ -153,8 +152,7 @@ TEST_F(ApplyResultsTest, AKeptRecordSaysHowOldItIs) {
     for (const auto& r : rows) {
         wall = fetched + r.after;
         app.scheduledRefresh();
-        app.config.use24hClock = r.use24;
-        if (r.use24) app.refreshTray();  // as a change of the setting does
+        if (r.use24) app.config.use24hClock = true, app.refreshTray();  // as a change of the setting does
         EXPECT_EQ(panel::statusText(true, false, app.status, oslo.fetchedAt, wall).text, "Updated " + r.age + error);
         const std::string asOf = r.asOf.empty() ? "" : "as of " + r.asOf;
         EXPECT_EQ(panel::conditionsAsOf(app.weather, app.config, wall), asOf);
@@ -230,12 +228,10 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
     again.resultQueue.push(r);
     again.updateFromBackground();
     EXPECT_TRUE(again.notifications.empty());
-    // Another Boston's alert of that kind and day is its own: filed and told as well.
-    WeatherData elsewhere = boston();
+    WeatherData elsewhere = boston();  // another Boston's alert of that kind and day is its own
     elsewhere.location.latitude = 40;
     apply(elsewhere, {alert("2030-01-01", "x")});
-    ASSERT_EQ(app.notifications.size(), 2u);
-    EXPECT_EQ(app.pendingToastKeys, std::set<std::string>{app.notifications[1].alert.deduplicationKey()});
+    EXPECT_EQ(app.pendingToastKeys, std::set<std::string>{app.notifications.at(1).alert.deduplicationKey()});
 
     // The list keeps the newest 50.
     std::vector<WeatherAlert> many;

@@ -347,9 +347,7 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
     const Frame lateSun = skyAt(1812701400, data);  // 00:10 AKDT
     save(lateSun, "fairbanks-sky-after-midnight");
     EXPECT_GT(amber(lateSun), amber(skyAt(1812703200, data)) + 100);  // 00:40
-
-    // Five planets up (2020-03-11): their line wraps within the card.
-    static float right = 0;
+    static float right = 0;  // five planets up (2020-03-11): their line wraps within the card
     draw::itemHook = [](const char* l, ImVec2, ImVec2 m, ImVec2, ImVec2) { right = std::strncmp(l, "Planets", 7) ? right : m.x; };
     save(skyAt(1583884800, data), "sky-five-planets");
     draw::itemHook = nullptr;
@@ -379,10 +377,8 @@ TEST_F(CardScreenshotTest, OsloJustAfterItsMidnight) {
     EXPECT_GT(changedPixels(before, after, x0, names, x1, y1), 40);
 }
 
-// Oslo's record eight days after its fetch, the service failing since: the
-// status keeps the age beside the error, the current block says when its
-// conditions held (in amber), the strip and the table that the forecast ran
-// out (in the dim tone, where the table's key would be).
+// Oslo's record eight days old, the service failing: the age beside the error, "as of" in amber in the
+// current block, the run-out notes in the dim tone in the strip and where the table's key would be.
 TEST_F(CardScreenshotTest, OsloKeptOfflineForEightDays) {
     usePlace(test::Place::Oslo);
     const int64_t fetched = replyInstant(data, data.time).value_or(0), later = fetched + 8 * 86400;

@@ -121,9 +121,7 @@ TEST(AlmanacCard, TodayAgainstNormalAndTheSeasonalOutlook) {
         cfg.useFahrenheit = c.fahrenheit;
         const auto lines = panel::almanacCard(d, cfg, 1780000000);
         const size_t outlook = c.today ? 2 : 1;
-        if (c.today) {
-            EXPECT_EQ(lines[1].text, c.today);
-        }
+        if (c.today) { EXPECT_EQ(lines[1].text, c.today); }
         EXPECT_EQ(lines[outlook].text, c.outlook);
         EXPECT_EQ(lines[outlook].tone, c.outlookTone);
     }
@@ -175,13 +173,10 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     d.time = "2026-06-01T12:00";
     d.cloudCover = 0, d.relativeHumidity = 40, d.apparentTemperature = 12, d.windSpeed = 5, d.windGusts = 10;
     d.daily.resize(1);
-    d.daily[0].date = "2026-05-28";
-    d.daily[0].precipitationProbabilityMax = 0;
+    d.daily[0].date = "2026-05-28", d.daily[0].precipitationProbabilityMax = 0;
     d.hourly.resize(24);
-    for (size_t h = 0; h < 24; ++h) {
-        d.hourly[h].time = PlaceClock::fixed(0).minuteOf(kNoon + 3600 * int64_t(h));
-        d.hourly[h].precipitationProbability = 0;
-    }
+    for (size_t h = 0; h < 24; ++h) d.hourly[h].time = PlaceClock::fixed(0).minuteOf(kNoon + 3600 * int64_t(h));
+    for (HourlyForecast& h : d.hourly) h.precipitationProbability = 0;
     const auto plan = panel::planCard(d, 1780000000);
     ASSERT_EQ(plan.size(), 10u);
     EXPECT_EQ(plan[0].text, "Stargazing ");
@@ -201,8 +196,7 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
               (Texts{"Snow on the ground: 2 cm", "Next 24h: 12.0 cm of fresh snow", "Freezing level: 850 m up",
                      "(rain below that altitude, snow above)"}));
     EXPECT_EQ(texts(panel::winterCard(d, Config{}, kNoon))[2], "Freezing level: 2789 ft up");
-    // An unknown hour, and the 2 past the record's end, add none and are told.
-    d.hourly[5].snowfall = kUnknownAmount;
+    d.hourly[5].snowfall = kUnknownAmount;  // adds none, nor do the 2 hours past the record's end: all told
     EXPECT_EQ(texts(panel::winterCard(d, metric(), kNoon + 2 * 3600)),
               (Texts{"Next 24h: 10.5 cm of fresh snow (3 h unknown)"}));
     EXPECT_TRUE(panel::winterCard(d, metric(), kNoon + 24 * 3600).empty());  // past the hours

@@ -289,8 +289,7 @@ TEST_F(EnrichmentSourcesTest, StationsCountWithinTheirRangesAndTiesKeepTheFirst)
         const std::vector<std::string> firstTwice = {"T1", "T1"};  // predictions, water temperature
         EXPECT_EQ(stations, c.tideNear ? firstTwice : std::vector<std::string>());
     }
-    // A station without an id is near all the same, but cannot be asked;
-    // nor is one with an id beyond the range in its stead.
+    // A station without an id is near all the same but cannot be asked, nor one with an id beyond the range.
     const auto [farLat, farLon] = test::pointAtKm(40, -100, 100.5);
     at.name = "no id", svc.tideStations = {{"", "no id", 40, -100}, {"T3", "far", farLat, farLon}};
     server.clearRequests();

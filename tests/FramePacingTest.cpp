@@ -131,15 +131,13 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
     t += 1min;
     EXPECT_TRUE(app.scheduledRefresh());
     EXPECT_EQ(drainRequests(), 0u);
-    // A sleep, the steady clock held: the wall clock's hours refresh at once;
-    // one set back leaves the steady clock's 15 minutes.
-    const std::pair<std::chrono::minutes, std::int64_t> steps[] = {
-        {0min, 14 * 3600}, {0min, -3 * 3600}, {14min, 0}, {1min, 0}};
-    const size_t requests[] = {1, 0, 0, 1};
-    for (size_t i = 0; i < 4; ++i) {
-        t += steps[i].first, wall += steps[i].second;
+    // A sleep (steady clock held): the wall clock's hours refresh at once; set back, the steady 15 minutes hold.
+    const struct { std::chrono::minutes steady; std::int64_t wall; size_t requests; } steps[] = {
+        {0min, 14 * 3600, 1}, {0min, -3 * 3600, 0}, {14min, 0, 0}, {1min, 0, 1}};
+    for (const auto& s : steps) {
+        t += s.steady, wall += s.wall;
         EXPECT_TRUE(app.scheduledRefresh());
-        EXPECT_EQ(drainRequests(), requests[i]) << i;
+        EXPECT_EQ(drainRequests(), s.requests) << s.steady.count() << " " << s.wall;
     }
 }
 

@@ -129,10 +129,9 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     a.title = "Gusts";
     a.dayKey = "2026-01-01";
     a.location = place.name, a.placeKey = place.cacheKey();
-    WeatherAlert other = a;
-    other.dayKey = "2026-01-02";
-    app.alerts = {a, a, other};
-    app.acknowledgedKeys = {a.deduplicationKey(), other.nameKey()};  // the latter as an older file holds it
+    app.alerts = {a, a, a};
+    app.alerts[2].dayKey = "2026-01-02";
+    app.acknowledgedKeys = {a.deduplicationKey(), app.alerts[2].nameKey()};  // the latter as an older file holds it
     app.renderFrame();
     EXPECT_TRUE(app.visibleAlerts.empty());  // acknowledged alerts are not shown
     EXPECT_FALSE(app.alertsDirty);

@@ -71,10 +71,8 @@ TEST_F(NotificationDeliveryTest, AtOnceCombinesEverythingPendingIntoOneNotice) {
     EXPECT_EQ(turnAt(0, 604), 0u);
     app.config.alertsEnabled = true;
     EXPECT_EQ(turnAt(0, 605), 1u);
-    // Worded as it is told, in the units now chosen.
-    app.config.useFahrenheit = false;
-    file("Temps warming to {temp}");
-    app.notifications.back().alert.value = 14;
+    file("Temps warming to {temp}");  // worded as it is told, in the units now chosen
+    app.notifications.back().alert.value = 14, app.config.useFahrenheit = false;
     EXPECT_EQ(turnAt(0, 606), 1u);
     EXPECT_EQ(app.tray.balloons().back().text, u"Temps warming to 14C");
 }
