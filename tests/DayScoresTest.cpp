@@ -366,7 +366,9 @@ TEST(TakeawayTest, RainLaterIsOfTheHoursLeftInThePlacesDay) {
     d.daily[0].precipitationProbabilityMax = 96;  // the day's own highest chance is not what counts
     d.hourly[4].precipitationProbability = 70;    // 14:00
     d.hourly.push_back(hour("2026-03-02T23:00", -1, 80));
-    const auto at = [&](int64_t now, int place) { return dailyTakeaway(d, &d.daily[0], now, false, PlaceClock::fixed(place)); };
+    const auto at = [&](int64_t now, int offset) {
+        return dailyTakeaway(d, &d.daily[0], now, false, PlaceClock::fixed(offset));
+    };
     EXPECT_EQ(at(kQuietNow + 4 * 3600 + 3540, 3600), "Rain likely before the day is out.");  // 14:59
     // At 15:00 only the 23:00 (UTC) hour is left: the day's on a clock at UTC, the next day's at UTC+1.
     EXPECT_EQ(at(kQuietNow + 5 * 3600, 0), "Rain likely before the day is out.");

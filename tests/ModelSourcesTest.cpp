@@ -414,8 +414,8 @@ TEST(RunTrend, OlderRunPreferredAndHourRules) {
 }
 
 TEST(RunTrend, UnknownDaysLeaveOnlyTheirOwnQuantityOut) {
-    // Each day: highs 20, 19 and 18 from the newest run back; rain 3.0 + 2.6,
-    // 4.0 and 14.0 mm. A row sets hours of one column (no hours: drops it).
+    // Each day: highs 20, 19, 18 from the newest run back; rain 3.0 + 2.6, 4.0, 14.0 mm. A row nulls hours of
+    // one column (no hours: drops it).
     std::map<std::string, Column> base;
     const double high[] = {20.0, 19.0, 18.0}, rain[] = {3.0, 4.0, 14.0}, max = std::numeric_limits<double>::max();
     for (int run = 0; run < 3; ++run) {
@@ -423,13 +423,8 @@ TEST(RunTrend, UnknownDaysLeaveOnlyTheirOwnQuantityOut) {
         Column& r = base[gen::runPrecipitationKey(run)] = Column(48, 0.0);
         for (size_t day : {0u, 24u}) t[day + 15] = high[run], r[day + 3] = rain[run], r[day + 4] = run ? 0.0 : 2.6;
     }
-    const struct {
-        const char* key;
-        std::vector<size_t> hours;
-        std::optional<double> value;
-        std::array<int, 2> back;
-        std::array<double, 2> temp, precip;
-    } rows[] = {
+    const struct { const char* key; std::vector<size_t> hours; std::optional<double> value; std::array<int, 2> back;
+                   std::array<double, 2> temp, precip; } rows[] = {
         {"", {}, {}, {2, 2}, {2.0, 2.0}, {-8.4, -8.4}},
         {"precipitation", {4}, {}, {2, 2}, {2.0, 2.0}, {NaN, -8.4}},  // not -11.0
         {"precipitation", {}, {}, {2, 2}, {2.0, 2.0}, {NaN, NaN}},

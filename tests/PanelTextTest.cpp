@@ -266,8 +266,7 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     steps({0.3, 0.2, 0.0});
     EXPECT_EQ(currentAdvice(d, imperial()).text, "Rain stopping in ~30 min");
     EXPECT_EQ(currentAdvice(d, imperial()).tone, Tone::Live);
-    // As far as the wet steps reach from now, in whole quarter hours; less
-    // than one step claims nothing ahead.
+    // As far as the wet steps reach from now, in whole quarter hours; less than one step claims nothing ahead.
     const std::tuple<size_t, int64_t, const char*> reach[] = {  // wet steps, seconds into the first
         {8, 0, "Rain continuing for the next 2h"}, {8, 120, "Rain continuing for the next 1h 45m"},
         {2, 0, "Rain continuing for the next 30 min"}, {4, 120, "Rain continuing for the next 45 min"},
@@ -657,8 +656,7 @@ TEST(PanelStatus, StatusTextOrderAndAge) {
     EXPECT_EQ(statusText(true, false, "", {}, t).text, "No data");
     EXPECT_EQ(statusText(false, false, "", at, t + 120).text, "No data");  // the last place removed
     EXPECT_EQ(statusText(false, true, "boom", at, t).text, "No data");
-    // The age on the wall clock whatever the steady clock did: after a
-    // night's sleep, beside an error, and with the clock set back.
+    // The age on the wall clock: after a night's sleep, beside an error, and with the clock set back.
     const struct { int64_t after; std::string status, text; long long changesIn; } ages[] = {
         {59, "", "Updated just now", 1},
         {60, "", "Updated 1 min ago", 60},
@@ -692,30 +690,27 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
     EXPECT_EQ(toastText(a, {}), "Wind: Gusts to 70 km/h");
-    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday; two
-    // Springfields, each named by its title; the units of the settings.
+    // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday (a place
+    // without a zone: on the day made); two Springfields, each named by its title.
     const GeoLocation oslo{"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false},
         il{"Springfield", "US", "Illinois", 39.8, -89.65, "America/Chicago", false},
         ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "America/New_York", false};
     WeatherData shown;
     shown.location = oslo;
-    const struct { GeoLocation place; std::vector<SavedLocation> saved; bool fahrenheit; const char* text; } rows[] = {
-        {oslo, {}, false, "Warm: Temps warming to 14C today in Oslo"},
-        {oslo, {}, true, "Warm: Temps warming to 57F today in Oslo"},
-        {il, {SavedLocation{il}}, false, "Warm: Temps warming to 14C tomorrow in Springfield"},
-        {il, {SavedLocation{il}, SavedLocation{ma}}, false,
-         "Warm: Temps warming to 14C tomorrow in Springfield, Illinois, US"},
-        {ma, {SavedLocation{ma}, SavedLocation{ma}}, true, "Warm: Temps warming to 57F tomorrow in Springfield"},
-        {GeoLocation{"Nowhere", "", "", 0, 0, "", false}, {}, false, "Warm: Temps warming to 14C tomorrow in Nowhere"},  // on the day made
+    WeatherAlert warm;
+    warm.title = "Warm", warm.message = "Temps warming to {temp} {day} in {place}", warm.value = 14;
+    warm.dayKey = "2025-01-14", warm.madeOn = "2025-01-13";
+    const struct { GeoLocation place; std::vector<SavedLocation> saved; Config c; const char* text; } rows[] = {
+        {oslo, {}, metric(), "Temps warming to 14C today in Oslo"},
+        {il, {SavedLocation{il}}, metric(), "Temps warming to 14C tomorrow in Springfield"},
+        {il, {SavedLocation{il}, SavedLocation{ma}}, metric(),
+         "Temps warming to 14C tomorrow in Springfield, Illinois, US"},
+        {ma, {SavedLocation{ma}, SavedLocation{ma}}, imperial(), "Temps warming to 57F tomorrow in Springfield"},
+        {GeoLocation{"Nowhere", "", "", 0, 0, "", false}, {}, metric(), "Temps warming to 14C tomorrow in Nowhere"},
     };
     for (const auto& r : rows) {
-        WeatherAlert warm;
-        warm.title = "Warm", warm.message = "Temps warming to {temp} {day} in {place}", warm.value = 14;
-        warm.dayKey = "2025-01-14", warm.madeOn = "2025-01-13";
         warm.location = r.place.name, warm.placeKey = r.place.cacheKey();
-        Config c;
-        c.useFahrenheit = r.fahrenheit;
-        EXPECT_EQ(toastText(warm, alertWording(warm, r.saved, shown, c, 1736811000)), r.text);
+        EXPECT_EQ(toastText(warm, alertWording(warm, r.saved, shown, r.c, 1736811000)), std::string("Warm: ") + r.text);
     }
     // A text of its own names the place after it.
     const AlertWording titled{"", false, "Springfield, Illinois, US"};

@@ -40,11 +40,10 @@ TEST(StationReader, NearestCandidateWinsAndNothingCarriesOver) {
     EXPECT_FALSE(WeatherService::parseMetar("{\"error\":\"bad bbox\"}", 0, 0).valid);
     // A report without a numeric temperature is no candidate: the station's
     // newest report without one does not hide its older one with one.
-    o = WeatherService::parseMetar(json::array({report("TEXT", 0, {{"temp", "26"}}),
-                                                report("KHNL", 0, {{"temp", nullptr}, {"wspd", 10}}),
-                                                report("KHNL", 0, {{"temp", 26}})})
-                                       .dump(),
-                                   0, 0);
+    const json reports = json::array({report("TEXT", 0, {{"temp", "26"}}),
+                                      report("KHNL", 0, {{"temp", nullptr}, {"wspd", 10}}),
+                                      report("KHNL", 0, {{"temp", 26}})});
+    o = WeatherService::parseMetar(reports.dump(), 0, 0);
     EXPECT_EQ(o.id, "KHNL");
     EXPECT_EQ(o.temperature, 26);
     EXPECT_EQ(o.windSpeed, -1);
