@@ -235,8 +235,8 @@ TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
 TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
     App::WorkRequest typed;  // coordinates the service has no forecast for
     typed.location = {"Typed", "", "", 52.52, -0.127, "", false};
-    const struct { std::optional<replay::Reply> reply; App::WorkRequest asked; const char* error; } rows[] = {
-        {replay::Reply::withStatus(500), request("boston"), "The weather service answered with an error (HTTP 500)."},
+    const struct { std::optional<replay::Reply> reply; App::WorkRequest asked; const char* error; bool soon{}; } rows[] = {
+        {replay::Reply::withStatus(500), request("boston"), "The weather service answered with an error (HTTP 500).", true},
         {std::nullopt, typed, "The weather service has no forecast for this place (HTTP 404)."},
         {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."},
         {replay::Reply::json("{}").cutShort(), request("boston"),  // answered, but not whole
@@ -250,6 +250,7 @@ TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
         EXPECT_FALSE(got[0].weather);
         EXPECT_EQ(got[0].place.value_or(GeoLocation{}).cacheKey(), row.asked.location.cacheKey());
         EXPECT_EQ(got[0].error, row.error);
+        EXPECT_EQ(got[0].retrySoon, row.soon) << row.error;  // tried again soon
     }
     EXPECT_FALSE(std::filesystem::exists(app.historyStore.dir));
 }

@@ -98,6 +98,9 @@ public:
         std::vector<GeoLocation> searchResults;
         std::optional<GeoLocation> detected;
         std::string error;
+        // FetchWeather failure: for want of the network or by the service's
+        // fault (5xx), so worth trying again soon.
+        bool retrySoon = false;
         std::string newerVersion;
         std::unordered_map<std::string, std::string> starFacts;
     };
@@ -169,7 +172,10 @@ public:
     bool framePresentNeeded(const ImDrawData& drawData, const ImVec4& clearColor);
 
     // ---- Worker (App_Worker.cpp) ----
-    void requestWeatherUpdate(const GeoLocation& place);
+    // A refresh of `place`. One the person asked for (Refresh, a place
+    // switched to or edited) starts the wait of retries afresh; a scheduled
+    // one leaves the status line telling a failure until a try succeeds.
+    void requestWeatherUpdate(const GeoLocation& place, bool scheduled = false);
     void requestGeocode(const std::string& text);
     void requestDetectLocation();
     void backgroundWorkerLoop();
@@ -293,6 +299,14 @@ public:
     Clock::time_point lastRefresh{};
     std::int64_t lastRefreshWall = 0;
     std::string dayTurnedFor;  // the record whose place's day was seen to end
+    // Refreshes failed in a row in a way worth trying again soon (retryWait),
+    // and when the last such answer came, on both clocks. A retry waits only
+    // on such an answer, and any request made since stands for it: one try
+    // is out at a time.
+    int failedTries = 0;
+    bool retryWaiting = false;
+    Clock::time_point failedAt{};
+    std::int64_t failedAtWall = 0;
     platform::RgbaImage windowIcon;
     std::optional<platform::gui::NativeWindow> hwnd;
 
@@ -340,6 +354,12 @@ std::string trayTooltipOf(const WeatherData& w, const Config& config, int64_t no
 
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);
+// Whether a forecast that did not come is worth trying again soon: the
+// service could not be reached (no connection, a time-out) or answered 5xx.
+bool retrySoon(const WeatherService::ForecastFailure& f);
+// The wait before the next try after `failedTries` such failures in a row:
+// 15 s, doubling with each further one, never longer than the poll interval.
+std::chrono::seconds retryWait(int failedTries, int pollMinutes);
 
 // The record shown for the active place (null when none is saved): `last`
 // while it is that place's own; otherwise `blank`, which holds no weather,

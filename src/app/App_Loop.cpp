@@ -37,6 +37,13 @@ bool frameBuildNeeded(const FrameBuildState& s) {
     return s.changed || s.lastDiffered || s.moving || s.sinceInput < std::chrono::seconds(1) || clockDue;
 }
 
+std::chrono::seconds retryWait(int failedTries, int pollMinutes) {
+    const std::chrono::seconds poll = std::chrono::minutes(pollMinutes);
+    std::chrono::seconds wait(15);
+    for (int i = 1; i < failedTries && wait < poll; ++i) wait *= 2;
+    return std::min(wait, poll);
+}
+
 WindowSize miniStripSize(float scale) {
     return {static_cast<int>(400 * scale), static_cast<int>(96 * scale)};
 }
@@ -118,13 +125,17 @@ bool App::scheduledRefresh() {
     // clock stood still, the wall clock has moved on and refreshes at once.
     const auto m = std::chrono::duration_cast<std::chrono::minutes>(t - lastRefresh).count();
     const bool due = m >= interval || wall - lastRefreshWall >= std::int64_t{interval} * 60;
+    // A refresh that failed for want of the network or by the service's
+    // fault is tried again sooner, also on either clock.
+    const std::chrono::seconds wait = retryWait(failedTries, interval);
+    const bool retry = retryWaiting && (t - failedAt >= wait || wall - failedAtWall >= wait.count());
     const bool dayTurned = placeDayTurned();
     // The tray's "today" moves on with the place's day, and its conditions
     // say their time once old, also while the refresh asked for below does
     // not come.
     if (dayTurned || (trayChangesAt != 0 && wall >= trayChangesAt)) refreshTray();
-    if ((due || dayTurned) && locationManager.hasLocations()) {
-        requestWeatherUpdate(locationManager.activeLocation());
+    if ((due || retry || dayTurned) && locationManager.hasLocations()) {
+        requestWeatherUpdate(locationManager.activeLocation(), true);
         lastRefresh = t;
         lastRefreshWall = wall;
     }

@@ -55,6 +55,11 @@ std::string forecastFailureText(const WeatherService::ForecastFailure& f) {
     return text + ".";
 }
 
+bool retrySoon(const WeatherService::ForecastFailure& f) {
+    using Failure = WeatherService::ForecastFailure;
+    return f.kind == Failure::Unreachable || (f.kind == Failure::Answered && f.status >= 500 && f.status <= 599);
+}
+
 void App::handleFetchWeather(const WorkRequest& request) {
     WeatherService::ForecastFailure failure;
     std::optional<WeatherData> fetched = weatherService.fetchWeather(request.location, &failure);
@@ -63,6 +68,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
         res.kind = request.kind;
         res.place = request.location;
         res.error = forecastFailureText(failure);
+        res.retrySoon = retrySoon(failure);
         Log::warn("weather fetch failed for %s (%.4f,%.4f): %s", request.location.name.c_str(),
                   request.location.latitude, request.location.longitude, res.error.c_str());
         resultQueue.push(std::move(res));

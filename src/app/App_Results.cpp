@@ -96,9 +96,15 @@ void App::applyWeatherResult(WorkResult& res) {
     fetchInProgress = false;
     if (!res.weather) {
         status = res.error.empty() ? "Update failed" : res.error;
+        // Tried again soon when the network or the service may be back
+        // shortly; other answers wait for the poll.
+        retryWaiting = res.retrySoon;
+        if (res.retrySoon) ++failedTries, failedAt = now(), failedAtWall = wallSeconds();
         return;
     }
     status.clear();
+    failedTries = 0;
+    retryWaiting = false;
     weather = std::move(*res.weather);
     // The zone the service named for the place is kept with it.
     if (places && platform::isZoneName(weather.location.timezone) &&

@@ -5,7 +5,7 @@
 
 namespace nbr {
 
-void App::requestWeatherUpdate(const GeoLocation& place) {
+void App::requestWeatherUpdate(const GeoLocation& place, bool scheduled) {
     WorkRequest r;
     r.kind = WorkKind::FetchWeather;
     r.location = place;
@@ -15,8 +15,10 @@ void App::requestWeatherUpdate(const GeoLocation& place) {
     r.savedLocations = locationManager.locations();
     requestQueue.push(std::move(r));
     frameBuild.changed = true;  // the status bar says so
+    retryWaiting = false;       // this is the next try
+    if (!scheduled) failedTries = 0;
     std::lock_guard<std::mutex> lock(dataMutex);
-    fetchInProgress = true;
+    if (!scheduled || status.empty()) fetchInProgress = true;
 }
 
 void App::requestGeocode(const std::string& text) {
