@@ -135,8 +135,7 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
     // A try answered with no connection (0) or 503 is made again soon, one at a time on either clock, the wait
     // doubling; 404 waits for the poll; a success (200) or the person's Refresh (asked) starts afresh.
     using Failure = WeatherService::ForecastFailure;
-    const struct { std::chrono::seconds steady; std::int64_t wall; size_t requests; long answer = -1; bool asked{}; }
-        steps[] = {
+    const struct { std::chrono::seconds steady; int64_t wall; size_t requests; int answer = -1; bool asked{}; } steps[] = {
         {0min, 14 * 3600, 1}, {0min, -3 * 3600, 0}, {14min, 0, 0}, {1min, 0, 1}, {0s, 8 * 3600, 1, 0}, {14s, 0, 0},
         {1s, 0, 1, 503}, {29s, 0, 0}, {1s, 0, 1, 404}, {14min, 0, 0}, {1min, 0, 1, 0}, {59s, 0, 0}, {1s, 0, 1, 0},
         {119s, 0, 0}, {1s, 0, 1, 0}, {240s, 0, 1, 0}, {0s, 480, 1, 0}, {15min, 0, 1, 0}, {0s, 0, 1, 0, true},
@@ -145,7 +144,7 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
         t += s.steady, wall += s.wall;
         if (s.asked) app.requestWeatherUpdate(app.locationManager.activeLocation());
         EXPECT_TRUE(app.scheduledRefresh());
-        EXPECT_EQ(drainRequests(), s.requests) << &s - steps;
+        EXPECT_EQ(drainRequests(), s.requests) << s.steady.count() << " " << s.wall;
         App::WorkResult r;
         r.place = app.locationManager.activeLocation();
         r.retrySoon = retrySoon({s.answer ? Failure::Answered : Failure::Unreachable, s.answer});
