@@ -99,7 +99,11 @@ void App::applyWeatherResult(WorkResult& res) {
         // Tried again soon when the network or the service may be back
         // shortly; other answers wait for the poll.
         retryWaiting = res.retrySoon;
-        if (res.retrySoon) ++failedTries, failedAt = now(), failedAtWall = wallSeconds();
+        if (res.retrySoon) {
+            ++failedTries;
+            failedAt = now();
+            failedAtWall = wallSeconds();
+        }
         return;
     }
     status.clear();
