@@ -118,7 +118,7 @@ protected:
         return f;
     }
 
-    // One card alone in a fixed 560 x 300 window at the top left.
+    // One card alone in a fixed 560 x 340 window at the top left.
     Frame card(int kind, const WeatherData& data, bool draw) {
         return inCard([&] { if (draw) ui->renderSkyCard(kind, data); });
     }
@@ -159,7 +159,7 @@ protected:
         ui->frameSecond = present;
     }
 
-    static constexpr float kCardW = 560, kCardH = 300;
+    static constexpr float kCardW = 560, kCardH = 340;
     UIRenderer* ui = nullptr;
     WeatherData data;
     std::string outDir;
