@@ -8,6 +8,7 @@
 #include "app/App.h"
 #include "model/Dates.h"
 #include "ui/PanelText.h"
+#include "ui/Panel_Forecast.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
 #include "ui/UIDraw.h"
@@ -117,15 +118,18 @@ protected:
         return f;
     }
 
-    // One card alone in a fixed 560 x 300 window at the top left.
+    // One card alone in a fixed 560 x 340 window at the top left.
     Frame card(int kind, const WeatherData& data, bool draw) {
+        return inCard([&] { if (draw) ui->renderSkyCard(kind, data); });
+    }
+    Frame inCard(const std::function<void()>& body) {
         return frame([&] {
             ImGui::SetNextWindowPos(ImVec2(0, 0));
             ImGui::SetNextWindowSize(ImVec2(kCardW, kCardH));
             ImGui::Begin("card", nullptr,
                          ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                              ImGuiWindowFlags_NoSavedSettings);
-            if (draw) ui->renderSkyCard(kind, data);
+            body();
             ImGui::End();
         });
     }
@@ -155,7 +159,7 @@ protected:
         ui->frameSecond = present;
     }
 
-    static constexpr float kCardW = 560, kCardH = 300;
+    static constexpr float kCardW = 560, kCardH = 340;
     UIRenderer* ui = nullptr;
     WeatherData data;
     std::string outDir;
@@ -328,11 +332,26 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
             data.daily[i] = {.date = day, .sunrise = day + "T00:00", .sunset = addDays(day, daysLong) + "T00:00"};
         }
     };
-    data.location.latitude = 69.65, data.location.longitude = 18.96;
+    // The countdown reads whole at Oslo's solar noon and under the midnight sun: its box holds the text alone.
+    static ImVec2 at, end;
+    draw::itemHook = [](const char* l, ImVec2 a, ImVec2 b, ImVec2, ImVec2) { if (!std::strcmp(l, "sunTracker")) at = a, end = b; };
+    const auto countdownAlone = [&](int64_t t, const char* name) {
+        const Frame f = skyAt(t, data);
+        const std::string s = panel::sunTrack(data, t, false).countdown.text;  // in amber by day
+        const panel::Box c = panel::sunTrackerLayout(panel::sunTrack(data, t, false), at.x, at.y, end.x - at.x, end.y - at.y,
+                                                     draw::textWidth(s), ImGui::GetTextLineHeight()).countdown;
+        const Frame text = inCard([&] { ImGui::GetWindowDrawList()->AddText({c.x0, c.y0}, ImGui::GetColorU32(theme::Amber), s.c_str()); });
+        save(f, name);
+        EXPECT_EQ(changedPixels(f, text, int(c.x0) - 1, int(c.y0) - 1, int(c.x1) + 2, int(c.y1) + 2), 0) << name;
+        return f;
+    };
     data.utcOffsetSeconds = 7200;
+    data.daily[0] = {.date = "2027-06-20", .sunrise = "2027-06-20T03:54", .sunset = "2027-06-20T22:44"};
+    countdownAlone(1813490400, "oslo-sky-solar-noon");  // 13:20 CEST
+    data.location.latitude = 69.65, data.location.longitude = 18.96;
     sunDays(1);
-    const Frame midnightSun = skyAt(1813489200, data);  // 13:00 CEST
-    save(midnightSun, "tromso-sky-midnight-sun");
+    const Frame midnightSun = countdownAlone(1813489200, "tromso-sky-midnight-sun");  // 13:00 CEST
+    draw::itemHook = nullptr;
     sunDays(0);
     const Frame polar = skyAt(1813489200, data);
     save(polar, "tromso-sky-polar");

@@ -621,6 +621,8 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
     } rows[] = {
         {&osloSpring, 1806193800, "Sunrise in 4h 25m", false, true, "06:55 19:48"},  // 01:30 CET
         {&osloSpring, 1806228000, "Sunset in 7h 48m", true, false, "06:55 19:48"},   // 12:00 CEST
+        {&osloSpring, 1806232800, "Sunset in 6h 28m", true, false, "06:55 19:48"},   // 13:20 CEST, solar noon
+        {&osloSpring, 1806244200, "Sunset in 3h 18m", true, false, "06:55 19:48"},   // 16:30 CEST
         {&osloSpring, 1806262200, "Sunrise in 9h 22m", false, true, "06:55 19:48"},  // 21:30 CEST
         {&osloAutumn, 1824939000, "Sunrise in 6h 50m", false, true, "07:20 16:40"},  // 01:30 CEST
         {&fairbanks, 1812701400, "Sunset in 0h 23m", true, false, "02:59 00:33"},    // 00:10, the 10th's sun
@@ -642,6 +644,14 @@ TEST(PanelForecast, SunTrackerAtEveryLatitudeAndAcrossChanges) {
         EXPECT_EQ(isNightAt(*r.d, r.utc), r.night) << r.utc;
         EXPECT_EQ(s.riseText + " " + s.setText, r.labels) << r.utc;
         EXPECT_EQ(s.goldenHours.empty(), !s.hasSpan) << r.utc;  // none on a day without sunrise and sunset
+        // The sun (or the dot) under the countdown, in the area: beside the card's text or under it, fonts 1x and 2x.
+        for (const float font : {16.0f, 32.0f})
+            for (const auto& [w, h] : {std::pair{0.0f, 0.0f}, {560.0f, 96.0f}, {320.0f, 400.0f}}) {
+                const SunTrackerLayout l = sunTrackerLayout(s, 0, 0, w, h, 0.6f * font * float(s.countdown.text.size()), font);
+                EXPECT_LE(l.countdown.y1, l.marker.y0) << r.utc << " " << font << " " << w;
+                EXPECT_LE(l.marker.y1, l.height) << r.utc << " " << font << " " << w;
+                EXPECT_GT(l.radius, l.height / 4) << r.utc << " " << font << " " << w;  // the arc fills the area
+            }
     }
     EXPECT_EQ(sunTrack(tromsoNov, 1827313200, true).goldenHours, "Golden hour (soft light):\n  11:05 - 11:42");
 }

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <optional>
 #include <utility>
 
@@ -324,6 +325,37 @@ SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24) {
     if (sun.set - sun.rise < 2 * kGolden) t.goldenHours += hm(sun.set);
     else t.goldenHours += hm(sun.rise + kGolden) + "\n  " + hm(sun.set - kGolden) + " - " + hm(sun.set);
     return t;
+}
+
+float sunTrackerMinWidth(float lineH) { return 170.0f * lineH / 16.0f; }
+
+SunTrackerLayout sunTrackerLayout(const SunTrack& t, float x, float y, float availW, float availH, float countdownW,
+                                  float lineH) {
+    SunTrackerLayout l;
+    const float s = l.scale = lineH / 16.0f;
+    l.width = std::max(sunTrackerMinWidth(lineH), availW);
+    l.height = std::clamp(availH, 96.0f * s, 150.0f * s);
+    l.centreX = x + l.width / 2;
+    l.countdown = {l.centreX - countdownW / 2, y + 2 * s, l.centreX + countdownW / 2, y + 2 * s + lineH};
+    // The clock labels' line under the horizon.
+    l.horizon = y + l.height - lineH - 10 * s;
+    // The arc's top with the sun on it clears the countdown by a small gap;
+    // the ends leave room for the clock labels beside the area's edges.
+    const float reach = 11 * s;  // the sun's rays
+    l.radius = std::max(0.0f, std::min(l.width / 2 - 26 * s, l.horizon - (l.countdown.y1 + 2 * s + reach)));
+    if (t.day) {
+        const float a = (1.0f - t.fraction) * std::numbers::pi_v<float>;
+        l.markerX = l.centreX + l.radius * std::cos(a), l.markerY = l.horizon - l.radius * std::sin(a);
+        l.marker = {l.markerX - reach, l.markerY - reach, l.markerX + reach, l.markerY + reach};
+    } else {
+        // Below the horizon: under the sunrise or the sunset, or in the
+        // middle on a day that has neither.
+        l.markerX = !t.hasSpan ? l.centreX : t.beforeRise ? l.centreX - l.radius : l.centreX + l.radius;
+        l.markerY = l.horizon + 9 * s;
+        const float dot = 5 * s;
+        l.marker = {l.markerX - dot, l.markerY - dot, l.markerX + dot, l.markerY + dot};
+    }
+    return l;
 }
 
 bool isNightAt(const WeatherData& data, long long nowEpoch) {

@@ -113,6 +113,26 @@ struct SunTrack {
 // sunrise the record holds, none before a polar night.
 SunTrack sunTrack(const WeatherData& data, long long nowEpoch, bool use24);
 
+struct Box {
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+struct SunTrackerLayout {
+    float width = 0, height = 0;  // the area taken
+    float scale = 1;              // of the marker and the margins
+    float centreX = 0, horizon = 0, radius = 0;
+    float markerX = 0, markerY = 0;  // the sun's centre, or the dot's below the horizon
+    Box countdown, marker;           // the text's box; the sun's with its rays, or the dot's
+};
+// Where the tracker's parts go, in screen pixels, for an area at (x, y) with
+// `availW` by `availH` free and a font whose lines are `lineH` high (its
+// sizes and margins grow with the font). The countdown sits centred at the
+// top; the arc is drawn low enough that the sun with its rays stays below
+// the countdown at every hour, and the dot under the horizon does too.
+SunTrackerLayout sunTrackerLayout(const SunTrack& t, float x, float y, float availW, float availH, float countdownW,
+                                  float lineH);
+// The narrowest area the tracker takes with that font.
+float sunTrackerMinWidth(float lineH);
+
 // Whether it is night at the place at `nowEpoch`, by the same span as the sun
 // tracker; when the record tells nothing of the place's date, local hours
 // before 6 and from 19.

@@ -104,7 +104,6 @@ public:
                              const RecordClock& clock);
     void renderDailyTooltip(const DailyForecast& day, const RecordClock& clock);
     void renderSunTracker(const WeatherData& data);
-    static constexpr float kSunTrackerMinWidth = 170.0f;
 
     // ---- Status bar, toasts, mini strip, notification centre (UIRenderer_Status.cpp) ----
     void renderStatusBar(bool refreshing, const std::string& status);

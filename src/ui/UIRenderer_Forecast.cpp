@@ -235,15 +235,15 @@ void UIRenderer::renderSunTracker(const WeatherData& data) {
     const panel::SunTrack t = panel::sunTrack(data, frameSecond, config.use24hClock);
     if (!t.show) return;
     changesAt(frameSecond + t.changesIn);
-    const ImVec2 avail = ImGui::GetContentRegionAvail();
-    const float w = std::max(kSunTrackerMinWidth, avail.x), h = std::min(std::max(96.0f, avail.y), 150.0f);
-    const ImVec2 q = ImGui::GetCursorScreenPos();
-    ImGui::Dummy(ImVec2(w, h));
+    const ImVec2 avail = ImGui::GetContentRegionAvail(), q = ImGui::GetCursorScreenPos();
+    const panel::SunTrackerLayout l = panel::sunTrackerLayout(
+        t, q.x, q.y, avail.x, avail.y, draw::textWidth(t.countdown.text), ImGui::GetTextLineHeight());
+    ImGui::Dummy(ImVec2(l.width, l.height));
     draw::noteItem("sunTracker");
     if (!t.goldenHours.empty() && ImGui::IsItemHovered()) ImGui::SetTooltip("%s", t.goldenHours.c_str());
 
     ImDrawList* dl = ImGui::GetWindowDrawList();
-    const float b = q.y + h - 26, x0 = q.x + w / 2, r = std::min(w / 2 - 26, h - 44);
+    const float b = l.horizon, x0 = l.centreX, r = l.radius, s = l.scale;
     ImVec2 arc[41];
     for (int k = 0; k <= 40; ++k) {
         const float a = (1.0f - k / 40.0f) * kPi;
@@ -251,35 +251,32 @@ void UIRenderer::renderSunTracker(const WeatherData& data) {
     }
     dl->AddPolyline(arc, 41, ImGui::GetColorU32(theme::Muted), 0, 1.5f);
     const ImU32 dim = ImGui::GetColorU32(theme::Dim);
-    dl->AddLine(ImVec2(x0 - r - 8, b), ImVec2(x0 + r + 8, b), dim, 1.0f);
-    dl->AddCircleFilled(ImVec2(x0 - r, b), 2.5f, dim);
-    dl->AddCircleFilled(ImVec2(x0 + r, b), 2.5f, dim);
+    dl->AddLine(ImVec2(x0 - r - 8 * s, b), ImVec2(x0 + r + 8 * s, b), dim, 1.0f);
+    dl->AddCircleFilled(ImVec2(x0 - r, b), 2.5f * s, dim);
+    dl->AddCircleFilled(ImVec2(x0 + r, b), 2.5f * s, dim);
 
+    const ImVec2 sun(l.markerX, l.markerY);
     if (t.day) {
-        const float a = (1.0f - t.fraction) * kPi;
-        const ImVec2 sun(x0 + r * std::cos(a), b - r * std::sin(a));
         const ImU32 amber = ImGui::GetColorU32(theme::Amber);
-        dl->AddCircleFilled(sun, 6, amber);
+        dl->AddCircleFilled(sun, 6 * s, amber);
         for (int j = 0; j < 8; ++j) {
             const float ra = j * kPi / 4;
-            dl->AddLine(ImVec2(sun.x + 8 * std::cos(ra), sun.y + 8 * std::sin(ra)),
-                        ImVec2(sun.x + 11 * std::cos(ra), sun.y + 11 * std::sin(ra)), amber, 1.2f);
+            dl->AddLine(ImVec2(sun.x + 8 * s * std::cos(ra), sun.y + 8 * s * std::sin(ra)),
+                        ImVec2(sun.x + 11 * s * std::cos(ra), sun.y + 11 * s * std::sin(ra)), amber, 1.2f * s);
         }
     } else {
-        // Below the horizon: under the sunrise or the sunset, or in the
-        // middle on a day that has neither.
-        const float x = !t.hasSpan ? x0 : t.beforeRise ? x0 - r : x0 + r;
-        dl->AddCircleFilled(ImVec2(x, b + 9), 5, IM_COL32(107, 74, 46, 255));
+        dl->AddCircleFilled(sun, 5 * s, IM_COL32(107, 74, 46, 255));
     }
 
-    auto centredAt = [&](const std::string& s, float cx, float top, ImU32 col) {
-        dl->AddText(ImVec2(cx - draw::textWidth(s) / 2, top), col, s.c_str());
+    auto centredAt = [&](const std::string& text, float cx, float top, ImU32 col) {
+        dl->AddText(ImVec2(cx - draw::textWidth(text) / 2, top), col, text.c_str());
     };
     // The clock labels in the dimmed text colour (the arc's own colour is too
     // faint to read as text).
-    centredAt(t.riseText, x0 - r, b + 6, dim);
-    centredAt(t.setText, x0 + r, b + 6, dim);
-    centredAt(t.countdown.text, x0, q.y + 2, ImGui::GetColorU32(draw::toneColour(t.countdown.tone)));
+    centredAt(t.riseText, x0 - r, b + 6 * s, dim);
+    centredAt(t.setText, x0 + r, b + 6 * s, dim);
+    dl->AddText(ImVec2(l.countdown.x0, l.countdown.y0), ImGui::GetColorU32(draw::toneColour(t.countdown.tone)),
+                t.countdown.text.c_str());
 }
 
 }  // namespace nbr

@@ -1,4 +1,5 @@
 // The sky carousel (tab row, rotation, card region) and the Sky card.
+#include "ui/Panel_Forecast.h"
 #include "ui/Panel_Sky.h"
 #include "ui/Theme.h"
 #include "ui/UIDraw.h"
@@ -133,7 +134,7 @@ void UIRenderer::renderSkyCardSky(const WeatherData& data) {
     ImGui::EndGroup();
     // The tracker goes below the text when the rest of the line is too narrow
     // for it, rather than being cut by the card's edge.
-    draw::sameLineIfFits(kSunTrackerMinWidth);
+    draw::sameLineIfFits(panel::sunTrackerMinWidth(ImGui::GetTextLineHeight()));
     renderSunTracker(data);
 }
 
