@@ -5,9 +5,7 @@
 #include "model/WeatherCodes.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <span>
 
@@ -34,24 +32,8 @@ void setScore(DayScore& s, double raw, const char* reason) {
     s.reason = reason;
 }
 
-// The hour of a local "YYYY-MM-DDTHH:MM" text, read as a decimal integer from
-// character 11; -1 (unknown) when the text is 12 characters or shorter or
-// holds no number there. Numbers beyond int are clamped (never an hour).
-int hourOf(const std::string& time) {
-    if (time.size() <= 12) return -1;
-    const char* start = time.c_str() + 11;
-    char* end = nullptr;
-    const long v = std::strtol(start, &end, 10);
-    if (end == start) return -1;
-    return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
-}
-
-// The hour of the day at `now` on the reply's clock: the hour its hourly
-// list holds now in, whenever the reply was fetched.
-int presentHour(const WeatherData& data, int64_t now) {
-    const int64_t local = now + data.utcOffsetSeconds;
-    return static_cast<int>(((local % 86400) + 86400) % 86400 / 3600);
-}
+// The hour of the day at `t` on the place's clock.
+int hourAt(const PlaceClock& place, int64_t t) { return place.minuteOfDay(t) / 60; }
 
 // The hourly entry holding `now`; null when the record holds none.
 const HourlyForecast* hourHolding(const WeatherData& data, int64_t now) {
@@ -61,9 +43,10 @@ const HourlyForecast* hourHolding(const WeatherData& data, int64_t now) {
     return start && *start <= now ? &hours.front() : nullptr;
 }
 
-// Tonight's cloud cover, -1 when not known.
-double stargazingCloud(const WeatherData& data, int64_t now) {
-    const int hour = presentHour(data, now);
+// Tonight's cloud cover, -1 when not known. Night and evening hours are
+// those of the place's clock.
+double stargazingCloud(const WeatherData& data, const PlaceClock& place, int64_t now) {
+    const int hour = hourAt(place, now);
     if (hour < 5 || hour > 20) {
         // Night: the hour holding now, or the reply's own cover.
         const HourlyForecast* h = hourHolding(data, now);
@@ -71,8 +54,9 @@ double stargazingCloud(const WeatherData& data, int64_t now) {
     }
     // Daytime: tonight's cover from the first late-evening hour to come.
     for (const HourlyForecast& h : hoursFrom(data, now)) {
-        if (!knownAmount(h.cloudCover) || h.time.size() < 13) continue;
-        const int hh = hourOf(h.time);
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        if (!knownAmount(h.cloudCover) || !start) continue;
+        const int hh = hourAt(place, *start);
         if (hh >= 21 && hh <= 23) return h.cloudCover;
     }
     return data.cloudCover;
@@ -116,12 +100,12 @@ double rainChanceLeft(const WeatherData& data, const DailyForecast& today, const
 
 }  // namespace
 
-DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now) {
+DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, const PlaceClock& place, int64_t now) {
     DayScores out;
     if (!today) return out;
     const double rainChance = today->precipitationProbabilityMax;
 
-    if (const double c = stargazingCloud(data, now); knownAmount(c) && knownAmount(rainChance)) {
+    if (const double c = stargazingCloud(data, place, now); knownAmount(c) && knownAmount(rainChance)) {
         const double m = computeMoon(now).illumination;
         double raw = 10 - c / 12 - 3 * m;
         if (rainChance >= 40) raw -= 2;
@@ -229,7 +213,7 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
                                   "Cooler air moved in overnight - layer up.", "Noticeably cooler than yesterday.",
                                   "A cooler day than yesterday, clearly."});
     }
-    const int hour = presentHour(data, now);
+    const int hour = hourAt(place, now);
     if (today && today->uvIndexMax >= 6 && hour >= 7 && hour <= 16)
         return phraseVariant(key, 5,
                              {"Strong sun today - sunscreen if you're out midday.",
