@@ -5,6 +5,7 @@
 #include "model/WeatherCodes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 #include <span>
@@ -96,6 +97,32 @@ double rainChanceLeft(const WeatherData& data, const DailyForecast& today, const
     for (const HourlyForecast& h : hoursLeftIn(data, place, today.date, now))
         if (knownAmount(h.precipitationProbability)) highest = std::max(highest, h.precipitationProbability);
     return highest;
+}
+
+// What the takeaway tells of the present: the reply's current conditions
+// while they are fresh; once they are old (conditionsOld), the forecast of
+// the hour holding now, which tells neither gusts nor air; nothing when no
+// hour does.
+struct Present {
+    int code = kUnknownCode;
+    double precipitation = kUnknownAmount;
+    double gusts = kUnknownAmount;
+    bool smoky = false;
+};
+
+Present presentAt(const WeatherData& data, int64_t now) {
+    if (!conditionsOld(data, now))
+        return {data.weatherCode, data.precipitation, data.windGusts,
+                data.airQuality.valid && data.airQuality.pm2_5 >= 55};
+    const HourlyForecast* h = hourHolding(data, now);
+    return h ? Present{h->weatherCode, h->precipitation} : Present{};
+}
+
+// One of the five phrases of rain or snow later; the third, which says the
+// present is dry, is passed over unless it is known to be.
+const char* laterPhrase(const std::string& key, bool dryNow, const std::array<const char*, 5>& p) {
+    return dryNow ? phraseVariant(key, 7, {p[0], p[1], p[2], p[3], p[4]})
+                  : phraseVariant(key, 7, {p[0], p[1], p[3], p[4]});
 }
 
 }  // namespace
@@ -191,7 +218,8 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
     }
     // Nothing is told of a record that holds nothing from now on.
     if (!today && hoursFrom(data, now, 1).empty()) return {};
-    if (data.airQuality.valid && data.airQuality.pm2_5 >= 55)
+    const Present present = presentAt(data, now);
+    if (present.smoky)
         return phraseVariant(key, 10,
                              {"Smoky air today - hazy skies, limit hard efforts outside.",
                               "Wildfire smoke in the air - expect haze.",
@@ -220,26 +248,28 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
                               "High UV midday - sunscreen if you're out.", "The midday sun means business - SPF up.",
                               "Sunscreen weather - UV peaks early afternoon.",
                               "Strong sun overhead - shade and SPF help."});
-    if (data.windGusts >= 48)
+    if (present.gusts >= 48)
         return phraseVariant(key, 6,
                              {"Breezy with gusty winds - secure loose items.", "Gusty out - hold onto hats.",
                               "Wind with teeth - gusty through the day.", "Blustery and gusty - doors will slam.",
                               "Gusty winds today - mind loose branches."});
     // Rain or snow "later": by the hours left in the place's day, named by the
-    // day's code (a day of unknown code may be either).
+    // day's code (a day of unknown code may be either); "dry now" only of a
+    // present known to be dry.
     if (today && knownCode(today->weatherCode) && rainChanceLeft(data, *today, place, now) >= 60) {
+        const bool dryNow = isDryWeather(present.code, present.precipitation);
         if (isSnowCode(today->weatherCode))
-            return phraseVariant(key, 7,
-                                 {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
-                                  "Dry now; odds favor snow later on.", "Keep plans flexible - snow is probable today.",
-                                  "Boots by the door wouldn't hurt - snow likely."});
-        return phraseVariant(key, 7,
-                             {"Good chance of rain later - plan for it.", "Rain likely before the day is out.",
-                              "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
-                              "An umbrella by the door wouldn't hurt - rain likely."});
+            return laterPhrase(key, dryNow,
+                               {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
+                                "Dry now; odds favor snow later on.", "Keep plans flexible - snow is probable today.",
+                                "Boots by the door wouldn't hurt - snow likely."});
+        return laterPhrase(key, dryNow,
+                           {"Good chance of rain later - plan for it.", "Rain likely before the day is out.",
+                            "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
+                            "An umbrella by the door wouldn't hurt - rain likely."});
     }
-    if (!namedCode(data.weatherCode)) return {};
-    return std::string(weatherCodeToString(data.weatherCode)) +
+    if (!namedCode(present.code)) return {};
+    return std::string(weatherCodeToString(present.code)) +
            phraseVariant(key, 8,
                          {" and steady.", " and holding.", " with no surprises ahead.", " - a quiet weather day.",
                           " and staying that way."});

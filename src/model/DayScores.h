@@ -45,7 +45,10 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
 // (Unix seconds) is the present the rain nowcast and the hour of the day
 // (on `place`'s clock) count from; the chance of rain "later" is that of the
 // hours left in the place's day on that clock, and names rain or snow only by
-// a known day code. `imperial`: temperatures shown in Fahrenheit, which scales the
+// a known day code. What it tells of the present (the condition, gusts, smoke,
+// a dry present) is of the reply's current conditions, or once they are old
+// (conditionsOld) of the hour holding now, and left out where that hour does
+// not tell it. `imperial`: temperatures shown in Fahrenheit, which scales the
 // warmer/cooler threshold to display degrees. Empty (nothing told) when
 // neither the nowcast nor the record's days and hours reach now, and where
 // the last phrase would name a condition the code has no text for.
