@@ -132,23 +132,29 @@ TEST_F(ApplyResultsTest, RecordTooltipAndBadge) {
 }
 
 // Oslo's record kept offline: the status keeps its age beside the error, the current block and the
-// tray (turned by the poll) say when the conditions held, the strip and table that they have run out.
+// tray (turned by the poll) say when the conditions held, its advice speaks of the hour holding now,
+// the strip and table say that they have run out.
 TEST_F(ApplyResultsTest, AKeptRecordSaysHowOldItIs) {
-    std::int64_t wall = 1768482000, fetched = wall;  // 2 PM on Jan 15 in Oslo
+    std::int64_t wall = 1768482600, fetched = wall;  // 2:10 PM on Jan 15 in Oslo, the conditions of 2:00
     app.wallClock = [&] { return system_clock::time_point(std::chrono::seconds(wall)); };
     app.config.useFahrenheit = false;
     WeatherData oslo = placeRecord(Place::Oslo);
     oslo.temperature = 22, oslo.weatherCode = 3, oslo.fetchedAt = app.wallClock();
+    oslo.hourly[2].weatherCode = 61, oslo.hourly[2].precipitation = 0.6, oslo.hourly[2].precipitationProbability = 80;
     app.config.locations.push_back(SavedLocation{oslo.location});
     apply(oslo, {});
     app.status = "The weather service answered with an error (HTTP 500).";
     const std::string error = " ago - the weather service answered with an error (HTTP 500)",
                       out = " ahead: the kept forecast has run out.";
-    const struct { int64_t after; bool use24; std::string age, asOf, hours, days; } rows[] = {
-        {3600, false, "1 hour", "", "", ""},
-        {7200, false, "2 hours", "2:00 PM, Jan 15", "", ""},
-        {86400, false, "1 day", "2:00 PM, Jan 15", "No hours" + out, ""},
-        {8 * 86400, true, "8 days", "14:00, Jan 15", "No hours" + out, "No days" + out}};
+    const std::string dryNow = "Dry now; odds favor rain later on.";  // 4 PM: Rain 80%
+    const struct { int64_t after; bool use24; std::string age, asOf, advice, hours, days; } rows[] = {
+        {3000, false, "50 min", "", dryNow, "", ""},
+        {3600, false, "1 hour", "2:00 PM, Jan 15", dryNow, "", ""},
+        {7200, false, "2 hours", "2:00 PM, Jan 15", "Rain likely before the day is out.", "", ""},
+        {84000, false, "23 hours", "2:00 PM, Jan 15", "Clear Sky - a quiet weather day.", "", ""},
+        {86400, false, "1 day", "2:00 PM, Jan 15", "", "No hours" + out, ""},
+        {6 * 86400, false, "6 days", "2:00 PM, Jan 15", "", "No hours" + out, ""},
+        {8 * 86400, true, "8 days", "14:00, Jan 15", "", "No hours" + out, "No days" + out}};
     for (const auto& r : rows) {
         wall = fetched + r.after;
         app.scheduledRefresh();
@@ -157,6 +163,7 @@ TEST_F(ApplyResultsTest, AKeptRecordSaysHowOldItIs) {
         const std::string asOf = r.asOf.empty() ? "" : "as of " + r.asOf;
         EXPECT_EQ(panel::conditionsAsOf(app.weather, app.config, wall), asOf);
         EXPECT_EQ(app.tray.tooltip(), utf8ToWide("22C Overcast " + (asOf.empty() ? "" : "(" + asOf + ") ") + "- Oslo"));
+        EXPECT_EQ(panel::currentAdvice(app.weather, todayOf(app.weather, wall), app.config, wall).text, r.advice);
         EXPECT_EQ(panel::forecastRunOut(oslo.hourly.size(), hoursFrom(oslo, wall).size(), "hours"), r.hours);
         EXPECT_EQ(panel::forecastRunOut(oslo.daily.size(), daysFrom(oslo, wall).size(), "days"), r.days);
     }

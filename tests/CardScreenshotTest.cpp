@@ -406,7 +406,8 @@ TEST_F(CardScreenshotTest, OsloKeptOfflineForEightDays) {
     const Frame old = dashboard(data, 3, "The weather service answered with an error (HTTP 500).");
     save(old, "oslo-offline-eight-days");
     const auto c = regionOf("current"), right = regionOf("rightcol"), daily = regionOf("dailywrap");
-    data.fetchedAt += std::chrono::hours(8 * 24);
+    data.fetchedAt += std::chrono::hours(8 * 24);  // conditions of then, fetched then
+    data.time = PlaceClock::fixed(data.utcOffsetSeconds).minuteOf(later);
     const Frame noAge = dashboard(data);
     const auto amber = [&](const Frame& f) { return pixelsOfColour(f, theme::Amber, c[0], c[1], c[2], c[3]); };
     EXPECT_GT(amber(old), amber(noAge) + 100);

@@ -43,8 +43,12 @@ WeatherData quietDay(const std::string& time = "2026-03-02T10:00") {
 // The scores and the takeaway of a fresh record, whose first entry is today,
 // at 2026-03-02 10:00 UTC, when the steps of fromNow below start.
 constexpr int64_t kQuietNow = 1772445600;
+DayScores computeDayScores(const WeatherData& d, const DailyForecast* today, int64_t moon,
+                           const PlaceClock& place = {}) {
+    return nbr::computeDayScores(d, today, place, moon);
+}
 DayScores computeDayScores(const WeatherData& d, int64_t moon) {
-    return nbr::computeDayScores(d, d.daily.empty() ? nullptr : &d.daily[0], moon);
+    return computeDayScores(d, d.daily.empty() ? nullptr : &d.daily[0], moon);
 }
 std::string dailyTakeaway(const WeatherData& d, const DailyForecast* today, int64_t now, bool imperial,
                           const PlaceClock& place = {}) {
@@ -143,6 +147,13 @@ TEST(DayScoresTest, StargazingByDayLooksAtTonightsCloud) {
         EXPECT_EQ(computeDayScores(d, newMoonAt(5, 0)).stargazing.score, 9);
         EXPECT_EQ(computeDayScores(d, newMoonAt(20, 59)).stargazing.score, 9);
     }
+
+    // Written at UTC and read on a clock an hour ahead (a daylight-saving day):
+    // the 20:00 hour is its evening, and 20:30 is night there (the hour
+    // holding it, without its cover, leaves the current one).
+    EXPECT_EQ(computeDayScores(d, &d.daily[0], newMoonAt(14, 0), PlaceClock::fixed(3600)).stargazing.score, 10);
+    d.hourly[1].cloudCover = kUnknownAmount;
+    EXPECT_EQ(computeDayScores(d, &d.daily[0], newMoonAt(20, 30), PlaceClock::fixed(3600)).stargazing.score, 2);
 
     // No qualifying evening hour: the current cover stays.
     d.time = "2026-01-15T14:00";
@@ -322,14 +333,16 @@ TEST(TakeawayTest, ThresholdsAndUnits) {
     EXPECT_EQ(dailyTakeaway(d, nullptr, kQuietNow, false), "Overcast and holding.");
     d.daily.pop_back();
 
-    // Strong sun only counts from 7 to 16 of the present hour on the reply's clock.
+    // Strong sun only counts from 7 to 16 of the present hour on the place's clock.
     d.daily[0].uvIndexMax = 8;
-    const auto at = [&](int64_t now) { return dailyTakeaway(d, &d.daily[0], now, false); };
+    const auto at = [&](int64_t now, const PlaceClock& place = {}) {
+        return dailyTakeaway(d, &d.daily[0], now, false, place);
+    };
     EXPECT_EQ(at(kQuietNow + 7 * 3600), "Overcast and holding.");
     EXPECT_EQ(at(kQuietNow - 3 * 3600 - 60), "Overcast and holding.");
     EXPECT_EQ(at(kQuietNow + 7 * 3600 - 60), "The midday sun means business - SPF up.");
-    d.utcOffsetSeconds = 3600;  // 06:59 UTC is 07:59 there
-    EXPECT_EQ(at(kQuietNow - 3 * 3600 - 60), "The midday sun means business - SPF up.");
+    d.utcOffsetSeconds = 3600;  // written at +1 before a change to +2: 05:59 UTC is 07:59 there
+    EXPECT_EQ(at(kQuietNow - 4 * 3600 - 60, PlaceClock::fixed(7200)), "The midday sun means business - SPF up.");
     d.daily[0].uvIndexMax = 5.99;
     EXPECT_EQ(dailyTakeaway(d, false), "Overcast and holding.");
 

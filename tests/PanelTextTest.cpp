@@ -270,7 +270,7 @@ TEST(PanelCurrent, AdviceFollowsTheNowcastElseTheTakeaway) {
     const std::tuple<size_t, int64_t, const char*> reach[] = {  // wet steps, seconds into the first
         {8, 0, "Rain continuing for the next 2h"}, {8, 120, "Rain continuing for the next 1h 45m"},
         {2, 0, "Rain continuing for the next 30 min"}, {4, 120, "Rain continuing for the next 45 min"},
-        {1, 120, "Rain now"}};
+        {1, 0, "Rain continuing for the next 15 min"}, {1, 120, "Rain now"}};
     for (const auto& [wet, later, text] : reach) {
         steps({0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3, 0.3});
         d.minutely15.resize(wet);
@@ -784,6 +784,8 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(miniStrip(d, c, false).stat.tone, Tone::Live);
     d.minutely15 = stepsFromNow({0, 0.2}, 85);
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
+    d.fetchedAt = system_clock::time_point(seconds(kRecordNow + 600));  // conditions over an hour old say when
+    EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 3601).stat.text, "as of 10:15 AM, Dec 7");
 
     // The notification list's times: on the place's clock, else the shown place's.
     Notification n;

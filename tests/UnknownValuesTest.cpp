@@ -139,7 +139,7 @@ Texts textsOf(const WeatherData& d) {
         for (const auto& alerts : {engine.evaluate(d, {64, 12, 0}, now), engine.evaluateSkyEvents(d, now)})
             for (const WeatherAlert& a : alerts) add("alerts", {a.title + ": " + alertMessageOn(a, wording)});
     }
-    const DayScores s = computeDayScores(d, today, now);
+    const DayScores s = computeDayScores(d, today, placeClock(d), now);
     for (const DayScore* x : {&s.stargazing, &s.laundry, &s.running})
         t["scores#"].push_back(x->score < 0 ? "--" : std::to_string(x->score) + " " + x->label + " " + x->reason);
     static test::TempDir tmp;  // the history log's lines, one JSON entry each, in a folder of the record's own

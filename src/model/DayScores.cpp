@@ -5,9 +5,8 @@
 #include "model/WeatherCodes.h"
 
 #include <algorithm>
-#include <climits>
+#include <array>
 #include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <span>
 
@@ -34,24 +33,8 @@ void setScore(DayScore& s, double raw, const char* reason) {
     s.reason = reason;
 }
 
-// The hour of a local "YYYY-MM-DDTHH:MM" text, read as a decimal integer from
-// character 11; -1 (unknown) when the text is 12 characters or shorter or
-// holds no number there. Numbers beyond int are clamped (never an hour).
-int hourOf(const std::string& time) {
-    if (time.size() <= 12) return -1;
-    const char* start = time.c_str() + 11;
-    char* end = nullptr;
-    const long v = std::strtol(start, &end, 10);
-    if (end == start) return -1;
-    return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
-}
-
-// The hour of the day at `now` on the reply's clock: the hour its hourly
-// list holds now in, whenever the reply was fetched.
-int presentHour(const WeatherData& data, int64_t now) {
-    const int64_t local = now + data.utcOffsetSeconds;
-    return static_cast<int>(((local % 86400) + 86400) % 86400 / 3600);
-}
+// The hour of the day at `t` on the place's clock.
+int hourAt(const PlaceClock& place, int64_t t) { return place.minuteOfDay(t) / 60; }
 
 // The hourly entry holding `now`; null when the record holds none.
 const HourlyForecast* hourHolding(const WeatherData& data, int64_t now) {
@@ -61,9 +44,10 @@ const HourlyForecast* hourHolding(const WeatherData& data, int64_t now) {
     return start && *start <= now ? &hours.front() : nullptr;
 }
 
-// Tonight's cloud cover, -1 when not known.
-double stargazingCloud(const WeatherData& data, int64_t now) {
-    const int hour = presentHour(data, now);
+// Tonight's cloud cover, -1 when not known. Night and evening hours are
+// those of the place's clock.
+double stargazingCloud(const WeatherData& data, const PlaceClock& place, int64_t now) {
+    const int hour = hourAt(place, now);
     if (hour < 5 || hour > 20) {
         // Night: the hour holding now, or the reply's own cover.
         const HourlyForecast* h = hourHolding(data, now);
@@ -71,8 +55,9 @@ double stargazingCloud(const WeatherData& data, int64_t now) {
     }
     // Daytime: tonight's cover from the first late-evening hour to come.
     for (const HourlyForecast& h : hoursFrom(data, now)) {
-        if (!knownAmount(h.cloudCover) || h.time.size() < 13) continue;
-        const int hh = hourOf(h.time);
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        if (!knownAmount(h.cloudCover) || !start) continue;
+        const int hh = hourAt(place, *start);
         if (hh >= 21 && hh <= 23) return h.cloudCover;
     }
     return data.cloudCover;
@@ -114,14 +99,40 @@ double rainChanceLeft(const WeatherData& data, const DailyForecast& today, const
     return highest;
 }
 
+// What the takeaway tells of the present: the reply's current conditions
+// while they are fresh; once they are old (conditionsOld), the forecast of
+// the hour holding now, which tells neither gusts nor air; nothing when no
+// hour does.
+struct Present {
+    int code = kUnknownCode;
+    double precipitation = kUnknownAmount;
+    double gusts = kUnknownAmount;
+    bool smoky = false;
+};
+
+Present presentAt(const WeatherData& data, int64_t now) {
+    if (!conditionsOld(data, now))
+        return {data.weatherCode, data.precipitation, data.windGusts,
+                data.airQuality.valid && data.airQuality.pm2_5 >= 55};
+    const HourlyForecast* h = hourHolding(data, now);
+    return h ? Present{h->weatherCode, h->precipitation} : Present{};
+}
+
+// One of the five phrases of rain or snow later; the third, which says the
+// present is dry, is passed over unless it is known to be.
+const char* laterPhrase(const std::string& key, bool dryNow, const std::array<const char*, 5>& p) {
+    return dryNow ? phraseVariant(key, 7, {p[0], p[1], p[2], p[3], p[4]})
+                  : phraseVariant(key, 7, {p[0], p[1], p[3], p[4]});
+}
+
 }  // namespace
 
-DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now) {
+DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, const PlaceClock& place, int64_t now) {
     DayScores out;
     if (!today) return out;
     const double rainChance = today->precipitationProbabilityMax;
 
-    if (const double c = stargazingCloud(data, now); knownAmount(c) && knownAmount(rainChance)) {
+    if (const double c = stargazingCloud(data, place, now); knownAmount(c) && knownAmount(rainChance)) {
         const double m = computeMoon(now).illumination;
         double raw = 10 - c / 12 - 3 * m;
         if (rainChance >= 40) raw -= 2;
@@ -207,7 +218,8 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
     }
     // Nothing is told of a record that holds nothing from now on.
     if (!today && hoursFrom(data, now, 1).empty()) return {};
-    if (data.airQuality.valid && data.airQuality.pm2_5 >= 55)
+    const Present present = presentAt(data, now);
+    if (present.smoky)
         return phraseVariant(key, 10,
                              {"Smoky air today - hazy skies, limit hard efforts outside.",
                               "Wildfire smoke in the air - expect haze.",
@@ -229,33 +241,35 @@ std::string dailyTakeaway(const WeatherData& data, const DailyForecast* today, c
                                   "Cooler air moved in overnight - layer up.", "Noticeably cooler than yesterday.",
                                   "A cooler day than yesterday, clearly."});
     }
-    const int hour = presentHour(data, now);
+    const int hour = hourAt(place, now);
     if (today && today->uvIndexMax >= 6 && hour >= 7 && hour <= 16)
         return phraseVariant(key, 5,
                              {"Strong sun today - sunscreen if you're out midday.",
                               "High UV midday - sunscreen if you're out.", "The midday sun means business - SPF up.",
                               "Sunscreen weather - UV peaks early afternoon.",
                               "Strong sun overhead - shade and SPF help."});
-    if (data.windGusts >= 48)
+    if (present.gusts >= 48)
         return phraseVariant(key, 6,
                              {"Breezy with gusty winds - secure loose items.", "Gusty out - hold onto hats.",
                               "Wind with teeth - gusty through the day.", "Blustery and gusty - doors will slam.",
                               "Gusty winds today - mind loose branches."});
     // Rain or snow "later": by the hours left in the place's day, named by the
-    // day's code (a day of unknown code may be either).
+    // day's code (a day of unknown code may be either); "dry now" only of a
+    // present known to be dry.
     if (today && knownCode(today->weatherCode) && rainChanceLeft(data, *today, place, now) >= 60) {
+        const bool dryNow = isDryWeather(present.code, present.precipitation);
         if (isSnowCode(today->weatherCode))
-            return phraseVariant(key, 7,
-                                 {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
-                                  "Dry now; odds favor snow later on.", "Keep plans flexible - snow is probable today.",
-                                  "Boots by the door wouldn't hurt - snow likely."});
-        return phraseVariant(key, 7,
-                             {"Good chance of rain later - plan for it.", "Rain likely before the day is out.",
-                              "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
-                              "An umbrella by the door wouldn't hurt - rain likely."});
+            return laterPhrase(key, dryNow,
+                               {"Good chance of snow later - plan for it.", "Snow likely before the day is out.",
+                                "Dry now; odds favor snow later on.", "Keep plans flexible - snow is probable today.",
+                                "Boots by the door wouldn't hurt - snow likely."});
+        return laterPhrase(key, dryNow,
+                           {"Good chance of rain later - plan for it.", "Rain likely before the day is out.",
+                            "Dry now; odds favor rain later on.", "Keep plans flexible - rain is probable today.",
+                            "An umbrella by the door wouldn't hurt - rain likely."});
     }
-    if (!namedCode(data.weatherCode)) return {};
-    return std::string(weatherCodeToString(data.weatherCode)) +
+    if (!namedCode(present.code)) return {};
+    return std::string(weatherCodeToString(present.code)) +
            phraseVariant(key, 8,
                          {" and steady.", " and holding.", " with no surprises ahead.", " - a quiet weather day.",
                           " and staying that way."});

@@ -30,8 +30,10 @@ struct DayScores {
 // rain of the 12 hours from `now`, the humidity and the wind; running the
 // feels-like temperature, the humidity, the gusts and the day's chance of
 // rain (the air block is an extra: without it there is no penalty). `now` (Unix seconds) is the present the
-// hours are counted from and the moon's illumination is taken at.
-DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, int64_t now);
+// hours are counted from and the moon's illumination is taken at; the hours of
+// the day (tonight's) are those of `place`'s clock.
+DayScores computeDayScores(const WeatherData& data, const DailyForecast* today, const PlaceClock& place,
+                           int64_t now);
 
 // One of `phrases`, chosen by the first 10 bytes of `key` (callers pass the
 // current time text, so the choice holds for a day) and by `seed` (one per
@@ -41,9 +43,12 @@ const char* phraseVariant(const std::string& key, int seed, std::initializer_lis
 // One sentence summing up the day. `today`: the entry of the place's date in
 // `data.daily`, null when there is none (no phrase about the day then); `now`
 // (Unix seconds) is the present the rain nowcast and the hour of the day
-// count from; the chance of rain "later" is that of the hours left in the
-// place's day on `place`'s clock, and names rain or snow only by a known day
-// code. `imperial`: temperatures shown in Fahrenheit, which scales the
+// (on `place`'s clock) count from; the chance of rain "later" is that of the
+// hours left in the place's day on that clock, and names rain or snow only by
+// a known day code. What it tells of the present (the condition, gusts, smoke,
+// a dry present) is of the reply's current conditions, or once they are old
+// (conditionsOld) of the hour holding now, and left out where that hour does
+// not tell it. `imperial`: temperatures shown in Fahrenheit, which scales the
 // warmer/cooler threshold to display degrees. Empty (nothing told) when
 // neither the nowcast nor the record's days and hours reach now, and where
 // the last phrase would name a condition the code has no text for.

@@ -49,6 +49,26 @@ std::span<const HourlyForecast> hoursLeftIn(const WeatherData& data, const Place
     return from.first(static_cast<size_t>(past - from.begin()));
 }
 
+int64_t fetchedSecond(std::chrono::system_clock::time_point fetchedAt) {
+    return std::max<int64_t>(0, std::chrono::ceil<std::chrono::seconds>(fetchedAt.time_since_epoch()).count());
+}
+
+int64_t conditionsSecond(const WeatherData& data) {
+    const int64_t fetched = fetchedSecond(data.fetchedAt);
+    if (fetched == 0) return 0;
+    return replyInstant(data, data.time).value_or(fetched);
+}
+
+int64_t conditionsAsOfFrom(const WeatherData& data) {
+    const int64_t at = conditionsSecond(data);
+    return at != 0 ? at + 3601 : 0;
+}
+
+bool conditionsOld(const WeatherData& data, int64_t now) {
+    const int64_t from = conditionsAsOfFrom(data);
+    return from != 0 && now >= from;
+}
+
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date) {
     for (const DailyForecast& d : data.daily)
         if (d.date == date) return &d;

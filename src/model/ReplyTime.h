@@ -9,6 +9,7 @@
 #include "model/PlaceClock.h"
 #include "model/WeatherTypes.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -41,6 +42,21 @@ std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, 
 // slice stops before the first hour not known to start within the day.
 std::span<const HourlyForecast> hoursLeftIn(const WeatherData& data, const PlaceClock& place, const std::string& date,
                                             int64_t now);
+
+// The second a record was fetched at on the wall clock (rounded up); 0
+// before a fetch.
+int64_t fetchedSecond(std::chrono::system_clock::time_point fetchedAt);
+
+// The instant the record's current conditions held: their own time, or the
+// fetch's while that is not known; 0 before a fetch.
+int64_t conditionsSecond(const WeatherData& data);
+// The first second at which those conditions are more than an hour old; 0
+// before a fetch.
+int64_t conditionsAsOfFrom(const WeatherData& data);
+// Whether they are that old at `now` (Unix seconds): from then on they are
+// shown with their time, and what is said of the present comes from the
+// hour holding now instead.
+bool conditionsOld(const WeatherData& data, int64_t now);
 
 // The daily entry of `date` ("YYYY-MM-DD"); null when the record has none.
 const DailyForecast* dayOn(const WeatherData& data, const std::string& date);

@@ -145,6 +145,11 @@ const char* windDirectionToString(double degrees) {
 
 bool isSnowCode(int code) { return (code >= 71 && code <= 77) || code == 85 || code == 86; }
 
+// The named codes below 51 (clear sky to fog) are those of no precipitation.
+bool isDryWeather(int code, double precipitation) {
+    return namedCode(code) && code < 51 && !(precipitation > kWetMm);
+}
+
 PrecipNowcast computePrecipNowcast(const WeatherData& data, int64_t now) {
     const std::vector<MinutelyForecast>& steps = data.minutely15;
     PrecipNowcast out;

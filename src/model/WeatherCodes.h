@@ -54,6 +54,9 @@ const char* weatherCodeToShortString(int code);
 int weatherCodeToIconCell(int code, bool night);
 // Snow: codes 71 to 77, 85 and 86.
 bool isSnowCode(int code);
+// Whether weather of `code` with `precipitation` (mm) is dry: a known code of
+// no precipitation, and no more than 0.05 mm where the amount is known.
+bool isDryWeather(int code, double precipitation);
 
 // "Low", "Moderate", "High", "Very High" or "Extreme"; "--" for NaN.
 const char* uvCategory(double uv);

@@ -309,7 +309,7 @@ std::vector<CardLine> recordsCard(const WeatherData& data, const Config& config,
 }
 
 std::vector<CardLine> planCard(const WeatherData& data, int64_t now) {
-    const DayScores s = computeDayScores(data, todayOf(data, now), now);
+    const DayScores s = computeDayScores(data, todayOf(data, now), placeClock(data), now);
     const std::pair<const char*, const DayScore*> rows[] = {
         {"Stargazing", &s.stargazing}, {"Laundry", &s.laundry}, {"Running", &s.running}};
     std::vector<CardLine> out;

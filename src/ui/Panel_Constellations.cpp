@@ -50,7 +50,7 @@ StarGuide starGuide(const WeatherData& data, const Config& config, int64_t now) 
     std::stable_sort(g.rows.begin(), g.rows.end(),
                      [](const StarRow& a, const StarRow& b) { return a.altitude > b.altitude; });
 
-    const DayScore s = computeDayScores(data, todayOf(data, now), now).stargazing;
+    const DayScore s = computeDayScores(data, todayOf(data, now), placeClock(data), now).stargazing;
     g.poorSky = (s.score >= 0 && s.score < 5) || (s.score < 0 && data.cloudCover >= 60);
     g.poorReason = s.reason.empty() ? "high cloud cover" : s.reason;
     g.header = textf("%s, %s sky: %d constellations in season", monthName(g.month), lat < 0 ? "southern" : "northern",

@@ -38,20 +38,9 @@ bool hasCurrentConditions(const WeatherData& data) {
     return data.fetchedAt.time_since_epoch().count() != 0 || !data.time.empty();
 }
 
-int64_t fetchedSecond(std::chrono::system_clock::time_point fetchedAt) {
-    return std::max<int64_t>(0, std::chrono::ceil<std::chrono::seconds>(fetchedAt.time_since_epoch()).count());
-}
-
-int64_t conditionsAsOfFrom(const WeatherData& data) {
-    const int64_t fetched = fetchedSecond(data.fetchedAt);
-    return fetched > 0 ? fetched + 3601 : 0;
-}
-
 std::string conditionsAsOf(const WeatherData& data, const Config& cfg, int64_t now) {
-    const int64_t from = conditionsAsOfFrom(data);
-    if (from == 0 || now < from) return {};
-    const int64_t at = replyInstant(data, data.time).value_or(fetchedSecond(data.fetchedAt));
-    return "as of " + clockAndDate(placeClock(data), at, cfg.use24hClock);
+    if (!conditionsOld(data, now)) return {};
+    return "as of " + clockAndDate(placeClock(data), conditionsSecond(data), cfg.use24hClock);
 }
 
 std::string feelsLikeText(const WeatherData& data, const Config& cfg) {

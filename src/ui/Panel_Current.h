@@ -3,10 +3,10 @@
 #pragma once
 
 #include "foundation/Config.h"
+#include "model/ReplyTime.h"
 #include "model/WeatherTypes.h"
 #include "ui/PanelText.h"
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,15 +17,13 @@ namespace nbr::panel {
 // refresh of a place arrives there is nothing to show (rather than zeros).
 bool hasCurrentConditions(const WeatherData& data);
 
-// The second a record was fetched at on the wall clock (rounded up); 0
-// before a fetch.
-int64_t fetchedSecond(std::chrono::system_clock::time_point fetchedAt);
+// The record's times that the panels read, from the model.
+using nbr::conditionsAsOfFrom;
+using nbr::fetchedSecond;
 
-// The first second at which the record's current conditions are more than an
-// hour old and say their time; 0 before a fetch.
-int64_t conditionsAsOfFrom(const WeatherData& data);
-// From then on, "as of 10:00 PM, Mar 27": the conditions' own time (else the
-// fetch's) on the place's clock, in the clock setting's form; empty before.
+// Once the conditions are old (conditionsOld), "as of 10:00 PM, Mar 27": the
+// instant they held on the place's clock, in the clock setting's form; empty
+// before.
 std::string conditionsAsOf(const WeatherData& data, const Config& cfg, int64_t now);
 
 // "(feels like 25F)"

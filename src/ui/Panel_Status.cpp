@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <utility>
 
 namespace nbr::panel {
 
@@ -115,7 +116,11 @@ MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, in
     }
     m.top = units::temp(cfg, d.temperature) + "  " + weatherCodeToShortString(d.weatherCode);
     const PrecipNowcast n = computePrecipNowcast(d, now);
-    if (n.state == PrecipNowcast::StartsSoon) {
+    // Conditions kept past their hour say when they held, as the current
+    // block does, in the one line the strip has room for.
+    if (std::string asOf = conditionsAsOf(d, cfg, now); !asOf.empty()) {
+        m.stat = {std::move(asOf), Tone::Amber};
+    } else if (n.state == PrecipNowcast::StartsSoon) {
         m.stat = {printed("%s in ~%d min", n.what(), n.minutes), Tone::Amber};
     } else if (n.state == PrecipNowcast::EndsSoon) {
         m.stat = {printed("%s ends in ~%d min", n.what(), n.minutes), Tone::Live};

@@ -52,7 +52,8 @@ AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation
 std::string toastText(const WeatherAlert& a, const AlertWording& w);
 
 // The mini strip's lines at `now` (Unix seconds); `stat.text` is empty when
-// no stat line is shown.
+// no stat line is shown. Once the conditions are old the stat line says when
+// they held.
 struct MiniStrip {
     std::string top;  // temperature and short condition; "No data" without a record
     Line stat;
