@@ -58,7 +58,7 @@ void App::showInTray(const WeatherData& shown) {
     }
     const std::int64_t now = wallSeconds();
     tray.setTooltip(utf8ToWide(trayTooltipOf(weather, config, now)));
-    const std::int64_t asOf = panel::conditionsAsOfFrom(weather);
+    const std::int64_t asOf = conditionsAsOfFrom(weather);
     trayChangesAt = asOf > now ? asOf : 0;
     const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
     char text[32] = "--";  // a temperature the service did not give

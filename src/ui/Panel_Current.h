@@ -17,10 +17,6 @@ namespace nbr::panel {
 // refresh of a place arrives there is nothing to show (rather than zeros).
 bool hasCurrentConditions(const WeatherData& data);
 
-// The record's times that the panels read, from the model.
-using nbr::conditionsAsOfFrom;
-using nbr::fetchedSecond;
-
 // Once the conditions are old (conditionsOld), "as of 10:00 PM, Mar 27": the
 // instant they held on the place's clock, in the clock setting's form; empty
 // before.

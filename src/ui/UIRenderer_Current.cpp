@@ -59,7 +59,7 @@ void UIRenderer::renderCurrentHeader(const WeatherData& data) {
     // Conditions kept past their hour say when they held.
     const std::string asOf = panel::conditionsAsOf(data, config, frameSecond);
     if (!asOf.empty()) draw::text(asOf, panel::Tone::Amber);
-    else if (const int64_t from = panel::conditionsAsOfFrom(data)) changesAt(from);
+    else if (const int64_t from = conditionsAsOfFrom(data)) changesAt(from);
     const panel::Line advice = panel::currentAdvice(data, todayEntry, config, frameSecond);
     draw::text(advice.text, advice.tone, true);
 }
