@@ -200,6 +200,8 @@ TEST(RecordsPlanQuakesWinterDiscussionCards, LinesAndColours) {
     EXPECT_EQ(texts(panel::winterCard(d, metric(), kNoon + 2 * 3600)),
               (Texts{"Next 24h: 10.5 cm of fresh snow (3 h unknown)"}));
     EXPECT_TRUE(panel::winterCard(d, metric(), kNoon + 24 * 3600).empty());  // past the hours
+    // The hour holding now is not in the record (its time was null): 24 hours by time, not to the 24th entry.
+    EXPECT_EQ(texts(panel::winterCard(d, metric(), kNoon - 1800))[1], "Next 24h: 11.0 cm of fresh snow (2 h unknown)");
 
     // The issue time on the place's clock (UTC-5); a time without a zone is the place's own.
     d.afdOffice = "BOX";

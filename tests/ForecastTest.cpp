@@ -465,14 +465,16 @@ TEST(ForecastParseTest, TodayAndYesterdayOnlyByTheirOwnDates) {
 }
 
 TEST(ForecastParseTest, WithoutAnOffsetTheZonesAtThePresent) {
-    const auto offset = [](const std::string& zone, const std::string& now, const std::string& placeZone = "") {
+    const auto offset = [](const std::string& zone, const std::string& now, const std::string& placeZone = "",
+                           const std::string& own = "") {
         GeoLocation loc;
         loc.timezone = placeZone;
-        const std::string body = R"({"timezone":")" + zone + R"(","current":{"time":")" + now + "\"}}";
+        const std::string body = "{" + own + R"("timezone":")" + zone + R"(","current":{"time":")" + now + "\"}}";
         return WeatherService::parseWeatherResponse(body, loc).utcOffsetSeconds;
     };
     EXPECT_EQ(offset("America/New_York", "2027-11-07T00:45"), -14400);
     EXPECT_EQ(offset("America/New_York", "2027-11-07T03:00"), -18000);         // after the change back
+    EXPECT_EQ(offset("America/New_York", "2027-11-07T00:45", "", R"("utc_offset_seconds":null,)"), -14400);  // none
     EXPECT_EQ(offset("localtime", "2027-07-01T12:00", "Europe/Oslo"), 7200);  // no zone named: the place's own
     EXPECT_THROW(offset("localtime", ""), json::exception);                   // neither: its times cannot be placed
 }

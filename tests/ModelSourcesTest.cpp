@@ -45,13 +45,17 @@ WeatherData recordWithDays(size_t n) {
 }
 
 // An hourly reply over `days` days from 2026-03-01; each column gives every
-// hour's value, nullopt for null.
+// hour's value, nullopt for null (in "time": that hour's time null).
 using Column = std::vector<std::optional<double>>;
 std::string hourlyReply(int days, const std::map<std::string, Column>& columns) {
     json hourly = {{"time", json::array()}};
     for (int d = 0; d < days; ++d)
         for (int h = 0; h < 24; ++h) hourly["time"].push_back(gen::hourText(20513 + d, h));  // 2026-03-01
     for (const auto& [key, col] : columns) {
+        if (key == "time") {
+            for (size_t h = 0; h < col.size(); ++h) hourly["time"][h] = col[h] ? hourly["time"][h] : json();
+            continue;
+        }
         json& a = hourly[key] = json::array();
         for (const auto& v : col) a.push_back(v ? json(*v) : json(nullptr));
     }
@@ -344,14 +348,23 @@ TEST(Ensemble, PercentilesWetCountAndMemberRules) {
     EXPECT_TRUE(std::isnan(ens.precipitationProbabilities[3]));
 }
 
-TEST(Ensemble, FewerThanFiveMembersChangeNothing) {
-    std::map<std::string, Column> four;
-    for (int m = 0; m < 4; ++m) four["precipitation_m" + std::to_string(m)] = oneDay(3.0);
-    for (const std::string& body : {hourlyReply(1, four), std::string(R"({"error":true,"hourly":{}})")}) {
+TEST(Ensemble, RainAndTemperatureEachNeedFiveKnownMembers) {
+    // Temperatures stand without rain; a first hour without its time: no day (not 0 mm over 23 hours).
+    std::map<std::string, Column> four, temps, timeless{{"time", Column{std::nullopt}}};
+    for (int m = 0; m < 5; ++m) {
+        if (m < 4) four["precipitation_m" + std::to_string(m)] = oneDay(3.0);
+        temps["temperature_2m_m" + std::to_string(m)] = oneDay(m + 1.0);
+        timeless["precipitation_m" + std::to_string(m)] = oneDay(3.0);
+    }
+    const struct { std::string body; bool usable; double high, low; } rows[] = {
+        {hourlyReply(1, four), false, NaN, NaN}, {R"({"error":true,"hourly":{}})", false, NaN, NaN},
+        {hourlyReply(1, temps), true, 3.0, 0.0}, {hourlyReply(1, timeless), true, NaN, NaN}};
+    for (const auto& r : rows) {
         WeatherData d = recordWithDays(1);
-        EXPECT_FALSE(WeatherService::parseEnsemble(body, d)) << body;
-        EXPECT_EQ(d.daily[0].ensembleMembers, 0u);
-        EXPECT_TRUE(d.modelSeries.empty());
+        EXPECT_EQ(WeatherService::parseEnsemble(r.body, d), r.usable) << r.body;
+        EXPECT_EQ(d.daily[0].ensembleMembers, 0u) << r.body;
+        EXPECT_TRUE(same(r.high, d.modelSeries.empty() ? NaN : d.modelSeries[0].highs[0])) << r.body;
+        EXPECT_TRUE(same(r.low, d.modelSeries.empty() ? NaN : d.modelSeries[0].lows[0])) << r.body;
     }
 }
 
@@ -416,7 +429,7 @@ TEST(RunTrend, OlderRunPreferredAndHourRules) {
 TEST(RunTrend, UnknownDaysLeaveOnlyTheirOwnQuantityOut) {
     // Each day: highs 20, 19, 18 from the newest run back; rain 3.0 + 2.6, 4.0, 14.0 mm. A row nulls hours of
     // one column (no hours: drops it).
-    std::map<std::string, Column> base;
+    std::map<std::string, Column> base{{"time", Column(48, 0.0)}};
     const double high[] = {20.0, 19.0, 18.0}, rain[] = {3.0, 4.0, 14.0}, max = std::numeric_limits<double>::max();
     for (int run = 0; run < 3; ++run) {
         Column& t = base[gen::runTemperatureKey(run)] = Column(48, 0.0);
@@ -433,6 +446,8 @@ TEST(RunTrend, UnknownDaysLeaveOnlyTheirOwnQuantityOut) {
         // Rain summing past the largest double is no total.
         {"precipitation_previous_day2", {0, 1}, max, {1, 2}, {1.0, 2.0}, {1.6, -8.4}},
         {"precipitation", {24, 25}, max, {2, 2}, {2.0, 2.0}, {-8.4, NaN}},
+        {"time", {4}, {}, {0, 2}, {0.0, 2.0}, {0.0, -8.4}},  // an unknown hour of its day: not -11.0 over 23
+        {"time", {24}, {}, {2, 0}, {2.0, 0.0}, {-8.4, 0.0}},
     };
     for (const auto& r : rows) {
         std::map<std::string, Column> cols = base;

@@ -502,6 +502,8 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg, precip +3.0 mm"));
     r.runTrendPrecipDelta = std::nan("");  // the runs' rain unknown: the high's change alone
     EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg vs 1d-ago run", Tone::Amber));
+    r.runTrendTempDelta = 0.3;  // small beside the unknown: still told, never "steady"
+    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high +0.3 deg vs 1d-ago run", Tone::Dim));
     r.runTrendPrecipDelta = 3.0;
     r.amountFactor = 0;  // never divides by zero
     EXPECT_FALSE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Scaled"));

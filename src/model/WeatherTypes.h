@@ -11,6 +11,7 @@
 #include "model/SkillTypes.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,9 @@ inline constexpr int kUnknownCode = -1;
 inline bool knownTemperature(double celsius) { return celsius > -900; }
 inline bool knownAmount(double value) { return value >= 0; }
 inline bool knownCode(int code) { return code >= 0; }
+// A change between two values, such as the run trend's: NaN when either is
+// unknown.
+inline bool knownChange(double delta) { return std::isfinite(delta); }
 
 // ---- Places and alerts ------------------------------------------------------
 
@@ -191,7 +195,7 @@ struct DailyForecast {
     double ensembleP10 = -1;
     double ensembleP50 = -1;
     double ensembleP90 = -1;
-    // Run-to-run trend
+    // Run-to-run trend; a change the runs do not tell is NaN (knownChange).
     bool hasRunTrend = false;
     int runTrendDaysBack = 0;
     double runTrendTempDelta = 0;

@@ -22,11 +22,19 @@ bool readOpenMeteoRoot(const std::string& body, nlohmann::json& root);
 // The member `key` of `obj` when it is an object; null otherwise.
 const nlohmann::json* objectMember(const nlohmann::json& obj, const char* key);
 
-// For each entry of `times` (local "YYYY-MM-DDTHH:MM" texts): the index of
-// the record day whose date it falls on, compared by their first ten
-// characters; -1 for an entry on no record day or that is not such a text.
-// Among days with the same date the later one counts.
-std::vector<int> dayOfEachTime(const nlohmann::json& times, const std::vector<DailyForecast>& days);
+// Where one hour of a reply's time list falls among the record's days.
+struct HourOfDay {
+    int day = -1;       // index of the record day it falls on; -1 for none
+    bool timed = true;  // false: its time is no time text, so its values are unknown
+};
+
+// For each entry of `times` (local "YYYY-MM-DDTHH:MM" texts): the record day
+// whose date it falls on (among days with the same date the later one
+// counts). The times of one reply are one hour apart, so an entry that is no
+// time (null, or a text that does not read) still has its place: it falls
+// that many hours from the nearest readable time before it (after it, ahead
+// of the first), an unknown hour of its day.
+std::vector<HourOfDay> dayOfEachTime(const nlohmann::json& times, const std::vector<DailyForecast>& days);
 
 // A record day the time list holds fewer hours of is one the reply only
 // begins or ends within: no day of its columns is known there.
@@ -41,11 +49,11 @@ struct DayValues {
 
 // Per record day (`days` of them, placed by dayOfEachTime's `dayOf`), the
 // total and extremes of the hourly `column`. A day is known only when every
-// hour the time list places on it has a number (an hour that is null, of
-// another type or past the column's end makes the day unknown, never 0) and
-// the time list holds at least kMinHoursOfDay of its hours; a column that is
-// no list knows no day.
-std::vector<std::optional<DayValues>> dayValues(const nlohmann::json& column, const std::vector<int>& dayOf,
+// hour the time list places on it has a time and a number (an hour without
+// its time, or that is null, of another type or past the column's end makes
+// the day unknown, never 0) and the time list holds at least kMinHoursOfDay
+// of its hours; a column that is no list knows no day.
+std::vector<std::optional<DayValues>> dayValues(const nlohmann::json& column, const std::vector<HourOfDay>& dayOf,
                                                 size_t days);
 
 }  // namespace nbr

@@ -85,7 +85,7 @@ bool WeatherService::parseEnsemble(const std::string& body, WeatherData& data) {
     if (!hourly) return false;
     const auto time = hourly->find("time");
     if (time == hourly->end() || !time->is_array() || time->empty()) return false;
-    const std::vector<int> dayOf = dayOfEachTime(*time, data.daily);
+    const std::vector<HourOfDay> dayOf = dayOfEachTime(*time, data.daily);
 
     // Each quantity stands on its own members: a day without five known
     // rain totals may still have its highs and lows.

@@ -36,7 +36,7 @@ constexpr std::array<Run, 3> kRuns{{
 // One run's days of one quantity; a day with an unknown hour is unknown.
 using RunDays = std::vector<std::optional<DayValues>>;
 
-RunDays runDays(const json& hourly, const char* key, const std::vector<int>& dayOf, size_t days) {
+RunDays runDays(const json& hourly, const char* key, const std::vector<HourOfDay>& dayOf, size_t days) {
     const auto it = hourly.find(key);
     return it == hourly.end() ? RunDays(days) : dayValues(*it, dayOf, days);
 }
@@ -75,7 +75,7 @@ void WeatherService::parseRunTrend(const std::string& body, WeatherData& data) {
     if (!hourly) return;
     const auto time = hourly->find("time");
     if (time == hourly->end() || !time->is_array() || time->empty()) return;
-    const std::vector<int> dayOf = dayOfEachTime(*time, data.daily);
+    const std::vector<HourOfDay> dayOf = dayOfEachTime(*time, data.daily);
 
     std::array<RunDays, kRuns.size()> highs, rain;
     for (size_t r = 0; r < kRuns.size(); ++r) {
@@ -92,7 +92,7 @@ void WeatherService::parseRunTrend(const std::string& body, WeatherData& data) {
         for (size_t back = kRuns.size() - 1; back >= 1; --back) {
             const double tempDelta = change(highs[0][d], highs[back][d], &DayValues::high);
             const double precipDelta = change(rain[0][d], rain[back][d], &DayValues::total);
-            const int known = !std::isnan(tempDelta) + !std::isnan(precipDelta);
+            const int known = knownChange(tempDelta) + knownChange(precipDelta);
             if (known <= bestKnown) continue;
             bestKnown = known;
             DailyForecast& day = data.daily[d];

@@ -92,9 +92,9 @@ struct DiscussionCard {
 };
 DiscussionCard discussionCard(const WeatherData& data, const Config& config);
 
-// Fresh snow over the 24 hours from the one holding `now`: the sum of the
-// hours whose snowfall is known, cm, and how many of the 24 are not known
-// (unknown in the record, or past its end).
+// Fresh snow over the 24 hours from the one holding `now`, by their times:
+// the sum of the hours whose snowfall is known, cm, and how many of the 24
+// are not known (unknown in the record, missing from it, or past its end).
 struct FreshSnow {
     double cm = 0;
     int unknownHours = 0;

@@ -239,17 +239,22 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int lead, const ForecastS
             out.push_back({printed("Ensemble: %d/%d members wet", d.ensembleWetMembers, members), Tone::Dim});
     }
     if (d.hasRunTrend) {
-        // A change the runs do not tell (NaN) is left out.
+        // "Steady" only when both changes are known and small; a change the
+        // runs do not tell is left out, and with one of them unknown the
+        // other is told however small it is.
         const double temp = d.runTrendTempDelta, precip = d.runTrendPrecipDelta;
-        if (!(std::fabs(temp) >= 2.0) && !(std::fabs(precip) >= 3.0)) {
+        const bool tempKnown = knownChange(temp), precipKnown = knownChange(precip);
+        const bool moved = (tempKnown && std::fabs(temp) >= 2.0) || (precipKnown && std::fabs(precip) >= 3.0);
+        if (tempKnown && precipKnown && !moved) {
             out.push_back({"Run trend: steady over recent model runs", Tone::Dim});
-        } else {
+        } else if (tempKnown || precipKnown) {
             std::string t = "Run trend:";
-            if (std::fabs(temp) >= 0.5) t += " high " + units::tempDelta(cfg, temp) + " deg";
-            if (!std::isnan(precip))
+            if (tempKnown && (std::fabs(temp) >= 0.5 || !precipKnown))
+                t += " high " + units::tempDelta(cfg, temp) + " deg";
+            if (precipKnown)
                 t += printed<48>("%s precip %s%s", t.back() == ':' ? "" : ",", precip < 0 ? "-" : "+",
                                  units::precip(cfg, std::fabs(precip)).c_str());
-            out.push_back({t + printed<32>(" vs %dd-ago run", d.runTrendDaysBack), Tone::Amber});
+            out.push_back({t + printed<32>(" vs %dd-ago run", d.runTrendDaysBack), moved ? Tone::Amber : Tone::Dim});
         }
     }
     if (d.precipitationSum > 0) {
