@@ -37,6 +37,18 @@ std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, 
     return std::span<const HourlyForecast>(hours).subspan(from, std::min(count, hours.size() - from));
 }
 
+std::span<const HourlyForecast> hoursWithin(const WeatherData& data, int64_t now, int hours) {
+    // The hour holding now starts after now - 1 h, so the last of `hours`
+    // starts no later than now + (hours - 1) h.
+    const std::span<const HourlyForecast> from = hoursFrom(data, now, data.hourly.size());
+    const int64_t lastStart = now + int64_t{hours - 1} * 3600;
+    const auto past = std::find_if(from.begin(), from.end(), [&](const HourlyForecast& h) {
+        const std::optional<int64_t> start = replyInstant(data, h.time);
+        return !start || *start > lastStart;
+    });
+    return from.first(static_cast<size_t>(past - from.begin()));
+}
+
 std::span<const HourlyForecast> hoursLeftIn(const WeatherData& data, const PlaceClock& place, const std::string& date,
                                             int64_t now) {
     const std::span<const HourlyForecast> from = hoursFrom(data, now, data.hourly.size());

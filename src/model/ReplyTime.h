@@ -37,6 +37,11 @@ struct RecordClock {
 // takes its slice here, never from the front of the list.
 std::span<const HourlyForecast> hoursFrom(const WeatherData& data, int64_t now, size_t count = 24);
 
+// The hours of the `hours` hours from the one holding `now`, by their times:
+// an hour missing from the record (its time was null) or past its end leaves
+// the slice shorter, never lets a later hour in.
+std::span<const HourlyForecast> hoursWithin(const WeatherData& data, int64_t now, int hours);
+
 // The hours from the one holding `now` to the end of the place's day `date`
 // ("YYYY-MM-DD") on `place`'s clock: the part of that day still to come. The
 // slice stops before the first hour not known to start within the day.

@@ -342,22 +342,14 @@ std::vector<CardLine> quakesCard(const WeatherData& data) {
 }
 
 FreshSnow hourlySnowfallSum(const WeatherData& data, int64_t now) {
-    // Counted by time, not by entries: the hour holding now and the 23 that
-    // start after it, so an hour the record lacks (its time was null) is one
-    // of the unknown ones rather than making room for a 25th.
     constexpr int kHours = 24;
-    constexpr int64_t kHour = 3600;
+    const std::span<const HourlyForecast> hours = hoursWithin(data, now, kHours);
     FreshSnow out;
-    int known = 0;
-    for (const HourlyForecast& h : hoursFrom(data, now, data.hourly.size())) {
-        const std::optional<int64_t> start = replyInstant(data, h.time);
-        if (!start) continue;
-        if (*start > now + (kHours - 1) * kHour) break;
-        if (!knownAmount(h.snowfall)) continue;
-        out.cm += h.snowfall;
-        ++known;
+    out.unknownHours = kHours - static_cast<int>(hours.size());  // missing from the record or past its end
+    for (const HourlyForecast& h : hours) {
+        if (knownAmount(h.snowfall)) out.cm += h.snowfall;
+        else ++out.unknownHours;
     }
-    out.unknownHours = std::max(0, kHours - known);
     return out;
 }
 
