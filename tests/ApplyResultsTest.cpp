@@ -90,7 +90,7 @@ class ApplyResultsTest : public DataDirTest {
 protected:
     void SetUp() override {
         DataDirTest::SetUp();
-        app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+        app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json", app.locationManager.locations());
         app.tray.initialize({});
     }
     void apply(WeatherData w, std::vector<WeatherAlert> alerts) {
@@ -221,7 +221,7 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
 
     // Remembered across a restart: not filed again.
     App again;
-    again.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+    again.alertEngine.setStatePath(tmp_.path() + "/alert_state.json", again.locationManager.locations());
     App::WorkResult r;
     r.weather = boston();
     r.alerts = {alert("2030-01-01", "x")};

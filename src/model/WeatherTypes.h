@@ -91,10 +91,12 @@ struct WeatherAlert {
     // its source's identifier, any other by its kind, its place (the place's
     // key, else its name) and its day.
     std::string deduplicationKey() const;
-    // The key the alert went by while keys named the place alone (as older
-    // state files hold them): it counts for every place of that name.
-    std::string nameKey() const;
 };
+
+// The place a key of a place's alert ("<kind>|<place>|<day>") names: the
+// place's key, or, in a key of an older file, its name alone. Nothing for
+// an official warning's key, which goes by its source's identifier.
+std::optional<std::string> alertKeyPlace(const std::string& key);
 
 // The key an alert filed under `key` goes by once its place is called
 // `newName` instead of `oldName` (a place's key or its name): the same kind
