@@ -84,6 +84,8 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     EXPECT_EQ(q.wind, u"Wind W 5.6 m/s");
     for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, units(true, unit), kNoon).wind, u"Wind W 12 mph");
     EXPECT_EQ(quickLookOf(w, units(true, 3), kNoon).wind, u"Wind W 11 kn");
+    w.temperature = -0.3;
+    EXPECT_EQ(quickLookOf(w, units(false, 1), kNoon).temperature, u"0°C");  // never "-0"
 }
 
 class ApplyResultsTest : public DataDirTest {

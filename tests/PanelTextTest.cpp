@@ -712,6 +712,11 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
         warm.location = r.place.name, warm.placeKey = r.place.cacheKey();
         EXPECT_EQ(toastText(warm, alertWording(warm, r.saved, shown, r.c, 1736811000)), std::string("Warm: ") + r.text);
     }
+    // A gust threshold typed as 18 m/s is told in m/s, as the window tells speeds.
+    Config ms = metric();
+    ms.windUnit = 2;
+    warm.message = "Wind gusts over {wind}", warm.value = 64.8;
+    EXPECT_EQ(alertMessageOn(warm, alertWording(warm, {}, shown, ms, 1736811000)), "Wind gusts over 18.0 m/s");
     // A text of its own names the place after it.
     const AlertWording titled{"", false, "Springfield, Illinois, US"};
     EXPECT_EQ(toastText(a, titled), "Wind: Gusts to 70 km/h (Springfield, Illinois, US)");

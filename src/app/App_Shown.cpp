@@ -2,12 +2,11 @@
 // good record, or, while there is none, an empty one of that place.
 #include "app/App.h"
 
+#include "model/UnitText.h"
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
 #include "ui/Units.h"
-
-#include <cstdio>
 
 namespace nbr {
 
@@ -61,8 +60,8 @@ void App::showInTray(const WeatherData& shown) {
     const std::int64_t asOf = panel::conditionsAsOfFrom(weather);
     trayChangesAt = asOf > now ? asOf : 0;
     const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
-    char text[32] = "--";  // a temperature the service did not give
-    if (knownTemperature(weather.temperature)) std::snprintf(text, sizeof text, "%.0f", t);
+    // "--" for a temperature the service did not give.
+    const std::string text = knownTemperature(weather.temperature) ? numberText("%.0f", t) : "--";
     platform::RgbaImage badge = createBadgeIcon(text);
     if (!badge.empty()) {
         tray.setIcon(badge);

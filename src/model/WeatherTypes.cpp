@@ -1,8 +1,8 @@
 #include "model/WeatherTypes.h"
 
 #include "model/Dates.h"
+#include "model/UnitText.h"
 
-#include <cstdio>
 #include <locale>
 #include <sstream>
 
@@ -79,14 +79,8 @@ std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wordin
         // A day alert ends with its day: it is never worded as past.
         const int days = daysBetween(from, alert.dayKey).value_or(0);
         fill(text, "{day}", alertDayWords(days, alert.kind == AlertKind::SkyEvent));
-        char value[32] = "--";
-        if (knownTemperature(alert.value))
-            std::snprintf(value, sizeof value, wording.fahrenheit ? "%.0fF" : "%.0fC",
-                          wording.fahrenheit ? alert.value * 9.0 / 5.0 + 32.0 : alert.value);
-        fill(text, "{temp}", value);
-        std::snprintf(value, sizeof value, wording.fahrenheit ? "%.0f mph" : "%.0f km/h",
-                      wording.fahrenheit ? alert.value * 0.621371 : alert.value);
-        fill(text, "{wind}", value);
+        fill(text, "{temp}", temperatureText(alert.value, wording.fahrenheit));
+        fill(text, "{wind}", speedText(alert.value, wording.windUnit));
         fill(text, "{place}", wording.placeTitle.empty() ? alert.location : wording.placeTitle);
     }
     if (!placed && !wording.placeTitle.empty()) text += " (" + wording.placeTitle + ")";

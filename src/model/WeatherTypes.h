@@ -118,11 +118,13 @@ struct AlertWording {
     std::string placeDate;  // the place's date now; "" when not known
     bool fahrenheit = false;
     std::string placeTitle;  // where another saved place shares the name: the place's title
+    int windUnit = 1;        // as the settings' (see speedText); km/h, the record's own, unless told
 };
 // An alert's message as worded now: "{day}" names its day (its night for a
 // sky event) as seen from the place's date (from the date it was made on
-// when that is not known), "{temp}" and "{wind}" give `value` in the units
-// asked for, and "{place}" is the place's name, or its title when given. An
+// when that is not known), "{temp}" and "{wind}" give `value` as the window
+// words temperatures and speeds in the units asked for (temperatureText,
+// speedText), and "{place}" is the place's name, or its title when given. An
 // alert of a titled place without "{place}" ends with the title in brackets.
 std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wording);
 

@@ -95,6 +95,7 @@ AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation
     AlertWording w;
     if (const PlaceClock clock = placeClockOf(a.placeKey, places, shown); clock.known()) w.placeDate = clock.dateOf(now);
     w.fahrenheit = c.useFahrenheit;
+    w.windUnit = c.windUnit;
     const auto own = std::find_if(places.begin(), places.end(),
                                   [&](const SavedLocation& p) { return p.cacheKey() == a.placeKey; });
     if (own != places.end() && std::any_of(places.begin(), places.end(), [&](const SavedLocation& p) {
