@@ -170,6 +170,7 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
     WeatherData b = boston(), late = boston();
     b.location = late.location = {"Boston", "US", "", 42.36, -71.06, "America/New_York", false};
     late.temperature = 30;
+    const GeoLocation ph{"Boston", "PH", "Davao Oriental", 7.87, 126.37, "Asia/Manila", false};
     for (const GeoLocation& g : {b.location, GeoLocation{"Cabin", "", "", 61.2, 7.1, "", false}})  // typed: no zone
         app.config.locations.push_back(SavedLocation{g});
     const auto failFor = [&](const GeoLocation& g, const char* error) {
@@ -186,7 +187,11 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         {[&] { app.fetchInProgress = true, apply(late, {alert("2030-01-01", "Rain")}); }, "Cabin", {0, 0},
          u"No data - Cabin"},
         {[&] { failFor(b.location, "Boston's failure"); }, "Cabin", {0, 0}, u"No data - Cabin"},
-        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"}};
+        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"},
+        // Beside another place of the name, each by its title.
+        {[&] { app.config.locations.push_back(SavedLocation{ph}), app.locationManager.setActive(2); }, "Boston PH",
+         {8, 8}, u"No data - Boston, Davao Oriental, PH"},
+        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston, US"}};
     for (const auto& r : rows) {
         r.step();
         const WeatherData& shown = app.shownRecord();
