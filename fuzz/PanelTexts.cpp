@@ -46,7 +46,7 @@ void panels(const nbr::WeatherData& d, const nbr::Config& c) {
         (void)dailyTooltip(day, k, &d.skill, c, clock);
     }
     (void)sunTrack(d, now, c.use24hClock);
-    (void)miniStrip(d, c, true, now);
+    (void)miniStrip(d, {}, c, true, now);
 }
 
 }  // namespace

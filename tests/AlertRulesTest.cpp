@@ -33,9 +33,10 @@ WeatherData record(int currentCode, std::vector<int> dayCodes, const std::string
     return d;
 }
 
-std::vector<std::string> titles(const std::vector<WeatherAlert>& alerts, bool fahrenheit = false) {
+std::vector<std::string> titles(const std::vector<WeatherAlert>& alerts, int windUnit = 1) {
     std::vector<std::string> out;
-    for (const WeatherAlert& a : alerts) out.push_back(a.title + "@" + a.dayKey + ": " + alertMessageOn(a, {"", fahrenheit, ""}));
+    for (const WeatherAlert& a : alerts)
+        out.push_back(a.title + "@" + a.dayKey + ": " + alertMessageOn(a, {"", false, "", windUnit}));
     return out;
 }
 
@@ -134,6 +135,9 @@ TEST_F(AlertRulesTest, TemperatureSwings) {
         {{{10, 0}, {18.5, 1.5}, {10, 0}, {30, 0}, {60, 0}}, false, "Temps warming to 30C in the next few days in Boston", 3},
         {{{20, 10}, {15, kU}}, false, "", 0},  // an unknown temperature is never one end of a swing
         {{{10, 0}, {kU, kU}, {10, 0}, {30, 0}}, false, "Temps warming to 30C in the next few days in Boston", 3},
+        {{{9, 2}, {3, -0.3}}, false, "Temps dropping to 0C tomorrow in Boston", 1},  // never "-0", as the window
+        {{{9, 2}, {3, -0.3}}, true, "Temps dropping to 31F tomorrow in Boston", 1},
+        {{{-8, -10}, {-12, -17.9}}, true, "Temps dropping to 0F tomorrow in Boston", 1},  // -0.2F
     };
     for (const Case& c : cases) {
         WeatherData d = record(0, {});
@@ -163,21 +167,23 @@ TEST_F(AlertRulesTest, TemperatureSwings) {
 TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
     struct Case {
         double rain0, pop0, snow0, rain1, pop1, snow1, gust;
-        bool imperial;
+        int windUnit;  // as the settings': 0 mph, 1 km/h, 2 m/s, 3 knots
         std::vector<std::string> expected;
         int code0 = 0, code1 = 0;  // the days' weather codes
     };
     const Case cases[] = {
-        {0, 61, 0, 5, 90, 0, 0, false, {"Rain Expected@2025-01-15: Rain expected today in Boston"}},
-        {1.0, 60, 0, 1.1, 0, 0, 0, false, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}},
-        {0, 0, 0.1, 0, 0, 3, 0, false, {"Snow Expected@2025-01-15: Snowfall expected today in Boston"}},
-        {0, 0, 0, 0, 0, 0, 64, false, {}},
-        {0, 0, 0, 0, 0, 0, 64.5, false, {"High Wind@2025-01-15: Wind gusts over 64 km/h in Boston"}},
-        {0, 0, 0, 0, 0, 0, 70, true, {"High Wind@2025-01-15: Wind gusts over 40 mph in Boston"}},
+        {0, 61, 0, 5, 90, 0, 0, 1, {"Rain Expected@2025-01-15: Rain expected today in Boston"}},
+        {1.0, 60, 0, 1.1, 0, 0, 0, 1, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}},
+        {0, 0, 0.1, 0, 0, 3, 0, 1, {"Snow Expected@2025-01-15: Snowfall expected today in Boston"}},
+        {0, 0, 0, 0, 0, 0, 64, 1, {}},
+        {0, 0, 0, 0, 0, 0, 64.5, 1, {"High Wind@2025-01-15: Wind gusts over 64 km/h in Boston"}},
+        {0, 0, 0, 0, 0, 0, 70, 0, {"High Wind@2025-01-15: Wind gusts over 40 mph in Boston"}},
+        {0, 0, 0, 0, 0, 0, 70, 2, {"High Wind@2025-01-15: Wind gusts over 17.8 m/s in Boston"}},
+        {0, 0, 0, 0, 0, 0, 70, 3, {"High Wind@2025-01-15: Wind gusts over 35 kn in Boston"}},
         // A day of snow does not count by its chance; its rain sum still does.
-        {0, 90, 0, 0, 70, 0, 0, false, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}, 85, 61},
-        {1.5, 90, 0, 0, 0, 0, 0, false, {"Rain Expected@2025-01-15: Rain expected today in Boston"}, 71},
-        {0, 90, 0, 0, 0, 0, 0, false, {}, kUnknownCode},  // nor does a day whose code is not known
+        {0, 90, 0, 0, 70, 0, 0, 1, {"Rain Expected@2025-01-16: Rain expected tomorrow in Boston"}, 85, 61},
+        {1.5, 90, 0, 0, 0, 0, 0, 1, {"Rain Expected@2025-01-15: Rain expected today in Boston"}, 71},
+        {0, 90, 0, 0, 0, 0, 0, 1, {}, kUnknownCode},  // nor does a day whose code is not known
     };
     for (const Case& c : cases) {
         WeatherData d = record(0, {0, 0});
@@ -185,7 +191,7 @@ TEST_F(AlertRulesTest, RainSnowAndWindThresholds) {
         d.daily[1].rainSum = c.rain1, d.daily[1].precipitationProbabilityMax = c.pop1, d.daily[1].snowfallSum = c.snow1;
         d.windGusts = c.gust;
         d.daily[0].weatherCode = c.code0, d.daily[1].weatherCode = c.code1;
-        EXPECT_EQ(titles(engine.evaluate(d, tuning, kNow), c.imperial), c.expected);
+        EXPECT_EQ(titles(engine.evaluate(d, tuning, kNow), c.windUnit), c.expected);
     }
     // A snow threshold of 2 cm: 2 exactly is not enough.
     AlertTuning two = tuning;

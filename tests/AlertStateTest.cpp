@@ -16,7 +16,7 @@ namespace {
 const int64_t kNow =
     std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 
-WeatherAlert alert(const char* title, int64_t expires, const char* placeKey = "") {
+WeatherAlert alert(const char* title, int64_t expires, const char* placeKey = "Tromsø@69.6500,18.9600") {
     WeatherAlert a;
     a.placeKey = placeKey;
     a.kind = AlertKind::RainExpected;
@@ -27,6 +27,8 @@ WeatherAlert alert(const char* title, int64_t expires, const char* placeKey = ""
     return a;
 }
 
+const std::string kKey = "2|Tromsø@69.6500,18.9600|";  // of the alerts above, but for the day
+
 class AlertStateTest : public ::testing::Test {
 protected:
     TempDir tmp;
@@ -36,30 +38,32 @@ protected:
 TEST_F(AlertStateTest, FiledAndAcknowledgedKeysSurviveARestart) {
     {
         AlertEngine e;
-        e.setStatePath(path());
+        e.setStatePath(path(), {});
         EXPECT_FALSE(e.alreadyNotified(alert("a", kNow + 100), kNow));
         e.markNotified(alert("a", kNow + 100), kNow);
         e.markNotified(alert("b", 0), kNow);        // no expiry: a day
         e.markNotified(alert("old", kNow - 1), kNow);  // already past: not kept
-        e.acknowledge("2|Tromsø|x", {}, kNow);
+        e.acknowledge(kKey + "x", {}, kNow);
         EXPECT_TRUE(e.alreadyNotified(alert("a", 0), kNow + 99));
         EXPECT_FALSE(e.alreadyNotified(alert("a", 0), kNow + 100));  // at the second: gone
     }
     const std::string day = std::to_string(kNow + 86400);
-    EXPECT_EQ(readFile(path()), "{\"acked\":{\"2|Tromsø|x\":" + day + "},\"notified\":{\"2|Tromsø|a\":" +
-                                    std::to_string(kNow + 100) + ",\"2|Tromsø|b\":" + day + "}}");
+    EXPECT_EQ(readFile(path()), "{\"acked\":{\"" + kKey + "x\":" + day + "},\"notified\":{\"" + kKey + "a\":" +
+                                    std::to_string(kNow + 100) + ",\"" + kKey + "b\":" + day + "}}");
 
     AlertEngine again;
-    again.setStatePath(path());
+    again.setStatePath(path(), {});
     EXPECT_TRUE(again.alreadyNotified(alert("b", 0), kNow + 3600));
-    EXPECT_EQ(again.acknowledgedKeys(kNow), std::vector<std::string>{"2|Tromsø|x"});
+    EXPECT_EQ(again.acknowledgedKeys(kNow), std::vector<std::string>{kKey + "x"});
     EXPECT_TRUE(again.acknowledgedKeys(kNow + 86400).empty());
     // A later mark replaces the earlier time.
     again.markNotified(alert("b", kNow + 10), kNow);
     EXPECT_FALSE(again.alreadyNotified(alert("b", 0), kNow + 10));
 }
 
-// Two Springfields apart; an older file's key of the name alone counts for both.
+// Two Springfields apart. An older file's key of the name alone becomes the
+// keys of the spots the file lists for it, else of the places of that name
+// saved when it is read: a place saved later is told its own alerts.
 TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
     const GeoLocation il{"Springfield", "US", "Illinois", 39.8, -89.65, "", false},
         ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "", false}, home{"Home", "US", "", 39.8, -89.65, "", false};
@@ -69,23 +73,39 @@ TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
         return a;
     };
     const std::string f = std::to_string(kNow + 3600), soon = std::to_string(kNow + 100);
-    writeFile(path(), "{\"acked\":{\"2|Springfield|old\":" + f + "},\"notified\":{\"2|Springfield|old\":" + f +
-                          "},\"places\":{\"2|Springfield|old\":[\"39.8000,-89.6500\"]}}");
+    const std::string older = "{\"acked\":{\"2|Springfield|old\":" + f + "},\"notified\":{\"2|Springfield|old\":" + f +
+                              "}", ilSpot = ",\"places\":{\"2|Springfield|old\":[\"39.8000,-89.6500\"]}";
+    const std::string ilOld = "2|Springfield@39.8000,-89.6500|old", maOld = "2|Springfield@42.1000,-72.5900|old";
+    const struct { std::string places; std::vector<SavedLocation> saved; std::set<std::string> acked; bool maTold; } rows[] = {
+        {ilSpot, {SavedLocation{il}, SavedLocation{ma}}, {ilOld}, false},  // Massachusetts saved later
+        {"", {SavedLocation{il}, SavedLocation{home}, SavedLocation{ma}}, {ilOld, maOld}, true},
+        {",\"places\":{\"2|Springfield|old\":[\"north\",7]}", {SavedLocation{ma}}, {maOld}, true},
+        {"", {SavedLocation{home}}, {}, false},  // no place of the name: for none
+    };
+    for (const auto& r : rows) {
+        writeFile(path(), older + r.places + "}");
+        AlertEngine e;
+        e.setStatePath(path(), r.saved);
+        const std::vector<std::string> acked = e.acknowledgedKeys(kNow);
+        EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), r.acked) << r.places;
+        EXPECT_EQ(e.alreadyNotified(of(ma, "old"), kNow), r.maTold) << r.places;
+    }
+    writeFile(path(), older + ilSpot + "}");
     AlertEngine e;
-    e.setStatePath(path());
+    e.setStatePath(path(), {});
     e.markNotified(of(il, "new", kNow + 100), kNow);
     e.acknowledge(of(ma, "new").deduplicationKey(), {}, kNow);
     const std::string maNew = "2|Springfield@42.1000,-72.5900|new";
     std::vector<std::string> acked = e.acknowledgedKeys(kNow);
-    EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{"2|Springfield|old", maNew}));
+    EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), (std::set<std::string>{ilOld, maNew}));
     const auto told = [&](std::initializer_list<std::pair<WeatherAlert, bool>> rows) {
         for (const auto& [a, t] : rows) EXPECT_EQ(e.alreadyNotified(a, kNow), t) << a.deduplicationKey();
     };
-    told({{of(il, "old"), true}, {of(ma, "old"), true}, {of(il, "new"), true}, {of(ma, "new"), false}});
-    e.renamePlace(il, home, false, true);  // moves the renamed place's keys only
-    told({{of(home, "new"), true}, {of(il, "new"), false}, {of(ma, "old"), true}});
-    EXPECT_EQ(e.forgetPlace(ma, true), std::set<std::string>{maNew});
-    EXPECT_EQ(e.forgetPlace(ma, false), std::set<std::string>{"2|Springfield|old"});
+    told({{of(il, "old"), true}, {of(ma, "old"), false}, {of(il, "new"), true}, {of(ma, "new"), false}});
+    e.renamePlace(il, home, false);  // moves the renamed place's keys only
+    told({{of(home, "new"), true}, {of(il, "new"), false}, {of(home, "old"), true}});
+    EXPECT_EQ(e.forgetPlace(ma), std::set<std::string>{maNew});
+    EXPECT_TRUE(e.forgetPlace(ma).empty());
     EXPECT_EQ(readFile(path()), "{\"acked\":{\"2|Home@39.8000,-89.6500|old\":" + f +
                                     "},\"notified\":{\"2|Home@39.8000,-89.6500|new\":" + soon +
                                     ",\"2|Home@39.8000,-89.6500|old\":" + f + "}}");
@@ -112,7 +132,7 @@ TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {
     for (const Case& c : cases) {
         writeFile(path(), c.text);
         AlertEngine e;
-        e.setStatePath(path());
+        e.setStatePath(path(), {});
         EXPECT_EQ(e.acknowledgedKeys(0), c.acked) << c.text;
         EXPECT_EQ(readFile(path()), c.text);  // loading never writes
     }
@@ -120,21 +140,21 @@ TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {
 
 TEST_F(AlertStateTest, AKillDuringASaveLeavesTheOldOrTheNewFile) {
     AlertEngine e;
-    e.setStatePath(path());
+    e.setStatePath(path(), {});
     e.acknowledge("kept", {}, 0);
     const std::string before = readFile(path());
     for (int round = 0; round < 20; ++round) {
         const pid_t child = fork();
         if (child == 0) {
             AlertEngine w;
-            w.setStatePath(path());
+            w.setStatePath(path(), {});
             for (int i = 0;; ++i) w.markNotified(alert(std::to_string(i).c_str(), 0), 0);
         }
         usleep(2000 + round * 500);
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
         AlertEngine after;
-        after.setStatePath(path());
+        after.setStatePath(path(), {});
         EXPECT_EQ(after.acknowledgedKeys(0), std::vector<std::string>{"kept"}) << round;
     }
     (void)before;

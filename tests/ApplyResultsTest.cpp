@@ -84,13 +84,15 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     EXPECT_EQ(q.wind, u"Wind W 5.6 m/s");
     for (int unit : {0, 7, -3}) EXPECT_EQ(quickLookOf(w, units(true, unit), kNoon).wind, u"Wind W 12 mph");
     EXPECT_EQ(quickLookOf(w, units(true, 3), kNoon).wind, u"Wind W 11 kn");
+    w.temperature = -0.3;
+    EXPECT_EQ(quickLookOf(w, units(false, 1), kNoon).temperature, u"0°C");  // never "-0"
 }
 
 class ApplyResultsTest : public DataDirTest {
 protected:
     void SetUp() override {
         DataDirTest::SetUp();
-        app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+        app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json", app.locationManager.locations());
         app.tray.initialize({});
     }
     void apply(WeatherData w, std::vector<WeatherAlert> alerts) {
@@ -175,6 +177,7 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
     WeatherData b = boston(), late = boston();
     b.location = late.location = {"Boston", "US", "", 42.36, -71.06, "America/New_York", false};
     late.temperature = 30;
+    const GeoLocation ph{"Boston", "PH", "Davao Oriental", 7.87, 126.37, "Asia/Manila", false};
     for (const GeoLocation& g : {b.location, GeoLocation{"Cabin", "", "", 61.2, 7.1, "", false}})  // typed: no zone
         app.config.locations.push_back(SavedLocation{g});
     const auto failFor = [&](const GeoLocation& g, const char* error) {
@@ -191,7 +194,11 @@ TEST_F(ApplyResultsTest, OnlyTheActivePlacesOwnRecordIsShown) {
         {[&] { app.fetchInProgress = true, apply(late, {alert("2030-01-01", "Rain")}); }, "Cabin", {0, 0},
          u"No data - Cabin"},
         {[&] { failFor(b.location, "Boston's failure"); }, "Cabin", {0, 0}, u"No data - Cabin"},
-        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"}};
+        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston"},
+        // Beside another place of the name, each by its title.
+        {[&] { app.config.locations.push_back(SavedLocation{ph}), app.locationManager.setActive(2); }, "Boston PH",
+         {8, 8}, u"No data - Boston, Davao Oriental, PH"},
+        {[&] { app.locationManager.setActive(0); }, "Boston", {}, u"71F Partly Cloudy - Boston, US"}};
     for (const auto& r : rows) {
         r.step();
         const WeatherData& shown = app.shownRecord();
@@ -228,7 +235,7 @@ TEST_F(ApplyResultsTest, AlertsAreFiledOncePerKeyAndRefreshedInPlace) {
 
     // Remembered across a restart: not filed again.
     App again;
-    again.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+    again.alertEngine.setStatePath(tmp_.path() + "/alert_state.json", again.locationManager.locations());
     App::WorkResult r;
     r.weather = boston();
     r.alerts = {alert("2030-01-01", "x")};

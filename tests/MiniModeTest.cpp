@@ -131,7 +131,7 @@ TEST_F(MiniModeTest, FramesDrawTheRecordAndTheStripAndSettingsChangesApply) {
     a.location = place.name, a.placeKey = place.cacheKey();
     app.alerts = {a, a, a};
     app.alerts[2].dayKey = "2026-01-02";
-    app.acknowledgedKeys = {a.deduplicationKey(), app.alerts[2].nameKey()};  // the latter as an older file holds it
+    app.acknowledgedKeys = {a.deduplicationKey(), app.alerts[2].deduplicationKey()};
     app.renderFrame();
     EXPECT_TRUE(app.visibleAlerts.empty());  // acknowledged alerts are not shown
     EXPECT_FALSE(app.alertsDirty);

@@ -154,8 +154,9 @@ std::vector<MinutelyForecast> stepsFromNow(std::initializer_list<double> mm, int
 Line currentAdvice(const WeatherData& d, const Config& c) {
     return panel::currentAdvice(d, todayOf(d, kRecordNow), c, kRecordNow);
 }
-MiniStrip miniStrip(const WeatherData& d, const Config& c, bool refreshing) {
-    return panel::miniStrip(d, c, refreshing, kRecordNow);
+MiniStrip miniStrip(const WeatherData& d, const Config& c, bool refreshing,
+                    const std::vector<SavedLocation>& saved = {}) {
+    return panel::miniStrip(d, saved, c, refreshing, kRecordNow);
 }
 
 WeatherData currentRecord() {
@@ -701,7 +702,8 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";
     EXPECT_EQ(toastLabel(a, "US"), "");
-    EXPECT_EQ(toastText(a, {}), "Wind: Gusts to 70 km/h");
+    EXPECT_EQ(toastText(a, {}).text, "Wind: Gusts to 70 km/h");
+    EXPECT_EQ(toastText(a, {}).place, "");
     // A day alert made on Oslo's Monday, shown at 00:30 on its Tuesday (a place
     // without a zone: on the day made); two Springfields, each named by its title.
     const GeoLocation oslo{"Oslo", "NO", "Oslo", 59.91, 10.75, "Europe/Oslo", false},
@@ -722,11 +724,19 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     };
     for (const auto& r : rows) {
         warm.location = r.place.name, warm.placeKey = r.place.cacheKey();
-        EXPECT_EQ(toastText(warm, alertWording(warm, r.saved, shown, r.c, 1736811000)), std::string("Warm: ") + r.text);
+        EXPECT_EQ(alertMessageOn(warm, alertWording(warm, r.saved, shown, r.c, 1736811000)), r.text);
     }
-    // A text of its own names the place after it.
+    // A gust threshold typed as 18 m/s is told in m/s, as the window tells speeds.
+    Config ms = metric();
+    ms.windUnit = 2;
+    warm.message = "Wind gusts over {wind}", warm.value = 64.8;
+    EXPECT_EQ(alertMessageOn(warm, alertWording(warm, {}, shown, ms, 1736811000)), "Wind gusts over 18.0 m/s");
+    // A text of its own names the place after it; a toast above it, where
+    // shortening the text cannot take it.
     const AlertWording titled{"", false, "Springfield, Illinois, US"};
-    EXPECT_EQ(toastText(a, titled), "Wind: Gusts to 70 km/h (Springfield, Illinois, US)");
+    EXPECT_EQ(alertMessageOn(a, titled), "Gusts to 70 km/h (Springfield, Illinois, US)");
+    EXPECT_EQ(toastText(a, titled).text, "Wind: Gusts to 70 km/h");
+    EXPECT_EQ(toastText(a, titled).place, "Springfield, Illinois, US");
     a.official = true;
     a.severity = "Unknown";
     EXPECT_EQ(toastLabel(a, "US"), "NWS");
@@ -763,13 +773,17 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(m.stat.text, "");  // high/low wanted but no daily data
     EXPECT_EQ(m.place, "Halifax");
     EXPECT_EQ(miniStrip(d, c, true).place, "Halifax  (updating...)");
+    const GeoLocation ns{"Halifax", "CA", "Nova Scotia", 44.65, -63.57, "", false},
+        england{"Halifax", "GB", "England", 53.72, -1.86, "", false};
+    d.location = ns;  // beside a Halifax elsewhere: by its title
+    EXPECT_EQ(miniStrip(d, c, false, {SavedLocation{ns}, SavedLocation{england}}).place, "Halifax, Nova Scotia, CA");
     DailyForecast t;
     t.date = "2026-12-07", t.temperatureMax = 10, t.temperatureMin = 0, t.precipitationProbabilityMax = 40;
     d.daily = {t};
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High 50F / Low 32F   rain 40%");
     d.daily[0].temperatureMax = kUnknownTemperature, d.daily[0].precipitationProbabilityMax = kUnknownAmount;
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "High -- / Low 32F   rain --");
-    EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
+    EXPECT_EQ(panel::miniStrip(d, {}, c, false, kRecordNow + 86400).stat.text, "");  // not the place's date any more
     c.miniStat = 1;
     d.windSpeed = 10, d.windDirection = 0;
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Feels 32F   wind 6 mph N");
@@ -787,7 +801,7 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     d.minutely15 = stepsFromNow({0, 0.2}, 85);
     EXPECT_EQ(miniStrip(d, c, false).stat.text, "Snow in ~15 min");
     d.fetchedAt = system_clock::time_point(seconds(kRecordNow + 600));  // conditions over an hour old say when
-    EXPECT_EQ(panel::miniStrip(d, c, false, kRecordNow + 3601).stat.text, "as of 10:15 AM, Dec 7");
+    EXPECT_EQ(panel::miniStrip(d, {}, c, false, kRecordNow + 3601).stat.text, "as of 10:15 AM, Dec 7");
 
     // The notification list's times: on the place's clock, else the shown place's.
     Notification n;

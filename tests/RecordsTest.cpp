@@ -100,10 +100,10 @@ TEST(WeatherAlertTest, DeduplicationKeyRules) {
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-06-30");
     rain.dayKey = "2024-07-01";
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo|2024-07-01");
-    // Of a place: by its key; by its name alone in an older file.
+    // Of a place: by its key, the place the key names.
     rain.placeKey = "Oslo@59.9100,10.7500";
     EXPECT_EQ(rain.deduplicationKey(), "2|Oslo@59.9100,10.7500|2024-07-01");
-    EXPECT_EQ(rain.nameKey(), "2|Oslo|2024-07-01");
+    EXPECT_EQ(alertKeyPlace(rain.deduplicationKey()), "Oslo@59.9100,10.7500");
 
     // A renamed place's keys, and only its own, go by the new name: key,
     // old name, the key renamed ("" for none).

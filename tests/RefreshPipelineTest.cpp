@@ -124,7 +124,7 @@ TEST_F(RefreshPipelineTest, SwitchesOffLearningAndAlertsAndStopsAtShutDown) {
 // its scored history with the corrections it gives, its archive and source
 // flags, and the alert already dismissed, which is not raised again.
 TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
-    app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json");
+    app.alertEngine.setStatePath(tmp_.path() + "/alert_state.json", app.locationManager.locations());
     app.config.alertGustKmh = -1;  // any wind raises High Wind
     app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
     app.locationManager.addLocation(place("boston"));
@@ -190,7 +190,7 @@ TEST_F(RefreshPipelineTest, ARenamedPlaceKeepsItsHistoryAndItsDismissedAlerts) {
 // a second entry still stands there.
 TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
     const std::string state = tmp_.path() + "/alert_state.json";
-    app.alertEngine.setStatePath(state);
+    app.alertEngine.setStatePath(state, app.locationManager.locations());
     app.config.alertGustKmh = -1;  // any wind raises High Wind
     app.renderer = std::make_unique<UIRenderer>(app.locationManager, app.config);
     app.locationManager.addLocation(place("boston"));

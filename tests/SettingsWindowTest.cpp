@@ -28,7 +28,8 @@ TEST(SettingsRules, ThresholdsAreShownInDisplayUnitsAndStoredClampedInMetric) {
     } cases[] = {
         {0, true, 0, 0, 5, 1, 1 / 0.621371, 5 / 1.8, 1 / 0.393701},  // a zero gust stores 1 mph
         {1, false, 1, 1000, 100, -2, 300, 40, 0},
-        {3, true, 0, 10, 0.5, 50, 10 / 0.539957, 1 / 1.8, 100},  // 50 inches caps at 100 cm
+        {2, false, 1, 18, 3, 2.5, 64.8, 3, 2.5},                 // the speed alerts are told in
+        {3, true, 0, 10, 0.5, 50, 18.52, 1 / 1.8, 100},          // 50 inches caps at 100 cm
         {9, false, 1, 10, 3, 2.5, 10 / 0.621371, 3, 2.5},        // a unit past the table counts as mph
     };
     for (const auto& c : cases) {

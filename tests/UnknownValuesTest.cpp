@@ -96,13 +96,13 @@ Texts textsOf(const WeatherData& d) {
                         dailyTakeaway(d, today, placeClock(d), now, imperial)});
         addLines("metrics", panel::currentMetrics(d, cfg));
         for (cfg.miniStat = 0; cfg.miniStat < 3; ++cfg.miniStat) {
-            const panel::MiniStrip m = panel::miniStrip(d, cfg, false, now);
+            const panel::MiniStrip m = panel::miniStrip(d, {}, cfg, false, now);
             add("mini#", {m.top + " | " + m.stat.text});
         }
         const TrayQuickLook q = quickLookOf(d, cfg, now);
         for (const std::u16string* s : {&q.temperature, &q.condition, &q.feelsLike, &q.highLow, &q.wind, &q.rain})
             add("tray#", {wideToUtf8(*s)});
-        add("tray#", {trayTooltipOf(d, cfg, now)});
+        add("tray#", {trayTooltipOf(d, {}, cfg, now)});
         const std::span<const HourlyForecast> hours = hoursFrom(d, now);
         for (const panel::HourCells& c : panel::hourStrip(hours, cfg, clock, now))
             add("strip#", {c.hour, c.temperature, c.condition, c.rain});

@@ -349,8 +349,10 @@ public:
 // record has no entry for it.
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now);
 // The tray icon's tooltip of a record at `now` (Unix seconds): "22C Overcast
-// - Oslo", with the conditions' time once they are more than an hour old.
-std::string trayTooltipOf(const WeatherData& w, const Config& config, int64_t now);
+// - Oslo", with the conditions' time once they are more than an hour old;
+// the place named among the saved `places` (see panel::placeName).
+std::string trayTooltipOf(const WeatherData& w, const std::vector<SavedLocation>& places, const Config& config,
+                          int64_t now);
 
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);

@@ -247,10 +247,8 @@ void App::buildFrame() {
         std::lock_guard<std::mutex> lock(dataMutex);
         if (alertsDirty) {
             visibleAlerts.clear();
-            // A key of the place's name alone (an older file's) counts too.
             for (const WeatherAlert& a : alerts)
-                if (!acknowledgedKeys.count(a.deduplicationKey()) && !acknowledgedKeys.count(a.nameKey()))
-                    visibleAlerts.push_back(a);
+                if (!acknowledgedKeys.count(a.deduplicationKey())) visibleAlerts.push_back(a);
             alertsDirty = false;
         }
     }

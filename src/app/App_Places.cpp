@@ -18,15 +18,11 @@ void App::followEditedPlace(const GeoLocation& before) {
         forgetRemovedPlace(before);
         return;
     }
-    // Another saved place with the same name, or the very same key, keeps
-    // what it shares with this one.
-    bool nameShared = false, keyShared = false;
-    for (const SavedLocation& p : locationManager.locations()) {
-        nameShared = nameShared || p.name == before.name;
-        keyShared = keyShared || p.cacheKey() == oldKey;
-    }
+    // Another saved entry of the very place keeps what it shares with this one.
+    const bool keyShared = std::any_of(locationManager.locations().begin(), locationManager.locations().end(),
+                                       [&oldKey](const SavedLocation& p) { return p.cacheKey() == oldKey; });
     if (!keyShared) forgottenPlaces.insert(oldKey);
-    alertEngine.renamePlace(before, after, keyShared, nameShared);
+    alertEngine.renamePlace(before, after, keyShared);
     {
         std::lock_guard<std::mutex> lock(dataMutex);
         const std::vector<std::string> acked = alertEngine.acknowledgedKeys(0);
@@ -73,11 +69,8 @@ void App::forgetRemovedPlace(const GeoLocation& removed) {
     alertsDirty = true;
     // This spot's told and dismissed alerts are forgotten, so that a place
     // of that name saved later, or this one at the spot it moved to, has its
-    // alerts filed and told anew; those of its name alone (from an older
-    // file) stay while another place goes by the name.
-    const bool nameShared = std::any_of(locationManager.locations().begin(), locationManager.locations().end(),
-                                        [&removed](const SavedLocation& p) { return p.name == removed.name; });
-    for (const std::string& k : alertEngine.forgetPlace(removed, nameShared)) acknowledgedKeys.erase(k);
+    // alerts filed and told anew.
+    for (const std::string& k : alertEngine.forgetPlace(removed)) acknowledgedKeys.erase(k);
 }
 
 bool App::placeGone(const GeoLocation& place) const {

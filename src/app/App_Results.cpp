@@ -4,12 +4,11 @@
 #include "app/App.h"
 
 #include "foundation/PlaceTime.h"
+#include "model/UnitText.h"
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
 #include "platform/TimeZones.h"
 #include "ui/Panel_Places.h"
-
-#include <cstdio>
 
 namespace nbr {
 
@@ -17,12 +16,6 @@ namespace {
 
 constexpr size_t kMostNotifications = 50;
 constexpr int kRainNoticeMinutes = 30;
-
-std::string printed(const char* format, double value) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, format, value);
-    return buf;
-}
 
 }  // namespace
 
@@ -32,7 +25,7 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t no
     const bool fahrenheit = config.useFahrenheit;
     const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
     const auto degrees = [&](double c) {
-        return knownTemperature(c) ? utf8ToWide(printed("%.0f°", temp(c))) : std::u16string(u"--");
+        return knownTemperature(c) ? utf8ToWide(numberText("%.0f°", temp(c))) : std::u16string(u"--");
     };
     TrayQuickLook q;
     q.heading = utf8ToWide(panel::placeTitle(w.location));

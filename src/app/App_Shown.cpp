@@ -2,19 +2,20 @@
 // good record, or, while there is none, an empty one of that place.
 #include "app/App.h"
 
+#include "model/UnitText.h"
 #include "model/Utf8.h"
 #include "model/WeatherCodes.h"
 #include "ui/Panel_Current.h"
+#include "ui/Panel_Places.h"
 #include "ui/Units.h"
-
-#include <cstdio>
 
 namespace nbr {
 
-std::string trayTooltipOf(const WeatherData& w, const Config& config, int64_t now) {
+std::string trayTooltipOf(const WeatherData& w, const std::vector<SavedLocation>& places, const Config& config,
+                          int64_t now) {
     const std::string asOf = panel::conditionsAsOf(w, config, now);
     return units::temp(config, w.temperature) + " " + conditionText(w.weatherCode) +
-           (asOf.empty() ? "" : " (" + asOf + ")") + " - " + w.location.name;
+           (asOf.empty() ? "" : " (" + asOf + ")") + " - " + panel::placeName(w.location, places);
 }
 
 const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank) {
@@ -47,7 +48,9 @@ void App::showInTray(const WeatherData& shown) {
     trayChangesAt = 0;
     if (&shown != &weather) {
         // A place without weather: its name alone, the program's own icon.
-        tray.setTooltip(shown.location.name.empty() ? u"" : utf8ToWide("No data - " + shown.location.name));
+        tray.setTooltip(shown.location.name.empty()
+                            ? u""
+                            : utf8ToWide("No data - " + panel::placeName(shown.location, locationManager.locations())));
         if (!windowIcon.empty()) {
             tray.setIcon(windowIcon);
             if (window) platform::gui::setWindowIcon(window, windowIcon);
@@ -57,12 +60,12 @@ void App::showInTray(const WeatherData& shown) {
         return;
     }
     const std::int64_t now = wallSeconds();
-    tray.setTooltip(utf8ToWide(trayTooltipOf(weather, config, now)));
+    tray.setTooltip(utf8ToWide(trayTooltipOf(weather, locationManager.locations(), config, now)));
     const std::int64_t asOf = conditionsAsOfFrom(weather);
     trayChangesAt = asOf > now ? asOf : 0;
     const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
-    char text[32] = "--";  // a temperature the service did not give
-    if (knownTemperature(weather.temperature)) std::snprintf(text, sizeof text, "%.0f", t);
+    // "--" for a temperature the service did not give.
+    const std::string text = knownTemperature(weather.temperature) ? numberText("%.0f", t) : "--";
     platform::RgbaImage badge = createBadgeIcon(text);
     if (!badge.empty()) {
         tray.setIcon(badge);

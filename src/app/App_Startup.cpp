@@ -60,7 +60,7 @@ bool App::initialize() {
     const std::string dir = Config::configDir();
     historyStore.dir = dir + "/history";
     archiveStore.dir = dir + "/archive";
-    alertEngine.setStatePath(dir + "/alert_state.json");
+    alertEngine.setStatePath(dir + "/alert_state.json", locationManager.locations());
     for (const std::string& key : alertEngine.acknowledgedKeys(0)) acknowledgedKeys.insert(key);
     weatherService.negPath = dir + "/enrich_flags.json";
     weatherService.starFactsPath = dir + "/star_facts.json";

@@ -55,12 +55,14 @@ public:
 
     // ---- State: `now` in Unix seconds, 0 for the system clock ---------------
     //
-    // An alert goes by its deduplicationKey; a key of a place's name alone,
-    // from an older file, still counts for every place of that name.
+    // An alert goes by its deduplicationKey.
 
     // Replaces the state by what the file holds (nothing when it is missing
-    // or malformed) and drops expired entries; never writes.
-    void setStatePath(const std::string& path);
+    // or malformed) and drops expired entries; never writes. A key of a
+    // place's name alone, from an older file, becomes the keys of the places
+    // it was held for: the spots the file lists for it, else the `saved`
+    // places of that name (none: it is dropped).
+    void setStatePath(const std::string& path, std::span<const SavedLocation> saved);
     bool alreadyNotified(const WeatherAlert& alert, int64_t now) const;
     // Remembers the alert's key until its expiry (24 hours when it has none),
     // and saves.
@@ -73,16 +75,13 @@ public:
     // Carries the filed and acknowledged keys of the place `before`, renamed
     // `after` on its spot, over to the new place's key, each with its time
     // (the later one when the new key is remembered already), and saves.
-    // Those of its key stay as well when `keyShared` (another entry of the
-    // very place is saved); those of its name alone when `nameShared`
-    // (another saved place goes by that name).
-    void renamePlace(const GeoLocation& before, const GeoLocation& after, bool keyShared, bool nameShared);
+    // They stay as well when `keyShared` (another entry of the very place is
+    // saved).
+    void renamePlace(const GeoLocation& before, const GeoLocation& after, bool keyShared);
     // Forgets the filed and acknowledged keys of `place` (removed, or moved
-    // to another spot), and those of its name alone unless `nameShared`
-    // (another saved place goes by that name), and saves: its alerts are
-    // then filed and told afresh. Official warnings' keys stay. Returns the
-    // keys forgotten.
-    std::set<std::string> forgetPlace(const GeoLocation& place, bool nameShared);
+    // to another spot), and saves: its alerts are then filed and told
+    // afresh. Official warnings' keys stay. Returns the keys forgotten.
+    std::set<std::string> forgetPlace(const GeoLocation& place);
 
 private:
     void pruneLocked(int64_t now);

@@ -1,10 +1,10 @@
 // The remembered alert keys: which alerts were filed as notifications and
 // which the user acknowledged, each until a time, kept in alert_state.json
 // as {"acked": {key: until}, "notified": {key: until}}. A key names its
-// place by the place's key; one of an older file names the place's name
-// alone and is read as one for every place of that name. (Older files may
-// also hold "places", the spots a name's key was held for; it is not needed
-// now that keys tell places apart, and is left out when the file is saved.)
+// place by the place's key. One of an older file names the place's name
+// alone; such a file may also hold "places", {key: [spot, ...]}, the spots
+// each key was filed or acknowledged for. Reading turns such a key into the
+// keys of those places, and the file is saved without "places".
 #include "desktop/AlertEngine.h"
 
 #include "model/Dates.h"
@@ -14,7 +14,9 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
+#include <string_view>
 
 namespace nbr {
 
@@ -46,9 +48,72 @@ void readMap(const json& root, const char* name, std::unordered_map<std::string,
     }
 }
 
+// Adds keys with their times, keeping the later time of a key remembered
+// already.
+void addKeys(std::unordered_map<std::string, TimePoint>& keys,
+             const std::vector<std::pair<std::string, TimePoint>>& added) {
+    for (const auto& [key, until] : added) {
+        TimePoint& slot = keys[key];
+        slot = std::max(slot, until);
+    }
+}
+
+// Whether `text` is a spot as a place's key writes it ("42.1000,-72.5900").
+bool isSpot(std::string_view text) {
+    const size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return false;
+    GeoLocation place;
+    const char* end = text.data() + text.size();
+    const auto lat = std::from_chars(text.data(), text.data() + comma, place.latitude);
+    const auto lon = std::from_chars(text.data() + comma + 1, end, place.longitude);
+    return lat.ec == std::errc{} && lat.ptr == text.data() + comma && lon.ec == std::errc{} && lon.ptr == end &&
+           place.spot() == text;
+}
+
+// Whether a key's place is a place's key (its name, "@" and its spot), not
+// a name alone.
+bool isPlaceKey(const std::string& place) {
+    const size_t at = place.rfind('@');
+    return at != std::string::npos && isSpot(std::string_view(place).substr(at + 1));
+}
+
+// The place keys (name "@" spot) an older file's key of the place `name`
+// alone was held for: the spots the file lists for it, else those of the
+// saved places of that name.
+std::vector<std::string> placeKeysOf(const std::string& key, const std::string& name, const json& places,
+                                     std::span<const SavedLocation> saved) {
+    std::vector<std::string> keys;
+    if (const auto spots = places.find(key); spots != places.end() && spots->is_array())
+        for (const json& spot : *spots)
+            if (spot.is_string() && isSpot(spot.get_ref<const std::string&>()))
+                keys.push_back(name + "@" + spot.get<std::string>());
+    if (keys.empty())
+        for (const SavedLocation& p : saved)
+            if (p.name == name) keys.push_back(p.cacheKey());
+    return keys;
+}
+
+// Each key of a place's name alone becomes the keys of its places, with its
+// time.
+void placeNameKeys(std::unordered_map<std::string, TimePoint>& keys, const json& places,
+                   std::span<const SavedLocation> saved) {
+    std::vector<std::pair<std::string, TimePoint>> placed;
+    for (auto it = keys.begin(); it != keys.end();) {
+        const std::optional<std::string> place = alertKeyPlace(it->first);
+        if (!place || isPlaceKey(*place)) {
+            ++it;
+            continue;
+        }
+        for (const std::string& placeKey : placeKeysOf(it->first, *place, places, saved))
+            placed.emplace_back(*renamedAlertKey(it->first, *place, placeKey), it->second);
+        it = keys.erase(it);
+    }
+    addKeys(keys, placed);
+}
+
 }  // namespace
 
-void AlertEngine::setStatePath(const std::string& path) {
+void AlertEngine::setStatePath(const std::string& path, std::span<const SavedLocation> saved) {
     std::lock_guard<std::mutex> lock(mutex);
     statePath = path;
     notified.clear();
@@ -63,6 +128,11 @@ void AlertEngine::setStatePath(const std::string& path) {
         if (root.is_object()) {
             readMap(root, "notified", notified);
             readMap(root, "acked", acked);
+            static const json none = json::object();
+            const auto places = root.find("places");
+            const json& spots = places != root.end() && places->is_object() ? *places : none;
+            placeNameKeys(notified, spots, saved);
+            placeNameKeys(acked, spots, saved);
         }
     } catch (const std::exception&) {
         notified.clear();
@@ -74,9 +144,8 @@ void AlertEngine::setStatePath(const std::string& path) {
 bool AlertEngine::alreadyNotified(const WeatherAlert& alert, int64_t now) const {
     const TimePoint t = fromSeconds(nowOr(now));
     std::lock_guard<std::mutex> lock(mutex);
-    for (const std::string& key : {alert.deduplicationKey(), alert.nameKey()})
-        if (auto it = notified.find(key); it != notified.end() && it->second > t) return true;
-    return false;
+    auto it = notified.find(alert.deduplicationKey());
+    return it != notified.end() && it->second > t;
 }
 
 void AlertEngine::markNotified(const WeatherAlert& alert, int64_t now) {
@@ -105,8 +174,7 @@ std::vector<std::string> AlertEngine::acknowledgedKeys(int64_t now) const {
     return keys;
 }
 
-void AlertEngine::renamePlace(const GeoLocation& before, const GeoLocation& after, bool keyShared,
-                              bool nameShared) {
+void AlertEngine::renamePlace(const GeoLocation& before, const GeoLocation& after, bool keyShared) {
     const std::string from = before.cacheKey(), to = after.cacheKey();
     if (from == to) return;
     std::lock_guard<std::mutex> lock(mutex);
@@ -114,21 +182,15 @@ void AlertEngine::renamePlace(const GeoLocation& before, const GeoLocation& afte
     for (auto* keys : {&notified, &acked}) {
         std::vector<std::pair<std::string, TimePoint>> renamed;
         for (auto it = keys->begin(); it != keys->end();) {
-            // The place's own key, else one of its name alone.
             std::optional<std::string> moved = renamedAlertKey(it->first, from, to);
-            const bool own = moved.has_value();
-            if (!own) moved = renamedAlertKey(it->first, before.name, to);
             if (!moved) {
                 ++it;
                 continue;
             }
             renamed.emplace_back(std::move(*moved), it->second);
-            it = (own ? keyShared : nameShared) ? std::next(it) : keys->erase(it);
+            it = keyShared ? std::next(it) : keys->erase(it);
         }
-        for (auto& [key, until] : renamed) {
-            TimePoint& slot = (*keys)[key];
-            slot = std::max(slot, until);
-        }
+        addKeys(*keys, renamed);
         changed = changed || !renamed.empty();
     }
     if (!changed) return;
@@ -136,11 +198,9 @@ void AlertEngine::renamePlace(const GeoLocation& before, const GeoLocation& afte
     saveLocked();
 }
 
-std::set<std::string> AlertEngine::forgetPlace(const GeoLocation& place, bool nameShared) {
+std::set<std::string> AlertEngine::forgetPlace(const GeoLocation& place) {
     const std::string own = place.cacheKey();
-    const auto gone = [&](const std::string& key) {
-        return isPlaceAlertKey(key, own) || (!nameShared && isPlaceAlertKey(key, place.name));
-    };
+    const auto gone = [&](const std::string& key) { return isPlaceAlertKey(key, own); };
     std::lock_guard<std::mutex> lock(mutex);
     std::set<std::string> forgotten;
     for (const auto* keys : {&notified, &acked})

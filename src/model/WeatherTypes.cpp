@@ -1,8 +1,8 @@
 #include "model/WeatherTypes.h"
 
 #include "model/Dates.h"
+#include "model/UnitText.h"
 
-#include <cstdio>
 #include <locale>
 #include <sstream>
 
@@ -43,10 +43,7 @@ void fill(std::string& text, const std::string& slot, const std::string& words) 
 
 std::string WeatherAlert::deduplicationKey() const { return alertKey(*this, placeKey.empty() ? location : placeKey); }
 
-std::string WeatherAlert::nameKey() const { return alertKey(*this, location); }
-
-std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
-                                           const std::string& newName) {
+std::optional<std::string> alertKeyPlace(const std::string& key) {
     // "<kind>|<place>|<day>": the kind is all digits and the day has no bar,
     // so the place is whatever lies between the first and the last bar, bars
     // of its own included.
@@ -54,8 +51,13 @@ std::optional<std::string> renamedAlertKey(const std::string& key, const std::st
     if (first == 0 || first == std::string::npos || last == first) return std::nullopt;
     for (size_t i = 0; i < first; ++i)
         if (key[i] < '0' || key[i] > '9') return std::nullopt;
-    if (key.compare(first + 1, last - first - 1, oldName) != 0) return std::nullopt;
-    return key.substr(0, first + 1) + newName + key.substr(last);
+    return key.substr(first + 1, last - first - 1);
+}
+
+std::optional<std::string> renamedAlertKey(const std::string& key, const std::string& oldName,
+                                           const std::string& newName) {
+    if (alertKeyPlace(key) != oldName) return std::nullopt;
+    return key.substr(0, key.find('|') + 1) + newName + key.substr(key.rfind('|'));
 }
 
 bool isPlaceAlertKey(const std::string& key, const std::string& name) {
@@ -77,14 +79,8 @@ std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wordin
         // A day alert ends with its day: it is never worded as past.
         const int days = daysBetween(from, alert.dayKey).value_or(0);
         fill(text, "{day}", alertDayWords(days, alert.kind == AlertKind::SkyEvent));
-        char value[32] = "--";
-        if (knownTemperature(alert.value))
-            std::snprintf(value, sizeof value, wording.fahrenheit ? "%.0fF" : "%.0fC",
-                          wording.fahrenheit ? alert.value * 9.0 / 5.0 + 32.0 : alert.value);
-        fill(text, "{temp}", value);
-        std::snprintf(value, sizeof value, wording.fahrenheit ? "%.0f mph" : "%.0f km/h",
-                      wording.fahrenheit ? alert.value * 0.621371 : alert.value);
-        fill(text, "{wind}", value);
+        fill(text, "{temp}", temperatureText(alert.value, wording.fahrenheit));
+        fill(text, "{wind}", speedText(alert.value, wording.windUnit));
         fill(text, "{place}", wording.placeTitle.empty() ? alert.location : wording.placeTitle);
     }
     if (!placed && !wording.placeTitle.empty()) text += " (" + wording.placeTitle + ")";

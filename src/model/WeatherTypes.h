@@ -95,10 +95,12 @@ struct WeatherAlert {
     // its source's identifier, any other by its kind, its place (the place's
     // key, else its name) and its day.
     std::string deduplicationKey() const;
-    // The key the alert went by while keys named the place alone (as older
-    // state files hold them): it counts for every place of that name.
-    std::string nameKey() const;
 };
+
+// The place a key of a place's alert ("<kind>|<place>|<day>") names: the
+// place's key, or, in a key of an older file, its name alone. Nothing for
+// an official warning's key, which goes by its source's identifier.
+std::optional<std::string> alertKeyPlace(const std::string& key);
 
 // The key an alert filed under `key` goes by once its place is called
 // `newName` instead of `oldName` (a place's key or its name): the same kind
@@ -120,11 +122,13 @@ struct AlertWording {
     std::string placeDate;  // the place's date now; "" when not known
     bool fahrenheit = false;
     std::string placeTitle;  // where another saved place shares the name: the place's title
+    int windUnit = 1;        // as the settings' (see speedText); km/h, the record's own, unless told
 };
 // An alert's message as worded now: "{day}" names its day (its night for a
 // sky event) as seen from the place's date (from the date it was made on
-// when that is not known), "{temp}" and "{wind}" give `value` in the units
-// asked for, and "{place}" is the place's name, or its title when given. An
+// when that is not known), "{temp}" and "{wind}" give `value` as the window
+// words temperatures and speeds in the units asked for (temperatureText,
+// speedText), and "{place}" is the place's name, or its title when given. An
 // alert of a titled place without "{place}" ends with the title in brackets.
 std::string alertMessageOn(const WeatherAlert& alert, const AlertWording& wording);
 

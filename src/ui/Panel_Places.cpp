@@ -24,6 +24,21 @@ std::string placeTitle(const GeoLocation& place) {
     return place.customLabel ? place.name : placeNameRegionCountry(place);
 }
 
+std::string sharedNameTitle(const std::string& placeKey, const std::vector<SavedLocation>& places) {
+    const auto own = std::find_if(places.begin(), places.end(),
+                                  [&](const SavedLocation& p) { return p.cacheKey() == placeKey; });
+    if (own == places.end() || std::none_of(places.begin(), places.end(), [&](const SavedLocation& p) {
+            return p.name == own->name && !sameSpot(p, *own);
+        }))
+        return {};
+    return placeTitle(*own);
+}
+
+std::string placeName(const GeoLocation& place, const std::vector<SavedLocation>& places) {
+    const std::string title = sharedNameTitle(place.cacheKey(), places);
+    return title.empty() ? place.name : title;
+}
+
 std::string utcOffsetText(int seconds) {
     const int h = seconds / 3600;
     const int m = std::abs(seconds - 3600 * h) / 60;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace nbr::panel {
 
@@ -15,6 +16,13 @@ std::string placeNameRegionCountry(const GeoLocation& place);
 // A custom-labelled place shows its name alone; others add the region and
 // the country when they are known.
 std::string placeTitle(const GeoLocation& place);
+// The title of the saved place whose key is `placeKey` where another saved
+// place goes by its name; empty where its name tells it apart, or when no
+// saved place has that key.
+std::string sharedNameTitle(const std::string& placeKey, const std::vector<SavedLocation>& places);
+// What names `place` on a line of its own weather (the tray, the mini
+// strip): its name, or that title where its name is shared.
+std::string placeName(const GeoLocation& place, const std::vector<SavedLocation>& places);
 
 // "UTC+5:45", "UTC-3", "UTC+0".
 std::string utcOffsetText(int seconds);

@@ -1,5 +1,7 @@
 #include "ui/Panel_Settings.h"
 
+#include "model/UnitText.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,14 +10,13 @@ namespace nbr::panel {
 
 namespace {
 const char* const kWindLbl[] = {"mph", "km/h", "m/s", "knots"};
-const double kWindFactor[] = {0.621371, 1.0, 1.0 / 3.6, 0.539957};
 constexpr double kInchPerCm = 0.393701;
 }  // namespace
 
 int tableIndex(int value, int count) { return value >= 0 && value < count ? value : 0; }
 
 const char* gustUnitLabel(int windUnit) { return kWindLbl[tableIndex(windUnit, 4)]; }
-double gustFactor(int windUnit) { return kWindFactor[tableIndex(windUnit, 4)]; }
+double gustFactor(int windUnit) { return windUnitPerKmh(windUnit); }
 
 Threshold gustThreshold(const Config& c) {
     char label[32];

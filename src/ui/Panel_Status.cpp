@@ -96,20 +96,22 @@ AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation
     AlertWording w;
     if (const PlaceClock clock = placeClockOf(a.placeKey, places, shown); clock.known()) w.placeDate = clock.dateOf(now);
     w.fahrenheit = c.useFahrenheit;
-    const auto own = std::find_if(places.begin(), places.end(),
-                                  [&](const SavedLocation& p) { return p.cacheKey() == a.placeKey; });
-    if (own != places.end() && std::any_of(places.begin(), places.end(), [&](const SavedLocation& p) {
-            return p.name == own->name && !sameSpot(p, *own);
-        }))
-        w.placeTitle = placeTitle(*own);
+    w.windUnit = c.windUnit;
+    w.placeTitle = sharedNameTitle(a.placeKey, places);
     return w;
 }
 
-std::string toastText(const WeatherAlert& a, const AlertWording& w) { return a.title + ": " + alertMessageOn(a, w); }
+Toast toastText(const WeatherAlert& a, AlertWording w) {
+    Toast t;
+    t.place = std::exchange(w.placeTitle, {});
+    t.text = a.title + ": " + alertMessageOn(a, w);
+    return t;
+}
 
-MiniStrip miniStrip(const WeatherData& d, const Config& cfg, bool refreshing, int64_t now) {
+MiniStrip miniStrip(const WeatherData& d, const std::vector<SavedLocation>& places, const Config& cfg,
+                    bool refreshing, int64_t now) {
     MiniStrip m;
-    m.place = d.location.name + (refreshing ? "  (updating...)" : "");
+    m.place = placeName(d.location, places) + (refreshing ? "  (updating...)" : "");
     if (!hasCurrentConditions(d)) {
         m.top = "No data";
         return m;

@@ -48,8 +48,14 @@ std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry);
 // shows it) where another saved place goes by the same name.
 AlertWording alertWording(const WeatherAlert& a, const std::vector<SavedLocation>& places, const WeatherData& shown,
                           const Config& c, int64_t now);
-// "Title: message", the message worded so.
-std::string toastText(const WeatherAlert& a, const AlertWording& w);
+// A toast's texts: `place`, the title the wording names the place by (empty
+// for none), has a line of its own that is never shortened; `text` is
+// "Title: message", worded so but naming the place by its name, and may be.
+struct Toast {
+    std::string place;
+    std::string text;
+};
+Toast toastText(const WeatherAlert& a, AlertWording w);
 
 // The mini strip's lines at `now` (Unix seconds); `stat.text` is empty when
 // no stat line is shown. Once the conditions are old the stat line says when
@@ -57,9 +63,10 @@ std::string toastText(const WeatherAlert& a, const AlertWording& w);
 struct MiniStrip {
     std::string top;  // temperature and short condition; "No data" without a record
     Line stat;
-    std::string place;
+    std::string place;  // named among the saved places (see placeName)
 };
-MiniStrip miniStrip(const WeatherData& data, const Config& cfg, bool refreshing, int64_t now);
+MiniStrip miniStrip(const WeatherData& data, const std::vector<SavedLocation>& places, const Config& cfg,
+                    bool refreshing, int64_t now);
 
 // "12/07 2:05 PM": when a notification was filed, on the clock of its place
 // (of the shown place for one of no place known), in the clock setting's form.

@@ -1,76 +1,50 @@
 // Numbers with units and clock texts in the user's settings.
 #include "model/Dates.h"
 #include "model/PlaceClock.h"
+#include "model/UnitText.h"
 #include "model/WeatherCodes.h"
 #include "model/WeatherTypes.h"
 #include "ui/UIRenderer.h"
 #include "ui/Units.h"
 
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 namespace nbr {
 
-namespace {
-// A value that rounds to zero prints as zero, never as "-0".
-std::string print(const char* fmt, double v) {
-    // No number after conversion (a temperature near the largest double,
-    // made Fahrenheit): "--", never "inf" or "nan".
-    if (!std::isfinite(v)) return "--";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, fmt, v);
-    const size_t number = std::strspn(buf + 1, "0123456789.");
-    if (buf[0] == '-' && number > 0 && std::strspn(buf + 1, "0.") == number) std::snprintf(buf, sizeof buf, fmt, 0.0);
-    return buf;
-}
-}  // namespace
-
 namespace units {
 
 // A value the service did not give (the record's marker) prints as "--".
-std::string temp(const Config& c, double celsius) {
-    if (!knownTemperature(celsius)) return "--";
-    return c.useFahrenheit ? print("%.0fF", celsius * 9.0 / 5.0 + 32.0) : print("%.0fC", celsius);
-}
+std::string temp(const Config& c, double celsius) { return temperatureText(celsius, c.useFahrenheit); }
 
-std::string tempDelta(const Config& c, double d) { return print("%+.1f", c.useFahrenheit ? d * 1.8 : d); }
+std::string tempDelta(const Config& c, double d) { return numberText("%+.1f", c.useFahrenheit ? d * 1.8 : d); }
 
-std::string speed(const Config& c, double kmh) {
-    if (!knownAmount(kmh)) return "--";
-    switch (c.windUnit) {
-    case 1: return print("%.0f km/h", kmh);
-    case 2: return print("%.1f m/s", kmh / 3.6);
-    case 3: return print("%.0f kn", kmh / 1.852);
-    default: return print("%.0f mph", kmh * 0.621371);
-    }
-}
+std::string speed(const Config& c, double kmh) { return speedText(kmh, c.windUnit); }
 
 // A unit setting outside its table reads as the table's first entry, as the
 // settings file's own rules have it: inches, inHg, and miles with mph.
 std::string precip(const Config& c, double mm) {
     if (!knownAmount(mm)) return "--";
-    return c.precipUnit != 1 ? print("%.2f in", mm * 0.0393701) : print("%.1f mm", mm);
+    return c.precipUnit != 1 ? numberText("%.2f in", mm * 0.0393701) : numberText("%.1f mm", mm);
 }
 
 std::string snow(const Config& c, double cm) {
     if (!knownAmount(cm)) return "--";
-    return c.precipUnit != 1 ? print("%.1f in", cm * 0.393701) : print("%.1f cm", cm);
+    return c.precipUnit != 1 ? numberText("%.1f in", cm * 0.393701) : numberText("%.1f cm", cm);
 }
 
 std::string pressure(const Config& c, double hPa) {
     if (!knownAmount(hPa)) return "--";
-    return c.pressureUnit != 1 ? print("%.2f inHg", hPa * 0.0295299830714) : print("%.0f hPa", hPa);
+    return c.pressureUnit != 1 ? numberText("%.2f inHg", hPa * 0.0295299830714) : numberText("%.0f hPa", hPa);
 }
 
 std::string visibility(const Config& c, double m) {
     if (!knownAmount(m)) return "--";
     const bool mph = c.windUnit < 1 || c.windUnit > 3;
-    return mph ? print("%.0f mi", m / 1609.344) : print("%.0f km", m / 1000.0);
+    return mph ? numberText("%.0f mi", m / 1609.344) : numberText("%.0f km", m / 1000.0);
 }
 
-std::string chance(double percent) { return knownAmount(percent) ? print("%.0f%%", percent) : "--"; }
+std::string chance(double percent) { return knownAmount(percent) ? numberText("%.0f%%", percent) : "--"; }
 
 std::string wind(const Config& c, double kmh, double degrees) {
     const std::string s = speed(c, kmh);

@@ -90,8 +90,12 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
             ImGui::PushTextWrapPos(wrapAt);
             const std::string label = panel::toastLabel(a, data.location.country);
             if (!label.empty()) draw::text(label, panel::Tone::Amber);
-            // A long alert is shortened to a few lines; hovering shows it whole.
-            const std::string body = panel::toastText(a, alertWording(a, data)), joined = draw::numbersWithUnits(body);
+            // The place's title stays whole above its text; a long alert is
+            // shortened to a few lines, and hovering shows it whole.
+            const panel::Toast toast = panel::toastText(a, alertWording(a, data));
+            if (!toast.place.empty()) draw::text(toast.place, panel::Tone::Amber, true);
+            const std::string& body = toast.text;
+            const std::string joined = draw::numbersWithUnits(body);
             const std::string shown = draw::elidedLines(joined, wrapAt - ImGui::GetCursorPosX(), kToastLines);
             ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
             ImGui::PopTextWrapPos();
@@ -125,7 +129,7 @@ void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
                      ImVec2(col / 6.0f, row / 5.0f), ImVec2((col + 1) / 6.0f, (row + 1) / 5.0f));
         ImGui::SameLine();
     }
-    const panel::MiniStrip m = panel::miniStrip(data, config, refreshing, frameSecond);
+    const panel::MiniStrip m = panel::miniStrip(data, locationManager.locations(), config, refreshing, frameSecond);
     ImGui::BeginGroup();
     draw::text(m.top);
     if (!m.stat.text.empty()) draw::text(m.stat.text, m.stat.tone);
