@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 namespace nbr::panel {
 
@@ -24,7 +25,18 @@ std::string placeTitle(const GeoLocation& place) {
     return place.customLabel ? place.name : placeNameRegionCountry(place);
 }
 
+namespace {
+
+// Whether two or more saved places go by `name`: settled on the names alone,
+// before any place's key is written out (most names are not shared).
+bool nameShared(std::string_view name, const std::vector<SavedLocation>& places) {
+    return std::count_if(places.begin(), places.end(), [&](const SavedLocation& p) { return p.name == name; }) > 1;
+}
+
+}  // namespace
+
 std::string sharedNameTitle(const std::string& placeKey, const std::vector<SavedLocation>& places) {
+    if (!nameShared(std::string_view(placeKey).substr(0, placeKey.rfind('@')), places)) return {};
     const auto own = std::find_if(places.begin(), places.end(),
                                   [&](const SavedLocation& p) { return p.cacheKey() == placeKey; });
     if (own == places.end() || std::none_of(places.begin(), places.end(), [&](const SavedLocation& p) {
@@ -35,6 +47,7 @@ std::string sharedNameTitle(const std::string& placeKey, const std::vector<Saved
 }
 
 std::string placeName(const GeoLocation& place, const std::vector<SavedLocation>& places) {
+    if (!nameShared(place.name, places)) return place.name;
     const std::string title = sharedNameTitle(place.cacheKey(), places);
     return title.empty() ? place.name : title;
 }
