@@ -22,8 +22,9 @@ protected:
         app.notificationManager.initialize(&app.tray);
         app.wallClock = [this] { return clock; };
     }
-    void file(const std::string& message, system_clock::time_point expires = {}) {
+    void file(const std::string& message, system_clock::time_point expires = {}, const std::string& placeKey = "") {
         WeatherAlert a;
+        a.placeKey = placeKey;
         a.kind = AlertKind::RainExpected;
         a.title = "Rain Expected";
         a.message = message;
@@ -75,6 +76,13 @@ TEST_F(NotificationDeliveryTest, AtOnceCombinesEverythingPendingIntoOneNotice) {
     app.notifications.back().alert.value = 14, app.config.useFahrenheit = false;
     EXPECT_EQ(turnAt(0, 606), 1u);
     EXPECT_EQ(app.tray.balloons().back().text, u"Temps warming to 14C");
+    // Of two saved places of one name, the notice names its own first, where a long text's cut cannot reach.
+    const GeoLocation north{"Tromsø", "NO", "Troms", 69.65, 18.96, "", false},
+        south{"Tromsø", "NO", "Innlandet", 60.1, 11.1, "", false};
+    app.config.locations = {SavedLocation{north}, SavedLocation{south}};
+    file("Snow", {}, north.cacheKey());
+    EXPECT_EQ(turnAt(0, 607), 1u);
+    EXPECT_EQ(app.tray.balloons().back().text, u"Tromsø, Troms, NO: Snow");
 }
 
 TEST_F(NotificationDeliveryTest, QuietHoursHoldNoticesUntilTheyEnd) {

@@ -731,12 +731,14 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     ms.windUnit = 2;
     warm.message = "Wind gusts over {wind}", warm.value = 64.8;
     EXPECT_EQ(alertMessageOn(warm, alertWording(warm, {}, shown, ms, 1736811000)), "Wind gusts over 18.0 m/s");
-    // A text of its own names the place after it; a toast above it, where
-    // shortening the text cannot take it.
+    // A text of its own names the place after it; a toast above it and a
+    // desktop notice before it, where shortening the text cannot take it.
     const AlertWording titled{"", false, "Springfield, Illinois, US"};
     EXPECT_EQ(alertMessageOn(a, titled), "Gusts to 70 km/h (Springfield, Illinois, US)");
     EXPECT_EQ(toastText(a, titled).text, "Wind: Gusts to 70 km/h");
     EXPECT_EQ(toastText(a, titled).place, "Springfield, Illinois, US");
+    EXPECT_EQ(noticeText(a, titled), "Springfield, Illinois, US: Gusts to 70 km/h");
+    EXPECT_EQ(noticeText(a, {}), "Gusts to 70 km/h");
     a.official = true;
     a.severity = "Unknown";
     EXPECT_EQ(toastLabel(a, "US"), "NWS");

@@ -56,7 +56,7 @@ void App::maybeNotify() {
         for (const Notification& n : notifications) {
             if (!pendingToastKeys.count(n.alert.deduplicationKey())) continue;
             due.push_back(n.alert);
-            due.back().message = alertMessageOn(
+            due.back().message = panel::noticeText(
                 n.alert, panel::alertWording(n.alert, locationManager.locations(), shownRecord(), config, now));
         }
         pendingToastKeys.clear();

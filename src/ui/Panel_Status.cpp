@@ -108,6 +108,12 @@ Toast toastText(const WeatherAlert& a, AlertWording w) {
     return t;
 }
 
+std::string noticeText(const WeatherAlert& a, AlertWording w) {
+    const std::string place = std::exchange(w.placeTitle, {});
+    const std::string text = alertMessageOn(a, w);
+    return place.empty() ? text : place + ": " + text;
+}
+
 MiniStrip miniStrip(const WeatherData& d, const std::vector<SavedLocation>& places, const Config& cfg,
                     bool refreshing, int64_t now) {
     MiniStrip m;

@@ -56,6 +56,10 @@ struct Toast {
     std::string text;
 };
 Toast toastText(const WeatherAlert& a, AlertWording w);
+// A desktop notice's text: the message worded so, with the place's title
+// (where the wording names one) in front of it, where cutting a long notice
+// cannot take it.
+std::string noticeText(const WeatherAlert& a, AlertWording w);
 
 // The mini strip's lines at `now` (Unix seconds); `stat.text` is empty when
 // no stat line is shown. Once the conditions are old the stat line says when
