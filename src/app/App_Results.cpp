@@ -23,9 +23,9 @@ std::string App::formatTemp(double celsius) const { return units::temp(config, c
 
 TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t now) {
     const bool fahrenheit = config.useFahrenheit;
-    const auto temp = [fahrenheit](double c) { return fahrenheit ? c * 9 / 5 + 32 : c; };
     const auto degrees = [&](double c) {
-        return knownTemperature(c) ? utf8ToWide(numberText("%.0f°", temp(c))) : std::u16string(u"--");
+        return knownTemperature(c) ? utf8ToWide(numberText("%.0f°", shownDegrees(c, fahrenheit)))
+                                   : std::u16string(u"--");
     };
     TrayQuickLook q;
     q.heading = utf8ToWide(panel::placeTitle(w.location));

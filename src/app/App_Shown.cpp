@@ -63,7 +63,7 @@ void App::showInTray(const WeatherData& shown) {
     tray.setTooltip(utf8ToWide(trayTooltipOf(weather, locationManager.locations(), config, now)));
     const std::int64_t asOf = conditionsAsOfFrom(weather);
     trayChangesAt = asOf > now ? asOf : 0;
-    const double t = config.useFahrenheit ? weather.temperature * 9 / 5 + 32 : weather.temperature;
+    const double t = shownDegrees(weather.temperature, config.useFahrenheit);
     // "--" for a temperature the service did not give.
     const std::string text = knownTemperature(weather.temperature) ? numberText("%.0f", t) : "--";
     platform::RgbaImage badge = createBadgeIcon(text);

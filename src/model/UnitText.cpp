@@ -36,7 +36,7 @@ std::string numberText(const char* format, double value) {
 
 std::string temperatureText(double celsius, bool fahrenheit) {
     if (!knownTemperature(celsius)) return "--";
-    return fahrenheit ? numberText("%.0fF", celsius * 9.0 / 5.0 + 32.0) : numberText("%.0fC", celsius);
+    return numberText(fahrenheit ? "%.0fF" : "%.0fC", shownDegrees(celsius, fahrenheit));
 }
 
 std::string speedText(double kmh, int windUnit) {

@@ -12,6 +12,11 @@ namespace nbr {
 // number (an infinity or NaN) is "--".
 std::string numberText(const char* format, double value);
 
+// A temperature in the unit shown: degC as it is, or degF when `fahrenheit`.
+inline double shownDegrees(double celsius, bool fahrenheit) {
+    return fahrenheit ? celsius * 9.0 / 5.0 + 32.0 : celsius;
+}
+
 // "21C", or "70F" when `fahrenheit`; "--" for a temperature not known.
 std::string temperatureText(double celsius, bool fahrenheit);
 

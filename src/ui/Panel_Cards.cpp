@@ -3,6 +3,7 @@
 #include "foundation/PlaceTime.h"
 #include "model/DayScores.h"
 #include "model/SkyEvents.h"
+#include "model/UnitText.h"
 #include "model/WeatherCodes.h"
 #include "service/WeatherService.h"
 #include "ui/UIRenderer.h"
@@ -238,7 +239,7 @@ std::vector<CardLine> trendsCard(const WeatherData& data, const Config& config, 
         std::sort(highs.begin(), highs.end());
         trend.tipLines.push_back(
             line(textf("Next-day highs across the %d matches:", static_cast<int>(highs.size())), CardTone::Disabled));
-        for (double h : highs) trend.tipHistogram.push_back(static_cast<float>(imperial ? h * 9.0 / 5.0 + 32.0 : h));
+        for (double h : highs) trend.tipHistogram.push_back(static_cast<float>(shownDegrees(h, imperial)));
         trend.tipHistogramId = "##analogs";
         trend.tipHistogramAt = 1;
         trend.tipHistogramWidth = 220;

@@ -1,5 +1,6 @@
 #include "ui/Panel_History.h"
 
+#include "model/UnitText.h"
 #include "ui/UIRenderer.h"
 
 #include <cmath>
@@ -100,7 +101,7 @@ HistoryView historyView(const WeatherData& data, const Config& config) {
 }
 
 float chartDegrees(double c, bool fahrenheit) {
-    return static_cast<float>(fahrenheit ? c * 9.0 / 5.0 + 32.0 : c);
+    return static_cast<float>(shownDegrees(c, fahrenheit));
 }
 
 ChartScale historyChartScale(const std::vector<HistoryDay>& days, bool f) {
