@@ -334,13 +334,19 @@ TEST_F(CardScreenshotTest, SkyCardSunAtHighLatitudes) {
     };
     // The countdown reads whole at Oslo's solar noon and under the midnight sun: its box holds the text alone.
     static ImVec2 at, end;
-    draw::itemHook = [](const char* l, ImVec2 a, ImVec2 b, ImVec2, ImVec2) { if (!std::strcmp(l, "sunTracker")) at = a, end = b; };
+    draw::itemHook = [](const char* l, ImVec2 a, ImVec2 b, ImVec2, ImVec2) {
+        if (!std::strcmp(l, "sunTracker")) at = a, end = b;
+    };
     const auto countdownAlone = [&](int64_t t, const char* name) {
         const Frame f = skyAt(t, data);
-        const std::string s = panel::sunTrack(data, t, false).countdown.text;  // in amber by day
-        const panel::Box c = panel::sunTrackerLayout(panel::sunTrack(data, t, false), at.x, at.y, end.x - at.x, end.y - at.y,
-                                                     draw::textWidth(s), ImGui::GetTextLineHeight()).countdown;
-        const Frame text = inCard([&] { ImGui::GetWindowDrawList()->AddText({c.x0, c.y0}, ImGui::GetColorU32(theme::Amber), s.c_str()); });
+        const panel::SunTrack track = panel::sunTrack(data, t, false);
+        const std::string& s = track.countdown.text;  // in amber by day
+        const panel::Box c = panel::sunTrackerLayout(track, at.x, at.y, end.x - at.x, end.y - at.y,
+                                                     draw::textWidth(s), ImGui::GetTextLineHeight())
+                                 .countdown;
+        const Frame text = inCard([&] {
+            ImGui::GetWindowDrawList()->AddText({c.x0, c.y0}, ImGui::GetColorU32(theme::Amber), s.c_str());
+        });
         save(f, name);
         EXPECT_EQ(changedPixels(f, text, int(c.x0) - 1, int(c.y0) - 1, int(c.x1) + 2, int(c.y1) + 2), 0) << name;
         return f;
