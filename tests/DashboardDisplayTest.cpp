@@ -350,6 +350,25 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     ImGui::GetIO().AddInputCharactersUTF8("Hal");
     turn();
     EXPECT_STREQ(ui.searchInput, "Hal");
+    // Ctrl+A, typing, Backspace and Return, each key pressed and let go
+    // while the loop was held: all reach the field in order, and the search
+    // is asked.
+    const struct { Uint32 type; SDL_Scancode code; Uint16 mod; const char* text; } queued[] = {
+        {SDL_KEYDOWN, SDL_SCANCODE_LCTRL, KMOD_LCTRL, ""}, {SDL_KEYDOWN, SDL_SCANCODE_A, KMOD_LCTRL, ""},
+        {SDL_KEYUP, SDL_SCANCODE_A, KMOD_LCTRL, ""},       {SDL_KEYUP, SDL_SCANCODE_LCTRL, KMOD_NONE, ""},
+        {SDL_TEXTINPUT, {}, {}, "Oslx"},                   {SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE, KMOD_NONE, ""},
+        {SDL_KEYUP, SDL_SCANCODE_BACKSPACE, KMOD_NONE, ""}, {SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_NONE, ""},
+        {SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE, ""}};
+    for (const auto& q : queued) {
+        SDL_Event e{};
+        e.type = q.type;
+        if (q.type == SDL_TEXTINPUT) std::strcpy(e.text.text, q.text);
+        else e.key.keysym = {q.code, SDL_GetKeyFromScancode(q.code), q.mod, 0};
+        SDL_PushEvent(&e);
+    }
+    for (int i = 0; i < 200 && !ui.searchAnswered; ++i) app.turn(20);
+    EXPECT_STREQ(ui.searchInput, "Osl");
+    EXPECT_TRUE(ui.searchAnswered);
 
     // Coordinates with a label of many multi-byte characters: the label
     // field keeps a whole character at its end.

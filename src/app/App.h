@@ -28,6 +28,7 @@
 #include "ui/UIRenderer.h"
 
 #include <atomic>
+#include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -137,9 +138,13 @@ public:
 
     // ---- Main loop (App_Loop.cpp) ----
     void run();
-    // One turn of the loop: events (waiting up to waitMs for the first),
+    // One turn of the loop: events (waiting up to waitMs for the first; the
+    // ones the frame cannot take in wait in SDL's queue for the next turn),
     // tray, results, notifications, the scheduled refresh and the frame.
     void turn(int waitMs);
+    // Hands the frame the queued events it can take in (InputBatch); false
+    // when none was queued.
+    bool handleQueuedEvents();
     int frameTimeoutMs();
     bool frameBuildDue();
     void renderFrame();
@@ -404,6 +409,25 @@ struct PacingState {
     bool busy = false;  // refresh in progress or alerts shown
 };
 int frameTimeoutFor(const PacingState& s);
+
+// The events one frame takes in, in the order they came. The GUI library
+// reads the state of a key that does not type (Backspace, Return, an arrow,
+// Tab, a shortcut's letter) once a frame, so within a frame such a key
+// changes state at most once: a press and its release in one frame would
+// never be seen. It reads a frame's typed text before its keys, so text
+// typed after such a press waits for the next frame, where it lands after
+// what that key did.
+class InputBatch {
+public:
+    // Whether `e` joins this frame; once one does not, it and every event
+    // after it wait for the next frame.
+    bool admit(const SDL_Event& e);
+
+private:
+    static constexpr size_t kKeys = 512;  // scan codes
+    std::bitset<kKeys> changed, down;
+    bool commandPressed = false;  // a key that does not type went down
+};
 
 // A 64-bit hash of everything a frame's draw data tells the renderer: display
 // position, size and scale, the vertex and index buffers, and every draw

@@ -63,29 +63,26 @@ void App::run() {
 }
 
 void App::turn(int waitMs) {
-    SDL_Event e;
     // A second after the last input, the loop waits on the X connection
     // itself and runs SDL's event pump only when something arrives, and
     // once a second (SDL turns a quit signal caught on another thread into
     // an event there): a pass through the pump costs as much as the rest of
     // an idle turn. Requests go out first unless the last turn made none (it
-    // handled nothing and built nothing).
+    // handled nothing and built nothing). Events left from the last turn are
+    // taken at once.
     const Clock::time_point t = now();
     const bool quiet = hwnd && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) &&
                        t - lastInput >= std::chrono::seconds(1) && t - lastPump < std::chrono::seconds(1);
     const bool flush = std::exchange(requestsMade, false);
-    bool got = false;
     if (quiet) {
-        got = platform::gui::waitForInput(*hwnd, waitMs, flush) && SDL_PollEvent(&e);
+        if (platform::gui::waitForInput(*hwnd, waitMs, flush)) SDL_PumpEvents();
     } else {
-        got = SDL_WaitEventTimeout(&e, waitMs);
+        SDL_WaitEventTimeout(nullptr, waitMs);  // leaves the event queued
         lastPump = now();
     }
+    const bool got = handleQueuedEvents();
     if (got) {
         lastInput = now();
-        do {
-            handleSdlEvent(e);
-        } while (SDL_PollEvent(&e));
         frameBuild.changed = true;
     }
     tray.pump();
@@ -98,6 +95,44 @@ void App::turn(int waitMs) {
     const bool drawn = scheduledRefresh() && !(window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED));
     if (drawn && frameBuildDue()) renderFrame();
     requestsMade = got || frameBuild.changed || framesBuilt != built;
+}
+
+bool App::handleQueuedEvents() {
+    InputBatch batch;
+    SDL_Event queued[64];
+    bool any = false;
+    for (;;) {
+        const int n = SDL_PeepEvents(queued, 64, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        int taken = 0;
+        while (taken < n && batch.admit(queued[taken])) ++taken;
+        if (taken == 0) return any;
+        SDL_PeepEvents(queued, taken, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        for (int i = 0; i < taken; ++i) handleSdlEvent(queued[i]);
+        any = true;
+        if (taken < 64) return true;
+    }
+}
+
+bool InputBatch::admit(const SDL_Event& e) {
+    if (e.type == SDL_TEXTINPUT) return !commandPressed;
+    if (e.type != SDL_KEYDOWN && e.type != SDL_KEYUP) return true;
+    const SDL_Keysym& k = e.key.keysym;
+    const auto key = static_cast<size_t>(k.scancode);
+    if (key >= kKeys) return true;  // never read as a key
+    // The modifiers are read with each key (App::handleSdlEvent): one let go
+    // after a shortcut's key waits, or the shortcut would lose it.
+    if (k.scancode >= SDL_SCANCODE_LCTRL && k.scancode <= SDL_SCANCODE_RGUI) return !commandPressed;
+    const bool pressed = e.type == SDL_KEYDOWN;
+    if (changed[key] && down[key] != pressed) return false;
+    // A key that types (a printable one, unmodified but for Shift) is read
+    // through its text; any other is read by its state.
+    const bool types = k.sym >= 32 && k.sym < 127 && !(k.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI));
+    if (!types) {
+        changed[key] = true;
+        down[key] = pressed;
+        commandPressed = commandPressed || pressed;
+    }
+    return true;
 }
 
 bool App::frameBuildDue() {
@@ -169,7 +204,18 @@ int App::frameTimeoutMs() {
 }
 
 void App::handleSdlEvent(const SDL_Event& e) {
-    if (guiReady) ImGui_ImplSDL2_ProcessEvent(&e);
+    if (guiReady) {
+        ImGui_ImplSDL2_ProcessEvent(&e);
+        // The modifiers held at this key, not those held now: a key taken in
+        // a frame after it came (InputBatch) keeps its Ctrl.
+        if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) {
+            ImGuiIO& io = ImGui::GetIO();
+            io.KeyShift = (e.key.keysym.mod & KMOD_SHIFT) != 0;
+            io.KeyCtrl = (e.key.keysym.mod & KMOD_CTRL) != 0;
+            io.KeyAlt = (e.key.keysym.mod & KMOD_ALT) != 0;
+            io.KeySuper = (e.key.keysym.mod & KMOD_GUI) != 0;
+        }
+    }
     // Exposure, resize, focus, visibility: what the screen shows may no
     // longer be the last presented frame.
     if (e.type == SDL_WINDOWEVENT || e.type == SDL_RENDER_TARGETS_RESET || e.type == SDL_RENDER_DEVICE_RESET)
