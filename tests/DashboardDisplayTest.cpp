@@ -218,37 +218,72 @@ TEST_F(DashboardDisplayTest, EachPlaceInBothThemesAndUnitSystemsFillsEveryPanel)
         EXPECT_GT(differing(byUnits[0], byUnits[1], region("Nimbrel/current_")), 200u);
     }
 
-    // Toasts over the dashboard, then the notification centre over them.
+    // Toasts over the dashboard, then the notification centre over them:
+    // three of a Springfield named by its title beside another, each whole
+    // or not in the window at all (its last line is a toast's separator),
+    // the title wrapped clear of the close button.
     setLook(false, false);
+    const GeoLocation il{"Springfield", "United States", "Illinois", 39.8, -89.65, "America/Chicago", false},
+        ma{"Springfield", "US", "Massachusetts", 42.1, -72.59, "America/New_York", false};
+    app.config.locations.push_back(SavedLocation{il});
+    app.config.locations.push_back(SavedLocation{ma});
     WeatherAlert wind;
     wind.title = "High wind";
     wind.message = "Gusts to 70 km/h expected this afternoon.";
     wind.dayKey = "2026-12-07";
-    WeatherAlert official = wind;
+    wind.location = ma.name, wind.placeKey = ma.cacheKey();
+    WeatherAlert official = wind, rain = wind;
     official.official = true;
     official.id = "urn:test:1";
     official.severity = "Severe";
+    rain.title = "Heavy rain", rain.message = "Rain totals of 40 mm or more are likely by the evening.";
     {
         std::lock_guard<std::mutex> lock(app.dataMutex);
-        app.alerts = {official, wind};
+        app.alerts = {official, wind, rain};
         app.alertsDirty = true;
         app.notifications = {{wind, std::chrono::system_clock::now(), true},
                              {official, std::chrono::system_clock::now(), false}};
     }
-    const test::Screenshot toasts = shot();
-    const std::string toastPng = save(toasts, "toasts");
-    EXPECT_GT(inked(toasts, region("##toasts"), theme::Fg), 150u) << toastPng;
+    for (const int height : {760, 420}) {  // all three; one, the others reached by scrolling
+        SDL_SetWindowSize(app.window, 1040, height);
+        SDL_WarpMouseInWindow(app.window, 1, height - 1);  // no tooltip over the toasts
+        const test::Screenshot toasts = shot();
+        const std::string toastPng = save(toasts, "toasts-" + std::to_string(height));
+        const Rect r = region(UIRenderer::kToastsWindow);
+        const ImGuiStyle& style = ImGui::GetStyle();
+        const int right = r.x + r.w - int(style.WindowPadding.x) -
+                          (window(UIRenderer::kToastsWindow)->ScrollbarY ? int(style.ScrollbarSize) : 0);
+        const Rect close{right - int(ImGui::GetFrameHeight()), r.y, int(ImGui::GetFrameHeight()), r.h},
+            inner{r.x + int(style.WindowPadding.x), r.y + 2, right - r.x - int(style.WindowPadding.x), r.h - 4};
+        EXPECT_GT(inked(toasts, r, theme::Fg), 150u) << toastPng;
+        EXPECT_GT(inked(toasts, {r.x + 40, r.y, close.x - r.x - 40, r.h}, theme::Amber), 300u) << toastPng;  // titles
+        EXPECT_EQ(inked(toasts, close, theme::Amber), 0u) << toastPng;
+        int last = inner.y + inner.h - 1;
+        while (last > inner.y && inked(toasts, {inner.x, last, inner.w, 1}, theme::toastFill()) == size_t(inner.w))
+            --last;
+        const ImVec4 line = ImGui::GetStyleColorVec4(ImGuiCol_Separator);
+        EXPECT_GT(inked(toasts, {inner.x, last, inner.w, 1}, line), size_t(inner.w * 9 / 10)) << toastPng;
+    }
+    SDL_SetWindowSize(app.window, 1040, 760);
     app.renderer->showNotifications = true;
     const test::Screenshot centre = shot();
     const std::string centrePng = save(centre, "notification-centre");
     EXPECT_GT(inked(centre, region("Notifications"), theme::Fg), 150u) << centrePng;
     app.renderer->showNotifications = false;
 
-    // The mini strip of the last place, against the strip without a record.
+    // The mini strip of the last place, against the strip without a record;
+    // beside a Halifax elsewhere and updating, its title is shortened to the
+    // window's edge and "(updating...)" shows whole.
     setLook(false, false);
+    app.config.locations.push_back(SavedLocation{GeoLocation{"Halifax", "GB", "England", 53.72, -1.86, "", false}});
+    app.fetchInProgress = true;
     app.applyMiniMode(true);
     const test::Screenshot strip = shot();
     const std::string png = save(strip, "mini-strip");
+    const int pad = int(ImGui::GetStyle().WindowPadding.x);
+    EXPECT_EQ(inked(strip, {strip.width - pad, 0, pad, strip.height}, ImGui::GetStyle().Colors[ImGuiCol_TextDisabled]),
+              0u) << png;
+    app.fetchInProgress = false;
     const WeatherData shown = app.weather;
     {
         std::lock_guard<std::mutex> lock(app.dataMutex);

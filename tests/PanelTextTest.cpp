@@ -696,8 +696,12 @@ TEST(PanelStatus, StatusTextOrderAndAge) {
 }
 
 TEST(PanelStatus, ToastsLabelsAndHeights) {
-    EXPECT_FLOAT_EQ(toastWindowHeight(1, 1000), 80);
-    EXPECT_FLOAT_EQ(toastWindowHeight(20, 1000), 600);
+    // All toasts where they fit in 60% of the viewport, else whole ones
+    // only (the first however tall), down to the last one's spacing.
+    const std::vector<float> twenty(20, 64.0f);
+    const struct { std::vector<float> heights; float viewport, window; } stacks[] = {
+        {{64}, 1000, 83}, {{100, 100}, 365, 219}, {twenty, 1000, 590}, {{100, 100, 100}, 500, 214}, {{700, 64}, 1000, 714}};
+    for (const auto& t : stacks) EXPECT_FLOAT_EQ(toastWindowHeight(t.heights, t.viewport, 14, 9), t.window) << t.window;
     WeatherAlert a;
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";
@@ -774,7 +778,8 @@ TEST(PanelStatus, MiniStripLinesAndNotifications) {
     EXPECT_EQ(m.top, "32F  PtCloud");
     EXPECT_EQ(m.stat.text, "");  // high/low wanted but no daily data
     EXPECT_EQ(m.place, "Halifax");
-    EXPECT_EQ(miniStrip(d, c, true).place, "Halifax  (updating...)");
+    EXPECT_EQ(miniStrip(d, c, true).place, "Halifax");
+    EXPECT_EQ(miniStrip(d, c, true).updating, "  (updating...)");
     const GeoLocation ns{"Halifax", "CA", "Nova Scotia", 44.65, -63.57, "", false},
         england{"Halifax", "GB", "England", 53.72, -1.86, "", false};
     d.location = ns;  // beside a Halifax elsewhere: by its title

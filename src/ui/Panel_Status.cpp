@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
+#include <numeric>
 #include <utility>
 
 namespace nbr::panel {
@@ -79,8 +80,13 @@ std::string newerVersionText(const std::string& version) {
     return " -  v" + version + " is out (" + kProjectSiteHost + ")";
 }
 
-float toastWindowHeight(size_t count, float viewportHeight) {
-    return std::min(static_cast<float>(count) * 64.0f + 16.0f, 0.6f * viewportHeight);
+float toastWindowHeight(std::span<const float> heights, float viewportHeight, float padding, float spacing) {
+    const float room = 0.6f * viewportHeight;
+    const float all = std::accumulate(heights.begin(), heights.end(), 0.0f);
+    if (all - spacing + 2 * padding <= room) return all - spacing + 2 * padding;
+    float shown = 0;
+    for (size_t i = 0; i < heights.size() && (i == 0 || padding + shown + heights[i] <= room); ++i) shown += heights[i];
+    return padding + shown;
 }
 
 std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {
@@ -117,7 +123,8 @@ std::string noticeText(const WeatherAlert& a, AlertWording w) {
 MiniStrip miniStrip(const WeatherData& d, const std::vector<SavedLocation>& places, const Config& cfg,
                     bool refreshing, int64_t now) {
     MiniStrip m;
-    m.place = placeName(d.location, places) + (refreshing ? "  (updating...)" : "");
+    m.place = placeName(d.location, places);
+    if (refreshing) m.updating = "  (updating...)";
     if (!hasCurrentConditions(d)) {
         m.top = "No data";
         return m;

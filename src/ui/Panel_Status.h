@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,13 @@ Line settingsNotice(const Config& c);
 // " -  v1.2.0 is out (host)"; empty when no newer version is known.
 std::string newerVersionText(const std::string& version);
 
-// Height of the toast stack's window.
-float toastWindowHeight(size_t count, float viewportHeight);
+// Height of the toast stack's window, for toasts each `heights` tall (their
+// spacing below included) between the window's `padding` above and below:
+// all of them where they fit in 60% of the viewport; else as many as fit
+// whole, at least the first, the rest reached by scrolling. A scrolling
+// window shows its content down to half its padding from its foot, so it
+// ends with the last whole toast's spacing and hides the next one's top.
+float toastWindowHeight(std::span<const float> heights, float viewportHeight, float padding, float spacing);
 
 // Label line above an official alert's text ("NWS - Severe" for a place in
 // the US, "Official" elsewhere); empty for other alerts.
@@ -67,7 +73,8 @@ std::string noticeText(const WeatherAlert& a, AlertWording w);
 struct MiniStrip {
     std::string top;  // temperature and short condition; "No data" without a record
     Line stat;
-    std::string place;  // named among the saved places (see placeName)
+    std::string place;     // named among the saved places (see placeName)
+    std::string updating;  // after the place, never cut: "  (updating...)" while a refresh runs
 };
 MiniStrip miniStrip(const WeatherData& data, const std::vector<SavedLocation>& places, const Config& cfg,
                     bool refreshing, int64_t now);

@@ -28,6 +28,7 @@ namespace nbr {
 namespace panel {
 struct CardLine;
 struct HourCells;
+struct Toast;
 }
 
 class UIRenderer {
@@ -235,5 +236,20 @@ struct BodyMetrics {
     float cellPaddingX = 0, cellPaddingY = 0;      // of a table cell
 };
 BodyLayout layoutBody(float availX, float availY, const BodyMetrics& metrics);
+
+// One alert's toast as drawn: its label, its place's title and its text cut
+// to a few lines, each wrapped at the text's width, and the height the toast
+// takes in the toasts' window, its separator included. Inside a frame of the
+// GUI library.
+struct ToastBox {
+    std::string label, place, text;
+    std::string whole;  // the text uncut where it was shortened: hovering shows it
+    float height = 0;
+};
+ToastBox toastBox(std::string label, panel::Toast toast, float textWidth);
+// The width of the toasts' texts in their window, beside the warning sign
+// and clear of the close button, with or without the window's scroll bar.
+float toastTextWidth(bool scrolls);
+inline constexpr float kToastsWidth = 330;
 
 }  // namespace nbr

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <numeric>
+#include <utility>
 
 namespace nbr {
 
@@ -56,22 +58,71 @@ AlertWording UIRenderer::alertWording(const WeatherAlert& a, const WeatherData& 
     return panel::alertWording(a, locationManager.locations(), data, config, frameSecond);
 }
 
+ToastBox toastBox(std::string label, panel::Toast toast, float textWidth) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    ToastBox b;
+    b.label = std::move(label);
+    b.place = std::move(toast.place);
+    b.text = draw::numbersWithUnits(std::move(toast.text));
+    if (std::string cut = draw::elidedLines(b.text, textWidth, kToastLines); cut != b.text)
+        b.whole = std::exchange(b.text, std::move(cut));
+    // The lines of the group beside the sign and the close button, then the
+    // spacing after that row and after the separator.
+    float group = -style.ItemSpacing.y;
+    for (const std::string* part : {&b.label, &b.place, &b.text})
+        if (!part->empty())
+            group += ImGui::CalcTextSize(part->c_str(), part->c_str() + part->size(), false, textWidth).y +
+                     style.ItemSpacing.y;
+    b.height = std::max(group, ImGui::GetTextLineHeight()) + 2 * style.ItemSpacing.y;
+    return b;
+}
+
+float toastTextWidth(bool scrolls) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    return kToastsWidth - 2 * style.WindowPadding.x - (scrolls ? style.ScrollbarSize : 0) -
+           (ImGui::GetTextLineHeight() + style.ItemSpacing.x) - (ImGui::GetFrameHeight() + style.ItemSpacing.x);
+}
+
 void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, const WeatherData& data) {
     if (visibleAlerts.empty()) return;
+    const ImGuiStyle& style = ImGui::GetStyle();
     const ImGuiViewport* vp = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x - 330 - 16, vp->Pos.y + 46));
-    ImGui::SetNextWindowSize(ImVec2(330, panel::toastWindowHeight(visibleAlerts.size(), vp->Size.y)));
+    // Each toast is shown whole or not at all: the window is as tall as the
+    // toasts that fit whole, and once they do not all fit, its scroll bar
+    // narrows their texts.
+    std::vector<ToastBox> boxes;
+    std::vector<float> heights;
+    float windowH = 0, width = 0;
+    bool scrolls = false;
+    for (;;) {
+        width = toastTextWidth(scrolls);
+        boxes.clear();
+        heights.clear();
+        for (const WeatherAlert& a : visibleAlerts) {
+            boxes.push_back(toastBox(panel::toastLabel(a, data.location.country),
+                                     panel::toastText(a, alertWording(a, data)), width));
+            heights.push_back(boxes.back().height);
+        }
+        windowH = panel::toastWindowHeight(heights, vp->Size.y, style.WindowPadding.y, style.ItemSpacing.y);
+        const float all = std::accumulate(heights.begin(), heights.end(), 2 * style.WindowPadding.y);
+        if (scrolls || windowH >= all - style.ItemSpacing.y) break;
+        scrolls = true;
+    }
+    ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x - kToastsWidth - 16, vp->Pos.y + 46));
+    ImGui::SetNextWindowSize(ImVec2(kToastsWidth, windowH));
     ImGui::PushStyleColor(ImGuiCol_WindowBg, theme::toastFill());
     ImGui::PushStyleColor(ImGuiCol_Border, theme::Error);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 1.5f);
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                                    ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
-                                   ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav;
+                                   ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav |
+                                   (scrolls ? ImGuiWindowFlags_AlwaysVerticalScrollbar : 0);
     if (ImGui::Begin(kToastsWindow, nullptr, flags)) {
         const float lh = ImGui::GetTextLineHeight();
         const ImU32 amber = ImGui::GetColorU32(theme::Amber);
-        for (const WeatherAlert& a : visibleAlerts) {
-            const std::string key = a.deduplicationKey();
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            const ToastBox& b = boxes[i];
+            const std::string key = visibleAlerts[i].deduplicationKey();
             ImGui::PushID(key.c_str());
             ImDrawList* dl = ImGui::GetWindowDrawList();
             const ImVec2 c = ImGui::GetCursorScreenPos();
@@ -84,25 +135,19 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
             ImGui::Dummy(ImVec2(lh, lh));
             ImGui::SameLine();
 
-            const float wrapAt = ImGui::GetCursorPosX() + ImGui::GetContentRegionAvail().x - ImGui::GetFrameHeight() -
-                                 ImGui::GetStyle().ItemSpacing.x;
-            ImGui::BeginGroup();
-            ImGui::PushTextWrapPos(wrapAt);
-            const std::string label = panel::toastLabel(a, data.location.country);
-            if (!label.empty()) draw::text(label, panel::Tone::Amber);
-            // The place's title stays whole above its text; a long alert is
+            // The label, the place's title (never shortened) and the text,
+            // all wrapped clear of the close button; a long text is
             // shortened to a few lines, and hovering shows it whole.
-            const panel::Toast toast = panel::toastText(a, alertWording(a, data));
-            if (!toast.place.empty()) draw::text(toast.place, panel::Tone::Amber, true);
-            const std::string& body = toast.text;
-            const std::string joined = draw::numbersWithUnits(body);
-            const std::string shown = draw::elidedLines(joined, wrapAt - ImGui::GetCursorPosX(), kToastLines);
-            ImGui::TextUnformatted(shown.c_str(), shown.c_str() + shown.size());
+            ImGui::BeginGroup();
+            ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + width);
+            if (!b.label.empty()) draw::text(b.label, panel::Tone::Amber);
+            if (!b.place.empty()) draw::text(b.place, panel::Tone::Amber);
+            ImGui::TextUnformatted(b.text.c_str(), b.text.c_str() + b.text.size());
             ImGui::PopTextWrapPos();
-            if (shown != joined && ImGui::IsItemHovered()) {
+            if (!b.whole.empty() && ImGui::IsItemHovered()) {
                 ImGui::BeginTooltip();
                 ImGui::PushTextWrapPos(ImGui::GetFontSize() * 30);
-                ImGui::TextUnformatted(body.c_str(), body.c_str() + body.size());
+                ImGui::TextUnformatted(b.whole.c_str(), b.whole.c_str() + b.whole.size());
                 ImGui::PopTextWrapPos();
                 ImGui::EndTooltip();
             }
@@ -133,7 +178,9 @@ void UIRenderer::renderMiniStrip(const WeatherData& data, bool refreshing) {
     ImGui::BeginGroup();
     draw::text(m.top);
     if (!m.stat.text.empty()) draw::text(m.stat.text, m.stat.tone);
-    draw::text(m.place, panel::Tone::Dim);
+    // A long title is shortened to the window's edge; what follows it stays whole.
+    const float room = ImGui::GetContentRegionAvail().x - draw::textWidth(m.updating);
+    draw::text(draw::elided(m.place, room) + m.updating, panel::Tone::Dim);
     ImGui::EndGroup();
     const float x = ImGui::GetWindowWidth() - (draw::textWidth("Full") + 2 * style.FramePadding.x) -
                     style.WindowPadding.x;
