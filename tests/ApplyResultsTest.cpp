@@ -50,6 +50,7 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     TrayQuickLook q = quickLookOf(boston(), units(false, 1), kNoon);
     EXPECT_EQ(q.heading, u"Boston, Massachusetts, US");
     EXPECT_EQ(q.temperature, u"22°C");
+    EXPECT_EQ(trayBadgeText(boston(), units(false, 1)), "22");
     EXPECT_EQ(q.condition, u"Partly Cloudy");
     EXPECT_EQ(q.feelsLike, u"Feels like 20°");
     EXPECT_EQ(q.highLow, u"High 25°    Low 15°");
@@ -78,6 +79,7 @@ TEST(QuickLookTest, TextsFollowTheUnitsAndThePlace) {
     q = quickLookOf(w, units(true, 2), kNoon);
     EXPECT_EQ(q.heading, u"Boston");
     EXPECT_EQ(q.temperature, u"71°F");
+    EXPECT_EQ(trayBadgeText(w, units(true, 2)), "71");
     EXPECT_EQ(q.feelsLike, u"Feels like 68°");
     EXPECT_TRUE(q.highLow.empty());
     EXPECT_TRUE(q.rain.empty());

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -268,6 +270,21 @@ TEST(TakeawayTest, RulesInOrder) {
 
     d.hourly[4].precipitationProbability = 60;  // 14:00
     EXPECT_EQ(dailyTakeaway(d, false), "Rain likely before the day is out.");
+    // Drizzle or an unknown code is no dry present (no "Dry now" phrase); conditions over an hour old (from
+    // the fetch while their time is unknown) give way to the hour holding now, which tells no gusts.
+    const char* notDry = "An umbrella by the door wouldn't hurt - rain likely.";
+    const auto fetched = [](int64_t t) { return std::chrono::system_clock::time_point(std::chrono::seconds(t)); };
+    const std::tuple<std::function<void(WeatherData&)>, int64_t, const char*> presents[] = {
+        {[](WeatherData& w) { w.weatherCode = 51, w.precipitation = 0; }, kQuietNow, notDry},
+        {[](WeatherData& w) { w.weatherCode = kUnknownCode; }, kQuietNow, notDry},
+        {[&](WeatherData& w) { w.windGusts = 60, w.fetchedAt = fetched(kQuietNow); }, kQuietNow + 3601, notDry},
+        {[&](WeatherData& w) { w.windGusts = 60, w.time = "", w.fetchedAt = fetched(kQuietNow - 3601); }, kQuietNow,
+         "Keep plans flexible - rain is probable today."}};
+    for (const auto& [change, now, says] : presents) {
+        WeatherData w = d;
+        change(w);
+        EXPECT_EQ(dailyTakeaway(w, &w.daily[0], now, false), says) << w.weatherCode << " " << w.time;
+    }
     d.daily[0].weatherCode = 73;  // a day of snow
     EXPECT_EQ(dailyTakeaway(d, false), "Snow likely before the day is out.");
     d.daily[0].weatherCode = quietDay().daily[0].weatherCode;

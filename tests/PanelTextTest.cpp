@@ -497,14 +497,22 @@ TEST(PanelForecast, DailyTooltipLines) {
     EXPECT_TRUE(has(tip, "Sources disagree: 40-70% across 4", Tone::Amber));
     EXPECT_TRUE(has(tip, "Run trend: steady over recent model runs", Tone::Dim));
     EXPECT_TRUE(has(tip, "Scaled x0.5 for local amount bias (forecast 10.0 mm)", Tone::Live));
-    r.runTrendTempDelta = 0.4, r.runTrendPrecipDelta = 3.0;
-    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: precip +3.0 mm vs 1d-ago run", Tone::Amber));
-    r.runTrendTempDelta = -2.0;
-    EXPECT_TRUE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg, precip +3.0 mm"));
-    r.runTrendPrecipDelta = std::nan("");  // the runs' rain unknown: the high's change alone
-    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high -2.0 deg vs 1d-ago run", Tone::Amber));
-    r.runTrendTempDelta = 0.3;  // small beside the unknown: still told, never "steady"
-    EXPECT_TRUE(has(dailyTooltip(r, 3, nullptr, metric(), {}), "Run trend: high +0.3 deg vs 1d-ago run", Tone::Dim));
+    // The run trend's line, in mm or inches ("" for none): a change that rounds to none has no minus.
+    const double nan = std::nan("");
+    const struct { double temp, precip; bool inches; const char* line; Tone tone; } trends[] = {
+        {0.4, 3.0, false, "Run trend: precip +3.0 mm vs 1d-ago run", Tone::Amber},
+        {-2.0, 3.0, false, "Run trend: high -2.0 deg, precip +3.0 mm vs 1d-ago run", Tone::Amber},
+        {-2.0, nan, false, "Run trend: high -2.0 deg vs 1d-ago run", Tone::Amber},  // the runs' rain unknown
+        {0.3, nan, false, "Run trend: high +0.3 deg vs 1d-ago run", Tone::Dim},     // small: never "steady"
+        {nan, -0.04, false, "Run trend: precip +0.0 mm vs 1d-ago run", Tone::Dim},
+        {nan, -0.04, true, "Run trend: precip +0.00 in vs 1d-ago run", Tone::Dim},
+        {nan, nan, false, "", Tone::Dim}};  // neither change known
+    for (const auto& t : trends) {
+        r.runTrendTempDelta = t.temp, r.runTrendPrecipDelta = t.precip;
+        const std::vector<Line> lines = dailyTooltip(r, 3, nullptr, t.inches ? imperial() : metric(), {});
+        EXPECT_TRUE(*t.line ? has(lines, t.line, t.tone) : !hasText(lines, "Run trend"))
+            << t.temp << " " << t.precip << (t.inches ? " in" : " mm");
+    }
     r.runTrendPrecipDelta = 3.0;
     r.amountFactor = 0;  // never divides by zero
     EXPECT_FALSE(hasText(dailyTooltip(r, 3, nullptr, metric(), {}), "Scaled"));

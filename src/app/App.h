@@ -358,6 +358,9 @@ TrayQuickLook quickLookOf(const WeatherData& w, const Config& config, int64_t no
 // the place named among the saved `places` (see panel::placeName).
 std::string trayTooltipOf(const WeatherData& w, const std::vector<SavedLocation>& places, const Config& config,
                           int64_t now);
+// The tray badge's text: the temperature in the unit shown, without the
+// unit ("71" in Fahrenheit, "22" in Celsius); "--" when not known.
+std::string trayBadgeText(const WeatherData& w, const Config& config);
 
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);

@@ -18,6 +18,11 @@ std::string trayTooltipOf(const WeatherData& w, const std::vector<SavedLocation>
            (asOf.empty() ? "" : " (" + asOf + ")") + " - " + panel::placeName(w.location, places);
 }
 
+std::string trayBadgeText(const WeatherData& w, const Config& config) {
+    if (!knownTemperature(w.temperature)) return "--";
+    return numberText("%.0f", shownDegrees(w.temperature, config.useFahrenheit));
+}
+
 const WeatherData& recordToShow(const GeoLocation* place, const WeatherData& last, WeatherData& blank) {
     if (!place) {
         blank.location = GeoLocation{};
@@ -63,10 +68,7 @@ void App::showInTray(const WeatherData& shown) {
     tray.setTooltip(utf8ToWide(trayTooltipOf(weather, locationManager.locations(), config, now)));
     const std::int64_t asOf = conditionsAsOfFrom(weather);
     trayChangesAt = asOf > now ? asOf : 0;
-    const double t = shownDegrees(weather.temperature, config.useFahrenheit);
-    // "--" for a temperature the service did not give.
-    const std::string text = knownTemperature(weather.temperature) ? numberText("%.0f", t) : "--";
-    platform::RgbaImage badge = createBadgeIcon(text);
+    platform::RgbaImage badge = createBadgeIcon(trayBadgeText(weather, config));
     if (!badge.empty()) {
         tray.setIcon(badge);
         // The same badge marks the window in the desktop's task list.

@@ -252,8 +252,7 @@ std::vector<Line> dailyTooltip(const DailyForecast& d, int lead, const ForecastS
             if (tempKnown && (std::fabs(temp) >= 0.5 || !precipKnown))
                 t += " high " + units::tempDelta(cfg, temp) + " deg";
             if (precipKnown)
-                t += printed<48>("%s precip %s%s", t.back() == ':' ? "" : ",", precip < 0 ? "-" : "+",
-                                 units::precip(cfg, std::fabs(precip)).c_str());
+                t += printed<48>("%s precip %s", t.back() == ':' ? "" : ",", units::precipDelta(cfg, precip).c_str());
             out.push_back({t + printed<32>(" vs %dd-ago run", d.runTrendDaysBack), moved ? Tone::Amber : Tone::Dim});
         }
     }

@@ -21,11 +21,24 @@ std::string tempDelta(const Config& c, double d) { return numberText("%+.1f", c.
 
 std::string speed(const Config& c, double kmh) { return speedText(kmh, c.windUnit); }
 
+namespace {
+// `mm` in the precipitation unit, printed by `inches` or `millimetres` (the
+// formats of numberText): amounts and their changes share the one rule.
+std::string inPrecipUnit(const Config& c, double mm, const char* inches, const char* millimetres) {
+    return c.precipUnit != 1 ? numberText(inches, mm * 0.0393701) : numberText(millimetres, mm);
+}
+}  // namespace
+
 // A unit setting outside its table reads as the table's first entry, as the
 // settings file's own rules have it: inches, inHg, and miles with mph.
 std::string precip(const Config& c, double mm) {
     if (!knownAmount(mm)) return "--";
-    return c.precipUnit != 1 ? numberText("%.2f in", mm * 0.0393701) : numberText("%.1f mm", mm);
+    return inPrecipUnit(c, mm, "%.2f in", "%.1f mm");
+}
+
+std::string precipDelta(const Config& c, double d) {
+    if (!knownChange(d)) return "--";
+    return inPrecipUnit(c, d, "%+.2f in", "%+.1f mm");
 }
 
 std::string snow(const Config& c, double cm) {

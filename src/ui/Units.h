@@ -15,6 +15,9 @@ std::string temp(const Config& c, double celsius);
 std::string tempDelta(const Config& c, double celsiusDelta);
 std::string speed(const Config& c, double kmh);
 std::string precip(const Config& c, double mm);
+// A change of an amount, signed as tempDelta signs one ("+0.0 mm" where it
+// rounds to none); "--" when the change is not known (knownChange).
+std::string precipDelta(const Config& c, double mmDelta);
 std::string snow(const Config& c, double cm);
 std::string pressure(const Config& c, double hPa);
 std::string visibility(const Config& c, double metres);
