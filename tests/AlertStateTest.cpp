@@ -72,27 +72,31 @@ TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
         a.location = p.name;
         return a;
     };
-    const std::string f = std::to_string(kNow + 3600), soon = std::to_string(kNow + 100);
-    const std::string older = "{\"acked\":{\"2|Springfield|old\":" + f + "},\"notified\":{\"2|Springfield|old\":" + f +
-                              "}", ilSpot = ",\"places\":{\"2|Springfield|old\":[\"39.8000,-89.6500\"]}";
+    const std::string f = std::to_string(kNow + 3600), late = std::to_string(kNow + 7200);
+    const std::string older = "{\"acked\":{\"2|Springfield|old\":" + f + "},\"notified\":{\"2|Springfield|old\":" + f,
+                      ilSpot = ",\"places\":{\"2|Springfield|old\":[\"39.8000,-89.6500\"]}";
     const std::string ilOld = "2|Springfield@39.8000,-89.6500|old", maOld = "2|Springfield@42.1000,-72.5900|old";
-    const struct { std::string places; std::vector<SavedLocation> saved; std::set<std::string> acked; bool maTold; } rows[] = {
+    const struct { std::string places; std::vector<SavedLocation> saved; std::set<std::string> acked; bool maTold; size_t later = 0; } rows[] = {
         {ilSpot, {SavedLocation{il}, SavedLocation{ma}}, {ilOld}, false},  // Massachusetts saved later
         {"", {SavedLocation{il}, SavedLocation{home}, SavedLocation{ma}}, {ilOld, maOld}, true},
         {",\"places\":{\"2|Springfield|old\":[\"north\",7]}", {SavedLocation{ma}}, {maOld}, true},
         {"", {SavedLocation{home}}, {}, false},  // no place of the name: for none
+        {"", {SavedLocation{il}, SavedLocation{ma}}, {ilOld}, false, 1},  // Massachusetts saved after a reading
+        {"", {SavedLocation{{"Springfield Gardens", "US", "New York", 40.66, -73.77, "", false}}}, {}, false},  // not a Springfield
     };
     for (const auto& r : rows) {
-        writeFile(path(), older + r.places + "}");
+        writeFile(path(), older + "}" + r.places + "}");
+        AlertEngine().setStatePath(path(), std::span(r.saved).first(r.saved.size() - r.later));  // then a restart
         AlertEngine e;
         e.setStatePath(path(), r.saved);
         const std::vector<std::string> acked = e.acknowledgedKeys(kNow);
         EXPECT_EQ(std::set<std::string>(acked.begin(), acked.end()), r.acked) << r.places;
         EXPECT_EQ(e.alreadyNotified(of(ma, "old"), kNow), r.maTold) << r.places;
     }
-    writeFile(path(), older + ilSpot + "}");
+    writeFile(path(), older + ",\"" + ilOld + "\":" + late + "}" + ilSpot + "}");  // Illinois's key held later
     AlertEngine e;
     e.setStatePath(path(), {});
+    EXPECT_EQ(readFile(path()), "{\"acked\":{\"" + ilOld + "\":" + f + "},\"notified\":{\"" + ilOld + "\":" + late + "}}");
     e.markNotified(of(il, "new", kNow + 100), kNow);
     e.acknowledge(of(ma, "new").deduplicationKey(), {}, kNow);
     const std::string maNew = "2|Springfield@42.1000,-72.5900|new";
@@ -102,13 +106,14 @@ TEST_F(AlertStateTest, TwoPlacesOfOneNameKeepTheirOwnKeys) {
         for (const auto& [a, t] : rows) EXPECT_EQ(e.alreadyNotified(a, kNow), t) << a.deduplicationKey();
     };
     told({{of(il, "old"), true}, {of(ma, "old"), false}, {of(il, "new"), true}, {of(ma, "new"), false}});
+    e.markNotified(of(home, "new", kNow + 7200), kNow);  // later than Illinois's
     e.renamePlace(il, home, false);  // moves the renamed place's keys only
     told({{of(home, "new"), true}, {of(il, "new"), false}, {of(home, "old"), true}});
     EXPECT_EQ(e.forgetPlace(ma), std::set<std::string>{maNew});
     EXPECT_TRUE(e.forgetPlace(ma).empty());
     EXPECT_EQ(readFile(path()), "{\"acked\":{\"2|Home@39.8000,-89.6500|old\":" + f +
-                                    "},\"notified\":{\"2|Home@39.8000,-89.6500|new\":" + soon +
-                                    ",\"2|Home@39.8000,-89.6500|old\":" + f + "}}");
+                                    "},\"notified\":{\"2|Home@39.8000,-89.6500|new\":" + late +
+                                    ",\"2|Home@39.8000,-89.6500|old\":" + late + "}}");
 }
 
 TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {
@@ -134,7 +139,7 @@ TEST_F(AlertStateTest, WhatTheFileHoldsIsTakenAsFarAsItCanBe) {
         AlertEngine e;
         e.setStatePath(path(), {});
         EXPECT_EQ(e.acknowledgedKeys(0), c.acked) << c.text;
-        EXPECT_EQ(readFile(path()), c.text);  // loading never writes
+        EXPECT_EQ(readFile(path()), c.text);  // no key to turn: loading writes nothing
     }
 }
 

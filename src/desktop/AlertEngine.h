@@ -58,10 +58,11 @@ public:
     // An alert goes by its deduplicationKey.
 
     // Replaces the state by what the file holds (nothing when it is missing
-    // or malformed) and drops expired entries; never writes. A key of a
-    // place's name alone, from an older file, becomes the keys of the places
-    // it was held for: the spots the file lists for it, else the `saved`
-    // places of that name (none: it is dropped).
+    // or malformed) and drops expired entries. A key of a place's name
+    // alone, from an older file, becomes the keys of the places it was held
+    // for: the spots the file lists for it, else the `saved` places of that
+    // name (none: it is dropped); the file is then saved at once. Otherwise
+    // reading never writes.
     void setStatePath(const std::string& path, std::span<const SavedLocation> saved);
     bool alreadyNotified(const WeatherAlert& alert, int64_t now) const;
     // Remembers the alert's key until its expiry (24 hours when it has none),

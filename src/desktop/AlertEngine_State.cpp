@@ -4,7 +4,7 @@
 // place by the place's key. One of an older file names the place's name
 // alone; such a file may also hold "places", {key: [spot, ...]}, the spots
 // each key was filed or acknowledged for. Reading turns such a key into the
-// keys of those places, and the file is saved without "places".
+// keys of those places and writes the file back at once, without "places".
 #include "desktop/AlertEngine.h"
 
 #include "model/Dates.h"
@@ -94,9 +94,10 @@ std::vector<std::string> placeKeysOf(const std::string& key, const std::string& 
 }
 
 // Each key of a place's name alone becomes the keys of its places, with its
-// time.
-void placeNameKeys(std::unordered_map<std::string, TimePoint>& keys, const json& places,
+// time. Returns whether there was such a key.
+bool placeNameKeys(std::unordered_map<std::string, TimePoint>& keys, const json& places,
                    std::span<const SavedLocation> saved) {
+    bool turned = false;
     std::vector<std::pair<std::string, TimePoint>> placed;
     for (auto it = keys.begin(); it != keys.end();) {
         const std::optional<std::string> place = alertKeyPlace(it->first);
@@ -107,8 +108,10 @@ void placeNameKeys(std::unordered_map<std::string, TimePoint>& keys, const json&
         for (const std::string& placeKey : placeKeysOf(it->first, *place, places, saved))
             placed.emplace_back(*renamedAlertKey(it->first, *place, placeKey), it->second);
         it = keys.erase(it);
+        turned = true;
     }
     addKeys(keys, placed);
+    return turned;
 }
 
 }  // namespace
@@ -120,6 +123,7 @@ void AlertEngine::setStatePath(const std::string& path, std::span<const SavedLoc
     acked.clear();
     const std::optional<std::string> text = platform::readFile(path);
     if (!text) return;
+    bool turned = false;
     try {
         // Only the first value counts; whatever follows it is not looked at.
         std::istringstream in(*text);
@@ -131,14 +135,19 @@ void AlertEngine::setStatePath(const std::string& path, std::span<const SavedLoc
             static const json none = json::object();
             const auto places = root.find("places");
             const json& spots = places != root.end() && places->is_object() ? *places : none;
-            placeNameKeys(notified, spots, saved);
-            placeNameKeys(acked, spots, saved);
+            turned = placeNameKeys(notified, spots, saved);
+            turned = placeNameKeys(acked, spots, saved) || turned;
         }
     } catch (const std::exception&) {
         notified.clear();
         acked.clear();
+        turned = false;  // a file that does not read is left as it is
     }
     pruneLocked(nowOr(0));
+    // The turned keys are written at once: until then the file still holds
+    // the name alone, which the next start would give to a place of that
+    // name saved in between.
+    if (turned) saveLocked();
 }
 
 bool AlertEngine::alreadyNotified(const WeatherAlert& alert, int64_t now) const {
