@@ -357,7 +357,8 @@ std::string trayTooltipOf(const WeatherData& w, const std::vector<SavedLocation>
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);
 // Whether a forecast that did not come is worth trying again soon: the
-// service could not be reached (no connection, a time-out) or answered 5xx.
+// service could not be reached (no connection, a time-out, a reply cut off
+// part-way) or answered 5xx.
 bool retrySoon(const WeatherService::ForecastFailure& f);
 // The wait before the next try after `failedTries` such failures in a row:
 // 15 s, doubling with each further one, never longer than the poll interval.
