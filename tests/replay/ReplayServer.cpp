@@ -262,11 +262,6 @@ Reply& Reply::cutShort() {
     return *this;
 }
 
-Reply& Reply::inChunks() {
-    chunked = true;
-    return *this;
-}
-
 namespace {
 
 std::string gzipBytes(const std::string& in) {
@@ -413,16 +408,7 @@ ReplayServer::ReplayServer() : impl_(std::make_unique<Impl>()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         res.status = reply.status;
         for (const auto& [k, v] : reply.headers) res.set_header(k, v);
-        if (reply.chunked) {
-            const size_t end = reply.cut ? reply.body.size() / 2 : reply.body.size();
-            res.set_chunked_content_provider(
-                reply.contentType, [body = reply.body, end, cut = reply.cut](size_t offset, httplib::DataSink& sink) {
-                    if (offset < end) return sink.write(body.data() + offset, end - offset);
-                    if (cut) return false;  // drops the connection
-                    sink.done();
-                    return true;
-                });
-        } else if (reply.cut) {
+        if (reply.cut) {
             const size_t half = reply.body.size() / 2;
             res.set_content_provider(reply.body.size(), reply.contentType,
                                      [body = reply.body, half](size_t offset, size_t, httplib::DataSink& sink) {

@@ -79,7 +79,6 @@ struct Reply {
     bool gzip = false;  // send the body gzip-encoded
     int delayMs = 0;    // wait before answering
     bool cut = false;   // announce the whole body's length, send half and close
-    bool chunked = false;  // send the body in chunks, no length (cut: half, no last chunk)
 
     static Reply json(std::string body);
     static Reply text(std::string body, std::string contentType = "text/plain");
@@ -93,7 +92,6 @@ struct Reply {
     Reply& gzipped();
     Reply& delayed(int ms);
     Reply& cutShort();
-    Reply& inChunks();
 };
 
 class ReplayServer;
