@@ -178,23 +178,38 @@ TEST_F(AppClockTest, HiddenWindowRefreshesOnTheBackgroundIntervalShownOnTheForeg
     EXPECT_EQ(drainRequests(), 0u);
     // A sleep (steady clock held): the wall clock's hours refresh at once; set back, the steady 15 minutes hold.
     // A try answered with no connection (0) or 503 is made again soon, one at a time on either clock, the wait
-    // doubling; 404 waits for the poll; a success (200) or the person's Refresh (asked) starts afresh.
+    // doubling; 404 waits for the poll; a success (200) or the person's Refresh (asked) starts afresh. The
+    // answer of an older try (late) while a newer one is out does not end its "Updating...", and a failure
+    // of it does not count. Each step: whether a try is still shown as under way, and the status line's error.
     using Failure = WeatherService::ForecastFailure;
-    const struct { std::chrono::seconds steady; int64_t wall; size_t requests; int answer = -1; bool asked{}; } steps[] = {
-        {0min, 14 * 3600, 1}, {0min, -3 * 3600, 0}, {14min, 0, 0}, {1min, 0, 1}, {0s, 8 * 3600, 1, 0}, {14s, 0, 0},
+    const struct {
+        std::chrono::seconds steady; int64_t wall; size_t requests; int answer = -1; bool asked{}, late{}, updating{};
+    } steps[] = {
+        {0min, 14 * 3600, 1, -1, {}, {}, true}, {0min, -3 * 3600, 0, -1, {}, {}, true}, {14min, 0, 0, -1, {}, {}, true},
+        {1min, 0, 1, -1, {}, {}, true}, {0s, 8 * 3600, 1, 0}, {14s, 0, 0},
         {1s, 0, 1, 503}, {29s, 0, 0}, {1s, 0, 1, 404}, {14min, 0, 0}, {1min, 0, 1, 0}, {59s, 0, 0}, {1s, 0, 1, 0},
         {119s, 0, 0}, {1s, 0, 1, 0}, {240s, 0, 1, 0}, {0s, 480, 1, 0}, {15min, 0, 1, 0}, {0s, 0, 1, 0, true},
-        {14s, 0, 0}, {1s, 0, 1, 0}, {30s, 0, 1, 200}, {15min, 0, 1, 0}, {15s, 0, 1}, {1min, 0, 0}};
+        {14s, 0, 0}, {1s, 0, 1, 0}, {30s, 0, 1, 200}, {15min, 0, 1, 0}, {15s, 0, 1}, {1min, 0, 0},
+        {0s, 0, 1, 503, true, true, true}, {0s, 0, 0, 0}, {14s, 0, 0}, {1s, 0, 1}, {0s, 0, 1, 200, true, true, true},
+        {0s, 0, 0, 200}};
+    std::string error;
     for (const auto& s : steps) {
         t += s.steady, wall += s.wall;
         if (s.asked) app.requestWeatherUpdate(app.locationManager.activeLocation());
         EXPECT_TRUE(app.scheduledRefresh());
         EXPECT_EQ(drainRequests(), s.requests) << s.steady.count() << " " << s.wall;
+        const Failure failure{s.answer ? Failure::Answered : Failure::Unreachable, s.answer};
         App::WorkResult r;
+        r.request = app.newestWeatherRequest - (s.late ? 1 : 0);
         r.place = app.locationManager.activeLocation();
-        r.retrySoon = retrySoon({s.answer ? Failure::Answered : Failure::Unreachable, s.answer});
+        r.retrySoon = retrySoon(failure);
+        r.error = forecastFailureText(failure);
+        if (s.answer == 200) error.clear();
+        else if (s.answer >= 0 && !s.late) error = r.error;
         if (s.answer == 200) r.weather.emplace();
         if (s.answer >= 0) app.resultQueue.push(std::move(r)), app.updateFromBackground();
+        EXPECT_EQ(app.fetchInProgress, s.updating) << s.steady.count() << " " << s.answer;
+        EXPECT_EQ(app.status, error) << s.steady.count() << " " << s.answer;
     }
 }
 

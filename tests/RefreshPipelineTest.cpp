@@ -235,13 +235,15 @@ TEST_F(RefreshPipelineTest, AMovedPlaceStartsAnewInTheZoneItsForecastNames) {
 TEST_F(RefreshPipelineTest, AFailedForecastIsOneErrorResultAndNothingLogged) {
     App::WorkRequest typed;  // coordinates the service has no forecast for
     typed.location = {"Typed", "", "", 52.52, -0.127, "", false};
+    const char* cut = "Couldn't reach the weather service - check your connection.";  // the network failed
     const struct { std::optional<replay::Reply> reply; App::WorkRequest asked; const char* error; bool soon{}; } rows[] = {
         {replay::Reply::withStatus(500), request("boston"), "The weather service answered with an error (HTTP 500).", true},
         {std::nullopt, typed, "The weather service has no forecast for this place (HTTP 404)."},
         {replay::Reply::html(), request("boston"), "The weather service sent a reply that could not be read."},
-        {replay::Reply::json("{}").cutShort(), request("boston"),  // answered, but not whole
-         "The weather service sent a reply that could not be read."}};
+        {replay::Reply::json("{}").cutShort(), request("boston"), cut, true},  // one byte of two
+        {replay::Reply::json("{").cutShort(), request("boston"), cut, true}};  // nothing after the headers
     for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
         server.clearReplies();
         if (row.reply) server.setReply("forecast", "/v1/forecast", *row.reply);
         app.handleFetchWeather(row.asked);

@@ -62,6 +62,7 @@ TEST_F(WorkerConcurrency, RequestsAreAnsweredOneAtATimeInPushOrder) {
     EXPECT_TRUE(got[2].weather->enriched);
     ASSERT_TRUE(got[4].weather);
     EXPECT_EQ(got[4].weather->location.name, "Halifax");
+    for (int i : {1, 2, 3, 4}) EXPECT_EQ(got[i].request, i < 3 ? 1u : 2u) << i;  // the request each answers
     EXPECT_EQ(got[5].kind, App::WorkKind::Geocode);
     EXPECT_TRUE(got[5].searchResults.empty());  // nonsense finds nothing
 
@@ -83,6 +84,7 @@ TEST_F(WorkerConcurrency, UnreachableServiceAnswersWithTheConnectionError) {
     app.stopWorker();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_FALSE(got[0].weather);
+    EXPECT_EQ(got[0].request, 1u);
     EXPECT_EQ(got[0].error, "Couldn't reach the weather service - check your connection.");
     EXPECT_NE(logText().find("[warn] weather fetch failed for Oslo (59.9127,10.7461): Couldn't reach"),
               std::string::npos)

@@ -83,6 +83,9 @@ public:
         bool historyEnabled = true;
         AlertTuning tuning;
         std::vector<SavedLocation> savedLocations;
+        // FetchWeather: which weather request this is (newestWeatherRequest
+        // when made); every result answering it carries the number back.
+        std::uint64_t number = 0;
         // RenamePlace: the key the place's stored files go by until now, and
         // whether another saved place still goes by it (its files are copied).
         std::string oldKey;
@@ -94,6 +97,8 @@ public:
         // FetchWeather: the place asked about, which an answer or a failure
         // is applied to (a record's own place when not given).
         std::optional<GeoLocation> place;
+        // FetchWeather: the number of the request answered.
+        std::uint64_t request = 0;
         std::optional<WeatherData> weather;
         std::vector<WeatherAlert> alerts;
         std::vector<GeoLocation> searchResults;
@@ -190,7 +195,9 @@ public:
     // A weather result of the active place: record, status, tray texts and
     // badge, the zone the reply names kept on the saved place, new alerts
     // filed once per key, the rain-soon notice, the list cut to 50. A result
-    // (answer or failure) of a place no longer shown is left out.
+    // (answer or failure) of a place no longer shown is left out; so is the
+    // failure of a request older than the newest, and an older request's
+    // record does not end the newer one's "Updating...".
     void applyWeatherResult(WorkResult& res);
     // Files "Rain Soon" when the nowcast has rain starting within 30 minutes.
     // The caller holds dataMutex.
@@ -312,6 +319,9 @@ public:
     bool retryWaiting = false;
     Clock::time_point failedAt{};
     std::int64_t failedAtWall = 0;
+    // The number of the newest weather request made (first thread only; the
+    // worker sees each request's own copy).
+    std::uint64_t newestWeatherRequest = 0;
     platform::RgbaImage windowIcon;
     std::optional<platform::gui::NativeWindow> hwnd;
 
@@ -365,7 +375,8 @@ std::string trayBadgeText(const WeatherData& w, const Config& config);
 // The status line's words for a forecast that did not come.
 std::string forecastFailureText(const WeatherService::ForecastFailure& f);
 // Whether a forecast that did not come is worth trying again soon: the
-// service could not be reached (no connection, a time-out) or answered 5xx.
+// service could not be reached (no connection, a time-out, a reply cut off
+// part-way) or answered 5xx.
 bool retrySoon(const WeatherService::ForecastFailure& f);
 // The wait before the next try after `failedTries` such failures in a row:
 // 15 s, doubling with each further one, never longer than the poll interval.

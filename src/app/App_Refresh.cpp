@@ -67,6 +67,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
         WorkResult res;
         res.kind = request.kind;
         res.place = request.location;
+        res.request = request.number;
         res.error = forecastFailureText(failure);
         res.retrySoon = retrySoon(failure);
         Log::warn("weather fetch failed for %s (%.4f,%.4f): %s", request.location.name.c_str(),
@@ -89,6 +90,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
         WorkResult quick;
         quick.kind = request.kind;
         quick.place = request.location;
+        quick.request = request.number;
         quick.weather = data;
         quick.alerts = rules;
         resultQueue.push(std::move(quick));
@@ -120,6 +122,7 @@ void App::handleFetchWeather(const WorkRequest& request) {
     WorkResult final;
     final.kind = request.kind;
     final.place = request.location;
+    final.request = request.number;
     if (request.alertsEnabled) {
         // The record's place carries the zone its forecast just named: times
         // without an offset are read on that clock, on a place's first refresh too.

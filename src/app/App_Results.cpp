@@ -86,7 +86,14 @@ void App::applyWeatherResult(WorkResult& res) {
         if (!places) fetchInProgress = false;
         return;
     }
-    fetchInProgress = false;
+    // The worker answers in order: a result of an older request comes while
+    // a newer try of the place is out. Its failure is left out: the newer
+    // try stands for it and tells and counts its own. Its record, the
+    // place's and newer than the one shown, is shown, but the newer try is
+    // still under way.
+    const bool newest = res.request >= newestWeatherRequest;
+    if (!newest && !res.weather) return;
+    if (newest) fetchInProgress = false;
     if (!res.weather) {
         status = res.error.empty() ? "Update failed" : res.error;
         // Tried again soon when the network or the service may be back

@@ -13,6 +13,7 @@ void App::requestWeatherUpdate(const GeoLocation& place, bool scheduled) {
     r.historyEnabled = config.historyEnabled;
     r.tuning = AlertTuning{config.alertGustKmh, config.alertSwingC, config.alertSnowCm};
     r.savedLocations = locationManager.locations();
+    r.number = ++newestWeatherRequest;
     requestQueue.push(std::move(r));
     frameBuild.changed = true;  // the status bar says so
     retryWaiting = false;       // this is the next try

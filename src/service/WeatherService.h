@@ -94,7 +94,8 @@ public:
         long status = 0;
         std::string body;
         // No whole reply, though the service answered: its body was over
-        // 32 MiB, cut off, or in an encoding that could not be undone.
+        // 32 MiB or in an encoding that could not be undone. A reply cut
+        // off part-way is not unreadable: the network failed.
         bool unreadable = false;
         bool ok() const { return status >= 200 && status <= 299; }
     };
@@ -114,9 +115,9 @@ public:
 
     // ---- Base forecast -------------------------------------------------------
 
-    // Why no forecast came: the service could not be reached, it answered
-    // with an error (an HTTP status, or its own error reply), or its reply
-    // could not be read.
+    // Why no forecast came: the service could not be reached (its reply
+    // cut off part-way too), it answered with an error (an HTTP status, or
+    // its own error reply), or its whole reply could not be read.
     struct ForecastFailure {
         enum Kind { Unreachable, Answered, Unreadable };
         Kind kind = Unreachable;

@@ -141,9 +141,14 @@ WeatherService::HttpReply WeatherService::httpFetch(const std::string& url) {
         else if (rc != CURLE_ABORTED_BY_CALLBACK)  // an abort at shut-down is silent
             Log::warn("http: %s (%s)", curl_easy_strerror(rc), label.c_str());
         HttpReply failed;
-        // A write error comes only from the body limit in writeCallback.
-        failed.unreadable = rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED || rc == CURLE_PARTIAL_FILE ||
-                            rc == CURLE_BAD_CONTENT_ENCODING;
+        // Only a reply that came whole and still does not read is the
+        // reply's fault (a write error comes only from the body limit in
+        // writeCallback). A transfer cut part-way is the network's: closed
+        // after the headers or inside a body of announced length or in
+        // chunks (CURLE_PARTIAL_FILE), reset (CURLE_RECV_ERROR), closed
+        // before any reply (CURLE_GOT_NOTHING).
+        failed.unreadable =
+            rc == CURLE_WRITE_ERROR || rc == CURLE_FILESIZE_EXCEEDED || rc == CURLE_BAD_CONTENT_ENCODING;
         return failed;
     }
     HttpReply reply{status, std::move(t.body)};
