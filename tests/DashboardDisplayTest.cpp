@@ -388,19 +388,20 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     // Ctrl+A, typing, Backspace and Return, each key pressed and let go
     // while the loop was held: all reach the field in order, and the search
     // is asked.
-    const struct { Uint32 type; SDL_Scancode code; Uint16 mod; const char* text; } queued[] = {
-        {SDL_KEYDOWN, SDL_SCANCODE_LCTRL, KMOD_LCTRL, ""}, {SDL_KEYDOWN, SDL_SCANCODE_A, KMOD_LCTRL, ""},
-        {SDL_KEYUP, SDL_SCANCODE_A, KMOD_LCTRL, ""},       {SDL_KEYUP, SDL_SCANCODE_LCTRL, KMOD_NONE, ""},
-        {SDL_TEXTINPUT, {}, {}, "Oslx"},                   {SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE, KMOD_NONE, ""},
-        {SDL_KEYUP, SDL_SCANCODE_BACKSPACE, KMOD_NONE, ""}, {SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_NONE, ""},
-        {SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE, ""}};
-    for (const auto& q : queued) {
+    const auto push = [](Uint32 type, SDL_Scancode code, Uint16 mod = KMOD_NONE) {
         SDL_Event e{};
-        e.type = q.type;
-        if (q.type == SDL_TEXTINPUT) std::strcpy(e.text.text, q.text);
-        else e.key.keysym = {q.code, SDL_GetKeyFromScancode(q.code), q.mod, 0};
+        e.type = type;
+        e.key.keysym = {code, SDL_GetKeyFromScancode(code), mod, 0};
         SDL_PushEvent(&e);
-    }
+    };
+    push(SDL_KEYDOWN, SDL_SCANCODE_LCTRL, KMOD_LCTRL), push(SDL_KEYDOWN, SDL_SCANCODE_A, KMOD_LCTRL);
+    push(SDL_KEYUP, SDL_SCANCODE_A, KMOD_LCTRL), push(SDL_KEYUP, SDL_SCANCODE_LCTRL);
+    SDL_Event typed{};
+    typed.type = SDL_TEXTINPUT;
+    std::strcpy(typed.text.text, "Oslx");
+    SDL_PushEvent(&typed);
+    for (const SDL_Scancode k : {SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_RETURN})
+        push(SDL_KEYDOWN, k), push(SDL_KEYUP, k);
     for (int i = 0; i < 200 && !ui.searchAnswered; ++i) app.turn(20);
     EXPECT_STREQ(ui.searchInput, "Osl");
     EXPECT_TRUE(ui.searchAnswered);
