@@ -707,9 +707,14 @@ TEST(PanelStatus, ToastsLabelsAndHeights) {
     // All toasts where they fit in 60% of the viewport, else whole ones
     // only (the first however tall), down to the last one's spacing.
     const std::vector<float> twenty(20, 64.0f);
-    const struct { std::vector<float> heights; float viewport, window; } stacks[] = {
-        {{64}, 1000, 83}, {{100, 100}, 365, 219}, {twenty, 1000, 590}, {{100, 100, 100}, 500, 214}, {{700, 64}, 1000, 714}};
-    for (const auto& t : stacks) EXPECT_FLOAT_EQ(toastWindowHeight(t.heights, t.viewport, 14, 9), t.window) << t.window;
+    const struct { std::vector<float> heights; float viewport, window; bool scrolls; } stacks[] = {
+        {{64}, 1000, 83, false}, {{100, 100}, 365, 219, false}, {twenty, 1000, 590, true},
+        {{100, 100, 100}, 500, 214, true}, {{700, 64}, 1000, 714, true}};
+    for (const auto& t : stacks) {
+        const ToastWindow w = toastWindow(t.heights, t.viewport, 14, 9);
+        EXPECT_FLOAT_EQ(w.height, t.window) << t.window;
+        EXPECT_EQ(w.scrolls, t.scrolls) << t.window;
+    }
     WeatherAlert a;
     a.title = "Wind";
     a.message = "Gusts to 70 km/h";

@@ -80,13 +80,14 @@ std::string newerVersionText(const std::string& version) {
     return " -  v" + version + " is out (" + kProjectSiteHost + ")";
 }
 
-float toastWindowHeight(std::span<const float> heights, float viewportHeight, float padding, float spacing) {
+ToastWindow toastWindow(std::span<const float> heights, float viewportHeight, float padding, float spacing) {
     const float room = 0.6f * viewportHeight;
-    const float all = std::accumulate(heights.begin(), heights.end(), 0.0f);
-    if (all - spacing + 2 * padding <= room) return all - spacing + 2 * padding;
+    const float all = std::accumulate(heights.begin(), heights.end(), 0.0f) - spacing + 2 * padding;
+    if (all <= room) return {all, false};
     float shown = 0;
-    for (size_t i = 0; i < heights.size() && (i == 0 || padding + shown + heights[i] <= room); ++i) shown += heights[i];
-    return padding + shown;
+    for (size_t i = 0; i < heights.size() && (i == 0 || padding + shown + heights[i] <= room); ++i)
+        shown += heights[i];
+    return {padding + shown, true};
 }
 
 std::string toastLabel(const WeatherAlert& a, const std::string& placeCountry) {

@@ -38,13 +38,17 @@ Line settingsNotice(const Config& c);
 // " -  v1.2.0 is out (host)"; empty when no newer version is known.
 std::string newerVersionText(const std::string& version);
 
-// Height of the toast stack's window, for toasts each `heights` tall (their
-// spacing below included) between the window's `padding` above and below:
-// all of them where they fit in 60% of the viewport; else as many as fit
-// whole, at least the first, the rest reached by scrolling. A scrolling
-// window shows its content down to half its padding from its foot, so it
-// ends with the last whole toast's spacing and hides the next one's top.
-float toastWindowHeight(std::span<const float> heights, float viewportHeight, float padding, float spacing);
+// The toast stack's window, for toasts each `heights` tall (their spacing
+// below included) between the window's `padding` above and below: all of
+// them where they fit in 60% of the viewport; else as many as fit whole, at
+// least the first, the rest reached by scrolling. A scrolling window shows
+// its content down to half its padding from its foot, so it ends with the
+// last whole toast's spacing and hides the next one's top.
+struct ToastWindow {
+    float height = 0;
+    bool scrolls = false;
+};
+ToastWindow toastWindow(std::span<const float> heights, float viewportHeight, float padding, float spacing);
 
 // Label line above an official alert's text ("NWS - Severe" for a place in
 // the US, "Official" elsewhere); empty for other alerts.

@@ -246,7 +246,7 @@ struct ToastBox {
     std::string whole;  // the text uncut where it was shortened: hovering shows it
     float height = 0;
 };
-ToastBox toastBox(std::string label, panel::Toast toast, float textWidth);
+ToastBox toastBox(const std::string& label, const panel::Toast& toast, float textWidth);
 // The width of the toasts' texts in their window, beside the warning sign
 // and clear of the close button, with or without the window's scroll bar.
 float toastTextWidth(bool scrolls);

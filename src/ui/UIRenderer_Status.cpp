@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <numeric>
 #include <utility>
 
 namespace nbr {
@@ -58,12 +57,12 @@ AlertWording UIRenderer::alertWording(const WeatherAlert& a, const WeatherData& 
     return panel::alertWording(a, locationManager.locations(), data, config, frameSecond);
 }
 
-ToastBox toastBox(std::string label, panel::Toast toast, float textWidth) {
+ToastBox toastBox(const std::string& label, const panel::Toast& toast, float textWidth) {
     const ImGuiStyle& style = ImGui::GetStyle();
     ToastBox b;
-    b.label = std::move(label);
-    b.place = std::move(toast.place);
-    b.text = draw::numbersWithUnits(std::move(toast.text));
+    b.label = label;
+    b.place = toast.place;
+    b.text = draw::numbersWithUnits(toast.text);
     if (std::string cut = draw::elidedLines(b.text, textWidth, kToastLines); cut != b.text)
         b.whole = std::exchange(b.text, std::move(cut));
     // The lines of the group beside the sign and the close button, then the
@@ -89,34 +88,32 @@ void UIRenderer::renderToasts(const std::vector<WeatherAlert>& visibleAlerts, co
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     // Each toast is shown whole or not at all: the window is as tall as the
     // toasts that fit whole, and once they do not all fit, its scroll bar
-    // narrows their texts.
+    // narrows their texts, which are then laid out again.
+    std::vector<std::pair<std::string, panel::Toast>> texts;
+    for (const WeatherAlert& a : visibleAlerts)
+        texts.emplace_back(panel::toastLabel(a, data.location.country), panel::toastText(a, alertWording(a, data)));
     std::vector<ToastBox> boxes;
     std::vector<float> heights;
-    float windowH = 0, width = 0;
-    bool scrolls = false;
-    for (;;) {
+    float width = 0;
+    panel::ToastWindow window;
+    for (const bool scrolls : {false, true}) {
         width = toastTextWidth(scrolls);
         boxes.clear();
         heights.clear();
-        for (const WeatherAlert& a : visibleAlerts) {
-            boxes.push_back(toastBox(panel::toastLabel(a, data.location.country),
-                                     panel::toastText(a, alertWording(a, data)), width));
-            heights.push_back(boxes.back().height);
-        }
-        windowH = panel::toastWindowHeight(heights, vp->Size.y, style.WindowPadding.y, style.ItemSpacing.y);
-        const float all = std::accumulate(heights.begin(), heights.end(), 2 * style.WindowPadding.y);
-        if (scrolls || windowH >= all - style.ItemSpacing.y) break;
-        scrolls = true;
+        for (const auto& [label, toast] : texts)
+            heights.push_back(boxes.emplace_back(toastBox(label, toast, width)).height);
+        window = panel::toastWindow(heights, vp->Size.y, style.WindowPadding.y, style.ItemSpacing.y);
+        if (!window.scrolls) break;
     }
     ImGui::SetNextWindowPos(ImVec2(vp->Pos.x + vp->Size.x - kToastsWidth - 16, vp->Pos.y + 46));
-    ImGui::SetNextWindowSize(ImVec2(kToastsWidth, windowH));
+    ImGui::SetNextWindowSize(ImVec2(kToastsWidth, window.height));
     ImGui::PushStyleColor(ImGuiCol_WindowBg, theme::toastFill());
     ImGui::PushStyleColor(ImGuiCol_Border, theme::Error);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowBorderSize, 1.5f);
     const ImGuiWindowFlags flags = ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
                                    ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
                                    ImGuiWindowFlags_NoFocusOnAppearing | ImGuiWindowFlags_NoNav |
-                                   (scrolls ? ImGuiWindowFlags_AlwaysVerticalScrollbar : 0);
+                                   (window.scrolls ? ImGuiWindowFlags_AlwaysVerticalScrollbar : 0);
     if (ImGui::Begin(kToastsWindow, nullptr, flags)) {
         const float lh = ImGui::GetTextLineHeight();
         const ImU32 amber = ImGui::GetColorU32(theme::Amber);
