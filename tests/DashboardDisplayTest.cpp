@@ -386,24 +386,23 @@ TEST_F(DashboardDisplayTest, FirstRunSearchCoordinatesAndEditWorkAgainstTheServi
     turn();
     EXPECT_STREQ(ui.searchInput, "Hal");
     // Ctrl+A, typing, Backspace and Return, each key pressed and let go
-    // while the loop was held: all reach the field in order, and the search
-    // is asked.
-    const auto push = [](Uint32 type, SDL_Scancode code, Uint16 mod = KMOD_NONE) {
+    // while the loop was held (Ctrl let go before the A, "y" typed while
+    // Backspace is down): all reach the field in order, and the search is
+    // asked.
+    const auto push = [](Uint32 type, SDL_Scancode code, Uint16 mod, const char* text = "") {
         SDL_Event e{};
         e.type = type;
         e.key.keysym = {code, SDL_GetKeyFromScancode(code), mod, 0};
+        if (type == SDL_TEXTINPUT) std::strcpy(e.text.text, text);
         SDL_PushEvent(&e);
     };
     push(SDL_KEYDOWN, SDL_SCANCODE_LCTRL, KMOD_LCTRL), push(SDL_KEYDOWN, SDL_SCANCODE_A, KMOD_LCTRL);
-    push(SDL_KEYUP, SDL_SCANCODE_A, KMOD_LCTRL), push(SDL_KEYUP, SDL_SCANCODE_LCTRL);
-    SDL_Event typed{};
-    typed.type = SDL_TEXTINPUT;
-    std::strcpy(typed.text.text, "Oslx");
-    SDL_PushEvent(&typed);
-    for (const SDL_Scancode k : {SDL_SCANCODE_BACKSPACE, SDL_SCANCODE_RETURN})
-        push(SDL_KEYDOWN, k), push(SDL_KEYUP, k);
+    push(SDL_KEYUP, SDL_SCANCODE_LCTRL, KMOD_NONE), push(SDL_KEYUP, SDL_SCANCODE_A, KMOD_NONE);
+    push(SDL_TEXTINPUT, {}, {}, "Oslx"), push(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE, KMOD_NONE);
+    push(SDL_TEXTINPUT, {}, {}, "y"), push(SDL_KEYUP, SDL_SCANCODE_BACKSPACE, KMOD_NONE);
+    push(SDL_KEYDOWN, SDL_SCANCODE_RETURN, KMOD_NONE), push(SDL_KEYUP, SDL_SCANCODE_RETURN, KMOD_NONE);
     for (int i = 0; i < 200 && !ui.searchAnswered; ++i) app.turn(20);
-    EXPECT_STREQ(ui.searchInput, "Osl");
+    EXPECT_STREQ(ui.searchInput, "Osly");
     EXPECT_TRUE(ui.searchAnswered);
 
     // Coordinates with a label of many multi-byte characters: the label

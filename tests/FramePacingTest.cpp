@@ -2,12 +2,7 @@
 // driven by an injected clock.
 #include "app/App.h"
 
-#include <SDL.h>
 #include <gtest/gtest.h>
-
-#include <cctype>
-#include <cstring>
-#include <string_view>
 
 namespace nbr {
 namespace {
@@ -61,39 +56,6 @@ TEST(FramePacingTest, QuietTurnsBeforeTheNamedSecondBuildNothing) {
         FrameBuildState s = quiet;
         apply(s);
         EXPECT_TRUE(frameBuildNeeded(s)) << why;
-    }
-}
-
-// The events a frame takes in of those queued, one letter an event (a
-// capital presses a key, a small letter lets it go: R Return, B Backspace,
-// A the letter a, S Shift, C Ctrl, X the letter a with Ctrl held; t typed
-// text, m a mouse move): every key press is seen by a frame while the key is
-// down, and typed text lands after the edits before it.
-TEST(FramePacingTest, AFrameTakesEachKeyChangeOnceAndTextAfterAnEditWaits) {
-    const struct { const char* what; std::string_view queued; size_t taken; } rows[] = {
-        {"a tap's release", "Rr", 1},      {"the release of a key pressed last frame", "bRr", 2},
-        {"a press after its release", "bB", 1}, {"typing", "AtaAtm", 6},
-        {"text after Backspace", "tBt", 2}, {"a held key's repeats", "BBB", 3},
-        {"a shifted letter", "SAt", 3},     {"text after a shortcut", "Xt", 1},
-        {"Ctrl let go after a shortcut", "CXc", 2}};
-    for (const auto& r : rows) {
-        InputBatch batch;
-        size_t taken = 0;
-        for (const char c : r.queued) {
-            SDL_Event e{};
-            const char k = static_cast<char>(std::toupper(c));
-            e.type = c == 't' ? SDL_TEXTINPUT : c == 'm' ? SDL_MOUSEMOTION : c == k ? SDL_KEYDOWN : SDL_KEYUP;
-            const auto [code, sym] = k == 'R'   ? std::pair{SDL_SCANCODE_RETURN, SDLK_RETURN}
-                                     : k == 'B' ? std::pair{SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE}
-                                     : k == 'S' ? std::pair{SDL_SCANCODE_LSHIFT, SDLK_LSHIFT}
-                                     : k == 'C' ? std::pair{SDL_SCANCODE_LCTRL, SDLK_LCTRL}
-                                                : std::pair{SDL_SCANCODE_A, SDLK_a};
-            e.key.keysym = {code, sym, Uint16(k == 'X' || k == 'C' ? KMOD_LCTRL : 0), 0};
-            if (c == 't') std::strcpy(e.text.text, "a");
-            if (!batch.admit(e)) break;
-            ++taken;
-        }
-        EXPECT_EQ(taken, r.taken) << r.what;
     }
 }
 
